@@ -1,0 +1,25 @@
+#pragma once
+
+// A container of named entries opened from one path: a zip or RAR archive, a folder, an FB2 file.
+//
+// Each reader and each image job makes its own source through a SourceFactory, opens it and uses it
+// from that thread. open() must return before any other call. Sources that document it may serve
+// readEntry() from several threads at once.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class IByteSource {
+public:
+    virtual ~IByteSource() = default;
+
+    // True when the container is open and usable. Discards any previous container first.
+    virtual bool open(const QString& path) = 0;
+    // Entry names in container order ("/" separators, UTF-8 decoded; bare names for a folder).
+    virtual QStringList listEntries() const = 0;
+    // The entry's bytes; an empty array means failure of any kind.
+    virtual QByteArray readEntry(const QString& name) const = 0;
+    // Raw 16-byte MD5 digest identifying the container; empty when it cannot be computed.
+    virtual QByteArray contentHash() const = 0;
+};
