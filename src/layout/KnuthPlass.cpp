@@ -83,21 +83,9 @@ private:
         double length = widths[end] - widths[start];
         if (items[end].type == Penalty)
             length += items[end].width;
-        if (length < lineWidth) {
-            const double stretch = stretches[end] - stretches[start];
-            if (stretch >= NaturalWidthStretch)
-                return {0, true};
-            if (stretch > 0)
-                return {(lineWidth - length) / stretch, true};
-            return {NoStretchRatio, true};
-        }
-        if (length > lineWidth) {
-            const double shrink = shrinks[end] - shrinks[start];
-            if (shrink > 0)
-                return {(lineWidth - length) / shrink, true};
-            return {CannotSetRatio, false};
-        }
-        return {0, true};
+        const double shrink = shrinks[end] - shrinks[start];
+        return {adjustmentRatio(length, stretches[end] - stretches[start], shrink, lineWidth),
+                !(length > lineWidth && shrink <= 0)};
     }
 
     static int fitnessClass(double ratio)
@@ -232,6 +220,21 @@ private:
 };
 
 } // namespace
+
+double adjustmentRatio(double length, double stretch, double shrink, double lineWidth)
+{
+    lineWidth = std::max(lineWidth, 1.0);
+    if (length < lineWidth) {
+        if (stretch >= NaturalWidthStretch)
+            return 0;
+        if (stretch > 0)
+            return (lineWidth - length) / stretch;
+        return NoStretchRatio;
+    }
+    if (length > lineWidth)
+        return shrink > 0 ? (lineWidth - length) / shrink : CannotSetRatio;
+    return 0;
+}
 
 void finishLine(QList<Item>& items)
 {

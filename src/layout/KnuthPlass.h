@@ -50,6 +50,11 @@ struct Line {
     bool hyphenated = false; // ends at a flagged penalty of positive width
 };
 
+// The adjustment ratio of a line of this natural length, total stretch and total shrink set at
+// lineWidth (taken as at least 1): 0 for a line holding the finishing glue, 10000 for a short
+// line with nothing to stretch, -10000 for an overfull line with nothing to shrink.
+double adjustmentRatio(double length, double stretch, double shrink, double lineWidth);
+
 // Closes a paragraph in place: drops trailing glue, adds an empty box when the list is empty or
 // ends at a forced break, then a never-break penalty, the finishing glue and the forced break.
 void finishLine(QList<Item>& items);

@@ -21,6 +21,13 @@ bool isDash(QChar c)
     return u == u'-' || u == 0x2010 || u == 0x2013 || u == 0x2014;
 }
 
+// Spaces between words; the no-break spaces stay inside their words.
+bool isWordSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u' ' || u == u'\t' || u == u'\n' || u == u'\r' || u == u'\f' || u == u'\v';
+}
+
 QString transformed(const QString& text, int textTransform)
 {
     switch (textTransform) {
@@ -89,7 +96,7 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
     QString piece;
     for (qsizetype i = 0; i < text.size(); ++i) {
         QChar c = text[i];
-        if (c == u' ') {
+        if (isWordSpace(c)) {
             addWord(piece, style);
             piece.clear();
             addGlue(style);
@@ -112,7 +119,7 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
         atWordStart = false;
         piece += c;
         // A line may end after a dash inside a word ("well-known"), as after an explicit hyphen.
-        const bool insideWord = piece.size() > 1 && i + 1 < text.size() && text[i + 1] != u' ';
+        const bool insideWord = piece.size() > 1 && i + 1 < text.size() && text[i + 1].isLetterOrNumber();
         if (isDash(c) && insideWord) {
             addWord(piece, style);
             piece.clear();

@@ -53,8 +53,8 @@ private Q_SLOTS:
     void lineGeometry_data();
     void lineGeometry();
     void heightGrowsWithFontSizeAndShrinksWithWidth();
-    void softHyphenShownOnlyAtBreak_data();
-    void softHyphenShownOnlyAtBreak();
+    void breakOpportunities_data();
+    void breakOpportunities();
     void looseLineKeepsNaturalWidth();
     void splitBoxDrawnAsOne();
     void boxesInsetAndCollapseMargins();
@@ -206,26 +206,39 @@ void TestChunkLayout::heightGrowsWithFontSizeAndShrinksWithWidth()
     }
 }
 
-void TestChunkLayout::softHyphenShownOnlyAtBreak_data()
+void TestChunkLayout::breakOpportunities_data()
 {
+    QTest::addColumn<QString>("content");
     QTest::addColumn<double>("width");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("break at the hyphen") << 80.0 << QStringList{"go extra-", "ordinary"};
-    QTest::newRow("no break") << 400.0 << QStringList{"go extraordinary"};
+    QTest::newRow("soft hyphen at a break") << QStringLiteral("go extra\u00ADordinary") << 80.0
+                                            << QStringList{"go extra-", "ordinary"};
+    QTest::newRow("soft hyphen elsewhere") << QStringLiteral("go extra\u00ADordinary") << 400.0
+                                           << QStringList{"go extraordinary"};
+    QTest::newRow("after a dash inside a word") << QStringLiteral("so well-known") << 64.0
+                                                << QStringList{"so well-", "known"};
+    QTest::newRow("not after a leading dash") << QStringLiteral("-known") << 24.0 << QStringList{"-known"};
+    QTest::newRow("zero-width space") << QStringLiteral("aaaa\u200Bbbbb") << 40.0 << QStringList{"aaaa", "bbbb"};
+    QTest::newRow("no-break space holds") << QStringLiteral("a b\u00A0c") << 32.0
+                                          << QStringList{"a", QStringLiteral("b\u00A0c")};
+    QTest::newRow("stray tab and newline are spaces") << QStringLiteral("a\tb\nc") << 400.0
+                                                      << QStringList{"a b c"};
 }
 
-void TestChunkLayout::softHyphenShownOnlyAtBreak()
+// The soft hyphen itself never reaches a run; its hyphen is drawn only at a break.
+void TestChunkLayout::breakOpportunities()
 {
+    QFETCH(QString, content);
     QFETCH(double, width);
     QFETCH(QStringList, expected);
-    const ChunkLayout result = layout(chunk({paragraph({text(QStringLiteral("go extra\u00ADordinary"))})}), width);
+    const ChunkLayout result = layout(chunk({paragraph(content, TextAlign::Left)}), width);
     QCOMPARE(texts(result), expected);
     for (const LayoutLine& line : result.lines) {
         for (const LayoutRun& run : line.runs)
-            QVERIFY(!run.text.contains(QChar(0x00AD)));
+            QVERIFY(!run.text.contains(QChar(0x00AD)) && !run.text.contains(QChar(0x200B)));
     }
-    if (result.lines.size() == 2) // the hyphen's width is on the line that shows it
-        QCOMPARE(result.lines[0].runs.last().rect.width(), 6 * 8.0);
+    if (content.contains(QChar(0x00AD)) && result.lines.size() == 2) // the hyphen's width shows too
+        QCOMPARE(result.lines[0].width, 9 * 8.0);
 }
 
 // "a" then a word that only fits on the next line: line one could only be justified with gaps
