@@ -5,6 +5,7 @@
 // first window on the calling thread) timed and summed, and the adjustment ratios of total-fit
 // and first-fit breaking on the same measured items.
 //
+// Images are measured without a resolver: they keep the sizes the book gives, or a placeholder.
 // Call from the GUI thread of a QGuiApplication (the Qt measurer needs one).
 
 #include "ContentModel.h"

@@ -6,7 +6,7 @@ namespace {
 
 bool sameLook(const PreparedStyle& a, const PreparedStyle& b)
 {
-    return a.spec == b.spec && a.baselineShift == b.baselineShift && a.colour == b.colour
+    return a.request == b.request && a.baselineShift == b.baselineShift && a.colour == b.colour
         && a.background == b.background && a.link == b.link && a.underline == b.underline
         && a.lineThrough == b.lineThrough && a.overline == b.overline;
 }
@@ -30,7 +30,7 @@ PreparedChunk ChunkPreparer::prepare(const QList<BlockItem>& blocks, int reopene
     chunk.fontFamily = fontFamily;
     chunk.sourceBlocks = blocks;
     chunk.reopenedContainers = reopenedContainers;
-    chunk.readerMetrics = measurer.metrics(FontSpec{fontFamily, fontSize});
+    chunk.readerMetrics = measurer.metrics(FontRequest{fontFamily, fontSize});
 
     bool leadingStarts = true;
     for (qsizetype i = 0; i < blocks.size(); ++i) {
@@ -67,12 +67,12 @@ int ChunkPreparer::styleIndex(const TextStyle& style, double sizeOverride)
     const double size = sizeOverride > 0 ? sizeOverride : style.size;
     PreparedStyle prepared;
     const QString family = style.families.isEmpty() ? QString() : style.families.first().trimmed();
-    prepared.spec.family = family.isEmpty() ? fontFamily : family;
-    prepared.spec.pixelSize = qMax(1, qRound(size > 0 ? size * fontScale : double(fontSize)));
-    prepared.spec.weight = qBound(100, style.weight, 900);
-    prepared.spec.italic = style.italic;
-    prepared.spec.smallCaps = style.smallCaps;
-    prepared.spec.letterSpacing = style.letterSpacing * fontScale;
+    prepared.request.family = family.isEmpty() ? fontFamily : family;
+    prepared.request.pixelSize = qMax(1, qRound(size > 0 ? size * fontScale : double(fontSize)));
+    prepared.request.weight = qBound(100, style.weight, 900);
+    prepared.request.italic = style.italic;
+    prepared.request.smallCaps = style.smallCaps;
+    prepared.request.letterSpacing = style.letterSpacing * fontScale;
     prepared.baselineShift = style.baselineShift * fontScale;
     prepared.colour = style.colour;
     prepared.background = style.background;
@@ -85,10 +85,10 @@ int ChunkPreparer::styleIndex(const TextStyle& style, double sizeOverride)
         if (sameLook(chunk.styles[i], prepared))
             return int(i);
     }
-    prepared.font = prepared.spec.toFont();
-    prepared.metrics = measurer.metrics(prepared.spec);
-    prepared.spaceWidth = measurer.advance(prepared.spec, QStringLiteral(" "));
-    prepared.hyphenWidth = measurer.advance(prepared.spec, QStringLiteral("-"));
+    prepared.font = prepared.request.toFont();
+    prepared.metrics = measurer.metrics(prepared.request);
+    prepared.spaceWidth = measurer.advance(prepared.request, QStringLiteral(" "));
+    prepared.hyphenWidth = measurer.advance(prepared.request, QStringLiteral("-"));
     chunk.styles.append(prepared);
     return int(chunk.styles.size()) - 1;
 }

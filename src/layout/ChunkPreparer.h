@@ -33,7 +33,6 @@ public:
     const PreparedStyle& style(int index) const { return chunk.styles[index]; }
     const ITextMeasurer& textMeasurer() const { return measurer; }
     double scale() const { return fontScale; }
-    double readerFontSize() const { return fontSize; }
 
     // The size an image run takes before it meets a column: its given size, completed from its
     // natural aspect, else its natural size, else an em square; then capped at its max width.

@@ -6,7 +6,7 @@
 //
 // Implementations are called from the GUI thread and from several pool threads at once.
 
-#include "FontSpec.h"
+#include "FontRequest.h"
 
 #include <QString>
 
@@ -20,6 +20,6 @@ class ITextMeasurer {
 public:
     virtual ~ITextMeasurer() = default;
 
-    virtual FontMetrics metrics(const FontSpec& font) const = 0;
-    virtual double advance(const FontSpec& font, const QString& text) const = 0;
+    virtual FontMetrics metrics(const FontRequest& font) const = 0;
+    virtual double advance(const FontRequest& font, const QString& text) const = 0;
 };

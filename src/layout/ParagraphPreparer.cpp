@@ -53,7 +53,7 @@ PreparedParagraph ParagraphPreparer::prepare()
     paragraph.preformatted = block.preformatted;
     paragraph.baseStyle = chunk.styleIndex(block.style, block.fontSize);
     if (block.lineHeight > 0)
-        paragraph.lineHeight = block.lineHeight * chunk.style(paragraph.baseStyle).spec.pixelSize;
+        paragraph.lineHeight = block.lineHeight * chunk.style(paragraph.baseStyle).request.pixelSize;
 
     if (block.indent != 0)
         paragraph.items.append(Item::box(block.indent * chunk.scale()));
@@ -61,7 +61,7 @@ PreparedParagraph ParagraphPreparer::prepare()
         // The marker is one box with its trailing space, so the first word stays beside it.
         const int style = paragraph.baseStyle;
         PreparedRun marker{PreparedRun::Text, style, block.marker,
-                           chunk.textMeasurer().advance(chunk.style(style).spec, block.marker)};
+                           chunk.textMeasurer().advance(chunk.style(style).request, block.marker)};
         addBox(marker, marker.width);
         atLineStart = true; // a space after the marker is dropped like one at the line start
     }
@@ -195,7 +195,7 @@ void ParagraphPreparer::addWord(const QString& text, int style)
 {
     if (text.isEmpty())
         return;
-    const double width = chunk.textMeasurer().advance(chunk.style(style).spec, text);
+    const double width = chunk.textMeasurer().advance(chunk.style(style).request, text);
     addBox(PreparedRun{PreparedRun::Text, style, text, width}, width);
 }
 

@@ -7,7 +7,7 @@
 // lists). A prepared chunk depends only on its chunk, the font size and the image sizes.
 
 #include "ContentModel.h"
-#include "FontSpec.h"
+#include "FontRequest.h"
 #include "ITextMeasurer.h"
 #include "KnuthPlass.h"
 
@@ -20,8 +20,8 @@
 
 // What a run is drawn with. Sizes are in pixels, already scaled to the reader's font size.
 struct PreparedStyle {
-    FontSpec spec;
-    QFont font;              // built from spec
+    FontRequest request;
+    QFont font;              // built from request
     FontMetrics metrics;
     double spaceWidth = 0;   // glue width of a space
     double hyphenWidth = 0;  // width added when a line ends at a soft hyphen

@@ -8,7 +8,7 @@
 namespace {
 
 struct MeasuredFont {
-    explicit MeasuredFont(const FontSpec& spec) : font(spec.toFont()), fontMetrics(font) {}
+    explicit MeasuredFont(const FontRequest& request) : font(request.toFont()), fontMetrics(font) {}
 
     QFont font; // built on this thread and never handed out
     QFontMetricsF fontMetrics;
@@ -16,19 +16,19 @@ struct MeasuredFont {
 };
 
 struct ThreadCache {
-    QHash<FontSpec, std::shared_ptr<MeasuredFont>> fonts;
-    FontSpec lastSpec;
+    QHash<FontRequest, std::shared_ptr<MeasuredFont>> fonts;
+    FontRequest lastRequest;
     MeasuredFont* last = nullptr;
     int words = 0;
 
-    MeasuredFont& lookup(const FontSpec& spec)
+    MeasuredFont& lookup(const FontRequest& request)
     {
-        if (last && spec == lastSpec)
+        if (last && request == lastRequest)
             return *last;
-        std::shared_ptr<MeasuredFont>& entry = fonts[spec];
+        std::shared_ptr<MeasuredFont>& entry = fonts[request];
         if (!entry)
-            entry = std::make_shared<MeasuredFont>(spec);
-        lastSpec = spec;
+            entry = std::make_shared<MeasuredFont>(request);
+        lastRequest = request;
         last = entry.get();
         return *last;
     }
@@ -49,13 +49,13 @@ ThreadCache& threadCache()
 
 } // namespace
 
-FontMetrics QtTextMeasurer::metrics(const FontSpec& font) const
+FontMetrics QtTextMeasurer::metrics(const FontRequest& font) const
 {
     const QFontMetricsF& fm = threadCache().lookup(font).fontMetrics;
     return {fm.ascent(), fm.descent(), fm.lineSpacing()};
 }
 
-double QtTextMeasurer::advance(const FontSpec& font, const QString& text) const
+double QtTextMeasurer::advance(const FontRequest& font, const QString& text) const
 {
     ThreadCache& cache = threadCache();
     MeasuredFont& measured = cache.lookup(font);

@@ -5,7 +5,7 @@
 //
 // Any thread may call it, concurrently, while a QGuiApplication exists (the font database needs
 // it). Each thread measures with fonts it built itself and keeps its own cache, so no lock is
-// taken and no QFont is shared between threads (see FontSpec). The cache holds at most
+// taken and no QFont is shared between threads (see FontRequest). The cache holds at most
 // CacheLimit words per thread and is then emptied.
 
 #include "ITextMeasurer.h"
@@ -14,6 +14,6 @@ class QtTextMeasurer final : public ITextMeasurer {
 public:
     static constexpr int CacheLimit = 200000;
 
-    FontMetrics metrics(const FontSpec& font) const override;
-    double advance(const FontSpec& font, const QString& text) const override;
+    FontMetrics metrics(const FontRequest& font) const override;
+    double advance(const FontRequest& font, const QString& text) const override;
 };

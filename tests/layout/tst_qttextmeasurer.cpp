@@ -44,18 +44,18 @@ private Q_SLOTS:
 void TestQtTextMeasurer::measuresAsQtDoes()
 {
     const QtTextMeasurer measurer;
-    const FontSpec spec{QString(), 18, 700, true, false, 0};
-    const QFontMetricsF fm(spec.toFont());
+    const FontRequest request{QString(), 18, 700, true, false, 0};
+    const QFontMetricsF fm(request.toFont());
     const QString word = QStringLiteral("Typography");
-    QCOMPARE(measurer.advance(spec, word), fm.horizontalAdvance(word));
-    QCOMPARE(measurer.advance(spec, word), fm.horizontalAdvance(word)); // from the cache
-    const FontMetrics metrics = measurer.metrics(spec);
+    QCOMPARE(measurer.advance(request, word), fm.horizontalAdvance(word));
+    QCOMPARE(measurer.advance(request, word), fm.horizontalAdvance(word)); // from the cache
+    const FontMetrics metrics = measurer.metrics(request);
     QCOMPARE(metrics.ascent, fm.ascent());
     QCOMPARE(metrics.descent, fm.descent());
     QCOMPARE(metrics.lineSpacing, fm.lineSpacing());
-    FontSpec spaced = spec;
+    FontRequest spaced = request;
     spaced.letterSpacing = 3;
-    QVERIFY(measurer.advance(spaced, word) > measurer.advance(spec, word) + 20);
+    QVERIFY(measurer.advance(spaced, word) > measurer.advance(request, word) + 20);
 }
 
 void TestQtTextMeasurer::fontsCarryAPixelSize_data()
@@ -73,7 +73,7 @@ void TestQtTextMeasurer::fontsCarryAPixelSize()
 {
     QFETCH(QString, family);
     QFETCH(int, hint);
-    const QFont font = FontSpec{family, 21}.toFont();
+    const QFont font = FontRequest{family, 21}.toFont();
     QCOMPARE(font.pixelSize(), 21);
     QCOMPARE(int(font.styleHint()), hint);
     QCOMPARE(font.families().value(0), family.isEmpty() ? QStringLiteral("serif") : family);

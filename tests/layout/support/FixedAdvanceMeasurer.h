@@ -8,13 +8,13 @@
 
 class FixedAdvanceMeasurer final : public ITextMeasurer {
 public:
-    FontMetrics metrics(const FontSpec& font) const override
+    FontMetrics metrics(const FontRequest& font) const override
     {
         const double px = font.pixelSize;
         return {px * 0.75, px * 0.25, px};
     }
 
-    double advance(const FontSpec& font, const QString& text) const override
+    double advance(const FontRequest& font, const QString& text) const override
     {
         return text.size() * (font.pixelSize * 0.5 + font.letterSpacing);
     }

@@ -1,4 +1,4 @@
-#include "FontSpec.h"
+#include "FontRequest.h"
 
 #include <QStringList>
 
@@ -20,7 +20,7 @@ QFont::StyleHint hintFor(const QString& family)
 
 } // namespace
 
-QFont FontSpec::toFont() const
+QFont FontRequest::toFont() const
 {
     const QString name = family.isEmpty() ? DefaultFamily : family;
     // The family-list constructor makes fresh private data, shared with no other font.
@@ -38,8 +38,8 @@ QFont FontSpec::toFont() const
     return font;
 }
 
-size_t qHash(const FontSpec& spec, size_t seed) noexcept
+size_t qHash(const FontRequest& request, size_t seed) noexcept
 {
-    return qHashMulti(seed, spec.family, spec.pixelSize, spec.weight, spec.italic, spec.smallCaps,
-                      spec.letterSpacing);
+    return qHashMulti(seed, request.family, request.pixelSize, request.weight, request.italic, request.smallCaps,
+                      request.letterSpacing);
 }
