@@ -56,7 +56,9 @@ QStringList pageEntries(const QStringList& entries)
             pages.append(name);
         }
     }
-    QCollator collator;
+    // A fixed locale: the order of pages must not change with the user's settings, and Qt's C
+    // locale collator ignores numeric mode.
+    QCollator collator{QLocale(QLocale::English)};
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(pages.begin(), pages.end(),
