@@ -253,7 +253,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("exists");
         QTest::newRow("missing file") << QByteArray() << false;
         QTest::newRow("empty file") << QByteArray() << true;
-        QTest::newRow("not an archive") << QByteArray("PK\x03\x04 this is no rar at all", 30) << true;
+        QTest::newRow("not an archive") << QByteArray("PK\x03\x04 this is no rar at all") << true;
         QTest::newRow("rar4 signature only") << QByteArray("Rar!\x1a\x07\x00", 7) << true;
         QTest::newRow("rar4 directories only")
             << TestRar::build(Format::Rar4, {{QStringLiteral("a"), {}, true}, {QStringLiteral("a/b"), {}, true}}) << true;
