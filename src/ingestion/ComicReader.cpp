@@ -26,7 +26,7 @@ bool isPageEntry(const QString& name)
     return dot >= 0 && imageFileExtensions().contains(parts.last().mid(dot + 1).toLower());
 }
 
-// Reads only as much of the image as its format needs to know the size.
+// The pixel size from the image header; the pixels are never decoded.
 QSize imageSize(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
