@@ -2,12 +2,14 @@
 #include "EntryImageProvider.h"
 #include "ImageScaling.h"
 #include "ImageUrl.h"
+#include "TestZip.h"
+#include "ZipByteSource.h"
 
 #include <QBuffer>
-#include <QHash>
 #include <QQuickTextureFactory>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
@@ -15,8 +17,6 @@
 #include <memory>
 
 namespace {
-
-const QString kBookPath = QStringLiteral("/books/a b.cbz");
 
 QByteArray pngOf(const QSize& size)
 {
@@ -29,34 +29,9 @@ QByteArray pngOf(const QSize& size)
     return bytes;
 }
 
-// A container held in memory that opens only at the book path.
-class MemorySource : public IByteSource {
-public:
-    explicit MemorySource(QHash<QString, QByteArray> entries)
-        : entries(std::move(entries))
-    {
-    }
-    bool open(const QString& path) override
-    {
-        isOpen = path == kBookPath;
-        return isOpen;
-    }
-    QStringList listEntries() const override { return isOpen ? entries.keys() : QStringList(); }
-    QByteArray readEntry(const QString& name) const override { return isOpen ? entries.value(name) : QByteArray(); }
-    QByteArray contentHash() const override { return QByteArray(16, 'h'); }
-
-private:
-    QHash<QString, QByteArray> entries;
-    bool isOpen = false;
-};
-
-SourceFactory memorySourceFactory()
+SourceFactory zipSourceFactory()
 {
-    const QHash<QString, QByteArray> entries{
-        {QStringLiteral("pages/01 cover.png"), pngOf(QSize(200, 100))},
-        {QStringLiteral("notes.txt"), QByteArray("not an image")},
-    };
-    return [entries] { return std::make_unique<MemorySource>(entries); };
+    return []() -> std::unique_ptr<IByteSource> { return std::make_unique<ZipByteSource>(); };
 }
 
 // The id QML hands the provider: the URL after "image://" + provider + "/".
@@ -84,6 +59,14 @@ private:
 class TestEntryImageProvider : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(dir.isValid());
+        bookPath = dir.filePath(QStringLiteral("a b.cbz"));
+        QVERIFY(TestZip::write(bookPath, {{QStringLiteral("pages/01 cover.png"), pngOf(QSize(200, 100))},
+                                          {QStringLiteral("notes.txt"), QByteArray("not an image")}}));
+    }
+
     void scalesToTheRequestedSize_data()
     {
         QTest::addColumn<QSize>("decoded");
@@ -120,9 +103,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, entry);
         QFETCH(QSize, size);
-        const std::unique_ptr<IByteSource> source = memorySourceFactory()();
-        QVERIFY(source->open(kBookPath));
-        const QImage image = EntryImageProvider::loadImageFromSource(*source, entry, QSize(100, 0));
+        ZipByteSource source;
+        QVERIFY(source.open(bookPath));
+        const QImage image = EntryImageProvider::loadImageFromSource(source, entry, QSize(100, 0));
         QCOMPARE(image.isNull(), !size.isValid());
         if (size.isValid())
             QCOMPARE(image.size(), size);
@@ -133,17 +116,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QSize>("textureSize");
-        QTest::newRow("entry of the book") << idFor(QStringLiteral("pages/01 cover.png"), kBookPath) << QSize(100, 50);
-        QTest::newRow("id without src") << QStringLiteral("pages/01 cover.png") << QSize();
-        QTest::newRow("book that does not open") << idFor(QStringLiteral("pages/01 cover.png"), "/other.cbz")
+        const QString cover = QStringLiteral("pages/01 cover.png");
+        QTest::newRow("entry of the book") << idFor(cover, bookPath) << QSize(100, 50);
+        QTest::newRow("id without src") << cover << QSize();
+        QTest::newRow("book that does not open") << idFor(cover, dir.filePath(QStringLiteral("missing.cbz")))
                                                  << QSize();
-        QTest::newRow("missing entry") << idFor(QStringLiteral("pages/02.png"), kBookPath) << QSize();
+        QTest::newRow("missing entry") << idFor(QStringLiteral("pages/02.png"), bookPath) << QSize();
     }
     void requestsDeliverTextures()
     {
         QFETCH(QString, id);
         QFETCH(QSize, textureSize);
-        EntryImageProvider provider(memorySourceFactory(), QStringLiteral("cbz"));
+        EntryImageProvider provider(zipSourceFactory(), QStringLiteral("cbz"));
         std::unique_ptr<QQuickImageResponse> response(provider.requestImageResponse(id, QSize(100, 0)));
         QSignalSpy finished(response.get(), &QQuickImageResponse::finished);
         QVERIFY(finished.wait());
@@ -220,6 +204,10 @@ private Q_SLOTS:
         QCOMPARE(finished.count(), 1);
         QVERIFY(!response.textureFactory());
     }
+
+private:
+    QTemporaryDir dir;
+    QString bookPath;
 };
 
 QTEST_MAIN(TestEntryImageProvider)

@@ -1,4 +1,6 @@
+#include "DefaultFormats.h"
 #include "DocumentChunkBuilder.h"
+#include "FormatRegistry.h"
 #include "EncodedText.h"
 #include "PlainTextParagraphs.h"
 #include "TxtReader.h"
@@ -153,6 +155,20 @@ private Q_SLOTS:
         QCOMPARE(reader.title(), QStringLiteral("War and Peace"));
         QVERIFY(reader.chunks().isEmpty());
         QVERIFY(reader.contentHash().isEmpty());
+    }
+
+    // The last row of the application's table reads .txt files in any letter case.
+    void txtRowOfTheFormatTable()
+    {
+        const QList<FormatSpec> table = DefaultFormats::table();
+        const FormatSpec& row = table.last();
+        QCOMPARE(row.extension, QStringLiteral("txt"));
+        QVERIFY(!row.isDirectory);
+        QVERIFY(row.scheme.isEmpty());
+        QVERIFY(!row.sourceFactory);
+        const FormatRegistry registry(table);
+        const std::unique_ptr<FormatReader> reader = registry.createReader(QStringLiteral("/books/NOTES.TXT"));
+        QVERIFY(dynamic_cast<TxtReader*>(reader.get()));
     }
 
 private:
