@@ -24,11 +24,16 @@ struct Ratios {
 };
 
 // Absolute ratios of the lines of justified paragraphs that do not end them (nor a line break).
+// A line with nothing to stretch or shrink (a lone word, ratio 10000 or -10000) has no ratio to
+// speak of and is left out.
 void collect(QList<double>& out, const QList<KnuthPlass::Item>& items, const QList<KnuthPlass::Line>& lines)
 {
+    constexpr double Unadjustable = 10000;
     for (const KnuthPlass::Line& line : lines) {
         const KnuthPlass::Item& end = items[line.end];
         if (end.type == KnuthPlass::Penalty && end.penalty <= -KnuthPlass::Infinity)
+            continue;
+        if (std::abs(line.ratio) >= Unadjustable)
             continue;
         out.append(std::abs(line.ratio));
     }

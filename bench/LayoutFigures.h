@@ -27,7 +27,10 @@ public:
 
     // Fields in this order: vpages, first_window_ms, prepare_ms, layout_ms, relayout_ms, lines,
     // height_px, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95 ("key=value").
-    // openMs is the time the book took to open; the first window adds to it.
+    // openMs is the time the book took to open; the first window adds to it. Ratios are absolute,
+    // over the lines of justified paragraphs that do not end a paragraph or a forced line, and
+    // leave out lines with nothing to stretch or shrink. relayout_ms lays every chunk out again
+    // at four fifths of the width.
     static LayoutFigures measure(const QList<ContentChunk>& chunks, double openMs, const Options& options);
 
     QStringList fields;

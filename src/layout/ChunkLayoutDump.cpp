@@ -32,7 +32,10 @@ QString lineText(const ChunkLayout& layout, const LayoutLine& line)
             gap = true;
             continue;
         }
-        if (!text.isEmpty() && (gap || run.rect.left() > previousRight + 0.01))
+        // Word gaps are at least a shrunk space; the gaps that justify Chinese or Japanese
+        // text are narrower and show no space.
+        const double wordGap = 0.15 * run.font.pixelSize();
+        if (!text.isEmpty() && (gap || run.rect.left() > previousRight + wordGap))
             text += u' ';
         text += run.text;
         previousRight = run.rect.right();

@@ -4,7 +4,7 @@
 // sees where lines break and how they are placed. Pure; any thread.
 //
 // A line reads "y=<top> h=<height> x=<left> w=<width> |<text>|": the text of its runs, with one
-// space where the runs are apart (glue between words), and "[image <source>]" for each image
+// space where the runs are a word gap apart (glue between words), and "[image <source>]" for each image
 // standing on it. Numbers have two decimals.
 
 #include "ChunkLayout.h"

@@ -10,6 +10,9 @@ using KnuthPlass::Item;
 constexpr double SpaceStretch = 0.5;
 constexpr double SpaceShrink = 1.0 / 3.0;
 constexpr double HyphenPenalty = 50;
+// Chinese and Japanese set without spaces: lines may break between any two characters, and the
+// gaps take up the line's slack, a twentieth of an em each at most before the ratio grows.
+constexpr double InterCharacterStretch = 0.05;
 constexpr int TabStop = 8;
 
 constexpr char16_t SoftHyphen = 0x00AD;
@@ -26,6 +29,28 @@ bool isWordSpace(QChar c)
 {
     const char16_t u = c.unicode();
     return u == u' ' || u == u'\t' || u == u'\n' || u == u'\r' || u == u'\f' || u == u'\v';
+}
+
+bool isIdeographic(char16_t u)
+{
+    return (u >= 0x2E80 && u <= 0x9FFF) // radicals, CJK punctuation, kana, ideographs
+        || (u >= 0xF900 && u <= 0xFAFF) // compatibility ideographs
+        || (u >= 0xFF00 && u <= 0xFFEF); // full-width forms
+}
+
+// Closing punctuation, iteration marks and small kana never start a line; opening brackets
+// never end one.
+bool breaksBetween(QChar before, QChar after)
+{
+    static const QString noStart = QStringLiteral(
+        "\u3001\u3002\uFF0C\uFF0E\u30FB\uFF1A\uFF1B\uFF1F\uFF01\uFF09\u300D\u300F\u3011\u3015\u3009"
+        "\u300B\u30FC\u3005\u309D\u309E\u30FD\u30FE\u3041\u3043\u3045\u3047\u3049\u3063\u3083"
+        "\u3085\u3087\u308E\u30A1\u30A3\u30A5\u30A7\u30A9\u30C3\u30E3\u30E5\u30E7\u30EE\u30F5"
+        "\u30F6)]}.,;:!?\u2019\u201D");
+    static const QString noEnd = QStringLiteral("\uFF08\u300C\u300E\u3010\u3014\u3008\u300A([{\u2018\u201C");
+    if (!isIdeographic(before.unicode()) && !isIdeographic(after.unicode()))
+        return false;
+    return !before.isSpace() && !after.isSpace() && !noStart.contains(after) && !noEnd.contains(before);
 }
 
 QString transformed(const QString& text, int textTransform)
@@ -101,11 +126,13 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
             piece.clear();
             addGlue(style);
             atWordStart = true;
+            lastChar = QChar();
             continue;
         }
         if (c == QChar(SoftHyphen) || c == QChar(ZeroWidthSpace)) {
             addWord(piece, style);
             piece.clear();
+            lastChar = QChar();
             if (lastIsTextBox()) {
                 if (c == QChar(SoftHyphen))
                     setPendingBreak(true, HyphenPenalty, true);
@@ -117,7 +144,13 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
         if (capitalize && atWordStart && c.isLetter())
             c = c.toUpper();
         atWordStart = false;
+        if (!lastChar.isNull() && breaksBetween(lastChar, c)) {
+            addWord(piece, style);
+            piece.clear();
+            addInterCharacterGlue(style);
+        }
         piece += c;
+        lastChar = c;
         // A line may end after a dash inside a word ("well-known"), as after an explicit hyphen.
         const bool insideWord = piece.size() > 1 && i + 1 < text.size() && text[i + 1].isLetterOrNumber();
         if (isDash(c) && insideWord) {
@@ -180,12 +213,14 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
     addBox(image, size.width());
     setPendingBreak(false, 0, false);
     atWordStart = true;
+    lastChar = QChar();
 }
 
 void ParagraphPreparer::addForcedBreak()
 {
     pendingBreak.reset();
     KnuthPlass::finishLine(paragraph.items);
+    lastChar = QChar();
     atLineStart = true;
     atWordStart = true;
     column = 0;
@@ -220,6 +255,15 @@ void ParagraphPreparer::addGlue(int style)
     pendingBreak.reset();
     const double width = chunk.style(style).spaceWidth;
     paragraph.items.append(Item::glue(width, width * SpaceStretch, width * SpaceShrink, spaceRun(style)));
+}
+
+void ParagraphPreparer::addInterCharacterGlue(int style)
+{
+    if (paragraph.items.isEmpty() || paragraph.items.last().type != KnuthPlass::Box)
+        return;
+    pendingBreak.reset();
+    const double stretch = chunk.style(style).request.pixelSize * InterCharacterStretch;
+    paragraph.items.append(Item::glue(0, stretch, 0, spaceRun(style)));
 }
 
 int ParagraphPreparer::spaceRun(int style)

@@ -6,7 +6,9 @@
 // Break opportunities: a space is glue (after a box only; repeated spaces collapse); a soft
 // hyphen (U+00AD) is a flagged penalty carrying the hyphen's width, so the hyphen shows only
 // when a line ends there; a dash inside a word and the sides of an image are penalties of no
-// width; a zero-width space is a free break; a line break, and a newline in preformatted text,
+// width; a zero-width space is a free break; Chinese and Japanese text may break between any
+// two characters (not before closing punctuation or small kana, nor after an opening bracket),
+// at glue that only stretches; a line break, and a newline in preformatted text,
 // is a forced break closed like a paragraph end, so the line before it is not stretched.
 // Preformatted text keeps its spaces as fixed glue (tabs to every 8th column) and still wraps at
 // them when a line is too long for the column.
@@ -33,6 +35,7 @@ private:
     void addWord(const QString& text, int style);
     void addSpaces(int style, int count);
     void addGlue(int style);
+    void addInterCharacterGlue(int style);
     void addBox(const PreparedRun& run, double width);
     int spaceRun(int style);
     bool lastIsTextBox() const;
@@ -46,4 +49,5 @@ private:
     bool atLineStart = true;
     bool atWordStart = true;
     int column = 0;
+    QChar lastChar; // the character before the next one, within a word; null after a break
 };

@@ -56,6 +56,7 @@ private Q_SLOTS:
     void breakOpportunities_data();
     void breakOpportunities();
     void looseLineKeepsNaturalWidth();
+    void ideographicLinesAreJustified();
     void splitBoxDrawnAsOne();
     void boxesInsetAndCollapseMargins();
     void images_data();
@@ -221,6 +222,17 @@ void TestChunkLayout::breakOpportunities_data()
     QTest::newRow("zero-width space") << QStringLiteral("aaaa\u200Bbbbb") << 40.0 << QStringList{"aaaa", "bbbb"};
     QTest::newRow("no-break space holds") << QStringLiteral("a b\u00A0c") << 32.0
                                           << QStringList{"a", QStringLiteral("b\u00A0c")};
+    // Ten characters fit a line of 80; the eleventh, a full stop, may not start the next line.
+    QTest::newRow("ideographs break anywhere")
+        << QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D\u5341\u767E\u5343")
+        << 80.0
+        << QStringList{QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D\u5341"),
+                       QStringLiteral("\u767E\u5343")};
+    QTest::newRow("no line starts with a full stop")
+        << QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D\u5341\u3002\u5343")
+        << 80.0
+        << QStringList{QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D"),
+                       QStringLiteral("\u5341\u3002\u5343")};
     QTest::newRow("stray tab and newline are spaces") << QStringLiteral("a\tb\nc") << 400.0
                                                       << QStringList{"a b c"};
 }
@@ -249,6 +261,17 @@ void TestChunkLayout::looseLineKeepsNaturalWidth()
     QCOMPARE(texts(result), (QStringList{"a bb", "xxxxxxxxxx"}));
     QCOMPARE(result.lines[0].width, 32.0);
     QCOMPARE(result.lines[0].runs[1].x, 16.0);
+}
+
+void TestChunkLayout::ideographicLinesAreJustified()
+{
+    const ChunkLayout result = layout(chunk({paragraph(QString(95, QChar(0x6587)))}), 100);
+    QCOMPARE(result.lines.size(), 8); // 12 characters of 8 px to a line of 100
+    for (qsizetype i = 0; i + 1 < result.lines.size(); ++i) {
+        QCOMPARE(result.lines[i].width, 100.0);
+        QCOMPARE(result.lines[i].runs.last().rect.right(), 100.0);
+    }
+    QCOMPARE(result.lines.last().width, 11 * 8.0);
 }
 
 // A box cut between two chunks: the upper chunk's box reaches its bottom without a bottom edge,
