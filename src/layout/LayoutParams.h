@@ -1,6 +1,7 @@
 #pragma once
 
 // What a chunk layout depends on besides the prepared chunk, as the reading model passes it.
+// A plain value; any thread.
 
 #include <QString>
 
