@@ -2,13 +2,13 @@
 
 void FakeLibrary::add(const QString& path, const FakeBookContent& content)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_books.insert(path, content);
 }
 
 bool FakeLibrary::find(const QString& path, FakeBookContent* content) const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     const auto it = m_books.constFind(path);
     if (it == m_books.cend())
         return false;
@@ -18,22 +18,21 @@ bool FakeLibrary::find(const QString& path, FakeBookContent* content) const
 
 void FakeLibrary::closeGate()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_gateClosed = true;
 }
 
 void FakeLibrary::release()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard lock(m_mutex);
     m_gateClosed = false;
-    m_gateOpened.wakeAll();
+    m_gateOpened.notify_all();
 }
 
 void FakeLibrary::passGate()
 {
-    QMutexLocker lock(&m_mutex);
-    while (m_gateClosed)
-        m_gateOpened.wait(&m_mutex);
+    std::unique_lock lock(m_mutex);
+    m_gateOpened.wait(lock, [this] { return !m_gateClosed; });
 }
 
 QList<ContentChunk> makeChunks(int count, int weight, bool withImage)

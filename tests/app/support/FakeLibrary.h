@@ -7,8 +7,9 @@
 #include "FormatReader.h"
 
 #include <QHash>
-#include <QMutex>
-#include <QWaitCondition>
+
+#include <condition_variable>
+#include <mutex>
 
 #include <atomic>
 #include <memory>
@@ -38,8 +39,9 @@ public:
     std::atomic<int> opensStarted{0};
 
 private:
-    mutable QMutex m_mutex;
-    QWaitCondition m_gateOpened;
+    // Standard primitives rather than QWaitCondition, so ThreadSanitizer sees the hand-over.
+    mutable std::mutex m_mutex;
+    std::condition_variable m_gateOpened;
     bool m_gateClosed = false;
     QHash<QString, FakeBookContent> m_books;
 };
