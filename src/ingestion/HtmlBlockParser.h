@@ -3,6 +3,15 @@
 // Turns an (X)HTML or FictionBook element tree, styled by the user-agent sheet, the book's sheets
 // and style attributes, into content chunks through the DocumentChunkBuilder.
 //
+// Block elements (by their computed display) end the paragraph around them; those with margins,
+// paddings, borders or a background become containers, opened when their first content arrives
+// (an empty one is left out) and always closed again. Vertical margins of adjacent containers, and
+// of a container and its first child, collapse as in CSS. The vocabulary is FictionBook when the
+// document element is FictionBook, else HTML.
+//
+// The tree is walked without recursion. Elements nested deeper than MaxStyledDepth add their text
+// to the element above them, unstyled, so a hostile document costs time linear in its size.
+//
 // Stateless between calls; a call runs on the calling thread (the book-opening task).
 
 #include "ContentModel.h"
@@ -17,9 +26,16 @@ class StyleSheet;
 
 class HtmlBlockParser {
 public:
+    static constexpr int MaxStyledDepth = 256;
+    // Deeper documents are not handed to QDomDocument, whose parse time grows with the square of
+    // the depth: the text form reads them as plain paragraphs.
+    static constexpr int MaxDocumentDepth = 4096;
+
     // Walks root with the cascade of sheet (may be null). Image sources are resolved with
     // ImageUrl::resolve(providerId, src, bookPath, baseDir). sectionDepth is the nesting depth of
     // the FB2 section root (1 for EPUB documents) and sizes FB2 section titles.
+    // An "image://" source written in the document is refused (the image is left out): a book
+    // names its own entries only.
     static QList<ContentChunk> parseChunks(const QDomElement& root, const QString& chunkId, int budget,
                                            const ParseParams& params, const Css::StyleSheet* sheet,
                                            const QString& providerId, const QString& bookPath,
@@ -32,4 +48,9 @@ public:
 
     // The blocks of one chunk built with DocumentChunkBuilder::SingleChunkBudget.
     static QList<BlockItem> parse(const QString& html, const ParseParams& params);
+
+    // True when the elements of xml nest deeper than MaxDocumentDepth. Readers check this before
+    // building a DOM of a book's document, and use the text form when it holds. A document that is
+    // not well-formed gives false (its DOM parse fails on its own).
+    static bool exceedsNestingLimit(const QString& xml);
 };
