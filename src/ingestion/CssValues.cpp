@@ -160,10 +160,10 @@ QList<Declaration> fourSides(const QString& prefix, const QString& suffix, const
     const QString bottom = values.size() > 2 ? values[2] : top;
     const QString left = values.size() > 3 ? values[3] : right;
     return {
-        { prefix + u"-top" + suffix, top, important },
-        { prefix + u"-right" + suffix, right, important },
-        { prefix + u"-bottom" + suffix, bottom, important },
-        { prefix + u"-left" + suffix, left, important },
+        { prefix + QStringLiteral("-top") + suffix, top, important },
+        { prefix + QStringLiteral("-right") + suffix, right, important },
+        { prefix + QStringLiteral("-bottom") + suffix, bottom, important },
+        { prefix + QStringLiteral("-left") + suffix, left, important },
     };
 }
 
@@ -190,9 +190,9 @@ QList<Declaration> borderSide(const QString& side, const QStringList& parts, boo
         }
     }
     return {
-        { QStringLiteral("border-") + side + u"-width", width, important },
-        { QStringLiteral("border-") + side + u"-style", style, important },
-        { QStringLiteral("border-") + side + u"-color", colour, important },
+        { QStringLiteral("border-") + side + QStringLiteral("-width"), width, important },
+        { QStringLiteral("border-") + side + QStringLiteral("-style"), style, important },
+        { QStringLiteral("border-") + side + QStringLiteral("-color"), colour, important },
     };
 }
 
@@ -533,7 +533,7 @@ QList<Declaration> expandShorthand(const Declaration& d)
         for (const QString& side : sides) {
             if (wide) {
                 for (const char16_t* what : { u"-width", u"-style", u"-color" })
-                    out.append({ QStringLiteral("border-") + side + QStringView(what), parts[0], d.important });
+                    out.append({ QStringLiteral("border-") + side + QString::fromUtf16(what), parts[0], d.important });
                 continue;
             }
             const QList<Declaration> longhands = borderSide(side, parts, d.important);

@@ -7,10 +7,10 @@
 #include "HtmlEntities.h"
 #include "HtmlPlainText.h"
 #include "ImageUrl.h"
+#include "XmlDomParser.h"
 
 #include <QDomDocument>
 #include <QUrl>
-#include <QXmlStreamReader>
 
 #include <algorithm>
 
@@ -126,6 +126,21 @@ QString titleSizeForDepth(int depth)
     return QString::fromLatin1(sizes[std::clamp(depth, 0, 4)]);
 }
 
+bool isNotesBody(const QDomElement& element)
+{
+    const QString kind = element.attribute(QStringLiteral("name"));
+    return localName(element) == u"body" && (kind == u"notes" || kind == u"comments");
+}
+
+bool sameStyle(const TextStyle& a, const TextStyle& b)
+{
+    return a.families == b.families && a.size == b.size && a.weight == b.weight && a.italic == b.italic
+        && a.smallCaps == b.smallCaps && a.textTransform == b.textTransform && a.letterSpacing == b.letterSpacing
+        && a.underline == b.underline && a.lineThrough == b.lineThrough && a.overline == b.overline
+        && a.link == b.link && a.colour == b.colour && a.background == b.background
+        && a.baselineShift == b.baselineShift;
+}
+
 struct Frame {
     QString name;
     QDomNode next;           // the child to visit next
@@ -139,6 +154,7 @@ struct Frame {
     int listCounter = 0;     // the number of the last list item among the children
     bool sawElementChild = false;
     int sectionDepth = 0;
+    bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
     bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
 };
 
@@ -154,7 +170,7 @@ public:
     QList<ContentChunk> run(const QDomElement& root, int sectionDepth)
     {
         if (root.isNull())
-            return builder.build();
+            return flushed().build();
         const QDomElement document = root.ownerDocument().documentElement();
         fictionBook = localName(document.isNull() ? root : document) == u"fictionbook";
         userAgent = &Css::userAgentSheet(fictionBook ? Css::Vocabulary::FictionBook : Css::Vocabulary::Html);
@@ -163,6 +179,8 @@ public:
         base.style = Css::ComputedStyle::initial(params);
         base.block = true;
         base.sectionDepth = sectionDepth - (fictionBook && localName(root) == u"section" ? 1 : 0);
+        for (QDomNode up = root.parentNode(); fictionBook && up.isElement(); up = up.parentNode())
+            base.notes = base.notes || isNotesBody(up.toElement());
         frames.append(base);
 
         visitElement(root);
@@ -178,7 +196,7 @@ public:
             else if (node.isText() || node.isCDATASection())
                 appendText(node.nodeValue());
         }
-        return builder.build();
+        return flushed().build();
     }
 
 private:
@@ -215,6 +233,7 @@ private:
         frame.style = style;
         frame.block = style.display != Css::Display::Inline;
         frame.sectionDepth = parent.sectionDepth + (fictionBook && name == u"section" ? 1 : 0);
+        frame.notes = parent.notes || (fictionBook && isNotesBody(element));
         frame.blockFrame = frame.block ? int(frames.size()) : parent.blockFrame;
         if (!fictionBook && name == u"ol") {
             bool ok = false;
@@ -233,16 +252,16 @@ private:
         frames.last().next = QDomNode();
         if (name == u"br") {
             ensureParagraph();
-            builder.appendLineBreak();
+            flushed().appendLineBreak();
             lastWasSpace = true;
         } else if (name == u"hr") {
             openPendingContainers();
-            builder.appendRule(style.ruleColour);
+            flushed().appendRule(style.ruleColour);
             markContent();
         } else if (name == u"empty-line") {
             ensureParagraph();
-            builder.appendText(QStringLiteral("\u00A0"), style.text, true);
-            builder.finishParagraph();
+            flushed().appendText(QStringLiteral("\u00A0"), style.text, true);
+            flushed().finishParagraph();
         } else if (name == u"svg") {
             appendSvgImages(element);
         } else {
@@ -254,7 +273,7 @@ private:
 
     void beginBlock(Frame& frame, const QDomElement& element, const QString& name)
     {
-        builder.finishParagraph();
+        flushed().finishParagraph();
         frame.box = frame.style.box;
         if (name == u"hr") // the rule itself is the border; its box only keeps the margins
             frame.box.borderTop = frame.box.borderBottom = frame.box.borderLeft = frame.box.borderRight = 0;
@@ -281,7 +300,7 @@ private:
         const int index = int(frames.size()) - 1;
         Frame& frame = frames.last();
         if (frame.block) {
-            builder.finishParagraph();
+            flushed().finishParagraph();
             if (frame.containerOpen)
                 closeContainer(frame.box);
             else if (frame.containerPending && pendingFrom == index)
@@ -300,7 +319,7 @@ private:
         QList<Css::Declaration> hints;
         if (fictionBook) {
             const QString& parentName = frames.last().name;
-            if (name == u"title" && (parentName == u"section" || parentName == u"body"))
+            if (name == u"title" && !frames.last().notes && (parentName == u"section" || parentName == u"body"))
                 hints.append({ QStringLiteral("font-size"), titleSizeForDepth(frames.last().sectionDepth), false });
             return hints;
         }
@@ -343,7 +362,7 @@ private:
             if (kept.isEmpty())
                 return;
             ensureParagraph();
-            builder.appendText(kept, frames.last().style.text, true);
+            addText(kept, frames.last().style.text, true);
             lastWasSpace = false;
             return;
         }
@@ -364,7 +383,7 @@ private:
         if (collapsed.isEmpty())
             return;
         ensureParagraph();
-        builder.appendText(collapsed, frames.last().style.text, false);
+        addText(collapsed, frames.last().style.text, false);
         lastWasSpace = collapsed.endsWith(u' ');
     }
 
@@ -452,8 +471,35 @@ private:
         if (url.isEmpty())
             return;
         ensureParagraph();
-        builder.appendImage(url, width, height, maxWidth, style);
+        flushed().appendImage(url, width, height, maxWidth, style);
         lastWasSpace = false;
+    }
+
+    // Adjacent text of one style becomes one run (books wrap every sentence in its own span).
+    void addText(const QString& text, const TextStyle& style, bool preserve)
+    {
+        if (!pendingText.isEmpty() && (preserve != pendingPreserve || !sameStyle(style, pendingStyle)))
+            flushText();
+        if (pendingText.isEmpty()) {
+            pendingStyle = style;
+            pendingPreserve = preserve;
+        }
+        pendingText += text;
+    }
+
+    void flushText()
+    {
+        if (pendingText.isEmpty())
+            return;
+        builder.appendText(pendingText, pendingStyle, pendingPreserve);
+        pendingText.clear();
+    }
+
+    // The builder, with the text gathered so far handed to it first.
+    DocumentChunkBuilder& flushed()
+    {
+        flushText();
+        return builder;
     }
 
     void ensureParagraph()
@@ -464,7 +510,7 @@ private:
         Frame& block = frames[frames.last().blockFrame];
         const Css::ComputedStyle& style = block.style;
         const double indent = block.paragraphs == 0 ? style.indent : 0;
-        builder.startParagraph(style.align, indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
+        flushed().startParagraph(style.align, indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
                                pendingMarker, style.text);
         pendingMarker.clear();
         markerOwner = -1;
@@ -493,7 +539,7 @@ private:
                 continue;
             const double prior = edge == Edge::AfterContent ? 0 : adjacentMargin;
             frame.box.marginTop = std::max(0.0, frame.box.marginTop - prior);
-            builder.startContainer(frame.box);
+            flushed().startContainer(frame.box);
             frame.containerPending = false;
             frame.containerOpen = true;
             adjacentMargin = frame.box.paddingTop > 0 || frame.box.borderTop > 0 ? 0 : prior + frame.box.marginTop;
@@ -505,7 +551,7 @@ private:
     void closeContainer(const BoxStyle& box)
     {
         const double prior = edge == Edge::AfterEnd ? adjacentMargin : 0;
-        builder.endContainer(box);
+        flushed().endContainer(box);
         adjacentMargin = box.paddingBottom > 0 || box.borderBottom > 0 ? box.marginBottom : prior + box.marginBottom;
         edge = Edge::AfterEnd;
     }
@@ -523,6 +569,9 @@ private:
     QString pendingMarker;  // the list marker for the next paragraph
     int markerOwner = -1;   // the list item frame the marker belongs to
     bool lastWasSpace = true;
+    QString pendingText;    // text not yet handed to the builder, all in pendingStyle
+    TextStyle pendingStyle;
+    bool pendingPreserve = false;
     Edge edge = Edge::AfterContent;
     double adjacentMargin = 0;
 };
@@ -574,7 +623,7 @@ QList<ContentChunk> HtmlBlockParser::parseChunks(const QString& html, const QStr
     }
     const QString safe = HtmlEntities::toXmlSafe(wrapped);
     QDomDocument document;
-    if (exceedsNestingLimit(safe) || !document.setContent(safe, false))
+    if (!XmlDomParser::parse(safe, &document))
         return plainParagraphs(safe, chunkId, budget, params);
     return parseChunks(document.documentElement(), chunkId, budget, params, nullptr, QString(), QString(), QString(), 1);
 }
@@ -587,22 +636,3 @@ QList<BlockItem> HtmlBlockParser::parse(const QString& html, const ParseParams& 
     return blocks;
 }
 
-bool HtmlBlockParser::exceedsNestingLimit(const QString& xml)
-{
-    QXmlStreamReader reader(xml);
-    int depth = 0;
-    while (!reader.atEnd()) {
-        switch (reader.readNext()) {
-        case QXmlStreamReader::StartElement:
-            if (++depth > MaxDocumentDepth)
-                return true;
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        default:
-            break;
-        }
-    }
-    return false;
-}

@@ -5,10 +5,12 @@
 //
 // Block elements (by their computed display) end the paragraph around them; those with margins,
 // paddings, borders or a background become containers, opened when their first content arrives
-// (an empty one is left out) and always closed again. Vertical margins of adjacent containers, and
-// of a container and its first child, collapse as in CSS. The vocabulary is FictionBook when the
-// document element is FictionBook, else HTML.
+// (an empty one is left out) and always closed again. As in CSS, a container's top margin
+// collapses with the bottom margins of the containers closed right before it and with the top
+// margins of those opened right before it. The vocabulary is FictionBook when the document
+// element is FictionBook, else HTML.
 //
+// Readers build the tree with XmlDomParser, which keeps the white space between inline elements.
 // The tree is walked without recursion. Elements nested deeper than MaxStyledDepth add their text
 // to the element above them, unstyled, so a hostile document costs time linear in its size.
 //
@@ -27,9 +29,6 @@ class StyleSheet;
 class HtmlBlockParser {
 public:
     static constexpr int MaxStyledDepth = 256;
-    // Deeper documents are not handed to QDomDocument, whose parse time grows with the square of
-    // the depth: the text form reads them as plain paragraphs.
-    static constexpr int MaxDocumentDepth = 4096;
 
     // Walks root with the cascade of sheet (may be null). Image sources are resolved with
     // ImageUrl::resolve(providerId, src, bookPath, baseDir). sectionDepth is the nesting depth of
@@ -41,16 +40,13 @@ public:
                                            const QString& providerId, const QString& bookPath,
                                            const QString& baseDir, int sectionDepth);
 
-    // HTML text: wrapped in <body><p> when it lacks them, made XML-safe; a document that still is
-    // not well-formed degrades to plain paragraphs of its text, never to nothing.
+    // HTML text: wrapped in <body><p> when it lacks them, made XML-safe and read by XmlDomParser
+    // (no style sheets apply); a document that still is not well-formed degrades to plain
+    // paragraphs of its text, never to nothing.
     static QList<ContentChunk> parseChunks(const QString& html, const QString& chunkId, int budget,
                                            const ParseParams& params);
 
     // The blocks of one chunk built with DocumentChunkBuilder::SingleChunkBudget.
     static QList<BlockItem> parse(const QString& html, const ParseParams& params);
 
-    // True when the elements of xml nest deeper than MaxDocumentDepth. Readers check this before
-    // building a DOM of a book's document, and use the text form when it holds. A document that is
-    // not well-formed gives false (its DOM parse fails on its own).
-    static bool exceedsNestingLimit(const QString& xml);
 };
