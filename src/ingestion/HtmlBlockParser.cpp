@@ -10,7 +10,6 @@
 #include "XmlDomParser.h"
 
 #include <QDomDocument>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -251,6 +250,9 @@ private:
             return;
         frames.last().next = QDomNode();
         if (name == u"br") {
+            // White space at the end of a line is no content.
+            if (!pendingPreserve && pendingText.endsWith(u' '))
+                pendingText.chop(1);
             ensureParagraph();
             flushed().appendLineBreak();
             lastWasSpace = true;
@@ -459,7 +461,6 @@ private:
         const qsizetype fragment = href.indexOf(u'#');
         if (fragment > 0)
             href.truncate(fragment);
-        href = QUrl::fromPercentEncoding(href.toUtf8());
         // An absolute path names an entry from the root of the book, not of the document's folder.
         const QString base = href.startsWith(u'/') ? QString() : baseDir;
         return ImageUrl::resolve(providerId, href, bookPath, base);

@@ -100,7 +100,8 @@ QStringList HtmlPlainText::paragraphs(const QString& markup)
         current.clear();
     };
 
-    // Once a closing tag of style or script has not been found, it will not be found later either.
+    // Once a closing tag of style, script or head has not been found, it will not be found later
+    // either.
     QSet<QString> unclosed;
     const qsizetype n = markup.size();
     qsizetype i = 0;
@@ -153,7 +154,7 @@ QStringList HtmlPlainText::paragraphs(const QString& markup)
                     name = name.mid(name.lastIndexOf(u':') + 1);
                     i = end + 1;
                     const bool selfClosing = markup[end - 1] == u'/';
-                    if (!closing && !selfClosing && (name == u"style" || name == u"script") && !unclosed.contains(name)) {
+                    if (!closing && !selfClosing && (name == u"style" || name == u"script" || name == u"head") && !unclosed.contains(name)) {
                         const qsizetype close = markup.indexOf(QStringLiteral("</") + name, i, Qt::CaseInsensitive);
                         if (close < 0) {
                             unclosed.insert(name);

@@ -1,5 +1,6 @@
 #include "XmlDomParser.h"
 
+#include <QList>
 #include <QXmlStreamReader>
 
 bool XmlDomParser::parse(const QString& xml, QDomDocument* document, QString* errorText)
@@ -7,53 +8,65 @@ bool XmlDomParser::parse(const QString& xml, QDomDocument* document, QString* er
     *document = QDomDocument();
     QXmlStreamReader reader(xml);
     reader.setNamespaceProcessing(false);
-    // The document itself only comes to life with its first node, so the top level is a null node.
-    QDomNode current;
+    // The open elements have no parent yet: an element joins its parent when it ends, complete,
+    // so every append happens at the top of a detached tree.
+    QList<QDomElement> open;
+    QDomElement root;
+    int skipped = 0; // open elements below MaxDepth that are left out
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement: {
+            if (open.size() >= MaxDepth) {
+                ++skipped;
+                open.last().appendChild(document->createTextNode(QStringLiteral(" ")));
+                break;
+            }
             QDomElement element = document->createElement(reader.qualifiedName().toString());
             const QXmlStreamAttributes attributes = reader.attributes();
             for (const QXmlStreamAttribute& attribute : attributes)
                 element.setAttribute(attribute.qualifiedName().toString(), attribute.value().toString());
-            if (current.isNull() || current.isDocument())
-                document->appendChild(element);
-            else
-                current.appendChild(element);
-            current = element;
+            open.append(element);
             break;
         }
-        case QXmlStreamReader::EndElement:
-            current = current.parentNode();
+        case QXmlStreamReader::EndElement: {
+            if (skipped > 0) {
+                --skipped;
+                open.last().appendChild(document->createTextNode(QStringLiteral(" ")));
+                break;
+            }
+            if (open.isEmpty())
+                break;
+            const QDomElement element = open.takeLast();
+            if (open.isEmpty())
+                root = element;
+            else
+                open.last().appendChild(element);
             break;
+        }
         case QXmlStreamReader::Characters:
-            // Text outside the document element can only be white space, which a document has no
-            // place for.
-            if (!current.isNull() && !current.isDocument()) {
+            // Outside the document element there is only white space, which has no place in a DOM.
+            if (!open.isEmpty()) {
                 if (reader.isCDATA())
-                    current.appendChild(document->createCDATASection(reader.text().toString()));
+                    open.last().appendChild(document->createCDATASection(reader.text().toString()));
                 else
-                    current.appendChild(document->createTextNode(reader.text().toString()));
+                    open.last().appendChild(document->createTextNode(reader.text().toString()));
             }
             break;
         default:
             break;
         }
     }
-    if (reader.hasError()) {
+    if (reader.hasError() || root.isNull()) {
         if (errorText) {
-            *errorText = QStringLiteral("%1 (line %2, column %3)")
-                             .arg(reader.errorString())
-                             .arg(reader.lineNumber())
-                             .arg(reader.columnNumber());
+            *errorText = reader.hasError() ? QStringLiteral("%1 (line %2, column %3)")
+                                                 .arg(reader.errorString())
+                                                 .arg(reader.lineNumber())
+                                                 .arg(reader.columnNumber())
+                                           : QStringLiteral("No document element");
         }
         *document = QDomDocument();
         return false;
     }
-    if (document->documentElement().isNull()) {
-        if (errorText)
-            *errorText = QStringLiteral("No document element");
-        return false;
-    }
+    document->appendChild(root);
     return true;
 }
