@@ -357,6 +357,8 @@ Selector::KeyKind Selector::keyKind() const
         return KeyKind::Id;
     if (!subject.classes.isEmpty())
         return KeyKind::Class;
+    if (!subject.attributes.isEmpty())
+        return KeyKind::Attribute;
     if (!subject.type.isEmpty())
         return KeyKind::Type;
     return KeyKind::Any;
@@ -370,6 +372,8 @@ QString Selector::key() const
         return subject.id;
     case KeyKind::Class:
         return subject.classes.first();
+    case KeyKind::Attribute:
+        return subject.attributes.first().name;
     case KeyKind::Type:
         return subject.type;
     case KeyKind::Any:

@@ -49,8 +49,9 @@ public:
     // ids << 16 | (classes, attributes, pseudo-classes) << 8 | types, each part capped at 255.
     int specificity() const { return spec; }
 
-    // The most selective part of the subject, by which a sheet indexes its rules.
-    enum class KeyKind { Id, Class, Type, Any };
+    // The most selective part of the subject, by which a sheet indexes its rules: its id, first
+    // class, first attribute name or type.
+    enum class KeyKind { Id, Class, Attribute, Type, Any };
     KeyKind keyKind() const;
     QString key() const;
 

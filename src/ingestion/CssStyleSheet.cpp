@@ -45,6 +45,9 @@ void StyleSheet::addEntry(Entry entry)
     case Selector::KeyKind::Class:
         byClass[entry.selector.key()].append(index);
         break;
+    case Selector::KeyKind::Attribute:
+        byAttribute[entry.selector.key()].append(index);
+        break;
     case Selector::KeyKind::Type:
         byType[entry.selector.key()].append(index);
         break;
@@ -95,6 +98,14 @@ QList<Declaration> StyleSheet::declarationsFor(const ElementPath& path, const QS
             collect(byId.value(subject.id));
         for (const QString& name : subject.classes)
             collect(byClass.value(name));
+        if (!byAttribute.isEmpty()) {
+            const QDomNamedNodeMap attributes = subject.element.attributes();
+            for (int i = 0; i < attributes.length(); ++i) {
+                const auto found = byAttribute.constFind(attributes.item(i).nodeName());
+                if (found != byAttribute.constEnd())
+                    collect(*found);
+            }
+        }
         collect(byType.value(subject.name));
         collect(anyElement);
         // Entry indices are source order, so this orders by specificity, then source order.

@@ -5,8 +5,8 @@
 // Sheets are parsed and queried on the thread that opens a book; a finished sheet is read-only and
 // may be copied to other threads.
 //
-// Rules are indexed by the id, first class or type of their subject, so that finding the rules of
-// an element costs the rules that could match it, not the whole sheet.
+// Rules are indexed by the id, first class, first attribute name or type of their subject, so that
+// finding the rules of an element costs the rules that could match it, not the whole sheet.
 
 #include "ContentModel.h"
 #include "CssParser.h"
@@ -48,7 +48,7 @@ private:
 
     QList<QList<Declaration>> ruleDeclarations;
     QList<Entry> entries; // in source order
-    QHash<QString, QList<int>> byId, byClass, byType;
+    QHash<QString, QList<int>> byId, byClass, byAttribute, byType;
     QList<int> anyElement;
     QList<FontFace> faces;
 };
