@@ -27,7 +27,7 @@ QList<FormatSpec> table()
     //   fb2      FormatSpec::fb2("fb2", sourceFactory<Fb2ByteSource>())
     //   fbz      FormatSpec::fb2("fbz", sourceFactory<Fb2ByteSource>())
     //   fb2.zip  FormatSpec::fb2("fb2.zip", sourceFactory<Fb2ByteSource>())
-    //   txt      FormatSpec::txt("txt")
+    rows.append(FormatSpec::txt(QStringLiteral("txt")));
     return rows;
 }
 

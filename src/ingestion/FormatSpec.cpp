@@ -1,6 +1,7 @@
 #include "FormatSpec.h"
 
 #include "ComicReader.h"
+#include "TxtReader.h"
 
 FormatSpec FormatSpec::comic(const QString& extension, bool isDirectory, const QString& scheme,
                              const SourceFactory& sourceFactory)
@@ -13,5 +14,13 @@ FormatSpec FormatSpec::comic(const QString& extension, bool isDirectory, const Q
         return std::make_unique<ComicReader>(sourceFactory, scheme);
     };
     spec.sourceFactory = sourceFactory;
+    return spec;
+}
+
+FormatSpec FormatSpec::txt(const QString& extension)
+{
+    FormatSpec spec;
+    spec.extension = extension;
+    spec.readerFactory = []() -> std::unique_ptr<FormatReader> { return std::make_unique<TxtReader>(); };
     return spec;
 }
