@@ -8,7 +8,8 @@
 // (an empty one is left out) and always closed again. As in CSS, a container's top margin
 // collapses with the bottom margins of the containers closed right before it and with the top
 // margins of those opened right before it. The vocabulary is FictionBook when the document
-// element is FictionBook, else HTML.
+// element is FictionBook, else HTML. Lists number their items by list-style-type (ol start, li
+// value); br, hr, img, svg image, and FictionBook's empty-line and image are the leaves.
 //
 // Readers build the tree with XmlDomParser, which keeps the white space between inline elements.
 // The tree is walked without recursion. Elements nested deeper than MaxStyledDepth add their text
