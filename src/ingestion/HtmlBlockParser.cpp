@@ -10,6 +10,7 @@
 #include "XmlDomParser.h"
 
 #include <QDomDocument>
+#include <QHash>
 
 #include <algorithm>
 
@@ -261,6 +262,7 @@ private:
             flushed().appendRule(style.ruleColour);
             markContent();
         } else if (name == u"empty-line") {
+            flushed().finishParagraph(); // a blank line of its own, even inside a paragraph
             ensureParagraph();
             flushed().appendText(QStringLiteral("\u00A0"), style.text, true);
             flushed().finishParagraph();
@@ -337,6 +339,16 @@ private:
             QStringLiteral("h4"), QStringLiteral("h5"), QStringLiteral("h6"), QStringLiteral("td"), QStringLiteral("th"),
             QStringLiteral("caption"),
         };
+        if ((name == u"ol" || name == u"li") && element.hasAttribute(QStringLiteral("type"))) {
+            static const QHash<QString, QString> types = {
+                { QStringLiteral("1"), QStringLiteral("decimal") }, { QStringLiteral("a"), QStringLiteral("lower-alpha") },
+                { QStringLiteral("A"), QStringLiteral("upper-alpha") }, { QStringLiteral("i"), QStringLiteral("lower-roman") },
+                { QStringLiteral("I"), QStringLiteral("upper-roman") },
+            };
+            const QString type = types.value(element.attribute(QStringLiteral("type")).trimmed());
+            if (!type.isEmpty())
+                hints.append({ QStringLiteral("list-style-type"), type, false });
+        }
         if (element.hasAttribute(QStringLiteral("align")) && aligned.contains(name))
             hints.append({ QStringLiteral("text-align"), element.attribute(QStringLiteral("align")), false });
         return hints;

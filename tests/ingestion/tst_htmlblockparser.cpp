@@ -208,12 +208,13 @@ private Q_SLOTS:
             xhtml("<ul><li>a</li><li><p>b</p><ul><li>c</li></ul></li></ul>"
                   "<ol start=\"3\"><li>x</li><li value=\"9\">y</li><li>z</li></ol>"
                   "<ol style=\"list-style-type:lower-alpha\"><li>q</li><li>r</li></ol>"
-                  "<ul style=\"list-style:none\"><li>n</li></ul>"),
+                  "<ul style=\"list-style:none\"><li>n</li></ul>"
+                  "<ol type=\"I\"><li>r1</li><li>r2</li></ol>"),
             "p{margin:0}");
         QStringList markers;
         for (const BlockItem& paragraph : paragraphs(chunks))
             markers.append(paragraph.marker + textOf(paragraph));
-        QCOMPARE(markers, QStringList({ "\u2022 a", "\u2022 b", "\u25E6 c", "3. x", "9. y", "10. z", "a. q", "b. r", "n" }));
+        QCOMPARE(markers, QStringList({ "\u2022 a", "\u2022 b", "\u25E6 c", "3. x", "9. y", "10. z", "a. q", "b. r", "n", "I. r1", "II. r2" }));
         QVERIFY(balanced(chunks));
     }
 
@@ -365,6 +366,7 @@ private Q_SLOTS:
             "<p>One <emphasis>two</emphasis> <strong>three</strong> <strikethrough>four</strikethrough>"
             " H<sub>2</sub>O x<sup>2</sup> <code>c</code> <a l:href=\"#n1\" type=\"note\">[1]</a></p>"
             "<empty-line/>"
+            "<p>Before<empty-line/>after</p>"
             "<image l:href=\"#i.png\"/>"
             "<poem><stanza><v>Line one</v><v>Line two</v></stanza></poem>"
             "<cite><p>Quoted</p></cite>"
@@ -375,15 +377,15 @@ private Q_SLOTS:
             "<body name=\"notes\"><section id=\"n1\"><title><p>1</p></title><p>Note</p></section></body>"));
         QVERIFY(balanced(chunks));
         const QList<BlockItem> ps = paragraphs(chunks);
-        QCOMPARE(texts(chunks), QStringList({ "Book", "Chapter", "Motto", "Sage", "One two three four H2O x2 c [1]", "\u00A0", "[img]",
+        QCOMPARE(texts(chunks), QStringList({ "Book", "Chapter", "Motto", "Sage", "One two three four H2O x2 c [1]", "\u00A0", "Before", "\u00A0", "after", "[img]",
                                               "Line one", "Line two", "Quoted", "Sub", "cell", "Deeper", "Deep [img]", "1", "Note" }));
         // Titles: bold, centred, larger the shallower their section.
         QCOMPARE(ps[0].style.weight, 700);
         QCOMPARE(int(ps[0].align), int(TextAlign::Center));
         QVERIFY(ps[0].fontSize > ps[1].fontSize);
-        QVERIFY(ps[1].fontSize > ps[12].fontSize);
-        QVERIFY(ps[12].fontSize > 16);
-        QCOMPARE(ps[14].fontSize, 16.0); // note numbers are not headings
+        QVERIFY(ps[1].fontSize > ps[15].fontSize);
+        QVERIFY(ps[15].fontSize > 16);
+        QCOMPARE(ps[17].fontSize, 16.0); // note numbers are not headings
         QVERIFY(ps[2].style.italic);
         QCOMPARE(int(ps[3].align), int(TextAlign::Right));
         // Inline vocabulary.
@@ -408,9 +410,9 @@ private Q_SLOTS:
         QCOMPARE(imgs.size(), 2);
         QCOMPARE(imgs[0].url, ImageUrl::build("fb2", "i.png", bookPath));
         QCOMPARE(imgs[1].url, imgs[0].url);
-        QCOMPARE(int(ps[6].align), int(TextAlign::Center));
+        QCOMPARE(int(ps[9].align), int(TextAlign::Center));
         // Verse lines are their own paragraphs, not indented.
-        QCOMPARE(ps[7].indent, 0.0);
+        QCOMPARE(ps[10].indent, 0.0);
     }
 
     void fictionBookSectionDepth()
