@@ -2,6 +2,7 @@
 #include "KnuthPlassItem.h"
 
 #include <QPainter>
+#include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -359,6 +360,29 @@ private Q_SLOTS:
         item.setSize(QSizeF(300, 20));
         QCOMPARE(item.bandRects().size(), 1);
         QCOMPARE(item.childItems().size(), 1);
+    }
+
+    void tallChunkInAWindow()
+    {
+        ChunkLayout layout;
+        for (int i = 0; i < 100; ++i)
+            layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
+        layout.height = 10000;
+        QQuickWindow window;
+        window.setColor(Qt::black);
+        window.resize(100, 300);
+        KnuthPlassItem item(window.contentItem());
+        item.setLayout(QVariant::fromValue(layout));
+        item.setSize(QSizeF(100, 10000));
+        item.setY(-4000); // the window shows 4000..4300, across the cut near 4096
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage shown = window.grabWindow();
+        QVERIFY(!shown.isNull());
+        const qreal ratio = shown.devicePixelRatio();
+        for (int lineTop : {0, 100, 200})
+            QCOMPARE(shown.pixelColor(50 * ratio, (lineTop + 17) * ratio), item.textColor());
+        QCOMPARE(shown.pixelColor(50 * ratio, 60 * ratio), QColor(Qt::black));
     }
 };
 
