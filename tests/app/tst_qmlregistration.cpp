@@ -48,10 +48,43 @@ QtObject {
 }
 )";
 
-std::unique_ptr<QObject> createProbe(QQmlEngine& engine)
+// What the window shell, the history page and the settings popup use of the back end; "missing"
+// lists each member QML cannot reach.
+const QByteArray kMembers = R"(
+import QtQuick
+import Vellora
+QtObject {
+    function absent(object, names, kind) {
+        var missing = []
+        for (var i = 0; i < names.length; ++i) {
+            var member = object[names[i]]
+            if (kind === "function" ? typeof member !== "function" : member === undefined)
+                missing.push(names[i])
+        }
+        return missing
+    }
+    property var missing: [].concat(
+        absent(Book, ["hasBook", "loading", "errorMessage", "title", "author", "filePath", "coverImageUrl"], "value"),
+        absent(Book, ["openFromPath", "browseAndOpen", "close", "clearError",
+                      "loadingChanged", "bookChanged", "errorMessageChanged"], "function"),
+        absent(ReadingModel, ["isTextMode", "mangaRTL", "pageShift", "useBookColours", "currentPage",
+                              "totalPages", "totalPagePairs", "measuring", "progress"], "value"),
+        absent(ReadingModel, ["setMangaRTL", "setPageShift", "setUseBookColours", "restoreReady",
+                              "updateLayoutMetrics", "setScrollPosition", "setScrollInfo", "pagePair"], "function"),
+        absent(HistoryModel, ["count"], "value"),
+        absent(HistoryModel, ["removeBook", "addOrUpdateBook", "clear", "countChanged"], "function"),
+        absent(ReadingPreferences, ["fontSize", "lineSpacing", "horizontalMargin", "verticalMargin"], "value"),
+        absent(UiState, ["themeName", "lastPage", "sidebarOpen", "barsVisible", "lastFilePath",
+                         "customThemeColors", "windowWidth", "windowHeight", "windowX", "windowY"], "value"),
+        absent(UiState, ["themeNameChanged", "customThemeColorsChanged"], "function"),
+        absent(AppInfo, ["version", "isDebugBuild"], "value"))
+}
+)";
+
+std::unique_ptr<QObject> createProbe(QQmlEngine& engine, const QByteArray& source = kProbe)
 {
     QQmlComponent component(&engine);
-    component.setData(kProbe, QUrl(QStringLiteral("qrc:/probe.qml")));
+    component.setData(source, QUrl(QStringLiteral("qrc:/probe.qml")));
     std::unique_ptr<QObject> probe(component.create());
     if (!probe)
         qWarning() << component.errors();
@@ -115,6 +148,10 @@ private Q_SLOTS:
             QVERIFY(item);
             QCOMPARE(item->textColor(), QColor(1, 2, 3));
             painter = item;
+
+            const std::unique_ptr<QObject> members = createProbe(engine, kMembers);
+            QVERIFY(members);
+            QCOMPARE(members->property("missing").toStringList(), QStringList());
             engine.collectGarbage();
         }
         QVERIFY(!info); // the engine's own

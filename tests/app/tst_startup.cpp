@@ -42,6 +42,10 @@ private Q_SLOTS:
             QRegularExpression::MultilineOption);
         QVERIFY2(apiLine.match(run.output).hasMatch(), qPrintable(run.output));
         QVERIFY2(run.output.contains(QStringLiteral("Settings saved to: \"") + storePath() + QLatin1Char('"')), qPrintable(run.output));
+        // The window's first image request reached the "web" provider, and QML had nothing to say.
+        QVERIFY2(!run.output.contains(QStringLiteral("Invalid image provider")), qPrintable(run.output));
+        const QRegularExpression qmlWarning(QStringLiteral("\\[WARNING\\] \\[(qml|qt\\.|[^\\]]*\\.qml:)"));
+        QVERIFY2(!qmlWarning.match(run.output).hasMatch(), qPrintable(run.output));
 
         const QString book = QDir(home->path()).canonicalPath() + QStringLiteral("/books/tale.txt");
         QSettings store(storePath(), QSettings::IniFormat);
