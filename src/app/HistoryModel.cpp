@@ -11,6 +11,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -202,7 +203,8 @@ void HistoryModel::load(AppState& state)
         seen.insert(path);
         HistoryEntry entry;
         entry.filePath = path;
-        entry.progress = std::clamp(element.value(kProgress, 0.0).toDouble(), 0.0, 1.0);
+        const double progress = element.value(kProgress, 0.0).toDouble();
+        entry.progress = std::isfinite(progress) ? std::clamp(progress, 0.0, 1.0) : 0.0; // "nan" is a number to Qt
         entry.lastOpened = time;
         entry.format = formatLabelForPath(path);
         entries.append(entry);

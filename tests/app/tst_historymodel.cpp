@@ -71,19 +71,22 @@ private Q_SLOTS:
             {{"filePath", "/c.txt"}, {"lastOpened", "not a date"}},
             {{"filePath", "/c.txt"}, {"progress", -0.2}, {"lastOpened", "2024-04-30"}},
             {{"filePath", "/d.txt"}, {"progress", 0.1}, {"lastOpened", at(10).toString(Qt::ISODate)}},
+            {{"filePath", "/e.txt"}, {"progress", "nan"}, {"lastOpened", at(9).toString(Qt::ISODate)}},
         });
         QSignalSpy count(model.get(), &HistoryModel::countChanged);
         model->load(*state);
         QCOMPARE(count.count(), 1);
-        QCOMPARE(model->rowCount(), 4);
+        QCOMPARE(model->rowCount(), 5);
         QCOMPARE(model->filePath(0), QStringLiteral("/b.txt"));
         QCOMPARE(model->progress(0), 1.0);
         QCOMPARE(model->filePath(1), QStringLiteral("/a.txt")); // equal times keep the stored order
         QCOMPARE(model->progress(1), 0.5);
         QCOMPARE(model->filePath(2), QStringLiteral("/d.txt"));
-        QCOMPARE(model->filePath(3), QStringLiteral("/c.txt")); // a bad date does not count as seen
-        QCOMPARE(model->progress(3), 0.0);
-        QCOMPARE(model->lastOpened(3), QDate(2024, 4, 30).startOfDay());
+        QCOMPARE(model->filePath(3), QStringLiteral("/e.txt"));
+        QCOMPARE(model->progress(3), 0.0); // not a finite number
+        QCOMPARE(model->filePath(4), QStringLiteral("/c.txt")); // a bad date does not count as seen
+        QCOMPARE(model->lastOpened(4), QDate(2024, 4, 30).startOfDay());
+        QCOMPARE(model->progress(4), 0.0);
     }
 
     void saveAndLoadAgain()
