@@ -154,7 +154,7 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     coverId.clear();
     chunks_.clear();
 
-    const std::unique_ptr<IByteSource> source = sourceFactory ? sourceFactory() : nullptr;
+    std::unique_ptr<IByteSource> source = sourceFactory ? sourceFactory() : nullptr;
     auto* book = dynamic_cast<Fb2ByteSource*>(source.get());
     if (!book || !book->open(path)) {
         errorString_ = book && !book->errorString().isEmpty() ? book->errorString()
@@ -169,6 +169,7 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     readMetadata(xml);
     if (!coverId.isEmpty() && book->readEntry(coverId).isEmpty())
         coverId.clear(); // a cover naming no binary would only ever show a broken image
+    source.reset(); // the decoded images are not needed for the text
     if (title_.isEmpty())
         title_ = titleFromFileName(path);
     filePath_ = path;
