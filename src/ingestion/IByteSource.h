@@ -10,8 +10,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class IByteSource {
 public:
+    using EntryVisitor = std::function<void(const QString& name, const QByteArray& bytes)>;
+
     virtual ~IByteSource() = default;
 
     // True when the container is open and usable. Discards any previous container first.
@@ -22,4 +26,13 @@ public:
     virtual QByteArray readEntry(const QString& name) const = 0;
     // Raw 16-byte MD5 digest identifying the container; empty when it cannot be computed.
     virtual QByteArray contentHash() const = 0;
+
+    // Reads many entries at once: visit(name, bytes) is called once for each of the (distinct)
+    // names, with what readEntry(name) would give, in an order of the source's choosing. Sources
+    // that read sequentially answer in container order from one pass; the rest read one by one.
+    virtual void readEntries(const QStringList& names, const EntryVisitor& visit) const
+    {
+        for (const QString& name : names)
+            visit(name, readEntry(name));
+    }
 };

@@ -1,0 +1,136 @@
+#include "ComicReader.h"
+
+#include "ImageUrl.h"
+
+#include <QBuffer>
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QImageReader>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+bool isPageEntry(const QString& name)
+{
+    if (name.endsWith(QLatin1Char('/')))
+        return false;
+    const QStringList parts = name.split(QLatin1Char('/'));
+    // AppleDouble sidecars: "__MACOSX/..." folders and "._name" files hold metadata, not images.
+    if (parts.contains(QStringLiteral("__MACOSX")) || parts.last().startsWith(QStringLiteral("._")))
+        return false;
+    const int dot = parts.last().lastIndexOf(QLatin1Char('.'));
+    return dot >= 0 && imageFileExtensions().contains(parts.last().mid(dot + 1).toLower());
+}
+
+// The pixel size from the image header; the pixels are never decoded.
+QSize imageSize(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return QSize(-1, -1);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    return size.isValid() ? size : QSize(-1, -1);
+}
+
+QString bookTitle(const QString& path)
+{
+    const QFileInfo info(QDir::cleanPath(path));
+    return info.isDir() ? info.fileName() : info.completeBaseName();
+}
+
+// The page entries among an archive's names, in reading order, each name once.
+QStringList pageEntries(const QStringList& entries)
+{
+    QStringList pages;
+    QSet<QString> seen;
+    for (const QString& name : entries) {
+        if (isPageEntry(name) && !seen.contains(name)) {
+            seen.insert(name);
+            pages.append(name);
+        }
+    }
+    // A fixed locale: the order of pages must not change with the user's settings, and Qt's C
+    // locale collator ignores numeric mode.
+    QCollator collator{QLocale(QLocale::English)};
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(pages.begin(), pages.end(),
+                     [&collator](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+    return pages;
+}
+
+} // namespace
+
+ComicReader::ComicReader(SourceFactory sourceFactory, QString scheme)
+    : m_sourceFactory(std::move(sourceFactory))
+    , m_scheme(std::move(scheme))
+{
+}
+
+bool ComicReader::open(const QString& path)
+{
+    return load(path, true);
+}
+
+bool ComicReader::loadMetadata(const QString& path)
+{
+    return load(path, false);
+}
+
+void ComicReader::clear()
+{
+    m_filePath.clear();
+    m_contentHash.clear();
+    m_title.clear();
+    m_author.clear();
+    m_errorString.clear();
+    m_coverImageUrl.clear();
+    m_pages.clear();
+}
+
+bool ComicReader::load(const QString& path, bool withPages)
+{
+    clear();
+    m_filePath = path;
+
+    std::unique_ptr<IByteSource> source = m_sourceFactory ? m_sourceFactory() : nullptr;
+    if (!source || !source->open(path)) {
+        m_errorString = (QFileInfo(path).isDir() ? QStringLiteral("Cannot open comic folder: ")
+                                                 : QStringLiteral("Cannot open comic archive: "))
+            + path;
+        return false;
+    }
+    const QStringList entries = pageEntries(source->listEntries());
+    if (entries.isEmpty()) {
+        m_errorString = QStringLiteral("No images found in: ") + path;
+        return false;
+    }
+
+    m_title = bookTitle(path);
+    m_coverImageUrl = ImageUrl::build(m_scheme, entries.first(), path);
+    if (!withPages)
+        return true;
+
+    QHash<QString, QSize> sizes;
+    bool anyReadable = false;
+    source->readEntries(entries, [&sizes, &anyReadable](const QString& name, const QByteArray& bytes) {
+        anyReadable = anyReadable || !bytes.isEmpty();
+        sizes.insert(name, imageSize(bytes));
+    });
+    // Entries that are listed but never read (an encrypted archive, say) would show as blank pages.
+    if (!anyReadable) {
+        m_errorString = QStringLiteral("Cannot read the images in: ") + path;
+        return false;
+    }
+    m_contentHash = source->contentHash();
+    for (const QString& name : entries)
+        m_pages.append(ComicPage{ImageUrl::build(m_scheme, name, path), sizes.value(name, QSize(-1, -1))});
+    return true;
+}

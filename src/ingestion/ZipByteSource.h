@@ -1,0 +1,48 @@
+#pragma once
+
+// A zip archive (CBZ, EPUB) read through minizip.
+//
+// The archive is opened once and kept open; every entry's position is recorded at open so a read
+// seeks straight to it. open() and the move operations belong to the owning thread; once open() has
+// returned, readEntry() may be called from any number of threads (the handle is used by one at a
+// time under the mutex). listEntries() and contentHash() take no lock: call them from the thread
+// that opened the source.
+
+#include "IByteSource.h"
+
+#include <QHash>
+#include <QMutex>
+
+#include <unzip.h>
+
+class ZipByteSource : public IByteSource {
+public:
+    // An inflated entry above this size is refused (an empty read) instead of filling memory.
+    static constexpr qint64 kMaxEntrySize = qint64(256) * 1024 * 1024;
+
+    ZipByteSource() = default;
+    ZipByteSource(ZipByteSource&& other) noexcept;
+    ZipByteSource& operator=(ZipByteSource&& other) noexcept;
+    ZipByteSource(const ZipByteSource&) = delete;
+    ZipByteSource& operator=(const ZipByteSource&) = delete;
+    ~ZipByteSource() override;
+
+    bool open(const QString& path) override;
+    QStringList listEntries() const override;
+    // Empty for a missing, empty, encrypted, oversized or corrupt entry (including a CRC mismatch).
+    QByteArray readEntry(const QString& name) const override;
+    QByteArray contentHash() const override;
+
+    // Releases the minizip handle; the entry list and the cached hash stay.
+    void closeArchive();
+
+private:
+    void closeHandleLocked();
+
+    QString m_path;
+    mutable QByteArray m_contentHash;
+    QStringList m_entries;
+    QHash<QString, unz64_file_pos> m_positions;
+    unzFile m_handle = nullptr;
+    mutable QMutex m_mutex;
+};
