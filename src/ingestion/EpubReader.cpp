@@ -180,13 +180,11 @@ bool EpubReader::parseOpf(const QByteArray& bytes, const IByteSource& source, bo
             if (!metadataOnly && isFontMediaType(item.mediaType))
                 EmbeddedFonts::add(source.readEntry(QDir::cleanPath(opfDirectory + item.href)));
         } else if (name == QLatin1String("title") && isDublinCore(reader)) {
-            const QString text = reader.readElementText().trimmed();
             if (title_.isEmpty())
-                title_ = text;
+                title_ = reader.readElementText().trimmed();
         } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
-            const QString text = reader.readElementText().trimmed();
             if (author_.isEmpty())
-                author_ = text;
+                author_ = reader.readElementText().trimmed();
         } else if (name == QLatin1String("itemref")) {
             const auto item = manifest.constFind(attributes.value(QLatin1String("idref")).toString());
             if (item != manifest.constEnd())
