@@ -243,7 +243,8 @@ void Fb2Reader::appendBodies(const QString& xml)
         return;
     }
 
-    // The main text first, then the notes its links point to, whatever order the file has.
+    // The main text first, then the notes and comments its links point to, whatever order the
+    // file has.
     QList<std::pair<QDomElement, QString>> mainBodies, notesBodies;
     int index = 0;
     for (QDomNode node = document.documentElement().firstChild(); !node.isNull(); node = node.nextSibling()) {
@@ -251,7 +252,8 @@ void Fb2Reader::appendBodies(const QString& xml)
             continue;
         const QDomElement body = node.toElement();
         const QString id = QStringLiteral("body") + QString::number(index++);
-        if (body.attribute(QStringLiteral("name")) == QLatin1String("notes"))
+        const QString kind = body.attribute(QStringLiteral("name"));
+        if (kind == QLatin1String("notes") || kind == QLatin1String("comments"))
             notesBodies.append({body, id});
         else
             mainBodies.append({body, id});
@@ -290,8 +292,10 @@ void Fb2Reader::appendContent(const QDomElement& owner, const QList<QDomNode>& n
     if (!holdsContent(nodes))
         return;
     // A bare copy of the section (its attributes, no children) takes the nodes over: the tree is
-    // read only once, so they need not stay where they were.
+    // read only once, so they need not stay where they were. The copy stands next to the section
+    // so that the parser still sees the body it belongs to (notes are styled as notes).
     QDomElement root = owner.cloneNode(false).toElement();
+    owner.parentNode().insertBefore(root, owner);
     for (const QDomNode& node : nodes)
         root.appendChild(node);
     chunks_ += HtmlBlockParser::parseChunks(root, chunkId, DocumentChunkBuilder::ReaderBudget, ParseParams(), nullptr,
