@@ -27,7 +27,7 @@ QList<FormatSpec> table()
     rows.append(FormatSpec::fb2(QStringLiteral("fb2"), sourceFactory<Fb2ByteSource>()));
     rows.append(FormatSpec::fb2(QStringLiteral("fbz"), sourceFactory<Fb2ByteSource>()));
     rows.append(FormatSpec::fb2(QStringLiteral("fb2.zip"), sourceFactory<Fb2ByteSource>()));
-    // The txt row follows here: FormatSpec::txt("txt")
+    rows.append(FormatSpec::txt(QStringLiteral("txt")));
     return rows;
 }
 

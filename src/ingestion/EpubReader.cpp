@@ -5,7 +5,7 @@
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
 #include "ImageUrl.h"
-#include "XmlDomLoader.h"
+#include "XmlDomParser.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -213,7 +213,7 @@ void EpubReader::appendSpineChunks(const QString& html, const QString& path, con
 {
     const ParseParams params;
     QDomDocument document;
-    if (!XmlDomLoader::load(HtmlEntities::toXmlSafe(html), &document)) {
+    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(html), &document)) {
         chunks_ += HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
         return;
     }

@@ -6,7 +6,7 @@
 #include "HtmlEntities.h"
 #include "ImageUrl.h"
 #include "TextEncoding.h"
-#include "XmlDomLoader.h"
+#include "XmlDomParser.h"
 
 #include <QDomDocument>
 #include <QFileInfo>
@@ -235,7 +235,7 @@ void Fb2Reader::readMetadata(const QString& xml)
 void Fb2Reader::appendBodies(const QString& xml)
 {
     QDomDocument document;
-    if (!XmlDomLoader::load(HtmlEntities::toXmlSafe(xml), &document)) {
+    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(xml), &document)) {
         // Not well-formed: the text-based parse keeps every word, without the structure.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
         chunks_ += HtmlBlockParser::parseChunks(body < 0 ? xml : xml.mid(body), filePath_,

@@ -3,6 +3,7 @@
 #include "ComicReader.h"
 #include "EpubReader.h"
 #include "Fb2Reader.h"
+#include "TxtReader.h"
 
 FormatSpec FormatSpec::comic(const QString& extension, bool isDirectory, const QString& scheme,
                              const SourceFactory& sourceFactory)
@@ -39,5 +40,13 @@ FormatSpec FormatSpec::fb2(const QString& extension, const SourceFactory& source
         return std::make_unique<Fb2Reader>(sourceFactory, QStringLiteral("fb2"));
     };
     spec.sourceFactory = sourceFactory;
+    return spec;
+}
+
+FormatSpec FormatSpec::txt(const QString& extension)
+{
+    FormatSpec spec;
+    spec.extension = extension;
+    spec.readerFactory = []() -> std::unique_ptr<FormatReader> { return std::make_unique<TxtReader>(); };
     return spec;
 }

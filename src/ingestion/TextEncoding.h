@@ -14,6 +14,11 @@ QString decodeWithEncoding(const QByteArray& data, const QString& encoding);
 // The decoded text; empty only for empty data. An empty hint means "detect".
 QString decode(const QByteArray& data, const QString& encodingHint);
 
+// The last resort of detection for text that is neither UTF-8 nor named by uchardet: scores the
+// high bytes of the first 32 KiB as the letters of windows-1251, koi8-r and cp866, and answers
+// "windows-1252" when none of them looks like Cyrillic.
+QString guessCyrillicCodePage(const QByteArray& data);
+
 } // namespace TextEncoding
 
 // True when the bytes are well-formed UTF-8 (an empty buffer is valid).

@@ -1,0 +1,309 @@
+#include "TextEncoding.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QtEndian>
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <uchardet.h>
+
+namespace {
+
+// Declarations sit in the prolog; scanning further would find "charset=" in ordinary prose.
+constexpr qsizetype kDeclarationWindow = 1024;
+constexpr qsizetype kCyrillicWindow = 32768;
+// Below this score the high bytes are too few or too scattered to be Cyrillic letters.
+constexpr int kCyrillicMinimumScore = 6;
+
+bool startsWith(const QByteArray& data, const char* mark)
+{
+    return data.startsWith(QByteArrayView(mark));
+}
+
+bool isOneOf(const QString& name, std::initializer_list<const char*> candidates)
+{
+    for (const char* candidate : candidates) {
+        if (name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// Copies rather than reinterprets the bytes: they need not be aligned for char16_t, nor in host order.
+QString fromUtf16LittleEndian(const char* bytes, qsizetype size)
+{
+    const qsizetype units = size / 2;
+    QString text(units, Qt::Uninitialized);
+    qFromLittleEndian<char16_t>(bytes, units, text.data());
+    return text;
+}
+
+// Text that a pattern read as Latin-1 is ASCII-compatible, so it cannot be UTF-16 or UTF-32
+// whatever it claims; following such a claim would turn the book into CJK noise.
+bool namesWideUnicode(const QString& name)
+{
+    QString compact = name.toLower();
+    compact.remove(QLatin1Char('-'));
+    compact.remove(QLatin1Char('_'));
+    for (const char* prefix : {"utf16", "utf32", "ucs2", "ucs4"}) {
+        if (compact.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
+QString declaredEncoding(const QByteArray& data)
+{
+    static const QRegularExpression patterns[] = {
+        QRegularExpression(QStringLiteral(R"(encoding\s*=\s*["']([^"']+)["'])"),
+                           QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral(R"(<meta\s+[^>]*charset\s*=\s*["']?([^"'>/\s]+))"),
+                           QRegularExpression::CaseInsensitiveOption),
+        QRegularExpression(QStringLiteral(R"(content\s*=\s*["'][^"']*charset=([^"';\s]+))"),
+                           QRegularExpression::CaseInsensitiveOption),
+    };
+    const QString head = QString::fromLatin1(data.constData(), qMin(data.size(), kDeclarationWindow));
+    for (const QRegularExpression& pattern : patterns) {
+        const QRegularExpressionMatch match = pattern.match(head);
+        if (!match.hasMatch())
+            continue;
+        const QString name = match.captured(1).trimmed();
+        if (!name.isEmpty() && !namesWideUnicode(name))
+            return name;
+    }
+    return {};
+}
+
+QString uchardetGuess(const QByteArray& data)
+{
+    uchardet_t detector = uchardet_new();
+    if (!detector)
+        return {};
+    // The guess settles long before the end of a book, and uchardet's cost grows with the input
+    // (seconds for a 50 MB file), so it sees the first megabyte only.
+    constexpr qsizetype sampleSize = 1 << 20;
+    uchardet_handle_data(detector, data.constData(), size_t(qMin(data.size(), sampleSize)));
+    uchardet_data_end(detector);
+    const char* charset = uchardet_get_charset(detector);
+    // The name belongs to the detector: copy it before deleting it.
+    const QString name = charset ? QString::fromLatin1(charset).trimmed() : QString();
+    uchardet_delete(detector);
+    if (isOneOf(name, {"ASCII", "unknown"}))
+        return {};
+    return name;
+}
+
+// Converts the whole buffer to UTF-8 through iconv. Strict: any undefined or cut-off sequence
+// fails. Lenient: each byte iconv cannot read becomes U+FFFD and conversion goes on. A null
+// string means iconv does not know the name or gave up.
+QString decodeWithIconv(const QByteArray& data, const QString& name, bool lenient)
+{
+    iconv_t descriptor = iconv_open("UTF-8", name.toUtf8().constData());
+    if (descriptor == iconv_t(-1))
+        return {};
+    // Four bytes of UTF-8 per input byte covers every character, and also the three bytes of
+    // U+FFFD written for a skipped byte.
+    QByteArray output(4 * data.size() + 4, Qt::Uninitialized);
+    char* in = const_cast<char*>(data.constData()); // iconv's signature only; input is not written
+    size_t inLeft = size_t(data.size());
+    char* out = output.data();
+    size_t outLeft = size_t(output.size());
+    bool failed = false;
+    while (inLeft > 0) {
+        if (iconv(descriptor, &in, &inLeft, &out, &outLeft) != size_t(-1))
+            break;
+        if (!lenient || errno == E2BIG || outLeft < 3) {
+            failed = true;
+            break;
+        }
+        std::memcpy(out, "\xEF\xBF\xBD", 3);
+        out += 3;
+        outLeft -= 3;
+        ++in;
+        --inLeft;
+    }
+    iconv_close(descriptor);
+    if (failed)
+        return {};
+    return QString::fromUtf8(output.constData(), output.size() - qsizetype(outLeft));
+}
+
+// The named code page's reading of bytes its strict decoders rejected, with replacement
+// characters where it defines nothing; empty when no decoder knows the name.
+QString decodeLeniently(const QByteArray& data, const QString& encoding)
+{
+    const QString name = encoding.trimmed();
+    if (name.isEmpty())
+        return {};
+    QString text = decodeWithIconv(data, name, true);
+    if (!text.isEmpty())
+        return text;
+    QStringDecoder decoder(name.toUtf8().constData());
+    if (decoder.isValid())
+        return decoder.decode(data);
+    return {};
+}
+
+} // namespace
+
+bool isValidUtf8(const char* data, qsizetype size)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    while (i < size) {
+        const unsigned char lead = bytes[i];
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        int length = 0;
+        unsigned char secondLow = 0x80;
+        unsigned char secondHigh = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead == 0xE0) {
+            length = 3;
+            secondLow = 0xA0;
+        } else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) {
+            length = 3;
+        } else if (lead == 0xED) {
+            length = 3;
+            secondHigh = 0x9F;
+        } else if (lead == 0xF0) {
+            length = 4;
+            secondLow = 0x90;
+        } else if (lead >= 0xF1 && lead <= 0xF3) {
+            length = 4;
+        } else if (lead == 0xF4) {
+            length = 4;
+            secondHigh = 0x8F;
+        } else {
+            return false;
+        }
+        if (size - i < length)
+            return false;
+        if (bytes[i + 1] < secondLow || bytes[i + 1] > secondHigh)
+            return false;
+        for (int k = 2; k < length; ++k) {
+            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF)
+                return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
+namespace TextEncoding {
+
+QString guessCyrillicCodePage(const QByteArray& data)
+{
+    int windows1251 = 0;
+    int koi8r = 0;
+    int cp866 = 0;
+    const qsizetype size = qMin(data.size(), kCyrillicWindow);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.constData());
+    for (qsizetype i = 0; i < size; ++i) {
+        const unsigned char b = bytes[i];
+        if (b >= 0xE0) {
+            windows1251 += 2;
+            koi8r += 1;
+        } else if (b >= 0xC0) {
+            windows1251 += 1;
+            koi8r += 2;
+        }
+        if ((b >= 0xA0 && b <= 0xAF) || (b >= 0xE0 && b <= 0xEF))
+            cp866 += 2;
+        else if (b >= 0x80 && b <= 0x9F)
+            cp866 += 1;
+        else if (b >= 0xB0 && b <= 0xDF)
+            cp866 -= 5;
+    }
+    const int best = qMax(windows1251, qMax(koi8r, cp866));
+    if (best < kCyrillicMinimumScore)
+        return QStringLiteral("windows-1252");
+    if (windows1251 == best)
+        return QStringLiteral("windows-1251");
+    if (cp866 == best)
+        return QStringLiteral("cp866");
+    return QStringLiteral("koi8-r");
+}
+
+QString detectEncoding(const QByteArray& data)
+{
+    if (data.isEmpty())
+        return {};
+    if (startsWith(data, "\xEF\xBB\xBF"))
+        return QStringLiteral("UTF-8");
+    if (startsWith(data, "\xFF\xFE"))
+        return QStringLiteral("UTF-16LE");
+    if (startsWith(data, "\xFE\xFF"))
+        return QStringLiteral("UTF-16BE");
+    const QString declared = declaredEncoding(data);
+    if (!declared.isEmpty())
+        return declared;
+    if (isValidUtf8(data.constData(), data.size()))
+        return QStringLiteral("UTF-8");
+    const QString guessed = uchardetGuess(data);
+    if (!guessed.isEmpty())
+        return guessed;
+    return guessCyrillicCodePage(data);
+}
+
+QString decodeWithEncoding(const QByteArray& data, const QString& encoding)
+{
+    if (data.isEmpty())
+        return {};
+    const QString name = encoding.trimmed();
+    if (name.isEmpty())
+        return {};
+    if (isOneOf(name, {"utf-8", "utf8"}))
+        return QString::fromUtf8(data);
+    if (isOneOf(name, {"utf-16le", "utf16le"}))
+        return fromUtf16LittleEndian(data.constData(), data.size());
+    if (isOneOf(name, {"utf-16be", "utf16be"})) {
+        QStringDecoder decoder(QStringConverter::Utf16BE);
+        QString text = decoder.decode(data);
+        if (!decoder.hasError())
+            return text;
+    }
+    QStringDecoder decoder(name.toUtf8().constData());
+    if (decoder.isValid()) {
+        QString text = decoder.decode(data);
+        if (!decoder.hasError())
+            return text;
+    }
+    return decodeWithIconv(data, name, false);
+}
+
+QString decode(const QByteArray& data, const QString& encodingHint)
+{
+    if (data.isEmpty())
+        return {};
+    if (startsWith(data, "\xEF\xBB\xBF"))
+        return QString::fromUtf8(data.constData() + 3, data.size() - 3);
+    if (startsWith(data, "\xFF\xFE"))
+        return fromUtf16LittleEndian(data.constData() + 2, data.size() - 2);
+    if (startsWith(data, "\xFE\xFF")) {
+        QStringDecoder decoder(QStringConverter::Utf16BE);
+        return decoder.decode(QByteArrayView(data).sliced(2));
+    }
+    const QString encoding = encodingHint.isEmpty() ? detectEncoding(data) : encodingHint;
+    if (encoding.isEmpty())
+        return QString::fromUtf8(data);
+    QString text = decodeWithEncoding(data, encoding);
+    if (!text.isEmpty())
+        return text;
+    // The named code page's strict decoders refused the bytes. Reading them as UTF-8 helps only
+    // when they are UTF-8 (a false declaration); otherwise one byte the code page leaves
+    // undefined would turn the whole book into replacement characters.
+    if (!isValidUtf8(data.constData(), data.size())) {
+        text = decodeLeniently(data, encoding);
+        if (!text.isEmpty())
+            return text;
+    }
+    return QString::fromUtf8(data);
+}
+
+} // namespace TextEncoding

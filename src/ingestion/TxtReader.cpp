@@ -1,0 +1,85 @@
+#include "TxtReader.h"
+
+#include "DocumentChunkBuilder.h"
+#include "PlainTextParagraphs.h"
+#include "TextEncoding.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// The reading model always needs a chunk to show, even for a book with no text at all.
+ContentChunk emptyChunk(const QString& id)
+{
+    ContentChunk chunk;
+    chunk.id = id;
+    chunk.blocks.append(BlockItem());
+    return chunk;
+}
+
+QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
+{
+    DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::ReaderBudget);
+    const TextStyle style;
+    PlainTextParagraphs::split(text, DocumentChunkBuilder::ReaderBudget, [&](const QString& paragraph) {
+        builder.startParagraph(TextAlign::Justify, 0, 0, style.size, false, QString(), TextStyle());
+        builder.appendText(paragraph, style, false);
+    });
+    QList<ContentChunk> chunks = builder.build();
+    if (chunks.isEmpty())
+        chunks.append(emptyChunk(chunkId));
+    return chunks;
+}
+
+} // namespace
+
+void TxtReader::start(const QString& filePath)
+{
+    path = filePath;
+    hash.clear();
+    bookTitle = QFileInfo(filePath).completeBaseName();
+    bookAuthor.clear();
+    error.clear();
+    bookChunks.clear();
+}
+
+bool TxtReader::fail(const QString& message)
+{
+    error = message;
+    return false;
+}
+
+bool TxtReader::loadMetadata(const QString& filePath)
+{
+    start(filePath);
+    QFile file(filePath);
+    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot open text file: ") + filePath);
+    return true;
+}
+
+bool TxtReader::open(const QString& filePath)
+{
+    start(filePath);
+    const QFileInfo info(filePath);
+    QFile file(filePath);
+    // Only regular files: a device or a pipe named .txt could be read forever.
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot open text file: ") + filePath);
+    if (info.size() > MaxFileSize)
+        return fail(QStringLiteral("Text file is too large: ") + filePath);
+    // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
+    QByteArray bytes = file.read(info.size());
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("Cannot open text file: ") + filePath);
+    file.close();
+
+    // The digest of the bytes just read is the file's MD5, without reading the file twice.
+    hash = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
+    QString text = TextEncoding::decode(bytes, QString());
+    bytes = QByteArray();
+    bookChunks = buildChunks(text, filePath);
+    return true;
+}

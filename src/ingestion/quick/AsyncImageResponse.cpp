@@ -1,0 +1,50 @@
+#include "AsyncImageResponse.h"
+
+#include <QThreadPool>
+
+AsyncImageResponse::AsyncImageResponse(Job imageJob)
+    : job(std::move(imageJob))
+{
+    // The engine owns and deletes the response; the pool must not.
+    setAutoDelete(false);
+}
+
+AsyncImageResponse::~AsyncImageResponse()
+{
+    // Never leave the pool a queued pointer to a deleted response.
+    static_cast<void>(QThreadPool::globalInstance()->tryTake(this));
+}
+
+QQuickTextureFactory* AsyncImageResponse::textureFactory() const
+{
+    if (image.isNull())
+        return nullptr;
+    return QQuickTextureFactory::textureFactoryForImage(image);
+}
+
+void AsyncImageResponse::cancel()
+{
+    cancelled.store(true);
+    // Taken off the queue before its turn, run() will never finish it: finish here. Otherwise
+    // run() is under way or done, and finishes it.
+    if (QThreadPool::globalInstance()->tryTake(this))
+        finish();
+}
+
+void AsyncImageResponse::run()
+{
+    if (!cancelled.load(std::memory_order_acquire)) {
+        QImage result = job();
+        if (!cancelled.load(std::memory_order_acquire))
+            image = std::move(result);
+    }
+    // finished() is emitted on the response's own thread: the engine deletes the response on
+    // receiving it, and must not do so while this pool thread is still inside the response.
+    // After posting, nothing here touches the response again.
+    QMetaObject::invokeMethod(this, &AsyncImageResponse::finish, Qt::QueuedConnection);
+}
+
+void AsyncImageResponse::finish()
+{
+    Q_EMIT finished();
+}

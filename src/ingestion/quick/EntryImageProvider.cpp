@@ -1,0 +1,45 @@
+#include "EntryImageProvider.h"
+
+#include "AsyncImageResponse.h"
+#include "ImageScaling.h"
+#include "ImageUrl.h"
+
+#include <QThreadPool>
+
+EntryImageProvider::EntryImageProvider(SourceFactory sourceFactory, QString id)
+    : factory(std::move(sourceFactory))
+    , providerId(std::move(id))
+{
+}
+
+EntryImageProvider::~EntryImageProvider() = default;
+
+QImage EntryImageProvider::loadImageFromSource(IByteSource& source, const QString& entry, const QSize& requestedSize)
+{
+    if (entry.isEmpty())
+        return QImage();
+    const QByteArray bytes = source.readEntry(entry);
+    if (bytes.isEmpty())
+        return QImage();
+    QImage image;
+    if (!image.loadFromData(bytes))
+        return QImage();
+    return ImageScaling::toRequestedSize(image, requestedSize);
+}
+
+QQuickImageResponse* EntryImageProvider::requestImageResponse(const QString& id, const QSize& requestedSize)
+{
+    const ProviderIdParts parts = ImageUrl::parseProviderId(id);
+    AsyncImageResponse::Job job = [sourceFactory = factory, entry = parts.path, bookPath = parts.src,
+                                   requestedSize]() -> QImage {
+        if (bookPath.isEmpty() || !sourceFactory)
+            return QImage();
+        const std::unique_ptr<IByteSource> source = sourceFactory();
+        if (!source || !source->open(bookPath))
+            return QImage();
+        return loadImageFromSource(*source, entry, requestedSize);
+    };
+    auto* response = new AsyncImageResponse(std::move(job));
+    QThreadPool::globalInstance()->start(response);
+    return response;
+}

@@ -1,0 +1,195 @@
+#include "EncodedText.h"
+#include "TextEncoding.h"
+
+#include <QTest>
+
+// Fixtures are made from known text here, so each row compares a decoding with its source text,
+// whichever decoder (Qt's or iconv) happened to produce it.
+class TestTextEncoding : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void decodesRealBookEncodings_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QString>("expected");
+
+        const QString ru = EncodedText::russian();
+        QTest::newRow("UTF-8 without BOM") << ru.toUtf8() << QString() << ru;
+        QTest::newRow("UTF-8 with BOM") << QByteArray("\xEF\xBB\xBF") + ru.toUtf8() << QString() << ru;
+        QTest::newRow("UTF-16LE with BOM")
+            << QByteArray("\xFF\xFE") + EncodedText::encode(ru, "UTF-16LE") << QString() << ru;
+        QTest::newRow("UTF-16BE with BOM")
+            << QByteArray("\xFE\xFF") + EncodedText::encode(ru, "UTF-16BE") << QString() << ru;
+        QTest::newRow("windows-1251") << EncodedText::encode(ru, "windows-1251") << QString() << ru;
+        QTest::newRow("KOI8-R") << EncodedText::encode(ru, "KOI8-R") << QString() << ru;
+        QTest::newRow("cp866") << EncodedText::encode(ru, "IBM866") << QString() << ru;
+        QTest::newRow("windows-1252")
+            << EncodedText::encode(EncodedText::german(), "windows-1252") << QString() << EncodedText::german();
+        QTest::newRow("Shift_JIS")
+            << EncodedText::encode(EncodedText::japanese(), "Shift_JIS") << QString() << EncodedText::japanese();
+        QTest::newRow("GB18030")
+            << EncodedText::encode(EncodedText::chinese(), "GB18030") << QString() << EncodedText::chinese();
+
+        const QString prolog = QStringLiteral("<?xml version=\"1.0\" encoding=\"koi8-r\"?><p>");
+        QTest::newRow("XML prolog declares koi8-r")
+            << prolog.toLatin1() + EncodedText::encode(ru, "KOI8-R") << QString() << prolog + ru;
+        const QString meta = QStringLiteral("<html><head><meta charset=\"windows-1251\"></head><body>");
+        QTest::newRow("HTML meta charset")
+            << meta.toLatin1() + EncodedText::encode(ru, "windows-1251") << QString() << meta + ru;
+        const QString contentType = QStringLiteral(
+            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=cp866\">");
+        QTest::newRow("HTML 4 content type")
+            << contentType.toLatin1() + EncodedText::encode(ru, "IBM866") << QString() << contentType + ru;
+
+        // Too short for any detector: the caller knows the encoding.
+        const QString word = QStringLiteral("Ёж");
+        QTest::newRow("hint windows-1251") << EncodedText::encode(word, "windows-1251") << "windows-1251" << word;
+        QTest::newRow("hint koi8-r") << EncodedText::encode(word, "KOI8-R") << "koi8-r" << word;
+        QTest::newRow("hint naming no encoding reads UTF-8")
+            << QByteArray("caf\xC3\xA9") << "no-such-enc" << QStringLiteral("café");
+        QTest::newRow("declared UTF-16 in an ASCII prolog is false")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>caf\xC3\xA9</a>") << QString()
+            << QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>café</a>");
+        QTest::newRow("odd trailing byte of UTF-16LE dropped")
+            << QByteArray("\xFF\xFEh\0i\0!", 7) << QString() << QStringLiteral("hi");
+    }
+    void decodesRealBookEncodings()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, hint);
+        QFETCH(QString, expected);
+        QVERIFY(!bytes.isEmpty());
+        QCOMPARE(TextEncoding::decode(bytes, hint), expected);
+    }
+
+    // A code page named by a declaration or a hint keeps its reading when one byte is undefined
+    // in it; only that byte is lost, not the book.
+    void undefinedByteKeepsTheNamedCodePage_data()
+    {
+        QTest::addColumn<QByteArray>("head");
+        QTest::addColumn<QString>("hint");
+        QTest::newRow("hint") << QByteArray() << QStringLiteral("Shift_JIS");
+        QTest::newRow("declaration") << QByteArray("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>") << QString();
+    }
+    void undefinedByteKeepsTheNamedCodePage()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(QString, hint);
+        const QString before = EncodedText::japanese().left(40);
+        const QString after = EncodedText::japanese().mid(40);
+        const QByteArray bytes = head + EncodedText::encode(before, "Shift_JIS") + "\x80"
+            + EncodedText::encode(after, "Shift_JIS");
+        const QString text = TextEncoding::decode(bytes, hint);
+        const QString expectedStart = QString::fromLatin1(head) + before;
+        QVERIFY(text.startsWith(expectedStart));
+        QVERIFY(text.endsWith(after));
+        QCOMPARE(text.size(), expectedStart.size() + 1 + after.size());
+    }
+
+    void badInputGivesText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("UTF-8 BOM alone") << QByteArray("\xEF\xBB\xBF") << QString();
+        QTest::newRow("UTF-16LE BOM alone") << QByteArray("\xFF\xFE") << QString();
+        QTest::newRow("UTF-16BE BOM alone") << QByteArray("\xFE\xFF") << QString();
+        QTest::newRow("unknown declared encoding, UTF-8 body")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"x-bogus\"?>\xC3\xA9")
+            << QStringLiteral("<?xml version=\"1.0\" encoding=\"x-bogus\"?>é");
+        QTest::newRow("unknown declared encoding, other body")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"x-bogus\"?>\xE9")
+            << QStringLiteral("<?xml version=\"1.0\" encoding=\"x-bogus\"?>\uFFFD");
+    }
+    void badInputGivesText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, expected);
+        QCOMPARE(TextEncoding::decode(bytes, QString()), expected);
+    }
+
+    void binaryDataDecodesToSomething()
+    {
+        QByteArray bytes;
+        for (int i = 0; i < 4096; ++i)
+            bytes.append(char((i * 7919 + 13) % 256));
+        QVERIFY(!TextEncoding::decode(bytes, QString()).isEmpty());
+    }
+
+    void detectsEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        const QByteArray utf8Body = EncodedText::russian().toUtf8();
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("UTF-8 mark") << QByteArray("\xEF\xBB\xBFhi") << "UTF-8";
+        QTest::newRow("UTF-16LE mark") << QByteArray("\xFF\xFEh\0i\0", 6) << "UTF-16LE";
+        QTest::newRow("UTF-16BE mark") << QByteArray("\xFE\xFF\0h\0i", 6) << "UTF-16BE";
+        QTest::newRow("ASCII is UTF-8") << QByteArray("plain text") << "UTF-8";
+        QTest::newRow("declaration beats a UTF-8 body")
+            << QByteArray("<?xml version=\"1.0\" encoding=\"koi8-r\"?>") + utf8Body << "koi8-r";
+        QTest::newRow("declared name as written")
+            << QByteArray("<?xml version='1.0' encoding = 'WINDOWS-1251' ?>") << "WINDOWS-1251";
+        QTest::newRow("declaration past the first kilobyte unseen")
+            << QByteArray(1100, ' ') + "<?xml version=\"1.0\" encoding=\"koi8-r\"?>" + utf8Body << "UTF-8";
+        QTest::newRow("meta charset") << QByteArray("<META CHARSET=cp866>") << "cp866";
+        QTest::newRow("content charset")
+            << QByteArray("<meta content=\"text/html; charset=iso-8859-5\">") << "iso-8859-5";
+        QTest::newRow("declared UTF-16 falls through to the next pattern")
+            << QByteArray("<?xml encoding=\"utf-16\"?><meta charset=\"koi8-r\">") << "koi8-r";
+    }
+    void detectsEncoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QCOMPARE(TextEncoding::detectEncoding(bytes), encoding);
+    }
+
+    void validatesUtf8_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("ASCII") << QByteArray("abc") << true;
+        QTest::newRow("euro sign") << QByteArray("\xE2\x82\xAC") << true;
+        QTest::newRow("four-byte emoji") << QByteArray("\xF0\x9F\x98\x80") << true;
+        QTest::newRow("U+10FFFF") << QByteArray("\xF4\x8F\xBF\xBF") << true;
+        QTest::newRow("overlong slash") << QByteArray("\xC0\xAF") << false;
+        QTest::newRow("overlong three-byte") << QByteArray("\xE0\x80\xAF") << false;
+        QTest::newRow("encoded surrogate") << QByteArray("\xED\xA0\x80") << false;
+        QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << false;
+        QTest::newRow("cut off by the end") << QByteArray("\xE2\x82") << false;
+        QTest::newRow("lone continuation") << QByteArray("\x80") << false;
+        QTest::newRow("bad continuation") << QByteArray("\xE2\x28\xA1") << false;
+        QTest::newRow("lead F5") << QByteArray("\xF5\x80\x80\x80") << false;
+    }
+    void validatesUtf8()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, valid);
+        QCOMPARE(isValidUtf8(bytes.constData(), bytes.size()), valid);
+    }
+
+    void scoresCyrillic_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("codePage");
+        const QString ru = EncodedText::russian();
+        QTest::newRow("nothing") << QByteArray() << "windows-1252";
+        QTest::newRow("too few high bytes") << QByteArray("caf\xE9 na\xEFve") << "windows-1252";
+        QTest::newRow("tie of 1251 and koi8-r at 6") << QByteArray("\xE0\xC0\xE0\xC0") << "windows-1251";
+        QTest::newRow("windows-1251 text") << EncodedText::encode(ru, "windows-1251") << "windows-1251";
+        QTest::newRow("koi8-r text") << EncodedText::encode(ru, "KOI8-R") << "koi8-r";
+        QTest::newRow("cp866 text") << EncodedText::encode(ru, "IBM866") << "cp866";
+    }
+    void scoresCyrillic()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, codePage);
+        QCOMPARE(TextEncoding::guessCyrillicCodePage(bytes), codePage);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextEncoding)
+#include "tst_textencoding.moc"
