@@ -164,8 +164,10 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     if (!metadataOnly)
         contentHash_ = book->contentHash();
 
-    // decode() honours the encoding the prolog declares and detects it when there is none.
-    const QString xml = withoutBinaries(TextEncoding::decode(book->xmlData(), QString()));
+    // decode() honours the encoding the prolog declares and detects it when there is none; HTML
+    // entities (&nbsp;, undeclared in XML) would stop both the metadata and the body parse.
+    const QString xml =
+        HtmlEntities::toXmlSafe(withoutBinaries(TextEncoding::decode(book->xmlData(), QString())));
     readMetadata(xml);
     if (!coverId.isEmpty() && book->readEntry(coverId).isEmpty())
         coverId.clear(); // a cover naming no binary would only ever show a broken image
@@ -235,7 +237,7 @@ void Fb2Reader::readMetadata(const QString& xml)
 void Fb2Reader::appendBodies(const QString& xml)
 {
     QDomDocument document;
-    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(xml), &document)) {
+    if (!XmlDomParser::parse(xml, &document)) {
         // Not well-formed: the text-based parse keeps every word, without the structure.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
         chunks_ += HtmlBlockParser::parseChunks(body < 0 ? xml : xml.mid(body), filePath_,

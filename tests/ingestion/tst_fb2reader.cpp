@@ -92,6 +92,9 @@ void TestFb2Reader::metadata_data()
         << QByteArray("<book-title> War and Peace </book-title><author><last-name>Tolstoy</last-name>"
                       "<first-name>Leo</first-name><middle-name>N.</middle-name></author>")
         << QByteArray() << "War and Peace" << "Leo N. Tolstoy" << "";
+    QTest::newRow("HTML entity in the title")
+        << "g.fb2" << QByteArray("<book-title>Dr.&nbsp;No &amp; Co</book-title>") << QByteArray()
+        << QStringLiteral("Dr.\u00a0No & Co") << "" << "";
     QTest::newRow("nickname only") << "b.fb2" << QByteArray("<book-title>T</book-title><author><nickname>anon</nickname></author>")
                                    << QByteArray() << "T" << "anon" << "";
     QTest::newRow("first author with a name")
