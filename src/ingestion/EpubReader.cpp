@@ -5,15 +5,21 @@
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
 #include "ImageUrl.h"
+#include "ParallelFor.h"
+#include "StyleSheetCache.h"
 #include "XmlDomParser.h"
 
 #include <QDir>
 #include <QDomDocument>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QThreadPool>
 #include <QUrl>
 #include <QXmlStreamReader>
 
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -113,14 +119,25 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     if (metadataOnly)
         return true;
 
+    // The documents are parsed in parallel, but the source need not be safe to read from several
+    // threads: its reads take turns (a zip inflates one entry at a time anyway).
+    QMutex sourceMutex;
+    const auto readEntry = [&sourceMutex, &source](const QString& name) {
+        const QMutexLocker locker(&sourceMutex);
+        return source->readEntry(name);
+    };
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
-    QHash<QString, Css::StyleSheet> styleSheetCache;
-    QSet<QString> loadedFontPaths;
-    for (const QString& documentPath : std::as_const(spine)) {
-        const QByteArray bytes = source->readEntry(documentPath);
+    StyleSheetCache styleSheetCache(readEntry);
+    std::vector<EpubSpineDocument> documents(spine.size());
+    ParallelFor::run(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
+        const QString& documentPath = spine.at(index);
+        const QByteArray bytes = readEntry(documentPath);
         if (!bytes.isEmpty())
-            appendSpineChunks(QString::fromUtf8(bytes), documentPath, *source, styleSheetCache, loadedFontPaths);
-    }
+            documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
+    });
+    QSet<QString> loadedFontPaths;
+    for (EpubSpineDocument& document : documents)
+        appendSpineChunks(std::move(document), *source, loadedFontPaths);
 
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
@@ -208,14 +225,15 @@ bool EpubReader::parseOpf(const QByteArray& bytes, const IByteSource& source, bo
     return true;
 }
 
-void EpubReader::appendSpineChunks(const QString& html, const QString& path, const IByteSource& source,
-                                   QHash<QString, Css::StyleSheet>& styleSheetCache, QSet<QString>& loadedFontPaths)
+EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QString& path,
+                                                 StyleSheetCache& styleSheetCache) const
 {
+    EpubSpineDocument result;
     const ParseParams params;
     QDomDocument document;
     if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(html), &document)) {
-        chunks_ += HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
-        return;
+        result.chunks = HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
+        return result;
     }
     const QString base = directoryOf(path);
 
@@ -227,33 +245,33 @@ void EpubReader::appendSpineChunks(const QString& html, const QString& path, con
         if (link.attribute(QStringLiteral("rel")).toLower() != QLatin1String("stylesheet"))
             continue;
         const QString sheetPath = QDir::cleanPath(base + percentDecoded(link.attribute(QStringLiteral("href"))));
-        const auto cached = styleSheetCache.constFind(sheetPath);
-        if (cached != styleSheetCache.constEnd()) {
-            sheet.append(cached.value());
-            continue;
-        }
-        const QByteArray bytes = source.readEntry(sheetPath);
-        if (bytes.isEmpty())
-            continue;
-        const Css::StyleSheet linked = Css::StyleSheet::parse(QString::fromUtf8(bytes));
-        sheet.append(linked);
-        styleSheetCache.insert(sheetPath, linked);
+        if (const Css::StyleSheet* linked = styleSheetCache.sheet(sheetPath))
+            sheet.append(*linked);
     }
     const QDomNodeList styles = document.elementsByTagName(QStringLiteral("style"));
     for (int i = 0; i < styles.size(); ++i)
         sheet.append(Css::StyleSheet::parse(styles.at(i).toElement().text()));
 
+    // Font sources are relative to the document, not to the sheet that names them.
     const QList<Css::FontFace> fontFaces = sheet.fontFaces();
     for (const Css::FontFace& face : fontFaces) {
-        if (face.source.isEmpty())
-            continue;
-        const QString fontPath = QDir::cleanPath(base + percentDecoded(face.source));
+        if (!face.source.isEmpty())
+            result.fontPaths.append(QDir::cleanPath(base + percentDecoded(face.source)));
+    }
+
+    result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
+                                                 params, &sheet, scheme, filePath_, base, 1);
+    return result;
+}
+
+void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const IByteSource& source,
+                                   QSet<QString>& loadedFontPaths)
+{
+    for (const QString& fontPath : std::as_const(document.fontPaths)) {
         if (loadedFontPaths.contains(fontPath))
             continue;
         loadedFontPaths.insert(fontPath);
         EmbeddedFonts::add(source.readEntry(fontPath));
     }
-
-    chunks_ += HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
-                                            params, &sheet, scheme, filePath_, base, 1);
+    chunks_ += std::move(document.chunks);
 }
