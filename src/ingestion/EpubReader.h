@@ -52,7 +52,9 @@ public:
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
     static bool parseContainer(const QByteArray& bytes, QString* outPath);
-    bool parseOpf(const QByteArray& bytes, const IByteSource& source, bool metadataOnly);
+    // Unless metadataOnly, *fontPaths gets the cleaned paths of the manifest's font items in
+    // manifest order; parseOpen registers them.
+    bool parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths);
     // Any thread: reads only fields that stay unchanged while the spine is parsed.
     EpubSpineDocument parseSpineDocument(const QString& html, const QString& path,
                                          StyleSheetCache& styleSheetCache) const;

@@ -381,19 +381,20 @@ private:
             return;
         }
         // White space collapses across the runs of a paragraph, not only inside each one.
-        QString collapsed;
-        collapsed.reserve(text.size());
+        QString collapsed(text.size(), Qt::Uninitialized);
+        QChar* out = collapsed.data();
         bool space = !builder.paragraphIsOpen() || lastWasSpace;
         for (QChar c : text) {
             if (isAsciiSpace(c)) {
                 if (!space)
-                    collapsed += u' ';
+                    *out++ = u' ';
                 space = true;
             } else {
-                collapsed += c;
+                *out++ = c;
                 space = false;
             }
         }
+        collapsed.truncate(out - collapsed.constData());
         if (collapsed.isEmpty())
             return;
         ensureParagraph();

@@ -1,24 +1,44 @@
 #pragma once
 
-// Runs a job for every index of a range on the calling thread together with the threads of a pool
-// that are free at the time of the call.
+// Runs a job for every index of a range on the threads of a pool that are free when it starts,
+// together with the thread that started it.
 //
 // Unlike QtConcurrent's blocking calls, this never waits for the pool to find a thread: helpers are
-// only started on threads that are free right now, and the calling thread works through the range
-// itself. A task already running on the pool (the book-opening task) may therefore call it even
-// when every other thread of the pool is busy, or is itself waiting in such a call: at worst the
-// range runs on the caller alone, never into a deadlock.
+// only started on threads that are free right now, and the starting thread works through whatever
+// is left when it finishes. A task already running on the pool (the book-opening task) may
+// therefore use it even when every other thread of the pool is busy, or is itself inside such a
+// loop: at worst the range runs on the starting thread alone, never into a deadlock.
 //
-// Any thread, including a thread of the pool itself. The job is called concurrently from several
-// threads, each index exactly once, in no particular order; run() returns when every call has.
+// Between the constructor and finish() the starting thread may do other work of its own while the
+// helpers run. The job is called concurrently from several threads, each index exactly once, in no
+// particular order. Construct, finish and destroy on one thread (any thread, a pool's own included).
 
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 
 class QThreadPool;
 
 class ParallelFor {
 public:
-    static void run(QThreadPool& pool, qsizetype count, const std::function<void(qsizetype index)>& job);
+    using Job = std::function<void(qsizetype index)>;
+
+    // Starts helpers on the free threads of pool; the job must stay callable until finish().
+    ParallelFor(QThreadPool& pool, qsizetype count, Job job);
+    ParallelFor(const ParallelFor&) = delete;
+    ParallelFor& operator=(const ParallelFor&) = delete;
+    // Finishes the loop if finish() was not called.
+    ~ParallelFor();
+
+    // Runs the indices no helper has taken yet on this thread, then waits for the helpers; when it
+    // returns, every call of the job has returned.
+    void finish();
+
+    // Constructs and finishes at once.
+    static void run(QThreadPool& pool, qsizetype count, Job job);
+
+private:
+    struct Progress;
+    std::shared_ptr<Progress> progress; // shared with the helpers, which may outlast finish() briefly
 };
