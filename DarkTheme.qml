@@ -1,0 +1,6 @@
+pragma Singleton
+import QtQuick
+import Vellora
+
+ThemePalette {
+}
