@@ -96,6 +96,11 @@ Rectangle {
                 anchored = true
             }
         }
+        // The model still holds the offset in the old metrics' pixels; store the kept place now.
+        if (anchored) {
+            lastScrollSyncTime = Date.now()
+            syncScrollPosition()
+        }
         const held = _heldRestore
         _heldRestore = null
         if (held && !anchored)
