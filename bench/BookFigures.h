@@ -24,6 +24,7 @@ public:
     // The open reader, null when no format matches the path.
     const FormatReader* reader() const { return m_reader.get(); }
     bool ok() const { return m_ok; }
+    double openMs() const { return m_openMs; }
 
     // peak_rss_mb: the process's high-water mark so far (VmHWM); empty where it is unknown.
     static QString peakRssField();

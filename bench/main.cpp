@@ -4,6 +4,7 @@
 
 #include "BookFigures.h"
 #include "DefaultFormats.h"
+#include "LayoutFigures.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
@@ -15,9 +16,16 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
+    QStringList arguments = app.arguments().mid(1);
+    LayoutFigures::Options layoutOptions;
+    QString error;
+    if (!LayoutFigures::Options::takeFrom(arguments, layoutOptions, &error)) {
+        QTextStream(stderr) << "vellora-bench: " << error << '\n';
+        return 2;
+    }
     bool dump = false;
     QStringList books;
-    for (const QString& argument : app.arguments().mid(1)) {
+    for (const QString& argument : std::as_const(arguments)) {
         if (argument == QLatin1String("--dump"))
             dump = true;
         else
@@ -25,7 +33,8 @@ int main(int argc, char** argv)
     }
     QTextStream out(stdout);
     if (books.isEmpty()) {
-        QTextStream(stderr) << "usage: vellora-bench [--dump] BOOK...\n";
+        QTextStream(stderr) << "usage: vellora-bench [--dump] [--dump-lines] [--width N] [--font-size N]"
+                               " [--line-spacing X] BOOK...\n";
         return 2;
     }
 
@@ -33,13 +42,21 @@ int main(int argc, char** argv)
     for (const QString& path : books) {
         const BookFigures book(registry, path);
         QStringList fields = book.fields();
-        // Layout figures join the line here, before the memory high-water mark that covers them.
+        QStringList layoutDump;
+        if (book.ok() && book.reader()->contentKind() == ContentKind::Text) {
+            LayoutFigures layout = LayoutFigures::measure(book.reader()->chunks(), book.openMs(), layoutOptions);
+            fields += layout.fields;
+            layoutDump = layout.dump;
+        }
+        // Last, so that the memory high-water mark covers the layout too.
         fields << BookFigures::peakRssField();
         out << fields.join(QLatin1Char(' ')) << '\n';
         if (dump) {
             for (const QString& line : book.dumpLines())
                 out << line << '\n';
         }
+        for (const QString& line : std::as_const(layoutDump))
+            out << line << '\n';
         out.flush();
     }
     return 0;

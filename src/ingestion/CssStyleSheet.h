@@ -5,11 +5,15 @@
 // Sheets are parsed and queried on the thread that opens a book; a finished sheet is read-only and
 // may be copied to other threads.
 //
-// The public members below are what the readers rely on; the cascade interface used by the HTML
-// block parser is declared next to them.
+// Rules are indexed by the id, first class, first attribute name or type of their subject, so that
+// finding the rules of an element costs the rules that could match it, not the whole sheet.
 
 #include "ContentModel.h"
+#include "CssParser.h"
+#include "CssSelector.h"
+#include "CssValues.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -28,12 +32,27 @@ public:
     QList<FontFace> fontFaces() const;
     bool isEmpty() const;
 
-    // (cascade interface: added by the CSS implementation)
+    // The declarations that apply to the last element of path, in cascade order (a later one
+    // wins): the normal declarations of the matching rules by specificity, then source order;
+    // then the normal ones of styleAttribute (the element's style attribute); then the important
+    // ones of the rules in the same order, then the important ones of styleAttribute.
+    QList<Declaration> declarationsFor(const ElementPath& path, const QString& styleAttribute = QString()) const;
+
+private:
+    struct Entry {
+        Selector selector;
+        int rule = 0; // index into ruleDeclarations
+    };
+
+    void addEntry(Entry entry);
+
+    QList<QList<Declaration>> ruleDeclarations;
+    QList<Entry> entries; // in source order
+    QHash<QString, QList<int>> byId, byClass, byAttribute, byType;
+    QList<int> anyElement;
+    QList<FontFace> faces;
 };
 
-// A CSS length in px: percentages of params.referenceWidth, em of fontSize, rem of
-// params.baseFontSize, absolute units at 96 per inch scaled by baseFontSize / 16.
-// Returns false (and leaves out unchanged) for anything that is not a length.
-bool parseLength(const QString& value, double fontSize, const ParseParams& params, double* out);
+// Css::parseLength and the other value parsers are declared in CssValues.h.
 
 } // namespace Css

@@ -1,0 +1,214 @@
+#include "LayoutFigures.h"
+
+#include "ChunkLayoutDump.h"
+#include "ChunkLayoutEngine.h"
+#include "FirstFitBreaker.h"
+
+#include <QElapsedTimer>
+#include <QtConcurrent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The reading model lays out the chunks from 5 before to 25 after the reading position at once.
+constexpr int FirstWindow = 31;
+constexpr int VirtualPage = 1800;
+
+using PreparedChunk = ChunkLayoutEngine::PreparedChunk;
+
+struct Ratios {
+    QList<double> totalFit;
+    QList<double> firstFit;
+};
+
+// Absolute ratios of the lines of justified paragraphs that do not end them (nor a line break).
+// A line with nothing to stretch or shrink (a lone word, ratio 10000 or -10000) has no ratio to
+// speak of and is left out.
+void collect(QList<double>& out, const QList<KnuthPlass::Item>& items, const QList<KnuthPlass::Line>& lines)
+{
+    constexpr double Unadjustable = 10000;
+    for (const KnuthPlass::Line& line : lines) {
+        const KnuthPlass::Item& end = items[line.end];
+        if (end.type == KnuthPlass::Penalty && end.penalty <= -KnuthPlass::Infinity)
+            continue;
+        if (std::abs(line.ratio) >= Unadjustable)
+            continue;
+        out.append(std::abs(line.ratio));
+    }
+}
+
+double mean(const QList<double>& values)
+{
+    if (values.isEmpty())
+        return 0;
+    double sum = 0;
+    for (double v : values)
+        sum += v;
+    return sum / values.size();
+}
+
+double percentile95(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype index = qsizetype(std::ceil(0.95 * values.size())) - 1;
+    return values[std::clamp<qsizetype>(index, 0, values.size() - 1)];
+}
+
+double milliseconds(const QElapsedTimer& timer)
+{
+    return timer.nsecsElapsed() / 1e6;
+}
+
+QString field(const char* key, double value, int decimals = 1)
+{
+    return QStringLiteral("%1=%2").arg(QLatin1String(key), QString::number(value, 'f', decimals));
+}
+
+bool takeNumber(QStringList& arguments, qsizetype at, double minimum, double& value, QString* error)
+{
+    const QString name = arguments[at];
+    bool ok = false;
+    const double parsed = at + 1 < arguments.size() ? arguments[at + 1].toDouble(&ok) : 0;
+    if (!ok || !(parsed >= minimum)) {
+        if (error)
+            *error = QStringLiteral("%1 needs a number of at least %2").arg(name).arg(minimum);
+        return false;
+    }
+    value = parsed;
+    arguments.remove(at, 2);
+    return true;
+}
+
+} // namespace
+
+bool LayoutFigures::Options::takeFrom(QStringList& arguments, Options& options, QString* error)
+{
+    for (qsizetype i = 0; i < arguments.size();) {
+        const QString& argument = arguments[i];
+        double value = 0;
+        if (argument == QLatin1String("--width")) {
+            if (!takeNumber(arguments, i, 1, value, error))
+                return false;
+            options.width = int(value);
+        } else if (argument == QLatin1String("--font-size")) {
+            if (!takeNumber(arguments, i, 1, value, error))
+                return false;
+            options.fontSize = int(value);
+        } else if (argument == QLatin1String("--line-spacing")) {
+            if (!takeNumber(arguments, i, 0.1, value, error))
+                return false;
+            options.lineSpacing = value;
+        } else if (argument == QLatin1String("--dump-lines")) {
+            options.dumpLines = true;
+            arguments.removeAt(i);
+        } else {
+            ++i;
+        }
+    }
+    return true;
+}
+
+LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double openMs, const Options& options)
+{
+    const ChunkLayoutEngine engine;
+    const int fontSize = options.fontSize;
+    LayoutParams params;
+    params.width = options.width;
+    params.fontSize = fontSize;
+    params.lineHeight = options.lineSpacing;
+    LayoutParams narrower = params;
+    narrower.width = std::max(1, options.width * 4 / 5);
+
+    auto prepare = [engine, fontSize](const ContentChunk& chunk) {
+        return engine.prepareChunk(chunk, fontSize, nullptr);
+    };
+    auto layoutAt = [engine](const LayoutParams& at) {
+        return [engine, at](const PreparedChunk& prepared) { return engine.layoutPreparedChunk(prepared, at); };
+    };
+    auto appendPrepared = [](QList<PreparedChunk>& list, const PreparedChunk& p) { list.append(p); };
+    auto appendLayout = [](QList<ChunkLayout>& list, const ChunkLayout& l) { list.append(l); };
+
+    // The window the reading model lays out on the GUI thread while the book opens.
+    QElapsedTimer timer;
+    timer.start();
+    const qsizetype window = std::min<qsizetype>(FirstWindow, chunks.size());
+    for (qsizetype i = 0; i < window; ++i)
+        engine.layoutPreparedChunk(prepare(chunks[i]), params);
+    const double firstWindowMs = openMs + milliseconds(timer);
+
+    timer.restart();
+    const QList<PreparedChunk> prepared = QtConcurrent::blockingMappedReduced<QList<PreparedChunk>>(
+        chunks, prepare, appendPrepared, QtConcurrent::OrderedReduce);
+    const double prepareMs = milliseconds(timer);
+
+    timer.restart();
+    const QList<ChunkLayout> layouts = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
+        prepared, layoutAt(params), appendLayout, QtConcurrent::OrderedReduce);
+    const double layoutMs = milliseconds(timer);
+
+    timer.restart();
+    const QList<ChunkLayout> relaid = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
+        prepared, layoutAt(narrower), appendLayout, QtConcurrent::OrderedReduce);
+    const double relayoutMs = milliseconds(timer);
+    Q_UNUSED(relaid);
+
+    // Untimed: the same paragraphs again, watching the breaks, and first fit on the same items.
+    auto ratiosOf = [engine, params](const PreparedChunk& chunk) {
+        Ratios ratios;
+        const LineBreakObserver observer = [&ratios](const PreparedParagraph& paragraph,
+                                                     const QList<KnuthPlass::Item>& items, double lineWidth,
+                                                     const QList<KnuthPlass::Line>& lines) {
+            if (paragraph.align != TextAlign::Justify || paragraph.preformatted)
+                return;
+            collect(ratios.totalFit, items, lines);
+            collect(ratios.firstFit, items, FirstFitBreaker::breakLines(items, lineWidth));
+        };
+        engine.layoutPreparedChunk(chunk, params, observer);
+        return ratios;
+    };
+    const Ratios ratios = QtConcurrent::blockingMappedReduced<Ratios>(
+        prepared, ratiosOf,
+        [](Ratios& all, const Ratios& one) {
+            all.totalFit += one.totalFit;
+            all.firstFit += one.firstFit;
+        },
+        QtConcurrent::OrderedReduce);
+
+    qint64 weight = 0;
+    for (const ContentChunk& chunk : chunks)
+        weight += chunk.weight;
+    const qint64 pages = chunks.isEmpty() ? 0 : std::max<qint64>(1, (weight + VirtualPage - 1) / VirtualPage);
+    qsizetype lines = 0;
+    double height = 0;
+    for (const ChunkLayout& layout : layouts) {
+        lines += layout.lines.size();
+        height += layout.height;
+    }
+
+    LayoutFigures figures;
+    figures.fields = QStringList{
+        QStringLiteral("vpages=%1").arg(pages),
+        field("first_window_ms", firstWindowMs),
+        field("prepare_ms", prepareMs),
+        field("layout_ms", layoutMs),
+        field("relayout_ms", relayoutMs),
+        QStringLiteral("lines=%1").arg(lines),
+        QStringLiteral("height_px=%1").arg(qRound64(height)),
+        field("ratio_mean", mean(ratios.totalFit), 3),
+        field("ratio_p95", percentile95(ratios.totalFit), 3),
+        field("greedy_ratio_mean", mean(ratios.firstFit), 3),
+        field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
+    };
+    if (options.dumpLines) {
+        for (qsizetype c = 0; c < layouts.size(); ++c) {
+            const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c]);
+            for (qsizetype l = 0; l < chunkLines.size(); ++l)
+                figures.dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));
+        }
+    }
+    return figures;
+}

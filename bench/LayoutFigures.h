@@ -1,0 +1,38 @@
+#pragma once
+
+// The layout figures of vellora-bench for one text book: the real layout path (preparation and
+// layout of every chunk on the global thread pool, as the reading model runs them, after the
+// first window on the calling thread) timed and summed, and the adjustment ratios of total-fit
+// and first-fit breaking on the same measured items.
+//
+// Images are measured without a resolver: they keep the sizes the book gives, or a placeholder.
+// Call from the GUI thread of a QGuiApplication (the Qt measurer needs one).
+
+#include "ContentModel.h"
+
+#include <QStringList>
+
+class LayoutFigures {
+public:
+    struct Options {
+        int width = 600;
+        int fontSize = 16;
+        double lineSpacing = 1.0;
+        bool dumpLines = false;
+
+        // Takes "--width N", "--font-size N", "--line-spacing X" and "--dump-lines" out of
+        // arguments; false, with a message in error, for a missing or bad value.
+        static bool takeFrom(QStringList& arguments, Options& options, QString* error);
+    };
+
+    // Fields in this order: vpages, first_window_ms, prepare_ms, layout_ms, relayout_ms, lines,
+    // height_px, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95 ("key=value").
+    // openMs is the time the book took to open; the first window adds to it. Ratios are absolute,
+    // over the lines of justified paragraphs that do not end a paragraph or a forced line, and
+    // leave out lines with nothing to stretch or shrink. relayout_ms lays every chunk out again
+    // at four fifths of the width.
+    static LayoutFigures measure(const QList<ContentChunk>& chunks, double openMs, const Options& options);
+
+    QStringList fields;
+    QStringList dump; // with dumpLines: "<chunk>.<line> y=.. h=.. x=.. w=.. |text|", one per line
+};

@@ -1,0 +1,103 @@
+#include "AppState.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QtDebug>
+
+namespace {
+
+const QString kVersionKey = QStringLiteral("version");
+
+// ".corrupt", then ".corrupt-2", ... so an older kept-aside store is never overwritten.
+QString freeAsidePath(const QString& storePath)
+{
+    QString candidate = storePath + QStringLiteral(".corrupt");
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = storePath + QStringLiteral(".corrupt-%1").arg(n);
+    return candidate;
+}
+
+} // namespace
+
+AppState::AppState(QSettings& settings)
+    : m_settings(settings)
+{
+    m_settings.setAtomicSyncRequired(true);
+    if (m_settings.status() != QSettings::NoError)
+        keepUnreadableStoreAside();
+    checkVersion();
+}
+
+void AppState::keepUnreadableStoreAside()
+{
+    const QString storePath = m_settings.fileName();
+    if (QFileInfo::exists(storePath)) {
+        const QString aside = freeAsidePath(storePath);
+        // Rename keeps the bytes exactly; copy is the fallback when the name cannot be moved.
+        if (QFile::rename(storePath, aside) || QFile::copy(storePath, aside)) {
+            m_keptAsidePath = aside;
+            qWarning() << "Settings store could not be read; kept as" << aside << "and starting with defaults";
+        } else {
+            qWarning() << "Settings store could not be read and could not be kept aside:" << storePath;
+        }
+    }
+    // Whatever part of the file Qt did parse is dropped, so the next sync writes a clean store.
+    m_settings.clear();
+}
+
+void AppState::checkVersion()
+{
+    if (m_settings.value(kVersionKey, QVariant(0)).toInt() == kVersion)
+        return;
+    m_settings.clear();
+    m_settings.setValue(kVersionKey, kVersion);
+}
+
+QVariantMap AppState::loadSection(const QString& group) const
+{
+    QVariantMap values;
+    m_settings.beginGroup(group);
+    const QStringList keys = m_settings.childKeys();
+    for (const QString& key : keys)
+        values.insert(key, m_settings.value(key));
+    m_settings.endGroup();
+    return values;
+}
+
+void AppState::saveSection(const QString& group, const QVariantMap& values)
+{
+    m_settings.beginGroup(group);
+    m_settings.remove(QString());
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        m_settings.setValue(it.key(), it.value());
+    m_settings.endGroup();
+}
+
+QList<QVariantMap> AppState::loadArray(const QString& name) const
+{
+    QList<QVariantMap> elements;
+    const int size = m_settings.beginReadArray(name);
+    for (int i = 0; i < size; ++i) {
+        m_settings.setArrayIndex(i);
+        QVariantMap element;
+        const QStringList keys = m_settings.childKeys();
+        for (const QString& key : keys)
+            element.insert(key, m_settings.value(key));
+        elements.append(element);
+    }
+    m_settings.endArray();
+    return elements;
+}
+
+void AppState::saveArray(const QString& name, const QList<QVariantMap>& elements)
+{
+    m_settings.beginWriteArray(name, int(elements.size()));
+    for (int i = 0; i < elements.size(); ++i) {
+        m_settings.setArrayIndex(i);
+        const QVariantMap& element = elements.at(i);
+        for (auto it = element.cbegin(); it != element.cend(); ++it)
+            m_settings.setValue(it.key(), it.value());
+    }
+    m_settings.endArray();
+}

@@ -1,0 +1,164 @@
+#include "Book.h"
+
+#include "FormatReader.h"
+#include "FormatRegistry.h"
+#include "IFileDialogService.h"
+#include "ImageUrl.h"
+
+#include <QFileInfo>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentRun>
+#include <QtDebug>
+
+namespace {
+
+const QString kNoReader = QStringLiteral("No format reader available for this file type");
+
+// A single image opens the whole folder that holds it, as a comic.
+QString normalisedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir() && imageFileExtensions().contains(info.suffix().toLower()))
+        return info.absolutePath();
+    return path;
+}
+
+} // namespace
+
+Book::Book(IFileDialogService& dialogs, FormatRegistry& registry, QObject* parent)
+    : QObject(parent)
+    , m_dialogs(dialogs)
+    , m_registry(registry)
+{
+    connect(&m_dialogs, &IFileDialogService::fileSelected, this, &Book::openFromPath);
+}
+
+Book::~Book()
+{
+    advanceGeneration();
+    for (QFuture<void>& task : m_openTasks) {
+        task.cancel(); // a task that has not started yet never runs
+        task.waitForFinished();
+    }
+    // Results already posted are discarded with this object's pending events.
+}
+
+QString Book::title() const { return m_reader ? m_reader->title() : QString(); }
+QString Book::author() const { return m_reader ? m_reader->author() : QString(); }
+QString Book::filePath() const { return m_reader ? m_reader->filePath() : QString(); }
+QString Book::coverImageUrl() const { return m_reader ? m_reader->coverImageUrl() : QString(); }
+
+void Book::openFromUrl(const QUrl& url)
+{
+    startOpen(url.toLocalFile());
+}
+
+void Book::openFromPath(const QString& path)
+{
+    startOpen(path);
+}
+
+void Book::browseAndOpen()
+{
+    QStringList extensions = m_registry.supportedExtensions();
+    QStringList images = imageFileExtensions().values();
+    images.sort();
+    for (const QString& image : std::as_const(images)) {
+        if (!extensions.contains(image))
+            extensions.append(image);
+    }
+    m_dialogs.open(extensions);
+}
+
+void Book::advanceGeneration()
+{
+    ++m_generation;
+    m_generationToken->store(m_generation);
+}
+
+void Book::startOpen(const QString& rawPath)
+{
+    const QString path = normalisedPath(rawPath);
+    if (m_reader)
+        Q_EMIT willOpenNewBook();
+    advanceGeneration();
+    const int generation = m_generation;
+    if (!m_loading) {
+        m_loading = true;
+        Q_EMIT loadingChanged();
+    }
+    if (!m_errorMessage.isEmpty()) {
+        m_errorMessage.clear();
+        Q_EMIT errorMessageChanged();
+    }
+    if (m_reader) {
+        m_reader.reset();
+        Q_EMIT bookChanged();
+    }
+
+    m_openTasks.removeIf([](const QFuture<void>& task) { return task.isFinished(); });
+    const FormatRegistry& registry = m_registry;
+    const std::shared_ptr<std::atomic<int>> token = m_generationToken;
+    m_openTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [this, &registry, token, path, generation] {
+        if (token->load() != generation)
+            return; // superseded before it started: its result would be dropped anyway
+        ReaderHolder reader = std::make_shared<std::unique_ptr<FormatReader>>(registry.createReader(path));
+        if (!*reader) {
+            QMetaObject::invokeMethod(this, [this, generation, path] { onOpenFailed(generation, path, kNoReader); },
+                                      Qt::QueuedConnection);
+            return;
+        }
+        if ((*reader)->open(path)) {
+            QMetaObject::invokeMethod(this, [this, generation, reader] { onOpenSucceeded(generation, reader); },
+                                      Qt::QueuedConnection);
+        } else {
+            const QString error = (*reader)->errorString();
+            reader.reset();
+            QMetaObject::invokeMethod(this, [this, generation, path, error] { onOpenFailed(generation, path, error); },
+                                      Qt::QueuedConnection);
+        }
+    }));
+}
+
+void Book::onOpenSucceeded(int generation, const ReaderHolder& reader)
+{
+    if (generation != m_generation)
+        return; // the holder deletes the superseded reader
+    m_reader = std::move(*reader);
+    m_loading = false;
+    Q_EMIT loadingChanged();
+    Q_EMIT bookChanged();
+}
+
+void Book::onOpenFailed(int generation, const QString& path, const QString& error)
+{
+    if (generation != m_generation)
+        return;
+    m_loading = false;
+    Q_EMIT loadingChanged();
+    m_errorMessage = error;
+    qWarning() << "Book load failed:" << path << "—" << m_errorMessage;
+    Q_EMIT errorMessageChanged();
+}
+
+void Book::close()
+{
+    advanceGeneration();
+    if (m_loading) {
+        m_loading = false;
+        Q_EMIT loadingChanged();
+    }
+    if (!m_reader)
+        return;
+    Q_EMIT willCloseBook();
+    m_reader.reset();
+    Q_EMIT bookChanged();
+}
+
+void Book::clearError()
+{
+    if (m_errorMessage.isEmpty())
+        return;
+    m_errorMessage.clear();
+    Q_EMIT errorMessageChanged();
+}

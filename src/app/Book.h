@@ -1,0 +1,81 @@
+#pragma once
+
+// The one open book: owns at most one FormatReader, opens books on the global thread pool and offers
+// the book's metadata, its loading state and its last error to the user interface.
+//
+// Every member is read and written on the GUI thread; every signal is emitted there. An open task
+// runs on a pool thread and touches only the registry (read-only), its own new reader and the shared
+// generation token; it hands its result back as a queued call, which is dropped when a later open or
+// close has moved the generation on. The Book keeps every open task's future and waits for all of
+// them when destroyed, so no task outlives it (or the registry it reads).
+
+#include <QFuture>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <atomic>
+#include <memory>
+
+class FormatReader;
+class FormatRegistry;
+class IFileDialogService;
+
+class Book : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool hasBook READ hasBook NOTIFY bookChanged FINAL)
+    Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged FINAL)
+    Q_PROPERTY(QString title READ title NOTIFY bookChanged FINAL)
+    Q_PROPERTY(QString author READ author NOTIFY bookChanged FINAL)
+    Q_PROPERTY(QString filePath READ filePath NOTIFY bookChanged FINAL)
+    Q_PROPERTY(QString coverImageUrl READ coverImageUrl NOTIFY bookChanged FINAL)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY errorMessageChanged FINAL)
+public:
+    Book(IFileDialogService& dialogs, FormatRegistry& registry, QObject* parent = nullptr);
+    ~Book() override;
+
+    Q_INVOKABLE void openFromUrl(const QUrl& url);
+    Q_INVOKABLE void openFromPath(const QString& path);
+    // Offers the registry's extensions plus the image extensions; the choice comes back through
+    // the dialog's fileSelected() and so through openFromPath().
+    Q_INVOKABLE void browseAndOpen();
+    Q_INVOKABLE void close();
+    Q_INVOKABLE void clearError();
+
+    bool hasBook() const { return m_reader != nullptr; }
+    bool loading() const { return m_loading; }
+    QString title() const;
+    QString author() const;
+    QString filePath() const;
+    QString coverImageUrl() const;
+    QString errorMessage() const { return m_errorMessage; }
+
+    // The installed reader or null; the Book keeps ownership.
+    FormatReader* reader() const { return m_reader.get(); }
+
+Q_SIGNALS:
+    void willOpenNewBook();
+    void willCloseBook();
+    void bookChanged();
+    void loadingChanged();
+    void errorMessageChanged();
+
+private:
+    using ReaderHolder = std::shared_ptr<std::unique_ptr<FormatReader>>;
+
+    void startOpen(const QString& path);
+    void advanceGeneration();
+    void onOpenSucceeded(int generation, const ReaderHolder& reader);
+    void onOpenFailed(int generation, const QString& path, const QString& error);
+
+    IFileDialogService& m_dialogs;
+    FormatRegistry& m_registry;
+    std::unique_ptr<FormatReader> m_reader;
+    QString m_errorMessage;
+    bool m_loading = false;
+    int m_generation = 0;
+    // Mirrors m_generation for the pool tasks, which may skip work that is already superseded.
+    std::shared_ptr<std::atomic<int>> m_generationToken = std::make_shared<std::atomic<int>>(0);
+    QList<QFuture<void>> m_openTasks;
+};

@@ -1,0 +1,164 @@
+#pragma once
+
+// The open book as the user interface reads it. In text mode each row is one content chunk with its
+// laid-out ChunkLayout; in page mode (comics) there are no rows and the comic view asks for page
+// pairs and page image URLs. Counts virtual pages (1800 units of chunk weight) and progress, restores
+// and saves the reading position per book, and keeps the layouts current: the chunks around the
+// reading position are laid out at once, the rest by background runs (BackgroundLayoutRun).
+//
+// GUI thread only, except the background runs, which see only their own copies and the generation
+// token. Every run's future is kept; the destructor supersedes and waits for all of them, so no run
+// outlives the model. The reader and the image resolver are not owned and must outlive the model's
+// use of them (the image resolver until the model is destroyed).
+
+#include "BookPosition.h"
+#include "ChunkLayout.h"
+#include "ChunkLayoutEngine.h"
+#include "ContentModel.h"
+#include "FormatReader.h"
+#include "LayoutParams.h"
+#include "BackgroundLayoutRun.h"
+#include "MangaPagination.h"
+
+#include <QAbstractListModel>
+#include <QFuture>
+#include <QList>
+#include <QVariantList>
+
+#include <atomic>
+#include <memory>
+
+class BookPositionStore;
+class IBookImageResolver;
+class QTimer;
+
+class ReadingModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(bool isTextMode READ isTextMode NOTIFY modeChanged FINAL)
+    Q_PROPERTY(bool isMangaMode READ isMangaMode NOTIFY modeChanged FINAL)
+    Q_PROPERTY(bool measuring READ measuring NOTIFY measuringChanged FINAL)
+    Q_PROPERTY(double progress READ progress NOTIFY progressChanged FINAL)
+    Q_PROPERTY(int currentPage READ currentPage NOTIFY currentPageChanged FINAL)
+    Q_PROPERTY(int totalPages READ totalPages NOTIFY totalPagesChanged FINAL)
+    Q_PROPERTY(int currentChunk READ currentChunk NOTIFY currentChunkChanged FINAL)
+    Q_PROPERTY(int totalPagePairs READ totalPagePairs NOTIFY totalPagePairsChanged FINAL)
+    Q_PROPERTY(bool pageShift READ pageShift NOTIFY pageShiftChanged FINAL)
+    Q_PROPERTY(bool mangaRTL READ mangaRTL NOTIFY mangaRTLChanged FINAL)
+    Q_PROPERTY(bool useBookColours READ useBookColours NOTIFY useBookColoursChanged FINAL)
+public:
+    enum ReadingRoles {
+        ContentRole = Qt::UserRole + 1, // 257
+        LayoutRole,
+        PixelHeightRole,
+    };
+
+    static constexpr int kCharsPerPage = 1800;
+    static constexpr int kWindowBefore = 5;
+    static constexpr int kWindowAfter = 25;
+    static constexpr double kPlaceholderHeight = 60.0;
+    static constexpr int kRelayoutDelayMs = 100;
+
+    explicit ReadingModel(BookPositionStore& positions, QObject* parent = nullptr);
+    ~ReadingModel() override;
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    // The reader is not owned; the model never touches a reader it was not given last.
+    void setReader(FormatReader* reader);
+    void setImageResolver(IBookImageResolver* resolver) { m_imageResolver = resolver; }
+
+    bool isTextMode() const { return m_textMode; }
+    bool isMangaMode() const { return !m_textMode; }
+    bool measuring() const { return m_measuring; }
+    double progress() const;
+    int currentPage() const { return m_currentPage; }
+    int totalPages() const { return m_totalPages; }
+    int currentChunk() const { return m_currentChunk; }
+    int totalPagePairs() const { return m_pagination.count(); }
+    bool pageShift() const { return m_pageShift; }
+    bool mangaRTL() const { return m_mangaRTL; }
+    bool useBookColours() const { return m_useBookColours; }
+
+    Q_INVOKABLE void updateLayoutMetrics(int contentWidth, int fontSize, double lineSpacing, int anchorChunk = -1);
+    Q_INVOKABLE void setScrollInfo(int topChunkIndex, double proportion);
+    Q_INVOKABLE void setScrollPosition(int topChunkIndex, double intraOffset, double proportion);
+    Q_INVOKABLE QVariantList pagePair(int pairIndex) const;
+    Q_INVOKABLE int pairIndexForChunk(int chunkIndex) const;
+    Q_INVOKABLE QString imageUrlForChunk(int chunkIndex) const;
+    Q_INVOKABLE void setMangaLandscape(bool landscape);
+    Q_INVOKABLE void setPageShift(bool shift, int currentPairIndex = 0);
+    Q_INVOKABLE void setMangaRTL(bool rtl);
+    Q_INVOKABLE void setUseBookColours(bool enabled);
+
+    int calculatePageFromPosition(int chunk, double intraOffset) const;
+    void saveCurrentPosition(int chunk, double intraOffset);
+    // Lays a row out on demand when it holds no real layout yet.
+    void ensureChunkLayout(int row) const;
+    void startLayoutMeasurement(int anchorChunk, double intraOffset);
+    void runRemainingLayout();
+    void loadPages();
+    void rebuildPagePairs();
+
+Q_SIGNALS:
+    void modeChanged();
+    void measuringChanged();
+    void progressChanged();
+    void currentPageChanged();
+    void totalPagesChanged();
+    void currentChunkChanged();
+    void totalPagePairsChanged();
+    void pageShiftChanged();
+    void mangaRTLChanged();
+    void useBookColoursChanged();
+    void pagePairsRebuilt(int newPairIndex);
+    void restoreReady(int chunkIndex, double intraOffset = 0.0);
+    void positionSaved();
+
+private:
+    LayoutParams layoutParams() const;
+    bool hasRealLayout(int row) const;
+    // Prepares the row if it has not been yet, then lays it out with the current metrics.
+    void layoutRow(int row) const;
+    void setWindow(int anchor);
+    void announceRows(int first, int last);
+    void advanceGeneration();
+    void setMeasuring(bool measuring);
+    void startRun(BackgroundLayoutRun run);
+    void onRunDone(const BackgroundLayoutRun& run);
+    void clearPages();
+
+    ChunkLayoutEngine m_engine;
+    FormatReader* m_reader = nullptr;
+    IBookImageResolver* m_imageResolver = nullptr;
+    bool m_textMode = false;
+    bool m_measuring = false;
+    int m_currentPage = 0;
+    int m_totalPages = 0;
+    int m_currentChunk = 0;
+    QList<ContentChunk> m_chunks;
+    QList<qint64> m_weightPrefix;
+    // Filled on demand from const data(), hence mutable; GUI thread only like everything else.
+    mutable QList<ChunkLayoutEngine::PreparedChunk> m_prepared;
+    mutable QList<ChunkLayout> m_layouts;
+    int m_windowFirst = -1;
+    int m_windowLast = -1;
+    int m_contentWidth = 600;
+    int m_fontSize = 16;
+    double m_lineSpacing = 1.0;
+    int m_generation = 0;
+    // Mirrors m_generation for the runs on the pool; only the GUI thread writes it.
+    std::shared_ptr<std::atomic<int>> m_generationToken = std::make_shared<std::atomic<int>>(0);
+    QList<QFuture<void>> m_layoutTasks;
+    QTimer* m_layoutTimer = nullptr;
+    bool m_landscape = false;
+    bool m_pageShift = true;
+    bool m_mangaRTL = true;
+    bool m_useBookColours = false;
+    QList<ComicPage> m_pages;
+    MangaPagination m_pagination;
+    double m_progress = 0.0;
+    double m_intraOffset = 0.0;
+    BookPositionStore& m_positions;
+};

@@ -1,0 +1,75 @@
+#include "UiState.h"
+
+#include "AppState.h"
+
+namespace {
+
+const QString kUiGroup = QStringLiteral("ui");
+const QString kCustomThemeGroup = QStringLiteral("customTheme");
+const QString kWindowGroup = QStringLiteral("window");
+
+// Stores the value and notifies only when it changed.
+template <typename T, typename Signal>
+void assign(UiState* owner, T& member, const T& value, Signal signal)
+{
+    if (member == value)
+        return;
+    member = value;
+    Q_EMIT(owner->*signal)();
+}
+
+} // namespace
+
+UiState::UiState(AppState& state, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+{
+    const QVariantMap ui = m_state.loadSection(kUiGroup);
+    m_themeName = ui.value(QStringLiteral("themeName"), m_themeName).toString();
+    m_lastPage = ui.value(QStringLiteral("lastPage"), m_lastPage).toString();
+    m_sidebarOpen = ui.value(QStringLiteral("sidebarOpen"), m_sidebarOpen).toBool();
+    m_barsVisible = ui.value(QStringLiteral("barsVisible"), m_barsVisible).toBool();
+    m_lastFilePath = ui.value(QStringLiteral("lastFilePath"), m_lastFilePath).toString();
+
+    m_customThemeColors = m_state.loadSection(kCustomThemeGroup);
+
+    const QVariantMap window = m_state.loadSection(kWindowGroup);
+    m_windowWidth = window.value(QStringLiteral("width"), m_windowWidth).toInt();
+    m_windowHeight = window.value(QStringLiteral("height"), m_windowHeight).toInt();
+    m_windowX = window.value(QStringLiteral("x"), m_windowX).toInt();
+    m_windowY = window.value(QStringLiteral("y"), m_windowY).toInt();
+}
+
+void UiState::setThemeName(const QString& value) { assign(this, m_themeName, value, &UiState::themeNameChanged); }
+void UiState::setLastPage(const QString& value) { assign(this, m_lastPage, value, &UiState::lastPageChanged); }
+void UiState::setSidebarOpen(bool value) { assign(this, m_sidebarOpen, value, &UiState::sidebarOpenChanged); }
+void UiState::setBarsVisible(bool value) { assign(this, m_barsVisible, value, &UiState::barsVisibleChanged); }
+void UiState::setLastFilePath(const QString& value) { assign(this, m_lastFilePath, value, &UiState::lastFilePathChanged); }
+void UiState::setCustomThemeColors(const QVariantMap& value)
+{
+    assign(this, m_customThemeColors, value, &UiState::customThemeColorsChanged);
+}
+void UiState::setWindowWidth(int value) { assign(this, m_windowWidth, value, &UiState::windowWidthChanged); }
+void UiState::setWindowHeight(int value) { assign(this, m_windowHeight, value, &UiState::windowHeightChanged); }
+void UiState::setWindowX(int value) { assign(this, m_windowX, value, &UiState::windowXChanged); }
+void UiState::setWindowY(int value) { assign(this, m_windowY, value, &UiState::windowYChanged); }
+
+void UiState::save()
+{
+    QVariantMap ui;
+    ui.insert(QStringLiteral("themeName"), m_themeName);
+    ui.insert(QStringLiteral("lastPage"), m_lastPage);
+    ui.insert(QStringLiteral("sidebarOpen"), m_sidebarOpen);
+    ui.insert(QStringLiteral("barsVisible"), m_barsVisible);
+    ui.insert(QStringLiteral("lastFilePath"), m_lastFilePath);
+    m_state.saveSection(kUiGroup, ui);
+
+    m_state.saveSection(kCustomThemeGroup, m_customThemeColors);
+
+    QVariantMap window;
+    window.insert(QStringLiteral("width"), m_windowWidth);
+    window.insert(QStringLiteral("height"), m_windowHeight);
+    window.insert(QStringLiteral("x"), m_windowX);
+    window.insert(QStringLiteral("y"), m_windowY);
+    m_state.saveSection(kWindowGroup, window);
+}

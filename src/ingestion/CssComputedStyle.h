@@ -1,0 +1,49 @@
+#pragma once
+
+// Css::ComputedStyle: the style of one element, computed from its parent's style and the
+// declarations that apply to it in cascade order (later ones win), in the terms of the content
+// model: the TextStyle of its runs, the BoxStyle of its box, and what its paragraphs are made of.
+//
+// Text properties are inherited (font, colour, alignment, indent, line height, white space, list
+// style, letter spacing, text transform); text decorations and baseline shifts accumulate from the
+// ancestors; box properties, display and sizes are not inherited. The CSS-wide keywords inherit,
+// initial and unset work for every property read here; unknown properties are ignored.
+//
+// Pure; any thread.
+
+#include "ContentModel.h"
+#include "CssParser.h"
+
+#include <QColor>
+#include <QList>
+#include <QString>
+
+namespace Css {
+
+enum class Display { Inline, Block, ListItem, None };
+
+struct ComputedStyle {
+    TextStyle text;   // the style of the element's own runs
+    BoxStyle box;     // margins, paddings and borders in px; border widths are 0 without a style
+    Display display = Display::Inline;
+    TextAlign align = TextAlign::Justify;
+    double indent = 0;           // text-indent in px
+    double lineHeightFactor = 0; // a unitless line-height; 0 = not given as a factor
+    double lineHeightPx = 0;     // a line-height length; 0 = not given as a length
+    bool preformatted = false;   // white-space pre, pre-wrap, break-spaces
+    QString listStyleType = QStringLiteral("disc"); // a keyword, or a marker string in quotes
+    double width = -1, height = -1, maxWidth = -1;   // px, -1 = auto / none
+    QColor ruleColour;           // what a horizontal rule of this element is drawn in
+
+    // The style of the root's parent: the initial values with the font size of params.
+    static ComputedStyle initial(const ParseParams& params);
+
+    static ComputedStyle compute(const ComputedStyle& parent, const QList<Declaration>& declarations,
+                                 const ParseParams& params);
+
+    // The paragraph line-height factor of the content model: 0 = not set.
+    double paragraphLineHeight() const;
+    bool hasBox() const;
+};
+
+} // namespace Css

@@ -1,0 +1,651 @@
+#include "HtmlBlockParser.h"
+
+#include "CssComputedStyle.h"
+#include "CssStyleSheet.h"
+#include "CssUserAgentSheet.h"
+#include "DocumentChunkBuilder.h"
+#include "HtmlEntities.h"
+#include "HtmlPlainText.h"
+#include "ImageUrl.h"
+#include "XmlDomParser.h"
+
+#include <QDomDocument>
+#include <QHash>
+
+#include <algorithm>
+
+namespace {
+
+bool isAsciiSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
+}
+
+QString localName(const QDomElement& element)
+{
+    const QString tag = element.tagName();
+    return tag.mid(tag.lastIndexOf(u':') + 1).toLower();
+}
+
+// "href", or an href in any namespace ("xlink:href", "l:href") as a DOM without namespace
+// processing names it.
+QString hrefOf(const QDomElement& element)
+{
+    if (element.hasAttribute(QStringLiteral("href")))
+        return element.attribute(QStringLiteral("href"));
+    const QDomNamedNodeMap attributes = element.attributes();
+    for (int i = 0; i < attributes.length(); ++i) {
+        const QDomAttr attribute = attributes.item(i).toAttr();
+        if (attribute.name().endsWith(QLatin1String(":href"), Qt::CaseInsensitive))
+            return attribute.value();
+    }
+    return QString();
+}
+
+// An HTML width or height attribute as a CSS length: "120" is 120px, "50%" stays.
+QString attributeLength(const QDomElement& element, const QString& name)
+{
+    const QString value = element.attribute(name).trimmed();
+    if (value.isEmpty())
+        return QString();
+    bool ok = false;
+    if (value.endsWith(u'%')) {
+        value.chopped(1).toDouble(&ok);
+        return ok ? value : QString();
+    }
+    QString number = value;
+    if (number.endsWith(QLatin1String("px"), Qt::CaseInsensitive))
+        number.chop(2);
+    const double px = number.toDouble(&ok);
+    return ok && px >= 0 ? number + QStringLiteral("px") : QString();
+}
+
+QString alphabetic(int n, const QString& letters)
+{
+    QString out;
+    const int base = int(letters.size());
+    while (n > 0) {
+        --n;
+        out.prepend(letters[n % base]);
+        n /= base;
+    }
+    return out;
+}
+
+QString roman(int n)
+{
+    static const struct { int value; const char* digits; } table[] = {
+        { 1000, "m" }, { 900, "cm" }, { 500, "d" }, { 400, "cd" }, { 100, "c" }, { 90, "xc" },
+        { 50, "l" }, { 40, "xl" }, { 10, "x" }, { 9, "ix" }, { 5, "v" }, { 4, "iv" }, { 1, "i" },
+    };
+    QString out;
+    for (const auto& entry : table) {
+        while (n >= entry.value) {
+            out += QLatin1String(entry.digits);
+            n -= entry.value;
+        }
+    }
+    return out;
+}
+
+QString markerText(const QString& type, int number)
+{
+    if (type == u"none")
+        return QString();
+    if (type.startsWith(u'"') || type.startsWith(u'\''))
+        return type.mid(1, type.size() - 2);
+    if (type == u"disc")
+        return QStringLiteral("\u2022 ");
+    if (type == u"circle")
+        return QStringLiteral("\u25E6 ");
+    if (type == u"square")
+        return QStringLiteral("\u25AA ");
+    QString counter;
+    if (number > 0 && (type == u"lower-alpha" || type == u"lower-latin"))
+        counter = alphabetic(number, QStringLiteral("abcdefghijklmnopqrstuvwxyz"));
+    else if (number > 0 && (type == u"upper-alpha" || type == u"upper-latin"))
+        counter = alphabetic(number, QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"));
+    else if (number > 0 && type == u"lower-greek")
+        counter = alphabetic(number, QStringLiteral("\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA\u03BB\u03BC\u03BD\u03BE\u03BF\u03C0\u03C1\u03C3\u03C4\u03C5\u03C6\u03C7\u03C8\u03C9"));
+    else if (number > 0 && number < 4000 && type == u"lower-roman")
+        counter = roman(number);
+    else if (number > 0 && number < 4000 && type == u"upper-roman")
+        counter = roman(number).toUpper();
+    else if (type == u"decimal-leading-zero" && number >= 0 && number < 10)
+        counter = QStringLiteral("0") + QString::number(number);
+    else
+        counter = QString::number(number);
+    return counter + QStringLiteral(". ");
+}
+
+// FictionBook section titles shrink with the depth of their section.
+QString titleSizeForDepth(int depth)
+{
+    static const char* const sizes[] = { "2em", "1.6em", "1.4em", "1.25em", "1.15em" };
+    return QString::fromLatin1(sizes[std::clamp(depth, 0, 4)]);
+}
+
+bool isNotesBody(const QDomElement& element)
+{
+    const QString kind = element.attribute(QStringLiteral("name"));
+    return localName(element) == u"body" && (kind == u"notes" || kind == u"comments");
+}
+
+bool sameStyle(const TextStyle& a, const TextStyle& b)
+{
+    return a.families == b.families && a.size == b.size && a.weight == b.weight && a.italic == b.italic
+        && a.smallCaps == b.smallCaps && a.textTransform == b.textTransform && a.letterSpacing == b.letterSpacing
+        && a.underline == b.underline && a.lineThrough == b.lineThrough && a.overline == b.overline
+        && a.link == b.link && a.colour == b.colour && a.background == b.background
+        && a.baselineShift == b.baselineShift;
+}
+
+struct Frame {
+    QString name;
+    QDomNode next;           // the child to visit next
+    Css::ComputedStyle style;
+    bool block = false;
+    bool containerPending = false; // has a box that is opened with its first content
+    bool containerOpen = false;
+    BoxStyle box;
+    int blockFrame = 0;      // index of the nearest block frame: this one for a block
+    int paragraphs = 0;      // paragraphs opened for this block's own inline content
+    int listCounter = 0;     // the number of the last list item among the children
+    bool sawElementChild = false;
+    int sectionDepth = 0;
+    bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
+    bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
+};
+
+class Walker {
+public:
+    Walker(const QString& chunkId, int budget, const ParseParams& params, const Css::StyleSheet* sheet,
+           const QString& providerId, const QString& bookPath, const QString& baseDir)
+        : builder(chunkId, budget), params(params), sheet(sheet), providerId(providerId), bookPath(bookPath),
+          baseDir(baseDir)
+    {
+    }
+
+    QList<ContentChunk> run(const QDomElement& root, int sectionDepth)
+    {
+        if (root.isNull())
+            return flushed().build();
+        const QDomElement document = root.ownerDocument().documentElement();
+        fictionBook = localName(document.isNull() ? root : document) == u"fictionbook";
+        userAgent = &Css::userAgentSheet(fictionBook ? Css::Vocabulary::FictionBook : Css::Vocabulary::Html);
+
+        Frame base;
+        base.style = Css::ComputedStyle::initial(params);
+        base.block = true;
+        base.sectionDepth = sectionDepth - (fictionBook && localName(root) == u"section" ? 1 : 0);
+        for (QDomNode up = root.parentNode(); fictionBook && up.isElement(); up = up.parentNode())
+            base.notes = base.notes || isNotesBody(up.toElement());
+        frames.append(base);
+
+        visitElement(root);
+        while (frames.size() > 1) {
+            const QDomNode node = frames.last().next;
+            if (node.isNull()) {
+                leaveFrame();
+                continue;
+            }
+            frames.last().next = node.nextSibling();
+            if (node.isElement())
+                visitElement(node.toElement());
+            else if (node.isText() || node.isCDATASection())
+                appendText(node.nodeValue());
+        }
+        return flushed().build();
+    }
+
+private:
+    enum class Edge { AfterContent, AfterStart, AfterEnd };
+
+    void visitElement(const QDomElement& element)
+    {
+        Frame& parent = frames.last();
+        if (frames.size() > HtmlBlockParser::MaxStyledDepth) {
+            appendFlattenedText(element);
+            return;
+        }
+        const QString name = localName(element);
+        Css::ElementInfo info = Css::ElementInfo::fromElement(element);
+        info.firstChild = !parent.sawElementChild;
+        parent.sawElementChild = true;
+        path.append(info);
+
+        QList<Css::Declaration> declarations = userAgent->declarationsFor(path);
+        declarations += presentationalHints(element, name);
+        const QString styleAttribute = element.attribute(QStringLiteral("style"));
+        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(path, styleAttribute);
+        Css::ComputedStyle style = Css::ComputedStyle::compute(parent.style, declarations, params);
+        if (name == u"a" && !hrefOf(element).isEmpty())
+            style.text.link = true;
+        if (style.display == Css::Display::None) {
+            path.removeLast();
+            return;
+        }
+
+        Frame frame;
+        frame.name = name;
+        frame.next = element.firstChild();
+        frame.style = style;
+        frame.block = style.display != Css::Display::Inline;
+        frame.sectionDepth = parent.sectionDepth + (fictionBook && name == u"section" ? 1 : 0);
+        frame.notes = parent.notes || (fictionBook && isNotesBody(element));
+        frame.blockFrame = frame.block ? int(frames.size()) : parent.blockFrame;
+        if (!fictionBook && name == u"ol") {
+            bool ok = false;
+            const int start = element.attribute(QStringLiteral("start")).toInt(&ok);
+            frame.listCounter = ok ? start - 1 : 0;
+        }
+        if (frame.block)
+            beginBlock(frame, element, name);
+        frames.append(frame);
+
+        // Elements whose content is not walked as text.
+        const bool leaf = fictionBook ? (name == u"empty-line" || name == u"image")
+                                      : (name == u"br" || name == u"img" || name == u"hr" || name == u"svg" || name == u"image");
+        if (!leaf)
+            return;
+        frames.last().next = QDomNode();
+        if (name == u"br") {
+            // White space at the end of a line is no content.
+            if (!pendingPreserve && pendingText.endsWith(u' '))
+                pendingText.chop(1);
+            ensureParagraph();
+            flushed().appendLineBreak();
+            lastWasSpace = true;
+        } else if (name == u"hr") {
+            openPendingContainers();
+            flushed().appendRule(style.ruleColour);
+            markContent();
+        } else if (name == u"empty-line") {
+            flushed().finishParagraph(); // a blank line of its own, even inside a paragraph
+            ensureParagraph();
+            flushed().appendText(QStringLiteral("\u00A0"), style.text, true);
+            flushed().finishParagraph();
+        } else if (name == u"svg") {
+            appendSvgImages(element);
+        } else {
+            appendImage(hrefOf(element).isEmpty() ? element.attribute(QStringLiteral("src")) : hrefOf(element), style.width,
+                        style.height, style.maxWidth, style.text);
+        }
+        leaveFrame();
+    }
+
+    void beginBlock(Frame& frame, const QDomElement& element, const QString& name)
+    {
+        flushed().finishParagraph();
+        frame.box = frame.style.box;
+        if (name == u"hr") // the rule itself is the border; its box only keeps the margins
+            frame.box.borderTop = frame.box.borderBottom = frame.box.borderLeft = frame.box.borderRight = 0;
+        Css::ComputedStyle boxOnly;
+        boxOnly.box = frame.box;
+        if (boxOnly.hasBox()) {
+            frame.containerPending = true;
+            if (pendingFrom < 0)
+                pendingFrom = int(frames.size());
+        }
+        if (frame.style.display == Css::Display::ListItem) {
+            Frame& list = frames.last();
+            bool ok = false;
+            const int value = element.attribute(QStringLiteral("value")).toInt(&ok);
+            list.listCounter = ok ? value : list.listCounter + 1;
+            pendingMarker = markerText(frame.style.listStyleType, list.listCounter);
+            markerOwner = int(frames.size());
+        }
+        frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
+    }
+
+    void leaveFrame()
+    {
+        const int index = int(frames.size()) - 1;
+        Frame& frame = frames.last();
+        if (frame.block) {
+            flushed().finishParagraph();
+            if (frame.containerOpen)
+                closeContainer(frame.box);
+            else if (frame.containerPending && pendingFrom == index)
+                pendingFrom = -1;
+            if (markerOwner == index) {
+                pendingMarker.clear();
+                markerOwner = -1;
+            }
+        }
+        frames.removeLast();
+        path.removeLast();
+    }
+
+    QList<Css::Declaration> presentationalHints(const QDomElement& element, const QString& name) const
+    {
+        QList<Css::Declaration> hints;
+        if (fictionBook) {
+            const QString& parentName = frames.last().name;
+            if (name == u"title" && !frames.last().notes && (parentName == u"section" || parentName == u"body"))
+                hints.append({ QStringLiteral("font-size"), titleSizeForDepth(frames.last().sectionDepth), false });
+            return hints;
+        }
+        if (name == u"img" || name == u"image") {
+            for (const QString attribute : { QStringLiteral("width"), QStringLiteral("height") }) {
+                const QString length = attributeLength(element, attribute);
+                if (!length.isEmpty())
+                    hints.append({ attribute, length, false });
+            }
+        }
+        static const QStringList aligned = {
+            QStringLiteral("p"), QStringLiteral("div"), QStringLiteral("h1"), QStringLiteral("h2"), QStringLiteral("h3"),
+            QStringLiteral("h4"), QStringLiteral("h5"), QStringLiteral("h6"), QStringLiteral("td"), QStringLiteral("th"),
+            QStringLiteral("caption"),
+        };
+        if ((name == u"ol" || name == u"li") && element.hasAttribute(QStringLiteral("type"))) {
+            static const QHash<QString, QString> types = {
+                { QStringLiteral("1"), QStringLiteral("decimal") }, { QStringLiteral("a"), QStringLiteral("lower-alpha") },
+                { QStringLiteral("A"), QStringLiteral("upper-alpha") }, { QStringLiteral("i"), QStringLiteral("lower-roman") },
+                { QStringLiteral("I"), QStringLiteral("upper-roman") },
+            };
+            const QString type = types.value(element.attribute(QStringLiteral("type")).trimmed());
+            if (!type.isEmpty())
+                hints.append({ QStringLiteral("list-style-type"), type, false });
+        }
+        if (element.hasAttribute(QStringLiteral("align")) && aligned.contains(name))
+            hints.append({ QStringLiteral("text-align"), element.attribute(QStringLiteral("align")), false });
+        return hints;
+    }
+
+    static const Css::StyleSheet& emptySheet()
+    {
+        static const Css::StyleSheet sheet;
+        return sheet;
+    }
+
+    void appendText(const QString& text)
+    {
+        const Frame& frame = frames.last();
+        if (frame.style.preformatted) {
+            QString kept = text;
+            Frame& block = frames[frame.blockFrame];
+            if (block.stripLeadingNewline) {
+                block.stripLeadingNewline = false;
+                if (kept.startsWith(QLatin1String("\r\n")))
+                    kept.remove(0, 2);
+                else if (kept.startsWith(u'\n'))
+                    kept.remove(0, 1);
+            }
+            if (kept.isEmpty())
+                return;
+            ensureParagraph();
+            addText(kept, frames.last().style.text, true);
+            lastWasSpace = false;
+            return;
+        }
+        // White space collapses across the runs of a paragraph, not only inside each one.
+        QString collapsed;
+        collapsed.reserve(text.size());
+        bool space = !builder.paragraphIsOpen() || lastWasSpace;
+        for (QChar c : text) {
+            if (isAsciiSpace(c)) {
+                if (!space)
+                    collapsed += u' ';
+                space = true;
+            } else {
+                collapsed += c;
+                space = false;
+            }
+        }
+        if (collapsed.isEmpty())
+            return;
+        ensureParagraph();
+        addText(collapsed, frames.last().style.text, false);
+        lastWasSpace = collapsed.endsWith(u' ');
+    }
+
+    // The text of an element nested too deep, gathered without recursion and without styles.
+    void appendFlattenedText(const QDomElement& element)
+    {
+        QString text;
+        QDomNode node = element.firstChild();
+        while (!node.isNull()) {
+            if (node.isText() || node.isCDATASection()) {
+                text += node.nodeValue();
+            } else if (node.isElement()) {
+                text += u' ';
+                if (!node.firstChild().isNull()) {
+                    node = node.firstChild();
+                    continue;
+                }
+            }
+            while (!node.isNull() && node != element && node.nextSibling().isNull()) {
+                node = node.parentNode();
+                text += u' ';
+            }
+            if (node.isNull() || node == element)
+                break;
+            node = node.nextSibling();
+        }
+        if (!text.isEmpty())
+            appendText(text);
+    }
+
+    void appendSvgImages(const QDomElement& svg)
+    {
+        const Frame& frame = frames.last();
+        QDomNode node = svg.firstChild();
+        while (!node.isNull()) {
+            if (node.isElement()) {
+                const QDomElement element = node.toElement();
+                if (localName(element) == u"image") {
+                    double width = -1, height = -1;
+                    const QString w = attributeLength(element, QStringLiteral("width"));
+                    const QString h = attributeLength(element, QStringLiteral("height"));
+                    if (!w.isEmpty())
+                        Css::parseLength(w, frame.style.text.size, params, &width);
+                    if (!h.isEmpty())
+                        Css::parseLength(h, frame.style.text.size, params, &height);
+                    appendImage(hrefOf(element), width, height, frame.style.maxWidth, frame.style.text);
+                } else if (!node.firstChild().isNull()) {
+                    node = node.firstChild();
+                    continue;
+                }
+            }
+            while (!node.isNull() && node != svg && node.nextSibling().isNull())
+                node = node.parentNode();
+            if (node.isNull() || node == svg)
+                break;
+            node = node.nextSibling();
+        }
+    }
+
+    QString resolveImage(const QString& source) const
+    {
+        QString href = source.trimmed();
+        if (href.isEmpty())
+            return QString();
+        // A book names its own entries only: an image URL of another provider, or of another
+        // file on disk, written into its markup is not followed.
+        if (href.startsWith(QLatin1String("image:"), Qt::CaseInsensitive) || href.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+            return QString();
+        if (href.startsWith(QLatin1String("http://")) || href.startsWith(QLatin1String("https://")))
+            return ImageUrl::resolve(providerId, href, bookPath, baseDir);
+        if (providerId.isEmpty())
+            return QString(); // no book to take the entry from
+        const qsizetype fragment = href.indexOf(u'#');
+        if (fragment > 0)
+            href.truncate(fragment);
+        // An absolute path names an entry from the root of the book, not of the document's folder.
+        const QString base = href.startsWith(u'/') ? QString() : baseDir;
+        return ImageUrl::resolve(providerId, href, bookPath, base);
+    }
+
+    void appendImage(const QString& source, double width, double height, double maxWidth, const TextStyle& style)
+    {
+        const QString url = resolveImage(source);
+        if (url.isEmpty())
+            return;
+        ensureParagraph();
+        flushed().appendImage(url, width, height, maxWidth, style);
+        lastWasSpace = false;
+    }
+
+    // Adjacent text of one style becomes one run (books wrap every sentence in its own span).
+    void addText(const QString& text, const TextStyle& style, bool preserve)
+    {
+        if (!pendingText.isEmpty() && (preserve != pendingPreserve || !sameStyle(style, pendingStyle)))
+            flushText();
+        if (pendingText.isEmpty()) {
+            pendingStyle = style;
+            pendingPreserve = preserve;
+        }
+        pendingText += text;
+    }
+
+    void flushText()
+    {
+        if (pendingText.isEmpty())
+            return;
+        builder.appendText(pendingText, pendingStyle, pendingPreserve);
+        pendingText.clear();
+    }
+
+    // The builder, with the text gathered so far handed to it first.
+    DocumentChunkBuilder& flushed()
+    {
+        flushText();
+        return builder;
+    }
+
+    void ensureParagraph()
+    {
+        if (builder.paragraphIsOpen())
+            return;
+        openPendingContainers();
+        Frame& block = frames[frames.last().blockFrame];
+        const Css::ComputedStyle& style = block.style;
+        const double indent = block.paragraphs == 0 ? style.indent : 0;
+        flushed().startParagraph(style.align, indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
+                               pendingMarker, style.text);
+        pendingMarker.clear();
+        markerOwner = -1;
+        ++block.paragraphs;
+        lastWasSpace = true;
+        markContent();
+    }
+
+    void markContent()
+    {
+        edge = Edge::AfterContent;
+        adjacentMargin = 0;
+    }
+
+    // Opens the containers that wait for their first content, outermost first. A top margin
+    // collapses with the margin just above it: the bottom margins of the containers that closed
+    // right before, or the top margins of the containers that opened right before (unless a
+    // padding or border lies between).
+    void openPendingContainers()
+    {
+        if (pendingFrom < 0)
+            return;
+        for (qsizetype i = pendingFrom; i < frames.size(); ++i) {
+            Frame& frame = frames[i];
+            if (!frame.containerPending)
+                continue;
+            const double prior = edge == Edge::AfterContent ? 0 : adjacentMargin;
+            frame.box.marginTop = std::max(0.0, frame.box.marginTop - prior);
+            flushed().startContainer(frame.box);
+            frame.containerPending = false;
+            frame.containerOpen = true;
+            adjacentMargin = frame.box.paddingTop > 0 || frame.box.borderTop > 0 ? 0 : prior + frame.box.marginTop;
+            edge = Edge::AfterStart;
+        }
+        pendingFrom = -1;
+    }
+
+    void closeContainer(const BoxStyle& box)
+    {
+        const double prior = edge == Edge::AfterEnd ? adjacentMargin : 0;
+        flushed().endContainer(box);
+        adjacentMargin = box.paddingBottom > 0 || box.borderBottom > 0 ? box.marginBottom : prior + box.marginBottom;
+        edge = Edge::AfterEnd;
+    }
+
+    DocumentChunkBuilder builder;
+    const ParseParams params;
+    const Css::StyleSheet* sheet;
+    const Css::StyleSheet* userAgent = nullptr;
+    const QString providerId, bookPath, baseDir;
+    bool fictionBook = false;
+
+    QList<Frame> frames;    // frames[0] stands for the root's parent
+    Css::ElementPath path;  // the elements of frames[1..]
+    int pendingFrom = -1;   // the outermost frame whose container waits for content, or -1
+    QString pendingMarker;  // the list marker for the next paragraph
+    int markerOwner = -1;   // the list item frame the marker belongs to
+    bool lastWasSpace = true;
+    QString pendingText;    // text not yet handed to the builder, all in pendingStyle
+    TextStyle pendingStyle;
+    bool pendingPreserve = false;
+    Edge edge = Edge::AfterContent;
+    double adjacentMargin = 0;
+};
+
+// "<p" or "<body" followed by ">", "/" or white space, ignoring case.
+bool containsTag(const QString& html, QLatin1String name)
+{
+    const QString open = QStringLiteral("<") + name;
+    for (qsizetype at = html.indexOf(open, 0, Qt::CaseInsensitive); at >= 0;
+         at = html.indexOf(open, at + 1, Qt::CaseInsensitive)) {
+        const qsizetype after = at + open.size();
+        if (after >= html.size() || html[after] == u'>' || html[after] == u'/' || isAsciiSpace(html[after]))
+            return true;
+    }
+    return false;
+}
+
+QList<ContentChunk> plainParagraphs(const QString& markup, const QString& chunkId, int budget, const ParseParams& params)
+{
+    DocumentChunkBuilder builder(chunkId, budget);
+    TextStyle style;
+    style.size = params.baseFontSize;
+    for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
+        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
+        builder.appendText(paragraph, style, false);
+    }
+    return builder.build();
+}
+
+} // namespace
+
+QList<ContentChunk> HtmlBlockParser::parseChunks(const QDomElement& root, const QString& chunkId, int budget,
+                                                 const ParseParams& params, const Css::StyleSheet* sheet,
+                                                 const QString& providerId, const QString& bookPath,
+                                                 const QString& baseDir, int sectionDepth)
+{
+    Walker walker(chunkId, budget, params, sheet, providerId, bookPath, baseDir);
+    return walker.run(root, sectionDepth);
+}
+
+QList<ContentChunk> HtmlBlockParser::parseChunks(const QString& html, const QString& chunkId, int budget,
+                                                 const ParseParams& params)
+{
+    QString wrapped = html;
+    if (!containsTag(html, QLatin1String("body"))) {
+        if (!containsTag(html, QLatin1String("p")))
+            wrapped = QStringLiteral("<p>") + wrapped + QStringLiteral("</p>");
+        wrapped = QStringLiteral("<body>") + wrapped + QStringLiteral("</body>");
+    }
+    const QString safe = HtmlEntities::toXmlSafe(wrapped);
+    QDomDocument document;
+    if (!XmlDomParser::parse(safe, &document))
+        return plainParagraphs(safe, chunkId, budget, params);
+    return parseChunks(document.documentElement(), chunkId, budget, params, nullptr, QString(), QString(), QString(), 1);
+}
+
+QList<BlockItem> HtmlBlockParser::parse(const QString& html, const ParseParams& params)
+{
+    QList<BlockItem> blocks;
+    for (const ContentChunk& chunk : parseChunks(html, QString(), DocumentChunkBuilder::SingleChunkBudget, params))
+        blocks += chunk.blocks;
+    return blocks;
+}
+

@@ -1,0 +1,77 @@
+#include "ChunkLayout.h"
+
+#include "RelativeCompare.h"
+
+bool operator==(const LayoutRun& a, const LayoutRun& b)
+{
+    return relativelyEqual(a.rect, b.rect) && relativelyEqual(a.x, b.x)
+        && relativelyEqual(a.baseline, b.baseline) && a.font == b.font && a.text == b.text
+        && a.colour == b.colour && a.background == b.background
+        && a.blockBackground == b.blockBackground && a.link == b.link && a.underline == b.underline
+        && a.lineThrough == b.lineThrough && a.overline == b.overline;
+}
+
+bool operator==(const LayoutLine& a, const LayoutLine& b)
+{
+    return relativelyEqual(a.x, b.x) && relativelyEqual(a.y, b.y) && relativelyEqual(a.width, b.width)
+        && relativelyEqual(a.height, b.height) && relativelyEqual(a.baseline, b.baseline)
+        && a.runs == b.runs;
+}
+
+bool operator==(const LayoutImage& a, const LayoutImage& b)
+{
+    return a.source == b.source && relativelyEqual(a.rect, b.rect);
+}
+
+bool operator==(const LayoutRule& a, const LayoutRule& b)
+{
+    return relativelyEqual(a.rect, b.rect) && a.colour == b.colour;
+}
+
+bool operator==(const LayoutBox& a, const LayoutBox& b)
+{
+    return relativelyEqual(a.rect, b.rect) && a.background == b.background
+        && a.borderColour == b.borderColour && relativelyEqual(a.left, b.left)
+        && relativelyEqual(a.top, b.top) && relativelyEqual(a.bottom, b.bottom)
+        && relativelyEqual(a.right, b.right);
+}
+
+bool operator==(const ChunkLayout& a, const ChunkLayout& b)
+{
+    return a.lines == b.lines && a.images == b.images && a.rules == b.rules && a.boxes == b.boxes
+        && relativelyEqual(a.height, b.height) && relativelyEqual(a.width, b.width);
+}
+
+QList<double> ChunkLayout::tileEdges(double maxTileHeight) const
+{
+    QList<double> edges;
+    if (!(maxTileHeight > 0))
+        return edges;
+    double tileTop = 0;
+    auto cutInside = [&](double until) {
+        while (until - tileTop > maxTileHeight) {
+            tileTop += maxTileHeight;
+            edges.append(tileTop);
+        }
+    };
+    for (const LayoutLine& line : lines) {
+        const double bottom = line.y + line.height;
+        if (bottom - tileTop <= maxTileHeight)
+            continue;
+        cutInside(line.y); // a gap taller than a tile (a huge margin) before this line
+        if (line.y > tileTop) {
+            tileTop = line.y;
+            edges.append(tileTop);
+        }
+        cutInside(bottom);
+    }
+    cutInside(height);
+    while (!edges.isEmpty() && edges.last() >= height)
+        edges.removeLast();
+    return edges;
+}
+
+void registerChunkLayoutMetaType()
+{
+    qRegisterMetaType<ChunkLayout>("ChunkLayout");
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+// A laid-out chunk: what the chunk painter draws and the reading model measures. Plain values in
+// the chunk's own coordinates (x from 0 to the layout width, y from 0 down to the height).
+//
+// Made on any thread, then only read; copies are cheap (implicitly shared lists). Compared field
+// by field, doubles by the relative rule (RelativeCompare.h).
+//
+// Drawing a very tall chunk: the painter need only draw the band it is asked for (lines are in
+// increasing y, so the first visible line is found by binary search). A chunk taller than a
+// graphics texture may hold is drawn as several tiles, each painting its own band;
+// tileEdges() gives cut positions that fall between lines, so no text line is cut.
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QMetaType>
+#include <QRectF>
+#include <QString>
+
+// One piece of text drawn with one font and pen. An empty text is a gap between two words that
+// carries a background or a decoration, so that these run on across the space.
+struct LayoutRun {
+    QRectF rect;        // from the font's ascent to its descent; backgrounds and decorations
+    double x = 0;       // pen position of the text
+    double baseline = 0;
+    QFont font;         // has a pixel size
+    QString text;
+    QColor colour;          // invalid: the theme's text colour
+    QColor background;      // invalid: none
+    QColor blockBackground; // background of the innermost box holding the run; invalid: none
+    bool link = false;
+    bool underline = false;
+    bool lineThrough = false;
+    bool overline = false;
+};
+
+// A line box. Lines holding only images are lines too, and a rule stands on a line of its own
+// (without runs), so every chunk with visible content has at least one line.
+struct LayoutLine {
+    double x = 0;      // left edge of the line's content
+    double y = 0;      // top of the line box
+    double width = 0;  // width the content is set to (the column width for a justified line)
+    double height = 0;
+    double baseline = 0;
+    QList<LayoutRun> runs;
+};
+
+struct LayoutImage {
+    QString source; // the book image URL, for IBookImageResolver
+    QRectF rect;
+};
+
+struct LayoutRule {
+    QRectF rect;
+    QColor colour; // invalid: the theme's colour
+};
+
+// The border box of a container. A box split across chunks has no bottom edge in the chunk
+// above the cut and no top edge in the one below, and reaches the cut, so the halves meet.
+struct LayoutBox {
+    QRectF rect;
+    QColor background;   // invalid: none
+    QColor borderColour; // invalid: the theme's colour
+    double left = 0;     // border widths
+    double top = 0;
+    double bottom = 0;
+    double right = 0;
+};
+
+struct ChunkLayout {
+    // Tiles no taller than this stay within the texture limits of common GPUs (8192 device
+    // pixels) at a device pixel ratio of 2.
+    static constexpr double MaxTileHeight = 4096;
+
+    QList<LayoutLine> lines; // in increasing y
+    QList<LayoutImage> images;
+    QList<LayoutRule> rules;
+    QList<LayoutBox> boxes;  // outer boxes before the boxes they contain
+    double height = 0;
+    double width = 0;        // the width it was laid out for
+
+    // Increasing y positions, strictly between 0 and height, that cut the chunk into bands of at
+    // most maxTileHeight; each cut lies at the top of a line. Only a single line taller than
+    // maxTileHeight (a tall image) is cut inside, at multiples of maxTileHeight.
+    QList<double> tileEdges(double maxTileHeight = MaxTileHeight) const;
+};
+
+bool operator==(const LayoutRun& a, const LayoutRun& b);
+bool operator==(const LayoutLine& a, const LayoutLine& b);
+bool operator==(const LayoutImage& a, const LayoutImage& b);
+bool operator==(const LayoutRule& a, const LayoutRule& b);
+bool operator==(const LayoutBox& a, const LayoutBox& b);
+bool operator==(const ChunkLayout& a, const ChunkLayout& b);
+
+Q_DECLARE_METATYPE(ChunkLayout)
+
+// Registers ChunkLayout as the meta-type "ChunkLayout"; start-up calls it once, before QML
+// sees a layout. Any thread; idempotent.
+void registerChunkLayoutMetaType();

@@ -1,0 +1,85 @@
+#include "ChunkLayoutDump.h"
+
+namespace ChunkLayoutDump {
+
+namespace {
+
+QString number(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+QString rect(const QRectF& r)
+{
+    return QStringLiteral("%1,%2 %3x%4").arg(number(r.x()), number(r.y()), number(r.width()),
+                                            number(r.height()));
+}
+
+QString colour(const QColor& c)
+{
+    return c.isValid() ? c.name(QColor::HexArgb) : QStringLiteral("none");
+}
+
+} // namespace
+
+QString lineText(const ChunkLayout& layout, const LayoutLine& line)
+{
+    QString text;
+    bool gap = false;
+    double previousRight = 0;
+    for (const LayoutRun& run : line.runs) {
+        if (run.text.isEmpty()) {
+            gap = true;
+            continue;
+        }
+        // Word gaps are at least a shrunk space; the gaps that justify Chinese or Japanese
+        // text are narrower and show no space.
+        const double wordGap = 0.15 * run.font.pixelSize();
+        if (!text.isEmpty() && (gap || run.rect.left() > previousRight + wordGap))
+            text += u' ';
+        text += run.text;
+        previousRight = run.rect.right();
+        gap = false;
+    }
+    const double bottom = line.y + line.height;
+    for (const LayoutImage& image : layout.images) {
+        const double middle = image.rect.center().y();
+        if (middle >= line.y && middle < bottom) {
+            if (!text.isEmpty())
+                text += u' ';
+            text += QStringLiteral("[image %1]").arg(image.source);
+        }
+    }
+    return text;
+}
+
+QStringList lines(const ChunkLayout& layout)
+{
+    QStringList out;
+    out.reserve(layout.lines.size());
+    for (const LayoutLine& line : layout.lines) {
+        out.append(QStringLiteral("y=%1 h=%2 x=%3 w=%4 |%5|")
+                       .arg(number(line.y), number(line.height), number(line.x), number(line.width),
+                            lineText(layout, line)));
+    }
+    return out;
+}
+
+QStringList full(const ChunkLayout& layout)
+{
+    QStringList out;
+    out.append(QStringLiteral("chunk height=%1 width=%2").arg(number(layout.height), number(layout.width)));
+    out += lines(layout);
+    for (const LayoutImage& image : layout.images)
+        out.append(QStringLiteral("image %1 %2").arg(rect(image.rect), image.source));
+    for (const LayoutRule& rule : layout.rules)
+        out.append(QStringLiteral("rule %1 %2").arg(rect(rule.rect), colour(rule.colour)));
+    for (const LayoutBox& box : layout.boxes) {
+        out.append(QStringLiteral("box %1 bg=%2 border=%3 l=%4 t=%5 b=%6 r=%7")
+                       .arg(rect(box.rect), colour(box.background), colour(box.borderColour),
+                            number(box.left), number(box.top), number(box.bottom), number(box.right)));
+    }
+    return out;
+}
+
+} // namespace ChunkLayoutDump

@@ -1,0 +1,24 @@
+#pragma once
+
+// A text dump of a laid-out chunk, one text line per layout line, so a reader (or a golden test)
+// sees where lines break and how they are placed. Pure; any thread.
+//
+// A line reads "y=<top> h=<height> x=<left> w=<width> |<text>|": the text of its runs, with one
+// space where the runs are a word gap apart (glue between words), and "[image <source>]" for each image
+// standing on it. Numbers have two decimals.
+
+#include "ChunkLayout.h"
+
+#include <QStringList>
+
+namespace ChunkLayoutDump {
+
+QString lineText(const ChunkLayout& layout, const LayoutLine& line);
+
+// One entry per line.
+QStringList lines(const ChunkLayout& layout);
+
+// "chunk height=.. width=..", the lines, then "image", "rule" and "box" entries.
+QStringList full(const ChunkLayout& layout);
+
+} // namespace ChunkLayoutDump

@@ -1,0 +1,48 @@
+#include "ChunkLayoutEngine.h"
+
+#include "ChunkPreparer.h"
+#include "QtTextMeasurer.h"
+
+ChunkLayoutEngine::ChunkLayoutEngine() : measurer(std::make_shared<QtTextMeasurer>()) {}
+
+ChunkLayoutEngine::ChunkLayoutEngine(std::shared_ptr<const ITextMeasurer> measurer)
+    : measurer(measurer ? std::move(measurer) : std::make_shared<QtTextMeasurer>())
+{
+}
+
+ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepareChunk(const ContentChunk& chunk, int fontSize,
+                                                                 IBookImageResolver* resolver) const
+{
+    return prepare(chunk.blocks, chunk.reopenedContainers, fontSize, resolver);
+}
+
+ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepareBlocks(const QList<BlockItem>& blocks, int fontSize,
+                                                                  IBookImageResolver* resolver) const
+{
+    return prepare(blocks, 0, fontSize, resolver);
+}
+
+ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepare(const QList<BlockItem>& blocks,
+                                                            int reopenedContainers, int fontSize,
+                                                            IBookImageResolver* resolver) const
+{
+    ChunkPreparer::ImageSizeLookup lookup;
+    if (resolver)
+        lookup = [resolver](const QString& url) { return resolver->imageSize(url); };
+    return ChunkPreparer(*measurer, fontSize, QString(), lookup).prepare(blocks, reopenedContainers);
+}
+
+ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared, const LayoutParams& params,
+                                                   const LineBreakObserver& observer) const
+{
+    const bool otherSize = params.fontSize > 0 && params.fontSize != prepared.fontSize;
+    if (!prepared.isEmpty() && (otherSize || params.fontFamily != prepared.fontFamily)) {
+        const QHash<QString, QSizeF> sizes = prepared.imageSizes;
+        auto lookup = [sizes](const QString& url) { return sizes.value(url, QSizeF(-1, -1)); };
+        const PreparedChunk remeasured =
+            ChunkPreparer(*measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
+                .prepare(prepared.sourceBlocks, prepared.reopenedContainers);
+        return ChunkLayouter(remeasured, params, observer).layout();
+    }
+    return ChunkLayouter(prepared, params, observer).layout();
+}

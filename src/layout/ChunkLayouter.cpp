@@ -1,0 +1,355 @@
+#include "ChunkLayouter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using KnuthPlass::Item;
+
+const KnuthPlass::Params BreakParams{2, 10, 10, 100, 100};
+
+bool draws(const BoxStyle& box)
+{
+    return (box.background.isValid() && box.background.alpha() > 0) || box.borderTop > 0
+        || box.borderBottom > 0 || box.borderLeft > 0 || box.borderRight > 0;
+}
+
+bool decorated(const PreparedStyle& style)
+{
+    return style.underline || style.lineThrough || style.overline
+        || (style.background.isValid() && style.background.alpha() > 0);
+}
+
+} // namespace
+
+ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
+                             const LineBreakObserver& observer)
+    : chunk(chunk)
+    , params(params)
+    , observer(observer)
+    , width(std::max(params.width, 1.0))
+    , lineSpacing(params.lineHeight > 0 ? params.lineHeight : 1.0)
+    , right(width)
+{
+}
+
+ChunkLayout ChunkLayouter::layout()
+{
+    result.width = params.width;
+    for (const PreparedBlock& block : chunk.blocks) {
+        switch (block.kind) {
+        case BlockItem::ContainerStart:
+            openBox(block);
+            break;
+        case BlockItem::ContainerEnd:
+            closeBox(&block);
+            break;
+        case BlockItem::Paragraph:
+            placeParagraph(block.paragraph);
+            break;
+        case BlockItem::Rule:
+            placeRule(block);
+            break;
+        default:
+            break;
+        }
+    }
+    // Containers still open continue in the next chunk: they reach this chunk's bottom.
+    while (!openBoxes.isEmpty())
+        closeBox(nullptr);
+    result.height = y;
+    return std::move(result);
+}
+
+void ChunkLayouter::openBox(const PreparedBlock& block)
+{
+    const BoxStyle& box = block.box;
+    OpenBox open;
+    open.outerLeft = left;
+    open.outerRight = right;
+    open.background = box.background;
+
+    const double boxLeft = left + box.marginLeft;
+    const double boxRight = right - box.marginRight;
+    if (draws(box)) {
+        open.record = int(result.boxes.size());
+        LayoutBox record;
+        record.rect = QRectF(boxLeft, y, boxRight - boxLeft, 0);
+        record.background = box.background;
+        record.borderColour = box.borderColour;
+        record.left = box.borderLeft;
+        record.top = box.borderTop;
+        record.right = box.borderRight;
+        result.boxes.append(record);
+    }
+
+    double innerLeft = boxLeft + box.borderLeft + box.paddingLeft;
+    double innerRight = boxRight - box.borderRight - box.paddingRight;
+    // Deep nesting in a narrow column must still leave room for a few letters.
+    const double minimum = std::min(width, 4.0 * std::max(1, params.fontSize));
+    if (innerRight - innerLeft < minimum) {
+        innerLeft = std::clamp(innerLeft, 0.0, width - minimum);
+        innerRight = innerLeft + minimum;
+    }
+    left = innerLeft;
+    right = innerRight;
+
+    if (block.reopened) {
+        // The upper half of this box ended the previous chunk; this half starts at the top.
+        open.topFixed = true;
+        openBoxes.append(open);
+        return;
+    }
+    openBoxes.append(open);
+    addMargin(box.marginTop);
+    if (box.borderTop + box.paddingTop > 0) {
+        flushMargins();
+        y += box.borderTop + box.paddingTop;
+    }
+}
+
+void ChunkLayouter::closeBox(const PreparedBlock* end)
+{
+    if (openBoxes.isEmpty())
+        return; // an end without its start draws nothing
+    const double bottomEdge = end ? end->box.borderBottom + end->box.paddingBottom : 0;
+    if (bottomEdge > 0) {
+        flushMargins();
+        y += bottomEdge;
+    }
+    const OpenBox open = openBoxes.takeLast();
+    if (open.record >= 0) {
+        LayoutBox& record = result.boxes[open.record];
+        if (!open.topFixed)
+            record.rect.moveTop(y); // nothing inside: an empty box where it closes
+        record.rect.setBottom(y);
+        record.bottom = end ? end->box.borderBottom : 0;
+    }
+    left = open.outerLeft;
+    right = open.outerRight;
+    if (end)
+        addMargin(end->box.marginBottom);
+}
+
+void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
+{
+    flushMargins();
+    blockBackground = innermostBackground();
+    const double available = std::max(right - left, 1.0);
+    QList<Item> items = paragraph.items; // shared until an image must be scaled
+    for (qsizetype k = 0; k < items.size(); ++k) {
+        const Item& item = items.at(k);
+        if (item.type == KnuthPlass::Box && item.runIndex >= 0 && item.width > available
+            && paragraph.runs[item.runIndex].kind == PreparedRun::Image)
+            items[k].width = available;
+    }
+    const QList<KnuthPlass::Line> lines = KnuthPlass::breakLines(items, available, BreakParams);
+    if (observer)
+        observer(paragraph, items, available, lines);
+    for (const KnuthPlass::Line& line : lines)
+        placeLine(paragraph, items, line, available);
+}
+
+void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<Item>& items,
+                              const KnuthPlass::Line& breakLine, double available)
+{
+    const Item& endItem = items[breakLine.end];
+    const bool forcedEnd = endItem.type == KnuthPlass::Penalty && endItem.penalty <= -KnuthPlass::Infinity;
+    const bool justify = paragraph.align == TextAlign::Justify && !paragraph.preformatted && !forcedEnd;
+    double ratio = breakLine.ratio;
+    if (ratio < 0)
+        ratio = std::max(ratio, -1.0);
+    else if (!justify || ratio > BreakParams.tolerance)
+        ratio = 0;
+    auto glueWidth = [ratio](const Item& glue) {
+        return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
+    };
+
+    // Vertical extent: the strut of the paragraph's own font, grown by what the line holds.
+    const PreparedStyle& base = chunk.styles[paragraph.baseStyle];
+    const double strutHeight = paragraph.lineHeight > 0 ? paragraph.lineHeight
+                                                        : lineSpacing * base.metrics.lineSpacing;
+    const double halfLeading = (strutHeight - base.metrics.ascent - base.metrics.descent) / 2;
+    const double tightening = std::min(halfLeading, 0.0); // tight spacing tightens every run
+    const double none = -std::numeric_limits<double>::infinity();
+    double textAbove = none, textBelow = none, imageAbove = none, imageBelow = none;
+    bool hasText = false, hasImage = false;
+    double natural = 0;
+    for (int k = breakLine.start; k < breakLine.end; ++k) {
+        const Item& item = items[k];
+        if (item.type == KnuthPlass::Glue) {
+            natural += glueWidth(item);
+            continue;
+        }
+        if (item.type != KnuthPlass::Box)
+            continue;
+        natural += item.width;
+        if (item.runIndex < 0)
+            continue;
+        const PreparedRun& run = paragraph.runs[item.runIndex];
+        const PreparedStyle& style = chunk.styles[run.style];
+        if (run.kind == PreparedRun::Image) {
+            hasImage = true;
+            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            imageAbove = std::max(imageAbove, height + style.baselineShift);
+            imageBelow = std::max(imageBelow, -style.baselineShift);
+        } else {
+            hasText = true;
+            textAbove = std::max(textAbove, style.metrics.ascent + style.baselineShift + tightening);
+            textBelow = std::max(textBelow, style.metrics.descent - style.baselineShift + tightening);
+        }
+    }
+    if (endItem.type == KnuthPlass::Penalty)
+        natural += endItem.width;
+    double above = std::max(textAbove, imageAbove);
+    double below = std::max(textBelow, imageBelow);
+    if (hasText || !hasImage) {
+        above = std::max(above, base.metrics.ascent + halfLeading);
+        below = std::max(below, base.metrics.descent + halfLeading);
+    } else {
+        below = std::max(below, 0.0);
+    }
+
+    double offset = 0;
+    if (paragraph.align == TextAlign::Center)
+        offset = std::max((available - natural) / 2, 0.0);
+    else if (paragraph.align == TextAlign::Right)
+        offset = std::max(available - natural, 0.0);
+
+    LayoutLine line;
+    line.x = left + offset;
+    line.y = y;
+    line.width = natural;
+    line.height = above + below;
+    line.baseline = y + above;
+
+    double x = line.x;
+    int openRun = -1; // the run the next piece of the same word and style extends
+    int openStyle = -1;
+    for (int k = breakLine.start; k < breakLine.end; ++k) {
+        const Item& item = items[k];
+        if (item.type == KnuthPlass::Glue) {
+            const double w = glueWidth(item);
+            if (item.runIndex >= 0) {
+                const int style = paragraph.runs[item.runIndex].style;
+                if (decorated(chunk.styles[style]))
+                    line.runs.append(makeRun(style, x, line.baseline, QString(), w));
+            }
+            x += w;
+            openRun = -1;
+            continue;
+        }
+        if (item.type != KnuthPlass::Box)
+            continue;
+        if (item.runIndex < 0) {
+            x += item.width;
+            openRun = -1;
+            continue;
+        }
+        const PreparedRun& run = paragraph.runs[item.runIndex];
+        if (run.kind == PreparedRun::Image) {
+            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
+            result.images.append({run.text, QRectF(x, bottom - height, item.width, height)});
+            x += item.width;
+            openRun = -1;
+            continue;
+        }
+        if (openRun >= 0 && openStyle == run.style) {
+            LayoutRun& extended = line.runs[openRun];
+            extended.text += run.text;
+            extended.rect.setWidth(extended.rect.width() + item.width);
+        } else {
+            line.runs.append(makeRun(run.style, x, line.baseline, run.text, item.width));
+            openRun = int(line.runs.size()) - 1;
+            openStyle = run.style;
+        }
+        x += item.width;
+    }
+    if (breakLine.hyphenated) {
+        const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
+                                                : paragraph.baseStyle;
+        const QString hyphen = QStringLiteral("-");
+        if (openRun >= 0 && openStyle == style) {
+            LayoutRun& extended = line.runs[openRun];
+            extended.text += hyphen;
+            extended.rect.setWidth(extended.rect.width() + endItem.width);
+        } else {
+            line.runs.append(makeRun(style, x, line.baseline, hyphen, endItem.width));
+        }
+    }
+    result.lines.append(line);
+    y += line.height;
+}
+
+void ChunkLayouter::placeRule(const PreparedBlock& block)
+{
+    flushMargins();
+    const double available = std::max(right - left, 1.0);
+    const double height = lineSpacing * chunk.readerMetrics.lineSpacing;
+    const double thickness = std::max(1.0, std::round(std::max(1, params.fontSize) / 16.0));
+    result.rules.append({QRectF(left, y + (height - thickness) / 2, available, thickness), block.ruleColour});
+    LayoutLine line;
+    line.x = left;
+    line.y = y;
+    line.width = available;
+    line.height = height;
+    line.baseline = y + height / 2;
+    result.lines.append(line);
+    y += height;
+}
+
+void ChunkLayouter::addMargin(double margin)
+{
+    if (margin > 0)
+        positiveMargin = std::max(positiveMargin, margin);
+    else
+        negativeMargin = std::min(negativeMargin, margin);
+}
+
+void ChunkLayouter::flushMargins()
+{
+    y += positiveMargin + negativeMargin;
+    positiveMargin = negativeMargin = 0;
+    // Boxes whose top margin was still collapsing start where the content does.
+    for (OpenBox& open : openBoxes) {
+        if (open.topFixed)
+            continue;
+        open.topFixed = true;
+        if (open.record >= 0)
+            result.boxes[open.record].rect.moveTop(y);
+    }
+}
+
+QColor ChunkLayouter::innermostBackground() const
+{
+    for (qsizetype i = openBoxes.size() - 1; i >= 0; --i) {
+        const QColor& background = openBoxes[i].background;
+        if (background.isValid() && background.alpha() > 0)
+            return background;
+    }
+    return {};
+}
+
+LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const QString& text,
+                                 double width) const
+{
+    const PreparedStyle& style = chunk.styles[styleIndex];
+    LayoutRun run;
+    run.baseline = lineBaseline - style.baselineShift;
+    run.x = x;
+    run.rect = QRectF(x, run.baseline - style.metrics.ascent, width,
+                      style.metrics.ascent + style.metrics.descent);
+    run.font = style.font;
+    run.text = text;
+    run.colour = style.colour;
+    run.background = style.background;
+    run.blockBackground = blockBackground;
+    run.link = style.link;
+    run.underline = style.underline;
+    run.lineThrough = style.lineThrough;
+    run.overline = style.overline;
+    return run;
+}

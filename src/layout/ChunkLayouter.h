@@ -1,0 +1,77 @@
+#pragma once
+
+// Chunk layout: places a prepared chunk's blocks in one column of a given width and breaks its
+// paragraphs into lines with the Knuth-Plass breaker (ChunkLayout).
+//
+// Geometry:
+// - Boxes: margins, borders and paddings inset the column; vertical margins that meet collapse to
+//   the largest (CSS rules, also through a box without a top or bottom edge); margins left over
+//   at the chunk's end are dropped, so the gap between two chunks is the next chunk's top margin.
+//   A container re-opened at the head of a chunk starts at its top and one still open at its
+//   end reaches its bottom, so the halves of a split box meet at the cut.
+// - Lines: a justified line whose ratio is within the breaker's tolerance fills the column; a
+//   looser one, the last line of a paragraph and a line before a forced break keep their natural
+//   width; shrinking stops at ratio -1, so only an unbreakable box overflows. Left, centre and
+//   right alignment place the natural width. A line's height is the paragraph's line height
+//   (the book's, or the reader's spacing times the font's line spacing), grown to hold larger
+//   runs, raised or lowered runs and images; a line of images alone is exactly as tall as they.
+// - Images wider than their column are scaled down to it, keeping their aspect; an image sits
+//   on the baseline.
+//
+// One layouter serves one layout() call on one thread; it only reads the prepared chunk.
+
+#include "ChunkLayout.h"
+#include "KnuthPlass.h"
+#include "LayoutParams.h"
+#include "PreparedChunk.h"
+
+#include <functional>
+
+// Told about every paragraph as it is broken: the items and the width handed to the breaker
+// and the lines it returned. Lets the benchmark gather adjustment ratios from the real path.
+using LineBreakObserver = std::function<void(const PreparedParagraph& paragraph,
+                                             const QList<KnuthPlass::Item>& items, double lineWidth,
+                                             const QList<KnuthPlass::Line>& lines)>;
+
+class ChunkLayouter {
+public:
+    ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
+                  const LineBreakObserver& observer = {});
+
+    ChunkLayout layout();
+
+private:
+    struct OpenBox {
+        int record = -1;       // index into the layout's boxes; -1 for a box that draws nothing
+        bool topFixed = false; // false while the box's top margin may still collapse with a child's
+        double outerLeft = 0;  // the column around the box, restored when it closes
+        double outerRight = 0;
+        QColor background;
+    };
+
+    void openBox(const PreparedBlock& block);
+    void closeBox(const PreparedBlock* end);
+    void placeParagraph(const PreparedParagraph& paragraph);
+    void placeLine(const PreparedParagraph& paragraph, const QList<KnuthPlass::Item>& items,
+                   const KnuthPlass::Line& breakLine, double available);
+    void placeRule(const PreparedBlock& block);
+    void addMargin(double margin);
+    void flushMargins();
+    QColor innermostBackground() const;
+    LayoutRun makeRun(int style, double x, double lineBaseline, const QString& text,
+                      double width) const;
+
+    const PreparedChunk& chunk;
+    const LayoutParams params;
+    const LineBreakObserver observer;
+    const double width;
+    const double lineSpacing;
+    ChunkLayout result;
+    QList<OpenBox> openBoxes;
+    double y = 0;
+    double left = 0;
+    double right = 0;
+    double positiveMargin = 0; // the collapsing margins not yet placed
+    double negativeMargin = 0;
+    QColor blockBackground; // of the paragraph being placed
+};

@@ -1,0 +1,262 @@
+#include "KnuthPlass.h"
+
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace KnuthPlass {
+
+namespace {
+
+constexpr double FinishingStretch = 1e7;
+constexpr double NaturalWidthStretch = 100000; // a line holding the finishing glue is set natural
+constexpr double NoStretchRatio = 10000;
+constexpr double CannotSetRatio = -10000;
+constexpr double BadnessCap = 1e7;
+constexpr double RescueDemerits = 1e8;
+
+// One feasible breakpoint of a pass; nodes refer to each other by index into the pass's array.
+struct Node {
+    int position = -1;  // index of the break item; -1 for the paragraph start
+    int lineStart = 0;  // first item of the line after this break
+    int line = 0;
+    int fitness = 1;
+    double totalDemerits = 0;
+    int previous = -1;
+};
+
+struct Measure {
+    double ratio = 0;
+    bool settable = true; // false: overfull with no shrink at all
+};
+
+struct Candidate {
+    double demerits = std::numeric_limits<double>::infinity();
+    int node = -1;
+};
+
+class Breaker {
+public:
+    Breaker(const QList<Item>& items, double lineWidth, const Params& params)
+        : items(items), lineWidth(std::max(lineWidth, 1.0)), params(params)
+    {
+        const qsizetype n = items.size();
+        widths.resize(n + 1);
+        stretches.resize(n + 1);
+        shrinks.resize(n + 1);
+        widths[0] = stretches[0] = shrinks[0] = 0;
+        for (qsizetype k = 0; k < n; ++k) {
+            const Item& item = items[k];
+            widths[k + 1] = widths[k] + (item.type == Penalty ? 0 : item.width);
+            stretches[k + 1] = stretches[k] + (item.type == Glue ? item.stretch : 0);
+            shrinks[k + 1] = shrinks[k] + (item.type == Glue ? item.shrink : 0);
+        }
+    }
+
+    QList<Line> run()
+    {
+        int chosen = pass(params.tolerance, false);
+        if (chosen < 0)
+            chosen = pass(params.fallbackTolerance, false);
+        if (chosen < 0)
+            chosen = pass(std::numeric_limits<double>::infinity(), true);
+        if (chosen < 0)
+            return {};
+
+        QList<Line> lines;
+        for (int index = chosen; nodes[index].previous >= 0; index = nodes[index].previous) {
+            const Node& node = nodes[index];
+            const Node& before = nodes[node.previous];
+            const Measure m = measure(before.lineStart, node.position);
+            const Item& breakItem = items[node.position];
+            lines.append({before.lineStart, node.position, m.settable ? m.ratio : CannotSetRatio,
+                          breakItem.type == Penalty && breakItem.flagged && breakItem.width > 0});
+        }
+        std::reverse(lines.begin(), lines.end());
+        return lines;
+    }
+
+private:
+    Measure measure(int start, int end) const
+    {
+        double length = widths[end] - widths[start];
+        if (items[end].type == Penalty)
+            length += items[end].width;
+        const double shrink = shrinks[end] - shrinks[start];
+        return {adjustmentRatio(length, stretches[end] - stretches[start], shrink, lineWidth),
+                !(length > lineWidth && shrink <= 0)};
+    }
+
+    static int fitnessClass(double ratio)
+    {
+        if (ratio < -0.5)
+            return 0;
+        if (ratio <= 0.5)
+            return 1;
+        if (ratio <= 1)
+            return 2;
+        return 3;
+    }
+
+    bool isBreakpoint(int j) const
+    {
+        const Item& item = items[j];
+        if (item.type == Penalty)
+            return item.penalty < Infinity;
+        return item.type == Glue && j > 0 && items[j - 1].type == Box;
+    }
+
+    // Glue and ordinary penalties after a break are discarded: the next line starts at a box or
+    // at a forced break.
+    int nextLineStart(int j) const
+    {
+        const int n = int(items.size());
+        for (int k = j + 1; k < n; ++k) {
+            const Item& item = items[k];
+            if (item.type == Box || (item.type == Penalty && item.penalty <= -Infinity))
+                return k;
+        }
+        return n;
+    }
+
+    double demerits(const Node& from, int nodeIndex, int j, double ratio, int fitness) const
+    {
+        const Item& item = items[j];
+        const double badness = std::min(100 * std::abs(ratio * ratio * ratio), BadnessCap);
+        double d = (params.linePenalty + badness) * (params.linePenalty + badness);
+        if (item.type == Penalty) {
+            const double p = item.penalty;
+            if (p >= 0)
+                d += p * p;
+            else if (p > -Infinity)
+                d -= p * p;
+        }
+        const bool fromStart = nodeIndex == 0;
+        if (!fromStart && item.type == Penalty && item.flagged) {
+            const Item& previousBreak = items[from.position];
+            if (previousBreak.type == Penalty && previousBreak.flagged)
+                d += params.flaggedDemerit;
+        }
+        if (!fromStart && std::abs(fitness - from.fitness) > 1)
+            d += params.fitnessDemerit;
+        return d + from.totalDemerits;
+    }
+
+    // Returns the index of the chosen final node, or -1 when this pass finds no break sequence.
+    int pass(double tolerance, bool rescue)
+    {
+        const int n = int(items.size());
+        nodes.clear();
+        nodes.reserve(n / 4 + 8);
+        nodes.append(Node{});
+        QList<int> active{0};
+        QList<int> kept;
+        kept.reserve(64);
+
+        for (int j = 0; j < n; ++j) {
+            if (!isBreakpoint(j))
+                continue;
+            Candidate candidates[4];
+            int lastDeactivated = -1;
+            const bool forced = items[j].type == Penalty && items[j].penalty <= -Infinity;
+            kept.clear();
+
+            for (int nodeIndex : std::as_const(active)) {
+                const Node node = nodes[nodeIndex];
+                const Measure m = measure(node.lineStart, j);
+                if (!m.settable) {
+                    lastDeactivated = nodeIndex;
+                    continue;
+                }
+                if (forced || m.ratio < -1)
+                    lastDeactivated = nodeIndex;
+                else
+                    kept.append(nodeIndex);
+                if (m.ratio >= -1 && m.ratio <= tolerance) {
+                    const int fitness = fitnessClass(m.ratio);
+                    const double total = demerits(node, nodeIndex, j, m.ratio, fitness);
+                    if (total < candidates[fitness].demerits)
+                        candidates[fitness] = {total, nodeIndex};
+                }
+            }
+            std::swap(active, kept);
+
+            const int lineStart = nextLineStart(j);
+            for (int fitness = 0; fitness < 4; ++fitness) {
+                const Candidate& c = candidates[fitness];
+                if (c.node < 0)
+                    continue;
+                nodes.append({j, lineStart, nodes[c.node].line + 1, fitness, c.demerits, c.node});
+                active.append(int(nodes.size()) - 1);
+            }
+
+            if (active.isEmpty()) {
+                if (!rescue || lastDeactivated < 0)
+                    return -1;
+                const Node& from = nodes[lastDeactivated];
+                nodes.append({j, lineStart, from.line + 1, 0, from.totalDemerits + RescueDemerits,
+                              lastDeactivated});
+                active.append(int(nodes.size()) - 1);
+            }
+        }
+
+        int best = -1;
+        for (int nodeIndex : std::as_const(active)) {
+            const Node& node = nodes[nodeIndex];
+            if (node.position != n - 1)
+                continue;
+            if (best < 0 || node.totalDemerits < nodes[best].totalDemerits)
+                best = nodeIndex;
+        }
+        return best;
+    }
+
+    const QList<Item>& items;
+    const double lineWidth;
+    const Params& params;
+    QList<double> widths, stretches, shrinks; // prefix sums, entry 0 is 0
+    QList<Node> nodes;
+};
+
+} // namespace
+
+double adjustmentRatio(double length, double stretch, double shrink, double lineWidth)
+{
+    lineWidth = std::max(lineWidth, 1.0);
+    if (length < lineWidth) {
+        if (stretch >= NaturalWidthStretch)
+            return 0;
+        if (stretch > 0)
+            return (lineWidth - length) / stretch;
+        return NoStretchRatio;
+    }
+    if (length > lineWidth)
+        return shrink > 0 ? (lineWidth - length) / shrink : CannotSetRatio;
+    return 0;
+}
+
+void finishLine(QList<Item>& items)
+{
+    while (!items.isEmpty() && items.last().type == Glue)
+        items.removeLast();
+    if (items.isEmpty() || (items.last().type == Penalty && items.last().penalty <= -Infinity))
+        items.append(Item::box(0));
+    items.append(Item::penaltyItem(0, Infinity, false));
+    items.append(Item::glue(0, FinishingStretch, 0));
+    items.append(Item::penaltyItem(0, -Infinity, false));
+}
+
+void finishParagraph(QList<Item>& items)
+{
+    finishLine(items);
+}
+
+QList<Line> breakLines(const QList<Item>& items, double lineWidth, const Params& params)
+{
+    if (items.isEmpty())
+        return {};
+    return Breaker(items, lineWidth, params).run();
+}
+
+} // namespace KnuthPlass

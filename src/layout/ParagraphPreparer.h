@@ -1,0 +1,53 @@
+#pragma once
+
+// Builds the Knuth-Plass items and measured runs of one paragraph; part of chunk preparation
+// (ChunkPreparer), on the thread that prepares the chunk.
+//
+// Break opportunities: a space is glue (after a box only; repeated spaces collapse); a soft
+// hyphen (U+00AD) is a flagged penalty carrying the hyphen's width, so the hyphen shows only
+// when a line ends there; a dash inside a word and the sides of an image are penalties of no
+// width; a zero-width space is a free break; Chinese and Japanese text may break between any
+// two characters (not before closing punctuation or small kana, nor after an opening bracket),
+// at glue that only stretches; a line break, and a newline in preformatted text,
+// is a forced break closed like a paragraph end, so the line before it is not stretched.
+// Preformatted text keeps its spaces as fixed glue (tabs to every 8th column) and still wraps at
+// them when a line is too long for the column.
+
+#include "ContentModel.h"
+#include "KnuthPlass.h"
+#include "PreparedChunk.h"
+
+#include <optional>
+
+class ChunkPreparer;
+
+class ParagraphPreparer {
+public:
+    ParagraphPreparer(ChunkPreparer& chunk, const BlockItem& block);
+
+    PreparedParagraph prepare();
+
+private:
+    void addText(const InlineRun& run, int style);
+    void addPreformattedText(const InlineRun& run, int style);
+    void addImage(const InlineRun& run, int style);
+    void addForcedBreak();
+    void addWord(const QString& text, int style);
+    void addSpaces(int style, int count);
+    void addGlue(int style);
+    void addInterCharacterGlue(int style);
+    void addBox(const PreparedRun& run, double width);
+    int spaceRun(int style);
+    bool lastIsTextBox() const;
+    void setPendingBreak(bool showsHyphen, double penalty, bool flagged);
+
+    ChunkPreparer& chunk;
+    const BlockItem& block;
+    PreparedParagraph paragraph;
+    QHash<int, int> spaceRuns; // style -> index of its Space run
+    std::optional<KnuthPlass::Item> pendingBreak; // goes in before the next box, unless glue comes
+    bool atLineStart = true;
+    bool atWordStart = true;
+    int column = 0;
+    QChar lastChar; // the character before the next one, within a word; null after a break
+};

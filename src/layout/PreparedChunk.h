@@ -1,0 +1,79 @@
+#pragma once
+
+// A chunk's blocks measured into Knuth-Plass items, ready to be laid out at any width: the
+// output of chunk preparation and the input of chunk layout (ChunkLayoutEngine).
+//
+// Plain values, made on any thread and then only read; copies are cheap (implicitly shared
+// lists). A prepared chunk depends only on its chunk, the font size and the image sizes.
+
+#include "ContentModel.h"
+#include "FontRequest.h"
+#include "ITextMeasurer.h"
+#include "KnuthPlass.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QSizeF>
+#include <QString>
+
+// What a run is drawn with. Sizes are in pixels, already scaled to the reader's font size.
+struct PreparedStyle {
+    FontRequest request;
+    QFont font;              // built from request
+    FontMetrics metrics;
+    double spaceWidth = 0;   // glue width of a space
+    double hyphenWidth = 0;  // width added when a line ends at a soft hyphen
+    double baselineShift = 0; // positive raises the run
+    QColor colour;
+    QColor background;
+    bool link = false;
+    bool underline = false;
+    bool lineThrough = false;
+    bool overline = false;
+};
+
+// What a Knuth-Plass item measures (KnuthPlass::Item::runIndex indexes a paragraph's runs).
+struct PreparedRun {
+    enum Kind : int { Text = 0, Image = 1, Space = 2 };
+
+    int kind = Text;
+    int style = 0;       // index into PreparedChunk::styles
+    QString text;        // Text: the piece as drawn; Image: the source URL; Space: empty
+    double width = 0;    // Text: advance; Image: width
+    double height = 0;   // Image only
+};
+
+struct PreparedParagraph {
+    QList<KnuthPlass::Item> items; // closed by KnuthPlass::finishParagraph
+    QList<PreparedRun> runs;
+    TextAlign align = TextAlign::Justify;
+    bool preformatted = false;
+    int baseStyle = 0;      // the paragraph's own style: its strut
+    double lineHeight = 0;  // the book's line height in pixels; 0 = the reader's line spacing
+};
+
+struct PreparedBlock {
+    int kind = BlockItem::Paragraph;
+    BoxStyle box;           // containers: margins and paddings scaled, border widths as given
+    bool reopened = false;  // a container start that continues a box split at the previous cut
+    PreparedParagraph paragraph;
+    QColor ruleColour;
+};
+
+struct PreparedChunk {
+    QList<PreparedBlock> blocks;
+    QList<PreparedStyle> styles;
+    FontMetrics readerMetrics; // the reader's font: rules stand on lines of its height
+    int fontSize = 0;
+    QString fontFamily;
+
+    // Kept so that a layout asked for another font size or family can measure again.
+    QList<BlockItem> sourceBlocks;
+    int reopenedContainers = 0;
+    QHash<QString, QSizeF> imageSizes; // natural sizes as the resolver gave them
+
+    // A default-constructed (not yet prepared) chunk is empty, as is one of a chunk without blocks.
+    bool isEmpty() const { return blocks.isEmpty(); }
+};

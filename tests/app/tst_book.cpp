@@ -1,0 +1,259 @@
+#include "Book.h"
+#include "DefaultFormats.h"
+#include "FakeReader.h"
+#include "FormatRegistry.h"
+#include "IFileDialogService.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "TestZip.h"
+
+namespace {
+
+class FakeFileDialogService : public IFileDialogService {
+public:
+    void open(const QStringList& extensions) override { offered = extensions; }
+    QStringList offered;
+};
+
+FormatSpec fakeRow(const QString& extension, bool isDirectory, const std::shared_ptr<FakeLibrary>& library)
+{
+    FormatSpec spec;
+    spec.extension = extension;
+    spec.isDirectory = isDirectory;
+    spec.readerFactory = [library] { return std::make_unique<FakeReader>(library); };
+    return spec;
+}
+
+FakeBookContent titled(const QString& title)
+{
+    FakeBookContent content;
+    content.title = title;
+    content.author = title + QStringLiteral(" Author");
+    content.contentHash = title.toUtf8();
+    return content;
+}
+
+} // namespace
+
+class TestBook : public QObject {
+    Q_OBJECT
+private:
+    std::shared_ptr<FakeLibrary> m_library;
+    std::unique_ptr<FormatRegistry> m_registry;
+    FakeFileDialogService m_dialogs;
+    QTemporaryDir m_dir;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_library = std::make_shared<FakeLibrary>();
+        m_library->add("a.fake", titled("A"));
+        m_library->add("b.fake", titled("B"));
+        m_library->add(m_dir.path(), titled("Folder"));
+        m_registry = std::make_unique<FormatRegistry>(QList<FormatSpec>{fakeRow("fake", false, m_library), fakeRow("", true, m_library)});
+    }
+    void cleanup()
+    {
+        m_library->release();
+    }
+
+    void pathNormalisation_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("image in capitals opens its folder") << "A.PNG";
+        QTest::newRow("jpeg opens its folder") << "page 01.jpeg";
+        QTest::newRow("folder opens unchanged") << "";
+    }
+    void pathNormalisation()
+    {
+        QFETCH(QString, name);
+        Book book(m_dialogs, *m_registry);
+        book.openFromPath(name.isEmpty() ? m_dir.path() : m_dir.filePath(name));
+        QTRY_VERIFY(!book.loading());
+        QCOMPARE(book.title(), QStringLiteral("Folder"));
+        QCOMPARE(book.filePath(), m_dir.path());
+    }
+
+    void openSucceeds()
+    {
+        Book book(m_dialogs, *m_registry);
+        QSignalSpy loading(&book, &Book::loadingChanged);
+        QSignalSpy changed(&book, &Book::bookChanged);
+        book.openFromUrl(QUrl::fromLocalFile(QDir::current().filePath("a.fake")));
+        book.close();
+        book.openFromPath("a.fake");
+        QVERIFY(book.loading());
+        QTRY_VERIFY(!book.loading());
+        QVERIFY(book.hasBook());
+        QCOMPARE(book.title(), QStringLiteral("A"));
+        QCOMPARE(book.author(), QStringLiteral("A Author"));
+        QCOMPARE(book.filePath(), QStringLiteral("a.fake"));
+        QCOMPARE(book.reader()->contentHash(), QByteArray("A"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(loading.count(), 4); // on, off by close, on, off
+    }
+
+    // Only the later request is installed; the earlier reader is deleted.
+    void twoQuickOpens()
+    {
+        Book book(m_dialogs, *m_registry);
+        m_library->closeGate();
+        QSignalSpy loading(&book, &Book::loadingChanged);
+        QSignalSpy changed(&book, &Book::bookChanged);
+        book.openFromPath("a.fake");
+        QTRY_COMPARE(m_library->opensStarted.load(), 1);
+        book.openFromPath("b.fake");
+        QCOMPARE(loading.count(), 1);
+        m_library->release();
+        QTRY_VERIFY(!book.loading());
+        QCOMPARE(book.title(), QStringLiteral("B"));
+        QTRY_COMPARE(m_library->readersAlive.load(), 1);
+        QCOMPARE(loading.count(), 2);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void openThenClose()
+    {
+        Book book(m_dialogs, *m_registry);
+        m_library->closeGate();
+        book.openFromPath("a.fake");
+        QTRY_COMPARE(m_library->opensStarted.load(), 1);
+        QSignalSpy changed(&book, &Book::bookChanged);
+        QSignalSpy loading(&book, &Book::loadingChanged);
+        book.close();
+        QCOMPARE(loading.count(), 1);
+        m_library->release();
+        QTRY_COMPARE(m_library->readersAlive.load(), 0); // the late result was dropped
+        QVERIFY(!book.hasBook());
+        QVERIFY(!book.loading());
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(loading.count(), 1);
+    }
+
+    void openWhileABookIsOpen()
+    {
+        Book book(m_dialogs, *m_registry);
+        book.openFromPath("a.fake");
+        QTRY_VERIFY(book.hasBook());
+        QStringList events;
+        connect(&book, &Book::willOpenNewBook, this, [&] { events << QStringLiteral("willOpen:") + book.title(); });
+        connect(&book, &Book::loadingChanged, this, [&] { events << QStringLiteral("loading:%1").arg(book.loading()); });
+        connect(&book, &Book::bookChanged, this, [&] { events << QStringLiteral("book:") + book.title(); });
+        book.openFromPath("b.fake");
+        QTRY_VERIFY(!book.loading());
+        QCOMPARE(events, QStringList({"willOpen:A", "loading:1", "book:", "loading:0", "book:B"}));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("reader fails") << "missing.fake" << "Cannot open fake book: missing.fake";
+        QTest::newRow("no format") << "book.unknown" << "No format reader available for this file type";
+        QTest::newRow("empty path") << "" << "No format reader available for this file type";
+    }
+    void failures()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, error);
+        Book book(m_dialogs, *m_registry);
+        QSignalSpy errors(&book, &Book::errorMessageChanged);
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Book load failed: \"%1\" — \"%2\"").arg(path, error)));
+        book.openFromPath(path);
+        QTRY_VERIFY(!book.loading());
+        QCOMPARE(book.errorMessage(), error);
+        QVERIFY(!book.hasBook());
+        QCOMPARE(errors.count(), 1);
+        book.clearError();
+        QCOMPARE(errors.count(), 2);
+        QVERIFY(book.errorMessage().isEmpty());
+        book.clearError();
+        QCOMPARE(errors.count(), 2);
+    }
+
+    void nonLocalUrlHasNoReader()
+    {
+        Book book(m_dialogs, *m_registry);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Book load failed: \"\""));
+        book.openFromUrl(QUrl("https://example.org/a.fake"));
+        QTRY_VERIFY(!book.loading());
+        QCOMPARE(book.errorMessage(), QStringLiteral("No format reader available for this file type"));
+    }
+
+    void browseAndOpen()
+    {
+        QList<FormatSpec> rows;
+        for (const char* extension : {"cbz", "cbr", "", "epub", "fb2", "fbz", "fb2.zip", "txt", "png"})
+            rows.append(fakeRow(extension, QByteArray(extension).isEmpty(), m_library));
+        FormatRegistry registry(rows);
+        Book book(m_dialogs, registry);
+        book.browseAndOpen();
+        QCOMPARE(m_dialogs.offered.mid(0, 8), QStringList({"cbz", "cbr", "epub", "fb2", "fbz", "fb2.zip", "txt", "png"}));
+        QStringList images = m_dialogs.offered.mid(8);
+        images.sort();
+        QCOMPARE(images, QStringList({"gif", "jpeg", "jpg", "webp"}));
+
+        Book other(m_dialogs, *m_registry);
+        Q_EMIT m_dialogs.fileSelected("b.fake");
+        QTRY_VERIFY(!other.loading());
+        QCOMPARE(other.title(), QStringLiteral("B"));
+    }
+
+    // A real comic archive through the application's own table of formats.
+    void realComicThroughTheFormatTable()
+    {
+        auto png = [](int width, int height) {
+            QImage image(width, height, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QByteArray bytes;
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "PNG");
+            return bytes;
+        };
+        const QString good = m_dir.filePath("Comic.CBZ");
+        QVERIFY(TestZip::write(good, {{"10.png", png(30, 40)}, {"2.png", png(60, 40)}, {"1.png", png(30, 40)}}));
+        const QString broken = m_dir.filePath("broken.cbz");
+        QVERIFY(TestZip::write(broken, {{"notes.txt", "no pages here"}}));
+
+        FormatRegistry registry(DefaultFormats::table());
+        Book book(m_dialogs, registry);
+        book.openFromPath(good);
+        QTRY_VERIFY(!book.loading());
+        QVERIFY2(book.hasBook(), qPrintable(book.errorMessage()));
+        QCOMPARE(book.filePath(), good);
+        const QList<ComicPage> pages = book.reader()->pages();
+        QCOMPARE(pages.size(), 3);
+        QCOMPARE(pages.at(1).size, QSize(60, 40));
+        QVERIFY(!book.reader()->contentHash().isEmpty());
+
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Book load failed: "));
+        book.openFromPath(broken);
+        QTRY_VERIFY(!book.loading());
+        QVERIFY(!book.hasBook());
+        QCOMPARE(book.errorMessage(), QStringLiteral("No images found in: ") + broken);
+    }
+
+    // Destroying the book while its open is still running waits for it and drops its result.
+    void destroyedWhileOpening()
+    {
+        auto* book = new Book(m_dialogs, *m_registry);
+        m_library->closeGate();
+        book->openFromPath("a.fake");
+        book->openFromPath("b.fake");
+        QTRY_VERIFY(m_library->opensStarted.load() >= 1);
+        m_library->release();
+        delete book;
+        QCOMPARE(m_library->readersAlive.load(), 0);
+        QCoreApplication::processEvents();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBook)
+#include "tst_book.moc"
