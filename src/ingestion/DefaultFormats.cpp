@@ -1,6 +1,7 @@
 #include "DefaultFormats.h"
 
 #include "DirByteSource.h"
+#include "Fb2ByteSource.h"
 #include "RarByteSource.h"
 #include "ZipByteSource.h"
 
@@ -22,11 +23,10 @@ QList<FormatSpec> table()
     rows.append(FormatSpec::comic(QStringLiteral("cbz"), false, QStringLiteral("cbz"), sourceFactory<ZipByteSource>()));
     rows.append(FormatSpec::comic(QStringLiteral("cbr"), false, QStringLiteral("cbr"), sourceFactory<RarByteSource>()));
     rows.append(FormatSpec::comic(QString(), true, QStringLiteral("dir"), sourceFactory<DirByteSource>()));
-    // The text formats follow here, in this order, each with its own factory:
-    //   epub     FormatSpec::epub(sourceFactory<ZipByteSource>())
-    //   fb2      FormatSpec::fb2("fb2", sourceFactory<Fb2ByteSource>())
-    //   fbz      FormatSpec::fb2("fbz", sourceFactory<Fb2ByteSource>())
-    //   fb2.zip  FormatSpec::fb2("fb2.zip", sourceFactory<Fb2ByteSource>())
+    rows.append(FormatSpec::epub(sourceFactory<ZipByteSource>()));
+    rows.append(FormatSpec::fb2(QStringLiteral("fb2"), sourceFactory<Fb2ByteSource>()));
+    rows.append(FormatSpec::fb2(QStringLiteral("fbz"), sourceFactory<Fb2ByteSource>()));
+    rows.append(FormatSpec::fb2(QStringLiteral("fb2.zip"), sourceFactory<Fb2ByteSource>()));
     rows.append(FormatSpec::txt(QStringLiteral("txt")));
     return rows;
 }

@@ -1,6 +1,9 @@
 #include "ComicReader.h"
 #include "DefaultFormats.h"
 #include "DirByteSource.h"
+#include "EpubReader.h"
+#include "Fb2ByteSource.h"
+#include "Fb2Reader.h"
 #include "FormatRegistry.h"
 #include "RarByteSource.h"
 #include "ZipByteSource.h"
@@ -157,6 +160,36 @@ private Q_SLOTS:
             QVERIFY(dynamic_cast<ComicReader*>(reader.get()));
             QCOMPARE(reader->contentKind(), int(ContentKind::Pages));
         }
+    }
+
+    // The EPUB and FB2 rows follow the comic rows, each with a factory of its own.
+    void defaultTableTextRows()
+    {
+        const QList<FormatSpec> table = DefaultFormats::table();
+        QVERIFY(table.size() >= 7);
+        QCOMPARE(table.at(3).extension, QStringLiteral("epub"));
+        QCOMPARE(table.at(3).scheme, QStringLiteral("epub"));
+        QVERIFY(!table.at(3).isDirectory);
+        QVERIFY(dynamic_cast<ZipByteSource*>(table.at(3).sourceFactory().get()));
+        std::unique_ptr<FormatReader> epub = table.at(3).readerFactory();
+        QVERIFY(dynamic_cast<EpubReader*>(epub.get()));
+        QCOMPARE(epub->contentKind(), int(ContentKind::Text));
+
+        const QStringList fb2Extensions{"fb2", "fbz", "fb2.zip"};
+        for (int i = 0; i < fb2Extensions.size(); ++i) {
+            const FormatSpec& spec = table.at(4 + i);
+            QCOMPARE(spec.extension, fb2Extensions.at(i));
+            QCOMPARE(spec.scheme, QStringLiteral("fb2"));
+            QVERIFY(!spec.isDirectory);
+            QVERIFY(dynamic_cast<Fb2ByteSource*>(spec.sourceFactory().get()));
+            std::unique_ptr<FormatReader> reader = spec.readerFactory();
+            QVERIFY(dynamic_cast<Fb2Reader*>(reader.get()));
+            QCOMPARE(reader->contentKind(), int(ContentKind::Text));
+        }
+        FormatRegistry registry(table);
+        QVERIFY(dynamic_cast<Fb2ByteSource*>(registry.createByteSourceForScheme(QStringLiteral("fb2")).get()));
+        QVERIFY(dynamic_cast<Fb2Reader*>(registry.createReader(QStringLiteral("/books/b.FB2.ZIP")).get()));
+        QVERIFY(dynamic_cast<EpubReader*>(registry.createReader(QStringLiteral("/books/a.Epub")).get()));
     }
 };
 

@@ -1,0 +1,59 @@
+#pragma once
+
+// The reader of EPUB books (2 and 3): follows META-INF/container.xml to the package document,
+// reads title, first creator and cover from it, registers the embedded fonts, and turns every
+// spine document, styled by its linked and inline style sheets, into content chunks.
+//
+// One thread at a time (see FormatReader): open() runs on the book-opening task, loadMetadata()
+// on a history task. Embedded fonts are registered from that thread through EmbeddedFonts.
+
+#include "CssStyleSheet.h"
+#include "FormatReader.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+
+struct EpubManifestItem {
+    QString href;       // percent-decoded as UTF-8, relative to the package document
+    QString mediaType;  // lower-cased
+    QString properties; // as written
+};
+
+class EpubReader : public FormatReader {
+public:
+    EpubReader(SourceFactory sourceFactory, QString scheme);
+
+    int contentKind() const override { return ContentKind::Text; }
+    bool open(const QString& path) override;
+    bool loadMetadata(const QString& path) override;
+    QString errorString() const override { return errorString_; }
+    QString filePath() const override { return filePath_; }
+    QString title() const override { return title_; }
+    QString author() const override { return author_; }
+    QString coverImageUrl() const override;
+    QByteArray contentHash() const override { return contentHash_; }
+    QList<ComicPage> pages() const override { return {}; }
+    QList<ContentChunk> chunks() const override { return chunks_; }
+
+private:
+    bool parseOpen(const QString& path, bool metadataOnly);
+    static bool parseContainer(const QByteArray& bytes, QString* outPath);
+    bool parseOpf(const QByteArray& bytes, const IByteSource& source, bool metadataOnly);
+    void appendSpineChunks(const QString& html, const QString& path, const IByteSource& source,
+                           QHash<QString, Css::StyleSheet>& styleSheetCache, QSet<QString>& loadedFontPaths);
+
+    SourceFactory sourceFactory;
+    QString scheme;
+    QString filePath_;
+    QByteArray contentHash_;
+    QString title_;
+    QString author_;
+    QString errorString_;
+    QString opfDirectory; // with its final "/", empty for an OPF at the archive root
+    QString coverPath;
+    QHash<QString, EpubManifestItem> manifest;
+    QList<QString> spine;  // cleaned archive paths, in reading order
+    QList<ContentChunk> chunks_;
+};

@@ -1,0 +1,393 @@
+#include "EpubReader.h"
+#include "ImageUrl.h"
+#include "ReaderTestSupport.h"
+
+#include <QTest>
+
+using namespace ReaderTestSupport;
+
+namespace {
+
+const QString bookPath = QStringLiteral("/books/Some Book.epub");
+const QString containerName = QStringLiteral("META-INF/container.xml");
+
+QByteArray container(const QByteArray& opfPath)
+{
+    return "<?xml version=\"1.0\"?>\n<container version=\"1.0\" "
+           "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
+           "<rootfile full-path=\"" + opfPath + "\" media-type=\"application/oebps-package+xml\"/>"
+           "</rootfiles></container>";
+}
+
+QByteArray package(const QByteArray& metadata, const QByteArray& manifest, const QByteArray& spine)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<package xmlns=\"http://www.idpf.org/2007/opf\" "
+           "version=\"3.0\" unique-identifier=\"uid\"><metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+        + metadata + "</metadata><manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>";
+}
+
+QByteArray item(const QByteArray& id, const QByteArray& href, const QByteArray& mediaType = "application/xhtml+xml",
+                const QByteArray& properties = QByteArray())
+{
+    return "<item id=\"" + id + "\" href=\"" + href + "\" media-type=\"" + mediaType + "\""
+        + (properties.isEmpty() ? QByteArray() : " properties=\"" + properties + "\"") + "/>";
+}
+
+QByteArray itemref(const QByteArray& idref)
+{
+    return "<itemref idref=\"" + idref + "\"/>";
+}
+
+QByteArray xhtml(const QByteArray& body, const QByteArray& head = QByteArray())
+{
+    return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE html>\n<html xmlns=\"http://www.w3.org/1999/xhtml\" "
+           "xmlns:epub=\"http://www.idpf.org/2007/ops\"><head><title>t</title>" + head + "</head><body>" + body
+        + "</body></html>";
+}
+
+// A book with its package document at OEBPS/content.opf.
+std::shared_ptr<FakeBook> makeBook(const QByteArray& opf)
+{
+    auto book = std::make_shared<FakeBook>();
+    book->entries.insert(containerName, container("OEBPS/content.opf"));
+    book->entries.insert(QStringLiteral("OEBPS/content.opf"), opf);
+    return book;
+}
+
+QString coverUrl(const QString& entry)
+{
+    return entry.isEmpty() ? QString() : ImageUrl::build(QStringLiteral("epub"), entry, bookPath);
+}
+
+} // namespace
+
+class TestEpubReader : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void openErrors_data();
+    void openErrors();
+    void metadata_data();
+    void metadata();
+    void cover_data();
+    void cover();
+    void spineOfRootPackage();
+    void spineOfNestedPackage();
+    void malformedPackageKeepsWhatWasRead();
+    void chapterThatIsNotXmlKeepsItsText();
+    void bookWithoutContentHasOneEmptyChunk();
+    void styleSheetsAreReadOnceAndCascadeInOrder();
+    void fontsAreReadOnlyByAFullOpen();
+    void reopenClearsThePreviousBook();
+    void inlineSpacesAndEntitiesSurvive();
+};
+
+void TestEpubReader::openErrors_data()
+{
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<QByteArray>("container"); // empty: no entry
+    QTest::addColumn<QString>("error");
+
+    const QByteArray good = container("OEBPS/content.opf");
+    QTest::newRow("source does not open") << false << good << "Cannot open EPUB file: " + bookPath;
+    QTest::newRow("no container") << true << QByteArray() << "Missing or invalid META-INF/container.xml";
+    QTest::newRow("container without rootfile")
+        << true << QByteArray("<container><rootfiles/></container>")
+        << "Could not find OPF rootfile path in container.xml";
+    QTest::newRow("rootfile with empty path") << true << container("")
+                                              << "Could not find OPF rootfile path in container.xml";
+    QTest::newRow("container not XML") << true << QByteArray("<<< not xml")
+                                       << "Could not find OPF rootfile path in container.xml";
+    QTest::newRow("package document missing") << true << good << "Cannot read OPF file: OEBPS/content.opf";
+}
+
+void TestEpubReader::openErrors()
+{
+    QFETCH(bool, opens);
+    QFETCH(QByteArray, container);
+    QFETCH(QString, error);
+
+    auto book = std::make_shared<FakeBook>();
+    book->openSucceeds = opens;
+    if (!container.isEmpty())
+        book->entries.insert(containerName, container);
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(!reader.open(bookPath));
+    QCOMPARE(reader.errorString(), error);
+    QVERIFY(reader.chunks().isEmpty());
+    QVERIFY(!reader.loadMetadata(bookPath));
+    QCOMPARE(reader.errorString(), error);
+
+    EpubReader withoutSource(SourceFactory(), QStringLiteral("epub"));
+    QVERIFY(!withoutSource.open(bookPath));
+    QCOMPARE(withoutSource.errorString(), "Cannot open EPUB file: " + bookPath);
+}
+
+void TestEpubReader::metadata_data()
+{
+    QTest::addColumn<QByteArray>("metadata");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("author");
+
+    QTest::newRow("title and creator") << QByteArray("<dc:title> Moby-Dick </dc:title><dc:creator>Herman Melville</dc:creator>")
+                                       << "Moby-Dick" << "Herman Melville";
+    QTest::newRow("first title empty")
+        << QByteArray("<dc:title>  </dc:title><dc:title>Second</dc:title>") << "Second" << "";
+    QTest::newRow("first non-empty creator")
+        << QByteArray("<dc:creator> </dc:creator><dc:creator>A</dc:creator><dc:creator>B</dc:creator>")
+        << "Some Book" << "A";
+    QTest::newRow("no title: file name") << QByteArray() << "Some Book" << "";
+    QTest::newRow("title in the package namespace is not a title")
+        << QByteArray("<title>Wrong</title>") << "Some Book" << "";
+    QTest::newRow("title in no namespace") << QByteArray("<title xmlns=\"\">Bare</title>") << "Bare" << "";
+}
+
+void TestEpubReader::metadata()
+{
+    QFETCH(QByteArray, metadata);
+    QFETCH(QString, title);
+    QFETCH(QString, author);
+
+    auto book = makeBook(package(metadata, item("c1", "c1.xhtml"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/c1.xhtml"), xhtml("<p>Call me Ishmael.</p>"));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.loadMetadata(bookPath));
+    QCOMPARE(reader.title(), title);
+    QCOMPARE(reader.author(), author);
+    QCOMPARE(reader.filePath(), bookPath);
+    QCOMPARE(reader.contentKind(), int(ContentKind::Text));
+    QVERIFY(reader.chunks().isEmpty());
+    QVERIFY(reader.contentHash().isEmpty());
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/c1.xhtml")), 0);
+
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(reader.title(), title);
+    QCOMPARE(reader.author(), author);
+    QCOMPARE(reader.contentHash(), book->hash);
+}
+
+void TestEpubReader::cover_data()
+{
+    QTest::addColumn<QByteArray>("metadata");
+    QTest::addColumn<QByteArray>("manifest");
+    QTest::addColumn<QString>("coverEntry"); // empty: no cover
+
+    QTest::newRow("cover-image after a meta: the later wins")
+        << QByteArray("<meta name=\"cover\" content=\"a\"/>")
+        << (item("a", "a.jpg", "image/jpeg") + item("b", "images/b.jpg", "image/jpeg", "cover-image"))
+        << "OEBPS/images/b.jpg";
+    QTest::newRow("meta naming no item: no cover")
+        << QByteArray("<meta name=\"cover\" content=\"nothing\"/>") << item("cover-image", "c.jpg", "image/jpeg")
+        << "";
+    QTest::newRow("meta with name and content swapped")
+        << QByteArray("<meta name=\"img1\" content=\"cover\"/>") << item("img1", "i.png", "image/png") << "OEBPS/i.png";
+    QTest::newRow("meta cover of any media type")
+        << QByteArray("<meta name=\"cover\" content=\"page\"/>") << item("page", "cover.xhtml") << "OEBPS/cover.xhtml";
+    QTest::newRow("guessed by id ignoring case")
+        << QByteArray() << (item("text", "t.xhtml") + item("MyCOVER", "art/front.jpg", "image/jpeg"))
+        << "OEBPS/art/front.jpg";
+    QTest::newRow("an xhtml page is never guessed") << QByteArray() << item("cover", "cover.xhtml") << "";
+    QTest::newRow("no cover at all") << QByteArray() << item("pic", "p.jpg", "image/jpeg") << "";
+}
+
+void TestEpubReader::cover()
+{
+    QFETCH(QByteArray, metadata);
+    QFETCH(QByteArray, manifest);
+    QFETCH(QString, coverEntry);
+
+    auto book = makeBook(package(metadata, manifest, QByteArray()));
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.loadMetadata(bookPath));
+    QCOMPARE(reader.coverImageUrl(), coverUrl(coverEntry));
+}
+
+void TestEpubReader::spineOfRootPackage()
+{
+    auto book = std::make_shared<FakeBook>();
+    book->entries.insert(containerName, container("content.opf"));
+    book->entries.insert(QStringLiteral("content.opf"),
+                         package("<dc:title>Root</dc:title>",
+                                 item("c1", "ch1.xhtml") + item("c2", "a%20b.xhtml") + item("gone", "gone.xhtml")
+                                     + item("late", "late.xhtml"),
+                                 itemref("late") + itemref("c1") + itemref("unknown") + itemref("gone") + itemref("c2"))
+                             .replace("<manifest>", "<manifest>" + itemref("late")));
+    book->entries.insert(QStringLiteral("ch1.xhtml"), xhtml("<p>First chapter.</p>"));
+    book->entries.insert(QStringLiteral("a b.xhtml"), xhtml("<p>Second chapter.</p>"));
+    book->entries.insert(QStringLiteral("late.xhtml"), xhtml("<p>Late chapter.</p>"));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    // "late" is in the spine once: the itemref standing before its item is dropped, the later one counts.
+    QCOMPARE(chunkIds(reader.chunks()), (QStringList{"late.xhtml", "ch1.xhtml", "a b.xhtml"}));
+    QCOMPARE(book->reads.value(QStringLiteral("gone.xhtml")), 1);
+    const QString text = chunkText(reader.chunks());
+    QVERIFY(text.contains(QLatin1String("First chapter.")));
+    QVERIFY(text.indexOf(QLatin1String("First")) < text.indexOf(QLatin1String("Second")));
+}
+
+void TestEpubReader::spineOfNestedPackage()
+{
+    auto book = makeBook(package(QByteArray(), item("c1", "../Text/x.xhtml") + item("c2", "sub/./y.xhtml"),
+                                 itemref("c1") + itemref("c2")));
+    book->entries.insert(QStringLiteral("Text/x.xhtml"), xhtml("<p>X</p>"));
+    book->entries.insert(QStringLiteral("OEBPS/sub/y.xhtml"), xhtml("<p>Y</p>"));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(chunkIds(reader.chunks()), (QStringList{"Text/x.xhtml", "OEBPS/sub/y.xhtml"}));
+}
+
+void TestEpubReader::malformedPackageKeepsWhatWasRead()
+{
+    auto book = makeBook("<package xmlns=\"http://www.idpf.org/2007/opf\"><metadata "
+                         "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Cut</dc:title></metadata>"
+                         "<manifest>" + item("c1", "c1.xhtml") + "</manifest><spine>" + itemref("c1") + "<itemref idref=");
+    book->entries.insert(QStringLiteral("OEBPS/c1.xhtml"), xhtml("<p>Still here.</p>"));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(reader.errorString(), QString());
+    QCOMPARE(reader.title(), QStringLiteral("Cut"));
+    QVERIFY(chunkText(reader.chunks()).contains(QLatin1String("Still here.")));
+}
+
+void TestEpubReader::chapterThatIsNotXmlKeepsItsText()
+{
+    auto book = makeBook(package(QByteArray(), item("c1", "bad.xhtml") + item("c2", "good.xhtml"),
+                                 itemref("c1") + itemref("c2")));
+    book->entries.insert(QStringLiteral("OEBPS/bad.xhtml"), "<html><body><p>One <b>two</p> three<br></body></html>");
+    book->entries.insert(QStringLiteral("OEBPS/good.xhtml"), xhtml("<p>Fine.</p>"));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(chunkIds(reader.chunks()), (QStringList{"OEBPS/bad.xhtml", "OEBPS/good.xhtml"}));
+    const QString text = chunkText(reader.chunks());
+    for (const char* word : {"One", "two", "three", "Fine."})
+        QVERIFY2(text.contains(QLatin1String(word)), word);
+}
+
+void TestEpubReader::bookWithoutContentHasOneEmptyChunk()
+{
+    auto book = makeBook(package("<dc:title>Empty</dc:title>", item("c1", "missing.xhtml"), itemref("c1")));
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+
+    const QList<ContentChunk> chunks = reader.chunks();
+    QCOMPARE(chunks.size(), 1);
+    QCOMPARE(chunks[0].id, bookPath);
+    QCOMPARE(chunks[0].blocks.size(), 1);
+    const BlockItem& block = chunks[0].blocks[0];
+    QCOMPARE(block.kind, int(BlockItem::Paragraph));
+    QVERIFY(block.runs.isEmpty());
+    QCOMPARE(block.style.size, 16.0);
+    QCOMPARE(block.style.weight, 400);
+    QVERIFY(!block.style.colour.isValid());
+}
+
+void TestEpubReader::styleSheetsAreReadOnceAndCascadeInOrder()
+{
+    // The inline sheet stands before the link but still comes after it in the cascade.
+    const QByteArray head = "<style>p { font-weight: bold }</style>"
+                            "<link rel=\"StyleSheet\" href=\"../css/main.css\"/>"
+                            "<link rel=\"stylesheet\" href=\"missing.css\"/>"
+                            "<link rel=\"alternate stylesheet\" href=\"../css/alt.css\"/>";
+    auto book = makeBook(package(QByteArray(), item("c1", "text/one.xhtml") + item("c2", "text/two.xhtml"),
+                                 itemref("c1") + itemref("c2")));
+    book->entries.insert(QStringLiteral("OEBPS/text/one.xhtml"), xhtml("<p>One</p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/text/two.xhtml"), xhtml("<p>Two</p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/css/main.css"), "p { font-weight: normal; font-style: italic }");
+    book->entries.insert(QStringLiteral("OEBPS/css/alt.css"), "p { font-size: 40px }");
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/main.css")), 1);
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/text/missing.css")), 2);
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/alt.css")), 0);
+
+    int paragraphs = 0;
+    const QList<ContentChunk> chunks = reader.chunks();
+    for (const ContentChunk& chunk : chunks) {
+        for (const BlockItem& block : chunk.blocks) {
+            if (block.kind != BlockItem::Paragraph || block.runs.isEmpty())
+                continue;
+            ++paragraphs;
+            const TextStyle& style = block.runs.first().style;
+            QCOMPARE(style.weight, 700);
+            QVERIFY(style.italic);
+            QVERIFY(style.size < 40);
+        }
+    }
+    QCOMPARE(paragraphs, 2);
+}
+
+void TestEpubReader::fontsAreReadOnlyByAFullOpen()
+{
+    const QByteArray head = "<style>@font-face { font-family: B; src: url(../fonts/b%20b.otf) }</style>";
+    auto book = makeBook(package(QByteArray(),
+                                 item("f", "fonts/a.ttf", "font/ttf") + item("g", "fonts/c.otf", "application/vnd.ms-opentype")
+                                     + item("c1", "text/one.xhtml") + item("c2", "text/two.xhtml"),
+                                 itemref("c1") + itemref("c2")));
+    book->entries.insert(QStringLiteral("OEBPS/text/one.xhtml"), xhtml("<p>One</p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/text/two.xhtml"), xhtml("<p>Two</p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/fonts/a.ttf"), "not really a font");
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.loadMetadata(bookPath));
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/a.ttf")), 0);
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/c.otf")), 0);
+    QVERIFY(reader.contentHash().isEmpty());
+
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/a.ttf")), 1);
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/c.otf")), 1);
+    // Declared by both chapters, read once per open.
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/b b.otf")), 1);
+    QCOMPARE(reader.contentHash(), book->hash);
+}
+
+void TestEpubReader::reopenClearsThePreviousBook()
+{
+    auto first = makeBook(package("<dc:title>First</dc:title><dc:creator>Someone</dc:creator>",
+                                  item("c1", "c1.xhtml") + item("cv", "cover.jpg", "image/jpeg", "cover-image"),
+                                  itemref("c1")));
+    first->entries.insert(QStringLiteral("OEBPS/c1.xhtml"), xhtml("<p>First text</p>"));
+    auto second = makeBook(package("<dc:title>Second</dc:title>", QByteArray(), QByteArray()));
+    auto broken = std::make_shared<FakeBook>();
+
+    std::shared_ptr<FakeBook> current = first;
+    EpubReader reader([&current]() -> std::unique_ptr<IByteSource> { return std::make_unique<FakeByteSource>(current); },
+                      QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    QVERIFY(!reader.coverImageUrl().isEmpty());
+
+    current = second;
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(reader.title(), QStringLiteral("Second"));
+    QCOMPARE(reader.author(), QString());
+    QCOMPARE(reader.coverImageUrl(), QString());
+    QVERIFY(!chunkText(reader.chunks()).contains(QLatin1String("First text")));
+
+    current = broken;
+    QVERIFY(!reader.open(bookPath));
+    QCOMPARE(reader.title(), QString());
+    QCOMPARE(reader.filePath(), QString());
+    QVERIFY(reader.chunks().isEmpty());
+}
+
+void TestEpubReader::inlineSpacesAndEntitiesSurvive()
+{
+    auto book = makeBook(package(QByteArray(), item("c1", "c1.xhtml"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/c1.xhtml"),
+                         "\xEF\xBB\xBF" + xhtml("<p><em>one</em> <b>two</b>&nbsp;three&mdash;four</p>"));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    const QString text = chunkText(reader.chunks());
+    QVERIFY2(text.contains(QStringLiteral("one two\u00a0three\u2014four")), qPrintable(text));
+}
+
+QTEST_MAIN(TestEpubReader)
+#include "tst_epubreader.moc"
