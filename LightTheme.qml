@@ -1,6 +1,7 @@
 pragma Singleton
 import QtQuick
-import Vellora
+// Only QtQuick: the palettes reach ThemePalette through their own folder. Importing the module here
+// as well would make the module's singletons wait on each other (Qt 6.4 reports a cyclic dependency).
 
 // Only the backgrounds, the header, footer and gradient browns and the side-bar text differ from
 // the dark palette; every role is restated so the table reads whole.

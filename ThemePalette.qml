@@ -1,5 +1,6 @@
 import QtQuick
-import Vellora
+// Only QtQuick: the palette needs nothing of the module, and importing the module here would make
+// the module's singletons wait on each other (Qt 6.4 reports a cyclic dependency).
 
 // The twenty colour roles of a theme. The defaults are the dark palette, so DarkTheme sets nothing.
 QtObject {

@@ -5,10 +5,17 @@ import Vellora
 TestCase {
     name: "Theme"
 
+    Component {
+        id: windowComponent
+        Main { visible: false }
+    }
+
     readonly property var lightOnly: ["backgroundDeepest", "backgroundDefault", "surface", "headerBg",
         "footerBg", "scrollbarTrack", "sidebarButtonText", "gradientTop", "gradientBottom"]
 
     function init() {
+        UiState.themeName = "dark"
+        UiState.customThemeColors = ({})
         ThemeManager.currentThemeName = "dark"
         ThemeManager._restoreColors(defaultColors())
         ThemeManager._lastApplied = ({})
@@ -154,5 +161,66 @@ TestCase {
         ThemeManager.customTheme.surface = "#ff0000"
         ThemeManager.revertCustomColors()
         compare(ThemeManager.customTheme.surface.toString(), "#ff0000")
+    }
+
+    function test_firstApplyStoresTheDarkValues() {
+        ThemeManager.applyCustomColors()
+        const stored = UiState.customThemeColors
+        compare(Object.keys(stored).length, 20)
+        compare(stored.surface, "#191d35")
+        compare(stored.divider, "#1fffffff")
+        compare(stored.overlayBg, "#660e0e11")
+        compare(ThemeManager._lastApplied, stored)
+        compare(ThemeManager.currentThemeName, "dark", "applying does not switch the palette")
+    }
+
+    function test_revertLeavesTheStoredColours() {
+        ThemeManager.customTheme.surface = "#223344"
+        ThemeManager.applyCustomColors()
+        ThemeManager.customTheme.surface = "#ff0000"
+        ThemeManager.revertCustomColors()
+        compare(ThemeManager.customTheme.surface.toString(), "#223344")
+        compare(UiState.customThemeColors.surface, "#223344")
+        ThemeManager.customTheme.surface = "#ff0000"
+        ThemeManager.revertCustomColors()
+        compare(UiState.customThemeColors.surface, "#223344", "a revert writes nothing")
+    }
+
+    function test_settersWriteTheNameTwice_data() {
+        return [
+            { tag: "dark", call: "setDarkTheme", name: "dark" },
+            { tag: "light", call: "setLightTheme", name: "light" },
+            { tag: "custom", call: "setCustomTheme", name: "custom" }
+        ]
+    }
+
+    function test_settersWriteTheNameTwice(row) {
+        ThemeManager.currentThemeName = "something else"
+        UiState.themeName = "something else"
+        ThemeManager[row.call]()
+        compare(ThemeManager.currentThemeName, row.name)
+        compare(UiState.themeName, row.name)
+    }
+
+    function test_windowRestoresColoursThenName() {
+        UiState.lastFilePath = ""
+        UiState.customThemeColors = { surface: "#334455", notARole: "#ffffff" }
+        UiState.themeName = "custom"
+        ThemeManager.currentThemeName = "dark"
+        const window = createTemporaryObject(windowComponent, this)
+        verify(window)
+        compare(ThemeManager.currentThemeName, "custom")
+        compare(ThemeManager.currentTheme.surface.toString(), "#334455")
+        compare(ThemeManager._lastApplied.surface, "#334455", "the loaded palette is the revert target")
+        UiState.themeName = "light"
+        compare(ThemeManager.currentThemeName, "light", "the window follows the stored name")
+    }
+
+    function test_windowKeepsTheDefaultForAnEmptyStoredName() {
+        UiState.lastFilePath = ""
+        UiState.themeName = ""
+        ThemeManager.currentThemeName = "light"
+        createTemporaryObject(windowComponent, this)
+        compare(ThemeManager.currentThemeName, "light")
     }
 }
