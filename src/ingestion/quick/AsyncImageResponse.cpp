@@ -44,6 +44,12 @@ void AsyncImageResponse::run()
     QMetaObject::invokeMethod(this, &AsyncImageResponse::finish, Qt::QueuedConnection);
 }
 
+void AsyncImageResponse::finishWithoutRunning()
+{
+    cancelled.store(true);
+    QMetaObject::invokeMethod(this, &AsyncImageResponse::finish, Qt::QueuedConnection);
+}
+
 void AsyncImageResponse::finish()
 {
     Q_EMIT finished();

@@ -35,6 +35,10 @@ public:
     void cancel() override;
     void run() override;
 
+    // For a request answered without any work: the job never runs and the response finishes,
+    // without a texture, from its thread's event loop. Instead of starting it on the pool.
+    void finishWithoutRunning();
+
 private:
     void finish();
 

@@ -1,0 +1,73 @@
+#include "AppCoordinator.h"
+
+#include "Book.h"
+#include "FormatReader.h"
+#include "HistoryModel.h"
+#include "ReadingModel.h"
+#include "ReadingPreferences.h"
+#include "UiState.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QtDebug>
+
+AppCoordinator::AppCoordinator(Book& book, ReadingModel& readingModel, HistoryModel& history, UiState& uiState,
+                               ReadingPreferences& preferences, AppState& appState, QSettings& settings,
+                               QObject* parent)
+    : QObject(parent)
+    , m_book(book)
+    , m_readingModel(readingModel)
+    , m_history(history)
+    , m_uiState(uiState)
+    , m_preferences(preferences)
+    , m_appState(appState)
+    , m_settings(settings)
+{
+    connect(&m_book, &Book::willOpenNewBook, this, &AppCoordinator::snapshotOutgoingBook);
+    connect(&m_book, &Book::willCloseBook, this, &AppCoordinator::snapshotOutgoingBook);
+    connect(&m_readingModel, &ReadingModel::positionSaved, this, &AppCoordinator::onPositionSaved);
+    connect(&m_book, &Book::bookChanged, this, &AppCoordinator::onBookChanged);
+    connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &AppCoordinator::onAboutToQuit);
+}
+
+void AppCoordinator::onBookChanged()
+{
+    if (m_book.hasBook()) {
+        FormatReader* reader = m_book.reader();
+        const QString path = reader->filePath();
+        m_readingModel.setReader(reader);
+        m_uiState.setLastFilePath(path);
+        // A negative progress keeps the stored one; the new time puts the book on top.
+        m_history.addOrUpdateBook(path, -1);
+    } else {
+        m_readingModel.setReader(nullptr);
+        m_uiState.setLastFilePath(QString());
+    }
+}
+
+void AppCoordinator::snapshotOutgoingBook()
+{
+    if (m_book.hasBook())
+        m_history.addOrUpdateBook(m_book.filePath(), m_readingModel.progress());
+}
+
+void AppCoordinator::onPositionSaved()
+{
+    snapshotOutgoingBook();
+}
+
+void AppCoordinator::onAboutToQuit()
+{
+    if (m_book.hasBook()) {
+        m_history.addOrUpdateBook(m_book.filePath(), m_readingModel.progress());
+        m_uiState.setLastFilePath(m_book.filePath());
+    } else {
+        m_uiState.setLastFilePath(QString());
+    }
+    m_history.save(m_appState);
+    m_preferences.save();
+    m_uiState.save();
+    // On disk before the line says so, whatever happens during teardown.
+    m_settings.sync();
+    qInfo() << "Settings saved to:" << m_settings.fileName();
+}

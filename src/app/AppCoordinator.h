@@ -1,0 +1,43 @@
+#pragma once
+
+// The glue between the open book, the reading model, the history and the interface state: hands a
+// newly opened book's reader to the reading model, keeps the history and the last opened file up
+// to date, and saves the history, the preferences and the interface state when the application is
+// about to quit. Connects itself in its constructor; holds references only.
+//
+// GUI thread only.
+
+#include <QObject>
+
+class AppState;
+class Book;
+class HistoryModel;
+class QSettings;
+class ReadingModel;
+class ReadingPreferences;
+class UiState;
+
+class AppCoordinator : public QObject {
+    Q_OBJECT
+public:
+    AppCoordinator(Book& book, ReadingModel& readingModel, HistoryModel& history, UiState& uiState,
+                   ReadingPreferences& preferences, AppState& appState, QSettings& settings,
+                   QObject* parent = nullptr);
+
+private Q_SLOTS:
+    void onBookChanged();
+    // Records the open book's progress in the history (before another opens or it closes, and
+    // after every saved position).
+    void snapshotOutgoingBook();
+    void onPositionSaved();
+    void onAboutToQuit();
+
+private:
+    Book& m_book;
+    ReadingModel& m_readingModel;
+    HistoryModel& m_history;
+    UiState& m_uiState;
+    ReadingPreferences& m_preferences;
+    AppState& m_appState;
+    QSettings& m_settings;
+};

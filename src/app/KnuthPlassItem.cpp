@@ -1,0 +1,269 @@
+#include "KnuthPlassItem.h"
+
+#include "BandPaintedItem.h"
+#include "IBookImageResolver.h"
+#include "RelativeCompare.h"
+
+#include <QFontInfo>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+IBookImageResolver* KnuthPlassItem::s_imageResolver = nullptr;
+
+namespace {
+
+bool paints(const QColor& colour)
+{
+    return colour.isValid() && colour.alpha() > 0;
+}
+
+// Sizes count as changed by the relative rule; against 0 only a difference above 1e-12 counts.
+bool sizeEqual(double a, double b)
+{
+    if (a == 0 || b == 0)
+        return std::abs(a - b) <= 1e-12;
+    return relativelyEqual(a, b);
+}
+
+double linearised(double channel)
+{
+    return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+} // namespace
+
+KnuthPlassItem::KnuthPlassItem(QQuickItem* parent)
+    : QQuickPaintedItem(parent)
+{
+    setAntialiasing(true);
+    setRenderTarget(QQuickPaintedItem::Image);
+    // The bands paint; the item itself keeps no texture, however tall it grows.
+    setFlag(ItemHasContents, false);
+    updateBands();
+}
+
+void KnuthPlassItem::setImageResolver(IBookImageResolver* resolver)
+{
+    s_imageResolver = resolver;
+}
+
+void KnuthPlassItem::setLayout(const QVariant& layout)
+{
+    m_layoutVariant = layout;
+    m_layout = layout.canConvert<ChunkLayout>() ? layout.value<ChunkLayout>() : ChunkLayout();
+    setImplicitHeight(m_layout.height);
+    updateBands();
+    Q_EMIT layoutChanged();
+    repaint();
+}
+
+void KnuthPlassItem::setColour(QColor& member, const QColor& colour)
+{
+    if (member == colour)
+        return;
+    member = colour;
+    Q_EMIT colorsChanged();
+    repaint();
+}
+
+void KnuthPlassItem::setTextColor(const QColor& colour) { setColour(m_textColor, colour); }
+void KnuthPlassItem::setLinkColor(const QColor& colour) { setColour(m_linkColor, colour); }
+void KnuthPlassItem::setDimColor(const QColor& colour) { setColour(m_dimColor, colour); }
+void KnuthPlassItem::setSurfaceColor(const QColor& colour) { setColour(m_surfaceColor, colour); }
+
+void KnuthPlassItem::setUseBookColours(bool enabled)
+{
+    if (m_useBookColours == enabled)
+        return;
+    m_useBookColours = enabled;
+    Q_EMIT useBookColoursChanged();
+    repaint();
+}
+
+void KnuthPlassItem::setHorizontalMargin(double margin)
+{
+    if (relativelyEqual(m_horizontalMargin, margin))
+        return;
+    m_horizontalMargin = margin;
+    Q_EMIT horizontalMarginChanged();
+    repaint();
+}
+
+double KnuthPlassItem::relativeLuminance(const QColor& colour)
+{
+    return 0.2126 * linearised(colour.redF()) + 0.7152 * linearised(colour.greenF())
+        + 0.0722 * linearised(colour.blueF());
+}
+
+double KnuthPlassItem::contrastRatio(const QColor& a, const QColor& b)
+{
+    const double la = relativeLuminance(a);
+    const double lb = relativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+void KnuthPlassItem::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry)
+{
+    QQuickPaintedItem::geometryChange(newGeometry, oldGeometry);
+    if (sizeEqual(newGeometry.width(), oldGeometry.width()) && sizeEqual(newGeometry.height(), oldGeometry.height()))
+        return;
+    updateBands();
+    repaint();
+}
+
+QList<QRectF> KnuthPlassItem::bandRects() const
+{
+    const double itemHeight = std::max(0.0, height());
+    QList<double> tops{0};
+    for (double edge : m_layout.tileEdges()) {
+        if (edge < itemHeight)
+            tops.append(edge);
+    }
+    // Below the layout (an item taller than its chunk) there are no lines to respect.
+    while (itemHeight - tops.last() > ChunkLayout::MaxTileHeight)
+        tops.append(tops.last() + ChunkLayout::MaxTileHeight);
+    QList<QRectF> rects;
+    for (qsizetype i = 0; i < tops.size(); ++i) {
+        const double bottom = i + 1 < tops.size() ? tops[i + 1] : itemHeight;
+        rects.append(QRectF(0, tops[i], width(), bottom - tops[i]));
+    }
+    return rects;
+}
+
+void KnuthPlassItem::updateBands()
+{
+    const QList<QRectF> rects = bandRects();
+    while (m_bands.size() > rects.size())
+        delete m_bands.takeLast();
+    while (m_bands.size() < rects.size())
+        m_bands.append(new BandPaintedItem(this));
+    for (qsizetype i = 0; i < rects.size(); ++i) {
+        m_bands[i]->setPosition(rects[i].topLeft());
+        m_bands[i]->setSize(rects[i].size());
+    }
+}
+
+void KnuthPlassItem::repaint()
+{
+    for (BandPaintedItem* band : std::as_const(m_bands))
+        band->update();
+}
+
+QColor KnuthPlassItem::runPenColour(const LayoutRun& run) const
+{
+    const QColor themeColour = run.link ? m_linkColor : m_textColor;
+    if (!m_useBookColours)
+        return themeColour;
+    const QColor foreground = run.colour.isValid() ? run.colour : themeColour;
+    QColor backdrop;
+    if (paints(run.background))
+        backdrop = run.background;
+    else if (paints(run.blockBackground))
+        backdrop = run.blockBackground;
+    else
+        backdrop = m_surfaceColor.isValid() ? m_surfaceColor : QColor(0x19, 0x1d, 0x35);
+    if (contrastRatio(foreground, backdrop) >= 3)
+        return foreground;
+    const QColor black(Qt::black);
+    const QColor white(Qt::white);
+    return contrastRatio(black, backdrop) >= contrastRatio(white, backdrop) ? black : white;
+}
+
+void KnuthPlassItem::paint(QPainter* painter)
+{
+    if (!painter)
+        return;
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setRenderHint(QPainter::TextAntialiasing);
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+
+    double bandTop = 0;
+    double bandBottom = height();
+    const QRectF clip = painter->clipBoundingRect();
+    if (clip.width() > 0 && clip.height() > 0) {
+        bandTop = clip.top();
+        bandBottom = clip.bottom();
+    }
+    const auto meetsBand = [&](const QRectF& rect) { return rect.bottom() >= bandTop && rect.top() <= bandBottom; };
+
+    painter->save();
+    painter->translate(m_horizontalMargin, 0);
+
+    for (const LayoutBox& box : std::as_const(m_layout.boxes)) {
+        if (!meetsBand(box.rect))
+            continue;
+        const QRectF& r = box.rect;
+        if (m_useBookColours) {
+            if (paints(box.background))
+                painter->fillRect(r, box.background);
+            const QColor border = box.borderColour.isValid() ? box.borderColour : m_dimColor;
+            if (box.left > 0)
+                painter->fillRect(QRectF(r.x(), r.y(), box.left, r.height()), border);
+            if (box.top > 0)
+                painter->fillRect(QRectF(r.x(), r.y(), r.width(), box.top), border);
+            if (box.bottom > 0)
+                painter->fillRect(QRectF(r.x(), r.y() + r.height() - box.bottom, r.width(), box.bottom), border);
+            if (box.right > 0)
+                painter->fillRect(QRectF(r.x() + r.width() - box.right, r.y(), box.right, r.height()), border);
+        } else if (box.left > 0 && box.top == 0 && box.bottom == 0 && box.right == 0 && !box.borderColour.isValid()) {
+            // A plain side bar (a quotation's rule) is structure, not the book's styling.
+            painter->fillRect(QRectF(r.x(), r.y(), box.left, r.height()), m_dimColor);
+        }
+    }
+
+    for (const LayoutRule& rule : std::as_const(m_layout.rules)) {
+        if (meetsBand(rule.rect))
+            painter->fillRect(rule.rect, m_useBookColours && rule.colour.isValid() ? rule.colour : m_dimColor);
+    }
+
+    const auto firstLine = std::partition_point(m_layout.lines.cbegin(), m_layout.lines.cend(),
+        [&](const LayoutLine& line) { return line.y + line.height < bandTop; });
+    bool firstRun = true;
+    QColor penColour;
+    QFont font;
+    for (auto line = firstLine; line != m_layout.lines.cend() && line->y <= bandBottom; ++line) {
+        for (const LayoutRun& run : line->runs) {
+            if (m_useBookColours && paints(run.background))
+                painter->fillRect(run.rect, run.background);
+            const QColor colour = runPenColour(run);
+            if (firstRun || colour != penColour) {
+                penColour = colour;
+                painter->setPen(penColour);
+            }
+            if (firstRun || run.font != font) {
+                font = run.font;
+                painter->setFont(font);
+            }
+            firstRun = false;
+            if (!run.text.isEmpty())
+                painter->drawText(QPointF(run.x, run.baseline), run.text);
+            if (!run.underline && !run.lineThrough && !run.overline)
+                continue;
+            const double pixelSize = run.font.pixelSize() > 0 ? run.font.pixelSize() : QFontInfo(run.font).pixelSize();
+            const auto rule = [&](double y) { painter->drawLine(QPointF(run.rect.left(), y), QPointF(run.rect.right(), y)); };
+            if (run.underline)
+                rule(run.baseline + 2);
+            if (run.lineThrough)
+                rule(run.baseline - 0.35 * pixelSize);
+            if (run.overline)
+                rule(run.baseline - 0.85 * pixelSize);
+        }
+    }
+
+    for (const LayoutImage& image : std::as_const(m_layout.images)) {
+        if (!meetsBand(image.rect))
+            continue;
+        const QImage decoded = s_imageResolver ? s_imageResolver->resolveImage(image.source) : QImage();
+        if (decoded.isNull()) {
+            painter->setPen(m_dimColor);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(image.rect);
+        } else {
+            painter->drawImage(image.rect, decoded);
+        }
+    }
+
+    painter->restore();
+}

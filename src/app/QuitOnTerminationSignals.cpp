@@ -1,0 +1,74 @@
+#include "QuitOnTerminationSignals.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int g_pipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    // Async-signal-safe; a full pipe already holds a request to quit.
+    [[maybe_unused]] const auto written = ::write(g_pipe[0], &byte, 1);
+}
+
+void setHandler(int signal, void (*handler)(int))
+{
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(signal, &action, nullptr);
+}
+
+} // namespace
+
+QuitOnTerminationSignals::QuitOnTerminationSignals(QObject* parent)
+    : QObject(parent)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
+        return;
+    m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &QuitOnTerminationSignals::onSignal);
+    setHandler(SIGINT, onTerminationSignal);
+    setHandler(SIGTERM, onTerminationSignal);
+}
+
+QuitOnTerminationSignals::~QuitOnTerminationSignals()
+{
+    if (!m_notifier)
+        return;
+    setHandler(SIGINT, SIG_DFL);
+    setHandler(SIGTERM, SIG_DFL);
+    delete m_notifier;
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+}
+
+void QuitOnTerminationSignals::onSignal()
+{
+    char byte = 0;
+    [[maybe_unused]] const auto read = ::read(g_pipe[1], &byte, 1);
+    QCoreApplication::quit();
+}
+
+#else
+
+QuitOnTerminationSignals::QuitOnTerminationSignals(QObject* parent)
+    : QObject(parent)
+{
+}
+
+QuitOnTerminationSignals::~QuitOnTerminationSignals() = default;
+
+void QuitOnTerminationSignals::onSignal() {}
+
+#endif

@@ -1,0 +1,25 @@
+#pragma once
+
+// Ends the event loop normally when the process is asked to stop (SIGINT from the terminal,
+// SIGTERM from the session or a supervisor), so that the about-to-quit save still runs instead of
+// the run's history, preferences and interface state being lost. The signal handler only writes to
+// a pipe; the event loop reads it and calls QCoreApplication::quit(). Does nothing on platforms
+// without these signals.
+//
+// GUI thread only; one object per process, alive while the event loop runs.
+
+#include <QObject>
+
+class QSocketNotifier;
+
+class QuitOnTerminationSignals : public QObject {
+    Q_OBJECT
+public:
+    explicit QuitOnTerminationSignals(QObject* parent = nullptr);
+    ~QuitOnTerminationSignals() override;
+
+private:
+    void onSignal();
+
+    QSocketNotifier* m_notifier = nullptr;
+};

@@ -1,0 +1,43 @@
+#pragma once
+
+// Remote images: the QML image provider "web" (its ids are the remote URLs) and the synchronous
+// fetchImage() the book image resolver uses, both over one WebImageCache (memory, disk, download).
+//
+// Threads: fetchImage() may be called from any thread; only calls on threads of the global pool
+// wait for a download (WebImageCache). Image requests run on the global pool and hold the cache,
+// not the provider, so the engine may delete the provider while some still run.
+
+#include "DiskWebImageStorage.h"
+#include "WebImageCache.h"
+
+#include <QImage>
+#include <QQuickAsyncImageProvider>
+#include <QString>
+
+#include <memory>
+
+class WebImageProvider : public QQuickAsyncImageProvider {
+public:
+    using Fetcher = WebImageCache::Fetcher;
+
+    // Answered at once with an empty image and no work; the window asks for it first so that the
+    // image loader is created on the GUI thread.
+    static inline const QString WarmupId = QStringLiteral("__warmup__");
+
+    // A null storage keeps nothing on disk; an empty fetcher means the HTTP download.
+    explicit WebImageProvider(std::shared_ptr<DiskWebImageStorage> storage, Fetcher fetcher = {});
+    ~WebImageProvider() override;
+
+    // For callers that have no provider of their own: disk storage in the default folder. Never
+    // deleted, so tasks still running at exit do not find it gone.
+    static WebImageProvider* defaultInstance();
+
+    QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
+
+    // The image at `url` fitted to requestedSize (ImageScaling; (-1, -1) for the full size); null
+    // when it cannot be had (now).
+    QImage fetchImage(const QString& url, const QSize& requestedSize);
+
+private:
+    std::shared_ptr<WebImageCache> m_cache;
+};

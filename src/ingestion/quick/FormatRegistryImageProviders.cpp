@@ -1,0 +1,18 @@
+// FormatRegistry's one QML-facing operation, kept here so that the registry itself needs no Quick.
+#include "FormatRegistry.h"
+
+#include "EntryImageProvider.h"
+
+#include <QQmlEngine>
+#include <QSet>
+
+void FormatRegistry::registerImageProviders(QQmlEngine& engine) const
+{
+    QSet<QString> registered;
+    for (const FormatSpec& spec : m_specs) {
+        if (spec.scheme.isEmpty() || !spec.sourceFactory || registered.contains(spec.scheme))
+            continue;
+        registered.insert(spec.scheme);
+        engine.addImageProvider(spec.scheme, new EntryImageProvider(spec.sourceFactory, spec.scheme));
+    }
+}

@@ -1,0 +1,182 @@
+#include "AppCoordinator.h"
+#include "AppState.h"
+#include "Book.h"
+#include "BookPositionStore.h"
+#include "DefaultFormats.h"
+#include "FormatRegistry.h"
+#include "HistoryModel.h"
+#include "IFileDialogService.h"
+#include "ReadingModel.h"
+#include "ReadingPreferences.h"
+#include "UiState.h"
+
+#include <QFile>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+class NoDialogs : public IFileDialogService {
+public:
+    void open(const QStringList&) override {}
+};
+
+// The real back end over a store in a temporary folder and the real table of formats.
+struct BackEnd {
+    explicit BackEnd(const QString& storePath)
+        : settings(storePath, QSettings::IniFormat)
+        , state(settings)
+        , preferences(state)
+        , uiState(state)
+        , positions(state)
+        , registry(DefaultFormats::table())
+        , history(registry)
+        , book(dialogs, registry)
+        , readingModel(positions)
+        , coordinator(book, readingModel, history, uiState, preferences, state, settings)
+    {
+    }
+
+    QSettings settings;
+    AppState state;
+    ReadingPreferences preferences;
+    UiState uiState;
+    BookPositionStore positions;
+    FormatRegistry registry;
+    HistoryModel history;
+    NoDialogs dialogs;
+    Book book;
+    ReadingModel readingModel;
+    AppCoordinator coordinator;
+};
+
+} // namespace
+
+class TestAppCoordinator : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        bookA = writeBook(QStringLiteral("a.txt"), 40);
+        bookB = writeBook(QStringLiteral("b.txt"), 40);
+        backEnd = std::make_unique<BackEnd>(dir->filePath(QStringLiteral("store.ini")));
+    }
+    void cleanup() { backEnd.reset(); }
+
+    void openingHandsTheBookOn()
+    {
+        open(bookA);
+        QVERIFY(backEnd->readingModel.isTextMode());
+        QVERIFY(backEnd->readingModel.rowCount() > 0);
+        QCOMPARE(backEnd->uiState.lastFilePath(), bookA);
+        QCOMPARE(backEnd->history.filePath(0), bookA);
+        QCOMPARE(backEnd->history.progress(0), 0.0);
+    }
+
+    void savedPositionsReachTheHistory()
+    {
+        open(bookA);
+        backEnd->readingModel.setScrollPosition(1, 0.0, 0.4);
+        QCOMPARE(backEnd->history.progress(0), 0.4);
+    }
+
+    void openingAnotherRecordsTheOutgoingBookFirst()
+    {
+        open(bookA);
+        backEnd->readingModel.setScrollPosition(1, 0.0, 0.3);
+        QSignalSpy changed(&backEnd->history, &QAbstractItemModel::dataChanged);
+        backEnd->book.openFromPath(bookB);
+        QVERIFY(changed.count() >= 1); // A recorded at once, before the new book is open
+        QCOMPARE(backEnd->uiState.lastFilePath(), QString()); // A was dropped
+        QTRY_VERIFY(backEnd->book.hasBook());
+        QCOMPARE(backEnd->history.filePath(0), bookB);
+        QCOMPARE(backEnd->history.filePath(1), bookA);
+        QCOMPARE(backEnd->history.progress(1), 0.3);
+        QCOMPARE(backEnd->uiState.lastFilePath(), bookB);
+    }
+
+    void reopeningKeepsTheStoredProgress()
+    {
+        backEnd->history.addOrUpdateBook(bookA, 0.7, QDateTime::currentDateTimeUtc().addDays(-1));
+        open(bookA);
+        QCOMPARE(backEnd->history.filePath(0), bookA);
+        QCOMPARE(backEnd->history.progress(0), 0.7);
+    }
+
+    void closingRecordsThenForgetsTheLastFile()
+    {
+        open(bookA);
+        backEnd->readingModel.setScrollPosition(2, 0.0, 0.6);
+        backEnd->book.close();
+        QCOMPARE(backEnd->history.progress(0), 0.6);
+        QCOMPARE(backEnd->uiState.lastFilePath(), QString());
+        QCOMPARE(backEnd->readingModel.rowCount(), 0);
+    }
+
+    void quittingWithABookSavesEverything()
+    {
+        open(bookA);
+        backEnd->readingModel.setScrollPosition(2, 0.0, 0.5);
+        backEnd->preferences.setFontSize(21);
+        backEnd->uiState.setThemeName(QStringLiteral("light"));
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Settings saved to: \".*store\\.ini\"$")));
+        quit();
+
+        QSettings stored(dir->filePath(QStringLiteral("store.ini")), QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("ui/lastFilePath")).toString(), bookA);
+        QCOMPARE(stored.value(QStringLiteral("ui/themeName")).toString(), QStringLiteral("light"));
+        QCOMPARE(stored.value(QStringLiteral("reading/fontSize")).toInt(), 21);
+        QCOMPARE(stored.value(QStringLiteral("window/width")).toInt(), 1024);
+        QCOMPARE(stored.beginReadArray(QStringLiteral("history")), 1);
+        stored.setArrayIndex(0);
+        QCOMPARE(stored.value(QStringLiteral("filePath")).toString(), bookA);
+        QCOMPARE(stored.value(QStringLiteral("progress")).toDouble(), 0.5);
+        stored.endArray();
+        const QStringList groups = stored.childGroups();
+        QVERIFY(std::any_of(groups.cbegin(), groups.cend(), [](const QString& g) { return g.startsWith(QStringLiteral("saved-progress")); }));
+    }
+
+    void quittingWithoutABookForgetsTheLastFile()
+    {
+        backEnd->uiState.setLastFilePath(bookA);
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Settings saved to: ")));
+        quit();
+        QSettings stored(dir->filePath(QStringLiteral("store.ini")), QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("ui/lastFilePath"), QStringLiteral("unset")).toString(), QString());
+    }
+
+private:
+    QString writeBook(const QString& name, int paragraphs)
+    {
+        const QString path = dir->filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return QString();
+        for (int i = 0; i < paragraphs; ++i)
+            file.write(QByteArray("Paragraph ") + QByteArray::number(i) + " of a tiny book, written by the test so that it has a few chunks of text to lay out.\n\n" + QByteArray(600, 'x') + "\n\n");
+        return path;
+    }
+
+    void open(const QString& path)
+    {
+        backEnd->book.openFromPath(path);
+        QTRY_VERIFY(backEnd->book.hasBook() || !backEnd->book.errorMessage().isEmpty());
+        QVERIFY2(backEnd->book.hasBook(), qPrintable(backEnd->book.errorMessage()));
+    }
+
+    // What QCoreApplication::aboutToQuit triggers.
+    void quit() { QVERIFY(QMetaObject::invokeMethod(&backEnd->coordinator, "onAboutToQuit")); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QString bookA;
+    QString bookB;
+    std::unique_ptr<BackEnd> backEnd;
+};
+
+QTEST_MAIN(TestAppCoordinator)
+#include "tst_appcoordinator.moc"

@@ -1,0 +1,390 @@
+#include "IBookImageResolver.h"
+#include "KnuthPlassItem.h"
+
+#include <QPainter>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// Answers every URL with one solid image and counts the requests.
+class SolidImageResolver : public IBookImageResolver {
+public:
+    explicit SolidImageResolver(QColor colour)
+        : image(8, 8, QImage::Format_ARGB32)
+    {
+        image.fill(colour);
+    }
+    QImage resolveImage(const QString&) override
+    {
+        ++requests;
+        return image;
+    }
+    QSizeF imageSize(const QString&) override { return image.size(); }
+
+    QImage image;
+    int requests = 0;
+};
+
+// Clears the painter's process-wide resolver when a test ends, however it ends.
+struct ResolverScope {
+    explicit ResolverScope(IBookImageResolver* resolver) { KnuthPlassItem::setImageResolver(resolver); }
+    ~ResolverScope() { KnuthPlassItem::setImageResolver(nullptr); }
+};
+
+QImage paintItem(KnuthPlassItem& item, const QRect& clip = QRect())
+{
+    QImage target(int(item.width()), int(item.height()), QImage::Format_ARGB32_Premultiplied);
+    target.fill(Qt::transparent);
+    QPainter painter(&target);
+    if (!clip.isNull())
+        painter.setClipRect(clip);
+    item.paint(&painter);
+    painter.end();
+    return target;
+}
+
+QColor pixel(const QImage& image, int x, int y)
+{
+    return image.pixelColor(x, y);
+}
+
+// A run without text that carries an underline: its pen colour shows as the underline's pixels,
+// whatever fonts the machine has. The underline of baseline 15.5 fills pixel row 17 exactly.
+LayoutRun underlinedGap(const QColor& colour)
+{
+    LayoutRun run;
+    run.rect = QRectF(0, 0, 100, 20);
+    run.baseline = 15.5;
+    run.font.setPixelSize(16);
+    run.colour = colour;
+    run.underline = true;
+    return run;
+}
+
+ChunkLayout withLine(LayoutRun run, double y = 0)
+{
+    run.rect.translate(0, y);
+    run.baseline += y;
+    LayoutLine line;
+    line.y = y;
+    line.height = 20;
+    line.baseline = run.baseline - y;
+    line.runs.append(run);
+    ChunkLayout layout;
+    layout.lines.append(line);
+    layout.height = y + 20;
+    layout.width = 100;
+    return layout;
+}
+
+} // namespace
+
+class TestKnuthPlassItem : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void defaults()
+    {
+        KnuthPlassItem item;
+        QCOMPARE(item.textColor(), QColor(QStringLiteral("#c4c8d8")));
+        QCOMPARE(item.linkColor(), QColor(QStringLiteral("#5785c1")));
+        QCOMPARE(item.dimColor(), QColor(QStringLiteral("#71738c")));
+        QCOMPARE(item.surfaceColor(), QColor(QStringLiteral("#191d35")));
+        QVERIFY(!item.useBookColours());
+        QCOMPARE(item.horizontalMargin(), 0.0);
+        QVERIFY(item.antialiasing());
+        QCOMPARE(item.renderTarget(), QQuickPaintedItem::Image);
+        QVERIFY(!item.layout().isValid());
+    }
+
+    void layoutIsAlwaysTaken()
+    {
+        KnuthPlassItem item;
+        QSignalSpy changed(&item, &KnuthPlassItem::layoutChanged);
+        ChunkLayout layout;
+        layout.height = 120;
+        layout.width = 300;
+        item.setLayout(QVariant::fromValue(layout));
+        QCOMPARE(item.implicitHeight(), 120.0);
+        item.setLayout(QVariant::fromValue(layout));
+        QCOMPARE(changed.count(), 2);
+
+        item.setLayout(QVariant(QStringLiteral("not a layout")));
+        QCOMPARE(item.implicitHeight(), 0.0);
+        QCOMPARE(item.chunkLayout(), ChunkLayout());
+        QCOMPARE(item.layout().toString(), QStringLiteral("not a layout"));
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void settersEmitOnlyOnChange_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("start");
+        QTest::addColumn<QVariant>("next");
+        QTest::addColumn<int>("emitted");
+        const QColor text(QStringLiteral("#c4c8d8"));
+        QTest::newRow("same text colour") << QByteArray("textColor") << QVariant(text) << QVariant(text) << 0;
+        QTest::newRow("new text colour") << QByteArray("textColor") << QVariant(text) << QVariant(QColor(Qt::white)) << 1;
+        QTest::newRow("new link colour") << QByteArray("linkColor") << QVariant(QColor(Qt::blue)) << QVariant(QColor(Qt::red)) << 1;
+        QTest::newRow("same dim colour") << QByteArray("dimColor") << QVariant(QColor(Qt::gray)) << QVariant(QColor(Qt::gray)) << 0;
+        QTest::newRow("new surface colour") << QByteArray("surfaceColor") << QVariant(QColor(Qt::black)) << QVariant(QColor(Qt::white)) << 1;
+        QTest::newRow("same flag") << QByteArray("useBookColours") << QVariant(true) << QVariant(true) << 0;
+        QTest::newRow("new flag") << QByteArray("useBookColours") << QVariant(true) << QVariant(false) << 1;
+        QTest::newRow("margin within 1e-12") << QByteArray("horizontalMargin") << QVariant(1.0) << QVariant(1.0 + 1e-13) << 0;
+        QTest::newRow("new margin") << QByteArray("horizontalMargin") << QVariant(1.0) << QVariant(1.01) << 1;
+        QTest::newRow("margin from 0") << QByteArray("horizontalMargin") << QVariant(0.0) << QVariant(1e-13) << 1;
+    }
+    void settersEmitOnlyOnChange()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, start);
+        QFETCH(QVariant, next);
+        QFETCH(int, emitted);
+        KnuthPlassItem item;
+        QVERIFY(item.setProperty(property, start));
+        const QMetaProperty meta = item.metaObject()->property(item.metaObject()->indexOfProperty(property));
+        QSignalSpy spy(&item, meta.notifySignal());
+        QVERIFY(item.setProperty(property, next));
+        QCOMPARE(spy.count(), emitted);
+    }
+
+    void contrast()
+    {
+        QCOMPARE(KnuthPlassItem::relativeLuminance(Qt::black), 0.0);
+        QCOMPARE(KnuthPlassItem::relativeLuminance(Qt::white), 1.0);
+        QCOMPARE(KnuthPlassItem::contrastRatio(Qt::black, Qt::white), 21.0);
+        QCOMPARE(KnuthPlassItem::contrastRatio(Qt::white, Qt::black), 21.0);
+        QCOMPARE(KnuthPlassItem::contrastRatio(Qt::red, Qt::red), 1.0);
+        // #777777 on white is the classic "just below 4.5" grey.
+        QVERIFY(qAbs(KnuthPlassItem::contrastRatio(QColor(0x77, 0x77, 0x77), Qt::white) - 4.48) < 0.01);
+    }
+
+    void penColour_data()
+    {
+        QTest::addColumn<bool>("bookColours");
+        QTest::addColumn<QColor>("runColour");
+        QTest::addColumn<QColor>("blockBackground");
+        QTest::addColumn<bool>("link");
+        QTest::addColumn<QColor>("expected");
+        const QColor text(QStringLiteral("#c4c8d8"));
+        const QColor link(QStringLiteral("#5785c1"));
+        QTest::newRow("theme text") << false << QColor(Qt::red) << QColor() << false << text;
+        QTest::newRow("theme link") << false << QColor(Qt::red) << QColor() << true << link;
+        QTest::newRow("book colour kept") << true << QColor(Qt::red) << QColor(Qt::black) << false << QColor(Qt::red);
+        QTest::newRow("no book colour: theme") << true << QColor() << QColor() << false << text;
+        QTest::newRow("dark grey on black turns white") << true << QColor(0x33, 0x33, 0x33) << QColor(Qt::black) << false << QColor(Qt::white);
+        QTest::newRow("light grey on white turns black") << true << QColor(0xee, 0xee, 0xee) << QColor(Qt::white) << false << QColor(Qt::black);
+        QTest::newRow("surface is the backdrop") << true << QColor(0x20, 0x20, 0x40) << QColor() << false << QColor(Qt::white);
+    }
+    void penColour()
+    {
+        QFETCH(bool, bookColours);
+        QFETCH(QColor, runColour);
+        QFETCH(QColor, blockBackground);
+        QFETCH(bool, link);
+        QFETCH(QColor, expected);
+        LayoutRun run = underlinedGap(runColour);
+        run.blockBackground = blockBackground;
+        run.link = link;
+        KnuthPlassItem item;
+        item.setSize(QSizeF(100, 20));
+        item.setUseBookColours(bookColours);
+        item.setLayout(QVariant::fromValue(withLine(run)));
+        const QImage image = paintItem(item);
+        QCOMPARE(pixel(image, 50, 17), expected);
+        QCOMPARE(pixel(image, 50, 5).alpha(), 0);
+    }
+
+    void runBackgroundOnlyWithBookColours()
+    {
+        LayoutRun run = underlinedGap(QColor(Qt::white));
+        run.background = QColor(Qt::blue);
+        KnuthPlassItem item;
+        item.setSize(QSizeF(100, 20));
+        item.setLayout(QVariant::fromValue(withLine(run)));
+        QCOMPARE(pixel(paintItem(item), 50, 5).alpha(), 0);
+        item.setUseBookColours(true);
+        QCOMPARE(pixel(paintItem(item), 50, 5), QColor(Qt::blue));
+    }
+
+    void decorations()
+    {
+        LayoutRun run = underlinedGap(QColor());
+        run.underline = false;
+        run.baseline = 30.3; // line-through at 30.3 - 5.6 = 24.7, overline at 30.3 - 13.6 = 16.7
+        run.rect = QRectF(10, 0, 50, 40);
+        run.lineThrough = true;
+        run.overline = true;
+        ChunkLayout layout = withLine(run);
+        layout.height = 40;
+        KnuthPlassItem item;
+        item.setSize(QSizeF(100, 40));
+        item.setLayout(QVariant::fromValue(layout));
+        const QImage image = paintItem(item);
+        QVERIFY(pixel(image, 30, 24).alpha() > 0);
+        QVERIFY(pixel(image, 30, 16).alpha() > 0);
+        QCOMPARE(pixel(image, 30, 5).alpha(), 0);
+        QCOMPARE(pixel(image, 5, 24).alpha(), 0); // left of the run
+        QCOMPARE(pixel(image, 70, 24).alpha(), 0); // right of the run
+    }
+
+    void boxesAndRules()
+    {
+        ChunkLayout layout;
+        layout.height = 100;
+        layout.width = 100;
+        LayoutBox sideBar;
+        sideBar.rect = QRectF(0, 0, 40, 40);
+        sideBar.left = 4;
+        LayoutBox framed;
+        framed.rect = QRectF(50, 0, 40, 40);
+        framed.background = QColor(Qt::yellow);
+        framed.borderColour = QColor(Qt::green);
+        framed.top = 4;
+        framed.right = 4;
+        LayoutRule rule;
+        rule.rect = QRectF(0, 60, 100, 4);
+        rule.colour = QColor(Qt::red);
+        layout.boxes = {sideBar, framed};
+        layout.rules = {rule};
+
+        KnuthPlassItem item;
+        item.setSize(QSizeF(100, 100));
+        item.setLayout(QVariant::fromValue(layout));
+        QImage image = paintItem(item);
+        const QColor dim = item.dimColor();
+        QCOMPARE(pixel(image, 1, 20), dim);            // the plain side bar
+        QCOMPARE(pixel(image, 10, 20).alpha(), 0);
+        QCOMPARE(pixel(image, 70, 20).alpha(), 0);     // book backgrounds and borders ignored
+        QCOMPARE(pixel(image, 70, 1).alpha(), 0);
+        QCOMPARE(pixel(image, 50, 61), dim);           // the rule in the theme's colour
+
+        item.setUseBookColours(true);
+        image = paintItem(item);
+        QCOMPARE(pixel(image, 1, 20), dim);            // no border colour: the dim colour
+        QCOMPARE(pixel(image, 70, 20), QColor(Qt::yellow));
+        QCOMPARE(pixel(image, 70, 1), QColor(Qt::green));
+        QCOMPARE(pixel(image, 88, 20), QColor(Qt::green));
+        QCOMPARE(pixel(image, 70, 38), QColor(Qt::yellow)); // no bottom border
+        QCOMPARE(pixel(image, 50, 61), QColor(Qt::red));
+    }
+
+    void imagesAndMargin()
+    {
+        ChunkLayout layout;
+        layout.height = 60;
+        layout.width = 100;
+        layout.images.append(LayoutImage{QStringLiteral("image://epub/a.png"), QRectF(10.5, 10.5, 40, 20)});
+        KnuthPlassItem item;
+        item.setSize(QSizeF(120, 60));
+        item.setLayout(QVariant::fromValue(layout));
+        item.setHorizontalMargin(20);
+
+        QImage image = paintItem(item);
+        QCOMPARE(pixel(image, 30, 20), item.dimColor()); // outline moved right by the margin
+        QCOMPARE(pixel(image, 50, 20).alpha(), 0);       // an outline only
+        QCOMPARE(pixel(image, 10, 20).alpha(), 0);
+
+        SolidImageResolver resolver(Qt::magenta);
+        ResolverScope scope(&resolver);
+        image = paintItem(item);
+        QCOMPARE(resolver.requests, 1);
+        QCOMPARE(pixel(image, 50, 20), QColor(Qt::magenta));
+        QCOMPARE(pixel(image, 75, 20).alpha(), 0);
+    }
+
+    void onlyTheClipBandIsDrawn()
+    {
+        ChunkLayout layout = withLine(underlinedGap(QColor()), 0);
+        const ChunkLayout second = withLine(underlinedGap(QColor()), 200);
+        layout.lines.append(second.lines);
+        layout.images.append(LayoutImage{QStringLiteral("image://epub/a.png"), QRectF(10, 300, 40, 20)});
+        layout.height = 400;
+        KnuthPlassItem item;
+        item.setSize(QSizeF(100, 400));
+        item.setLayout(QVariant::fromValue(layout));
+        SolidImageResolver resolver(Qt::magenta);
+        ResolverScope scope(&resolver);
+
+        const QImage top = paintItem(item, QRect(0, 0, 100, 100));
+        QVERIFY(pixel(top, 50, 17).alpha() > 0);
+        QCOMPARE(resolver.requests, 0); // the image lies outside the band
+
+        const QImage lower = paintItem(item, QRect(0, 190, 100, 150));
+        QCOMPARE(pixel(lower, 50, 217), item.textColor());
+        QCOMPARE(resolver.requests, 1);
+    }
+
+    void tallChunksArePaintedInBands()
+    {
+        ChunkLayout layout;
+        for (int i = 0; i < 100; ++i)
+            layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
+        layout.height = 10000;
+        KnuthPlassItem item;
+        item.setLayout(QVariant::fromValue(layout));
+        item.setSize(QSizeF(300, 10000));
+
+        const QList<QRectF> bands = item.bandRects();
+        QVERIFY(bands.size() >= 3);
+        double top = 0;
+        for (const QRectF& band : bands) {
+            QCOMPARE(band.top(), top);
+            QVERIFY(band.height() <= ChunkLayout::MaxTileHeight);
+            QVERIFY(std::fmod(band.top(), 100.0) == 0 || std::fmod(band.top(), 100.0) >= 20); // no line cut
+            QCOMPARE(band.width(), 300.0);
+            top = band.bottom();
+        }
+        QCOMPARE(top, 10000.0);
+        QCOMPARE(item.childItems().size(), bands.size());
+
+        // A band paints its own part of the chunk, with its top at 0.
+        qsizetype b = 1;
+        while (bands.at(b).height() < 200)
+            ++b;
+        auto* band = qobject_cast<QQuickPaintedItem*>(item.childItems().at(b));
+        QVERIFY(band);
+        QCOMPARE(band->position(), bands.at(b).topLeft());
+        QImage bandImage(int(band->width()), int(band->height()), QImage::Format_ARGB32_Premultiplied);
+        bandImage.fill(Qt::transparent);
+        QPainter painter(&bandImage);
+        band->paint(&painter);
+        painter.end();
+        const int firstLineTop = int(std::ceil(bands.at(b).top() / 100.0)) * 100;
+        const int underline = firstLineTop + 17 - int(bands.at(b).top());
+        QCOMPARE(pixel(bandImage, 50, underline), item.textColor());
+        QCOMPARE(pixel(bandImage, 50, underline + 50).alpha(), 0);
+
+        item.setLayout(QVariant::fromValue(withLine(underlinedGap(QColor()))));
+        item.setSize(QSizeF(300, 20));
+        QCOMPARE(item.bandRects().size(), 1);
+        QCOMPARE(item.childItems().size(), 1);
+    }
+
+    void tallChunkInAWindow()
+    {
+        ChunkLayout layout;
+        for (int i = 0; i < 100; ++i)
+            layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
+        layout.height = 10000;
+        QQuickWindow window;
+        window.setColor(Qt::black);
+        window.resize(100, 300);
+        KnuthPlassItem item(window.contentItem());
+        item.setLayout(QVariant::fromValue(layout));
+        item.setSize(QSizeF(100, 10000));
+        item.setY(-4000); // the window shows 4000..4300, across the cut near 4096
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage shown = window.grabWindow();
+        QVERIFY(!shown.isNull());
+        const qreal ratio = shown.devicePixelRatio();
+        for (int lineTop : {0, 100, 200})
+            QCOMPARE(shown.pixelColor(50 * ratio, (lineTop + 17) * ratio), item.textColor());
+        QCOMPARE(shown.pixelColor(50 * ratio, 60 * ratio), QColor(Qt::black));
+    }
+};
+
+QTEST_MAIN(TestKnuthPlassItem)
+#include "tst_knuthplassitem.moc"
