@@ -1,0 +1,41 @@
+// Text encoding detection and decoding. The whole input is detected and decoded; when its first
+// line is short (up to 32 bytes) it is also taken as an encoding name for the rest, as a declared
+// or hinted encoding would be. The UTF-8 validator must agree with Qt's strict decoder.
+
+#include "ChunkChecks.h"
+#include "FuzzLimits.h"
+#include "TextEncoding.h"
+
+#include <cstdint>
+
+using ChunkChecks::require;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    if (size > FuzzLimits::MaxInputBytes)
+        return 0;
+    const QByteArray input = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+
+    const QString detected = TextEncoding::detectEncoding(input);
+    require(input.isEmpty() == detected.isEmpty(), "only empty data has no encoding");
+    TextEncoding::decode(input, QString());
+    TextEncoding::guessCyrillicCodePage(input);
+
+    // Well-formed UTF-8 comes back byte for byte from a decoding and an encoding (less a leading
+    // byte-order mark, which Qt drops); anything else gains a replacement character.
+    const bool valid = isValidUtf8(input.constData(), input.size());
+    const QByteArray unmarked = input.startsWith("\xEF\xBB\xBF") ? input.mid(3) : input;
+    require(valid == (QString::fromUtf8(input).toUtf8() == unmarked), "the UTF-8 validator agrees with Qt");
+
+    const qsizetype lineEnd = input.indexOf('\n');
+    if (lineEnd > 0 && lineEnd <= 32) {
+        const QString name = QString::fromLatin1(input.left(lineEnd));
+        const QByteArray body = input.mid(lineEnd + 1);
+        TextEncoding::decodeWithEncoding(body, name);
+        const QString text = TextEncoding::decode(body, name);
+        require(body.isEmpty() || !text.isEmpty() || body.startsWith("\xEF\xBB\xBF") || body.startsWith("\xFF\xFE")
+                    || body.startsWith("\xFE\xFF"),
+                "non-empty data decodes to text");
+    }
+    return 0;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+// The invariants every producer of content chunks promises (ContentModel.h), checked on a
+// harness's result: a broken one aborts with its name, so the fuzzer keeps the input.
+//
+// Stateless; any thread.
+
+#include "ContentModel.h"
+
+#include <QList>
+
+namespace ChunkChecks {
+
+// Aborts with a message when what is false.
+void require(bool condition, const char* what);
+
+// Nesting, non-empty chunks, trimmed paragraphs with runs, weights and run fields.
+void checkChunks(const QList<ContentChunk>& chunks);
+// A reader's chunks: those of its documents, or for a book without readable content the one
+// chunk, named after the book path, that holds a single empty paragraph.
+void checkReaderChunks(const QList<ContentChunk>& chunks, const QString& bookPath);
+
+} // namespace ChunkChecks

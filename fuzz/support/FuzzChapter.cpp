@@ -1,0 +1,42 @@
+#include "FuzzChapter.h"
+
+#include "CssStyleSheet.h"
+#include "DocumentChunkBuilder.h"
+#include "FuzzBundle.h"
+#include "HtmlBlockParser.h"
+#include "HtmlEntities.h"
+#include "XmlDomParser.h"
+
+#include <QDomDocument>
+
+namespace FuzzChapter {
+
+QList<ContentChunk> parseChunks(const QByteArray& input)
+{
+    Css::StyleSheet sheet;
+    QString text;
+    bool haveText = false;
+    for (const FuzzPart& part : FuzzBundle::split(input)) {
+        if (part.name.endsWith(QLatin1String(".css")))
+            sheet.append(Css::StyleSheet::parse(QString::fromUtf8(part.data)));
+        else if (!haveText && !part.data.isEmpty()) {
+            text = QString::fromUtf8(part.data);
+            haveText = true;
+        }
+    }
+
+    const QString chunkId = QStringLiteral("OEBPS/text/chapter.xhtml");
+    const ParseParams params;
+    QDomDocument document;
+    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(text), &document))
+        return HtmlBlockParser::parseChunks(text, chunkId, DocumentChunkBuilder::ReaderBudget, params);
+
+    const QDomNodeList styles = document.elementsByTagName(QStringLiteral("style"));
+    for (int i = 0; i < styles.size(); ++i)
+        sheet.append(Css::StyleSheet::parse(styles.at(i).toElement().text()));
+    return HtmlBlockParser::parseChunks(document.documentElement(), chunkId, DocumentChunkBuilder::ReaderBudget,
+                                        params, &sheet, QStringLiteral("epub"), QStringLiteral("/books/fuzz.epub"),
+                                        QStringLiteral("OEBPS/text/"), 1);
+}
+
+} // namespace FuzzChapter

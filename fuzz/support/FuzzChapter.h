@@ -1,0 +1,20 @@
+#pragma once
+
+// A chapter read from a bundle (FuzzBundle) the way a reader reads a spine document: the parts
+// named "*.css" are its linked style sheets, in order, and the first other non-empty part is its
+// (X)HTML or FictionBook text; the text's <style> elements join the cascade after the linked
+// sheets. A text that is no XML even after HtmlEntities::toXmlSafe is read as HTML text.
+//
+// Stateless; any thread.
+
+#include "ContentModel.h"
+
+#include <QByteArray>
+#include <QList>
+
+namespace FuzzChapter {
+
+// The chapter's chunks with the readers' budget, as the EPUB reader would make them.
+QList<ContentChunk> parseChunks(const QByteArray& input);
+
+} // namespace FuzzChapter
