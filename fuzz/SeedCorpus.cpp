@@ -235,7 +235,7 @@ void fb2Seeds()
         "<section id=\"s1\"><title><p>Chapter I</p></title><p>It was a <emphasis>grey</emphasis> morning "
         "<a l:href=\"#n1\" type=\"note\">1</a>.</p><empty-line/><p><strong>Nobody</strong> spoke.</p>"
         "<image l:href=\"#cover.png\"/><poem><stanza><v>Whereof one cannot speak,</v><v>thereof</v></stanza></poem>"
-        "<section><title><p>Part 1.1</p></title><subtitle>*</subtitle><p>Inner <sub>2</sub><sup>3</sup></p>"
+        "<section><title><p>Chapter 1.1</p></title><subtitle>*</subtitle><p>Inner <sub>2</sub><sup>3</sup></p>"
         "<cite><p>Quoted</p></cite><table><tr><td>cell</td></tr></table></section></section>"
         "<section><p>Second &#169; &amp; <code>code</code></p></section></body>\n"
         "<body name=\"notes\"><section id=\"n1\"><title><p>1</p></title><p>A note.</p></section></body>\n";

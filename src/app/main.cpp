@@ -115,6 +115,9 @@ int main(int argc, char** argv)
     registerChunkLayoutMetaType();
 
     auto engine = std::make_unique<QQmlApplicationEngine>();
+    // The module lives at ":/Vellora/"; Qt 6.4 does not look under ":/" by itself, and without it
+    // the files under components/ and pages/ would see only the module's C++ types.
+    engine->addImportPath(QStringLiteral("qrc:/"));
     engine->addImageProvider(QStringLiteral("fileicon"), new FileIconProvider);
     engine->addImageProvider(QStringLiteral("web"), webProvider);
     registry->registerImageProviders(*engine);

@@ -1,16 +1,11 @@
 #include "CssParser.h"
+#include "HtmlWhiteSpace.h"
 
 #include <optional>
 
 namespace Css {
 
 namespace {
-
-bool isCssSpace(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
-}
 
 // Index just past the string that starts with the quote at `at`. A string ends at its closing quote
 // or, unclosed, at the end of its line.
@@ -188,7 +183,7 @@ void parseBlockContents(QStringView s, int mediaDepth, ParsedSheet& out)
 {
     qsizetype i = 0;
     while (i < s.size()) {
-        while (i < s.size() && isCssSpace(s[i]))
+        while (i < s.size() && isHtmlSpace(s[i]))
             ++i;
         if (i >= s.size())
             break;

@@ -1,4 +1,5 @@
 #include "CssSelector.h"
+#include "HtmlWhiteSpace.h"
 
 #include <QVarLengthArray>
 
@@ -7,12 +8,6 @@
 namespace Css {
 
 namespace {
-
-bool isCssSpace(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
-}
 
 bool isNameChar(QChar c)
 {
@@ -63,7 +58,7 @@ bool readIdentifier(QStringView s, qsizetype& i, QString* out)
                 ++digits;
             }
             if (digits > 0) {
-                if (j < s.size() && isCssSpace(s[j]))
+                if (j < s.size() && isHtmlSpace(s[j]))
                     ++j;
                 if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
                     code = 0xFFFD;
@@ -85,7 +80,7 @@ bool readIdentifier(QStringView s, qsizetype& i, QString* out)
 
 void skipSpaces(QStringView s, qsizetype& i)
 {
-    while (i < s.size() && isCssSpace(s[i]))
+    while (i < s.size() && isHtmlSpace(s[i]))
         ++i;
 }
 
@@ -149,10 +144,10 @@ ElementInfo ElementInfo::fromElement(const QDomElement& element)
     if (!classAttribute.isEmpty()) {
         qsizetype i = 0;
         while (i < classAttribute.size()) {
-            while (i < classAttribute.size() && isCssSpace(classAttribute[i]))
+            while (i < classAttribute.size() && isHtmlSpace(classAttribute[i]))
                 ++i;
             const qsizetype start = i;
-            while (i < classAttribute.size() && !isCssSpace(classAttribute[i]))
+            while (i < classAttribute.size() && !isHtmlSpace(classAttribute[i]))
                 ++i;
             if (i > start) {
                 const QString name = classAttribute.mid(start, i - start);
@@ -211,7 +206,7 @@ bool Selector::parseOne(QStringView s, Selector* out)
         Compound compound;
         int parts = 0;
         bool first = true;
-        while (i < s.size() && !isCssSpace(s[i]) && s[i] != u'>' && s[i] != u'+') {
+        while (i < s.size() && !isHtmlSpace(s[i]) && s[i] != u'>' && s[i] != u'+') {
             if (++parts > MaxSimpleSelectors)
                 return false;
             const QChar d = s[i];
@@ -401,10 +396,10 @@ bool Selector::attributeMatches(const AttributeTest& test, const QDomElement& el
             return false;
         qsizetype i = 0;
         while (i < actual.size()) {
-            while (i < actual.size() && isCssSpace(actual[i]))
+            while (i < actual.size() && isHtmlSpace(actual[i]))
                 ++i;
             const qsizetype start = i;
-            while (i < actual.size() && !isCssSpace(actual[i]))
+            while (i < actual.size() && !isHtmlSpace(actual[i]))
                 ++i;
             if (i > start && QStringView(actual).mid(start, i - start).compare(wanted, cs) == 0)
                 return true;

@@ -2,8 +2,8 @@
 
 // Css::StyleSheet: a parsed style sheet (rules, @font-face sources) and the cascade over it.
 //
-// Sheets are parsed and queried on the thread that opens a book; a finished sheet is read-only and
-// may be copied to other threads.
+// A finished sheet is read-only: any number of threads may query or copy it at once (the spine
+// documents of a book share its linked sheets while they are parsed in parallel).
 //
 // Rules are indexed by the id, first class, first attribute name or type of their subject, so that
 // finding the rules of an element costs the rules that could match it, not the whole sheet.

@@ -1,16 +1,11 @@
 #include "CssValues.h"
+#include "HtmlWhiteSpace.h"
 
 #include <cmath>
 
 namespace Css {
 
 namespace {
-
-bool isCssSpace(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
-}
 
 bool isCssWideKeyword(QStringView value)
 {
@@ -486,7 +481,7 @@ QStringList splitValue(QStringView value)
             ++depth;
         else if (c == u')' && depth > 0)
             --depth;
-        if (depth == 0 && isCssSpace(c)) {
+        if (depth == 0 && isHtmlSpace(c)) {
             if (!current.isEmpty())
                 parts.append(current);
             current.clear();

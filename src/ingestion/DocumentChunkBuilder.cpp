@@ -1,15 +1,47 @@
 #include "DocumentChunkBuilder.h"
 
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace {
 
+// The white space that collapses: ASCII only (what a regular expression's \s means by default), so
+// no-break spaces survive as the spacers books use them for. Books are parsed on several threads at
+// once, and a shared regular expression would make them queue for it.
+bool isCollapsibleSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u' ' || (u >= u'\t' && u <= u'\r');
+}
+
 bool isBlankText(const InlineRun& run)
 {
-    if (run.kind != InlineRun::Text)
-        return false;
-    static const QRegularExpression nonSpace(QStringLiteral("\\S"));
-    return !run.text.contains(nonSpace);
+    return run.kind == InlineRun::Text && std::all_of(run.text.cbegin(), run.text.cend(), isCollapsibleSpace);
+}
+
+// Every run of collapsible white space becomes one blank.
+QString collapsedSpaces(const QString& text)
+{
+    const auto needsWork = [&text](qsizetype i) {
+        return text.at(i) != u' ' ? isCollapsibleSpace(text.at(i)) : i > 0 && isCollapsibleSpace(text.at(i - 1));
+    };
+    qsizetype first = 0;
+    while (first < text.size() && !needsWork(first))
+        ++first;
+    if (first == text.size())
+        return text; // already collapsed, as the HTML walker hands most text over
+    QString out = text.left(first);
+    bool space = first > 0 && text.at(first - 1) == u' ';
+    for (qsizetype i = first; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!isCollapsibleSpace(c)) {
+            out += c;
+            space = false;
+        } else if (!space) {
+            out += u' ';
+            space = true;
+        }
+    }
+    return out;
 }
 
 // An end item may be closed with an empty box: then the box of the container it closes is written.
@@ -106,9 +138,7 @@ void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& styl
         startParagraph(TextAlign::Justify, 0, 0, style.size, preserve, QString(), TextStyle());
     QString collapsed = text;
     if (!preserve && !paragraph.preformatted) {
-        // The default \s is ASCII-only, so no-break spaces survive as the spacers books use them for.
-        static const QRegularExpression whiteSpace(QStringLiteral("\\s+"));
-        collapsed.replace(whiteSpace, QStringLiteral(" "));
+        collapsed = collapsedSpaces(text);
         if (paragraph.runs.isEmpty() && collapsed == QLatin1String(" "))
             return;
     }

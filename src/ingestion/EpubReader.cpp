@@ -5,15 +5,21 @@
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
 #include "ImageUrl.h"
+#include "ParallelFor.h"
+#include "StyleSheetCache.h"
 #include "XmlDomParser.h"
 
 #include <QDir>
 #include <QDomDocument>
 #include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QThreadPool>
 #include <QUrl>
 #include <QXmlStreamReader>
 
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -41,6 +47,45 @@ bool isFontMediaType(const QString& mediaType)
 bool isDublinCore(const QXmlStreamReader& reader)
 {
     return reader.namespaceUri().isEmpty() || reader.namespaceUri() == dublinCoreNamespace;
+}
+
+// How many tags in xml could open an element of this qualified name. Once a text is XML-safe no
+// entity can expand to markup, so a document parsed from it has at most this many such elements
+// (fewer when some of the tags stand in comments or CDATA).
+qsizetype tagCount(const QString& xml, QLatin1String name)
+{
+    const QString open = QLatin1Char('<') + name;
+    qsizetype count = 0;
+    for (qsizetype at = xml.indexOf(open); at >= 0; at = xml.indexOf(open, at + open.size())) {
+        const qsizetype after = at + open.size();
+        const QChar next = after < xml.size() ? xml.at(after) : QChar();
+        if (next == u' ' || next == u'\t' || next == u'\r' || next == u'\n' || next == u'/' || next == u'>')
+            ++count;
+    }
+    return count;
+}
+
+// The elements of the document with this qualified name, in document order, as
+// QDomDocument::elementsByTagName finds them; but the walk stops once all the tags of that name in
+// xml, the document's text, are accounted for. A chapter's links all stand in its head, so the
+// large body is seldom walked, and a document without a style tag is not walked for styles at all.
+QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xml, QLatin1String name)
+{
+    QList<QDomElement> found;
+    const qsizetype expected = tagCount(xml, name);
+    const QDomElement root = document.documentElement();
+    QDomNode node = root;
+    while (!node.isNull() && found.size() < expected) {
+        if (node.isElement() && node.nodeName() == name)
+            found.append(node.toElement());
+        QDomNode next = node.firstChild();
+        while (next.isNull() && node != root) {
+            next = node.nextSibling();
+            node = node.parentNode();
+        }
+        node = next;
+    }
+    return found;
 }
 
 } // namespace
@@ -104,7 +149,8 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
         errorString_ = QStringLiteral("Cannot read OPF file: ") + opfPath;
         return false;
     }
-    parseOpf(opf, *source, metadataOnly);
+    QStringList manifestFontPaths;
+    parseOpf(opf, metadataOnly, &manifestFontPaths);
 
     if (title_.isEmpty())
         title_ = QFileInfo(path).completeBaseName();
@@ -113,14 +159,29 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     if (metadataOnly)
         return true;
 
+    // The documents are parsed in parallel, but the source need not be safe to read from several
+    // threads: its reads take turns (a zip inflates one entry at a time anyway).
+    QMutex sourceMutex;
+    const auto readEntry = [&sourceMutex, &source](const QString& name) {
+        const QMutexLocker locker(&sourceMutex);
+        return source->readEntry(name);
+    };
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
-    QHash<QString, Css::StyleSheet> styleSheetCache;
-    QSet<QString> loadedFontPaths;
-    for (const QString& documentPath : std::as_const(spine)) {
-        const QByteArray bytes = source->readEntry(documentPath);
+    StyleSheetCache styleSheetCache(readEntry);
+    std::vector<EpubSpineDocument> documents(spine.size());
+    ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
+        const QString& documentPath = spine.at(index);
+        const QByteArray bytes = readEntry(documentPath);
         if (!bytes.isEmpty())
-            appendSpineChunks(QString::fromUtf8(bytes), documentPath, *source, styleSheetCache, loadedFontPaths);
-    }
+            documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
+    });
+    // Fonts are registered from this thread only; the package's own go while the pool parses.
+    for (const QString& fontPath : std::as_const(manifestFontPaths))
+        EmbeddedFonts::add(readEntry(fontPath));
+    parsing.finish();
+    QSet<QString> loadedFontPaths;
+    for (EpubSpineDocument& document : documents)
+        appendSpineChunks(std::move(document), *source, loadedFontPaths);
 
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
@@ -147,7 +208,7 @@ bool EpubReader::parseContainer(const QByteArray& bytes, QString* outPath)
     return false;
 }
 
-bool EpubReader::parseOpf(const QByteArray& bytes, const IByteSource& source, bool metadataOnly)
+bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths)
 {
     QString coverId;
     QStringList manifestOrder; // document order, so that the cover guess below is deterministic
@@ -178,7 +239,7 @@ bool EpubReader::parseOpf(const QByteArray& bytes, const IByteSource& source, bo
             if (item.properties.contains(QLatin1String("cover-image")))
                 coverId = id;
             if (!metadataOnly && isFontMediaType(item.mediaType))
-                EmbeddedFonts::add(source.readEntry(QDir::cleanPath(opfDirectory + item.href)));
+                fontPaths->append(QDir::cleanPath(opfDirectory + item.href));
         } else if (name == QLatin1String("title") && isDublinCore(reader)) {
             if (title_.isEmpty())
                 title_ = reader.readElementText().trimmed();
@@ -208,52 +269,51 @@ bool EpubReader::parseOpf(const QByteArray& bytes, const IByteSource& source, bo
     return true;
 }
 
-void EpubReader::appendSpineChunks(const QString& html, const QString& path, const IByteSource& source,
-                                   QHash<QString, Css::StyleSheet>& styleSheetCache, QSet<QString>& loadedFontPaths)
+EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QString& path,
+                                                 StyleSheetCache& styleSheetCache) const
 {
+    EpubSpineDocument result;
     const ParseParams params;
     QDomDocument document;
-    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(html), &document)) {
-        chunks_ += HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
-        return;
+    const QString xml = HtmlEntities::toXmlSafe(html);
+    if (!XmlDomParser::parse(xml, &document)) {
+        result.chunks = HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
+        return result;
     }
     const QString base = directoryOf(path);
 
     // Linked sheets come first in the cascade wherever the link elements stand.
     Css::StyleSheet sheet;
-    const QDomNodeList links = document.elementsByTagName(QStringLiteral("link"));
-    for (int i = 0; i < links.size(); ++i) {
-        const QDomElement link = links.at(i).toElement();
+    for (const QDomElement& link : elementsNamed(document, xml, QLatin1String("link"))) {
         if (link.attribute(QStringLiteral("rel")).toLower() != QLatin1String("stylesheet"))
             continue;
         const QString sheetPath = QDir::cleanPath(base + percentDecoded(link.attribute(QStringLiteral("href"))));
-        const auto cached = styleSheetCache.constFind(sheetPath);
-        if (cached != styleSheetCache.constEnd()) {
-            sheet.append(cached.value());
-            continue;
-        }
-        const QByteArray bytes = source.readEntry(sheetPath);
-        if (bytes.isEmpty())
-            continue;
-        const Css::StyleSheet linked = Css::StyleSheet::parse(QString::fromUtf8(bytes));
-        sheet.append(linked);
-        styleSheetCache.insert(sheetPath, linked);
+        if (const Css::StyleSheet* linked = styleSheetCache.sheet(sheetPath))
+            sheet.append(*linked);
     }
-    const QDomNodeList styles = document.elementsByTagName(QStringLiteral("style"));
-    for (int i = 0; i < styles.size(); ++i)
-        sheet.append(Css::StyleSheet::parse(styles.at(i).toElement().text()));
+    for (const QDomElement& style : elementsNamed(document, xml, QLatin1String("style")))
+        sheet.append(Css::StyleSheet::parse(style.text()));
 
+    // Font sources are relative to the document, not to the sheet that names them.
     const QList<Css::FontFace> fontFaces = sheet.fontFaces();
     for (const Css::FontFace& face : fontFaces) {
-        if (face.source.isEmpty())
-            continue;
-        const QString fontPath = QDir::cleanPath(base + percentDecoded(face.source));
+        if (!face.source.isEmpty())
+            result.fontPaths.append(QDir::cleanPath(base + percentDecoded(face.source)));
+    }
+
+    result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
+                                                 params, &sheet, scheme, filePath_, base, 1);
+    return result;
+}
+
+void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const IByteSource& source,
+                                   QSet<QString>& loadedFontPaths)
+{
+    for (const QString& fontPath : std::as_const(document.fontPaths)) {
         if (loadedFontPaths.contains(fontPath))
             continue;
         loadedFontPaths.insert(fontPath);
         EmbeddedFonts::add(source.readEntry(fontPath));
     }
-
-    chunks_ += HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
-                                            params, &sheet, scheme, filePath_, base, 1);
+    chunks_ += std::move(document.chunks);
 }

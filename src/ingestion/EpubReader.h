@@ -6,19 +6,31 @@
 //
 // One thread at a time (see FormatReader): open() runs on the book-opening task, loadMetadata()
 // on a history task. Embedded fonts are registered from that thread through EmbeddedFonts.
+// Inside open() the spine documents are parsed in parallel, on the opening thread and the free
+// threads of the global pool (see ParallelFor); the byte source is only ever read by one of them at
+// a time, and the chunks keep the spine order.
 
-#include "CssStyleSheet.h"
 #include "FormatReader.h"
 
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
+
+class StyleSheetCache;
 
 struct EpubManifestItem {
     QString href;       // percent-decoded as UTF-8, relative to the package document
     QString mediaType;  // lower-cased
     QString properties; // as written
+};
+
+// What one spine document yields. Parsed on any thread; its fonts are registered and its chunks
+// appended in spine order by the opening thread.
+struct EpubSpineDocument {
+    QList<ContentChunk> chunks;
+    QStringList fontPaths; // cleaned archive paths of its @font-face sources, in order
 };
 
 class EpubReader : public FormatReader {
@@ -40,9 +52,13 @@ public:
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
     static bool parseContainer(const QByteArray& bytes, QString* outPath);
-    bool parseOpf(const QByteArray& bytes, const IByteSource& source, bool metadataOnly);
-    void appendSpineChunks(const QString& html, const QString& path, const IByteSource& source,
-                           QHash<QString, Css::StyleSheet>& styleSheetCache, QSet<QString>& loadedFontPaths);
+    // Unless metadataOnly, *fontPaths gets the cleaned paths of the manifest's font items in
+    // manifest order; parseOpen registers them.
+    bool parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths);
+    // Any thread: reads only fields that stay unchanged while the spine is parsed.
+    EpubSpineDocument parseSpineDocument(const QString& html, const QString& path,
+                                         StyleSheetCache& styleSheetCache) const;
+    void appendSpineChunks(EpubSpineDocument&& document, const IByteSource& source, QSet<QString>& loadedFontPaths);
 
     SourceFactory sourceFactory;
     QString scheme;

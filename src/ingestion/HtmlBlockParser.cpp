@@ -1,4 +1,5 @@
 #include "HtmlBlockParser.h"
+#include "HtmlWhiteSpace.h"
 
 #include "CssComputedStyle.h"
 #include "CssStyleSheet.h"
@@ -15,12 +16,6 @@
 #include <algorithm>
 
 namespace {
-
-bool isAsciiSpace(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
-}
 
 QString localName(const QDomElement& element)
 {
@@ -381,19 +376,8 @@ private:
             return;
         }
         // White space collapses across the runs of a paragraph, not only inside each one.
-        QString collapsed;
-        collapsed.reserve(text.size());
         bool space = !builder.paragraphIsOpen() || lastWasSpace;
-        for (QChar c : text) {
-            if (isAsciiSpace(c)) {
-                if (!space)
-                    collapsed += u' ';
-                space = true;
-            } else {
-                collapsed += c;
-                space = false;
-            }
-        }
+        const QString collapsed = collapseHtmlSpaces(text, space);
         if (collapsed.isEmpty())
             return;
         ensureParagraph();
@@ -596,7 +580,7 @@ bool containsTag(const QString& html, QLatin1String name)
     for (qsizetype at = html.indexOf(open, 0, Qt::CaseInsensitive); at >= 0;
          at = html.indexOf(open, at + 1, Qt::CaseInsensitive)) {
         const qsizetype after = at + open.size();
-        if (after >= html.size() || html[after] == u'>' || html[after] == u'/' || isAsciiSpace(html[after]))
+        if (after >= html.size() || html[after] == u'>' || html[after] == u'/' || isHtmlSpace(html[after]))
             return true;
     }
     return false;

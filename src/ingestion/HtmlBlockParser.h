@@ -15,7 +15,8 @@
 // The tree is walked without recursion. Elements nested deeper than MaxStyledDepth add their text
 // to the element above them, unstyled, so a hostile document costs time linear in its size.
 //
-// Stateless between calls; a call runs on the calling thread (the book-opening task).
+// Stateless between calls; any thread, several at once (the EPUB reader parses its documents in
+// parallel), each call with a tree of its own.
 
 #include "ContentModel.h"
 

@@ -124,12 +124,12 @@ QString toXmlSafe(const QString& text)
     const qsizetype size = text.size();
     qsizetype p = 0;
     while (p < size) {
-        const QChar c = text.at(p);
-        if (c != QLatin1Char('&')) {
-            out.append(c);
-            ++p;
-            continue;
-        }
+        // The text between references is copied as a whole.
+        const qsizetype ampersand = text.indexOf(QLatin1Char('&'), p);
+        out.append(QStringView(text).sliced(p, (ampersand < 0 ? size : ampersand) - p));
+        if (ampersand < 0)
+            break;
+        p = ampersand;
         if (p + 1 < size && text.at(p + 1) == QLatin1Char('#')) {
             const qsizetype length = numericReferenceLength(text, p);
             if (length > 0) {

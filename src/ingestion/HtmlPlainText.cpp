@@ -1,14 +1,9 @@
 #include "HtmlPlainText.h"
+#include "HtmlWhiteSpace.h"
 
 #include <QSet>
 
 namespace {
-
-bool isAsciiSpace(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
-}
 
 bool isAsciiLetter(QChar c)
 {
@@ -80,19 +75,8 @@ QStringList HtmlPlainText::paragraphs(const QString& markup)
     QStringList out;
     QString current;
     auto breakParagraph = [&] {
-        QString collapsed;
-        collapsed.reserve(current.size());
         bool space = true; // drops leading white space
-        for (QChar c : current) {
-            if (isAsciiSpace(c)) {
-                if (!space)
-                    collapsed += u' ';
-                space = true;
-            } else {
-                collapsed += c;
-                space = false;
-            }
-        }
+        QString collapsed = collapseHtmlSpaces(current, space);
         if (collapsed.endsWith(u' '))
             collapsed.chop(1);
         if (!collapsed.isEmpty())
@@ -148,7 +132,7 @@ QStringList HtmlPlainText::paragraphs(const QString& markup)
                     ++end;
                 if (end < n && markup[end] == u'>') {
                     qsizetype nameEnd = j;
-                    while (nameEnd < end && !isAsciiSpace(markup[nameEnd]) && markup[nameEnd] != u'/')
+                    while (nameEnd < end && !isHtmlSpace(markup[nameEnd]) && markup[nameEnd] != u'/')
                         ++nameEnd;
                     QString name = markup.mid(j, nameEnd - j).toLower();
                     name = name.mid(name.lastIndexOf(u':') + 1);

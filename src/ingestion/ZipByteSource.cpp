@@ -17,9 +17,8 @@ constexpr quint64 kMaxReserve = quint64(64) * 1024 * 1024;
 
 } // namespace
 
-ZipByteSource::ZipByteSource(ZipByteSource&& other) noexcept
+void ZipByteSource::takeOverLocked(ZipByteSource& other)
 {
-    QMutexLocker lock(&other.m_mutex);
     m_path = std::move(other.m_path);
     m_contentHash = std::move(other.m_contentHash);
     m_entries = std::move(other.m_entries);
@@ -31,6 +30,12 @@ ZipByteSource::ZipByteSource(ZipByteSource&& other) noexcept
     other.m_positions.clear();
 }
 
+ZipByteSource::ZipByteSource(ZipByteSource&& other) noexcept
+{
+    QMutexLocker lock(&other.m_mutex);
+    takeOverLocked(other);
+}
+
 ZipByteSource& ZipByteSource::operator=(ZipByteSource&& other) noexcept
 {
     if (this == &other)
@@ -40,15 +45,7 @@ ZipByteSource& ZipByteSource::operator=(ZipByteSource&& other) noexcept
         closeHandleLocked();
     }
     QMutexLocker lock(&other.m_mutex);
-    m_path = std::move(other.m_path);
-    m_contentHash = std::move(other.m_contentHash);
-    m_entries = std::move(other.m_entries);
-    m_positions = std::move(other.m_positions);
-    m_handle = std::exchange(other.m_handle, nullptr);
-    other.m_path.clear();
-    other.m_contentHash.clear();
-    other.m_entries.clear();
-    other.m_positions.clear();
+    takeOverLocked(other);
     return *this;
 }
 

@@ -37,6 +37,8 @@ public:
     void closeArchive();
 
 private:
+    // Moves other's archive, entries and index here, leaving it closed; other's mutex is held.
+    void takeOverLocked(ZipByteSource& other);
     void closeHandleLocked();
 
     QString m_path;

@@ -47,6 +47,37 @@ QString writeText(const QString& path, int count)
     return path;
 }
 
+// The same paragraphs as an EPUB: `count` chapters of one paragraph each, sharing a style sheet.
+QString writeEpub(const QString& path, int count)
+{
+    const QString words = QStringList(89, QStringLiteral("word")).join(QLatin1Char(' '));
+    QList<TestZip::Entry> entries = {
+        {"mimetype", "application/epub+zip", true},
+        {"META-INF/container.xml",
+         "<?xml version=\"1.0\"?><container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" version=\"1.0\">"
+         "<rootfiles><rootfile full-path=\"OEBPS/book.opf\" media-type=\"application/oebps-package+xml\"/>"
+         "</rootfiles></container>"},
+        {"OEBPS/style.css", "p { text-indent: 1.5em; margin: 0 }"},
+    };
+    QString manifest;
+    QString spine;
+    for (int i = 0; i < count; ++i) {
+        const QString id = QStringLiteral("c%1").arg(i);
+        manifest += QStringLiteral("<item id=\"%1\" href=\"text/%1.xhtml\" media-type=\"application/xhtml+xml\"/>").arg(id);
+        spine += QStringLiteral("<itemref idref=\"%1\"/>").arg(id);
+        entries.append({QStringLiteral("OEBPS/text/%1.xhtml").arg(id),
+                        QStringLiteral("<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
+                                       "<link rel=\"stylesheet\" href=\"../style.css\"/></head>"
+                                       "<body><p>%1</p></body></html>").arg(words).toUtf8()});
+    }
+    entries.append({"OEBPS/book.opf",
+                    QStringLiteral("<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
+                                   "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Words</dc:title></metadata>"
+                                   "<manifest>%1</manifest><spine>%2</spine></package>").arg(manifest, spine).toUtf8()});
+    TestZip::write(path, entries);
+    return path;
+}
+
 // One run of the application's back end over a settings file.
 struct Session {
     explicit Session(const QString& storePath, FormatRegistry& registry)
@@ -105,10 +136,18 @@ private Q_SLOTS:
 
     // Opened, laid out around the position at once and in the background for the rest; the
     // position saved, then found again by the next run over the same settings file.
-    void textBookPositionSurvivesARestart()
+    void positionSurvivesARestart_data()
     {
-        const QString path = writeText(m_dir.filePath("long.txt"), 120);
-        const QString store = m_dir.filePath("restart.ini");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("txt") << QStringLiteral("txt");
+        QTest::newRow("epub") << QStringLiteral("epub");
+    }
+    void positionSurvivesARestart()
+    {
+        QFETCH(QString, format);
+        const QString path = format == QLatin1String("epub") ? writeEpub(m_dir.filePath("long.epub"), 120)
+                                                             : writeText(m_dir.filePath("long.txt"), 120);
+        const QString store = m_dir.filePath(QStringLiteral("restart-%1.ini").arg(format));
         int savedChunk = 0;
         {
             Session session(store, m_registry);

@@ -134,8 +134,11 @@ private:
             run.output += QString::fromUtf8(process.readAll());
             run.sawLine = run.output.contains(until);
         }
-        ::kill(pid_t(process.processId()), SIGTERM);
-        if (!process.waitForFinished(60000))
+        // A process that already ended has pid 0, and kill(0, ...) would end this whole process group.
+        const qint64 pid = process.processId();
+        if (process.state() == QProcess::Running && pid > 0)
+            ::kill(pid_t(pid), SIGTERM);
+        if (process.state() != QProcess::NotRunning && !process.waitForFinished(60000))
             process.kill();
         run.output += QString::fromUtf8(process.readAll());
         run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -200;

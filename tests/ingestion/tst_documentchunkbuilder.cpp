@@ -37,6 +37,12 @@ private Q_SLOTS:
                                          << QStringList{QStringLiteral("word")};
         QTest::newRow("space between runs") << QStringList{QStringLiteral("a "), QStringLiteral(" b")}
                                             << QStringList{QStringLiteral("a "), QStringLiteral(" b")};
+        QTest::newRow("every ASCII space kind") << QStringList{QStringLiteral("a\t\r\n\v\fb \tc")}
+                                               << QStringList{QStringLiteral("a b c")};
+        QTest::newRow("a run after collapsed text") << QStringList{QStringLiteral("one two  three\nfour")}
+                                                    << QStringList{QStringLiteral("one two three four")};
+        QTest::newRow("other Unicode spaces kept") << QStringList{QString::fromUtf8("a\u2003 \u2003\u3000b")}
+                                                   << QStringList{QString::fromUtf8("a\u2003 \u2003\u3000b")};
     }
     void whiteSpaceIsCollapsedAndTrimmed()
     {

@@ -59,6 +59,37 @@ QString coverUrl(const QString& entry)
     return entry.isEmpty() ? QString() : ImageUrl::build(QStringLiteral("epub"), entry, bookPath);
 }
 
+// Everything a chunk holds that a reader decides: ids, block kinds and boxes, run kinds, texts,
+// styles and image URLs, weights. Two chunk lists are the same when their descriptions are.
+QStringList describe(const QList<ContentChunk>& chunks)
+{
+    QStringList lines;
+    const auto styleOf = [](const TextStyle& style) {
+        return QStringLiteral("%1/%2/%3/%4/%5/%6")
+            .arg(style.families.join(u','))
+            .arg(style.size)
+            .arg(style.weight)
+            .arg(style.italic)
+            .arg(style.colour.name())
+            .arg(style.link);
+    };
+    for (const ContentChunk& chunk : chunks) {
+        lines << QStringLiteral("chunk %1 weight %2 reopened %3").arg(chunk.id).arg(chunk.weight).arg(chunk.reopenedContainers);
+        for (const BlockItem& block : chunk.blocks) {
+            lines << QStringLiteral(" block %1 margins %2,%3 align %4 indent %5 %6")
+                         .arg(block.kind)
+                         .arg(block.box.marginTop)
+                         .arg(block.box.marginLeft)
+                         .arg(int(block.align))
+                         .arg(block.indent)
+                         .arg(styleOf(block.style));
+            for (const InlineRun& run : block.runs)
+                lines << QStringLiteral("  run %1 [%2] %3 %4").arg(run.kind).arg(run.text, styleOf(run.style), run.url);
+        }
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestEpubReader : public QObject {
@@ -77,6 +108,7 @@ private Q_SLOTS:
     void chapterThatIsNotXmlKeepsItsText();
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
+    void manyDocumentsOpenAsOneByOne();
     void fontsAreReadOnlyByAFullOpen();
     void reopenClearsThePreviousBook();
     void inlineSpacesAndEntitiesSurvive();
@@ -321,6 +353,75 @@ void TestEpubReader::styleSheetsAreReadOnceAndCascadeInOrder()
         }
     }
     QCOMPARE(paragraphs, 2);
+}
+
+void TestEpubReader::manyDocumentsOpenAsOneByOne()
+{
+    // Enough documents to keep every thread of the pool busy, sharing three sheets in different
+    // combinations, with inline sheets, fonts, a chapter that is not XML and one that is missing.
+    const int documents = 48;
+    QByteArray manifest = item("font", "fonts/f.otf", "font/otf");
+    QList<QByteArray> spine;
+    QHash<QString, QByteArray> chapters; // and the entries they share
+    for (int i = 0; i < documents; ++i) {
+        const QByteArray id = "c" + QByteArray::number(i);
+        const QByteArray href = (i % 2 ? "text/" : "") + id + ".xhtml";
+        manifest += item(id, href);
+        spine << itemref(id);
+        QByteArray head;
+        if (i % 3 != 1)
+            head += QByteArray("<link rel=\"stylesheet\" href=\"") + (i % 2 ? "../" : "") + "css/a.css\"/>";
+        if (i % 4 == 0)
+            head += QByteArray("<link rel=\"stylesheet\" href=\"") + (i % 2 ? "../" : "") + "css/b.css\"/>";
+        if (i % 5 == 0)
+            head += "<link rel=\"stylesheet\" href=\"missing.css\"/>";
+        if (i % 6 == 0)
+            head += "<style>@font-face { font-family: F; src: url(fonts/f.otf) } h1 { color: #00ff00 }</style>";
+        QByteArray body = "<h1>Chapter " + QByteArray::number(i) + "</h1>";
+        for (int p = 0; p < 1 + i % 7; ++p)
+            body += "<p class=\"x\">Paragraph " + QByteArray::number(p) + " of " + id
+                + ", long enough to fill a chunk in a few of them: " + QByteArray(40 * p, 'w') + "</p>";
+        body += "<blockquote><p>A <em>quoted</em> line with <img src=\"../img/i.png\"/> an image.</p></blockquote>";
+        chapters.insert(QStringLiteral("OEBPS/") + QString::fromLatin1(href), xhtml(body, head));
+    }
+    chapters[QStringLiteral("OEBPS/c8.xhtml")] = "<html><body><p>Not <b>XML</p> at all<br></body></html>";
+    chapters.remove(QStringLiteral("OEBPS/text/c11.xhtml"));
+    chapters.insert(QStringLiteral("OEBPS/css/a.css"), "p { font-style: italic; margin-left: 3px } .x { text-indent: 1em }");
+    chapters.insert(QStringLiteral("OEBPS/css/b.css"), "p { font-weight: bold } blockquote { margin: 10px 20px }");
+    chapters.insert(QStringLiteral("OEBPS/fonts/f.otf"), "not really a font");
+
+    const auto bookWith = [&](const QList<QByteArray>& itemrefs) {
+        auto book = makeBook(package(QByteArray(), manifest, itemrefs.join()));
+        book->entries.insert(chapters);
+        return book;
+    };
+
+    // The reference: every document opened as a book of its own.
+    QList<ContentChunk> oneByOne;
+    for (const QByteArray& ref : std::as_const(spine)) {
+        EpubReader single(fakeSourceFactory(bookWith({ ref })), QStringLiteral("epub"));
+        QVERIFY(single.open(bookPath));
+        if (!(single.chunks().size() == 1 && single.chunks().first().id == bookPath))
+            oneByOne += single.chunks();
+    }
+    const QStringList expected = describe(oneByOne);
+    QCOMPARE(expected.filter(QStringLiteral("Paragraph 5 of c47")).size(), 1);
+    QCOMPARE(expected.filter(QStringLiteral("[Not XML]")).size(), 1);
+    QVERIFY(expected.filter(QStringLiteral("c11")).isEmpty());
+
+    // Races show only now and then: open the whole book several times.
+    for (int round = 0; round < 5; ++round) {
+        auto book = bookWith(spine);
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        QVERIFY(reader.open(bookPath));
+        QCOMPARE(describe(reader.chunks()), expected);
+        QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/a.css")), 1);
+        QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/b.css")), 1);
+        // Tried again by each of the ten documents that link it.
+        QCOMPARE(book->reads.value(QStringLiteral("OEBPS/missing.css")) + book->reads.value(QStringLiteral("OEBPS/text/missing.css")), 10);
+        // Once as the manifest's font, once for all the @font-face rules naming it.
+        QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/f.otf")), 2);
+    }
 }
 
 void TestEpubReader::fontsAreReadOnlyByAFullOpen()

@@ -1,0 +1,33 @@
+#pragma once
+
+// White space as HTML and CSS define it: space, tab, line feed, carriage return and form feed.
+// No-break and other Unicode spaces are content, so books' "&nbsp;" spacers survive. Any thread.
+
+#include <QChar>
+#include <QString>
+
+inline bool isHtmlSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u' ' || u == u'\t' || u == u'\n' || u == u'\r' || u == u'\f';
+}
+
+// Every run of white space in text becomes one blank. `space` says whether the text follows white
+// space (a leading run is then dropped) and, on return, whether the result ends in white space.
+inline QString collapseHtmlSpaces(QStringView text, bool& space)
+{
+    QString collapsed(text.size(), Qt::Uninitialized);
+    QChar* out = collapsed.data();
+    for (QChar c : text) {
+        if (isHtmlSpace(c)) {
+            if (!space)
+                *out++ = u' ';
+            space = true;
+        } else {
+            *out++ = c;
+            space = false;
+        }
+    }
+    collapsed.truncate(out - collapsed.constData());
+    return collapsed;
+}

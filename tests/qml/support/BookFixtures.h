@@ -1,0 +1,25 @@
+#pragma once
+
+// Tiny real books for the QML tests, written into a temporary folder on demand: plain-text books
+// and folders of page images. Every book's bytes include its name, so each has its own identity key
+// and its own saved position. GUI thread only.
+
+#include <QObject>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariantList>
+
+class BookFixtures : public QObject {
+    Q_OBJECT
+public:
+    explicit BookFixtures(QObject* parent = nullptr);
+
+    // "<name>.txt" holding `paragraphs` paragraphs of about `length` characters each.
+    Q_INVOKABLE QString textBook(const QString& name, int paragraphs, int length = 600);
+    // A folder "<name>" of `pages` PNG pages: portrait (60 x 90), or wide (180 x 90) at the
+    // indices listed in `widePages`.
+    Q_INVOKABLE QString comicFolder(const QString& name, int pages, const QVariantList& widePages = {});
+
+private:
+    QTemporaryDir m_dir;
+};
