@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (fuzz/) in build-fuzz and runs each for SECONDS (default 600),
-# FUZZ_PARALLEL (default 4) at a time, on inputs of up to FUZZ_MAX_LEN bytes (default 16384: the
+# FUZZ_PARALLEL (default 3) at a time, on inputs of up to FUZZ_MAX_LEN bytes (default 16384: the
 # seeds fit, and larger inputs only run slower). Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
 #
 # Each harness fuzzes from its seed corpus, the inputs kept under tests/fuzz-regressions/<harness>/
@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 seconds=${1:-600}
 shift || true
-parallel=${FUZZ_PARALLEL:-4}
+parallel=${FUZZ_PARALLEL:-3}
 max_len=${FUZZ_MAX_LEN:-16384}
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELLORA_FUZZ=ON >/dev/null
