@@ -91,10 +91,8 @@ void Book::startOpen(const QString& rawPath)
         m_errorMessage.clear();
         Q_EMIT errorMessageChanged();
     }
-    if (m_reader) {
-        m_reader.reset();
-        Q_EMIT bookChanged();
-    }
+    if (m_reader)
+        dropReader();
 
     m_openTasks.removeIf([](const QFuture<void>& task) { return task.isFinished(); });
     const FormatRegistry& registry = m_registry;
@@ -151,7 +149,14 @@ void Book::close()
     if (!m_reader)
         return;
     Q_EMIT willCloseBook();
-    m_reader.reset();
+    dropReader();
+}
+
+void Book::dropReader()
+{
+    // Handlers of bookChanged run in no fixed order (the user interface's run before the C++
+    // slots), and objects not yet told still hold the reader: it goes once all have been told.
+    const std::unique_ptr<FormatReader> outgoing = std::move(m_reader);
     Q_EMIT bookChanged();
 }
 

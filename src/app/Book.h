@@ -66,6 +66,7 @@ private:
 
     void startOpen(const QString& path);
     void advanceGeneration();
+    void dropReader();
     void onOpenSucceeded(int generation, const ReaderHolder& reader);
     void onOpenFailed(int generation, const QString& path, const QString& error);
 

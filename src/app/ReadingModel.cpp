@@ -355,6 +355,12 @@ void ReadingModel::startLayoutMeasurement(int anchorChunk, double intraOffset)
     for (int row = m_windowFirst; row <= m_windowLast; ++row)
         layoutRow(row);
     announceRows(m_windowFirst, m_windowLast);
+    // The page was counted before the chunk had its real height, without the offset into it.
+    const int page = calculatePageFromPosition(m_currentChunk, m_intraOffset);
+    if (page != m_currentPage) {
+        m_currentPage = page;
+        Q_EMIT currentPageChanged();
+    }
     Q_EMIT restoreReady(anchor, intraOffset);
 
     if (m_windowFirst > 0 || m_windowLast < count - 1)

@@ -150,6 +150,32 @@ private Q_SLOTS:
         QCOMPARE(events, QStringList({"willOpen:A", "loading:1", "book:", "loading:0", "book:B"}));
     }
 
+    // Whoever handles bookChanged before the holders of the reader are told may still use it.
+    void droppedReaderOutlivesItsAnnouncement_data()
+    {
+        QTest::addColumn<bool>("byClosing");
+        QTest::newRow("close") << true;
+        QTest::newRow("opening another book") << false;
+    }
+    void droppedReaderOutlivesItsAnnouncement()
+    {
+        QFETCH(bool, byClosing);
+        Book book(m_dialogs, *m_registry);
+        book.openFromPath("a.fake");
+        QTRY_VERIFY(book.hasBook());
+        m_library->closeGate();
+        QList<int> aliveWhenAnnounced;
+        connect(&book, &Book::bookChanged, this, [&] { aliveWhenAnnounced << m_library->readersAlive.load(); });
+        if (byClosing)
+            book.close();
+        else
+            book.openFromPath("b.fake");
+        QVERIFY(!book.hasBook());
+        QCOMPARE(aliveWhenAnnounced, QList<int>({1}));
+        if (byClosing)
+            QCOMPARE(m_library->readersAlive.load(), 0);
+    }
+
     void failures_data()
     {
         QTest::addColumn<QString>("path");

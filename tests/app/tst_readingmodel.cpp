@@ -206,6 +206,36 @@ private Q_SLOTS:
         QCOMPARE(direction.count(), 1);
     }
 
+    // The page shown right after opening counts the restored offset into its chunk, as the first
+    // scroll report will.
+    void restoredPageCountsTheOffset_data()
+    {
+        QTest::addColumn<int>("chunk");
+        QTest::addColumn<double>("fraction");
+        QTest::addColumn<int>("page");
+        QTest::newRow("top of the second chunk") << 1 << 0.0 << 1; // 1000 of 1800
+        QTest::newRow("late in the second chunk") << 1 << 0.9 << 2; // 1900
+        QTest::newRow("middle of the fourth chunk") << 3 << 0.5 << 2; // 3500
+        QTest::newRow("later in the fourth chunk") << 3 << 0.7 << 3; // 3700
+    }
+    void restoredPageCountsTheOffset()
+    {
+        QFETCH(int, chunk);
+        QFETCH(double, fraction);
+        QFETCH(int, page);
+        Fixture f;
+        FakeReader reader("book.txt", textBook(makeChunks(10, 1000)));
+        f.model->setReader(&reader);
+        const double height = pixelHeight(*f.model, chunk);
+        QVERIFY(height > 0);
+        f.positions.save(kTextHash, BookPosition{chunk, fraction * height, 0.3, true, true, false});
+
+        f.model->setReader(&reader);
+        QCOMPARE(f.model->currentPage(), page);
+        f.model->setScrollPosition(chunk, fraction * height, 0.3);
+        QCOMPARE(f.model->currentPage(), page);
+    }
+
     // A book that shrank since its position was saved, and a book without chunks.
     void restoreOfShrunkAndEmptyBooks()
     {

@@ -21,9 +21,11 @@
 #include "UiState.h"
 #include "WebImageProvider.h"
 
+#include <QImage>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QSettings>
+#include <QQuickImageProvider>
 #include <QTemporaryDir>
 #include <QThreadPool>
 #include <QtQml/qqmlextensionplugin.h>
@@ -39,6 +41,25 @@ namespace {
 class NoFileDialog : public IFileDialogService {
 public:
     void open(const QStringList&) override {}
+};
+
+// Stands in for the platform's file icons, which need a widgets application: a plain grey sheet
+// at the requested size, so pages that show file icons load them as they do in the application.
+class PlainFileIcons : public QQuickImageProvider {
+public:
+    PlainFileIcons()
+        : QQuickImageProvider(QQuickImageProvider::Image)
+    {
+    }
+
+    QImage requestImage(const QString&, QSize* size, const QSize& requestedSize) override
+    {
+        QImage image(requestedSize.isValid() ? requestedSize : QSize(60, 80), QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        if (size)
+            *size = image.size();
+        return image;
+    }
 };
 
 struct BackEnd {
@@ -101,6 +122,7 @@ public Q_SLOTS:
         engine->addImportPath(QStringLiteral("qrc:/"));
         engine->rootContext()->setContextProperty(QStringLiteral("fixtures"), &backEnd->fixtures);
         backEnd->registry.registerImageProviders(*engine);
+        engine->addImageProvider(QStringLiteral("fileicon"), new PlainFileIcons);
         // The window warms the image loader up through it; the tests fetch nothing remote.
         engine->addImageProvider(QStringLiteral("web"), new WebImageProvider(std::make_shared<DiskWebImageStorage>(
                                                             backEnd->dir.filePath(QStringLiteral("web-images")))));

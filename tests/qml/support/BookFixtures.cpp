@@ -44,3 +44,13 @@ QString BookFixtures::comicFolder(const QString& name, int pages, const QVariant
     }
     return folder;
 }
+
+QString BookFixtures::file(const QString& name, const QString& content)
+{
+    const QString path = m_dir.filePath(name);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    file.write(content.toUtf8());
+    return path;
+}

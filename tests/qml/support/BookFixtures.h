@@ -1,8 +1,8 @@
 #pragma once
 
-// Tiny real books for the QML tests, written into a temporary folder on demand: plain-text books
-// and folders of page images. Every book's bytes include its name, so each has its own identity key
-// and its own saved position. GUI thread only.
+// Tiny real books for the QML tests, written into a temporary folder on demand: plain-text books,
+// folders of page images and files of any content. Every book's bytes include its name, so each
+// has its own identity key and its own saved position. GUI thread only.
 
 #include <QObject>
 #include <QString>
@@ -19,6 +19,8 @@ public:
     // A folder "<name>" of `pages` PNG pages: portrait (60 x 90), or wide (180 x 90) at the
     // indices listed in `widePages`.
     Q_INVOKABLE QString comicFolder(const QString& name, int pages, const QVariantList& widePages = {});
+    // A file "<name>" holding `content` as UTF-8: junk or empty books.
+    Q_INVOKABLE QString file(const QString& name, const QString& content);
 
 private:
     QTemporaryDir m_dir;
