@@ -16,6 +16,9 @@ constexpr qsizetype kDeclarationWindow = 1024;
 constexpr qsizetype kCyrillicWindow = 32768;
 // Below this score the high bytes are too few or too scattered to be Cyrillic letters.
 constexpr int kCyrillicMinimumScore = 6;
+constexpr qsizetype kUtf16Window = 65536;
+// A few code units say nothing about a byte order.
+constexpr qsizetype kUtf16MinimumUnits = 8;
 
 bool startsWith(const QByteArray& data, const char* mark)
 {
@@ -52,6 +55,30 @@ bool namesWideUnicode(const QString& name)
             return true;
     }
     return false;
+}
+
+// UTF-16 without a byte-order mark: spaces, digits and Latin letters put a zero byte on one
+// side of their code unit, while 8-bit text has no zero bytes and binary data has them on both
+// sides. Empty when the zeros do not point to one byte order.
+QString unmarkedUtf16(const QByteArray& data)
+{
+    const qsizetype size = qMin(data.size(), kUtf16Window) & ~qsizetype(1);
+    const qsizetype units = size / 2;
+    if (units < kUtf16MinimumUnits)
+        return {};
+    qsizetype zerosFirst = 0;
+    qsizetype zerosSecond = 0;
+    for (qsizetype i = 0; i < size; i += 2) {
+        zerosFirst += data[i] == '\0';
+        zerosSecond += data[i + 1] == '\0';
+    }
+    const qsizetype most = qMax(zerosFirst, zerosSecond);
+    const qsizetype least = qMin(zerosFirst, zerosSecond);
+    // One unit in ten carrying a zero is fewer than the spaces of any prose; the other side may
+    // hold a stray zero (U+0100-style letters), not a pattern.
+    if (most * 10 < units || least * 20 > most)
+        return {};
+    return zerosFirst > zerosSecond ? QStringLiteral("UTF-16BE") : QStringLiteral("UTF-16LE");
 }
 
 QString declaredEncoding(const QByteArray& data)
@@ -240,6 +267,9 @@ QString detectEncoding(const QByteArray& data)
         return QStringLiteral("UTF-16LE");
     if (startsWith(data, "\xFE\xFF"))
         return QStringLiteral("UTF-16BE");
+    const QString unmarked = unmarkedUtf16(data);
+    if (!unmarked.isEmpty())
+        return unmarked;
     const QString declared = declaredEncoding(data);
     if (!declared.isEmpty())
         return declared;

@@ -51,6 +51,10 @@ private Q_SLOTS:
         QTest::newRow("declared UTF-16 in an ASCII prolog is false")
             << QByteArray("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>caf\xC3\xA9</a>") << QString()
             << QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>café</a>");
+        QTest::newRow("UTF-16BE without BOM")
+            << EncodedText::encode(ru, "UTF-16BE") << QString() << ru;
+        QTest::newRow("UTF-16LE without BOM")
+            << EncodedText::encode(EncodedText::german(), "UTF-16LE") << QString() << EncodedText::german();
         QTest::newRow("odd trailing byte of UTF-16LE dropped")
             << QByteArray("\xFF\xFEh\0i\0!", 7) << QString() << QStringLiteral("hi");
     }
@@ -127,6 +131,12 @@ private Q_SLOTS:
         QTest::newRow("UTF-16LE mark") << QByteArray("\xFF\xFEh\0i\0", 6) << "UTF-16LE";
         QTest::newRow("UTF-16BE mark") << QByteArray("\xFE\xFF\0h\0i", 6) << "UTF-16BE";
         QTest::newRow("ASCII is UTF-8") << QByteArray("plain text") << "UTF-8";
+        QTest::newRow("unmarked UTF-16BE")
+            << EncodedText::encode(EncodedText::russian(), "UTF-16BE") << "UTF-16BE";
+        QTest::newRow("unmarked UTF-16LE")
+            << EncodedText::encode(QStringLiteral("plain ASCII text"), "UTF-16LE") << "UTF-16LE";
+        QTest::newRow("zeros on both sides are no UTF-16") << QByteArray(64, '\0') << "UTF-8";
+        QTest::newRow("a few units say no byte order") << QByteArray("h\0i\0", 4) << "UTF-8";
         QTest::newRow("declaration beats a UTF-8 body")
             << QByteArray("<?xml version=\"1.0\" encoding=\"koi8-r\"?>") + utf8Body << "koi8-r";
         QTest::newRow("declared name as written")
