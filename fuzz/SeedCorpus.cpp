@@ -168,7 +168,7 @@ void epubSeeds(const QByteArray& chapter, const QByteArray& css)
                   { QStringLiteral("META-INF/container.xml"), container("deep.opf") },
                   { QStringLiteral("deep.opf"), package("<item id=\"d\" href=\"d.xhtml\" media-type=\"application/xhtml+xml\"/>",
                                                         "<itemref idref=\"d\"/>") },
-                  { QStringLiteral("d.xhtml"), xhtml(nested("<div style=\"margin:1px\">", "</div>", 700, "deep")) },
+                  { QStringLiteral("d.xhtml"), xhtml(nested("<div>", "</div>", 600, "deep"), "<style>div { margin: 1px }</style>") },
               }));
     writeSeed(QStringLiteral("epub"), QStringLiteral("zip-entry-past-the-cap"),
               withDeclaredSize(zipBytes({ { QStringLiteral("META-INF/container.xml"), container("a.opf"), true } }),
@@ -360,7 +360,7 @@ void chapterSeeds(const QByteArray& chapter, const QByteArray& css)
           "<poem><stanza><v>line</v></stanza></poem><section><title><p>Sub</p></title><subtitle>s</subtitle>"
           "<cite><p>c</p><text-author>a</text-author></cite></section></section></body></FictionBook>\n" },
         { "html-text", "<p>Not XML &nbsp; <b>bold<p>unclosed &copy; <br> line<br>&mdash; end" },
-        { "deep-nesting", xhtml(nested("<div style=\"padding:1px\"><span style=\"font-weight:bold\">", "</span></div>", 700, "deep")) },
+        { "deep-nesting", xhtml(nested("<div><b>", "</b></div>", 600, "deep"), "<style>div { padding: 1px }</style>") },
     };
     for (const auto& seed : seeds) {
         writeSeed(QStringLiteral("html"), QString::fromLatin1(seed.first), seed.second);

@@ -1,7 +1,9 @@
 // The CSS parser and cascade: the input is parsed as a style sheet (Css::StyleSheet) and as a style
 // attribute, and the cascade and computed styles are worked out for every element of a small fixed
 // chapter whose elements carry ids, classes, attributes and siblings for the selectors to match.
+// Every computed length must be finite.
 
+#include "ChunkChecks.h"
 #include "CssComputedStyle.h"
 #include "CssStyleSheet.h"
 #include "FuzzLimits.h"
@@ -9,6 +11,7 @@
 
 #include <QDomDocument>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -70,8 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         styles.resize(depth);
         const Css::ComputedStyle parent = depth > 0 ? styles.last() : Css::ComputedStyle::initial(params);
         styles.append(Css::ComputedStyle::compute(parent, declarations, params));
-        styles.last().paragraphLineHeight();
-        styles.last().hasBox();
+        const Css::ComputedStyle& style = styles.last();
+        ChunkChecks::checkTextStyle(style.text);
+        ChunkChecks::checkBox(style.box);
+        ChunkChecks::require(std::isfinite(style.indent) && std::isfinite(style.lineHeightFactor)
+                                 && std::isfinite(style.lineHeightPx) && std::isfinite(style.width)
+                                 && std::isfinite(style.height) && std::isfinite(style.maxWidth)
+                                 && std::isfinite(style.paragraphLineHeight()),
+                             "a computed style has finite lengths");
+        style.hasBox();
     }
     return 0;
 }

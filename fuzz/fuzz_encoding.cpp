@@ -1,10 +1,13 @@
-// Text encoding detection and decoding. The whole input is detected and decoded; when its first
-// line is short (up to 32 bytes) it is also taken as an encoding name for the rest, as a declared
-// or hinted encoding would be. The UTF-8 validator must agree with Qt's strict decoder.
+// Text encoding detection and decoding, and the plain-text reader built on them. The whole input
+// is detected and decoded, and read as a TXT book; when its first line is short (up to 32 bytes)
+// it is also taken as an encoding name for the rest, as a declared or hinted encoding would be.
+// The UTF-8 validator must agree with Qt's strict decoder.
 
 #include "ChunkChecks.h"
 #include "FuzzLimits.h"
+#include "FuzzScratchFile.h"
 #include "TextEncoding.h"
+#include "TxtReader.h"
 
 #include <cstdint>
 
@@ -26,6 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool valid = isValidUtf8(input.constData(), input.size());
     const QByteArray unmarked = input.startsWith("\xEF\xBB\xBF") ? input.mid(3) : input;
     require(valid == (QString::fromUtf8(input).toUtf8() == unmarked), "the UTF-8 validator agrees with Qt");
+
+    TxtReader book;
+    if (book.open(FuzzScratchFile::write(QStringLiteral("book.txt"), input)))
+        ChunkChecks::checkReaderChunks(book.chunks());
 
     const qsizetype lineEnd = input.indexOf('\n');
     if (lineEnd > 0 && lineEnd <= 32) {

@@ -1,13 +1,17 @@
 // The FB2 container and reader: the FictionBook XML in its detected encoding, its binaries, its
 // metadata and its bodies. An input beginning with "PK" is a zipped book (.fbz) as it is; any other
-// input is the FictionBook file, read plain and, zipped by the harness, as .fb2.zip.
+// input is the FictionBook file, read plain and, zipped by the harness, as .fb2.zip: both forms
+// must give the same book.
 
 #include "ChunkChecks.h"
+#include "ChunkDump.h"
 #include "Fb2ByteSource.h"
 #include "Fb2Reader.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
 #include "TestZip.h"
+
+#include <QRegularExpression>
 
 #include <cstdint>
 #include <cstdio>
@@ -15,13 +19,32 @@
 
 namespace {
 
-void readBook(const QString& path, bool withMetadata)
+struct Book {
+    bool opened = false;
+    QString title, author;
+    QStringList chunks; // ids and blocks, image URLs without the book path
+};
+
+Book readBook(const QString& path, bool withMetadata)
 {
     Fb2Reader reader([] { return std::make_unique<Fb2ByteSource>(); }, QStringLiteral("fb2"));
-    if (reader.open(path))
-        ChunkChecks::checkReaderChunks(reader.chunks(), path);
+    Book book;
+    book.opened = reader.open(path);
+    if (book.opened) {
+        ChunkChecks::checkReaderChunks(reader.chunks());
+        book.title = reader.title();
+        book.author = reader.author();
+        static const QRegularExpression bookPath(QStringLiteral("\\?src=\\S*"));
+        for (const ContentChunk& chunk : reader.chunks()) {
+            // Section paths, or the book path for the one chunk of a book without content.
+            book.chunks.append(chunk.id == path ? QStringLiteral("<book>") : chunk.id);
+            for (const QString& block : ChunkDump::blocks(chunk.blocks))
+                book.chunks.append(QString(block).remove(bookPath));
+        }
+    }
     if (withMetadata)
         reader.loadMetadata(path);
+    return book;
 }
 
 } // namespace
@@ -36,12 +59,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         readBook(FuzzScratchFile::write(QStringLiteral("book.fbz"), input), true);
         return 0;
     }
-    readBook(FuzzScratchFile::write(QStringLiteral("book.fb2"), input), true);
+    const Book plain = readBook(FuzzScratchFile::write(QStringLiteral("book.fb2"), input), true);
     const QString zipped = FuzzScratchFile::path(QStringLiteral("book.fb2.zip"));
     if (!TestZip::write(zipped, { { QStringLiteral("book.fb2"), input, false } })) {
         std::fprintf(stderr, "fuzz: cannot write %s\n", qPrintable(zipped));
         std::abort();
     }
-    readBook(zipped, false);
+    const Book unzipped = readBook(zipped, false);
+    if (plain.opened && unzipped.opened) {
+        ChunkChecks::require(plain.title == unzipped.title && plain.author == unzipped.author,
+                             "a zipped book has the title and author of the plain one");
+        ChunkDump::requireSame(plain.chunks, unzipped.chunks, "a zipped book reads as the plain one");
+    }
     return 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (fuzz/) in build-fuzz and runs each for SECONDS (default 600),
-# FUZZ_PARALLEL (default 4) at a time. Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
+# FUZZ_PARALLEL (default 3) at a time, on inputs of up to FUZZ_MAX_LEN bytes (default 16384: the
+# seeds fit, and larger inputs only run slower). Usage: scripts/fuzz.sh [SECONDS] [HARNESS...]
 #
 # Each harness fuzzes from its seed corpus, the inputs kept under tests/fuzz-regressions/<harness>/
 # and its own growing corpus in build-fuzz/fuzz-work/<harness>/corpus. A crash, a leak, an input
@@ -12,7 +13,8 @@ cd "$(dirname "$0")/.."
 root=$PWD
 seconds=${1:-600}
 shift || true
-parallel=${FUZZ_PARALLEL:-4}
+parallel=${FUZZ_PARALLEL:-3}
+max_len=${FUZZ_MAX_LEN:-16384}
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELLORA_FUZZ=ON >/dev/null
 cmake --build build-fuzz --parallel "$parallel"
@@ -53,11 +55,11 @@ run_one() {
   echo "fuzz: $harness for ${seconds}s"
   LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp \
     "$root/build-fuzz/fuzz/fuzz_$harness" -fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 \
-    -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$work/" \
+    -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$work/" \
     "${dict_args[@]}" "${inputs[@]}" >"$work/log" 2>&1 || true
 }
 export -f run_one dictionary_pieces
-export root seconds
+export root seconds max_len
 printf '%s\n' "${harnesses[@]}" | xargs -P "$parallel" -I{} bash -c 'run_one "$1"' _ {}
 
 status=0

@@ -2,6 +2,7 @@
 
 #include "DocumentChunkBuilder.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -15,13 +16,34 @@ void require(bool condition, const char* what)
     std::abort();
 }
 
+void checkTextStyle(const TextStyle& style)
+{
+    require(std::isfinite(style.size) && std::isfinite(style.letterSpacing) && std::isfinite(style.baselineShift),
+            "a text style has finite lengths");
+    require(style.weight >= 100 && style.weight <= 900, "a font weight lies within 100..900");
+}
+
+void checkBox(const BoxStyle& box)
+{
+    for (const double side : { box.marginTop, box.marginBottom, box.marginLeft, box.marginRight, box.paddingTop,
+                               box.paddingBottom, box.paddingLeft, box.paddingRight, box.borderTop, box.borderBottom,
+                               box.borderLeft, box.borderRight })
+        require(std::isfinite(side), "a box has finite sides");
+}
+
 namespace {
 
 void checkRuns(const BlockItem& paragraph)
 {
     require(!paragraph.runs.isEmpty(), "a paragraph has runs");
+    require(std::isfinite(paragraph.indent) && std::isfinite(paragraph.lineHeight) && std::isfinite(paragraph.fontSize),
+            "a paragraph has finite lengths");
+    checkTextStyle(paragraph.style);
     for (const InlineRun& run : paragraph.runs) {
+        checkTextStyle(run.style);
         if (run.kind == InlineRun::Image) {
+            require(std::isfinite(run.width) && std::isfinite(run.height) && std::isfinite(run.maxWidth),
+                    "an image run has a finite size");
             require(!run.url.isEmpty(), "an image run has a url");
             continue;
         }
@@ -50,6 +72,7 @@ void checkChunks(const QList<ContentChunk>& chunks)
         bool leading = true;
         int weight = 0;
         for (const BlockItem& block : chunk.blocks) {
+            checkBox(block.box);
             leading = leading && block.kind == BlockItem::ContainerStart;
             if (leading)
                 ++leadingStarts;
@@ -79,10 +102,10 @@ void checkChunks(const QList<ContentChunk>& chunks)
     }
 }
 
-void checkReaderChunks(const QList<ContentChunk>& chunks, const QString& bookPath)
+void checkReaderChunks(const QList<ContentChunk>& chunks)
 {
     require(!chunks.isEmpty(), "an open reader has a chunk");
-    const bool placeholder = chunks.size() == 1 && chunks.first().id == bookPath && chunks.first().blocks.size() == 1
+    const bool placeholder = chunks.size() == 1 && chunks.first().blocks.size() == 1
         && chunks.first().blocks.first().kind == BlockItem::Paragraph && chunks.first().blocks.first().runs.isEmpty();
     if (!placeholder)
         checkChunks(chunks);

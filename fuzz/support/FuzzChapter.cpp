@@ -1,7 +1,6 @@
 #include "FuzzChapter.h"
 
 #include "CssStyleSheet.h"
-#include "DocumentChunkBuilder.h"
 #include "FuzzBundle.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
@@ -11,7 +10,7 @@
 
 namespace FuzzChapter {
 
-QList<ContentChunk> parseChunks(const QByteArray& input)
+QList<ContentChunk> parseChunks(const QByteArray& input, int budget)
 {
     Css::StyleSheet sheet;
     QString text;
@@ -29,12 +28,12 @@ QList<ContentChunk> parseChunks(const QByteArray& input)
     const ParseParams params;
     QDomDocument document;
     if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(text), &document))
-        return HtmlBlockParser::parseChunks(text, chunkId, DocumentChunkBuilder::ReaderBudget, params);
+        return HtmlBlockParser::parseChunks(text, chunkId, budget, params);
 
     const QDomNodeList styles = document.elementsByTagName(QStringLiteral("style"));
     for (int i = 0; i < styles.size(); ++i)
         sheet.append(Css::StyleSheet::parse(styles.at(i).toElement().text()));
-    return HtmlBlockParser::parseChunks(document.documentElement(), chunkId, DocumentChunkBuilder::ReaderBudget,
+    return HtmlBlockParser::parseChunks(document.documentElement(), chunkId, budget,
                                         params, &sheet, QStringLiteral("epub"), QStringLiteral("/books/fuzz.epub"),
                                         QStringLiteral("OEBPS/text/"), 1);
 }

@@ -8,13 +8,14 @@
 // Stateless; any thread.
 
 #include "ContentModel.h"
+#include "DocumentChunkBuilder.h"
 
 #include <QByteArray>
 #include <QList>
 
 namespace FuzzChapter {
 
-// The chapter's chunks with the readers' budget, as the EPUB reader would make them.
-QList<ContentChunk> parseChunks(const QByteArray& input);
+// The chapter's chunks, as the EPUB reader would make them with this budget.
+QList<ContentChunk> parseChunks(const QByteArray& input, int budget = DocumentChunkBuilder::ReaderBudget);
 
 } // namespace FuzzChapter

@@ -2,6 +2,7 @@
 
 #include "ChunkChecks.h"
 
+#include <algorithm>
 #include <cmath>
 
 using ChunkChecks::require;
@@ -31,8 +32,11 @@ void checkLayout(const ChunkLayout& layout)
         for (const LayoutRun& run : line.runs)
             require(finite(run.rect) && std::isfinite(run.x) && std::isfinite(run.baseline), "a run has finite geometry");
     }
-    for (const LayoutImage& image : layout.images)
-        require(finite(image.rect), "an image has finite geometry");
+    for (const LayoutImage& image : layout.images) {
+        require(finite(image.rect) && image.rect.width() >= 0 && image.rect.height() >= 0,
+                "an image has finite geometry");
+        require(image.rect.width() <= std::max(layout.width, 1.0) * (1 + 1e-9), "an image fits the column");
+    }
     for (const LayoutRule& rule : layout.rules)
         require(finite(rule.rect), "a rule has finite geometry");
     for (const LayoutBox& box : layout.boxes)

@@ -9,8 +9,8 @@
 
 namespace LayoutChecks {
 
-// Finite geometry, lines in increasing y within the height, and tile edges that cut the chunk
-// into bands no taller than ChunkLayout::MaxTileHeight.
+// Finite geometry, lines in increasing y, images no wider than the layout, and tile edges that
+// cut the chunk into bands no taller than ChunkLayout::MaxTileHeight.
 void checkLayout(const ChunkLayout& layout);
 
 } // namespace LayoutChecks
