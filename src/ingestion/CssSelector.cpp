@@ -1,4 +1,5 @@
 #include "CssSelector.h"
+#include "AsciiDigit.h"
 #include "HtmlWhiteSpace.h"
 
 #include <QVarLengthArray>
@@ -12,18 +13,6 @@ namespace {
 bool isNameChar(QChar c)
 {
     return c.isLetterOrNumber() || c == u'-' || c == u'_' || c.unicode() >= 0x80;
-}
-
-int hexValue(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
 }
 
 bool startsIdentifier(QStringView s, qsizetype i)
@@ -52,8 +41,8 @@ bool readIdentifier(QStringView s, qsizetype& i, QString* out)
             qsizetype j = i + 1;
             uint code = 0;
             int digits = 0;
-            while (j < s.size() && digits < 6 && hexValue(s[j]) >= 0) {
-                code = code * 16 + uint(hexValue(s[j]));
+            while (j < s.size() && digits < 6 && asciiDigitValue(s[j], 16) >= 0) {
+                code = code * 16 + uint(asciiDigitValue(s[j], 16));
                 ++j;
                 ++digits;
             }

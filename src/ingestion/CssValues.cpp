@@ -1,4 +1,5 @@
 #include "CssValues.h"
+#include "AsciiDigit.h"
 #include "HtmlWhiteSpace.h"
 
 #include <cmath>
@@ -49,27 +50,15 @@ bool splitNumber(QStringView s, double* number, QStringView* unit)
     return true;
 }
 
-int hexDigit(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 bool parseHexColour(QStringView hex, QColor* out)
 {
     for (QChar c : hex) {
-        if (hexDigit(c) < 0)
+        if (asciiDigitValue(c, 16) < 0)
             return false;
     }
     int r, g, b, a = 255;
-    auto pair = [&](int at) { return hexDigit(hex[at]) * 16 + hexDigit(hex[at + 1]); };
-    auto single = [&](int at) { return hexDigit(hex[at]) * 17; };
+    auto pair = [&](int at) { return asciiDigitValue(hex[at], 16) * 16 + asciiDigitValue(hex[at + 1], 16); };
+    auto single = [&](int at) { return asciiDigitValue(hex[at], 16) * 17; };
     switch (hex.size()) {
     case 3:
     case 4:

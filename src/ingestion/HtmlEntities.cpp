@@ -1,4 +1,5 @@
 #include "HtmlEntities.h"
+#include "AsciiDigit.h"
 
 #include <QHash>
 
@@ -73,19 +74,6 @@ bool isXmlChar(char32_t c)
         || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// The value of an ASCII digit of the base (10 or 16), -1 for any other unit.
-int digitValue(QChar c, int base)
-{
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (base == 16 && u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (base == 16 && u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
-}
-
 // Length of the well-formed numeric reference "&#digits;" or "&#xhex;" starting at p, when it
 // names an XML character; 0 otherwise.
 qsizetype numericReferenceLength(const QString& text, qsizetype p)
@@ -98,7 +86,7 @@ qsizetype numericReferenceLength(const QString& text, qsizetype p)
     const qsizetype digitsStart = i;
     char32_t value = 0;
     while (i < text.size()) {
-        const int digit = digitValue(text.at(i), base);
+        const int digit = asciiDigitValue(text.at(i), base);
         if (digit < 0)
             break;
         if (value < kBeyondUnicode)
