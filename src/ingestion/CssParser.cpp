@@ -28,6 +28,18 @@ qsizetype skipString(QStringView s, qsizetype at)
     return s.size();
 }
 
+// Index just past the string or the escape that starts at `at`; `at` itself when neither does.
+// Quotes and brackets inside either never count as syntax.
+qsizetype skipStringOrEscape(QStringView s, qsizetype at)
+{
+    const QChar c = s[at];
+    if (c == u'"' || c == u'\'')
+        return skipString(s, at);
+    if (c == u'\\')
+        return at + 2;
+    return at;
+}
+
 // Comments become one space each, so that "a/**/b" stays two tokens; strings are left untouched.
 QString stripComments(QStringView s)
 {
@@ -64,15 +76,11 @@ qsizetype findTopLevel(QStringView s, qsizetype from, QStringView stops)
     int depth = 0;
     qsizetype i = from;
     while (i < s.size()) {
+        if (const qsizetype past = skipStringOrEscape(s, i); past != i) {
+            i = past;
+            continue;
+        }
         const QChar c = s[i];
-        if (c == u'"' || c == u'\'') {
-            i = skipString(s, i);
-            continue;
-        }
-        if (c == u'\\') {
-            i += 2;
-            continue;
-        }
         if (c == u'(' || c == u'[') {
             ++depth;
         } else if ((c == u')' || c == u']') && depth > 0) {
@@ -91,15 +99,11 @@ qsizetype matchingBrace(QStringView s, qsizetype open)
     int depth = 0;
     qsizetype i = open;
     while (i < s.size()) {
+        if (const qsizetype past = skipStringOrEscape(s, i); past != i) {
+            i = past;
+            continue;
+        }
         const QChar c = s[i];
-        if (c == u'"' || c == u'\'') {
-            i = skipString(s, i);
-            continue;
-        }
-        if (c == u'\\') {
-            i += 2;
-            continue;
-        }
         if (c == u'{') {
             ++depth;
         } else if (c == u'}') {
