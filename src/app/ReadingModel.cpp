@@ -253,12 +253,16 @@ void ReadingModel::setScrollPosition(int topChunkIndex, double intraOffset, doub
         m_progress = clamped;
         Q_EMIT progressChanged();
     }
-    const int page = calculatePageFromPosition(topChunkIndex, intraOffset);
-    if (page != m_currentPage) {
-        m_currentPage = page;
-        Q_EMIT currentPageChanged();
-    }
+    setCurrentPage(calculatePageFromPosition(topChunkIndex, intraOffset));
     saveCurrentPosition(topChunkIndex, intraOffset);
+}
+
+void ReadingModel::setCurrentPage(int page)
+{
+    if (page == m_currentPage)
+        return;
+    m_currentPage = page;
+    Q_EMIT currentPageChanged();
 }
 
 void ReadingModel::saveCurrentPosition(int chunk, double intraOffset)
@@ -356,11 +360,7 @@ void ReadingModel::startLayoutMeasurement(int anchorChunk, double intraOffset)
         layoutRow(row);
     announceRows(m_windowFirst, m_windowLast);
     // The page was counted before the chunk had its real height, without the offset into it.
-    const int page = calculatePageFromPosition(m_currentChunk, m_intraOffset);
-    if (page != m_currentPage) {
-        m_currentPage = page;
-        Q_EMIT currentPageChanged();
-    }
+    setCurrentPage(calculatePageFromPosition(m_currentChunk, m_intraOffset));
     Q_EMIT restoreReady(anchor, intraOffset);
 
     if (m_windowFirst > 0 || m_windowLast < count - 1)
@@ -450,10 +450,7 @@ void ReadingModel::loadPages()
         m_currentChunk = 0;
         Q_EMIT currentChunkChanged();
     }
-    if (m_currentPage != 0) {
-        m_currentPage = 0;
-        Q_EMIT currentPageChanged();
-    }
+    setCurrentPage(0);
     if (m_totalPages != 0) {
         m_totalPages = 0;
         Q_EMIT totalPagesChanged();
@@ -487,10 +484,8 @@ void ReadingModel::rebuildPagePairs()
         m_totalPages = m_pagination.count();
         Q_EMIT totalPagesChanged();
     }
-    if (m_currentPage == 0 && m_pagination.count() > 0) {
-        m_currentPage = 1;
-        Q_EMIT currentPageChanged();
-    }
+    if (m_currentPage == 0 && m_pagination.count() > 0)
+        setCurrentPage(1);
 }
 
 QVariantList ReadingModel::pagePair(int pairIndex) const
@@ -539,10 +534,7 @@ void ReadingModel::setPageShift(bool shift, int currentPairIndex)
     m_pageShift = shift;
     rebuildPagePairs();
     const int newPair = m_pagination.pairIndexForChunk(anchor);
-    if (m_currentPage != newPair + 1) {
-        m_currentPage = newPair + 1;
-        Q_EMIT currentPageChanged();
-    }
+    setCurrentPage(newPair + 1);
     saveCurrentPosition(anchor, 0.0);
     Q_EMIT pageShiftChanged();
     Q_EMIT pagePairsRebuilt(newPair);

@@ -117,6 +117,8 @@ Q_SIGNALS:
     void positionSaved();
 
 private:
+    // Emits currentPageChanged only when the page differs.
+    void setCurrentPage(int page);
     LayoutParams layoutParams() const;
     bool hasRealLayout(int row) const;
     // Prepares the row if it has not been yet, then lays it out with the current metrics.
