@@ -193,7 +193,6 @@ private:
     std::shared_ptr<DiskWebImageStorage> storage;
 };
 
-Q_DECLARE_METATYPE(LocalHttpServer::Answer)
 
 QTEST_MAIN(TestWebImageProvider)
 #include "tst_webimageprovider.moc"

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QMetaType>
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -47,3 +48,6 @@ private:
 
 // A PNG of the given size, for answers and book entries.
 QByteArray pngBytes(int width, int height, Qt::GlobalColor colour = Qt::red);
+
+// Declared beside the type, so that every test sees it before its first use in a data table.
+Q_DECLARE_METATYPE(LocalHttpServer::Answer)
