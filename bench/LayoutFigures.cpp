@@ -3,12 +3,14 @@
 #include "ChunkLayoutDump.h"
 #include "ChunkLayoutEngine.h"
 #include "FirstFitBreaker.h"
+#include "TimedImageResolver.h"
 
 #include <QElapsedTimer>
 #include <QtConcurrent>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -112,8 +114,13 @@ bool LayoutFigures::Options::takeFrom(QStringList& arguments, Options& options, 
     return true;
 }
 
-LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double openMs, const Options& options)
+LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double openMs, const Options& options,
+                                     IBookImageResolver* resolver)
 {
+    std::optional<TimedImageResolver> timed;
+    if (resolver)
+        timed.emplace(*resolver);
+    IBookImageResolver* const images = timed ? &*timed : nullptr;
     const ChunkLayoutEngine engine;
     const int fontSize = options.fontSize;
     LayoutParams params;
@@ -123,8 +130,8 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     LayoutParams narrower = params;
     narrower.width = std::max(1, options.width * 4 / 5);
 
-    auto prepare = [engine, fontSize](const ContentChunk& chunk) {
-        return engine.prepareChunk(chunk, fontSize, nullptr);
+    auto prepare = [engine, fontSize, images](const ContentChunk& chunk) {
+        return engine.prepareChunk(chunk, fontSize, images);
     };
     auto layoutAt = [engine](const LayoutParams& at) {
         return [engine, at](const PreparedChunk& prepared) { return engine.layoutPreparedChunk(prepared, at); };
@@ -183,9 +190,11 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         weight += chunk.weight;
     const qint64 pages = chunks.isEmpty() ? 0 : std::max<qint64>(1, (weight + VirtualPage - 1) / VirtualPage);
     qsizetype lines = 0;
+    qsizetype imageCount = 0;
     double height = 0;
     for (const ChunkLayout& layout : layouts) {
         lines += layout.lines.size();
+        imageCount += layout.images.size();
         height += layout.height;
     }
 
@@ -198,6 +207,8 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("relayout_ms", relayoutMs),
         QStringLiteral("lines=%1").arg(lines),
         QStringLiteral("height_px=%1").arg(qRound64(height)),
+        QStringLiteral("images=%1").arg(imageCount),
+        field("image_size_ms", timed ? timed->sizeMs() : 0.0),
         field("ratio_mean", mean(ratios.totalFit), 3),
         field("ratio_p95", percentile95(ratios.totalFit), 3),
         field("greedy_ratio_mean", mean(ratios.firstFit), 3),

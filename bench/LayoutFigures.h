@@ -5,10 +5,11 @@
 // first window on the calling thread) timed and summed, and the adjustment ratios of total-fit
 // and first-fit breaking on the same measured items.
 //
-// Images are measured without a resolver: they keep the sizes the book gives, or a placeholder.
-// Call from the GUI thread of a QGuiApplication (the Qt measurer needs one).
+// Images are measured through the given resolver, as the reading model measures them; with none
+// they keep the sizes the book gives, or a placeholder. Call from the GUI thread of a QGuiApplication (the Qt measurer needs one).
 
 #include "ContentModel.h"
+#include "IBookImageResolver.h"
 
 #include <QStringList>
 
@@ -26,12 +27,15 @@ public:
     };
 
     // Fields in this order: vpages, first_window_ms, prepare_ms, layout_ms, relayout_ms, lines,
-    // height_px, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95 ("key=value").
+    // height_px, images, image_size_ms, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95
+    // ("key=value"). images counts the images laid out; image_size_ms is the time the resolver
+    // spent learning sizes, summed over threads.
     // openMs is the time the book took to open; the first window adds to it. Ratios are absolute,
     // over the lines of justified paragraphs that do not end a paragraph or a forced line, and
     // leave out lines with nothing to stretch or shrink. relayout_ms lays every chunk out again
     // at four fifths of the width.
-    static LayoutFigures measure(const QList<ContentChunk>& chunks, double openMs, const Options& options);
+    static LayoutFigures measure(const QList<ContentChunk>& chunks, double openMs, const Options& options,
+                                 IBookImageResolver* resolver = nullptr);
 
     QStringList fields;
     QStringList dump; // with dumpLines: "<chunk>.<line> y=.. h=.. x=.. w=.. |text|", one per line

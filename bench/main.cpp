@@ -3,8 +3,10 @@
 // A book that fails prints ok=0 and the run goes on; the exit status is 0 unless it could not run.
 
 #include "BookFigures.h"
+#include "BookImageResolver.h"
 #include "DefaultFormats.h"
 #include "LayoutFigures.h"
+#include "WebImageProvider.h"
 
 #include <QGuiApplication>
 #include <QTextStream>
@@ -39,12 +41,16 @@ int main(int argc, char** argv)
     }
 
     const FormatRegistry registry(DefaultFormats::table());
+    // The figures are the book's own: remote images are not fetched, and no disk cache is touched.
+    WebImageProvider offline(nullptr, [](const QString&) { return QByteArray(); });
     for (const QString& path : books) {
+        BookImageResolver resolver(
+            [&registry](const QString& scheme) { return registry.createByteSourceForScheme(scheme); }, &offline);
         const BookFigures book(registry, path);
         QStringList fields = book.fields();
         QStringList layoutDump;
         if (book.ok() && book.reader()->contentKind() == ContentKind::Text) {
-            LayoutFigures layout = LayoutFigures::measure(book.reader()->chunks(), book.openMs(), layoutOptions);
+            LayoutFigures layout = LayoutFigures::measure(book.reader()->chunks(), book.openMs(), layoutOptions, &resolver);
             fields += layout.fields;
             layoutDump = layout.dump;
         }

@@ -1,29 +1,62 @@
 #include "BookImageResolver.h"
 
+#include "DataUrl.h"
+#include "ImageDecoder.h"
 #include "ImageUrl.h"
+#include "SvgImageInliner.h"
 #include "WebImageProvider.h"
 
-#include <QBuffer>
-#include <QImageReader>
+#include <QFileInfo>
 
 namespace {
 
 const QString kImagePrefix = QStringLiteral("image://");
 const QString kWebPrefix = QStringLiteral("image://web/");
 
+bool isRemote(const QString& url)
+{
+    return url.startsWith(kWebPrefix) || url.startsWith(QLatin1String("http://"))
+        || url.startsWith(QLatin1String("https://"));
+}
+
+// The provider and the parts of a book-entry URL; false for any other URL.
+bool parseEntryUrl(const QString& url, QString* provider, ProviderIdParts* parts)
+{
+    if (!url.startsWith(kImagePrefix) || url.size() <= kImagePrefix.size())
+        return false;
+    const qsizetype slash = url.indexOf(QLatin1Char('/'), kImagePrefix.size());
+    if (slash < 0)
+        return false;
+    *provider = url.mid(kImagePrefix.size(), slash - kImagePrefix.size());
+    if (*provider == QLatin1String("fileicon") || *provider == QLatin1String("web"))
+        return false;
+    *parts = ImageUrl::parseProviderId(url.mid(slash + 1));
+    return true;
+}
+
+bool known(const QSizeF& size)
+{
+    return size.width() > 0 && size.height() > 0;
+}
+
 } // namespace
 
-BookImageResolver::BookImageResolver() = default;
+BookImageResolver::BookImageResolver()
+    : m_images(DecodedCacheBytes)
+{
+}
 
 BookImageResolver::BookImageResolver(SourceFactory factory, WebImageProvider* web)
     : m_sourceFactory(std::move(factory))
     , m_web(web)
+    , m_images(DecodedCacheBytes)
 {
 }
 
 BookImageResolver::BookImageResolver(SchemeSourceFactory factory, WebImageProvider* web)
     : m_schemeSourceFactory(std::move(factory))
     , m_web(web)
+    , m_images(DecodedCacheBytes)
 {
 }
 
@@ -51,10 +84,22 @@ void BookImageResolver::setWebProvider(WebImageProvider* web)
     m_web = web;
 }
 
+void BookImageResolver::setSizeListener(SizeListener listener)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_sizeListener = std::move(listener);
+}
+
 void BookImageResolver::clearCache()
 {
     const QMutexLocker lock(&m_mutex);
     forgetLocked();
+}
+
+qsizetype BookImageResolver::decodedBytes() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_images.totalCost();
 }
 
 void BookImageResolver::forgetLocked()
@@ -64,6 +109,7 @@ void BookImageResolver::forgetLocked()
     m_openSource.reset();
     m_images.clear();
     m_sizes.clear();
+    m_unknown.clear();
 }
 
 WebImageProvider* BookImageResolver::webProvider()
@@ -74,15 +120,12 @@ WebImageProvider* BookImageResolver::webProvider()
 
 QByteArray BookImageResolver::fetchEntryBytes(const QString& url)
 {
-    if (!url.startsWith(kImagePrefix) || url.size() <= kImagePrefix.size())
+    if (DataUrl::isDataUrl(url))
+        return DataUrl::decode(url);
+    QString provider;
+    ProviderIdParts parts;
+    if (!parseEntryUrl(url, &provider, &parts))
         return QByteArray();
-    const qsizetype slash = url.indexOf(QLatin1Char('/'), kImagePrefix.size());
-    if (slash < 0)
-        return QByteArray();
-    const QString provider = url.mid(kImagePrefix.size(), slash - kImagePrefix.size());
-    if (provider == QLatin1String("fileicon") || provider == QLatin1String("web"))
-        return QByteArray();
-    const ProviderIdParts parts = ImageUrl::parseProviderId(url.mid(slash + 1));
 
     const QMutexLocker lock(&m_mutex);
     const QString bookPath = parts.src.isEmpty() ? m_openBookPath : parts.src;
@@ -106,31 +149,109 @@ QByteArray BookImageResolver::fetchEntryBytes(const QString& url)
     return m_openSource ? m_openSource->readEntry(parts.path) : QByteArray();
 }
 
+QByteArray BookImageResolver::imageBytes(const QString& url)
+{
+    const QByteArray bytes = fetchEntryBytes(url);
+    if (!SvgImageInliner::looksLikeSvg(bytes))
+        return bytes;
+    // References inside an SVG entry are relative to that entry; an inline drawing's were resolved
+    // when the book was read.
+    QString provider;
+    ProviderIdParts parts;
+    const bool entry = parseEntryUrl(url, &provider, &parts);
+    return SvgImageInliner::inlineImages(bytes, [&](const QString& href) {
+        if (href.startsWith(kImagePrefix))
+            return href.startsWith(kWebPrefix) ? QByteArray() : fetchEntryBytes(href);
+        if (!entry || href.startsWith(QLatin1String("http:")) || href.startsWith(QLatin1String("https:")))
+            return QByteArray();
+        const QString directory = QFileInfo(parts.path).path();
+        const QString base = directory == QLatin1String(".") ? QString() : directory + QLatin1Char('/');
+        return fetchEntryBytes(ImageUrl::resolve(provider, href, parts.src, href.startsWith(u'/') ? QString() : base));
+    });
+}
+
+QImage BookImageResolver::fetchWebImage(const QString& url)
+{
+    if (url.startsWith(kWebPrefix))
+        return webProvider()->fetchImage(url.mid(kWebPrefix.size()), QSize(-1, -1));
+    return webProvider()->fetchImage(url, QSize(-1, -1));
+}
+
+void BookImageResolver::sizeLearnt(const QString& url, const QSize& size)
+{
+    SizeListener listener;
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_sizes.insert(url, QSizeF(size));
+        if (m_unknown.remove(url))
+            listener = m_sizeListener;
+    }
+    if (listener)
+        listener(url);
+}
+
+void BookImageResolver::webImageArrived(const QString& url)
+{
+    QStringList settled;
+    SizeListener listener;
+    {
+        const QMutexLocker lock(&m_mutex);
+        for (const QString& form : {url, kWebPrefix + url}) {
+            if (m_unknown.remove(form))
+                settled.append(form);
+        }
+        listener = m_sizeListener;
+    }
+    if (!listener)
+        return;
+    for (const QString& form : std::as_const(settled))
+        listener(form);
+}
+
 QImage BookImageResolver::resolveImage(const QString& url)
+{
+    return resolveImageAt(url, QSize());
+}
+
+QImage BookImageResolver::resolveImageAt(const QString& url, const QSize& pixelSize)
 {
     if (url.isEmpty())
         return QImage();
+    const bool remote = isRemote(url);
+    if (!remote && !DataUrl::isDataUrl(url) && !url.startsWith(kImagePrefix))
+        return QImage();
     {
         const QMutexLocker lock(&m_mutex);
-        const auto hit = m_images.constFind(url);
-        if (hit != m_images.cend())
-            return *hit;
+        const QSizeF natural = m_sizes.value(url, QSizeF(-1, -1));
+        if (const QImage* hit = m_images.object(url)) {
+            // A smaller copy made for a smaller place is decoded again for a larger one.
+            const QSize wanted = ImageDecoder::decodedSize(natural.toSize(), pixelSize);
+            if (!known(natural) || hit->width() >= wanted.width())
+                return *hit;
+        }
     }
     QImage image;
-    if (url.startsWith(kWebPrefix)) {
-        image = webProvider()->fetchImage(url.mid(kWebPrefix.size()), QSize(-1, -1));
-    } else if (url.startsWith(QLatin1String("http://")) || url.startsWith(QLatin1String("https://"))) {
-        image = webProvider()->fetchImage(url, QSize(-1, -1));
-    } else if (url.startsWith(kImagePrefix)) {
-        const QByteArray bytes = fetchEntryBytes(url);
-        if (!bytes.isEmpty() && !image.loadFromData(bytes))
-            image = QImage();
+    QSize natural(-1, -1);
+    if (remote) {
+        image = fetchWebImage(url);
+        natural = image.size();
+        if (!image.isNull() && pixelSize.width() > 0 && pixelSize.height() > 0
+            && (image.width() > pixelSize.width() || image.height() > pixelSize.height()))
+            image = image.scaled(pixelSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    } else {
+        const QByteArray bytes = imageBytes(url);
+        natural = ImageDecoder::headerSize(bytes);
+        image = ImageDecoder::decode(bytes, pixelSize);
+        if (!known(QSizeF(natural)))
+            natural = image.size(); // no header to tell: what the decode gave is all there is
     }
-    if (!image.isNull()) {
+    if (image.isNull())
+        return image;
+    {
         const QMutexLocker lock(&m_mutex);
-        m_images.insert(url, image);
-        m_sizes.insert(url, QSizeF(image.size()));
+        m_images.insert(url, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
     }
+    sizeLearnt(url, natural);
     return image;
 }
 
@@ -143,27 +264,22 @@ QSizeF BookImageResolver::imageSize(const QString& url)
         const auto size = m_sizes.constFind(url);
         if (size != m_sizes.cend())
             return *size;
-        const auto image = m_images.constFind(url);
-        if (image != m_images.cend())
-            return QSizeF(image->size());
     }
-    QByteArray bytes = fetchEntryBytes(url);
-    if (!bytes.isEmpty()) {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
-        const QSize header = reader.size();
-        if (header.width() > 0 && header.height() > 0) {
-            const QMutexLocker lock(&m_mutex);
-            m_sizes.insert(url, QSizeF(header));
-            return QSizeF(header);
-        }
+    QSize size(-1, -1);
+    if (isRemote(url)) {
+        // Never waits for the network: an image still on its way is settled when it arrives.
+        size = fetchWebImage(url).size();
+    } else {
+        const QByteArray bytes = fetchEntryBytes(url);
+        size = ImageDecoder::headerSize(bytes);
+        if (!known(QSizeF(size)) && !bytes.isEmpty())
+            size = resolveImage(url).size(); // a format whose header names no size
     }
-    const QImage image = resolveImage(url);
-    if (image.isNull())
+    if (!known(QSizeF(size))) {
+        const QMutexLocker lock(&m_mutex);
+        m_unknown.insert(url);
         return QSizeF(-1, -1);
-    const QSizeF size(image.size());
-    const QMutexLocker lock(&m_mutex);
-    m_sizes.insert(url, size);
-    return size;
+    }
+    sizeLearnt(url, size);
+    return QSizeF(size);
 }

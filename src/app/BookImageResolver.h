@@ -1,33 +1,49 @@
 #pragma once
 
 // Resolves the image references of the open book for layout (sizes) and painting (images): book
-// entries ("image://<scheme>/<entry>?src=<book>"), web images ("image://web/<url>") and plain
-// "http://" and "https://" URLs. Entry bytes come from one byte source kept open between calls,
-// made by a factory; web images from the web image provider.
+// entries ("image://<scheme>/<entry>?src=<book>"), web images ("image://web/<url>"), plain
+// "http://" and "https://" URLs, and "data:" URLs. Entry bytes come from one byte source kept open
+// between calls, made by a factory; web images from the web image provider, which never makes a
+// caller here wait for the network.
+//
+// Sizes come from image headers (an SVG's size attributes or view box) and are never learnt by
+// decoding when the header names them. Images are decoded at the size they are shown when the
+// painter says it (resolveImageAt), SVGs rendered at that size, and never beyond
+// ImageDecoder::MaxDecodedBytes. An SVG's <image> references are resolved against the book.
 //
 // Threads: called from the GUI thread and from several pool threads at once. One lock guards the
 // caches, the remembered book and the open source; it is held across opening and reading an entry
 // (so reads from a container are serialised) and released around decoding and web fetches, so two
-// threads may fetch the same image at once (the later store wins).
+// threads may fetch the same image at once (the later store wins). The size listener is called on
+// whichever thread learnt the size, without the lock.
 //
-// The caches have no bound and live until clearCache() or a factory change.
+// The decoded images are held up to DecodedCacheBytes, least recently used dropped first; the sizes
+// (a few bytes each) are kept until clearCache() or a factory change.
 
 #include "FormatReader.h"
 #include "IBookImageResolver.h"
 
 #include <QByteArray>
+#include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QMutex>
+#include <QSet>
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class WebImageProvider;
 
 class BookImageResolver : public IBookImageResolver {
 public:
+    static constexpr qsizetype DecodedCacheBytes = 64 * 1024 * 1024;
+
+    // Told the URL of an image whose size was reported unknown and is known now.
+    using SizeListener = std::function<void(const QString& url)>;
+
     BookImageResolver();
     // A null web provider means WebImageProvider::defaultInstance(). Not owned.
     BookImageResolver(SourceFactory factory, WebImageProvider* web);
@@ -38,25 +54,41 @@ public:
     void setSourceFactory(SourceFactory factory);
     void setSchemeSourceFactory(SchemeSourceFactory factory);
     void setWebProvider(WebImageProvider* web);
+    void setSizeListener(SizeListener listener);
+    // Called when the book changes: the decoded images of the old one are of no further use.
     void clearCache();
 
-    // The bytes of a book-entry URL; empty for any other URL or on any failure. A URL without a
-    // book path reads from the book opened last.
+    // To be called when the web provider reports a downloaded image (its bare remote URL): the
+    // size listener hears of each form of that URL whose size was reported unknown.
+    void webImageArrived(const QString& url);
+
+    // The bytes of a book-entry or data URL; empty for any other URL or on any failure. A URL
+    // without a book path reads from the book opened last.
     QByteArray fetchEntryBytes(const QString& url);
 
     QImage resolveImage(const QString& url) override;
+    QImage resolveImageAt(const QString& url, const QSize& pixelSize) override;
     QSizeF imageSize(const QString& url) override;
+
+    // What the decoded images hold now, in bytes.
+    qsizetype decodedBytes() const;
 
 private:
     void forgetLocked();
     WebImageProvider* webProvider();
+    QImage fetchWebImage(const QString& url);
+    // Entry or data bytes, an SVG's image references made self-contained.
+    QByteArray imageBytes(const QString& url);
+    void sizeLearnt(const QString& url, const QSize& size);
 
     SourceFactory m_sourceFactory;
     SchemeSourceFactory m_schemeSourceFactory;
     WebImageProvider* m_web = nullptr;
-    QMutex m_mutex;
-    QHash<QString, QImage> m_images;
+    SizeListener m_sizeListener;
+    mutable QMutex m_mutex;
+    QCache<QString, QImage> m_images; // cost in bytes
     QHash<QString, QSizeF> m_sizes;
+    QSet<QString> m_unknown; // sizes reported as unknown, for the listener
     QString m_openProvider;
     QString m_openBookPath;
     std::unique_ptr<IByteSource> m_openSource;

@@ -6,6 +6,7 @@
 
 #include <QFontInfo>
 #include <QPainter>
+#include <QQuickWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -252,10 +253,13 @@ void KnuthPlassItem::paint(QPainter* painter)
         }
     }
 
+    // Decoded no larger than drawn: a full-size page scaled down on every paint would be held whole.
+    const qreal pixelRatio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
     for (const LayoutImage& image : std::as_const(m_layout.images)) {
         if (!meetsBand(image.rect))
             continue;
-        const QImage decoded = s_imageResolver ? s_imageResolver->resolveImage(image.source) : QImage();
+        const QSize shown = (image.rect.size() * pixelRatio).toSize().expandedTo(QSize(1, 1));
+        const QImage decoded = s_imageResolver ? s_imageResolver->resolveImageAt(image.source, shown) : QImage();
         if (decoded.isNull()) {
             painter->setPen(m_dimColor);
             painter->setBrush(Qt::NoBrush);

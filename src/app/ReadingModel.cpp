@@ -126,6 +126,7 @@ void ReadingModel::setReader(FormatReader* reader)
     m_chunks.clear();
     m_prepared.clear();
     m_layouts.clear();
+    m_settledImages.clear();
     m_weightPrefix.clear();
     m_windowFirst = m_windowLast = -1;
     endResetModel();
@@ -408,6 +409,10 @@ void ReadingModel::onRunDone(const BackgroundLayoutRun& run)
     setMeasuring(false);
     if (m_layouts.isEmpty())
         return;
+    for (int row = 0; row < m_prepared.size(); ++row) {
+        if (settleImagesIn(row))
+            announceRows(row, row);
+    }
     if (run.windowFirst < 0 && run.windowLast < 0) {
         announceRows(0, int(m_layouts.size()) - 1);
         return;
@@ -429,6 +434,33 @@ void ReadingModel::setMeasuring(bool measuring)
         return;
     m_measuring = measuring;
     Q_EMIT measuringChanged();
+}
+
+void ReadingModel::imageSizeKnown(const QString& url)
+{
+    if (!m_textMode || url.isEmpty())
+        return;
+    m_settledImages.insert(url);
+    for (int row = 0; row < m_prepared.size(); ++row) {
+        if (settleImagesIn(row))
+            announceRows(row, row);
+    }
+}
+
+bool ReadingModel::settleImagesIn(int row)
+{
+    const ChunkLayoutEngine::PreparedChunk& prepared = m_prepared.at(row);
+    bool stale = false;
+    for (auto size = prepared.imageSizes.cbegin(); size != prepared.imageSizes.cend() && !stale; ++size)
+        stale = !(size->width() > 0 && size->height() > 0) && m_settledImages.contains(size.key());
+    if (!stale)
+        return false;
+    const bool laidOut = hasRealLayout(row);
+    m_prepared[row] = ChunkLayoutEngine::PreparedChunk();
+    // A row not laid out yet is prepared anew when it is needed.
+    if (laidOut)
+        layoutRow(row);
+    return laidOut;
 }
 
 // ---- comic pages ---------------------------------------------------------------------------------

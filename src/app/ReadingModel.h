@@ -23,6 +23,7 @@
 #include <QAbstractListModel>
 #include <QFuture>
 #include <QList>
+#include <QSet>
 #include <QVariantList>
 
 #include <atomic>
@@ -100,6 +101,10 @@ public:
     void runRemainingLayout();
     void loadPages();
     void rebuildPagePairs();
+    // The size of the image at `url` has become known (a download arrived, a decode told it): the
+    // chunks prepared without it are prepared and laid out again. Rows above the reading position
+    // change height the way a background run changes them, so the view keeps its place.
+    void imageSizeKnown(const QString& url);
 
 Q_SIGNALS:
     void modeChanged();
@@ -130,6 +135,7 @@ private:
     void startRun(BackgroundLayoutRun run);
     void onRunDone(const BackgroundLayoutRun& run);
     void clearPages();
+    bool settleImagesIn(int row);
 
     ChunkLayoutEngine m_engine;
     FormatReader* m_reader = nullptr;
@@ -158,6 +164,9 @@ private:
     bool m_pageShift = true;
     bool m_mangaRTL = true;
     bool m_useBookColours = false;
+    // Images settled since the book opened: a background run that began before may deliver chunks
+    // prepared without them.
+    QSet<QString> m_settledImages;
     QList<ComicPage> m_pages;
     MangaPagination m_pagination;
     double m_progress = 0.0;

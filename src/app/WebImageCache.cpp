@@ -1,30 +1,24 @@
 #include "WebImageCache.h"
 
 #include "HttpDownload.h"
+#include "ImageDecoder.h"
 
 #include <QThread>
 #include <QThreadPool>
 
-namespace {
-
-bool onGlobalPool()
-{
-    return QThreadPool::globalInstance()->contains(QThread::currentThread());
-}
-
-QImage decode(const QByteArray& bytes)
-{
-    QImage image;
-    if (bytes.isEmpty() || !image.loadFromData(bytes))
-        return QImage();
-    return image;
-}
-
-} // namespace
-
 std::shared_ptr<WebImageCache> WebImageCache::create(std::shared_ptr<DiskWebImageStorage> storage, Fetcher fetcher)
 {
     return std::shared_ptr<WebImageCache>(new WebImageCache(std::move(storage), std::move(fetcher)));
+}
+
+QThreadPool* WebImageCache::downloadPool()
+{
+    static QThreadPool* const pool = [] {
+        auto* made = new QThreadPool;
+        made->setMaxThreadCount(DownloadThreads);
+        return made;
+    }();
+    return pool;
 }
 
 WebImageCache::WebImageCache(std::shared_ptr<DiskWebImageStorage> storage, Fetcher fetcher)
@@ -34,6 +28,12 @@ WebImageCache::WebImageCache(std::shared_ptr<DiskWebImageStorage> storage, Fetch
 {
 }
 
+void WebImageCache::setArrivalListener(ArrivalListener listener)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_arrivalListener = std::move(listener);
+}
+
 QImage WebImageCache::image(const QString& url)
 {
     if (url.isEmpty())
@@ -41,7 +41,7 @@ QImage WebImageCache::image(const QString& url)
     const QImage image = cached(url);
     if (!image.isNull())
         return image;
-    if (!onGlobalPool()) {
+    if (!downloadPool()->contains(QThread::currentThread())) {
         downloadLater(url);
         return QImage();
     }
@@ -60,7 +60,7 @@ QImage WebImageCache::cached(const QString& url)
     const QByteArray bytes = m_storage->load(url);
     if (bytes.isEmpty())
         return QImage();
-    const QImage image = decode(bytes);
+    const QImage image = ImageDecoder::decode(bytes);
     if (image.isNull()) {
         m_storage->remove(url); // damaged: fetch it anew
         return image;
@@ -71,17 +71,44 @@ QImage WebImageCache::cached(const QString& url)
 
 QImage WebImageCache::download(const QString& url)
 {
+    std::promise<QImage> promise;
     {
-        const QMutexLocker lock(&m_mutex);
+        QMutexLocker lock(&m_mutex);
+        if (const QImage* hit = m_memory.object(url))
+            return *hit;
+        const auto running = m_inFlight.constFind(url);
+        if (running != m_inFlight.cend()) {
+            // Whoever started it is running already, so waiting here cannot deadlock the pool.
+            const std::shared_future<QImage> shared = *running;
+            lock.unlock();
+            return shared.get();
+        }
         const auto failed = m_failed.constFind(url);
         if (failed != m_failed.cend()) {
             if (!failed->hasExpired())
                 return QImage();
             m_failed.erase(failed);
         }
+        m_inFlight.insert(url, promise.get_future().share());
     }
+    const QImage image = fetchAndKeep(url);
+    ArrivalListener listener;
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_inFlight.remove(url);
+        if (!image.isNull())
+            listener = m_arrivalListener;
+    }
+    promise.set_value(image);
+    if (listener)
+        listener(url);
+    return image;
+}
+
+QImage WebImageCache::fetchAndKeep(const QString& url)
+{
     const QByteArray bytes = m_fetcher(url);
-    const QImage image = decode(bytes);
+    const QImage image = ImageDecoder::decode(bytes);
     if (image.isNull()) {
         // An error page, a broken file or nothing: only the failure is kept.
         const QMutexLocker lock(&m_mutex);
@@ -98,14 +125,19 @@ void WebImageCache::downloadLater(const QString& url)
 {
     {
         const QMutexLocker lock(&m_mutex);
-        if (m_pending.contains(url))
+        if (m_inFlight.contains(url) || m_queued.contains(url))
             return;
-        m_pending.insert(url);
+        const auto failed = m_failed.constFind(url);
+        if (failed != m_failed.cend() && !failed->hasExpired())
+            return;
+        m_queued.insert(url);
     }
-    QThreadPool::globalInstance()->start([self = shared_from_this(), url] {
+    downloadPool()->start([self = shared_from_this(), url] {
+        {
+            const QMutexLocker lock(&self->m_mutex);
+            self->m_queued.remove(url);
+        }
         self->download(url);
-        const QMutexLocker lock(&self->m_mutex);
-        self->m_pending.remove(url);
     });
 }
 

@@ -27,9 +27,14 @@ QQuickImageResponse* WebImageProvider::requestImageResponse(const QString& id, c
     }
     auto* response = new AsyncImageResponse([cache = m_cache, id, requestedSize] {
         return ImageScaling::toRequestedSize(cache->image(id), requestedSize);
-    });
-    QThreadPool::globalInstance()->start(response);
+    }, WebImageCache::downloadPool());
+    WebImageCache::downloadPool()->start(response);
     return response;
+}
+
+void WebImageProvider::setArrivalListener(WebImageCache::ArrivalListener listener)
+{
+    m_cache->setArrivalListener(std::move(listener));
 }
 
 QImage WebImageProvider::fetchImage(const QString& url, const QSize& requestedSize)

@@ -3,9 +3,10 @@
 // Remote images: the QML image provider "web" (its ids are the remote URLs) and the synchronous
 // fetchImage() the book image resolver uses, both over one WebImageCache (memory, disk, download).
 //
-// Threads: fetchImage() may be called from any thread; only calls on threads of the global pool
-// wait for a download (WebImageCache). Image requests run on the global pool and hold the cache,
-// not the provider, so the engine may delete the provider while some still run.
+// Threads: fetchImage() and setArrivalListener() may be called from any thread; only calls on
+// threads of the download pool wait for a download (WebImageCache). Image requests run on that
+// pool and hold the cache, not the provider, so the engine may delete the provider while some still
+// run; teardown waits for the pool (WebImageCache::downloadPool()) as it does for the global one.
 
 #include "DiskWebImageStorage.h"
 #include "WebImageCache.h"
@@ -37,6 +38,9 @@ public:
     // The image at `url` fitted to requestedSize (ImageScaling; (-1, -1) for the full size); null
     // when it cannot be had (now).
     QImage fetchImage(const QString& url, const QSize& requestedSize);
+
+    // Told, on a download thread, of each remote image that arrives; empty to stop.
+    void setArrivalListener(WebImageCache::ArrivalListener listener);
 
 private:
     std::shared_ptr<WebImageCache> m_cache;

@@ -112,6 +112,16 @@ int main(int argc, char** argv)
     auto resolver = std::make_unique<BookImageResolver>(sourceForScheme, webProvider);
     KnuthPlassItem::setImageResolver(resolver.get());
     readingModel->setImageResolver(resolver.get());
+    // Sizes learnt late (downloads, decodes) reach the model on the GUI thread; the model outlives
+    // the event loop, and teardown silences both sources before it goes.
+    ReadingModel* const model = readingModel.get();
+    resolver->setSizeListener([model](const QString& url) {
+        QMetaObject::invokeMethod(model, [model, url] { model->imageSizeKnown(url); }, Qt::QueuedConnection);
+    });
+    BookImageResolver* const images = resolver.get();
+    webProvider->setArrivalListener([images](const QString& url) { images->webImageArrived(url); });
+    // Connected before the coordinator: the old book's pictures go before the new book is laid out.
+    QObject::connect(book.get(), &Book::bookChanged, book.get(), [images] { images->clearCache(); });
     registerChunkLayoutMetaType();
 
     auto engine = std::make_unique<QQmlApplicationEngine>();
@@ -145,11 +155,14 @@ int main(int argc, char** argv)
 
     // Teardown. The coordinator has saved history, preferences and interface state on
     // aboutToQuit.
+    webProvider->setArrivalListener({});
     resolver->setWebProvider(nullptr); // the engine is about to delete it
+    resolver->setSizeListener({});
     setSingletons(nullptr, nullptr, nullptr, nullptr, nullptr);
     coordinator.reset();
-    // Image requests still on the pool finish while the engine can free them.
+    // Image requests still on the pools finish while the engine can free them.
     QThreadPool::globalInstance()->waitForDone();
+    WebImageCache::downloadPool()->waitForDone();
     engine.reset();
     // Nothing that runs from here on may reach the resolver: no painter, no layout run.
     QThreadPool::globalInstance()->waitForDone();

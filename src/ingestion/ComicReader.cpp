@@ -1,13 +1,12 @@
 #include "ComicReader.h"
 
+#include "ImageDecoder.h"
 #include "ImageUrl.h"
 
-#include <QBuffer>
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QImageReader>
 #include <QSet>
 
 #include <algorithm>
@@ -24,19 +23,6 @@ bool isPageEntry(const QString& name)
         return false;
     const int dot = parts.last().lastIndexOf(QLatin1Char('.'));
     return dot >= 0 && imageFileExtensions().contains(parts.last().mid(dot + 1).toLower());
-}
-
-// The pixel size from the image header; the pixels are never decoded.
-QSize imageSize(const QByteArray& bytes)
-{
-    if (bytes.isEmpty())
-        return QSize(-1, -1);
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QSize size = reader.size();
-    return size.isValid() ? size : QSize(-1, -1);
 }
 
 QString bookTitle(const QString& path)
@@ -122,7 +108,7 @@ bool ComicReader::load(const QString& path, bool withPages)
     bool anyReadable = false;
     source->readEntries(entries, [&sizes, &anyReadable](const QString& name, const QByteArray& bytes) {
         anyReadable = anyReadable || !bytes.isEmpty();
-        sizes.insert(name, imageSize(bytes));
+        sizes.insert(name, ImageDecoder::headerSize(bytes));
     });
     // Entries that are listed but never read (an encrypted archive, say) would show as blank pages.
     if (!anyReadable) {

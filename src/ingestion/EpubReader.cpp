@@ -121,6 +121,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     coverPath.clear();
     manifest.clear();
     spine.clear();
+    imageSpinePaths.clear();
     chunks_.clear();
     contentHash_.clear();
 
@@ -171,6 +172,10 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     std::vector<EpubSpineDocument> documents(spine.size());
     ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
         const QString& documentPath = spine.at(index);
+        if (imageSpinePaths.contains(documentPath)) {
+            documents[index] = imageSpineDocument(documentPath);
+            return;
+        }
         const QByteArray bytes = readEntry(documentPath);
         if (!bytes.isEmpty())
             documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
@@ -248,8 +253,11 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
                 author_ = reader.readElementText().trimmed();
         } else if (name == QLatin1String("itemref")) {
             const auto item = manifest.constFind(attributes.value(QLatin1String("idref")).toString());
-            if (item != manifest.constEnd())
+            if (item != manifest.constEnd()) {
                 spine.append(QDir::cleanPath(opfDirectory + item->href));
+                if (item->mediaType.startsWith(QLatin1String("image/")))
+                    imageSpinePaths.insert(spine.last());
+            }
         }
     }
 
@@ -304,6 +312,18 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
                                                  params, &sheet, scheme, filePath_, base, 1);
     return result;
+}
+
+EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
+{
+    // Its bytes are not read here: the picture's size is learnt from its header when laid out.
+    DocumentChunkBuilder builder(path, DocumentChunkBuilder::ReaderBudget);
+    builder.startParagraph(TextAlign::Center, 0, 0, 16, false, QString(), TextStyle());
+    builder.appendImage(ImageUrl::build(scheme, path, filePath_), -1, -1, -1, TextStyle());
+    builder.finishParagraph();
+    EpubSpineDocument document;
+    document.chunks = builder.build();
+    return document;
 }
 
 void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const IByteSource& source,

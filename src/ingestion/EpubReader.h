@@ -58,6 +58,8 @@ private:
     // Any thread: reads only fields that stay unchanged while the spine is parsed.
     EpubSpineDocument parseSpineDocument(const QString& html, const QString& path,
                                          StyleSheetCache& styleSheetCache) const;
+    // A picture standing in the spine by itself (a bitmap or an SVG page): one chunk showing it.
+    EpubSpineDocument imageSpineDocument(const QString& path) const;
     void appendSpineChunks(EpubSpineDocument&& document, const IByteSource& source, QSet<QString>& loadedFontPaths);
 
     SourceFactory sourceFactory;
@@ -71,5 +73,6 @@ private:
     QString coverPath;
     QHash<QString, EpubManifestItem> manifest;
     QList<QString> spine;  // cleaned archive paths, in reading order
+    QSet<QString> imageSpinePaths; // the spine items whose media type is an image
     QList<ContentChunk> chunks_;
 };

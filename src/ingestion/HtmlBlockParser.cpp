@@ -4,6 +4,7 @@
 #include "CssComputedStyle.h"
 #include "CssStyleSheet.h"
 #include "CssUserAgentSheet.h"
+#include "DataUrl.h"
 #include "DocumentChunkBuilder.h"
 #include "HtmlEntities.h"
 #include "HtmlPlainText.h"
@@ -262,7 +263,7 @@ private:
             flushed().appendText(QStringLiteral("\u00A0"), style.text, true);
             flushed().finishParagraph();
         } else if (name == u"svg") {
-            appendSvgImages(element);
+            appendInlineSvg(element);
         } else {
             appendImage(hrefOf(element).isEmpty() ? element.attribute(QStringLiteral("src")) : hrefOf(element), style.width,
                         style.height, style.maxWidth, style.text);
@@ -412,33 +413,59 @@ private:
             appendText(text);
     }
 
-    void appendSvgImages(const QDomElement& svg)
+    // An inline drawing becomes one image of the chunk: its markup, the pictures it names resolved
+    // to book URLs, travels as an SVG data URL and is rendered at the size it is shown.
+    void appendInlineSvg(const QDomElement& svg)
     {
         const Frame& frame = frames.last();
-        QDomNode node = svg.firstChild();
+        QDomDocument document;
+        QDomElement copy = document.importNode(svg, true).toElement();
+        document.appendChild(copy);
+        // The namespaces were declared on the enclosing document, which the copy leaves behind.
+        const QString svgNamespace = QStringLiteral("http://www.w3.org/2000/svg");
+        const qsizetype colon = copy.tagName().indexOf(u':');
+        const QString ownPrefix = colon > 0 ? QStringLiteral("xmlns:") + copy.tagName().left(colon) : QStringLiteral("xmlns");
+        if (!copy.hasAttribute(ownPrefix))
+            copy.setAttribute(ownPrefix, svgNamespace);
+        if (!copy.hasAttribute(QStringLiteral("xmlns:xlink")))
+            copy.setAttribute(QStringLiteral("xmlns:xlink"), QStringLiteral("http://www.w3.org/1999/xlink"));
+        QDomNode node = copy.firstChild();
         while (!node.isNull()) {
-            if (node.isElement()) {
-                const QDomElement element = node.toElement();
-                if (localName(element) == u"image") {
-                    double width = -1, height = -1;
-                    const QString w = attributeLength(element, QStringLiteral("width"));
-                    const QString h = attributeLength(element, QStringLiteral("height"));
-                    if (!w.isEmpty())
-                        Css::parseLength(w, frame.style.text.size, params, &width);
-                    if (!h.isEmpty())
-                        Css::parseLength(h, frame.style.text.size, params, &height);
-                    appendImage(hrefOf(element), width, height, frame.style.maxWidth, frame.style.text);
-                } else if (!node.firstChild().isNull()) {
-                    node = node.firstChild();
-                    continue;
+            QDomElement element = node.toElement();
+            if (!element.isNull() && localName(element) == u"image") {
+                // A reference the book may not make is dropped, not left for the renderer to follow.
+                const QString url = resolveImage(hrefOf(element));
+                const QDomNamedNodeMap attributes = element.attributes();
+                QStringList references;
+                for (int i = 0; i < attributes.length(); ++i) {
+                    const QString attribute = attributes.item(i).nodeName();
+                    if (attribute == u"href" || attribute.endsWith(QLatin1String(":href"), Qt::CaseInsensitive))
+                        references.append(attribute);
                 }
+                for (const QString& attribute : std::as_const(references))
+                    element.removeAttribute(attribute);
+                if (!url.isEmpty())
+                    element.setAttribute(QStringLiteral("xlink:href"), url);
             }
-            while (!node.isNull() && node != svg && node.nextSibling().isNull())
+            if (!node.firstChild().isNull()) {
+                node = node.firstChild();
+                continue;
+            }
+            while (!node.isNull() && node != copy && node.nextSibling().isNull())
                 node = node.parentNode();
-            if (node.isNull() || node == svg)
+            if (node.isNull() || node == copy)
                 break;
             node = node.nextSibling();
         }
+        double width = -1, height = -1;
+        const QString w = attributeLength(svg, QStringLiteral("width"));
+        const QString h = attributeLength(svg, QStringLiteral("height"));
+        if (!w.isEmpty())
+            Css::parseLength(w, frame.style.text.size, params, &width);
+        if (!h.isEmpty())
+            Css::parseLength(h, frame.style.text.size, params, &height);
+        appendImage(DataUrl::encode(document.toString(-1).toUtf8(), QStringLiteral("image/svg+xml")), width, height,
+                    frame.style.maxWidth, frame.style.text);
     }
 
     QString resolveImage(const QString& source) const
@@ -448,7 +475,9 @@ private:
             return QString();
         // A book names its own entries only: an image URL of another provider, or of another
         // file on disk, written into its markup is not followed.
-        if (href.startsWith(QLatin1String("image:"), Qt::CaseInsensitive) || href.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+        if (DataUrl::isDataUrl(href)) // whatever it holds is checked when it is decoded
+            return href.size() <= DataUrl::MaxBytes * 2 ? href : QString();
+        if (href.startsWith(QLatin1String("image:"), Qt::CaseInsensitive))
             return QString();
         if (href.startsWith(QLatin1String("http://")) || href.startsWith(QLatin1String("https://")))
             return ImageUrl::resolve(providerId, href, bookPath, baseDir);

@@ -14,14 +14,14 @@
 
 namespace {
 
-// Downloads wait on the network only on the global pool, so the tests fetch from there. (Waiting
-// on a QFuture could run the task on the waiting thread instead.)
+// Downloads wait on the network only on the download pool, so the tests fetch from there.
+// (Waiting on a QFuture could run the task on the waiting thread instead.)
 template <typename Work>
 auto onPool(Work work)
 {
     std::packaged_task<decltype(work())()> task(std::move(work));
     auto result = task.get_future();
-    QThreadPool::globalInstance()->start([&task] { task(); });
+    WebImageCache::downloadPool()->start([&task] { task(); });
     return result.get();
 }
 
@@ -112,7 +112,7 @@ private Q_SLOTS:
         QVERIFY(provider.fetchImage(url, QSize(-1, -1)).isNull()); // the GUI thread is not kept waiting
         // ... but the download happens on the pool, once, and later requests find it.
         QTRY_VERIFY(!provider.fetchImage(url, QSize(-1, -1)).isNull());
-        QThreadPool::globalInstance()->waitForDone();
+        WebImageCache::downloadPool()->waitForDone();
         QCOMPARE(server.requests(QStringLiteral("/slow.png")), 1);
     }
 

@@ -2,8 +2,9 @@
 
 #include <QThreadPool>
 
-AsyncImageResponse::AsyncImageResponse(Job imageJob)
+AsyncImageResponse::AsyncImageResponse(Job imageJob, QThreadPool* jobPool)
     : job(std::move(imageJob))
+    , pool(jobPool ? jobPool : QThreadPool::globalInstance())
 {
     // The engine owns and deletes the response; the pool must not.
     setAutoDelete(false);
@@ -12,7 +13,7 @@ AsyncImageResponse::AsyncImageResponse(Job imageJob)
 AsyncImageResponse::~AsyncImageResponse()
 {
     // Never leave the pool a queued pointer to a deleted response.
-    static_cast<void>(QThreadPool::globalInstance()->tryTake(this));
+    static_cast<void>(pool->tryTake(this));
 }
 
 QQuickTextureFactory* AsyncImageResponse::textureFactory() const
@@ -27,7 +28,7 @@ void AsyncImageResponse::cancel()
     cancelled.store(true);
     // Taken off the queue before its turn, run() will never finish it: finish here. Otherwise
     // run() is under way or done, and finishes it.
-    if (QThreadPool::globalInstance()->tryTake(this))
+    if (pool->tryTake(this))
         finish();
 }
 

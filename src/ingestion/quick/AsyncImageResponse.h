@@ -1,6 +1,7 @@
 #pragma once
 
-// One image request of the QML image engine, computed by a job on the global thread pool. The
+// One image request of the QML image engine, computed by a job on a thread pool (the global one
+// unless the response is made for another). The
 // engine owns the response and deletes it once it has emitted finished().
 //
 // Threads: the response belongs to the thread that created it (the engine's image reader
@@ -16,6 +17,8 @@
 #include <QQuickImageResponse>
 #include <QRunnable>
 
+class QThreadPool;
+
 #include <atomic>
 #include <functional>
 
@@ -24,8 +27,8 @@ class AsyncImageResponse : public QQuickImageResponse, public QRunnable {
 public:
     using Job = std::function<QImage()>;
 
-    // Not started: the caller hands it to QThreadPool::globalInstance()->start().
-    explicit AsyncImageResponse(Job job);
+    // Not started: the caller hands it to pool->start(). The pool must outlive the response.
+    explicit AsyncImageResponse(Job job, QThreadPool* pool = nullptr);
     ~AsyncImageResponse() override;
 
     // None for a null image.
@@ -43,6 +46,7 @@ private:
     void finish();
 
     Job job;
+    QThreadPool* pool;
     std::atomic<bool> cancelled{false};
     QImage image;
 };

@@ -1,6 +1,7 @@
 #include "EntryImageProvider.h"
 
 #include "AsyncImageResponse.h"
+#include "ImageDecoder.h"
 #include "ImageScaling.h"
 #include "ImageUrl.h"
 
@@ -21,10 +22,14 @@ QImage EntryImageProvider::loadImageFromSource(IByteSource& source, const QStrin
     const QByteArray bytes = source.readEntry(entry);
     if (bytes.isEmpty())
         return QImage();
-    QImage image;
-    if (!image.loadFromData(bytes))
-        return QImage();
-    return ImageScaling::toRequestedSize(image, requestedSize);
+    // Decoded at the requested size where the format allows (a huge page would not fit in memory at
+    // its own), then fitted exactly.
+    constexpr int Unbounded = 1 << 20;
+    const bool width = requestedSize.width() >= 1;
+    const bool height = requestedSize.height() >= 1;
+    const QSize bound = width || height ? QSize(width ? requestedSize.width() : Unbounded, height ? requestedSize.height() : Unbounded)
+                                        : QSize();
+    return ImageScaling::toRequestedSize(ImageDecoder::decode(bytes, bound), requestedSize);
 }
 
 QQuickImageResponse* EntryImageProvider::requestImageResponse(const QString& id, const QSize& requestedSize)
