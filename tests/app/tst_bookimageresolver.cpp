@@ -1,9 +1,13 @@
 #include "BookImageResolver.h"
+#include "DataUrl.h"
+#include "ImageDecoder.h"
 #include "ImageUrl.h"
 #include "LocalHttpServer.h"
 #include "WebImageProvider.h"
 
+#include <QBuffer>
 #include <QHash>
+#include <QUrl>
 #include <QStandardPaths>
 #include <QTest>
 #include <QThreadPool>
@@ -66,6 +70,36 @@ auto onPool(Work work)
     return result.get();
 }
 
+// A JPEG of a size no plain decode may allocate (Qt refuses images above 128 MiB), cheap to make:
+// grey pixels, one byte each.
+QByteArray hugeJpeg(int width, int height)
+{
+    QImage grey(width, height, QImage::Format_Grayscale8);
+    grey.fill(128);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    grey.save(&buffer, "JPEG", 50);
+    return bytes;
+}
+
+// A PNG whose header is sound and whose pixel data is not.
+QByteArray pngWithBrokenPixels(int width, int height)
+{
+    QByteArray bytes = pngBytes(width, height);
+    const qsizetype data = bytes.indexOf("IDAT");
+    for (qsizetype i = data + 4; i < bytes.size() - 12; ++i)
+        bytes[i] = char(0x5a);
+    return bytes;
+}
+
+QByteArray svgBytes(const QString& attributes, const QString& content)
+{
+    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" %1>%2</svg>")
+        .arg(attributes, content)
+        .toUtf8();
+}
+
 } // namespace
 
 class TestBookImageResolver : public QObject {
@@ -81,7 +115,12 @@ private Q_SLOTS:
         shelf = std::make_unique<Shelf>();
         shelf->books.insert(QStringLiteral("/books/a b.cbz"), {{QStringLiteral("p/1.png"), pngBytes(800, 1200)},
                                                               {QStringLiteral("p/2.png"), pngBytes(10, 20)},
-                                                              {QStringLiteral("junk"), QByteArray("not an image")}});
+                                                              {QStringLiteral("junk"), QByteArray("not an image")},
+                                                              {QStringLiteral("p/broken.png"), pngWithBrokenPixels(70, 90)},
+                                                              {QStringLiteral("p/green.png"), pngBytes(10, 10, Qt::green)},
+                                                              {QStringLiteral("p/page.svg"),
+                                                               svgBytes(QStringLiteral("viewBox=\"0 0 10 10\""),
+                                                                        QStringLiteral("<image width=\"10\" height=\"10\" xlink:href=\"green.png\"/>"))}});
         shelf->books.insert(QStringLiteral("/books/other.cbz"), {{QStringLiteral("p/1.png"), pngBytes(3, 3)}});
     }
 
@@ -254,6 +293,110 @@ private Q_SLOTS:
         resolver.imageSize(second);
         QTRY_COMPARE(resolver.imageSize(second), QSizeF(5, 6));
         web.setArrivalListener({});
+    }
+
+    void sizesAreReadFromTheHeaderOnly()
+    {
+        BookImageResolver resolver(shelfFactory(*shelf), nullptr);
+        const QString broken = entryUrl(QStringLiteral("p/broken.png"), QStringLiteral("/books/a b.cbz"));
+        QCOMPARE(resolver.imageSize(broken), QSizeF(70, 90));
+        QVERIFY(resolver.resolveImage(broken).isNull());
+        QCOMPARE(resolver.decodedBytes(), 0);
+    }
+
+    // Many large pictures read in a row keep no more than the bound; a book change keeps none.
+    void decodedImagesStayWithinTheirBound()
+    {
+        Shelf large;
+        QHash<QString, QByteArray> pages;
+        for (int i = 0; i < 12; ++i)
+            pages.insert(QStringLiteral("p/%1.png").arg(i), pngBytes(2000, 3000));
+        large.books.insert(QStringLiteral("/books/big.cbz"), pages);
+        BookImageResolver resolver(shelfFactory(large), nullptr);
+        for (int i = 0; i < 12; ++i) {
+            const QString url = entryUrl(QStringLiteral("p/%1.png").arg(i), QStringLiteral("/books/big.cbz"));
+            QCOMPARE(resolver.resolveImage(url).size(), QSize(2000, 3000));
+            QVERIFY(resolver.decodedBytes() <= BookImageResolver::DecodedCacheBytes);
+        }
+        QVERIFY(resolver.decodedBytes() > 0);
+        resolver.clearCache();
+        QCOMPARE(resolver.decodedBytes(), 0);
+    }
+
+    void imagesAreDecodedAtTheSizeShown()
+    {
+        Shelf shelfOfHuge;
+        shelfOfHuge.books.insert(QStringLiteral("/books/huge.cbz"), {{QStringLiteral("page.jpg"), hugeJpeg(12000, 9000)}});
+        BookImageResolver resolver(shelfFactory(shelfOfHuge), nullptr);
+        const QString url = entryUrl(QStringLiteral("page.jpg"), QStringLiteral("/books/huge.cbz"));
+        QCOMPARE(resolver.imageSize(url), QSizeF(12000, 9000));
+        const QImage shown = resolver.resolveImageAt(url, QSize(800, 800));
+        QCOMPARE(shown.size(), QSize(800, 600));
+        // Asked at its own size, it still shows: shrunk to what may be held.
+        const QImage whole = resolver.resolveImage(url);
+        QVERIFY(!whole.isNull());
+        QVERIFY(whole.sizeInBytes() <= ImageDecoder::MaxDecodedBytes);
+        QVERIFY(std::abs(double(whole.width()) / whole.height() - 12000.0 / 9000.0) < 0.01);
+        QCOMPARE(resolver.resolveImageAt(url, QSize(400, 400)).size(), whole.size()); // the larger copy serves
+        QCOMPARE(resolver.imageSize(url), QSizeF(12000, 9000));
+    }
+
+    void svgIsRenderedAtTheSizeShown()
+    {
+        Shelf drawings;
+        drawings.books.insert(QStringLiteral("/books/svg.epub"),
+                              {{QStringLiteral("map.svg"),
+                                svgBytes(QStringLiteral("viewBox=\"0 0 46296 40689\""),
+                                         QStringLiteral("<rect width=\"46296\" height=\"40689\" fill=\"#0000ff\"/>"))}});
+        BookImageResolver resolver(shelfFactory(drawings), nullptr);
+        const QString url = entryUrl(QStringLiteral("map.svg"), QStringLiteral("/books/svg.epub"), QStringLiteral("epub"));
+        QCOMPARE(resolver.imageSize(url), QSizeF(46296, 40689));
+        const QImage shown = resolver.resolveImageAt(url, QSize(600, 600));
+        QCOMPARE(shown.size(), QSize(600, 527));
+        QCOMPARE(QColor(shown.pixel(300, 260)), QColor(Qt::blue));
+    }
+
+    // The pictures an SVG names are found in the book: relative to an SVG entry, or by the book URL
+    // an inline drawing was given when its chapter was read.
+    void svgPicturesComeFromTheBook_data()
+    {
+        QTest::addColumn<QString>("url");
+        const QString book = QStringLiteral("/books/a b.cbz");
+        QTest::newRow("svg entry") << entryUrl(QStringLiteral("p/page.svg"), book);
+        const QString inlineDrawing = QString::fromUtf8(svgBytes(QStringLiteral("width=\"10\" height=\"10\""),
+            QStringLiteral("<image width=\"10\" height=\"10\" xlink:href=\"%1\"/>").arg(entryUrl(QStringLiteral("p/green.png"), book))));
+        QTest::newRow("inline drawing") << DataUrl::encode(inlineDrawing.toUtf8(), QStringLiteral("image/svg+xml"));
+    }
+    void svgPicturesComeFromTheBook()
+    {
+        QFETCH(QString, url);
+        BookImageResolver resolver(shelfFactory(*shelf), nullptr);
+        QCOMPARE(resolver.imageSize(url), QSizeF(10, 10));
+        const QImage image = resolver.resolveImageAt(url, QSize(20, 20));
+        QVERIFY(!image.isNull());
+        QCOMPARE(QColor(image.pixel(image.width() / 2, image.height() / 2)), QColor(Qt::green));
+    }
+
+    void dataUrls_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QSizeF>("size");
+        QTest::newRow("base64") << DataUrl::encode(pngBytes(7, 5), QStringLiteral("image/png")) << QSizeF(7, 5);
+        QTest::newRow("percent-encoded") << QStringLiteral("data:image/svg+xml,")
+                + QString::fromLatin1(QUrl::toPercentEncoding(QString::fromUtf8(svgBytes(QStringLiteral("width=\"12\" height=\"4\""), QString()))))
+                                         << QSizeF(12, 4);
+        QTest::newRow("not an image") << QStringLiteral("data:text/plain,hello") << QSizeF(-1, -1);
+        QTest::newRow("no comma") << QStringLiteral("data:image/png;base64") << QSizeF(-1, -1);
+        QTest::newRow("above the cap") << DataUrl::encode(QByteArray(DataUrl::MaxBytes + 1, 'x'), QStringLiteral("image/png"))
+                                       << QSizeF(-1, -1);
+    }
+    void dataUrls()
+    {
+        QFETCH(QString, url);
+        QFETCH(QSizeF, size);
+        BookImageResolver resolver;
+        QCOMPARE(resolver.imageSize(url), size);
+        QCOMPARE(QSizeF(resolver.resolveImage(url).size()), size.width() > 0 ? size : QSizeF(0, 0));
     }
 
     void manyThreadsAtOnce()
