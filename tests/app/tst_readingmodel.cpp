@@ -1,8 +1,11 @@
 #include "AppState.h"
+#include "BookImageResolver.h"
 #include "BookPositionStore.h"
 #include "FakeReader.h"
 #include "GatedImageResolver.h"
+#include "LocalHttpServer.h"
 #include "ReadingModel.h"
+#include "WebImageProvider.h"
 
 #include <QAbstractItemModelTester>
 #include <QSettings>
@@ -324,6 +327,44 @@ private Q_SLOTS:
         QCOMPARE(f.resolver.guiThreadQueries, before + 1);
         QCOMPARE(pixelHeight(*f.model, 50), layout.height);
         QCOMPARE(f.resolver.guiThreadQueries, before + 1); // real lines are not laid out again
+    }
+
+    // A remote picture is not known while the first window is laid out; once it arrives its chunks
+    // are laid out again at its real size, in the window and beyond it.
+    void remoteImagesGetTheirSizeWhenTheyArrive()
+    {
+        LocalHttpServer server;
+        server.route(QStringLiteral("/p.png"), {200, "image/png", pngBytes(300, 200)});
+        const QString url = QStringLiteral("image://web/") + server.url(QStringLiteral("/p.png"));
+        QList<ContentChunk> chunks = makeChunks(40);
+        for (int row : {0, 35}) {
+            InlineRun image;
+            image.kind = InlineRun::Image;
+            image.url = url;
+            chunks[row].blocks.first().runs.append(image);
+        }
+        WebImageProvider web(nullptr);
+        BookImageResolver resolver(SourceFactory(), &web);
+        web.setArrivalListener([&resolver](const QString& arrived) { resolver.webImageArrived(arrived); });
+        Fixture f;
+        ReadingModel* model = f.model.get();
+        model->setImageResolver(&resolver);
+        resolver.setSizeListener([model](const QString& known) {
+            QMetaObject::invokeMethod(model, [model, known] { model->imageSizeKnown(known); }, Qt::QueuedConnection);
+        });
+        FakeReader reader("book.txt", textBook(chunks));
+        model->setReader(&reader);
+        const auto imageSize = [model](int row) {
+            const ChunkLayout layout = layoutOf(*model, row);
+            return layout.images.isEmpty() ? QSizeF() : layout.images.first().rect.size();
+        };
+        QTRY_COMPARE(imageSize(0), QSizeF(300, 200));
+        QTRY_VERIFY(!model->measuring());
+        QTRY_COMPARE(imageSize(35), QSizeF(300, 200));
+        web.setArrivalListener({});
+        resolver.setSizeListener({});
+        WebImageCache::downloadPool()->waitForDone();
+        model->setReader(nullptr);
     }
 
     void windowWithoutBackgroundRun()
