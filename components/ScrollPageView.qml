@@ -171,6 +171,8 @@ Rectangle {
             surfaceColor: ThemeManager.currentTheme.surface
             useBookColours: ReadingModel.useBookColours
             horizontalMargin: ReadingPreferences.horizontalMargin
+            viewportTop: chunkListView.contentY - y
+            viewportHeight: chunkListView.height
 
             Loader {
                 active: AppInfo.isDebugBuild

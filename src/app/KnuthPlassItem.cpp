@@ -133,23 +133,66 @@ QList<QRectF> KnuthPlassItem::bandRects() const
     return rects;
 }
 
+bool KnuthPlassItem::nearViewport(const QRectF& band) const
+{
+    if (!(m_viewportHeight > 0))
+        return true;
+    // One screen above and one below: scrolling by a page finds its bands painted already.
+    return band.bottom() >= m_viewportTop - m_viewportHeight && band.top() <= m_viewportTop + 2 * m_viewportHeight;
+}
+
 void KnuthPlassItem::updateBands()
 {
     const QList<QRectF> rects = bandRects();
     while (m_bands.size() > rects.size())
         delete m_bands.takeLast();
-    while (m_bands.size() < rects.size())
-        m_bands.append(new BandPaintedItem(this));
+    m_bands.resize(rects.size(), nullptr);
     for (qsizetype i = 0; i < rects.size(); ++i) {
+        if (!nearViewport(rects[i])) {
+            // Its painted image goes with it.
+            delete m_bands[i];
+            m_bands[i] = nullptr;
+            continue;
+        }
+        const bool made = !m_bands[i];
+        if (made)
+            m_bands[i] = new BandPaintedItem(this);
         m_bands[i]->setPosition(rects[i].topLeft());
         m_bands[i]->setSize(rects[i].size());
+        if (made)
+            m_bands[i]->update();
     }
+}
+
+int KnuthPlassItem::liveBandCount() const
+{
+    return int(std::count_if(m_bands.cbegin(), m_bands.cend(), [](const BandPaintedItem* band) { return band; }));
+}
+
+void KnuthPlassItem::setViewportTop(double top)
+{
+    if (relativelyEqual(m_viewportTop, top))
+        return;
+    m_viewportTop = top;
+    updateBands();
+    Q_EMIT viewportChanged();
+}
+
+void KnuthPlassItem::setViewportHeight(double height)
+{
+    if (relativelyEqual(m_viewportHeight, height))
+        return;
+    m_viewportHeight = height;
+    updateBands();
+    Q_EMIT viewportChanged();
 }
 
 void KnuthPlassItem::repaint()
 {
-    for (BandPaintedItem* band : std::as_const(m_bands))
-        band->update();
+    for (BandPaintedItem* band : std::as_const(m_bands)) {
+        if (band)
+            band->update();
+    }
 }
 
 QColor KnuthPlassItem::runPenColour(const LayoutRun& run) const

@@ -7,7 +7,9 @@
 // The item's area is covered by bands (BandPaintedItem children) no taller than
 // ChunkLayout::MaxTileHeight, cut between lines where the layout allows, and each band paints its
 // part through paint(). So a chunk of any height is drawn without one texture beyond the graphics
-// stack's size limit, and the usual short chunk is a single band.
+// stack's size limit, and the usual short chunk is a single band. When the view tells the item
+// which part of it is on screen (viewportTop, viewportHeight, in the item's coordinates), only the
+// bands within one screen of that part exist, so a chunk of any height holds a few bands' images.
 //
 // GUI thread only, paint() included (the scene graph calls it while the GUI thread waits). The
 // static image resolver is set once at start-up and cleared at teardown, both on the GUI thread.
@@ -33,6 +35,8 @@ class KnuthPlassItem : public QQuickPaintedItem {
     Q_PROPERTY(QColor surfaceColor READ surfaceColor WRITE setSurfaceColor NOTIFY colorsChanged)
     Q_PROPERTY(bool useBookColours READ useBookColours WRITE setUseBookColours NOTIFY useBookColoursChanged)
     Q_PROPERTY(double horizontalMargin READ horizontalMargin WRITE setHorizontalMargin NOTIFY horizontalMarginChanged)
+    Q_PROPERTY(double viewportTop READ viewportTop WRITE setViewportTop NOTIFY viewportChanged)
+    Q_PROPERTY(double viewportHeight READ viewportHeight WRITE setViewportHeight NOTIFY viewportChanged)
 public:
     explicit KnuthPlassItem(QQuickItem* parent = nullptr);
 
@@ -46,6 +50,9 @@ public:
     QColor surfaceColor() const { return m_surfaceColor; }
     bool useBookColours() const { return m_useBookColours; }
     double horizontalMargin() const { return m_horizontalMargin; }
+    double viewportTop() const { return m_viewportTop; }
+    // 0 (the default): the whole item counts as on screen.
+    double viewportHeight() const { return m_viewportHeight; }
 
     // Always takes the variant (a value that is no ChunkLayout gives an empty layout) and emits.
     void setLayout(const QVariant& layout);
@@ -56,6 +63,8 @@ public:
     void setSurfaceColor(const QColor& colour);
     void setUseBookColours(bool enabled);
     void setHorizontalMargin(double margin);
+    void setViewportTop(double top);
+    void setViewportHeight(double height);
 
     // WCAG 2.0 relative luminance (0 for black, 1 for white) and contrast ratio (1 to 21).
     static double relativeLuminance(const QColor& colour);
@@ -67,12 +76,15 @@ public:
     const ChunkLayout& chunkLayout() const { return m_layout; }
     // The bands covering the item, top to bottom.
     QList<QRectF> bandRects() const;
+    // The bands that exist now (near the viewport), as band items.
+    int liveBandCount() const;
 
 Q_SIGNALS:
     void layoutChanged();
     void colorsChanged();
     void useBookColoursChanged();
     void horizontalMarginChanged();
+    void viewportChanged();
 
 protected:
     void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
@@ -81,6 +93,7 @@ private:
     void setColour(QColor& member, const QColor& colour);
     void repaint();
     void updateBands();
+    bool nearViewport(const QRectF& band) const;
     QColor runPenColour(const LayoutRun& run) const;
 
     static IBookImageResolver* s_imageResolver;
@@ -93,5 +106,7 @@ private:
     QColor m_surfaceColor{0x19, 0x1d, 0x35};
     bool m_useBookColours = false;
     double m_horizontalMargin = 0;
-    QList<BandPaintedItem*> m_bands;
+    double m_viewportTop = 0;
+    double m_viewportHeight = 0;
+    QList<BandPaintedItem*> m_bands; // one per band rect; null for a band far from the viewport
 };

@@ -362,6 +362,36 @@ private Q_SLOTS:
         QCOMPARE(item.childItems().size(), 1);
     }
 
+    // Scrolling through a very tall chunk keeps only the bands within a screen of the view.
+    void onlyBandsNearTheViewportExist()
+    {
+        ChunkLayout layout;
+        for (int i = 0; i < 400; ++i)
+            layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
+        layout.height = 40000;
+        KnuthPlassItem item;
+        item.setLayout(QVariant::fromValue(layout));
+        item.setSize(QSizeF(300, 40000));
+        const QList<QRectF> bands = item.bandRects();
+        QCOMPARE(item.liveBandCount(), bands.size()); // no viewport told: all of it counts
+        item.setViewportHeight(800);
+        for (double top = 0; top < 40000; top += 700) {
+            item.setViewportTop(top);
+            QCOMPARE(item.childItems().size(), item.liveBandCount());
+            const QRectF near(0, top - 800, 300, 3 * 800);
+            const auto meetsNear = [&near](const QRectF& band) { return band.bottom() >= near.top() && band.top() <= near.bottom(); };
+            QCOMPARE(item.liveBandCount(), int(std::count_if(bands.cbegin(), bands.cend(), meetsNear)));
+            QVERIFY(item.liveBandCount() < 5);
+            bool showsTheViewport = false;
+            for (QQuickItem* child : item.childItems()) {
+                const QRectF band(child->position(), child->size());
+                QVERIFY(meetsNear(band));
+                showsTheViewport = showsTheViewport || (band.top() <= top && band.bottom() > top);
+            }
+            QVERIFY(showsTheViewport);
+        }
+    }
+
     void tallChunkInAWindow()
     {
         ChunkLayout layout;
