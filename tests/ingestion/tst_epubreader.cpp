@@ -112,6 +112,7 @@ private Q_SLOTS:
     void fontsAreReadOnlyByAFullOpen();
     void reopenClearsThePreviousBook();
     void inlineSpacesAndEntitiesSurvive();
+    void picturesInTheSpineShowAsImages();
 };
 
 void TestEpubReader::openErrors_data()
@@ -488,6 +489,41 @@ void TestEpubReader::inlineSpacesAndEntitiesSurvive()
     QVERIFY(reader.open(bookPath));
     const QString text = chunkText(reader.chunks());
     QVERIFY2(text.contains(QStringLiteral("one two\u00a0three\u2014four")), qPrintable(text));
+}
+
+
+// A bitmap or an SVG drawing standing in the spine by itself is a page of one picture; its bytes
+// are left for the image resolver, not parsed as markup.
+void TestEpubReader::picturesInTheSpineShowAsImages()
+{
+    auto book = makeBook(package(QByteArray(),
+                                 item("p1", "img/page%201.jpg", "image/jpeg") + item("c1", "ch1.xhtml")
+                                     + item("map", "img/map.svg", "image/svg+xml"),
+                                 itemref("p1") + itemref("c1") + itemref("map")));
+    book->entries.insert(QStringLiteral("OEBPS/img/page 1.jpg"), QByteArray("\xff\xd8\xff\xe0 not parsed <p>as text</p>"));
+    book->entries.insert(QStringLiteral("OEBPS/ch1.xhtml"), xhtml("<p>Between the pictures.</p>"));
+    book->entries.insert(QStringLiteral("OEBPS/img/map.svg"), QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\"><text>label</text></svg>"));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    const QList<ContentChunk> chunks = reader.chunks();
+    QCOMPARE(chunkIds(chunks), (QStringList{"OEBPS/img/page 1.jpg", "OEBPS/ch1.xhtml", "OEBPS/img/map.svg"}));
+    QStringList urls;
+    for (const ContentChunk& chunk : chunks) {
+        for (const BlockItem& block : chunk.blocks) {
+            for (const InlineRun& run : block.runs) {
+                if (run.kind == InlineRun::Image)
+                    urls << run.url;
+            }
+        }
+    }
+    QCOMPARE(urls, (QStringList{coverUrl(QStringLiteral("OEBPS/img/page 1.jpg")), coverUrl(QStringLiteral("OEBPS/img/map.svg"))}));
+    const QString text = chunkText(chunks);
+    QVERIFY(text.contains(QLatin1String("Between the pictures.")));
+    QVERIFY(!text.contains(QLatin1String("as text")));
+    QVERIFY(!text.contains(QLatin1String("label")));
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/img/page 1.jpg")), 0);
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/img/map.svg")), 0);
 }
 
 QTEST_MAIN(TestEpubReader)
