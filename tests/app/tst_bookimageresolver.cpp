@@ -1,5 +1,7 @@
 #include "BookImageResolver.h"
+#include "ChunkLayoutEngine.h"
 #include "DataUrl.h"
+#include "HtmlBlockParser.h"
 #include "ImageDecoder.h"
 #include "ImageUrl.h"
 #include "LocalHttpServer.h"
@@ -397,6 +399,26 @@ private Q_SLOTS:
         BookImageResolver resolver;
         QCOMPARE(resolver.imageSize(url), size);
         QCOMPARE(QSizeF(resolver.resolveImage(url).size()), size.width() > 0 ? size : QSizeF(0, 0));
+    }
+
+    // What a chapter's inline drawing and data image become is laid out at their own sizes.
+    void inlineDrawingsAndDataImagesAreLaidOut()
+    {
+        const QString html = QStringLiteral(
+            "<body><p>Text <img src=\"%1\"/></p><div><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 300 150\">"
+            "<rect width=\"300\" height=\"150\" fill=\"#00ff00\"/></svg></div></body>")
+                                 .arg(DataUrl::encode(pngBytes(40, 30), QStringLiteral("image/png")));
+        const QList<BlockItem> blocks = HtmlBlockParser::parse(html, ParseParams());
+        BookImageResolver resolver;
+        const ChunkLayoutEngine engine;
+        LayoutParams params;
+        params.width = 600;
+        const ChunkLayout layout = engine.layoutPreparedChunk(engine.prepareBlocks(blocks, 16, &resolver), params);
+        QCOMPARE(layout.images.size(), 2);
+        QCOMPARE(layout.images[0].rect.size(), QSizeF(40, 30));
+        QCOMPARE(layout.images[1].rect.size(), QSizeF(300, 150));
+        const QImage drawing = resolver.resolveImageAt(layout.images[1].source, QSize(300, 150));
+        QCOMPARE(QColor(drawing.pixel(150, 75)), QColor(Qt::green));
     }
 
     void manyThreadsAtOnce()

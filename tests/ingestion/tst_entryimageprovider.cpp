@@ -14,9 +14,23 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <cmath>
 #include <memory>
 
 namespace {
+
+// A page no plain decode may allocate (Qt refuses images above 128 MiB), cheap to make: one byte
+// per pixel.
+QByteArray hugeGreyJpeg(const QSize& size)
+{
+    QImage grey(size, QImage::Format_Grayscale8);
+    grey.fill(200);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    grey.save(&buffer, "JPEG", 50);
+    return bytes;
+}
 
 QByteArray pngOf(const QSize& size)
 {
@@ -64,6 +78,7 @@ private Q_SLOTS:
         QVERIFY(dir.isValid());
         bookPath = dir.filePath(QStringLiteral("a b.cbz"));
         QVERIFY(TestZip::write(bookPath, {{QStringLiteral("pages/01 cover.png"), pngOf(QSize(200, 100))},
+                                          {QStringLiteral("pages/02 huge.jpg"), hugeGreyJpeg(QSize(12000, 9000))},
                                           {QStringLiteral("notes.txt"), QByteArray("not an image")}}));
     }
 
@@ -95,6 +110,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QSize>("size");
         QTest::newRow("image") << "pages/01 cover.png" << QSize(100, 50);
+        QTest::newRow("huge page") << "pages/02 huge.jpg" << QSize(100, 75);
         QTest::newRow("empty entry name") << "" << QSize();
         QTest::newRow("missing entry") << "pages/02.png" << QSize();
         QTest::newRow("not an image") << "notes.txt" << QSize();
@@ -109,6 +125,18 @@ private Q_SLOTS:
         QCOMPARE(image.isNull(), !size.isValid());
         if (size.isValid())
             QCOMPARE(image.size(), size);
+    }
+
+    // A page too large to decode whole still shows when asked at its own size: shrunk to what may be
+    // held.
+    void hugePageAtItsOwnSize()
+    {
+        ZipByteSource source;
+        QVERIFY(source.open(bookPath));
+        const QImage image = EntryImageProvider::loadImageFromSource(source, QStringLiteral("pages/02 huge.jpg"), QSize(-1, -1));
+        QVERIFY(!image.isNull());
+        QVERIFY(image.sizeInBytes() <= 128 * 1024 * 1024);
+        QVERIFY(std::abs(double(image.width()) / image.height() - 4.0 / 3.0) < 0.01);
     }
 
     // A request goes from its id through the factory's own source to a texture, on the pool.
