@@ -3,14 +3,19 @@
 #include "LocalHttpServer.h"
 #include "WebImageProvider.h"
 
+#include <QMutex>
 #include <QQuickImageResponse>
+#include <QQuickTextureFactory>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
 
+#include <atomic>
 #include <future>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -114,6 +119,49 @@ private Q_SLOTS:
         QTRY_VERIFY(!provider.fetchImage(url, QSize(-1, -1)).isNull());
         WebImageCache::downloadPool()->waitForDone();
         QCOMPARE(server.requests(QStringLiteral("/slow.png")), 1);
+    }
+
+    // Slow servers hold threads of the download pool only, and every request of one URL waits for
+    // the one download of it; its arrival is told once.
+    void downloadsAreSharedAndLeaveTheGlobalPoolFree()
+    {
+        QSemaphore answer;
+        std::atomic<int> fetches{0};
+        WebImageProvider provider(nullptr, [&](const QString&) {
+            ++fetches;
+            answer.acquire();
+            return pngBytes(12, 12);
+        });
+        QStringList arrived;
+        QMutex arrivedLock;
+        provider.setArrivalListener([&](const QString& url) {
+            const QMutexLocker lock(&arrivedLock);
+            arrived.append(url);
+        });
+        const QString slow = QStringLiteral("http://slow.invalid/a.png");
+        QVERIFY(provider.fetchImage(slow, QSize(-1, -1)).isNull()); // starts it, does not wait
+        std::vector<std::unique_ptr<QQuickImageResponse>> responses;
+        std::vector<std::unique_ptr<QSignalSpy>> finished;
+        for (int i = 0; i < 2; ++i) {
+            responses.emplace_back(provider.requestImageResponse(slow, QSize(6, 6)));
+            finished.push_back(std::make_unique<QSignalSpy>(responses.back().get(), &QQuickImageResponse::finished));
+        }
+        QTRY_COMPARE(fetches.load(), 1);
+        QTRY_COMPARE(WebImageCache::downloadPool()->activeThreadCount(), 3);
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+
+        answer.release(10);
+        for (auto& spy : finished)
+            QTRY_COMPARE(spy->size(), 1);
+        for (auto& response : responses) {
+            std::unique_ptr<QQuickTextureFactory> texture(response->textureFactory());
+            QVERIFY(texture);
+            QCOMPARE(texture->textureSize(), QSize(6, 6));
+        }
+        QCOMPARE(fetches.load(), 1);
+        WebImageCache::downloadPool()->waitForDone();
+        QCOMPARE(arrived, QStringList{slow});
+        provider.setArrivalListener({});
     }
 
     void damagedDiskFileIsFetchedAgain()
