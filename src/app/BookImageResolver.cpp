@@ -120,6 +120,11 @@ WebImageProvider* BookImageResolver::webProvider()
 
 QByteArray BookImageResolver::fetchEntryBytes(const QString& url)
 {
+    return fetchEntry(url, -1);
+}
+
+QByteArray BookImageResolver::fetchEntry(const QString& url, qint64 maxBytes)
+{
     if (DataUrl::isDataUrl(url))
         return DataUrl::decode(url);
     QString provider;
@@ -146,7 +151,9 @@ QByteArray BookImageResolver::fetchEntryBytes(const QString& url)
             m_openBookPath.clear();
         }
     }
-    return m_openSource ? m_openSource->readEntry(parts.path) : QByteArray();
+    if (!m_openSource)
+        return QByteArray();
+    return maxBytes < 0 ? m_openSource->readEntry(parts.path) : m_openSource->readEntryHead(parts.path, maxBytes);
 }
 
 QByteArray BookImageResolver::imageBytes(const QString& url)
@@ -270,8 +277,12 @@ QSizeF BookImageResolver::imageSize(const QString& url)
         // Never waits for the network: an image still on its way is settled when it arrives.
         size = fetchWebImage(url).size();
     } else {
-        const QByteArray bytes = fetchEntryBytes(url);
+        QByteArray bytes = fetchEntry(url, ImageDecoder::HeaderBytes);
         size = ImageDecoder::headerSize(bytes);
+        if (!known(QSizeF(size)) && bytes.size() >= ImageDecoder::HeaderBytes) {
+            bytes = fetchEntryBytes(url); // a header longer than most, or an SVG, needs all of it
+            size = ImageDecoder::headerSize(bytes);
+        }
         if (!known(QSizeF(size)) && !bytes.isEmpty())
             size = resolveImage(url).size(); // a format whose header names no size
     }

@@ -75,6 +75,8 @@ public:
 
 private:
     void forgetLocked();
+    // fetchEntryBytes, the first maxBytes of the entry only (all of it for a negative maxBytes).
+    QByteArray fetchEntry(const QString& url, qint64 maxBytes);
     WebImageProvider* webProvider();
     QImage fetchWebImage(const QString& url);
     // Entry or data bytes, an SVG's image references made self-contained.

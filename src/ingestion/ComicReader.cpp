@@ -106,10 +106,21 @@ bool ComicReader::load(const QString& path, bool withPages)
 
     QHash<QString, QSize> sizes;
     bool anyReadable = false;
-    source->readEntries(entries, [&sizes, &anyReadable](const QString& name, const QByteArray& bytes) {
+    const auto learn = [&sizes, &anyReadable](const QString& name, const QByteArray& bytes) {
         anyReadable = anyReadable || !bytes.isEmpty();
         sizes.insert(name, ImageDecoder::headerSize(bytes));
-    });
+    };
+    if (source->readsHeadsCheaply()) {
+        // The headers alone: a page's pixels are read when it is shown.
+        for (const QString& name : entries) {
+            const QByteArray head = source->readEntryHead(name, ImageDecoder::HeaderBytes);
+            learn(name, head);
+            if (!sizes.value(name).isValid() && head.size() >= ImageDecoder::HeaderBytes)
+                learn(name, source->readEntry(name)); // a header longer than most (large metadata)
+        }
+    } else {
+        source->readEntries(entries, learn);
+    }
     // Entries that are listed but never read (an encrypted archive, say) would show as blank pages.
     if (!anyReadable) {
         m_errorString = QStringLiteral("Cannot read the images in: ") + path;

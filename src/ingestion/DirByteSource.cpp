@@ -35,12 +35,22 @@ QStringList DirByteSource::listEntries() const
 
 QByteArray DirByteSource::readEntry(const QString& name) const
 {
+    return read(name, -1);
+}
+
+QByteArray DirByteSource::readEntryHead(const QString& name, qint64 maxBytes) const
+{
+    return maxBytes > 0 ? read(name, maxBytes) : QByteArray();
+}
+
+QByteArray DirByteSource::read(const QString& name, qint64 maxBytes) const
+{
     if (m_path.isEmpty() || name.isEmpty() || !m_entries.contains(name))
         return {};
     QFile file(m_path + QLatin1Char('/') + name);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxEntrySize)
         return {};
-    return file.readAll();
+    return maxBytes < 0 ? file.readAll() : file.read(maxBytes);
 }
 
 QByteArray DirByteSource::contentHash() const

@@ -17,6 +17,10 @@ public:
     // Far below Qt's default allocation limit (128 MiB): about 8 megapixels at 32 bits.
     static constexpr qint64 MaxDecodedBytes = 32 * 1024 * 1024;
 
+    // What is read of an image to learn its size: headers, metadata blocks included, fit in it
+    // nearly always; a longer one is read whole.
+    static constexpr qint64 HeaderBytes = 64 * 1024;
+
     // The pixel size named by the header (an SVG's width and height, or its view box); (-1, -1)
     // when the bytes name none. No pixels are decoded.
     static QSize headerSize(const QByteArray& bytes);

@@ -112,6 +112,16 @@ QStringList ZipByteSource::listEntries() const
 
 QByteArray ZipByteSource::readEntry(const QString& name) const
 {
+    return readEntryUpTo(name, -1);
+}
+
+QByteArray ZipByteSource::readEntryHead(const QString& name, qint64 maxBytes) const
+{
+    return maxBytes > 0 ? readEntryUpTo(name, maxBytes) : QByteArray();
+}
+
+QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
+{
     QMutexLocker lock(&m_mutex);
     if (!m_handle || name.isEmpty())
         return {};
@@ -136,8 +146,9 @@ QByteArray ZipByteSource::readEntry(const QString& name) const
     if (unzOpenCurrentFile(m_handle) != UNZ_OK)
         return {};
 
+    const quint64 wanted = limit < 0 ? info.uncompressed_size : qMin(info.uncompressed_size, quint64(limit));
     QByteArray data;
-    data.reserve(qsizetype(qMin(info.uncompressed_size, kMaxReserve)));
+    data.reserve(qsizetype(qMin(wanted, kMaxReserve)));
     char block[kReadBlockSize];
     int read = 0;
     bool tooLarge = false;
@@ -147,6 +158,11 @@ QByteArray ZipByteSource::readEntry(const QString& name) const
             break;
         }
         data.append(block, read);
+        if (limit >= 0 && data.size() >= limit) {
+            data.truncate(qsizetype(limit));
+            read = 0;
+            break;
+        }
     }
     const int closeStatus = unzCloseCurrentFile(m_handle);
     if (read < 0 || tooLarge || closeStatus == UNZ_CRCERROR)

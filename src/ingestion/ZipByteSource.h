@@ -31,6 +31,9 @@ public:
     QStringList listEntries() const override;
     // Empty for a missing, empty, encrypted, oversized or corrupt entry (including a CRC mismatch).
     QByteArray readEntry(const QString& name) const override;
+    // Inflates no further than maxBytes; the CRC is then not checked.
+    QByteArray readEntryHead(const QString& name, qint64 maxBytes) const override;
+    bool readsHeadsCheaply() const override { return true; }
     QByteArray contentHash() const override;
 
     // Releases the minizip handle; the entry list and the cached hash stay.
@@ -40,6 +43,8 @@ private:
     // Moves other's archive, entries and index here, leaving it closed; other's mutex is held.
     void takeOverLocked(ZipByteSource& other);
     void closeHandleLocked();
+    // The entry's bytes up to limit (all of them for a negative limit).
+    QByteArray readEntryUpTo(const QString& name, qint64 limit) const;
 
     QString m_path;
     mutable QByteArray m_contentHash;

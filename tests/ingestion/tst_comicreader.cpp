@@ -1,5 +1,6 @@
 #include "ComicReader.h"
 #include "DirByteSource.h"
+#include "ImageDecoder.h"
 #include "ImageUrl.h"
 #include "Md5OfFile.h"
 #include "RarByteSource.h"
@@ -46,7 +47,8 @@ struct Fixture {
     QByteArray bytes;
 };
 
-// Counts how entries are read, to see that pages come from one pass.
+// Counts how entries are read, to see that pages come from one pass, or from their heads alone
+// where the source can stop early.
 class CountingSource : public DirByteSource {
 public:
     QByteArray readEntry(const QString& name) const override
@@ -54,13 +56,21 @@ public:
         ++singleReads;
         return DirByteSource::readEntry(name);
     }
+    QByteArray readEntryHead(const QString& name, qint64 maxBytes) const override
+    {
+        ++heads;
+        return DirByteSource::readEntryHead(name, maxBytes);
+    }
+    bool readsHeadsCheaply() const override { return cheapHeads; }
     void readEntries(const QStringList& names, const EntryVisitor& visit) const override
     {
         ++passes;
         for (const QString& name : names)
             visit(name, DirByteSource::readEntry(name));
     }
+    static inline bool cheapHeads = false;
     static inline int singleReads = 0;
+    static inline int heads = 0;
     static inline int passes = 0;
 };
 
@@ -217,20 +227,49 @@ private Q_SLOTS:
         QVERIFY(reader.contentHash().isEmpty());
     }
 
-    // Page sizes come from one pass over the source, not one read per page.
-    void sizesInOnePass()
+    // Page sizes come from one pass over a source that reads in order, not one read per page; from
+    // a source that can stop early, only the headers are read (a page with an overlong header whole).
+    void sizesWithoutReadingEveryPage_data()
     {
+        QTest::addColumn<bool>("cheapHeads");
+        QTest::addColumn<int>("passes");
+        QTest::addColumn<int>("heads");
+        QTest::addColumn<int>("singleReads");
+        QTest::newRow("in order") << false << 1 << 0 << 0;
+        QTest::newRow("heads") << true << 0 << 4 << 1;
+    }
+    void sizesWithoutReadingEveryPage()
+    {
+        QFETCH(bool, cheapHeads);
+        QFETCH(int, passes);
+        QFETCH(int, heads);
+        QFETCH(int, singleReads);
+        // A JPEG whose metadata fills the first 64 KiB names its size beyond them.
+        QImage photo(5, 7, QImage::Format_RGB32);
+        photo.fill(Qt::blue);
+        photo.setText(QStringLiteral("Comment"), QString(70000, u'x'));
+        QByteArray longHeader;
+        QBuffer buffer(&longHeader);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(photo.save(&buffer, "JPEG"));
+        QVERIFY(longHeader.size() > ImageDecoder::HeaderBytes);
         SourceFactory unused;
         const QString path = make(QStringLiteral("dir"), {{QStringLiteral("1.png"), image(2, 2, "PNG")},
                                                           {QStringLiteral("2.png"), image(3, 3, "PNG")},
-                                                          {QStringLiteral("3.png"), image(4, 4, "PNG")}}, &unused);
+                                                          {QStringLiteral("3.png"), image(4, 4, "PNG")},
+                                                          {QStringLiteral("4.jpg"), longHeader}}, &unused);
+        CountingSource::cheapHeads = cheapHeads;
         CountingSource::singleReads = 0;
+        CountingSource::heads = 0;
         CountingSource::passes = 0;
         ComicReader reader([] { return std::make_unique<CountingSource>(); }, QStringLiteral("dir"));
         QVERIFY(reader.open(path));
-        QCOMPARE(reader.pages().last().size, QSize(4, 4));
-        QCOMPARE(CountingSource::passes, 1);
-        QCOMPARE(CountingSource::singleReads, 0);
+        QCOMPARE(reader.pages().size(), 4);
+        QCOMPARE(reader.pages().at(2).size, QSize(4, 4));
+        QCOMPARE(reader.pages().at(3).size, QSize(5, 7));
+        QCOMPARE(CountingSource::passes, passes);
+        QCOMPARE(CountingSource::heads, heads);
+        QCOMPARE(CountingSource::singleReads, singleReads);
     }
 
     // Bad files fail with a message naming the file.

@@ -92,6 +92,13 @@ private Q_SLOTS:
         QVERIFY(source.readEntry(QStringLiteral("zero.bin")).isEmpty());
         QVERIFY(source.readEntry(QStringLiteral("missing.png")).isEmpty());
         QVERIFY(source.readEntry(QString()).isEmpty());
+
+        // Heads stop inflating where asked, and a whole read afterwards is still whole.
+        QCOMPARE(source.readEntryHead(QStringLiteral("a.png"), 20000), page.left(20000));
+        QCOMPARE(source.readEntryHead(QStringLiteral("stored.png"), 6), QByteArray("stored"));
+        QCOMPARE(source.readEntryHead(QStringLiteral("stored.png"), 1000), QByteArray("stored bytes"));
+        QVERIFY(source.readEntryHead(QStringLiteral("missing.png"), 10).isEmpty());
+        QCOMPARE(source.readEntry(QStringLiteral("a.png")), page);
     }
 
     // Damaged data must read as empty, never as a part or as wrong bytes.
