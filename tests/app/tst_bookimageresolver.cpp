@@ -5,6 +5,7 @@
 #include "ImageDecoder.h"
 #include "ImageUrl.h"
 #include "LocalHttpServer.h"
+#include "TestImages.h"
 #include "WebImageProvider.h"
 
 #include <QBuffer>
@@ -70,19 +71,6 @@ auto onPool(Work work)
     auto result = task.get_future();
     QThreadPool::globalInstance()->start([&task] { task(); });
     return result.get();
-}
-
-// A JPEG of a size no plain decode may allocate (Qt refuses images above 128 MiB), cheap to make:
-// grey pixels, one byte each.
-QByteArray hugeJpeg(int width, int height)
-{
-    QImage grey(width, height, QImage::Format_Grayscale8);
-    grey.fill(128);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    grey.save(&buffer, "JPEG", 50);
-    return bytes;
 }
 
 // A PNG whose header is sound and whose pixel data is not.
@@ -328,7 +316,7 @@ private Q_SLOTS:
     void imagesAreDecodedAtTheSizeShown()
     {
         Shelf shelfOfHuge;
-        shelfOfHuge.books.insert(QStringLiteral("/books/huge.cbz"), {{QStringLiteral("page.jpg"), hugeJpeg(12000, 9000)}});
+        shelfOfHuge.books.insert(QStringLiteral("/books/huge.cbz"), {{QStringLiteral("page.jpg"), TestImages::hugeGreyJpeg(QSize(12000, 9000))}});
         BookImageResolver resolver(shelfFactory(shelfOfHuge), nullptr);
         const QString url = entryUrl(QStringLiteral("page.jpg"), QStringLiteral("/books/huge.cbz"));
         QCOMPARE(resolver.imageSize(url), QSizeF(12000, 9000));

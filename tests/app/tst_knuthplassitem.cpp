@@ -79,6 +79,16 @@ ChunkLayout withLine(LayoutRun run, double y = 0)
     return layout;
 }
 
+
+// A tall chunk: `count` underlined lines, one every 100 px.
+ChunkLayout underlinedLines(int count)
+{
+    ChunkLayout layout;
+    for (int i = 0; i < count; ++i)
+        layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
+    layout.height = 100.0 * count;
+    return layout;
+}
 } // namespace
 
 class TestKnuthPlassItem : public QObject {
@@ -318,10 +328,7 @@ private Q_SLOTS:
 
     void tallChunksArePaintedInBands()
     {
-        ChunkLayout layout;
-        for (int i = 0; i < 100; ++i)
-            layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
-        layout.height = 10000;
+        const ChunkLayout layout = underlinedLines(100);
         KnuthPlassItem item;
         item.setLayout(QVariant::fromValue(layout));
         item.setSize(QSizeF(300, 10000));
@@ -365,10 +372,7 @@ private Q_SLOTS:
     // Scrolling through a very tall chunk keeps only the bands within a screen of the view.
     void onlyBandsNearTheViewportExist()
     {
-        ChunkLayout layout;
-        for (int i = 0; i < 400; ++i)
-            layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
-        layout.height = 40000;
+        const ChunkLayout layout = underlinedLines(400);
         KnuthPlassItem item;
         item.setLayout(QVariant::fromValue(layout));
         item.setSize(QSizeF(300, 40000));
@@ -394,10 +398,7 @@ private Q_SLOTS:
 
     void tallChunkInAWindow()
     {
-        ChunkLayout layout;
-        for (int i = 0; i < 100; ++i)
-            layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
-        layout.height = 10000;
+        const ChunkLayout layout = underlinedLines(100);
         QQuickWindow window;
         window.setColor(Qt::black);
         window.resize(100, 300);

@@ -2,6 +2,7 @@
 #include "EntryImageProvider.h"
 #include "ImageScaling.h"
 #include "ImageUrl.h"
+#include "TestImages.h"
 #include "TestZip.h"
 #include "ZipByteSource.h"
 
@@ -18,19 +19,6 @@
 #include <memory>
 
 namespace {
-
-// A page no plain decode may allocate (Qt refuses images above 128 MiB), cheap to make: one byte
-// per pixel.
-QByteArray hugeGreyJpeg(const QSize& size)
-{
-    QImage grey(size, QImage::Format_Grayscale8);
-    grey.fill(200);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    grey.save(&buffer, "JPEG", 50);
-    return bytes;
-}
 
 QByteArray pngOf(const QSize& size)
 {
@@ -78,7 +66,7 @@ private Q_SLOTS:
         QVERIFY(dir.isValid());
         bookPath = dir.filePath(QStringLiteral("a b.cbz"));
         QVERIFY(TestZip::write(bookPath, {{QStringLiteral("pages/01 cover.png"), pngOf(QSize(200, 100))},
-                                          {QStringLiteral("pages/02 huge.jpg"), hugeGreyJpeg(QSize(12000, 9000))},
+                                          {QStringLiteral("pages/02 huge.jpg"), TestImages::hugeGreyJpeg(QSize(12000, 9000))},
                                           {QStringLiteral("notes.txt"), QByteArray("not an image")}}));
     }
 
