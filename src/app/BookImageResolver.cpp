@@ -84,10 +84,10 @@ void BookImageResolver::setWebProvider(WebImageProvider* web)
     m_web = web;
 }
 
-void BookImageResolver::setSizeListener(SizeListener listener)
+void BookImageResolver::setResolvedListener(ResolvedListener listener)
 {
     const QMutexLocker lock(&m_mutex);
-    m_sizeListener = std::move(listener);
+    m_resolvedListener = std::move(listener);
 }
 
 void BookImageResolver::clearCache()
@@ -109,7 +109,7 @@ void BookImageResolver::forgetLocked()
     m_openSource.reset();
     m_images.clear();
     m_sizes.clear();
-    m_unknown.clear();
+    m_waiting.clear();
 }
 
 WebImageProvider* BookImageResolver::webProvider()
@@ -186,12 +186,12 @@ QImage BookImageResolver::fetchWebImage(const QString& url)
 
 void BookImageResolver::sizeLearnt(const QString& url, const QSize& size)
 {
-    SizeListener listener;
+    ResolvedListener listener;
     {
         const QMutexLocker lock(&m_mutex);
         m_sizes.insert(url, QSizeF(size));
-        if (m_unknown.remove(url))
-            listener = m_sizeListener;
+        if (m_waiting.remove(url))
+            listener = m_resolvedListener;
     }
     if (listener)
         listener(url);
@@ -200,14 +200,14 @@ void BookImageResolver::sizeLearnt(const QString& url, const QSize& size)
 void BookImageResolver::webImageArrived(const QString& url)
 {
     QStringList settled;
-    SizeListener listener;
+    ResolvedListener listener;
     {
         const QMutexLocker lock(&m_mutex);
         for (const QString& form : {url, kWebPrefix + url}) {
-            if (m_unknown.remove(form))
+            if (m_waiting.remove(form))
                 settled.append(form);
         }
-        listener = m_sizeListener;
+        listener = m_resolvedListener;
     }
     if (!listener)
         return;
@@ -241,6 +241,11 @@ QImage BookImageResolver::resolveImageAt(const QString& url, const QSize& pixelS
     QSize natural(-1, -1);
     if (remote) {
         image = fetchWebImage(url);
+        if (image.isNull()) {
+            const QMutexLocker lock(&m_mutex);
+            m_waiting.insert(url); // the painter hears when to try again
+            return image;
+        }
         natural = image.size();
         if (!image.isNull() && pixelSize.width() > 0 && pixelSize.height() > 0
             && (image.width() > pixelSize.width() || image.height() > pixelSize.height()))
@@ -288,7 +293,7 @@ QSizeF BookImageResolver::imageSize(const QString& url)
     }
     if (!known(QSizeF(size))) {
         const QMutexLocker lock(&m_mutex);
-        m_unknown.insert(url);
+        m_waiting.insert(url);
         return QSizeF(-1, -1);
     }
     sizeLearnt(url, size);

@@ -41,8 +41,9 @@ class BookImageResolver : public IBookImageResolver {
 public:
     static constexpr qsizetype DecodedCacheBytes = 64 * 1024 * 1024;
 
-    // Told the URL of an image whose size was reported unknown and is known now.
-    using SizeListener = std::function<void(const QString& url)>;
+    // Told the URL of an image that was asked for and could not be had (its size unknown, or its
+    // picture still on its way) and can be now.
+    using ResolvedListener = std::function<void(const QString& url)>;
 
     BookImageResolver();
     // A null web provider means WebImageProvider::defaultInstance(). Not owned.
@@ -54,12 +55,12 @@ public:
     void setSourceFactory(SourceFactory factory);
     void setSchemeSourceFactory(SchemeSourceFactory factory);
     void setWebProvider(WebImageProvider* web);
-    void setSizeListener(SizeListener listener);
+    void setResolvedListener(ResolvedListener listener);
     // Called when the book changes: the decoded images of the old one are of no further use.
     void clearCache();
 
     // To be called when the web provider reports a downloaded image (its bare remote URL): the
-    // size listener hears of each form of that URL whose size was reported unknown.
+    // resolved listener hears of each form of that URL that was waited for.
     void webImageArrived(const QString& url);
 
     // The bytes of a book-entry or data URL; empty for any other URL or on any failure. A URL
@@ -86,11 +87,11 @@ private:
     SourceFactory m_sourceFactory;
     SchemeSourceFactory m_schemeSourceFactory;
     WebImageProvider* m_web = nullptr;
-    SizeListener m_sizeListener;
+    ResolvedListener m_resolvedListener;
     mutable QMutex m_mutex;
     QCache<QString, QImage> m_images; // cost in bytes
     QHash<QString, QSizeF> m_sizes;
-    QSet<QString> m_unknown; // sizes reported as unknown, for the listener
+    QSet<QString> m_waiting; // asked for and not had yet, for the listener
     QString m_openProvider;
     QString m_openBookPath;
     std::unique_ptr<IByteSource> m_openSource;

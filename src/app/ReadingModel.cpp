@@ -436,13 +436,16 @@ void ReadingModel::setMeasuring(bool measuring)
     Q_EMIT measuringChanged();
 }
 
-void ReadingModel::imageSizeKnown(const QString& url)
+void ReadingModel::imageResolved(const QString& url)
 {
     if (!m_textMode || url.isEmpty())
         return;
     m_settledImages.insert(url);
     for (int row = 0; row < m_prepared.size(); ++row) {
-        if (settleImagesIn(row))
+        bool shows = settleImagesIn(row);
+        for (qsizetype i = 0; !shows && row < m_layouts.size() && i < m_layouts.at(row).images.size(); ++i)
+            shows = m_layouts.at(row).images.at(i).source == url;
+        if (shows)
             announceRows(row, row);
     }
 }

@@ -101,10 +101,11 @@ public:
     void runRemainingLayout();
     void loadPages();
     void rebuildPagePairs();
-    // The size of the image at `url` has become known (a download arrived, a decode told it): the
-    // chunks prepared without it are prepared and laid out again. Rows above the reading position
-    // change height the way a background run changes them, so the view keeps its place.
-    void imageSizeKnown(const QString& url);
+    // The image at `url` can be had now (a download arrived, a decode told its size): the chunks
+    // prepared without its size are prepared and laid out again, and every row showing it is
+    // announced so that it is painted. Rows above the reading position change height the way a
+    // background run changes them, so the view keeps its place.
+    void imageResolved(const QString& url);
 
 Q_SIGNALS:
     void modeChanged();

@@ -115,8 +115,8 @@ int main(int argc, char** argv)
     // Sizes learnt late (downloads, decodes) reach the model on the GUI thread; the model outlives
     // the event loop, and teardown silences both sources before it goes.
     ReadingModel* const model = readingModel.get();
-    resolver->setSizeListener([model](const QString& url) {
-        QMetaObject::invokeMethod(model, [model, url] { model->imageSizeKnown(url); }, Qt::QueuedConnection);
+    resolver->setResolvedListener([model](const QString& url) {
+        QMetaObject::invokeMethod(model, [model, url] { model->imageResolved(url); }, Qt::QueuedConnection);
     });
     BookImageResolver* const images = resolver.get();
     webProvider->setArrivalListener([images](const QString& url) { images->webImageArrived(url); });
@@ -157,7 +157,7 @@ int main(int argc, char** argv)
     // aboutToQuit.
     webProvider->setArrivalListener({});
     resolver->setWebProvider(nullptr); // the engine is about to delete it
-    resolver->setSizeListener({});
+    resolver->setResolvedListener({});
     setSingletons(nullptr, nullptr, nullptr, nullptr, nullptr);
     coordinator.reset();
     // Image requests still on the pools finish while the engine can free them.

@@ -255,7 +255,7 @@ private Q_SLOTS:
         BookImageResolver resolver(shelfFactory(*shelf), &web);
         QStringList settled;
         QMutex settledLock;
-        resolver.setSizeListener([&](const QString& url) {
+        resolver.setResolvedListener([&](const QString& url) {
             const QMutexLocker lock(&settledLock);
             settled.append(url);
         });
@@ -299,8 +299,9 @@ private Q_SLOTS:
     {
         Shelf large;
         QHash<QString, QByteArray> pages;
+        const QByteArray page = pngBytes(2000, 3000);
         for (int i = 0; i < 12; ++i)
-            pages.insert(QStringLiteral("p/%1.png").arg(i), pngBytes(2000, 3000));
+            pages.insert(QStringLiteral("p/%1.png").arg(i), page);
         large.books.insert(QStringLiteral("/books/big.cbz"), pages);
         BookImageResolver resolver(shelfFactory(large), nullptr);
         for (int i = 0; i < 12; ++i) {

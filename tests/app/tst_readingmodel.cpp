@@ -343,17 +343,29 @@ private Q_SLOTS:
             image.url = url;
             chunks[row].blocks.first().runs.append(image);
         }
+        // A picture whose size the book gives is laid out at once, and shown again when it arrives.
+        server.route(QStringLiteral("/sized.png"), {200, "image/png", pngBytes(10, 10)});
+        InlineRun sized;
+        sized.kind = InlineRun::Image;
+        sized.url = QStringLiteral("image://web/") + server.url(QStringLiteral("/sized.png"));
+        sized.width = sized.height = 50;
+        chunks[2].blocks.first().runs.append(sized);
         WebImageProvider web(nullptr);
         BookImageResolver resolver(SourceFactory(), &web);
         web.setArrivalListener([&resolver](const QString& arrived) { resolver.webImageArrived(arrived); });
         Fixture f;
         ReadingModel* model = f.model.get();
         model->setImageResolver(&resolver);
-        resolver.setSizeListener([model](const QString& known) {
-            QMetaObject::invokeMethod(model, [model, known] { model->imageSizeKnown(known); }, Qt::QueuedConnection);
+        resolver.setResolvedListener([model](const QString& known) {
+            QMetaObject::invokeMethod(model, [model, known] { model->imageResolved(known); }, Qt::QueuedConnection);
         });
         FakeReader reader("book.txt", textBook(chunks));
+        QSignalSpy changed(model, &ReadingModel::dataChanged);
         model->setReader(&reader);
+        // The painter asks for it, and is told when to ask again.
+        QVERIFY(resolver.resolveImageAt(sized.url, QSize(50, 50)).isNull());
+        QTRY_VERIFY(ranges(changed).contains(Range(2, 2)));
+        QVERIFY(!resolver.resolveImageAt(sized.url, QSize(50, 50)).isNull());
         const auto imageSize = [model](int row) {
             const ChunkLayout layout = layoutOf(*model, row);
             return layout.images.isEmpty() ? QSizeF() : layout.images.first().rect.size();
@@ -362,7 +374,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!model->measuring());
         QTRY_COMPARE(imageSize(35), QSizeF(300, 200));
         web.setArrivalListener({});
-        resolver.setSizeListener({});
+        resolver.setResolvedListener({});
         WebImageCache::downloadPool()->waitForDone();
         model->setReader(nullptr);
     }
