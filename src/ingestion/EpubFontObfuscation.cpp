@@ -70,16 +70,17 @@ EpubFontObfuscation::EpubFontObfuscation(const QByteArray& encryptionXml, const 
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QStringView name = reader.name();
+        const QXmlStreamAttributes attributes = reader.attributes();
         if (name == QLatin1String("EncryptedData")) {
             method = Method::Unsupported;
         } else if (name == QLatin1String("EncryptionMethod")) {
-            const QStringView algorithm = reader.attributes().value(QLatin1String("Algorithm"));
+            const QStringView algorithm = attributes.value(QLatin1String("Algorithm"));
             method = algorithm == idpfAlgorithm ? Method::Idpf
                 : algorithm == adobeAlgorithm   ? Method::Adobe
                                                 : Method::Unsupported;
         } else if (name == QLatin1String("CipherReference") && method != Method::None) {
             // The URI is relative to the container's root, the folder that holds META-INF.
-            const QString uri = reader.attributes().value(QLatin1String("URI")).toString();
+            const QString uri = attributes.value(QLatin1String("URI")).toString();
             const QString path = ArchivePath::resolve(QString(), QUrl::fromPercentEncoding(uri.toUtf8()));
             if (!path.isEmpty())
                 methods.insert(path, method);
@@ -94,24 +95,19 @@ EpubFontObfuscation::Method EpubFontObfuscation::methodFor(const QString& path) 
 
 QByteArray EpubFontObfuscation::clearFont(const QString& path, const QByteArray& stored) const
 {
-    switch (methodFor(path)) {
-    case Method::None:
+    const Method method = methodFor(path);
+    if (method == Method::None)
         return stored;
-    case Method::Idpf:
-        if (!idpfKey.isEmpty())
-            return xorHead(stored, idpfKey, idpfLength);
-        qWarning("EPUB: font %s is obfuscated, but the package has no identifier to undo it; left out",
-                 qUtf8Printable(path));
+    if (method == Method::Unsupported) {
+        qWarning("EPUB: font %s is encrypted; left out", qUtf8Printable(path));
         return QByteArray();
-    case Method::Adobe:
-        if (!adobeKey.isEmpty())
-            return xorHead(stored, adobeKey, adobeLength);
-        qWarning("EPUB: font %s is obfuscated, but the package has no UUID identifier to undo it; left out",
-                 qUtf8Printable(path));
-        return QByteArray();
-    case Method::Unsupported:
-        break;
     }
-    qWarning("EPUB: font %s is encrypted; left out", qUtf8Printable(path));
-    return QByteArray();
+    const bool idpf = method == Method::Idpf;
+    const QByteArray& key = idpf ? idpfKey : adobeKey;
+    if (key.isEmpty()) {
+        qWarning("EPUB: font %s is obfuscated, but the package has no %s to undo it; left out", qUtf8Printable(path),
+                 idpf ? "identifier" : "UUID identifier");
+        return QByteArray();
+    }
+    return xorHead(stored, key, idpf ? idpfLength : adobeLength);
 }

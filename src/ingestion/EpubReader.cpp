@@ -46,8 +46,8 @@ bool isFontMediaType(const QString& mediaType)
         || mediaType == QLatin1String("application/vnd.ms-opentype");
 }
 
-// What the spine can show: (X)HTML in its EPUB 2 and 3 forms, and SVG. A missing media type is
-// taken for one too, as the spine took every item before it looked at media types.
+// What the spine can show: (X)HTML in its EPUB 2 and 3 forms, and SVG. An item without a media
+// type is shown too: nothing says it is not a document, and binary bytes are still found out.
 bool isContentDocument(const QString& mediaType)
 {
     const QString type = mediaType.section(u';', 0, 0).trimmed();
@@ -80,9 +80,9 @@ QString collapsed(const QString& text)
 
 // Bytes no text document holds: a binary file listed as a chapter would otherwise be shown as
 // thousands of pages of garbage. XML allows no control characters but tab, line feed and carriage
-// return (HTML adds form feed), and binary data is full of them, zero bytes above all; a stray one
-// in a chapter's first few kilobytes does not count. Text in UTF-16, which this reader does not
-// decode, is not taken for binary.
+// return (HTML adds form feed), and binary data is full of them, zero bytes above all; one stray
+// control character in a chapter's first few kilobytes does not count. Text in UTF-16, which this
+// reader does not decode, is not taken for binary.
 bool looksBinary(const QByteArray& bytes)
 {
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
@@ -94,7 +94,7 @@ bool looksBinary(const QByteArray& bytes)
         if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f')
             ++controls;
     }
-    return controls > sample.size() / 64;
+    return controls > qMax<qsizetype>(1, sample.size() / 64);
 }
 
 // How many tags in xml could open an element of this qualified name. Once a text is XML-safe no
