@@ -1,15 +1,16 @@
 #include "EpubReader.h"
 
+#include "ArchivePath.h"
 #include "DocumentChunkBuilder.h"
 #include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
+#include "HtmlWhiteSpace.h"
 #include "ImageUrl.h"
 #include "ParallelFor.h"
 #include "StyleSheetCache.h"
 #include "XmlDomParser.h"
 
-#include <QDir>
 #include <QDomDocument>
 #include <QFileInfo>
 #include <QMutex>
@@ -17,6 +18,7 @@
 #include <QThreadPool>
 #include <QUrl>
 #include <QXmlStreamReader>
+#include <QtDebug>
 
 #include <utility>
 #include <vector>
@@ -44,9 +46,55 @@ bool isFontMediaType(const QString& mediaType)
         || mediaType == QLatin1String("application/vnd.ms-opentype");
 }
 
+// What the spine can show: (X)HTML in its EPUB 2 and 3 forms, and SVG. An item without a media
+// type is shown too: nothing says it is not a document, and binary bytes are still found out.
+bool isContentDocument(const QString& mediaType)
+{
+    const QString type = mediaType.section(u';', 0, 0).trimmed();
+    return type.isEmpty() || type == QLatin1String("application/xhtml+xml") || type == QLatin1String("text/html")
+        || type == QLatin1String("text/x-oeb1-document") || type == QLatin1String("application/x-dtbook+xml")
+        || type == QLatin1String("image/svg+xml");
+}
+
 bool isDublinCore(const QXmlStreamReader& reader)
 {
     return reader.namespaceUri().isEmpty() || reader.namespaceUri() == dublinCoreNamespace;
+}
+
+// The text of the element the reader stands on with that of all its descendants (a title may hold
+// a span), read to the element's end.
+QString elementText(QXmlStreamReader& reader)
+{
+    return reader.readElementText(QXmlStreamReader::IncludeChildElements);
+}
+
+// Runs of white space as one blank, none at either end: a title as a reader shows it.
+QString collapsed(const QString& text)
+{
+    bool space = true;
+    QString result = collapseHtmlSpaces(text, space);
+    if (space && !result.isEmpty())
+        result.chop(1);
+    return result;
+}
+
+// Bytes no text document holds: a binary file listed as a chapter would otherwise be shown as
+// thousands of pages of garbage. XML allows no control characters but tab, line feed and carriage
+// return (HTML adds form feed), and binary data is full of them, zero bytes above all; one stray
+// control character in a chapter's first few kilobytes does not count. Text in UTF-16, which this
+// reader does not decode, is not taken for binary.
+bool looksBinary(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return false;
+    const QByteArrayView sample = QByteArrayView(bytes).first(qMin<qsizetype>(bytes.size(), 4096));
+    qsizetype controls = 0;
+    for (const char c : sample) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f')
+            ++controls;
+    }
+    return controls > qMax<qsizetype>(1, sample.size() / 64);
 }
 
 // How many tags in xml could open an element of this qualified name. Once a text is XML-safe no
@@ -123,6 +171,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     spine.clear();
     chunks_.clear();
     contentHash_.clear();
+    fontObfuscation = EpubFontObfuscation();
 
     const std::unique_ptr<IByteSource> source = sourceFactory ? sourceFactory() : nullptr;
     if (!source || !source->open(path)) {
@@ -150,7 +199,8 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
         return false;
     }
     QStringList manifestFontPaths;
-    parseOpf(opf, metadataOnly, &manifestFontPaths);
+    QStringList identifiers;
+    parseOpf(opf, metadataOnly, &manifestFontPaths, &identifiers);
 
     if (title_.isEmpty())
         title_ = QFileInfo(path).completeBaseName();
@@ -158,6 +208,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
 
     if (metadataOnly)
         return true;
+    fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
 
     // The documents are parsed in parallel, but the source need not be safe to read from several
     // threads: its reads take turns (a zip inflates one entry at a time anyway).
@@ -172,16 +223,20 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
         const QString& documentPath = spine.at(index);
         const QByteArray bytes = readEntry(documentPath);
-        if (!bytes.isEmpty())
+        if (bytes.isEmpty())
+            return;
+        if (looksBinary(bytes))
+            documents[index].notText = true;
+        else
             documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
     });
     // Fonts are registered from this thread only; the package's own go while the pool parses.
     for (const QString& fontPath : std::as_const(manifestFontPaths))
-        EmbeddedFonts::add(readEntry(fontPath));
+        registerFont(fontPath, readEntry(fontPath));
     parsing.finish();
     QSet<QString> loadedFontPaths;
-    for (EpubSpineDocument& document : documents)
-        appendSpineChunks(std::move(document), *source, loadedFontPaths);
+    for (qsizetype index = 0; index < spine.size(); ++index)
+        appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFontPaths);
 
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
@@ -208,10 +263,12 @@ bool EpubReader::parseContainer(const QByteArray& bytes, QString* outPath)
     return false;
 }
 
-bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths)
+bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths, QStringList* identifiers)
 {
     QString coverId;
     QStringList manifestOrder; // document order, so that the cover guess below is deterministic
+    QString uniqueIdentifierId;
+    bool uniqueIdentifierFound = false;
 
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
@@ -220,7 +277,9 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
         const QStringView name = reader.name();
         const QXmlStreamAttributes attributes = reader.attributes();
 
-        if (name == QLatin1String("meta")) {
+        if (name == QLatin1String("package")) {
+            uniqueIdentifierId = attributes.value(QLatin1String("unique-identifier")).toString();
+        } else if (name == QLatin1String("meta")) {
             if (attributes.value(QLatin1String("name")) == QLatin1String("cover"))
                 coverId = attributes.value(QLatin1String("content")).toString();
             else if (attributes.value(QLatin1String("content")) == QLatin1String("cover"))
@@ -231,6 +290,7 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
             item.href = percentDecoded(attributes.value(QLatin1String("href")).toString());
             item.mediaType = attributes.value(QLatin1String("media-type")).toString().toLower();
             item.properties = attributes.value(QLatin1String("properties")).toString();
+            item.fallback = attributes.value(QLatin1String("fallback")).toString();
             if (id.isEmpty() || item.href.isEmpty())
                 continue;
             if (!manifest.contains(id))
@@ -239,34 +299,67 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
             if (item.properties.contains(QLatin1String("cover-image")))
                 coverId = id;
             if (!metadataOnly && isFontMediaType(item.mediaType))
-                fontPaths->append(QDir::cleanPath(opfDirectory + item.href));
+                fontPaths->append(ArchivePath::resolve(opfDirectory, item.href));
         } else if (name == QLatin1String("title") && isDublinCore(reader)) {
             if (title_.isEmpty())
-                title_ = reader.readElementText().trimmed();
+                title_ = collapsed(elementText(reader));
         } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
             if (author_.isEmpty())
-                author_ = reader.readElementText().trimmed();
+                author_ = collapsed(elementText(reader));
+        } else if (name == QLatin1String("identifier") && isDublinCore(reader)) {
+            const bool unique = !uniqueIdentifierFound && !uniqueIdentifierId.isEmpty()
+                && attributes.value(QLatin1String("id")) == uniqueIdentifierId;
+            const QString identifier = elementText(reader).trimmed();
+            if (unique) {
+                identifiers->prepend(identifier);
+                uniqueIdentifierFound = true;
+            } else {
+                identifiers->append(identifier);
+            }
         } else if (name == QLatin1String("itemref")) {
-            const auto item = manifest.constFind(attributes.value(QLatin1String("idref")).toString());
-            if (item != manifest.constEnd())
-                spine.append(QDir::cleanPath(opfDirectory + item->href));
+            const QString idref = attributes.value(QLatin1String("idref")).toString();
+            const auto item = manifest.constFind(idref);
+            if (item == manifest.constEnd())
+                continue;
+            if (const EpubManifestItem* document = spineDocumentFor(idref))
+                spine.append(ArchivePath::resolve(opfDirectory, document->href));
+            else if (!metadataOnly)
+                qWarning("EPUB: spine item %s (%s) has no content document in its fallback chain; skipped",
+                         qUtf8Printable(item->href), qUtf8Printable(item->mediaType));
         }
     }
 
     if (!coverId.isEmpty()) {
         const auto item = manifest.constFind(coverId);
         if (item != manifest.constEnd())
-            coverPath = QDir::cleanPath(opfDirectory + item->href);
+            coverPath = ArchivePath::resolve(opfDirectory, item->href);
         return true;
     }
     for (const QString& id : std::as_const(manifestOrder)) {
         const EpubManifestItem& item = manifest[id];
         if (id.contains(QLatin1String("cover"), Qt::CaseInsensitive) && item.mediaType.startsWith(QLatin1String("image/"))) {
-            coverPath = QDir::cleanPath(opfDirectory + item.href);
+            coverPath = ArchivePath::resolve(opfDirectory, item.href);
             break;
         }
     }
     return true;
+}
+
+const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
+{
+    // A chain may loop back on itself: each item is visited once.
+    QSet<QString> visited;
+    QString at = id;
+    while (!at.isEmpty() && !visited.contains(at)) {
+        visited.insert(at);
+        const auto item = manifest.constFind(at);
+        if (item == manifest.constEnd())
+            return nullptr;
+        if (isContentDocument(item->mediaType))
+            return &*item;
+        at = item->fallback;
+    }
+    return nullptr;
 }
 
 EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QString& path,
@@ -287,7 +380,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     for (const QDomElement& link : elementsNamed(document, xml, QLatin1String("link"))) {
         if (link.attribute(QStringLiteral("rel")).toLower() != QLatin1String("stylesheet"))
             continue;
-        const QString sheetPath = QDir::cleanPath(base + percentDecoded(link.attribute(QStringLiteral("href"))));
+        const QString sheetPath = ArchivePath::resolve(base, percentDecoded(link.attribute(QStringLiteral("href"))));
         if (const Css::StyleSheet* linked = styleSheetCache.sheet(sheetPath))
             sheet.append(*linked);
     }
@@ -298,7 +391,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     const QList<Css::FontFace> fontFaces = sheet.fontFaces();
     for (const Css::FontFace& face : fontFaces) {
         if (!face.source.isEmpty())
-            result.fontPaths.append(QDir::cleanPath(base + percentDecoded(face.source)));
+            result.fontPaths.append(ArchivePath::resolve(base, percentDecoded(face.source)));
     }
 
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
@@ -306,14 +399,24 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     return result;
 }
 
-void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const IByteSource& source,
+void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& path, const IByteSource& source,
                                    QSet<QString>& loadedFontPaths)
 {
+    if (document.notText) {
+        qWarning("EPUB: spine item %s is not text; skipped", qUtf8Printable(path));
+        return;
+    }
     for (const QString& fontPath : std::as_const(document.fontPaths)) {
         if (loadedFontPaths.contains(fontPath))
             continue;
         loadedFontPaths.insert(fontPath);
-        EmbeddedFonts::add(source.readEntry(fontPath));
+        registerFont(fontPath, source.readEntry(fontPath));
     }
     chunks_ += std::move(document.chunks);
+}
+
+void EpubReader::registerFont(const QString& path, const QByteArray& stored) const
+{
+    if (!stored.isEmpty())
+        EmbeddedFonts::add(fontObfuscation.clearFont(path, stored));
 }
