@@ -454,7 +454,7 @@ private Q_SLOTS:
         QCOMPARE(pairs.count(), 1);
         QCOMPARE(f.model->totalPages(), 4);
         QCOMPARE(f.model->pagePair(2), QVariantList({2, 3}));
-        QCOMPARE(f.model->pagePair(1), QVariantList({1}));
+        QCOMPARE(f.model->pagePair(1), QVariantList{QVariant(1)});
         QVERIFY(f.model->pagePair(-1).isEmpty());
         QVERIFY(f.model->pagePair(4).isEmpty());
         QCOMPARE(f.model->pairIndexForChunk(3), 2);
