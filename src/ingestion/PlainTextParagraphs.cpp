@@ -3,7 +3,6 @@
 #include <QList>
 
 #include <algorithm>
-#include <climits>
 #include <map>
 
 namespace {
@@ -224,6 +223,10 @@ public:
             pending = kind;
     }
 
+    // Lines laid out by hand have no indent to set them apart, so a blank line next to them
+    // stays a gap.
+    void blankLine() { blankSeen = true; }
+
     void paragraph(QStringView text)
     {
         const qsizetype longLength = PlainTextParagraphs::longLineLength(budget);
@@ -277,6 +280,9 @@ public:
 private:
     void hand(int kind, const QString& text, bool continues)
     {
+        if (blankSeen && pending < 0 && (kind == Block::Lines || lastKind == Block::Lines))
+            pending = Block::Gap;
+        blankSeen = false;
         if (pending >= 0 && emitted) {
             Block separator;
             separator.kind = pending;
@@ -284,6 +290,7 @@ private:
         }
         pending = -1;
         emitted = true;
+        lastKind = kind;
         Block block;
         block.kind = kind;
         block.text = text;
@@ -295,6 +302,8 @@ private:
     const Sink& sink;
     int pending = -1;
     bool emitted = false;
+    bool blankSeen = false;
+    int lastKind = -1;
 };
 
 // Cuts the file's runs of text lines into paragraphs and hand-laid blocks by the file's rule.
@@ -311,6 +320,7 @@ public:
             if (line.kind == LineKind::Blank) {
                 flush(i);
                 ++blankRun;
+                out.blankLine();
                 continue;
             }
             if (line.kind == LineKind::Mark) {
@@ -436,9 +446,10 @@ private:
         out.paragraph(text);
     }
 
+    // Indented past the body, the lines keep that indent, as printed books indent verse.
     void handLaid(qsizetype begin, qsizetype end)
     {
-        int common = INT_MAX;
+        int common = rule.bodyIndent;
         for (qsizetype i = begin; i < end; ++i)
             common = std::min(common, lines.at(i).indent);
         QList<QString> texts;

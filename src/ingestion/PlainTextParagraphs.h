@@ -26,6 +26,7 @@
 //   was laid out by hand (verse, a table of contents, an address) and keeps its breaks; any other
 //   block is one paragraph. In files with neither mark a line that is not full ends a paragraph,
 //   and three or more such one-line paragraphs in a row are one block laid out by hand.
+// - Blocks laid out by hand have no indent to set them apart, so a blank line next to one is a gap.
 // A paragraph longer than 16 budgets is cut at sentence ends (else spaces) into pieces of about
 // one budget, and a hand-laid block into pieces of about one budget of whole lines, so that no
 // chunk grows to thousands of lines.
@@ -40,7 +41,7 @@ namespace PlainTextParagraphs {
 struct Block {
     enum Kind : int {
         Paragraph = 0, // text to reflow
-        Lines = 1,     // lines laid out by hand, joined by "\n", common indent removed
+        Lines = 1,     // lines laid out by hand, joined by "\n", the body indent removed
         Gap = 2,       // a visible gap between scenes (no text)
         Break = 3,     // a section break (no text)
     };

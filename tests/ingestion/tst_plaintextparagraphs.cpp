@@ -56,24 +56,27 @@ QString repeated(const QString& unit, qsizetype length)
 class TestPlainTextParagraphs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    // Lines this short are no wrapped prose: blocks keep their lines.
+    // Lines this short are no wrapped prose: blocks keep their lines, and blank lines between
+    // them stay gaps.
     void shortLinesKeepTheirBreaks_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("blocks");
         QTest::newRow("empty") << QString() << QStringList();
         QTest::newRow("blank lines only") << "\n\n \t\n" << QStringList();
-        QTest::newRow("a block keeps its lines") << "one\ntwo\n\nthree" << QStringList{"L:one\ntwo", "L:three"};
-        QTest::newRow("CRLF") << "one\r\ntwo\r\n\r\nthree\r\n" << QStringList{"L:one\ntwo", "L:three"};
-        QTest::newRow("CR alone") << "one\rtwo\r\rthree" << QStringList{"L:one\ntwo", "L:three"};
-        QTest::newRow("LF then CR is two line ends") << "one\n\rtwo" << QStringList{"L:one", "L:two"};
-        QTest::newRow("white space makes a line blank") << "one\n \t \ntwo" << QStringList{"L:one", "L:two"};
-        QTest::newRow("usual blank runs are no gap") << "one\n\n\n\ntwo" << QStringList{"L:one", "L:two"};
+        QTest::newRow("a block keeps its lines") << "one\ntwo\n\nthree" << QStringList{"L:one\ntwo", "~", "L:three"};
+        QTest::newRow("CRLF") << "one\r\ntwo\r\n\r\nthree\r\n" << QStringList{"L:one\ntwo", "~", "L:three"};
+        QTest::newRow("CR alone") << "one\rtwo\r\rthree" << QStringList{"L:one\ntwo", "~", "L:three"};
+        QTest::newRow("LF then CR is two line ends") << "one\n\rtwo" << QStringList{"L:one", "~", "L:two"};
+        QTest::newRow("white space makes a line blank") << "one\n \t \ntwo" << QStringList{"L:one", "~", "L:two"};
+        QTest::newRow("a blank run is one gap") << "one\n\n\n\ntwo" << QStringList{"L:one", "~", "L:two"};
         QTest::newRow("no blank line") << "one\ntwo\nthree" << QStringList{"L:one\ntwo\nthree"};
         QTest::newRow("blank lines at the edges separate nothing")
             << "\n\none\ntwo\n\n" << QStringList{"L:one\ntwo"};
-        QTest::newRow("common indent removed, the rest kept")
-            << "    one\n      two\n\nthree" << QStringList{"L:one\n  two", "L:three"};
+        QTest::newRow("indents past the body kept")
+            << "    one\n      two\n\nthree" << QStringList{"L:    one\n      two", "~", "L:three"};
+        QTest::newRow("the body indent removed")
+            << "  one\n  two\n    three" << QStringList{"L:one\ntwo\n  three"};
         QTest::newRow("form feed") << "one\ftwo" << QStringList{"L:one", "#", "L:two"};
         QTest::newRow("breaks at the edges vanish") << "\f***\none\n---\n\f" << QStringList{"L:one"};
         QTest::newRow("two marks are no break") << "one\n**\ntwo" << QStringList{"L:one\n**\ntwo"};

@@ -146,13 +146,13 @@ private Q_SLOTS:
             << QStringList{kA + u' ' + kB, ">" + kC + u' ' + kD};
         QTest::newRow("verse between paragraphs")
             << (wrapped(kA) + u'\n' + kVerse + u'\n' + wrapped(kB)).toUtf8()
-            << QStringList{kA, "L:" + kVerse.trimmed(), kB};
+            << QStringList{kA, "~", "L:" + kVerse.trimmed(), "~", kB};
         QString indentedVerse;
         for (const QString& line : kVerse.split(u'\n', Qt::SkipEmptyParts).mid(0, 2))
             indentedVerse += QStringLiteral("        ") + line + u'\n';
         QTest::newRow("indented verse in indent-led text")
             << (wrapped(kA, 4) + indentedVerse + wrapped(kB, 4) + wrapped(kC, 4) + wrapped(kD, 4)).toUtf8()
-            << QStringList{kA, "L:" + kVerse.section(u'\n', 0, 1), kB, ">" + kC, ">" + kD};
+            << QStringList{kA, "L:" + indentedVerse.chopped(1), kB, ">" + kC, ">" + kD};
         QTest::newRow("scene break")
             << (wrapped(kA) + u'\n' + wrapped(kB) + QStringLiteral("\n\n\n") + wrapped(kC)).toUtf8()
             << QStringList{kA, ">" + kB, "~", kC};
