@@ -147,6 +147,12 @@ private Q_SLOTS:
         QTest::newRow("verse between paragraphs")
             << (wrapped(kA) + u'\n' + kVerse + u'\n' + wrapped(kB)).toUtf8()
             << QStringList{kA, "~", "L:" + kVerse.trimmed(), "~", kB};
+        QTest::newRow("verse in text without blank lines or indents")
+            << (wrapped(kA) + kVerse + wrapped(kB)).toUtf8() << QStringList{kA, "L:" + kVerse.trimmed(), kB};
+        const QString address = QStringLiteral("    Mr. Jarvis Lorry,\n    Tellson's Bank,\n    London.");
+        QTest::newRow("indented address in blank-line text")
+            << (wrapped(kA) + u'\n' + address + QStringLiteral("\n\n") + wrapped(kB)).toUtf8()
+            << QStringList{kA, "~", "L:" + address, "~", kB};
         QString indentedVerse;
         for (const QString& line : kVerse.split(u'\n', Qt::SkipEmptyParts).mid(0, 2))
             indentedVerse += QStringLiteral("        ") + line + u'\n';
