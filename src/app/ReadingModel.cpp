@@ -22,7 +22,13 @@ ChunkLayout placeholderLayout()
 } // namespace
 
 ReadingModel::ReadingModel(BookPositionStore& positions, QObject* parent)
+    : ReadingModel(positions, ChunkLayoutEngine(), parent)
+{
+}
+
+ReadingModel::ReadingModel(BookPositionStore& positions, ChunkLayoutEngine engine, QObject* parent)
     : QAbstractListModel(parent)
+    , m_engine(std::move(engine))
     , m_layoutTimer(new QTimer(this))
     , m_positions(positions)
 {
@@ -84,8 +90,9 @@ bool ReadingModel::hasRealLayout(int row) const
 {
     if (row >= m_layouts.size())
         return false;
-    const ChunkLayout& layout = m_layouts.at(row);
-    return layout.height > 0 && !layout.lines.isEmpty();
+    // A placeholder was laid out for no width; a chunk with no lines (an empty book) has a real
+    // layout of height 0 all the same, and laying it out again would give the same.
+    return m_layouts.at(row).width > 0;
 }
 
 LayoutParams ReadingModel::layoutParams() const
@@ -220,7 +227,7 @@ int ReadingModel::calculatePageFromPosition(int chunk, double intraOffset) const
         return 0;
     chunk = std::clamp(chunk, 0, int(m_chunks.size()) - 1);
     double fraction = 0.0;
-    if (hasRealLayout(chunk))
+    if (hasRealLayout(chunk) && m_layouts.at(chunk).height > 0)
         fraction = std::clamp(intraOffset / m_layouts.at(chunk).height, 0.0, 1.0);
     if (std::isnan(fraction))
         fraction = 0.0;

@@ -59,6 +59,8 @@ public:
     static constexpr int kRelayoutDelayMs = 100;
 
     explicit ReadingModel(BookPositionStore& positions, QObject* parent = nullptr);
+    // Lays text out through the given engine (and so its text measurer).
+    ReadingModel(BookPositionStore& positions, ChunkLayoutEngine engine, QObject* parent = nullptr);
     ~ReadingModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

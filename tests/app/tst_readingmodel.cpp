@@ -2,6 +2,7 @@
 #include "BookPositionStore.h"
 #include "FakeReader.h"
 #include "GatedImageResolver.h"
+#include "ITextMeasurer.h"
 #include "ReadingModel.h"
 
 #include <QAbstractItemModelTester>
@@ -57,8 +58,8 @@ struct Fixture {
     std::unique_ptr<ReadingModel> model;
     std::unique_ptr<QAbstractItemModelTester> tester;
 
-    Fixture()
-        : model(std::make_unique<ReadingModel>(positions))
+    explicit Fixture(ChunkLayoutEngine engine = ChunkLayoutEngine())
+        : model(std::make_unique<ReadingModel>(positions, std::move(engine)))
     {
         model->setImageResolver(&resolver);
         tester = std::make_unique<QAbstractItemModelTester>(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -78,6 +79,22 @@ QList<Range> ranges(const QSignalSpy& spy)
         result.append({args.at(0).toModelIndex().row(), args.at(1).toModelIndex().row()});
     return result;
 }
+
+// Counts chunk preparations: each asks once for the reader font's metrics.
+class CountingMeasurer final : public ITextMeasurer {
+public:
+    FontMetrics metrics(const FontRequest& font) const override
+    {
+        ++metricsQueries;
+        return {font.pixelSize * 0.75, font.pixelSize * 0.25, double(font.pixelSize)};
+    }
+    double advance(const FontRequest& font, const QString& text) const override
+    {
+        return text.size() * font.pixelSize * 0.5;
+    }
+
+    mutable std::atomic<int> metricsQueries{0};
+};
 
 double pixelHeight(const ReadingModel& model, int row)
 {
@@ -149,6 +166,27 @@ private Q_SLOTS:
         QCOMPARE(f.model->calculatePageFromPosition(99, 0), f.model->calculatePageFromPosition(43, 0)); // clamped to the last chunk
         // Row 40 lies outside the first window: until laid out it counts from its start.
         QCOMPARE(f.model->calculatePageFromPosition(40, 1e6), f.model->calculatePageFromPosition(40, 0));
+    }
+
+    // A book with no text has one chunk with no lines; its layout of height 0 is kept like any other.
+    void emptyChunkIsLaidOutOnce()
+    {
+        auto measurer = std::make_shared<CountingMeasurer>();
+        Fixture f{ChunkLayoutEngine(measurer)};
+        ContentChunk empty;
+        empty.id = QStringLiteral("empty");
+        empty.blocks.append(BlockItem());
+        FakeReader reader("empty.txt", textBook({empty}));
+        f.model->setReader(&reader);
+        QCOMPARE(pixelHeight(*f.model, 0), 0.0);
+        const int prepared = measurer->metricsQueries;
+        QVERIFY(prepared > 0);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(pixelHeight(*f.model, 0), 0.0);
+            QVERIFY(layoutOf(*f.model, 0).lines.isEmpty());
+        }
+        QCOMPARE(measurer->metricsQueries.load(), prepared);
+        QCOMPARE(f.model->calculatePageFromPosition(0, 10), 1);
     }
 
     void scrollReports()
