@@ -243,6 +243,9 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
         } else if (name == QLatin1String("title") && isDublinCore(reader)) {
             if (title_.isEmpty())
                 title_ = reader.readElementText().trimmed();
+        } else if (name == QLatin1String("language") && isDublinCore(reader)) {
+            if (language_.isEmpty())
+                language_ = reader.readElementText().trimmed();
         } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
             if (author_.isEmpty())
                 author_ = reader.readElementText().trimmed();
@@ -273,7 +276,8 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
                                                  StyleSheetCache& styleSheetCache) const
 {
     EpubSpineDocument result;
-    const ParseParams params;
+    ParseParams params;
+    params.language = language_;
     QDomDocument document;
     const QString xml = HtmlEntities::toXmlSafe(html);
     if (!XmlDomParser::parse(xml, &document)) {

@@ -1,7 +1,13 @@
 #include "QtTextMeasurer.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QTextLayout>
+
+#include <algorithm>
 
 #include <memory>
 
@@ -13,7 +19,26 @@ struct MeasuredFont {
     QFont font; // built on this thread and never handed out
     QFontMetricsF fontMetrics;
     QHash<QString, double> widths;
+    QHash<int, FontMetrics> scriptMetrics; // QChar::Script -> what the fonts its glyphs come from need
+    QHash<QString, FontMetrics> textExtents; // text beyond Latin -> what its glyphs need
 };
+
+// The ascent and descent of the fonts text is drawn with, fallbacks included.
+FontMetrics usedFontMetrics(const QFont& font, const QString& text)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    FontMetrics needed;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        needed.ascent = std::max(needed.ascent, raw.ascent());
+        needed.descent = std::max(needed.descent, raw.descent());
+        needed.lineSpacing = std::max(needed.lineSpacing, raw.ascent() + raw.descent() + raw.leading());
+    }
+    return needed;
+}
 
 struct ThreadCache {
     QHash<FontRequest, std::shared_ptr<MeasuredFont>> fonts;
@@ -35,8 +60,10 @@ struct ThreadCache {
 
     void clearWidths()
     {
-        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts))
+        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts)) {
             font->widths.clear();
+            font->textExtents.clear();
+        }
         words = 0;
     }
 };
@@ -68,4 +95,52 @@ double QtTextMeasurer::advance(const FontRequest& font, const QString& text) con
     measured.widths.insert(text, width);
     ++cache.words;
     return width;
+}
+
+FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& text) const
+{
+    ThreadCache& cache = threadCache();
+    MeasuredFont& measured = cache.lookup(font);
+    const QFontMetricsF& fm = measured.fontMetrics;
+    FontMetrics needed{fm.ascent(), fm.descent(), fm.lineSpacing()};
+    // Latin text is set in the reader's faces, which hold it; it costs nothing more.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x0250; }))
+        return needed;
+    const auto hit = measured.textExtents.constFind(text);
+    if (hit != measured.textExtents.constEnd())
+        return hit.value();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t code = text.at(i).isHighSurrogate() && i + 1 < text.size()
+            ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
+        if (code > 0xFFFF)
+            ++i;
+        const QChar::Script script = QChar::script(code);
+        if (script == QChar::Script_Common || script == QChar::Script_Inherited || script == QChar::Script_Latin)
+            continue;
+        auto found = measured.scriptMetrics.constFind(int(script));
+        if (found == measured.scriptMetrics.constEnd()) {
+            // The letters of this word in that script find the fallback font the script is set in.
+            QString sample;
+            for (qsizetype j = 0; j < text.size(); ++j) {
+                if (QChar::script(text.at(j).unicode()) == script || text.at(j).isSurrogate())
+                    sample += text.at(j);
+            }
+            found = measured.scriptMetrics.insert(int(script), usedFontMetrics(measured.font, sample));
+        }
+        needed.ascent = std::max(needed.ascent, found->ascent);
+        needed.descent = std::max(needed.descent, found->descent);
+        needed.lineSpacing = std::max(needed.lineSpacing, found->lineSpacing);
+    }
+    // Marks stacked above and below letters (Arabic vowel signs, Thai tone marks) may reach
+    // beyond a font's ascent and descent; the glyphs' own extent keeps them off the next line.
+    QPainterPath outline;
+    outline.addText(0, 0, measured.font, text);
+    const QRectF ink = outline.boundingRect();
+    needed.ascent = std::max(needed.ascent, -ink.top());
+    needed.descent = std::max(needed.descent, ink.bottom());
+    if (cache.words >= CacheLimit)
+        cache.clearWidths();
+    measured.textExtents.insert(text, needed);
+    ++cache.words;
+    return needed;
 }
