@@ -103,8 +103,16 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
     MeasuredFont& measured = cache.lookup(font);
     const QFontMetricsF& fm = measured.fontMetrics;
     FontMetrics needed{fm.ascent(), fm.descent(), fm.lineSpacing()};
-    // Latin text is set in the reader's faces, which hold it; it costs nothing more.
-    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x0250; }))
+    // Text in the scripts of the reader's faces (Latin, Greek, Cyrillic, and the punctuation and
+    // signs all scripts share) keeps the font's own extent and costs nothing more.
+    const auto faceScript = [](QChar::Script script) {
+        return script == QChar::Script_Common || script == QChar::Script_Inherited || script == QChar::Script_Latin
+            || script == QChar::Script_Greek || script == QChar::Script_Cyrillic;
+    };
+    const auto other = std::find_if(text.cbegin(), text.cend(), [&](QChar c) {
+        return c.unicode() >= 0x0250 && (c.isSurrogate() || !faceScript(c.script()));
+    });
+    if (other == text.cend())
         return needed;
     const auto hit = measured.textExtents.constFind(text);
     if (hit != measured.textExtents.constEnd())
@@ -115,7 +123,7 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
         if (code > 0xFFFF)
             ++i;
         const QChar::Script script = QChar::script(code);
-        if (script == QChar::Script_Common || script == QChar::Script_Inherited || script == QChar::Script_Latin)
+        if (faceScript(script))
             continue;
         auto found = measured.scriptMetrics.constFind(int(script));
         if (found == measured.scriptMetrics.constEnd()) {
@@ -132,7 +140,7 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
         needed.lineSpacing = std::max(needed.lineSpacing, found->lineSpacing);
     }
     // Marks stacked above and below letters (Arabic vowel signs, Thai tone marks) may reach
-    // beyond a font's ascent and descent; the glyphs' own extent keeps them off the next line.
+    // beyond a font's ascent and descent; the glyphs' own outline keeps them off the next line.
     QPainterPath outline;
     outline.addText(0, 0, measured.font, text);
     const QRectF ink = outline.boundingRect();

@@ -16,7 +16,8 @@ public:
 
     FontMetrics metrics(const FontRequest& font) const override;
     double advance(const FontRequest& font, const QString& text) const override;
-    // Text beyond the Latin letters needs the ascents and descents of the fallback fonts its
-    // script is set in (laid out once per script and font), and at least its glyphs' own extent.
+    // Text in scripts beyond Latin, Greek and Cyrillic needs the ascents and descents of the
+    // fallback fonts its script is set in (laid out once per script and font), and at least its
+    // glyphs' own extent (kept per word).
     FontMetrics textMetrics(const FontRequest& font, const QString& text) const override;
 };
