@@ -104,6 +104,9 @@ void TestBidiLayout::visualOrderAndAlignment_data()
         << QStringLiteral("<ol style=\"direction: rtl; padding: 0; margin: 0\"><li>%1 %2</li></ol>").arg(one, two)
         << 200.0 << QStringList{QStringLiteral("x=104 |%1 1. %2|").arg(two, one)}
         << QStringList{two, QStringLiteral("1. ") + one};
+    QTest::newRow("list of a right-to-left document indented on the right")
+        << QStringLiteral("<body dir=\"rtl\"><ul style=\"margin:0\"><li>%1</li></ul></body>").arg(one) << 200.0
+        << QStringList{QStringLiteral("x=120 |\u2022 %1|").arg(one)} << QStringList{QStringLiteral("\u2022 ") + one};
     // Brackets around a right-to-left word in a right-to-left paragraph are drawn right to left,
     // so mirrored; in a left-to-right one the word with its brackets is left to right.
     QTest::newRow("brackets in a right-to-left paragraph")
