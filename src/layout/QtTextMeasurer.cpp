@@ -14,10 +14,16 @@
 namespace {
 
 struct MeasuredFont {
-    explicit MeasuredFont(const FontRequest& request) : font(request.toFont()), fontMetrics(font) {}
+    explicit MeasuredFont(const FontRequest& request)
+        : font(request.toFont())
+        , fontMetrics(font)
+        , own{fontMetrics.ascent(), fontMetrics.descent(), fontMetrics.lineSpacing()}
+    {
+    }
 
     QFont font; // built on this thread and never handed out
     QFontMetricsF fontMetrics;
+    FontMetrics own;
     QHash<QString, double> widths;
     QHash<int, FontMetrics> scriptMetrics; // QChar::Script -> what the fonts its glyphs come from need
     QHash<QString, FontMetrics> textExtents; // text beyond Latin -> what its glyphs need
@@ -78,8 +84,7 @@ ThreadCache& threadCache()
 
 FontMetrics QtTextMeasurer::metrics(const FontRequest& font) const
 {
-    const QFontMetricsF& fm = threadCache().lookup(font).fontMetrics;
-    return {fm.ascent(), fm.descent(), fm.lineSpacing()};
+    return threadCache().lookup(font).own;
 }
 
 double QtTextMeasurer::advance(const FontRequest& font, const QString& text) const
@@ -101,8 +106,7 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
 {
     ThreadCache& cache = threadCache();
     MeasuredFont& measured = cache.lookup(font);
-    const QFontMetricsF& fm = measured.fontMetrics;
-    FontMetrics needed{fm.ascent(), fm.descent(), fm.lineSpacing()};
+    FontMetrics needed = measured.own;
     // Text in the scripts of the reader's faces (Latin, Greek, Cyrillic, and the punctuation and
     // signs all scripts share) keeps the font's own extent and costs nothing more.
     const auto faceScript = [](QChar::Script script) {
