@@ -204,8 +204,10 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
     };
     if (options.dumpLines) {
+        double top = 0; // y in the whole column, so that gaps compare across chunk boundaries
         for (qsizetype c = 0; c < layouts.size(); ++c) {
-            const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c]);
+            const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c], top);
+            top += layouts[c].height;
             for (qsizetype l = 0; l < chunkLines.size(); ++l)
                 figures.dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));
         }

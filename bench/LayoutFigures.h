@@ -34,5 +34,6 @@ public:
     static LayoutFigures measure(const QList<ContentChunk>& chunks, double openMs, const Options& options);
 
     QStringList fields;
-    QStringList dump; // with dumpLines: "<chunk>.<line> y=.. h=.. x=.. w=.. |text|", one per line
+    QStringList dump; // with dumpLines: "<chunk>.<line> y=.. h=.. x=.. w=.. |text|", one per line,
+                      // y in the whole column (the chunks stacked), the words in visual order
 };

@@ -221,6 +221,7 @@ void KnuthPlassItem::paint(QPainter* painter)
     const auto firstLine = std::partition_point(m_layout.lines.cbegin(), m_layout.lines.cend(),
         [&](const LayoutLine& line) { return line.y + line.height < bandTop; });
     bool firstRun = true;
+    const Qt::LayoutDirection pageDirection = painter->layoutDirection();
     QColor penColour;
     QFont font;
     for (auto line = firstLine; line != m_layout.lines.cend() && line->y <= bandBottom; ++line) {
@@ -237,8 +238,13 @@ void KnuthPlassItem::paint(QPainter* painter)
                 painter->setFont(font);
             }
             firstRun = false;
-            if (!run.text.isEmpty())
+            if (!run.text.isEmpty()) {
+                // The painter's direction is the base direction Qt sets the run's characters in.
+                const Qt::LayoutDirection direction = run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
+                if (painter->layoutDirection() != direction)
+                    painter->setLayoutDirection(direction);
                 painter->drawText(QPointF(run.x, run.baseline), run.text);
+            }
             if (!run.underline && !run.lineThrough && !run.overline)
                 continue;
             const double pixelSize = run.font.pixelSize() > 0 ? run.font.pixelSize() : QFontInfo(run.font).pixelSize();
@@ -251,6 +257,8 @@ void KnuthPlassItem::paint(QPainter* painter)
                 rule(run.baseline - 0.85 * pixelSize);
         }
     }
+
+    painter->setLayoutDirection(pageDirection);
 
     for (const LayoutImage& image : std::as_const(m_layout.images)) {
         if (!meetsBand(image.rect))

@@ -303,6 +303,9 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
         } else if (name == QLatin1String("title") && isDublinCore(reader)) {
             if (title_.isEmpty())
                 title_ = collapsed(elementText(reader));
+        } else if (name == QLatin1String("language") && isDublinCore(reader)) {
+            if (language_.isEmpty())
+                language_ = elementText(reader).trimmed();
         } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
             if (author_.isEmpty())
                 author_ = collapsed(elementText(reader));
@@ -366,7 +369,8 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
                                                  StyleSheetCache& styleSheetCache) const
 {
     EpubSpineDocument result;
-    const ParseParams params;
+    ParseParams params;
+    params.language = language_;
     QDomDocument document;
     const QString xml = HtmlEntities::toXmlSafe(html);
     if (!XmlDomParser::parse(xml, &document)) {

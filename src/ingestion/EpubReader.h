@@ -77,6 +77,7 @@ private:
     QByteArray contentHash_;
     QString title_;
     QString author_;
+    QString language_;     // the first dc:language
     QString errorString_;
     QString opfDirectory; // with its final "/", empty for an OPF at the archive root
     QString coverPath;

@@ -133,7 +133,39 @@ bool sameStyle(const TextStyle& a, const TextStyle& b)
         && a.smallCaps == b.smallCaps && a.textTransform == b.textTransform && a.letterSpacing == b.letterSpacing
         && a.underline == b.underline && a.lineThrough == b.lineThrough && a.overline == b.overline
         && a.link == b.link && a.colour == b.colour && a.background == b.background
-        && a.baselineShift == b.baselineShift;
+        && a.baselineShift == b.baselineShift && a.direction == b.direction && a.unicodeBidi == b.unicodeBidi;
+}
+
+// Languages written right to left, by their primary subtag, or by a script subtag.
+bool isRightToLeftLanguage(const QString& tag)
+{
+    static const QStringList languages = {
+        QStringLiteral("ar"), QStringLiteral("arc"), QStringLiteral("ckb"), QStringLiteral("dv"), QStringLiteral("fa"),
+        QStringLiteral("he"), QStringLiteral("iw"), QStringLiteral("ji"), QStringLiteral("ks"), QStringLiteral("ku-arab"),
+        QStringLiteral("mzn"), QStringLiteral("pnb"), QStringLiteral("prs"), QStringLiteral("ps"), QStringLiteral("sd"),
+        QStringLiteral("syr"), QStringLiteral("ug"), QStringLiteral("ur"), QStringLiteral("yi"),
+    };
+    static const QStringList rightToLeftScripts = {
+        QStringLiteral("arab"), QStringLiteral("hebr"), QStringLiteral("syrc"), QStringLiteral("thaa"),
+        QStringLiteral("nkoo"), QStringLiteral("adlm"), QStringLiteral("rohg"), QStringLiteral("mand"),
+        QStringLiteral("samr"),
+    };
+    const QStringList subtags = tag.trimmed().toLower().replace(u'_', u'-').split(u'-', Qt::SkipEmptyParts);
+    if (subtags.isEmpty())
+        return false;
+    for (qsizetype i = 1; i < subtags.size(); ++i) {
+        if (subtags[i].size() == 4)
+            return rightToLeftScripts.contains(subtags[i]);
+    }
+    return languages.contains(subtags.first());
+}
+
+// The language an element states: lang, or xml:lang (as the DOM without namespaces names it).
+QString languageOf(const QDomElement& element)
+{
+    if (element.hasAttribute(QStringLiteral("xml:lang")))
+        return element.attribute(QStringLiteral("xml:lang"));
+    return element.attribute(QStringLiteral("lang"));
 }
 
 struct Frame {
@@ -151,6 +183,7 @@ struct Frame {
     int sectionDepth = 0;
     bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
     bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
+    bool directionGiven = false; // a dir attribute on it or an ancestor: languages no longer say it
 };
 
 class Walker {
@@ -172,6 +205,12 @@ public:
 
         Frame base;
         base.style = Css::ComputedStyle::initial(params);
+        // HTML reads left to right unless the book's language is written right to left; FictionBook
+        // states no direction, so each paragraph takes it from its first strong character.
+        if (isRightToLeftLanguage(params.language))
+            base.style.text.direction = TextDirection::RightToLeft;
+        else if (!fictionBook)
+            base.style.text.direction = TextDirection::LeftToRight;
         base.block = true;
         base.sectionDepth = sectionDepth - (fictionBook && localName(root) == u"section" ? 1 : 0);
         for (QDomNode up = root.parentNode(); fictionBook && up.isElement(); up = up.parentNode())
@@ -217,6 +256,11 @@ private:
         Css::ComputedStyle style = Css::ComputedStyle::compute(parent.style, declarations, params);
         if (name == u"a" && !hrefOf(element).isEmpty())
             style.text.link = true;
+        const QString dir = fictionBook ? QString() : element.attribute(QStringLiteral("dir")).trimmed().toLower();
+        if (dir == u"auto") {
+            style.text.direction = TextDirection::Auto;
+            style.text.unicodeBidi = UnicodeBidi::Isolate;
+        }
         if (style.display == Css::Display::None) {
             path.removeLast();
             return;
@@ -229,6 +273,7 @@ private:
         frame.block = style.display != Css::Display::Inline;
         frame.sectionDepth = parent.sectionDepth + (fictionBook && name == u"section" ? 1 : 0);
         frame.notes = parent.notes || (fictionBook && isNotesBody(element));
+        frame.directionGiven = parent.directionGiven || dir == u"rtl" || dir == u"ltr" || dir == u"auto";
         frame.blockFrame = frame.block ? int(frames.size()) : parent.blockFrame;
         if (!fictionBook && name == u"ol") {
             bool ok = false;
@@ -343,6 +388,18 @@ private:
             const QString type = types.value(element.attribute(QStringLiteral("type")).trimmed());
             if (!type.isEmpty())
                 hints.append({ QStringLiteral("list-style-type"), type, false });
+        }
+        // dir is an isolate of its direction, as in HTML; without it, a language decides.
+        const QString dir = element.attribute(QStringLiteral("dir")).trimmed().toLower();
+        if (dir == u"rtl" || dir == u"ltr") {
+            hints.append({ QStringLiteral("direction"), dir, false });
+            hints.append({ QStringLiteral("unicode-bidi"), QStringLiteral("isolate"), false });
+        } else if (!frames.last().directionGiven && dir != u"auto") {
+            const QString language = languageOf(element).trimmed();
+            if (!language.isEmpty()) {
+                const bool rtl = isRightToLeftLanguage(language);
+                hints.append({ QStringLiteral("direction"), rtl ? QStringLiteral("rtl") : QStringLiteral("ltr"), false });
+            }
         }
         if (element.hasAttribute(QStringLiteral("align")) && aligned.contains(name))
             hints.append({ QStringLiteral("text-align"), element.attribute(QStringLiteral("align")), false });

@@ -8,7 +8,7 @@ bool operator==(const LayoutRun& a, const LayoutRun& b)
         && relativelyEqual(a.baseline, b.baseline) && a.font == b.font && a.text == b.text
         && a.colour == b.colour && a.background == b.background
         && a.blockBackground == b.blockBackground && a.link == b.link && a.underline == b.underline
-        && a.lineThrough == b.lineThrough && a.overline == b.overline;
+        && a.lineThrough == b.lineThrough && a.overline == b.overline && a.rightToLeft == b.rightToLeft;
 }
 
 bool operator==(const LayoutLine& a, const LayoutLine& b)

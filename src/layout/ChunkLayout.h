@@ -18,7 +18,8 @@
 #include <QRectF>
 #include <QString>
 
-// One piece of text drawn with one font and pen. An empty text is a gap between two words that
+// One piece of text drawn with one font and pen; the runs of a line are in visual order, left to
+// right, and the text of each in its logical order. An empty text is a gap between two words that
 // carries a background or a decoration, so that these run on across the space.
 struct LayoutRun {
     QRectF rect;        // from the font's ascent to its descent; backgrounds and decorations
@@ -33,6 +34,7 @@ struct LayoutRun {
     bool underline = false;
     bool lineThrough = false;
     bool overline = false;
+    bool rightToLeft = false; // the text is drawn with a right-to-left base direction
 };
 
 // A line box. Lines holding only images are lines too, and a rule stands on a line of its own

@@ -53,13 +53,13 @@ QString lineText(const ChunkLayout& layout, const LayoutLine& line)
     return text;
 }
 
-QStringList lines(const ChunkLayout& layout)
+QStringList lines(const ChunkLayout& layout, double top)
 {
     QStringList out;
     out.reserve(layout.lines.size());
     for (const LayoutLine& line : layout.lines) {
         out.append(QStringLiteral("y=%1 h=%2 x=%3 w=%4 |%5|")
-                       .arg(number(line.y), number(line.height), number(line.x), number(line.width),
+                       .arg(number(top + line.y), number(line.height), number(line.x), number(line.width),
                             lineText(layout, line)));
     }
     return out;

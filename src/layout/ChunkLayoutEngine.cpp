@@ -13,23 +13,24 @@ ChunkLayoutEngine::ChunkLayoutEngine(std::shared_ptr<const ITextMeasurer> measur
 ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepareChunk(const ContentChunk& chunk, int fontSize,
                                                                  IBookImageResolver* resolver) const
 {
-    return prepare(chunk.blocks, chunk.reopenedContainers, fontSize, resolver);
+    return prepare(chunk.blocks, chunk.reopenedContainers, chunk.leadingMargin, fontSize, resolver);
 }
 
 ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepareBlocks(const QList<BlockItem>& blocks, int fontSize,
                                                                   IBookImageResolver* resolver) const
 {
-    return prepare(blocks, 0, fontSize, resolver);
+    return prepare(blocks, 0, CollapsingMargin(), fontSize, resolver);
 }
 
 ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepare(const QList<BlockItem>& blocks,
-                                                            int reopenedContainers, int fontSize,
-                                                            IBookImageResolver* resolver) const
+                                                            int reopenedContainers,
+                                                            const CollapsingMargin& leadingMargin,
+                                                            int fontSize, IBookImageResolver* resolver) const
 {
     ChunkPreparer::ImageSizeLookup lookup;
     if (resolver)
         lookup = [resolver](const QString& url) { return resolver->imageSize(url); };
-    return ChunkPreparer(*measurer, fontSize, QString(), lookup).prepare(blocks, reopenedContainers);
+    return ChunkPreparer(*measurer, fontSize, QString(), lookup).prepare(blocks, reopenedContainers, leadingMargin);
 }
 
 ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared, const LayoutParams& params,
@@ -41,7 +42,7 @@ ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared
         auto lookup = [sizes](const QString& url) { return sizes.value(url, QSizeF(-1, -1)); };
         const PreparedChunk remeasured =
             ChunkPreparer(*measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
-                .prepare(prepared.sourceBlocks, prepared.reopenedContainers);
+                .prepare(prepared.sourceBlocks, prepared.reopenedContainers, prepared.sourceLeadingMargin);
         return ChunkLayouter(remeasured, params, observer).layout();
     }
     return ChunkLayouter(prepared, params, observer).layout();

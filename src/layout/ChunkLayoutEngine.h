@@ -41,7 +41,8 @@ public:
                                     const LineBreakObserver& observer = {}) const;
 
 private:
-    PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers, int fontSize,
+    PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers,
+                          const CollapsingMargin& leadingMargin, int fontSize,
                           IBookImageResolver* resolver) const;
 
     std::shared_ptr<const ITextMeasurer> measurer;

@@ -1,5 +1,9 @@
 #include "ChunkLayouter.h"
 
+#include "BidiLevels.h"
+
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -38,6 +42,7 @@ ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& par
 ChunkLayout ChunkLayouter::layout()
 {
     result.width = params.width;
+    pendingMargin = chunk.leadingMargin;
     for (const PreparedBlock& block : chunk.blocks) {
         switch (block.kind) {
         case BlockItem::ContainerStart:
@@ -213,9 +218,10 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     }
 
     double offset = 0;
-    if (paragraph.align == TextAlign::Center)
+    const TextAlign align = placedAlign(paragraph);
+    if (align == TextAlign::Center)
         offset = std::max((available - natural) / 2, 0.0);
-    else if (paragraph.align == TextAlign::Right)
+    else if (align == TextAlign::Right)
         offset = std::max(available - natural, 0.0);
 
     LayoutLine line;
@@ -225,10 +231,34 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     line.height = above + below;
     line.baseline = y + above;
 
+    // The pieces left to right: the items, then the hyphen a hyphenated line ends with (at the
+    // end item's index); each piece of a word in the style of the one before extends its run.
     double x = line.x;
     int openRun = -1; // the run the next piece of the same word and style extends
     int openStyle = -1;
-    for (int k = breakLine.start; k < breakLine.end; ++k) {
+    bool openReversed = false;
+    auto addText = [&](int style, bool reversed, const QString& text, double width) {
+        if (openRun >= 0 && openStyle == style && openReversed == reversed) {
+            // Left to right on the page: a right-to-left word's later piece comes first.
+            LayoutRun& extended = line.runs[openRun];
+            extended.text = reversed ? text + extended.text : extended.text + text;
+            extended.rect.setWidth(extended.rect.width() + width);
+        } else {
+            line.runs.append(makeRun(style, x, line.baseline, text, width));
+            line.runs.last().rightToLeft = reversed;
+            openRun = int(line.runs.size()) - 1;
+            openStyle = style;
+            openReversed = reversed;
+        }
+        x += width;
+    };
+    auto placePiece = [&](int k, bool reversed) {
+        if (k == breakLine.end) {
+            const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
+                                                    : paragraph.baseStyle;
+            addText(style, reversed, QStringLiteral("-"), endItem.width);
+            return;
+        }
         const Item& item = items[k];
         if (item.type == KnuthPlass::Glue) {
             const double w = glueWidth(item);
@@ -239,14 +269,14 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
             }
             x += w;
             openRun = -1;
-            continue;
+            return;
         }
         if (item.type != KnuthPlass::Box)
-            continue;
+            return;
         if (item.runIndex < 0) {
             x += item.width;
             openRun = -1;
-            continue;
+            return;
         }
         const PreparedRun& run = paragraph.runs[item.runIndex];
         if (run.kind == PreparedRun::Image) {
@@ -255,30 +285,28 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
             result.images.append({run.text, QRectF(x, bottom - height, item.width, height)});
             x += item.width;
             openRun = -1;
-            continue;
+            return;
         }
-        if (openRun >= 0 && openStyle == run.style) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.text += run.text;
-            extended.rect.setWidth(extended.rect.width() + item.width);
-        } else {
-            line.runs.append(makeRun(run.style, x, line.baseline, run.text, item.width));
-            openRun = int(line.runs.size()) - 1;
-            openStyle = run.style;
-        }
-        x += item.width;
-    }
-    if (breakLine.hyphenated) {
-        const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
-                                                : paragraph.baseStyle;
-        const QString hyphen = QStringLiteral("-");
-        if (openRun >= 0 && openStyle == style) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.text += hyphen;
-            extended.rect.setWidth(extended.rect.width() + endItem.width);
-        } else {
-            line.runs.append(makeRun(style, x, line.baseline, hyphen, endItem.width));
-        }
+        addText(run.style, reversed, run.text, item.width);
+    };
+    const int last = breakLine.hyphenated ? breakLine.end : breakLine.end - 1;
+    if (paragraph.levels.isEmpty()) {
+        for (int k = breakLine.start; k <= last; ++k)
+            placePiece(k, false);
+    } else {
+        const int count = std::max(last - breakLine.start + 1, 0);
+        QVarLengthArray<quint8, 64> levels(count);
+        QVarLengthArray<int, 64> order(count);
+        for (int i = 0; i < count; ++i)
+            levels[i] = paragraph.levels[breakLine.start + i];
+        // Spaces that end a line take the paragraph's level (rule L1).
+        const quint8 own = paragraph.rightToLeft ? 1 : 0;
+        for (int i = count - 1; i >= 0 && breakLine.start + i < breakLine.end
+             && items[breakLine.start + i].type != KnuthPlass::Box; --i)
+            levels[i] = own;
+        BidiLevels::visualOrder(levels.data(), count, order.data());
+        for (int i = 0; i < count; ++i)
+            placePiece(breakLine.start + order[i], (levels[order[i]] & 1) != 0);
     }
     result.lines.append(line);
     y += line.height;
@@ -303,16 +331,13 @@ void ChunkLayouter::placeRule(const PreparedBlock& block)
 
 void ChunkLayouter::addMargin(double margin)
 {
-    if (margin > 0)
-        positiveMargin = std::max(positiveMargin, margin);
-    else
-        negativeMargin = std::min(negativeMargin, margin);
+    pendingMargin.add(margin);
 }
 
 void ChunkLayouter::flushMargins()
 {
-    y += positiveMargin + negativeMargin;
-    positiveMargin = negativeMargin = 0;
+    y += pendingMargin.total();
+    pendingMargin = CollapsingMargin();
     // Boxes whose top margin was still collapsing start where the content does.
     for (OpenBox& open : openBoxes) {
         if (open.topFixed)
@@ -320,6 +345,22 @@ void ChunkLayouter::flushMargins()
         open.topFixed = true;
         if (open.record >= 0)
             result.boxes[open.record].rect.moveTop(y);
+    }
+}
+
+TextAlign ChunkLayouter::placedAlign(const PreparedParagraph& paragraph)
+{
+    const bool rtl = paragraph.rightToLeft;
+    switch (paragraph.align) {
+    case TextAlign::Center:
+        return TextAlign::Center;
+    case TextAlign::Left:
+    case TextAlign::Right:
+        return paragraph.align;
+    case TextAlign::End:
+        return rtl ? TextAlign::Left : TextAlign::Right;
+    default: // start, and the lines of a justified paragraph that do not fill the column
+        return rtl ? TextAlign::Right : TextAlign::Left;
     }
 }
 

@@ -52,6 +52,8 @@ struct PreparedParagraph {
     bool preformatted = false;
     int baseStyle = 0;      // the paragraph's own style: its strut
     double lineHeight = 0;  // the book's line height in pixels; 0 = the reader's line spacing
+    bool rightToLeft = false; // the resolved base direction
+    QList<quint8> levels;     // bidi embedding level per item; empty: all left to right
 };
 
 struct PreparedBlock {
@@ -66,12 +68,14 @@ struct PreparedChunk {
     QList<PreparedBlock> blocks;
     QList<PreparedStyle> styles;
     FontMetrics readerMetrics; // the reader's font: rules stand on lines of its height
+    CollapsingMargin leadingMargin; // scaled; the margins the previous chunk ended with
     int fontSize = 0;
     QString fontFamily;
 
     // Kept so that a layout asked for another font size or family can measure again.
     QList<BlockItem> sourceBlocks;
     int reopenedContainers = 0;
+    CollapsingMargin sourceLeadingMargin;
     QHash<QString, QSizeF> imageSizes; // natural sizes as the resolver gave them
 
     // A default-constructed (not yet prepared) chunk is empty, as is one of a chunk without blocks.

@@ -196,7 +196,7 @@ private Q_SLOTS:
 
         // Other properties.
         QTest::newRow("text-transform") << "p{text-transform:uppercase}" << p << "x" << "transform" << "1";
-        QTest::newRow("text-align end") << "p{text-align:end}" << p << "x" << "align" << "3";
+        QTest::newRow("text-align end") << "p{text-align:end}" << p << "x" << "align" << "5";
         QTest::newRow("white-space pre") << "p{white-space:pre}" << p << "x" << "pre" << "1";
         QTest::newRow("weight number") << "p{font-weight:600}" << p << "x" << "weight" << "600";
         QTest::newRow("bolder") << "p{font-weight:bolder}" << p << "x" << "weight" << "700";
