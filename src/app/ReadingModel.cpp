@@ -33,13 +33,18 @@ ReadingModel::ReadingModel(BookPositionStore& positions, QObject* parent)
 
 ReadingModel::~ReadingModel()
 {
+    cancelBackgroundWork();
+    for (QFuture<void>& task : m_layoutTasks)
+        task.waitForFinished();
+    // Results already posted are discarded with this object's pending events.
+}
+
+void ReadingModel::cancelBackgroundWork()
+{
     m_layoutTimer->stop();
     advanceGeneration();
-    for (QFuture<void>& task : m_layoutTasks) {
+    for (QFuture<void>& task : m_layoutTasks)
         task.cancel(); // a run that has not started yet never does
-        task.waitForFinished();
-    }
-    // Results already posted are discarded with this object's pending events.
 }
 
 // ---- rows ----------------------------------------------------------------------------------------
