@@ -57,10 +57,8 @@ void LayoutBytes::add(const PreparedChunk& chunk)
     if (addBuffer(chunk.blocks)) {
         for (const PreparedBlock& block : chunk.blocks) {
             addBuffer(block.paragraph.items);
-            if (addBuffer(block.paragraph.runs)) {
-                for (const PreparedRun& run : block.paragraph.runs)
-                    addString(run.text);
-            }
+            addBuffer(block.paragraph.runs);
+            addString(block.paragraph.text);
         }
     }
     if (addBuffer(chunk.styles)) {
@@ -78,13 +76,11 @@ void LayoutBytes::add(const PreparedChunk& chunk)
 void LayoutBytes::add(const ChunkLayout& layout)
 {
     if (addBuffer(layout.lines)) {
-        for (const LayoutLine& line : layout.lines) {
-            if (addBuffer(line.runs)) {
-                for (const LayoutRun& run : line.runs)
-                    addString(run.text);
-            }
-        }
+        for (const LayoutLine& line : layout.lines)
+            addBuffer(line.runs);
     }
+    addBuffer(layout.styles);
+    addString(layout.text);
     if (addBuffer(layout.images)) {
         for (const LayoutImage& image : layout.images)
             addString(image.source);

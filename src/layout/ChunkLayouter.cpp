@@ -60,6 +60,8 @@ ChunkLayout ChunkLayouter::layout()
     while (!openBoxes.isEmpty())
         closeBox(nullptr);
     result.height = y;
+    result.lines.squeeze();
+    result.text.squeeze();
     return std::move(result);
 }
 
@@ -235,7 +237,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
             if (item.runIndex >= 0) {
                 const int style = paragraph.runs[item.runIndex].style;
                 if (decorated(chunk.styles[style]))
-                    line.runs.append(makeRun(style, x, line.baseline, QString(), w));
+                    line.runs.append(makeRun(style, x, line.baseline, {}, w));
             }
             x += w;
             openRun = -1;
@@ -252,17 +254,15 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         if (run.kind == PreparedRun::Image) {
             const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
             const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
-            result.images.append({run.text, QRectF(x, bottom - height, item.width, height)});
+            result.images.append({textOf(paragraph, run).toString(), QRectF(x, bottom - height, item.width, height)});
             x += item.width;
             openRun = -1;
             continue;
         }
         if (openRun >= 0 && openStyle == run.style) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.text += run.text;
-            extended.rect.setWidth(extended.rect.width() + item.width);
+            extend(line.runs[openRun], textOf(paragraph, run), item.width);
         } else {
-            line.runs.append(makeRun(run.style, x, line.baseline, run.text, item.width));
+            line.runs.append(makeRun(run.style, x, line.baseline, textOf(paragraph, run), item.width));
             openRun = int(line.runs.size()) - 1;
             openStyle = run.style;
         }
@@ -271,15 +271,14 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     if (breakLine.hyphenated) {
         const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
                                                 : paragraph.baseStyle;
-        const QString hyphen = QStringLiteral("-");
+        const QStringView hyphen = u"-";
         if (openRun >= 0 && openStyle == style) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.text += hyphen;
-            extended.rect.setWidth(extended.rect.width() + endItem.width);
+            extend(line.runs[openRun], hyphen, endItem.width);
         } else {
             line.runs.append(makeRun(style, x, line.baseline, hyphen, endItem.width));
         }
     }
+    line.runs.squeeze();
     result.lines.append(line);
     y += line.height;
 }
@@ -333,23 +332,52 @@ QColor ChunkLayouter::innermostBackground() const
     return {};
 }
 
-LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const QString& text,
-                                 double width) const
+LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, QStringView text,
+                                 double width)
 {
     const PreparedStyle& style = chunk.styles[styleIndex];
     LayoutRun run;
     run.baseline = lineBaseline - style.baselineShift;
     run.x = x;
-    run.rect = QRectF(x, run.baseline - style.metrics.ascent, width,
-                      style.metrics.ascent + style.metrics.descent);
-    run.font = style.font;
-    run.text = text;
-    run.colour = style.colour;
-    run.background = style.background;
-    run.blockBackground = blockBackground;
-    run.link = style.link;
-    run.underline = style.underline;
-    run.lineThrough = style.lineThrough;
-    run.overline = style.overline;
+    run.width = width;
+    run.style = layoutStyle(styleIndex);
+    run.textStart = int(result.text.size());
+    run.textLength = int(text.size());
+    result.text += text;
     return run;
+}
+
+void ChunkLayouter::extend(LayoutRun& run, QStringView text, double width)
+{
+    // Only the open run is extended, and nothing was added to the text since its last piece.
+    Q_ASSERT(run.textStart + run.textLength == result.text.size());
+    result.text += text;
+    run.textLength += int(text.size());
+    run.width += width;
+}
+
+int ChunkLayouter::layoutStyle(int styleIndex)
+{
+    const LayoutColour block = LayoutColour::of(blockBackground);
+    // One entry per prepared style and box background met together.
+    const quint64 key = (quint64(styleIndex) << 33) | (quint64(block.none) << 32) | block.rgba;
+    const auto found = layoutStyles.constFind(key);
+    if (found != layoutStyles.constEnd())
+        return found.value();
+    const PreparedStyle& prepared = chunk.styles[styleIndex];
+    LayoutStyle style;
+    style.font = prepared.font;
+    style.ascent = prepared.metrics.ascent;
+    style.descent = prepared.metrics.descent;
+    style.colour = LayoutColour::of(prepared.colour);
+    style.background = LayoutColour::of(prepared.background);
+    style.blockBackground = block;
+    style.link = prepared.link;
+    style.underline = prepared.underline;
+    style.lineThrough = prepared.lineThrough;
+    style.overline = prepared.overline;
+    result.styles.append(style);
+    const int index = int(result.styles.size()) - 1;
+    layoutStyles.insert(key, index);
+    return index;
 }

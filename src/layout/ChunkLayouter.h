@@ -25,6 +25,8 @@
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
 
+#include <QHash>
+
 #include <functional>
 
 // Told about every paragraph as it is broken: the items and the width handed to the breaker
@@ -58,8 +60,11 @@ private:
     void addMargin(double margin);
     void flushMargins();
     QColor innermostBackground() const;
-    LayoutRun makeRun(int style, double x, double lineBaseline, const QString& text,
-                      double width) const;
+    // A run whose text is added to the layout's text; extend() adds to the run made last.
+    LayoutRun makeRun(int style, double x, double lineBaseline, QStringView text, double width);
+    void extend(LayoutRun& run, QStringView text, double width);
+    // The layout's style for a prepared style in the current block background.
+    int layoutStyle(int preparedStyle);
 
     const PreparedChunk& chunk;
     const LayoutParams params;
@@ -74,4 +79,5 @@ private:
     double positiveMargin = 0; // the collapsing margins not yet placed
     double negativeMargin = 0;
     QColor blockBackground; // of the paragraph being placed
+    QHash<quint64, int> layoutStyles; // prepared style and block background -> layout style
 };

@@ -40,7 +40,8 @@ struct PreparedRun {
 
     int kind = Text;
     int style = 0;       // index into PreparedChunk::styles
-    QString text;        // Text: the piece as drawn; Image: the source URL; Space: empty
+    int textStart = 0;   // PreparedParagraph::text from textStart, textLength long. Text: the
+    int textLength = 0;  // piece as drawn; Image: the source URL; Space: empty
     double width = 0;    // Text: advance; Image: width
     double height = 0;   // Image only
 };
@@ -48,6 +49,7 @@ struct PreparedRun {
 struct PreparedParagraph {
     QList<KnuthPlass::Item> items; // closed by KnuthPlass::finishParagraph
     QList<PreparedRun> runs;
+    QString text;           // the runs' texts, one after another (a paragraph holds many runs)
     TextAlign align = TextAlign::Justify;
     bool preformatted = false;
     int baseStyle = 0;      // the paragraph's own style: its strut
@@ -77,3 +79,8 @@ struct PreparedChunk {
     // A default-constructed (not yet prepared) chunk is empty, as is one of a chunk without blocks.
     bool isEmpty() const { return blocks.isEmpty(); }
 };
+
+inline QStringView textOf(const PreparedParagraph& paragraph, const PreparedRun& run)
+{
+    return QStringView(paragraph.text).mid(run.textStart, run.textLength);
+}
