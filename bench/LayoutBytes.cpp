@@ -58,13 +58,13 @@ void LayoutBytes::add(const PreparedChunk& chunk)
         for (const PreparedBlock& block : chunk.blocks) {
             addBuffer(block.paragraph.items);
             addBuffer(block.paragraph.runs);
-            addString(block.paragraph.text);
         }
     }
     if (addBuffer(chunk.styles)) {
         for (const PreparedStyle& style : chunk.styles)
             addString(style.request.family);
     }
+    addString(chunk.text);
     addString(chunk.fontFamily);
     addBuffer(chunk.sourceBlocks);
     // A hash node holds its key and value beside two pointers' worth of bookkeeping.

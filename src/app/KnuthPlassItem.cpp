@@ -243,7 +243,7 @@ void KnuthPlassItem::paint(QPainter* painter)
             }
             fontStyle = run.style;
             firstRun = false;
-            if (run.textLength > 0)
+            if (run.hasText())
                 painter->drawText(QPointF(run.x, run.baseline), m_layout.textOf(run));
             if (!style.underline && !style.lineThrough && !style.overline)
                 continue;

@@ -29,7 +29,7 @@ bool operator==(const LayoutRun& a, const LayoutRun& b)
 {
     return relativelyEqual(a.x, b.x) && relativelyEqual(a.width, b.width)
         && relativelyEqual(a.baseline, b.baseline) && a.style == b.style && a.textStart == b.textStart
-        && a.textLength == b.textLength;
+        && a.textLength == b.textLength && a.hyphen == b.hyphen;
 }
 
 bool operator==(const LayoutLine& a, const LayoutLine& b)
@@ -61,6 +61,14 @@ bool operator==(const ChunkLayout& a, const ChunkLayout& b)
 {
     return a.lines == b.lines && a.styles == b.styles && a.text == b.text && a.images == b.images && a.rules == b.rules && a.boxes == b.boxes
         && relativelyEqual(a.height, b.height) && relativelyEqual(a.width, b.width);
+}
+
+QString ChunkLayout::textOf(const LayoutRun& run) const
+{
+    QString drawn = text.mid(run.textStart, run.textLength);
+    if (run.hyphen)
+        drawn += u'-';
+    return drawn;
 }
 
 QRectF ChunkLayout::rectOf(const LayoutRun& run) const

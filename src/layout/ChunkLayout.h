@@ -48,15 +48,18 @@ struct LayoutStyle {
     bool overline = false;
 };
 
-// One piece of text drawn with one style. An empty text is a gap between two words that carries
-// a background or a decoration, so that these run on across the space.
+// One piece of text drawn with one style. A run without text is a gap between two words that
+// carries a background or a decoration, so that these run on across the space.
 struct LayoutRun {
     double x = 0;        // left edge, and the pen position of the text
     double width = 0;
     double baseline = 0;
     int style = 0;       // index into ChunkLayout::styles
-    int textStart = 0;   // the text is ChunkLayout::text from textStart, textLength long
+    int textStart = 0;   // the text is ChunkLayout::text from textStart, textLength long,
     int textLength = 0;
+    bool hyphen = false; // followed by a hyphen: the line ends at a break inside the word
+
+    bool hasText() const { return textLength > 0 || hyphen; }
 };
 
 // A line box. Lines holding only images are lines too, and a rule stands on a line of its own
@@ -99,7 +102,7 @@ struct ChunkLayout {
 
     QList<LayoutLine> lines; // in increasing y
     QList<LayoutStyle> styles; // what the runs refer to
-    QString text;              // the runs' texts, one after another
+    QString text;              // holds the runs' texts (the prepared chunk's text, shared)
     QList<LayoutImage> images;
     QList<LayoutRule> rules;
     QList<LayoutBox> boxes;  // outer boxes before the boxes they contain
@@ -114,7 +117,7 @@ struct ChunkLayout {
     // A run's style, text and box (from its font's ascent above the baseline to its descent
     // below: where its background and decorations go). The run must belong to this layout.
     const LayoutStyle& styleOf(const LayoutRun& run) const { return styles[run.style]; }
-    QString textOf(const LayoutRun& run) const { return text.mid(run.textStart, run.textLength); }
+    QString textOf(const LayoutRun& run) const;
     QRectF rectOf(const LayoutRun& run) const;
 };
 

@@ -28,7 +28,7 @@ QString lineText(const ChunkLayout& layout, const LayoutLine& line)
     bool gap = false;
     double previousRight = 0;
     for (const LayoutRun& run : line.runs) {
-        if (run.textLength == 0) {
+        if (!run.hasText()) {
             gap = true;
             continue;
         }

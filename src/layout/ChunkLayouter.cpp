@@ -38,6 +38,7 @@ ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& par
 ChunkLayout ChunkLayouter::layout()
 {
     result.width = params.width;
+    result.text = chunk.text;
     for (const PreparedBlock& block : chunk.blocks) {
         switch (block.kind) {
         case BlockItem::ContainerStart:
@@ -61,7 +62,6 @@ ChunkLayout ChunkLayouter::layout()
         closeBox(nullptr);
     result.height = y;
     result.lines.squeeze();
-    result.text.squeeze();
     return std::move(result);
 }
 
@@ -194,7 +194,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         const PreparedStyle& style = chunk.styles[run.style];
         if (run.kind == PreparedRun::Image) {
             hasImage = true;
-            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            const double height = imageHeight(run, paragraph.items[k], item);
             imageAbove = std::max(imageAbove, height + style.baselineShift);
             imageBelow = std::max(imageBelow, -style.baselineShift);
         } else {
@@ -237,7 +237,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
             if (item.runIndex >= 0) {
                 const int style = paragraph.runs[item.runIndex].style;
                 if (decorated(chunk.styles[style]))
-                    line.runs.append(makeRun(style, x, line.baseline, {}, w));
+                    line.runs.append(makeRun(style, x, line.baseline, PreparedRun{}, w));
             }
             x += w;
             openRun = -1;
@@ -252,17 +252,19 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         }
         const PreparedRun& run = paragraph.runs[item.runIndex];
         if (run.kind == PreparedRun::Image) {
-            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            const double height = imageHeight(run, paragraph.items[k], item);
             const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
-            result.images.append({textOf(paragraph, run).toString(), QRectF(x, bottom - height, item.width, height)});
+            result.images.append({textOf(chunk, run).toString(), QRectF(x, bottom - height, item.width, height)});
             x += item.width;
             openRun = -1;
             continue;
         }
-        if (openRun >= 0 && openStyle == run.style) {
-            extend(line.runs[openRun], textOf(paragraph, run), item.width);
+        if (openRun >= 0 && openStyle == run.style && continues(line.runs[openRun], run)) {
+            LayoutRun& extended = line.runs[openRun];
+            extended.textLength += run.textLength;
+            extended.width += item.width;
         } else {
-            line.runs.append(makeRun(run.style, x, line.baseline, textOf(paragraph, run), item.width));
+            line.runs.append(makeRun(run.style, x, line.baseline, run, item.width));
             openRun = int(line.runs.size()) - 1;
             openStyle = run.style;
         }
@@ -271,11 +273,14 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     if (breakLine.hyphenated) {
         const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
                                                 : paragraph.baseStyle;
-        const QStringView hyphen = u"-";
         if (openRun >= 0 && openStyle == style) {
-            extend(line.runs[openRun], hyphen, endItem.width);
+            LayoutRun& extended = line.runs[openRun];
+            extended.hyphen = true;
+            extended.width += endItem.width;
         } else {
-            line.runs.append(makeRun(style, x, line.baseline, hyphen, endItem.width));
+            LayoutRun hyphen = makeRun(style, x, line.baseline, PreparedRun{}, endItem.width);
+            hyphen.hyphen = true;
+            line.runs.append(hyphen);
         }
     }
     line.runs.squeeze();
@@ -332,7 +337,7 @@ QColor ChunkLayouter::innermostBackground() const
     return {};
 }
 
-LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, QStringView text,
+LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const PreparedRun& text,
                                  double width)
 {
     const PreparedStyle& style = chunk.styles[styleIndex];
@@ -341,19 +346,21 @@ LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, 
     run.x = x;
     run.width = width;
     run.style = layoutStyle(styleIndex);
-    run.textStart = int(result.text.size());
-    run.textLength = int(text.size());
-    result.text += text;
+    run.textStart = text.textStart;
+    run.textLength = text.textLength;
     return run;
 }
 
-void ChunkLayouter::extend(LayoutRun& run, QStringView text, double width)
+double ChunkLayouter::imageHeight(const PreparedRun& image, const Item& prepared, const Item& placed)
 {
-    // Only the open run is extended, and nothing was added to the text since its last piece.
-    Q_ASSERT(run.textStart + run.textLength == result.text.size());
-    result.text += text;
-    run.textLength += int(text.size());
-    run.width += width;
+    // An image narrowed to the column keeps its aspect.
+    return prepared.width > 0 ? image.height * placed.width / prepared.width : image.height;
+}
+
+bool ChunkLayouter::continues(const LayoutRun& run, const PreparedRun& piece)
+{
+    // The pieces of a word lie next to each other in the chunk's text; a run covers one stretch.
+    return !run.hyphen && run.textStart + run.textLength == piece.textStart;
 }
 
 int ChunkLayouter::layoutStyle(int styleIndex)

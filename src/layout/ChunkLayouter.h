@@ -60,9 +60,13 @@ private:
     void addMargin(double margin);
     void flushMargins();
     QColor innermostBackground() const;
-    // A run whose text is added to the layout's text; extend() adds to the run made last.
-    LayoutRun makeRun(int style, double x, double lineBaseline, QStringView text, double width);
-    void extend(LayoutRun& run, QStringView text, double width);
+    // A run drawing the text of `text` (a default PreparedRun: none).
+    LayoutRun makeRun(int style, double x, double lineBaseline, const PreparedRun& text, double width);
+    // The height of an image box as placed, from its box as prepared.
+    static double imageHeight(const PreparedRun& image, const KnuthPlass::Item& prepared,
+                              const KnuthPlass::Item& placed);
+    // True when the piece's text follows on from the run's, so the run can take it in.
+    static bool continues(const LayoutRun& run, const PreparedRun& piece);
     // The layout's style for a prepared style in the current block background.
     int layoutStyle(int preparedStyle);
 

@@ -31,6 +31,8 @@ public:
     // the style's own size (a paragraph's base style takes the paragraph's font size).
     int styleIndex(const TextStyle& style, double sizeOverride = 0);
     const PreparedStyle& style(int index) const { return chunk.styles[index]; }
+    // Appends a run's text to the chunk's text; returns where it starts.
+    int storeText(const QString& text);
     const ITextMeasurer& textMeasurer() const { return measurer; }
     double scale() const { return fontScale; }
 

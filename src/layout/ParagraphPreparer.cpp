@@ -110,7 +110,6 @@ PreparedParagraph ParagraphPreparer::prepare()
         }
     }
     KnuthPlass::finishParagraph(paragraph.items);
-    paragraph.text.squeeze();
     paragraph.items.squeeze();
     paragraph.runs.squeeze();
     return std::move(paragraph);
@@ -284,8 +283,7 @@ void ParagraphPreparer::addBox(int kind, int style, const QString& text, double 
             paragraph.items.append(*pendingBreak);
         pendingBreak.reset();
     }
-    paragraph.runs.append(PreparedRun{kind, style, int(paragraph.text.size()), int(text.size()), width, height});
-    paragraph.text += text;
+    paragraph.runs.append(PreparedRun{kind, style, chunk.storeText(text), int(text.size()), height});
     paragraph.items.append(Item::box(width, int(paragraph.runs.size()) - 1));
     atLineStart = false;
 }

@@ -40,16 +40,14 @@ struct PreparedRun {
 
     int kind = Text;
     int style = 0;       // index into PreparedChunk::styles
-    int textStart = 0;   // PreparedParagraph::text from textStart, textLength long. Text: the
-    int textLength = 0;  // piece as drawn; Image: the source URL; Space: empty
-    double width = 0;    // Text: advance; Image: width
-    double height = 0;   // Image only
+    int textStart = 0;   // PreparedChunk::text from textStart, textLength long. Text: the piece
+    int textLength = 0;  // as drawn; Image: the source URL; Space: empty
+    double height = 0;   // Image only, at the width of its box (the box holds every run's width)
 };
 
 struct PreparedParagraph {
     QList<KnuthPlass::Item> items; // closed by KnuthPlass::finishParagraph
     QList<PreparedRun> runs;
-    QString text;           // the runs' texts, one after another (a paragraph holds many runs)
     TextAlign align = TextAlign::Justify;
     bool preformatted = false;
     int baseStyle = 0;      // the paragraph's own style: its strut
@@ -67,6 +65,9 @@ struct PreparedBlock {
 struct PreparedChunk {
     QList<PreparedBlock> blocks;
     QList<PreparedStyle> styles;
+    // The runs' texts, one after another in the order of their boxes, so the pieces of a word
+    // are next to each other; laid-out runs refer to it too (shared, never copied).
+    QString text;
     FontMetrics readerMetrics; // the reader's font: rules stand on lines of its height
     int fontSize = 0;
     QString fontFamily;
@@ -80,7 +81,7 @@ struct PreparedChunk {
     bool isEmpty() const { return blocks.isEmpty(); }
 };
 
-inline QStringView textOf(const PreparedParagraph& paragraph, const PreparedRun& run)
+inline QStringView textOf(const PreparedChunk& chunk, const PreparedRun& run)
 {
-    return QStringView(paragraph.text).mid(run.textStart, run.textLength);
+    return QStringView(chunk.text).mid(run.textStart, run.textLength);
 }
