@@ -72,7 +72,8 @@ struct PreparedChunk {
     int fontSize = 0;
     QString fontFamily;
 
-    // Kept so that a layout asked for another font size or family can measure again.
+    // Kept so that a layout asked for another font size or family can measure again. It shares
+    // the chunk's own list (implicit sharing): the blocks the reader holds are not copied.
     QList<BlockItem> sourceBlocks;
     int reopenedContainers = 0;
     QHash<QString, QSizeF> imageSizes; // natural sizes as the resolver gave them
