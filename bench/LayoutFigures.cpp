@@ -3,6 +3,7 @@
 #include "ChunkLayoutDump.h"
 #include "ChunkLayoutEngine.h"
 #include "FirstFitBreaker.h"
+#include "LayoutBytes.h"
 
 #include <QElapsedTimer>
 #include <QtConcurrent>
@@ -189,6 +190,11 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         height += layout.height;
     }
 
+    LayoutBytes bytes;
+    bytes.excludeChunks(chunks);
+    bytes.addPrepared(prepared);
+    bytes.addLayouts(layouts);
+
     LayoutFigures figures;
     figures.fields = QStringList{
         QStringLiteral("vpages=%1").arg(pages),
@@ -202,6 +208,7 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("ratio_p95", percentile95(ratios.totalFit), 3),
         field("greedy_ratio_mean", mean(ratios.firstFit), 3),
         field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
+        QStringLiteral("layout_bytes=%1").arg(bytes.total()),
     };
     if (options.dumpLines) {
         double top = 0; // y in the whole column, so that gaps compare across chunk boundaries

@@ -26,7 +26,9 @@ public:
     };
 
     // Fields in this order: vpages, first_window_ms, prepare_ms, layout_ms, relayout_ms, lines,
-    // height_px, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95 ("key=value").
+    // height_px, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95, layout_bytes
+    // ("key=value"). layout_bytes estimates the heap the prepared chunks and the layouts at the
+    // given width hold together (LayoutBytes).
     // openMs is the time the book took to open; the first window adds to it. Ratios are absolute,
     // over the lines of justified paragraphs that do not end a paragraph or a forced line, and
     // leave out lines with nothing to stretch or shrink. relayout_ms lays every chunk out again

@@ -81,7 +81,7 @@ private:
     void setColour(QColor& member, const QColor& colour);
     void repaint();
     void updateBands();
-    QColor runPenColour(const LayoutRun& run) const;
+    QColor runPenColour(const LayoutStyle& style) const;
 
     static IBookImageResolver* s_imageResolver;
 

@@ -100,6 +100,10 @@ public:
     void ensureChunkLayout(int row) const;
     void startLayoutMeasurement(int anchorChunk, double intraOffset);
     void runRemainingLayout();
+    // Teardown, before the global pool is drained: every run becomes stale, a run not started yet
+    // never starts, and a running one stops after the chunks its threads are on. Does not wait.
+    // The model stays usable (a later metrics change or book starts afresh).
+    void cancelBackgroundWork();
     void loadPages();
     void rebuildPagePairs();
 

@@ -4,7 +4,8 @@
 //
 // Teardown has one rule beyond the reverse order: work on the global thread pool (layout runs,
 // image requests, downloads, metadata reads) uses the image resolver, the reading model and the
-// objects behind them, so the pool is drained before any of them goes.
+// objects behind them, so the pool is drained before any of them goes. Work that would only be
+// thrown away (the rest of a layout run, queued metadata reads) is cancelled before that wait.
 
 #include "AppCoordinator.h"
 #include "AppState.h"
@@ -148,6 +149,10 @@ int main(int argc, char** argv)
     resolver->setWebProvider(nullptr); // the engine is about to delete it
     setSingletons(nullptr, nullptr, nullptr, nullptr, nullptr);
     coordinator.reset();
+    // Queued layout chunks and metadata reads are dropped first, so the wait below is for the
+    // tasks already running only, not for the rest of the book.
+    readingModel->cancelBackgroundWork();
+    history->cancelMetadataReads();
     // Image requests still on the pool finish while the engine can free them.
     QThreadPool::globalInstance()->waitForDone();
     engine.reset();

@@ -28,17 +28,17 @@ QString lineText(const ChunkLayout& layout, const LayoutLine& line)
     bool gap = false;
     double previousRight = 0;
     for (const LayoutRun& run : line.runs) {
-        if (run.text.isEmpty()) {
+        if (!run.hasText()) {
             gap = true;
             continue;
         }
         // Word gaps are at least a shrunk space; the gaps that justify Chinese or Japanese
         // text are narrower and show no space.
-        const double wordGap = 0.15 * run.font.pixelSize();
-        if (!text.isEmpty() && (gap || run.rect.left() > previousRight + wordGap))
+        const double wordGap = 0.15 * layout.styleOf(run).font.pixelSize();
+        if (!text.isEmpty() && (gap || run.x > previousRight + wordGap))
             text += u' ';
-        text += run.text;
-        previousRight = run.rect.right();
+        text += layout.textOf(run);
+        previousRight = run.x + run.width;
         gap = false;
     }
     const double bottom = line.y + line.height;

@@ -43,6 +43,7 @@ ChunkLayout ChunkLayouter::layout()
 {
     result.width = params.width;
     pendingMargin = chunk.leadingMargin;
+    result.text = chunk.text;
     for (const PreparedBlock& block : chunk.blocks) {
         switch (block.kind) {
         case BlockItem::ContainerStart:
@@ -65,6 +66,7 @@ ChunkLayout ChunkLayouter::layout()
     while (!openBoxes.isEmpty())
         closeBox(nullptr);
     result.height = y;
+    result.lines.squeeze();
     return std::move(result);
 }
 
@@ -197,7 +199,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         const PreparedStyle& style = chunk.styles[run.style];
         if (run.kind == PreparedRun::Image) {
             hasImage = true;
-            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            const double height = imageHeight(run, paragraph.items[k], item);
             imageAbove = std::max(imageAbove, height + style.baselineShift);
             imageBelow = std::max(imageBelow, -style.baselineShift);
         } else {
@@ -237,14 +239,19 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     int openRun = -1; // the run the next piece of the same word and style extends
     int openStyle = -1;
     bool openReversed = false;
-    auto addText = [&](int style, bool reversed, const QString& text, double width) {
-        if (openRun >= 0 && openStyle == style && openReversed == reversed) {
-            // Left to right on the page: a right-to-left word's later piece comes first.
+    // A text piece extends the open run when it is the next stretch of the chunk's text in the
+    // run's reading direction: left to right on the page, a right-to-left word's later piece
+    // comes first.
+    auto addText = [&](int style, bool reversed, const PreparedRun& piece, double width) {
+        if (openRun >= 0 && openStyle == style && openReversed == reversed
+            && extends(line.runs[openRun], piece, reversed)) {
             LayoutRun& extended = line.runs[openRun];
-            extended.text = reversed ? text + extended.text : extended.text + text;
-            extended.rect.setWidth(extended.rect.width() + width);
+            if (reversed)
+                extended.textStart = piece.textStart;
+            extended.textLength += piece.textLength;
+            extended.width += width;
         } else {
-            line.runs.append(makeRun(style, x, line.baseline, text, width));
+            line.runs.append(makeRun(style, x, line.baseline, piece, width));
             line.runs.last().rightToLeft = reversed;
             openRun = int(line.runs.size()) - 1;
             openStyle = style;
@@ -252,11 +259,25 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         }
         x += width;
     };
+    auto addHyphen = [&](int style, bool reversed, double width) {
+        if (openRun >= 0 && openStyle == style && openReversed == reversed) {
+            LayoutRun& extended = line.runs[openRun];
+            extended.hyphen = true;
+            extended.width += width;
+        } else {
+            LayoutRun hyphen = makeRun(style, x, line.baseline, PreparedRun{}, width);
+            hyphen.hyphen = true;
+            hyphen.rightToLeft = reversed;
+            line.runs.append(hyphen);
+            openRun = -1;
+        }
+        x += width;
+    };
     auto placePiece = [&](int k, bool reversed) {
         if (k == breakLine.end) {
             const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
                                                     : paragraph.baseStyle;
-            addText(style, reversed, QStringLiteral("-"), endItem.width);
+            addHyphen(style, reversed, endItem.width);
             return;
         }
         const Item& item = items[k];
@@ -265,7 +286,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
             if (item.runIndex >= 0) {
                 const int style = paragraph.runs[item.runIndex].style;
                 if (decorated(chunk.styles[style]))
-                    line.runs.append(makeRun(style, x, line.baseline, QString(), w));
+                    line.runs.append(makeRun(style, x, line.baseline, PreparedRun{}, w));
             }
             x += w;
             openRun = -1;
@@ -280,14 +301,14 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         }
         const PreparedRun& run = paragraph.runs[item.runIndex];
         if (run.kind == PreparedRun::Image) {
-            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            const double height = imageHeight(run, paragraph.items[k], item);
             const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
-            result.images.append({run.text, QRectF(x, bottom - height, item.width, height)});
+            result.images.append({textOf(chunk, run).toString(), QRectF(x, bottom - height, item.width, height)});
             x += item.width;
             openRun = -1;
             return;
         }
-        addText(run.style, reversed, run.text, item.width);
+        addText(run.style, reversed, run, item.width);
     };
     const int last = breakLine.hyphenated ? breakLine.end : breakLine.end - 1;
     if (paragraph.levels.isEmpty()) {
@@ -308,6 +329,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         for (int i = 0; i < count; ++i)
             placePiece(breakLine.start + order[i], (levels[order[i]] & 1) != 0);
     }
+    line.runs.squeeze();
     result.lines.append(line);
     y += line.height;
 }
@@ -374,23 +396,57 @@ QColor ChunkLayouter::innermostBackground() const
     return {};
 }
 
-LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const QString& text,
-                                 double width) const
+LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const PreparedRun& text,
+                                 double width)
 {
     const PreparedStyle& style = chunk.styles[styleIndex];
     LayoutRun run;
     run.baseline = lineBaseline - style.baselineShift;
     run.x = x;
-    run.rect = QRectF(x, run.baseline - style.metrics.ascent, width,
-                      style.metrics.ascent + style.metrics.descent);
-    run.font = style.font;
-    run.text = text;
-    run.colour = style.colour;
-    run.background = style.background;
-    run.blockBackground = blockBackground;
-    run.link = style.link;
-    run.underline = style.underline;
-    run.lineThrough = style.lineThrough;
-    run.overline = style.overline;
+    run.width = width;
+    run.style = layoutStyle(styleIndex);
+    run.textStart = text.textStart;
+    run.textLength = text.textLength;
     return run;
+}
+
+double ChunkLayouter::imageHeight(const PreparedRun& image, const Item& prepared, const Item& placed)
+{
+    // An image narrowed to the column keeps its aspect.
+    return prepared.width > 0 ? image.height * placed.width / prepared.width : image.height;
+}
+
+bool ChunkLayouter::extends(const LayoutRun& run, const PreparedRun& piece, bool reversed)
+{
+    // The pieces of a word lie next to each other in the chunk's text; a run covers one stretch.
+    if (run.hyphen)
+        return false;
+    return reversed ? piece.textStart + piece.textLength == run.textStart
+                    : run.textStart + run.textLength == piece.textStart;
+}
+
+int ChunkLayouter::layoutStyle(int styleIndex)
+{
+    const LayoutColour block = LayoutColour::of(blockBackground);
+    // One entry per prepared style and box background met together.
+    const quint64 key = (quint64(styleIndex) << 33) | (quint64(block.none) << 32) | block.rgba;
+    const auto found = layoutStyles.constFind(key);
+    if (found != layoutStyles.constEnd())
+        return found.value();
+    const PreparedStyle& prepared = chunk.styles[styleIndex];
+    LayoutStyle style;
+    style.font = prepared.font;
+    style.ascent = prepared.metrics.ascent;
+    style.descent = prepared.metrics.descent;
+    style.colour = LayoutColour::of(prepared.colour);
+    style.background = LayoutColour::of(prepared.background);
+    style.blockBackground = block;
+    style.link = prepared.link;
+    style.underline = prepared.underline;
+    style.lineThrough = prepared.lineThrough;
+    style.overline = prepared.overline;
+    result.styles.append(style);
+    const int index = int(result.styles.size()) - 1;
+    layoutStyles.insert(key, index);
+    return index;
 }

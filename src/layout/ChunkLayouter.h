@@ -31,6 +31,8 @@
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
 
+#include <QHash>
+
 #include <functional>
 
 // Told about every paragraph as it is broken: the items and the width handed to the breaker
@@ -65,8 +67,15 @@ private:
     void flushMargins();
     static TextAlign placedAlign(const PreparedParagraph& paragraph);
     QColor innermostBackground() const;
-    LayoutRun makeRun(int style, double x, double lineBaseline, const QString& text,
-                      double width) const;
+    // A run drawing the text of `text` (a default PreparedRun: none).
+    LayoutRun makeRun(int style, double x, double lineBaseline, const PreparedRun& text, double width);
+    // The height of an image box as placed, from its box as prepared.
+    static double imageHeight(const PreparedRun& image, const KnuthPlass::Item& prepared,
+                              const KnuthPlass::Item& placed);
+    // True when the piece's text follows on from the run's, so the run can take it in.
+    static bool extends(const LayoutRun& run, const PreparedRun& piece, bool reversed);
+    // The layout's style for a prepared style in the current block background.
+    int layoutStyle(int preparedStyle);
 
     const PreparedChunk& chunk;
     const LayoutParams params;
@@ -80,4 +89,5 @@ private:
     double right = 0;
     CollapsingMargin pendingMargin; // not yet placed
     QColor blockBackground; // of the paragraph being placed
+    QHash<quint64, int> layoutStyles; // prepared style and block background -> layout style
 };

@@ -64,7 +64,18 @@ PreparedChunk ChunkPreparer::prepare(const QList<BlockItem>& blocks, int reopene
         }
         chunk.blocks.append(prepared);
     }
+    // The reading model keeps every chunk of a book prepared: no room to spare.
+    chunk.blocks.squeeze();
+    chunk.styles.squeeze();
+    chunk.text.squeeze();
     return std::move(chunk);
+}
+
+int ChunkPreparer::storeText(const QString& text)
+{
+    const int start = int(chunk.text.size());
+    chunk.text += text;
+    return start;
 }
 
 int ChunkPreparer::styleIndex(const TextStyle& style, double sizeOverride)

@@ -35,6 +35,10 @@ public:
     // The style index, or that of a copy whose metrics are grown to what text needs (glyphs from
     // a taller fallback font), so that lines holding it are as tall as their glyphs.
     int styleFor(int index, const QString& text);
+    // Appends a run's text to the chunk's text; returns where it starts.
+    int storeText(const QString& text);
+    // The text a prepared run refers to.
+    QStringView textOf(const PreparedRun& run) const { return ::textOf(chunk, run); }
     const ITextMeasurer& textMeasurer() const { return measurer; }
     double scale() const { return fontScale; }
 

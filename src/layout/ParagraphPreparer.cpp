@@ -88,9 +88,8 @@ PreparedParagraph ParagraphPreparer::prepare()
     if (!block.marker.isEmpty()) {
         // The marker is one box with its trailing space, so the first word stays beside it.
         const int style = paragraph.baseStyle;
-        PreparedRun marker{PreparedRun::Text, style, block.marker,
-                           chunk.textMeasurer().advance(chunk.style(style).request, block.marker)};
-        addBox(marker, marker.width);
+        const double width = chunk.textMeasurer().advance(chunk.style(style).request, block.marker);
+        addBox(PreparedRun::Text, style, block.marker, width);
         atLineStart = true; // a space after the marker is dropped like one at the line start
     }
 
@@ -119,6 +118,8 @@ PreparedParagraph ParagraphPreparer::prepare()
     KnuthPlass::finishParagraph(paragraph.items);
     if (trackSources)
         resolveLevels(base);
+    paragraph.items.squeeze();
+    paragraph.runs.squeeze();
     return std::move(paragraph);
 }
 
@@ -171,7 +172,10 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
         }
         if (box) {
             const PreparedRun& run = paragraph.runs[item.runIndex];
-            text += run.kind == PreparedRun::Image ? QString(QChar(0xFFFC)) : run.text;
+            if (run.kind == PreparedRun::Image)
+                text += QChar(0xFFFC);
+            else
+                text += chunk.textOf(run);
         } else if (space) {
             text += u' ';
         }
@@ -292,8 +296,7 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
     if (!paragraph.items.isEmpty() && paragraph.items.last().type == KnuthPlass::Box && !atLineStart)
         paragraph.items.append(Item::penaltyItem(0, 0, false));
     pendingBreak.reset();
-    PreparedRun image{PreparedRun::Image, style, run.url, size.width(), size.height()};
-    addBox(image, size.width());
+    addBox(PreparedRun::Image, style, run.url, size.width(), size.height());
     setPendingBreak(false, 0, false);
     atWordStart = true;
     lastChar = QChar();
@@ -314,7 +317,7 @@ void ParagraphPreparer::addWord(const QString& text, int style)
     if (text.isEmpty())
         return;
     const double width = chunk.textMeasurer().advance(chunk.style(style).request, text);
-    addBox(PreparedRun{PreparedRun::Text, chunk.styleFor(style, text), text, width}, width);
+    addBox(PreparedRun::Text, chunk.styleFor(style, text), text, width);
 }
 
 void ParagraphPreparer::addSpaces(int style, int count)
@@ -324,7 +327,7 @@ void ParagraphPreparer::addSpaces(int style, int count)
     const double width = chunk.style(style).spaceWidth * count;
     if (atLineStart) {
         // Indentation of a preformatted line: a box, since glue at a line start is discarded.
-        addBox(PreparedRun{PreparedRun::Text, style, QString(count, u' '), width}, width);
+        addBox(PreparedRun::Text, style, QString(count, u' '), width);
         return;
     }
     pendingBreak.reset();
@@ -354,20 +357,20 @@ int ParagraphPreparer::spaceRun(int style)
     const auto found = spaceRuns.constFind(style);
     if (found != spaceRuns.constEnd())
         return found.value();
-    paragraph.runs.append(PreparedRun{PreparedRun::Space, style, QString(), 0});
+    paragraph.runs.append(PreparedRun{PreparedRun::Space, style});
     const int index = int(paragraph.runs.size()) - 1;
     spaceRuns.insert(style, index);
     return index;
 }
 
-void ParagraphPreparer::addBox(const PreparedRun& run, double width)
+void ParagraphPreparer::addBox(int kind, int style, const QString& text, double width, double height)
 {
     if (pendingBreak) {
         if (!paragraph.items.isEmpty() && paragraph.items.last().type == KnuthPlass::Box)
             paragraph.items.append(*pendingBreak);
         pendingBreak.reset();
     }
-    paragraph.runs.append(run);
+    paragraph.runs.append(PreparedRun{kind, style, chunk.storeText(text), int(text.size()), height});
     paragraph.items.append(Item::box(width, int(paragraph.runs.size()) - 1));
     atLineStart = false;
 }

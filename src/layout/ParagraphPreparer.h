@@ -40,7 +40,7 @@ private:
     void addSpaces(int style, int count);
     void addGlue(int style);
     void addInterCharacterGlue(int style);
-    void addBox(const PreparedRun& run, double width);
+    void addBox(int kind, int style, const QString& text, double width, double height = 0);
     int spaceRun(int style);
     bool lastIsTextBox() const;
     void setPendingBreak(bool showsHyphen, double penalty, bool flagged);

@@ -454,6 +454,27 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
     }
 
+    // Teardown cancels the run before it drains the pool: the threads finish the chunks they are
+    // on and skip the rest of the book.
+    void cancelledRunStopsAfterTheRunningChunks()
+    {
+        Fixture f;
+        FakeReader reader("book.txt", textBook(makeChunks(400, 100, true)));
+        f.resolver.closeGate();
+        f.model->setReader(&reader);
+        QTRY_VERIFY(f.resolver.poolQueries > 0);
+        f.model->cancelBackgroundWork();
+        const int atCancel = f.resolver.poolQueries;
+        f.resolver.release();
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY2(f.resolver.poolQueries - atCancel <= QThreadPool::globalInstance()->maxThreadCount(),
+                 qPrintable(QStringLiteral("%1 chunks prepared after the cancel").arg(f.resolver.poolQueries - atCancel)));
+        QSignalSpy changed(f.model.get(), &ReadingModel::dataChanged);
+        QCoreApplication::processEvents();
+        QCOMPARE(changed.count(), 0); // nothing of the cancelled run is installed
+        QCOMPARE(layoutOf(*f.model, 200).width, 600.0); // laid out on demand as before
+    }
+
     void switchingBooksStopsTheRun()
     {
         Fixture f;

@@ -26,7 +26,7 @@ Seen seen(const QList<BlockItem>& blocks, double width)
         out.lines << QStringLiteral("x=%1 |%2|").arg(left).arg(ChunkLayoutDump::lineText(result, line));
         for (const LayoutRun& run : line.runs) {
             if (run.rightToLeft)
-                out.rightToLeft << run.text;
+                out.rightToLeft << result.textOf(run);
         }
     }
     return out;
@@ -187,8 +187,8 @@ void TestBidiLayout::linesAreAsTallAsTheirFallbackGlyphs()
         const LayoutLine& line = result.lines[i];
         QCOMPARE(line.height, 12.0 * 1.5 + 4.0 * 2);
         for (const LayoutRun& run : line.runs) {
-            QVERIFY(run.rect.top() >= line.y - 1e-9);
-            QVERIFY(run.rect.bottom() <= line.y + line.height + 1e-9);
+            QVERIFY(result.rectOf(run).top() >= line.y - 1e-9);
+            QVERIFY(result.rectOf(run).bottom() <= line.y + line.height + 1e-9);
         }
         QCOMPARE(line.y, result.lines[i - 1].y + result.lines[i - 1].height);
     }

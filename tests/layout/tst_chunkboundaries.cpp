@@ -16,6 +16,7 @@ namespace {
 // column, the halves of a box split at a cut joined again.
 struct Column {
     QList<LayoutLine> lines;
+    QStringList texts; // the runs of each line, for messages
     QList<LayoutBox> boxes;
     double height = 0;
 };
@@ -42,7 +43,11 @@ Column laidOut(const QList<ContentChunk>& chunks, int fontSize)
         for (LayoutLine line : layout.lines) {
             line.y += top;
             line.baseline += top;
+            QStringList runs;
+            for (const LayoutRun& run : line.runs)
+                runs << layout.textOf(run);
             column.lines.append(line);
+            column.texts.append(runs.join(u'/'));
         }
         QList<int> reaching;
         for (qsizetype b = 0; b < layout.boxes.size(); ++b) {
@@ -71,12 +76,9 @@ Column laidOut(const QList<ContentChunk>& chunks, int fontSize)
     return column;
 }
 
-QString describe(const LayoutLine& line)
+QString describe(const LayoutLine& line, const QString& text)
 {
-    QStringList runs;
-    for (const LayoutRun& run : line.runs)
-        runs << run.text;
-    return QStringLiteral("y=%1 x=%2 h=%3 |%4|").arg(line.y).arg(line.x).arg(line.height).arg(runs.join(u'/'));
+    return QStringLiteral("y=%1 x=%2 h=%3 |%4|").arg(line.y).arg(line.x).arg(line.height).arg(text);
 }
 
 QString describe(const LayoutBox& box)
@@ -194,7 +196,7 @@ void TestChunkBoundaries::cutsLeaveNoTrace()
             const LayoutLine& a = uncut.lines[i];
             const LayoutLine& b = pieces.lines[i];
             QVERIFY2(near(a.y, b.y) && near(a.x, b.x) && near(a.height, b.height) && near(a.width, b.width),
-                     qPrintable(QStringLiteral("font %1, line %2: %3 cut: %4").arg(fontSize).arg(i).arg(describe(a), describe(b))));
+                     qPrintable(QStringLiteral("font %1, line %2: %3 cut: %4").arg(fontSize).arg(i).arg(describe(a, uncut.texts[i]), describe(b, pieces.texts[i]))));
         }
         QCOMPARE(pieces.boxes.size(), uncut.boxes.size());
         for (qsizetype i = 0; i < uncut.boxes.size(); ++i) {

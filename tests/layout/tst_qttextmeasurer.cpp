@@ -141,9 +141,9 @@ void TestQtTextMeasurer::arabicLinesDoNotOverlap()
         painter.setPen(Qt::black);
         for (const LayoutRun& run : line.runs) {
             QVERIFY(run.rightToLeft);
-            painter.setFont(run.font);
+            painter.setFont(layout.styleOf(run).font);
             painter.setLayoutDirection(run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
-            painter.drawText(QPointF(run.x, run.baseline), run.text);
+            painter.drawText(QPointF(run.x, run.baseline), layout.textOf(run));
         }
         painter.end();
         int first = -1, last = -1;
