@@ -267,6 +267,17 @@ Rectangle {
             }
             root._beginRestore(chunkIndex, intraOffset)
         }
+        // Quitting asks before the history is written. While a restore is still pending the list
+        // does not show the place yet: the place being restored is the one to report (NaN keeps
+        // the progress), not the top of the list.
+        function onPositionReportRequested() {
+            if (!Book.hasBook || !ReadingModel.isTextMode || !root.contentReady)
+                return
+            if (root.restoreReady)
+                root.syncScrollPosition()
+            else
+                ReadingModel.setScrollPosition(root.initialIndex, root.initialOffset, NaN)
+        }
     }
 
     Connections {
