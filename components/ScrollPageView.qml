@@ -253,7 +253,10 @@ Rectangle {
         repeat: false
         onTriggered: {
             chunkListView.positionViewAtIndex(root.initialIndex, ListView.Beginning)
-            chunkListView.contentY += root.initialOffset
+            // A stored offset is only trusted within its chunk: one from a damaged store (1e300)
+            // would scroll the list past every chunk and leave it blank.
+            const item = chunkListView.itemAtIndex(root.initialIndex)
+            chunkListView.contentY += item ? Math.max(0, Math.min(root.initialOffset, item.height)) : 0
             root.restoreReady = true
         }
     }

@@ -139,6 +139,22 @@ Item {
             compare(topIndex(), 9)
         }
 
+        // An offset no chunk has (a damaged store) restores within the chunk, never past the book.
+        function test_anOffsetPastItsChunkRestoresWithinIt_data() {
+            return [ { tag: "huge", offset: 1e300 }, { tag: "negative", offset: -5000 } ]
+        }
+        function test_anOffsetPastItsChunkRestoresWithinIt(row) {
+            const path = fixtures.textBook("Scroll offset", 60)
+            openBook(path)
+            ReadingModel.setScrollPosition(9, row.offset, 0.3)
+            Book.close()
+            openBook(path)
+            const item = list.itemAtIndex(9)
+            verify(item)
+            verify(list.contentY >= item.y - 1 && list.contentY <= item.y + item.height + 1,
+                   "contentY " + list.contentY + " within chunk 9 at " + item.y)
+        }
+
         function test_pageKeysStopAtTheEnds() {
             openBook(fixtures.textBook("Scroll ends", 25))
             view.handlePageUp()
