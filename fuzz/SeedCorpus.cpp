@@ -1,6 +1,6 @@
 // vellora-fuzz-seeds OUTDIR: writes the seed corpus of every harness to OUTDIR/<harness>/, made
 // from the same kind of fixtures the tests use (tests/data, TestZip, TestRar, EncodedText):
-// small well-formed books and documents, and a few that stand at the limits (nesting past the
+// small well-formed books and documents, settings stores, and a few that stand at the limits (nesting past the
 // caps, entries declaring sizes past the caps). The build runs it; see fuzz/CMakeLists.txt.
 
 #include "EncodedText.h"
@@ -437,6 +437,34 @@ void chapterSeeds(const QByteArray& chapter, const QByteArray& css)
     }
 }
 
+// ---- settings store ----
+
+// Stores as the application writes them, one of an older version and one QSettings cannot read.
+void settingsSeeds()
+{
+    const QByteArray full =
+        "[General]\nversion=4\n\n"
+        "[customTheme]\nbackground=#101418\nprimaryAccent=#3d6cf0\nreadingText=#e8e6e3\n\n"
+        "[history]\n1\\filePath=/home/reader/Books/The Tale.epub\n1\\lastOpened=2026-12-01T20:15:00Z\n"
+        "1\\progress=0.42\n2\\filePath=/home/reader/Comics/issue 1.cbz\n2\\lastOpened=2026-11-30\n"
+        "2\\progress=1\n3\\filePath=/home/reader/Comics/pages\n3\\lastOpened=2026-11-02T08:00:00+01:00\n"
+        "3\\progress=0.1\nsize=3\n\n"
+        "[reading]\nfontSize=18\nhorizontalMargin=40\nlineSpacing=1.2\nverticalMargin=8\n\n"
+        "[saved-progress]\n3f2a9c\\chunkIndex=12\n3f2a9c\\intraOffset=140.5\n3f2a9c\\progress=0.42\n"
+        "3f2a9c\\useBookColours=true\nb07e11\\chunkIndex=7\nb07e11\\pageShift=true\nb07e11\\mangaRTL=true\n\n"
+        "[ui]\nbarsVisible=false\nlastFilePath=/home/reader/Books/The Tale.epub\nlastPage=reader\n"
+        "sidebarOpen=true\nthemeName=custom\n\n"
+        "[window]\nheight=900\nwidth=1400\nx=120\ny=60\n";
+    const QList<QPair<const char*, QByteArray>> seeds {
+        { "full.ini", full },
+        { "first-run.ini", "[General]\nversion=4\n\n[window]\nheight=768\nwidth=1024\nx=-1\ny=-1\n" },
+        { "older-version.ini", "[General]\nversion=3\n\n[reading]\nfontSize=20\n\n[history]\n1\\filePath=/a.txt\nsize=1\n" },
+        { "unreadable.ini", QByteArray("[General]\nversion=4\n[ui\nthemeName=\"light\n\x00\xff\xfe", 44) },
+    };
+    for (const auto& seed : seeds)
+        writeSeed(QStringLiteral("settings"), QString::fromLatin1(seed.first), seed.second);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -458,5 +486,6 @@ int main(int argc, char** argv)
     encodingSeeds();
     cssSeeds(css);
     chapterSeeds(chapter, css);
+    settingsSeeds();
     return 0;
 }

@@ -27,6 +27,12 @@ bool sizeEqual(double a, double b)
     return relativelyEqual(a, b);
 }
 
+// No chunk a reading setting can make comes near these (the layout holds its column to 20,000
+// pixels and its lines to a few thousand): an item beyond them would ask for band images of
+// gigabytes or for millions of bands, and paints nothing instead.
+constexpr double kMaxPaintedWidth = 32768;
+constexpr double kMaxPaintedHeight = 16777216; // 2^24, where float scene coordinates lose whole pixels
+
 double linearised(double channel)
 {
     return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
@@ -116,6 +122,8 @@ void KnuthPlassItem::geometryChange(const QRectF& newGeometry, const QRectF& old
 QList<QRectF> KnuthPlassItem::bandRects() const
 {
     const double itemHeight = std::max(0.0, height());
+    if (!(itemHeight <= kMaxPaintedHeight && width() <= kMaxPaintedWidth))
+        return {};
     QList<double> tops{0};
     for (double edge : m_layout.tileEdges()) {
         if (edge < itemHeight)

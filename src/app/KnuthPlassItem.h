@@ -65,7 +65,8 @@ public:
     void paint(QPainter* painter) override;
 
     const ChunkLayout& chunkLayout() const { return m_layout; }
-    // The bands covering the item, top to bottom.
+    // The bands covering the item, top to bottom; none for an item wider than 32,768 or taller than
+    // 2^24 pixels, which no reading setting produces.
     QList<QRectF> bandRects() const;
 
 Q_SIGNALS:

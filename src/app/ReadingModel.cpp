@@ -317,6 +317,8 @@ void ReadingModel::updateLayoutMetrics(int contentWidth, int fontSize, double li
 {
     if (contentWidth <= 0 || fontSize <= 0 || !(lineSpacing > 0) || !std::isfinite(lineSpacing))
         return;
+    // A view wider than any screen or narrower than a few words is held to what the layout can use.
+    contentWidth = std::clamp(contentWidth, int(LayoutParams::MinWidth), int(LayoutParams::MaxWidth));
     if (contentWidth == m_contentWidth && fontSize == m_fontSize && relativelyEqual(lineSpacing, m_lineSpacing))
         return;
     const bool fontChanged = fontSize != m_fontSize;

@@ -94,6 +94,10 @@ public:
     Q_INVOKABLE void setMangaRTL(bool rtl);
     Q_INVOKABLE void setUseBookColours(bool enabled);
 
+    // Asks the views to report their place now, before a caller records the progress: a scroll-bar
+    // drag or a scroll just before quitting moves the view without a report.
+    void requestPositionReport() { Q_EMIT positionReportRequested(); }
+
     int calculatePageFromPosition(int chunk, double intraOffset) const;
     void saveCurrentPosition(int chunk, double intraOffset);
     // Lays a row out on demand when it holds no real layout yet.
@@ -121,6 +125,8 @@ Q_SIGNALS:
     void pagePairsRebuilt(int newPairIndex);
     void restoreReady(int chunkIndex, double intraOffset = 0.0);
     void positionSaved();
+    // Answered by the view showing the book, which reports its place at once (setScrollPosition).
+    void positionReportRequested();
 
 private:
     // Emits currentPageChanged only when the page differs.

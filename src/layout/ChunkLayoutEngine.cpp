@@ -3,6 +3,23 @@
 #include "ChunkPreparer.h"
 #include "QtTextMeasurer.h"
 
+#include <algorithm>
+
+namespace {
+
+// The request held to what no setting reaches (LayoutParams' limits): a wider column or a taller
+// reader's line would only ask for memory. A narrow column costs nothing, so only the reading
+// model holds the low end.
+LayoutParams withinLimits(LayoutParams params, const FontMetrics& readerFont)
+{
+    params.width = std::min(params.width, LayoutParams::MaxWidth);
+    if (readerFont.lineSpacing > 0 && params.lineHeight > 0)
+        params.lineHeight = std::min(params.lineHeight, LayoutParams::MaxLineHeight / readerFont.lineSpacing);
+    return params;
+}
+
+} // namespace
+
 ChunkLayoutEngine::ChunkLayoutEngine() : measurer(std::make_shared<QtTextMeasurer>()) {}
 
 ChunkLayoutEngine::ChunkLayoutEngine(std::shared_ptr<const ITextMeasurer> measurer)
@@ -43,7 +60,7 @@ ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared
         const PreparedChunk remeasured =
             ChunkPreparer(*measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
                 .prepare(prepared.sourceBlocks, prepared.reopenedContainers, prepared.sourceLeadingMargin);
-        return ChunkLayouter(remeasured, params, observer).layout();
+        return ChunkLayouter(remeasured, withinLimits(params, remeasured.readerMetrics), observer).layout();
     }
-    return ChunkLayouter(prepared, params, observer).layout();
+    return ChunkLayouter(prepared, withinLimits(params, prepared.readerMetrics), observer).layout();
 }

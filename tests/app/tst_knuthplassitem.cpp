@@ -515,6 +515,29 @@ private Q_SLOTS:
         QCOMPARE(item.childItems().size(), 1);
     }
 
+    // A size no setting reaches (a stored line spacing of 1e308 made one) lays no bands at all,
+    // rather than allocating one per 4096 pixels of it.
+    void sizesPastTheLimitsPaintNothing_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<int>("bands");
+        QTest::newRow("at the limits") << QSizeF(32768, 16777216) << 4096;
+        QTest::newRow("infinitely tall") << QSizeF(300, qInf()) << 0;
+        QTest::newRow("a trillion pixels tall") << QSizeF(300, 1e12) << 0;
+        QTest::newRow("wider than any screen") << QSizeF(1e6, 20) << 0;
+    }
+    void sizesPastTheLimitsPaintNothing()
+    {
+        QFETCH(QSizeF, size);
+        KnuthPlassItem item;
+        item.setLayout(QVariant::fromValue(withLine(underlinedGap(QColor()))));
+        item.setSize(size);
+        QTEST(int(item.bandRects().size()), "bands");
+        QTEST(int(item.childItems().size()), "bands");
+        item.setSize(QSizeF(300, 20));
+        QCOMPARE(item.childItems().size(), 1);
+    }
+
     void tallChunkInAWindow()
     {
         ChunkLayout layout;

@@ -147,6 +147,58 @@ private Q_SLOTS:
         store.endGroup();
     }
 
+    // A store edited by hand (or left so by a crash or a sync tool) never stops a start: every number
+    // comes back within what the application can show, and the saved store holds it so.
+    void outOfRangeStoreStillStarts_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        const QStringList window{QStringLiteral("window/width"), QStringLiteral("window/height")};
+        QTest::newRow("huge line spacing") << QStringList{QStringLiteral("reading/lineSpacing")} << "1e308" << 3.0 << 3.0;
+        QTest::newRow("tiny line spacing") << QStringList{QStringLiteral("reading/lineSpacing")} << "-1e308" << 0.1 << 0.1;
+        QTest::newRow("huge margins") << QStringList{QStringLiteral("reading/horizontalMargin"), QStringLiteral("reading/verticalMargin")}
+                                      << "99999" << 128.0 << 128.0;
+        QTest::newRow("huge font") << QStringList{QStringLiteral("reading/fontSize")} << "1000000" << 72.0 << 72.0;
+        QTest::newRow("huge window") << window << "200000" << 1.0 << 800.0;
+        QTest::newRow("negative window") << window << "-5" << 1.0 << 800.0;
+        QTest::newRow("window far off every screen") << QStringList{QStringLiteral("window/x"), QStringLiteral("window/y")}
+                                                     << "500000" << -1.0 << 800.0;
+        // One element stored, one digit of its size flipped.
+        QTest::newRow("huge history size") << QStringList{QStringLiteral("history/size")} << "99999999" << 1.0 << 1.0;
+    }
+    void outOfRangeStoreStillStarts()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, stored);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        {
+            QSettings seed(storePath(), QSettings::IniFormat);
+            seed.setValue(QStringLiteral("version"), 4);
+            seed.setValue(QStringLiteral("history/1/filePath"), home->filePath(QStringLiteral("books/tale.txt")));
+            seed.setValue(QStringLiteral("history/1/lastOpened"), QStringLiteral("2024-01-01T10:00:00Z"));
+            seed.setValue(QStringLiteral("history/size"), 1);
+            for (const QString& key : std::as_const(keys))
+                seed.setValue(key, stored);
+        }
+        const Run run = start({}, QStringLiteral("Rendering API: "));
+        QVERIFY2(run.sawLine, qPrintable(run.output));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.output.contains(QStringLiteral("Settings saved to:")), qPrintable(run.output));
+        QSettings saved(storePath(), QSettings::IniFormat);
+        for (const QString& key : std::as_const(keys)) {
+            bool isNumber = false;
+            const double value = saved.value(key).toDouble(&isNumber);
+            QVERIFY2(isNumber, qPrintable(key));
+            QVERIFY2(value >= low && value <= high,
+                     qPrintable(QStringLiteral("%1 = %2").arg(key).arg(value)));
+        }
+        QCOMPARE(saved.beginReadArray(QStringLiteral("history")), 1);
+        saved.endArray();
+    }
+
 private:
     QString storePath() const { return home->filePath(QStringLiteral("config/Vellora/Vellora.ini")); }
 
