@@ -1,0 +1,186 @@
+#include "CssElementTree.h"
+#include "HtmlWhiteSpace.h"
+
+#include <QDomNamedNodeMap>
+
+#include <vector>
+
+namespace Css {
+
+namespace {
+
+const QString& xhtmlNamespace()
+{
+    static const QString uri = QStringLiteral("http://www.w3.org/1999/xhtml");
+    return uri;
+}
+
+QString localPart(const QString& qualified)
+{
+    return qualified.mid(qualified.lastIndexOf(u':') + 1);
+}
+
+QString prefixPart(const QString& qualified)
+{
+    const qsizetype colon = qualified.indexOf(u':');
+    return colon < 0 ? QString() : qualified.left(colon);
+}
+
+QStringList classesOf(const QString& attribute)
+{
+    QStringList classes;
+    qsizetype i = 0;
+    while (i < attribute.size()) {
+        while (i < attribute.size() && isHtmlSpace(attribute[i]))
+            ++i;
+        const qsizetype start = i;
+        while (i < attribute.size() && !isHtmlSpace(attribute[i]))
+            ++i;
+        if (i > start) {
+            const QString name = attribute.mid(start, i - start);
+            if (!classes.contains(name))
+                classes.append(name);
+        }
+    }
+    return classes;
+}
+
+} // namespace
+
+struct ElementFacts::Children {
+    int total = 0;
+    QHash<QString, int> byType;
+};
+
+const ElementFacts::Children& ElementFacts::childCounts() const
+{
+    if (!counts) {
+        counts = std::make_shared<Children>();
+        for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
+            ++counts->total;
+            ++counts->byType[localPart(child.tagName()).toLower()];
+        }
+    }
+    return *counts;
+}
+
+int ElementFacts::followingSiblings() const
+{
+    if (parent)
+        return parent->childCounts().total - index;
+    int following = 0;
+    for (QDomElement next = element.nextSiblingElement(); !next.isNull(); next = next.nextSiblingElement())
+        ++following;
+    return following;
+}
+
+int ElementFacts::followingOfType() const
+{
+    if (parent)
+        return parent->childCounts().byType.value(name) - indexOfType;
+    int following = 0;
+    for (QDomElement next = element.nextSiblingElement(); !next.isNull(); next = next.nextSiblingElement())
+        following += localPart(next.tagName()).toLower() == name ? 1 : 0;
+    return following;
+}
+
+bool ElementFacts::empty() const
+{
+    if (emptyState < 0) {
+        emptyState = 1;
+        for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
+            if (child.isElement() || ((child.isText() || child.isCDATASection()) && !child.nodeValue().isEmpty())) {
+                emptyState = 0;
+                break;
+            }
+        }
+    }
+    return emptyState == 1;
+}
+
+ElementTree::ElementTree()
+{
+    levels.emplace_back();
+}
+
+ElementTree::~ElementTree() = default;
+
+const ElementFacts& ElementTree::push(const QDomElement& element)
+{
+    Level& level = levels[open.size()];
+    ElementFacts facts;
+    const QString tag = element.tagName();
+    facts.name = localPart(tag).toLower();
+    facts.id = element.attribute(QStringLiteral("id"));
+    facts.classes = classesOf(element.attribute(QStringLiteral("class")));
+    facts.element = element;
+    facts.parent = open.empty() ? nullptr : open.back();
+    facts.previous = level.children.empty() ? nullptr : &level.children.back();
+    facts.index = facts.previous ? facts.previous->index + 1 : 1;
+    facts.indexOfType = ++level.typeCounts[facts.name];
+    facts.root = element.parentNode().isDocument();
+
+    if (facts.parent) {
+        facts.prefixes = facts.parent->prefixes;
+        facts.defaultNamespace = facts.parent->defaultNamespace;
+        facts.lang = facts.parent->lang;
+    } else {
+        facts.prefixes.insert(QStringLiteral("xml"), QStringLiteral("http://www.w3.org/XML/1998/namespace"));
+        facts.defaultNamespace = xhtmlNamespace();
+    }
+    const QDomNamedNodeMap attributes = element.attributes();
+    for (int i = 0; i < attributes.length(); ++i) {
+        const QDomNode attribute = attributes.item(i);
+        const QString name = attribute.nodeName();
+        if (name == u"xmlns")
+            facts.defaultNamespace = attribute.nodeValue();
+        else if (name.startsWith(QLatin1String("xmlns:")))
+            facts.prefixes.insert(name.mid(6), attribute.nodeValue());
+        else if (name == u"lang" || name == u"xml:lang")
+            facts.lang = attribute.nodeValue().trimmed();
+    }
+    const QString prefix = prefixPart(tag);
+    facts.namespaceUri = prefix.isEmpty() ? facts.defaultNamespace : facts.prefixes.value(prefix);
+
+    level.children.push_back(std::move(facts));
+    const ElementFacts* pushed = &level.children.back();
+    open.push_back(pushed);
+    if (levels.size() <= open.size())
+        levels.emplace_back();
+    return *pushed;
+}
+
+void ElementTree::pop()
+{
+    if (open.empty())
+        return;
+    Level& children = levels[open.size()];
+    children.children.clear();
+    children.typeCounts.clear();
+    open.pop_back();
+}
+
+bool ElementTree::isEmpty() const
+{
+    return open.empty();
+}
+
+const ElementFacts& ElementTree::pushChain(const QDomElement& element)
+{
+    std::vector<QDomElement> chain;
+    for (QDomNode node = element; node.isElement(); node = node.parentNode())
+        chain.push_back(node.toElement());
+    const ElementFacts* last = nullptr;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        const QDomNode parent = it->parentNode();
+        QDomElement sibling = parent.isElement() ? parent.toElement().firstChildElement() : QDomElement();
+        for (; !sibling.isNull() && sibling != *it; sibling = sibling.nextSiblingElement()) {
+            push(sibling);
+            pop();
+        }
+        last = &push(*it);
+    }
+    return *last;
+}
+
+} // namespace Css
