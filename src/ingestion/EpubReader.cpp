@@ -4,6 +4,7 @@
 #include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
+#include "HtmlSoupParser.h"
 #include "ImageUrl.h"
 #include "ParallelFor.h"
 #include "StyleSheetCache.h"
@@ -56,7 +57,8 @@ qsizetype tagCount(const QString& xml, QLatin1String name)
 {
     const QString open = QLatin1Char('<') + name;
     qsizetype count = 0;
-    for (qsizetype at = xml.indexOf(open); at >= 0; at = xml.indexOf(open, at + open.size())) {
+    for (qsizetype at = xml.indexOf(open, 0, Qt::CaseInsensitive); at >= 0;
+         at = xml.indexOf(open, at + open.size(), Qt::CaseInsensitive)) {
         const qsizetype after = at + open.size();
         const QChar next = after < xml.size() ? xml.at(after) : QChar();
         if (next == u' ' || next == u'\t' || next == u'\r' || next == u'\n' || next == u'/' || next == u'>')
@@ -275,10 +277,14 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     EpubSpineDocument result;
     const ParseParams params;
     QDomDocument document;
-    const QString xml = HtmlEntities::toXmlSafe(html);
+    QString xml = HtmlEntities::toXmlSafe(html);
     if (!XmlDomParser::parse(xml, &document)) {
-        result.chunks = HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
-        return result;
+        // Tag soup keeps its styles, links and images when an HTML parser can read it.
+        if (!HtmlSoupParser::parse(html, &document)) {
+            result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
+            return result;
+        }
+        xml = html;
     }
     const QString base = directoryOf(path);
 
@@ -292,7 +298,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
             sheet.append(*linked);
     }
     for (const QDomElement& style : elementsNamed(document, xml, QLatin1String("style")))
-        sheet.append(Css::StyleSheet::parse(style.text()));
+        sheet.append(styleSheetCache.parseInline(style.text(), path));
 
     // Font sources are relative to the document, not to the sheet that names them.
     const QList<Css::FontFace> fontFaces = sheet.fontFaces();

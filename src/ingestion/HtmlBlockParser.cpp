@@ -8,6 +8,7 @@
 #include "DocumentChunkBuilder.h"
 #include "HtmlEntities.h"
 #include "HtmlPlainText.h"
+#include "HtmlSoupParser.h"
 #include "ImageUrl.h"
 #include "SaturatedInteger.h"
 #include "XmlDomParser.h"
@@ -589,18 +590,6 @@ bool containsTag(const QString& html, QLatin1String name)
     return false;
 }
 
-QList<ContentChunk> plainParagraphs(const QString& markup, const QString& chunkId, int budget, const ParseParams& params)
-{
-    DocumentChunkBuilder builder(chunkId, budget);
-    TextStyle style;
-    style.size = params.baseFontSize;
-    for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
-        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
-        builder.appendText(paragraph, style, false);
-    }
-    return builder.build();
-}
-
 } // namespace
 
 QList<ContentChunk> HtmlBlockParser::parseChunks(const QDomElement& root, const QString& chunkId, int budget,
@@ -623,9 +612,22 @@ QList<ContentChunk> HtmlBlockParser::parseChunks(const QString& html, const QStr
     }
     const QString safe = HtmlEntities::toXmlSafe(wrapped);
     QDomDocument document;
-    if (!XmlDomParser::parse(safe, &document))
-        return plainParagraphs(safe, chunkId, budget, params);
+    if (!XmlDomParser::parse(safe, &document) && !HtmlSoupParser::parse(html, &document))
+        return plainTextChunks(safe, chunkId, budget, params);
     return parseChunks(document.documentElement(), chunkId, budget, params, nullptr, QString(), QString(), QString(), 1);
+}
+
+QList<ContentChunk> HtmlBlockParser::plainTextChunks(const QString& markup, const QString& chunkId, int budget,
+                                                     const ParseParams& params)
+{
+    DocumentChunkBuilder builder(chunkId, budget);
+    TextStyle style;
+    style.size = params.baseFontSize;
+    for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
+        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
+        builder.appendText(paragraph, style, false);
+    }
+    return builder.build();
 }
 
 QList<BlockItem> HtmlBlockParser::parse(const QString& html, const ParseParams& params)
