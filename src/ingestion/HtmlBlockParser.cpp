@@ -149,7 +149,8 @@ struct Frame {
     BoxStyle box;
     int blockFrame = 0;      // index of the nearest block frame: this one for a block
     int paragraphs = 0;      // paragraphs opened for this block's own inline content
-    int listCounter = 0;     // the number of the last list item among the children
+    qint64 listCounter = 0;  // the number of the last list item among the children; wide, so that
+                             // stepping past the limits of int is defined (the marker saturates)
     int sectionDepth = 0;
     bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
     bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
@@ -235,7 +236,7 @@ private:
         if (!fictionBook && name == u"ol") {
             int start = 0;
             const bool given = parseSaturatedInt(element.attribute(QStringLiteral("start")).trimmed(), &start);
-            frame.listCounter = given ? saturatedInt(qint64(start) - 1) : 0;
+            frame.listCounter = given ? qint64(start) - 1 : 0;
         }
         if (frame.block)
             beginBlock(frame, element, name);
@@ -289,8 +290,8 @@ private:
             Frame& list = frames.last();
             int value = 0;
             const bool given = parseSaturatedInt(element.attribute(QStringLiteral("value")).trimmed(), &value);
-            list.listCounter = given ? value : saturatedInt(qint64(list.listCounter) + 1);
-            pendingMarker = markerText(frame.style.listStyleType, list.listCounter);
+            list.listCounter = given ? value : list.listCounter + 1;
+            pendingMarker = markerText(frame.style.listStyleType, saturatedInt(list.listCounter));
             markerOwner = int(frames.size());
         }
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");

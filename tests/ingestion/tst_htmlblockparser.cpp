@@ -218,6 +218,29 @@ private Q_SLOTS:
         QVERIFY(balanced(chunks));
     }
 
+    // Numbers a book writes saturate at the limits of int, before and after counting on.
+    void listNumbersSaturate_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QStringList>("markers");
+        QTest::newRow("value at the maximum") << "<ol><li value=\"2147483647\">a</li><li>b</li></ol>"
+                                              << QStringList { "2147483647. ", "2147483647. " };
+        QTest::newRow("value beyond it") << "<ol><li value=\"99999999999999999999\">a</li></ol>" << QStringList { "2147483647. " };
+        QTest::newRow("start at the minimum") << "<ol start=\"-2147483648\"><li>a</li><li>b</li></ol>"
+                                              << QStringList { "-2147483648. ", "-2147483647. " };
+        QTest::newRow("start below it") << "<ol start=\"-99999999999\"><li>a</li></ol>" << QStringList { "-2147483648. " };
+        QTest::newRow("not a number") << "<ol start=\"3x\"><li value=\"\">a</li></ol>" << QStringList { "1. " };
+    }
+    void listNumbersSaturate()
+    {
+        QFETCH(QString, list);
+        QFETCH(QStringList, markers);
+        QStringList found;
+        for (const BlockItem& paragraph : paragraphs(parseDocument(xhtml(list), QString())))
+            found.append(paragraph.marker);
+        QCOMPARE(found, markers);
+    }
+
     void images_data()
     {
         QTest::addColumn<QString>("body");
