@@ -29,18 +29,9 @@ QString prefixPart(const QString& qualified)
 QStringList classesOf(const QString& attribute)
 {
     QStringList classes;
-    qsizetype i = 0;
-    while (i < attribute.size()) {
-        while (i < attribute.size() && isHtmlSpace(attribute[i]))
-            ++i;
-        const qsizetype start = i;
-        while (i < attribute.size() && !isHtmlSpace(attribute[i]))
-            ++i;
-        if (i > start) {
-            const QString name = attribute.mid(start, i - start);
-            if (!classes.contains(name))
-                classes.append(name);
-        }
+    for (QStringView word : htmlWords(attribute)) {
+        if (!classes.contains(word))
+            classes.append(word.toString());
     }
     return classes;
 }

@@ -544,14 +544,8 @@ bool Selector::valueMatches(const AttributeTest& test, const QString& actual)
     case AttributeTest::Includes: {
         if (wanted.isEmpty())
             return false;
-        qsizetype i = 0;
-        while (i < actual.size()) {
-            while (i < actual.size() && isHtmlSpace(actual[i]))
-                ++i;
-            const qsizetype start = i;
-            while (i < actual.size() && !isHtmlSpace(actual[i]))
-                ++i;
-            if (i > start && QStringView(actual).mid(start, i - start).compare(wanted, cs) == 0)
+        for (QStringView word : htmlWords(actual)) {
+            if (word.compare(wanted, cs) == 0)
                 return true;
         }
         return false;

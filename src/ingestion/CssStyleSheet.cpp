@@ -134,21 +134,23 @@ QList<Declaration> StyleSheet::declarationsFor(const ElementFacts& subject, cons
         if (!byAttribute.isEmpty()) {
             const QDomNamedNodeMap attributes = subject.element.attributes();
             for (int i = 0; i < attributes.length(); ++i) {
-                const QString name = attributes.item(i).nodeName();
-                const auto found = byAttribute.constFind(name.mid(name.lastIndexOf(u':') + 1).toLower());
+                QString name = attributes.item(i).nodeName();
+                if (name.contains(u':'))
+                    name = name.mid(name.lastIndexOf(u':') + 1);
+                const auto found = byAttribute.constFind(name.isLower() ? name : name.toLower());
                 if (found != byAttribute.constEnd())
                     collect(*found);
             }
         }
         collect(byType.value(subject.name));
         collect(anyElement);
-        // An element may carry two attributes of one local name ("type", "epub:type").
-        std::sort(matched.begin(), matched.end());
-        matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
         // Entry indices are source order, so this orders by specificity, then source order.
-        std::stable_sort(matched.begin(), matched.end(), [&](int a, int b) {
-            return entries[a].selector.specificity() < entries[b].selector.specificity();
+        std::sort(matched.begin(), matched.end(), [&](int a, int b) {
+            const int sa = entries[a].selector.specificity(), sb = entries[b].selector.specificity();
+            return sa != sb ? sa < sb : a < b;
         });
+        // An element may carry two attributes of one local name ("type", "epub:type").
+        matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
     }
     const QList<Declaration> inlineDeclarations = styleAttribute.isEmpty()
         ? QList<Declaration>() : Parser::parseDeclarations(styleAttribute);

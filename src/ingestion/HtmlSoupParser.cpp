@@ -106,6 +106,8 @@ QDomElement createElement(QDomDocument* document, const GumboElement& source, Gu
 bool HtmlSoupParser::parse(const QString& html, QDomDocument* document)
 {
     *document = QDomDocument();
+    if (html.contains(QChar(0)))
+        return false; // binary data (an image in the spine), no markup of any kind
     const QByteArray utf8 = html.toUtf8();
     Arena arena;
     GumboOptions options = kGumboDefaultOptions;

@@ -18,6 +18,7 @@
 
 class HtmlSoupParser {
 public:
-    // False when html yields no document element; *document then holds nothing.
+    // False when html yields no document element or holds a NUL (it is binary data, not text);
+    // *document then holds nothing.
     static bool parse(const QString& html, QDomDocument* document);
 };
