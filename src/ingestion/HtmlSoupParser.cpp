@@ -1,9 +1,13 @@
 #include "HtmlSoupParser.h"
+#include "HtmlWhiteSpace.h"
 #include "XmlDomParser.h"
 
 #include <gumbo.h>
 
 #include <QList>
+#include <QSet>
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <unordered_set>
@@ -101,6 +105,64 @@ QDomElement createElement(QDomDocument* document, const GumboElement& source, Gu
     return element;
 }
 
+bool isAsciiLetter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
+}
+
+// How deep the tags of html would nest, roughly and never much below what the parser builds:
+// void and self-closed elements do not nest, an end tag closes its element when it is open near
+// the top, and the elements HTML closes by themselves (p, li, td, ...) close their open namesake.
+// Looks at a bounded number of open elements per tag, so it is linear.
+int nestingEstimate(const QString& html)
+{
+    static const QSet<QString> voids = {
+        QStringLiteral("area"), QStringLiteral("base"), QStringLiteral("br"), QStringLiteral("col"),
+        QStringLiteral("embed"), QStringLiteral("hr"), QStringLiteral("img"), QStringLiteral("input"),
+        QStringLiteral("link"), QStringLiteral("meta"), QStringLiteral("param"), QStringLiteral("source"),
+        QStringLiteral("track"), QStringLiteral("wbr"), QStringLiteral("image"),
+    };
+    static const QSet<QString> selfClosing = {
+        QStringLiteral("p"), QStringLiteral("li"), QStringLiteral("dt"), QStringLiteral("dd"),
+        QStringLiteral("option"), QStringLiteral("tr"), QStringLiteral("td"), QStringLiteral("th"),
+        QStringLiteral("tbody"), QStringLiteral("thead"), QStringLiteral("tfoot"), QStringLiteral("rt"),
+        QStringLiteral("rp"), QStringLiteral("optgroup"),
+    };
+    constexpr int Window = 16;
+    QList<QString> open;
+    int deepest = 0;
+    const qsizetype n = html.size();
+    for (qsizetype i = html.indexOf(u'<'); i >= 0 && i < n; i = html.indexOf(u'<', i + 1)) {
+        qsizetype j = i + 1;
+        const bool closing = j < n && html[j] == u'/';
+        if (closing)
+            ++j;
+        if (j >= n || !isAsciiLetter(html[j]))
+            continue;
+        qsizetype end = j;
+        while (end < n && !isHtmlSpace(html[end]) && html[end] != u'>' && html[end] != u'/')
+            ++end;
+        const QString name = html.mid(j, end - j).toLower();
+        const qsizetype close = html.indexOf(u'>', end);
+        const bool selfClosed = close > 0 && html[close - 1] == u'/';
+        const qsizetype from = std::max<qsizetype>(0, open.size() - Window);
+        if (closing || selfClosing.contains(name)) {
+            for (qsizetype k = open.size() - 1; k >= from; --k) {
+                if (open[k] == name) {
+                    open.resize(k);
+                    break;
+                }
+            }
+        }
+        if (!closing && !selfClosed && !voids.contains(name)) {
+            open.append(name);
+            deepest = std::max(deepest, int(open.size()));
+        }
+    }
+    return deepest;
+}
+
 } // namespace
 
 bool HtmlSoupParser::parse(const QString& html, QDomDocument* document)
@@ -108,6 +170,8 @@ bool HtmlSoupParser::parse(const QString& html, QDomDocument* document)
     *document = QDomDocument();
     if (html.contains(QChar(0)))
         return false; // binary data (an image in the spine), no markup of any kind
+    if (nestingEstimate(html) > MaxNesting)
+        return false;
     const QByteArray utf8 = html.toUtf8();
     Arena arena;
     GumboOptions options = kGumboDefaultOptions;

@@ -7,9 +7,12 @@
 // white space kept, comments left out. SVG and MathML elements get their xmlns so namespaces
 // resolve.
 //
-// Linear in the text. Elements nested deeper than XmlDomParser::MaxDepth are left out and their
-// text kept in the element at that depth (QDom frees a tree recursively). Gumbo's own memory is
-// freed at once, without walking its tree.
+// The HTML5 algorithm looks through the open elements at many tags, so its cost grows with the
+// square of the nesting: text whose tags would nest deeper than MaxNesting (a cheap estimate, run
+// first) is refused, and the caller falls back to plain text. Below that the parse is linear in
+// the text. Elements nested deeper than XmlDomParser::MaxDepth are left out and their text kept in
+// the element at that depth (QDom frees a tree recursively). Gumbo's own memory is freed at once,
+// without walking its tree.
 //
 // Stateless; any thread.
 
@@ -18,7 +21,9 @@
 
 class HtmlSoupParser {
 public:
-    // False when html yields no document element or holds a NUL (it is binary data, not text);
-    // *document then holds nothing.
+    static constexpr int MaxNesting = 4096;
+
+    // False when html yields no document element, nests deeper than MaxNesting or holds a NUL (it
+    // is binary data, not text); *document then holds nothing.
     static bool parse(const QString& html, QDomDocument* document);
 };

@@ -35,12 +35,12 @@ private Q_SLOTS:
         QCOMPARE(document.childNodes().count(), 1);
     }
 
-    // Nesting as deep as the text is long stops at the depth XmlDomParser keeps, text kept, and
-    // neither building nor freeing the tree recurses per level.
+    // Nesting deeper than XmlDomParser keeps stops at that depth, text kept, and neither building
+    // nor freeing the tree recurses per level.
     void deepNesting()
     {
         QString html;
-        for (int i = 0; i < 200000; ++i)
+        for (int i = 0; i < HtmlSoupParser::MaxNesting - 10; ++i)
             html += QStringLiteral("<div>");
         html += QStringLiteral("deep");
         QDomDocument document;
@@ -53,6 +53,28 @@ private Q_SLOTS:
         }
         QVERIFY(depth < XmlDomParser::MaxDepth);
         QVERIFY(document.documentElement().text().contains(QStringLiteral("deep")));
+    }
+
+    // The parser's cost grows with the square of the nesting: deeper text is refused at once, and
+    // its readers fall back to plain text. What HTML closes by itself does not count as nesting.
+    void nestingBeyondTheLimitIsRefused_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<bool>("parsed");
+        QTest::newRow("open divs") << "<div>" << false;
+        QTest::newRow("open formatting") << "<b class=c><i>x<br>" << false;
+        QTest::newRow("unclosed paragraphs") << "<p>text <img src=a.png> more" << true;
+        QTest::newRow("unclosed items") << "<li>item<br/>" << true;
+        QTest::newRow("closed spans") << "<span>a</span> " << true;
+    }
+    void nestingBeyondTheLimitIsRefused()
+    {
+        QFETCH(QString, unit);
+        QFETCH(bool, parsed);
+        const QString html = QStringLiteral("<ul>") + unit.repeated(4 * HtmlSoupParser::MaxNesting);
+        QDomDocument document;
+        QCOMPARE(HtmlSoupParser::parse(html, &document), parsed);
+        QCOMPARE(document.documentElement().isNull(), !parsed);
     }
 
     void emptyInputStillHasADocument()
