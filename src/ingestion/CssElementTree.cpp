@@ -102,8 +102,10 @@ const ElementFacts& ElementTree::push(const QDomElement& element)
     ElementFacts facts;
     const QString tag = element.tagName();
     facts.name = localPart(tag).toLower();
-    facts.id = element.attribute(QStringLiteral("id"));
-    facts.classes = classesOf(element.attribute(QStringLiteral("class")));
+    if (element.hasAttributes()) {
+        facts.id = element.attribute(QStringLiteral("id"));
+        facts.classes = classesOf(element.attribute(QStringLiteral("class")));
+    }
     facts.element = element;
     facts.parent = open.empty() ? nullptr : open.back();
     facts.previous = level.children.empty() ? nullptr : &level.children.back();
@@ -119,7 +121,7 @@ const ElementFacts& ElementTree::push(const QDomElement& element)
         facts.prefixes.insert(QStringLiteral("xml"), QStringLiteral("http://www.w3.org/XML/1998/namespace"));
         facts.defaultNamespace = xhtmlNamespace();
     }
-    const QDomNamedNodeMap attributes = element.attributes();
+    const QDomNamedNodeMap attributes = element.hasAttributes() ? element.attributes() : QDomNamedNodeMap();
     for (int i = 0; i < attributes.length(); ++i) {
         const QDomNode attribute = attributes.item(i);
         const QString name = attribute.nodeName();
