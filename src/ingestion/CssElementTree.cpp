@@ -75,6 +75,31 @@ int ElementFacts::followingOfType() const
     return following;
 }
 
+const bool* ElementFacts::findAnswer(const void* selector, int step) const
+{
+    if (!manyAnswers.isEmpty()) {
+        const auto found = manyAnswers.constFind(qMakePair(selector, step));
+        return found == manyAnswers.constEnd() ? nullptr : &*found;
+    }
+    for (const Answer& kept : fewAnswers) {
+        if (kept.selector == selector && kept.step == step)
+            return &kept.answer;
+    }
+    return nullptr;
+}
+
+void ElementFacts::keepAnswer(const void* selector, int step, bool answer) const
+{
+    if (manyAnswers.isEmpty() && fewAnswers.size() < FewAnswers) {
+        fewAnswers.append({ selector, step, answer });
+        return;
+    }
+    for (const Answer& kept : std::as_const(fewAnswers))
+        manyAnswers.insert(qMakePair(kept.selector, kept.step), kept.answer);
+    fewAnswers.clear();
+    manyAnswers.insert(qMakePair(selector, step), answer);
+}
+
 bool ElementFacts::empty() const
 {
     if (emptyState < 0) {

@@ -16,6 +16,7 @@
 #include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <deque>
 #include <memory>
@@ -42,10 +43,21 @@ struct ElementFacts {
     int followingOfType() const;
     bool empty() const;
 
-    // Selector walks already answered at this element, by (selector, step).
-    mutable QHash<QPair<const void*, int>, bool> memo;
+    // Selector walks already answered at this element, by (selector, step): null when unknown.
+    const bool* findAnswer(const void* selector, int step) const;
+    void keepAnswer(const void* selector, int step, bool answer) const;
 
 private:
+    // Most elements keep a few answers, held inline; past FewAnswers they move to a hash.
+    static constexpr int FewAnswers = 16;
+    struct Answer {
+        const void* selector;
+        int step;
+        bool answer;
+    };
+    mutable QVarLengthArray<Answer, 4> fewAnswers;
+    mutable QHash<QPair<const void*, int>, bool> manyAnswers;
+
     friend class ElementTree;
     struct Children; // counts of a parent's element children, made on first use
     mutable std::shared_ptr<Children> counts;

@@ -696,15 +696,15 @@ bool Selector::matchesAlong(int j, bool ancestors, const ElementFacts& start, qi
 {
     const auto next = [ancestors](const ElementFacts* e) { return ancestors ? e->parent : e->previous; };
     // Copies of a selector share their compounds, and so their answers.
-    const QPair<const void*, int> key(compounds.constData(), j * 2 + (ancestors ? 0 : 1));
+    const void* selector = compounds.constData();
+    const int step = j * 2 + (ancestors ? 0 : 1);
     QVarLengthArray<const ElementFacts*, 64> unanswered;
     bool answer = false;
     for (const ElementFacts* at = &start; at; at = next(at)) {
         if (steps)
             ++*steps;
-        const auto found = at->memo.constFind(key);
-        if (found != at->memo.constEnd()) {
-            answer = *found;
+        if (const bool* known = at->findAnswer(selector, step)) {
+            answer = *known;
             break;
         }
         unanswered.append(at);
@@ -713,7 +713,7 @@ bool Selector::matchesAlong(int j, bool ancestors, const ElementFacts& start, qi
         const ElementFacts* at = unanswered[k];
         const ElementFacts* along = next(at);
         answer = along && (answer || matchesAt(j, *along, steps));
-        at->memo.insert(key, answer);
+        at->keepAnswer(selector, step, answer);
     }
     return answer;
 }

@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <QXmlStreamReader>
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -57,8 +58,7 @@ qsizetype tagCount(const QString& xml, QLatin1String name)
 {
     const QString open = QLatin1Char('<') + name;
     qsizetype count = 0;
-    for (qsizetype at = xml.indexOf(open, 0, Qt::CaseInsensitive); at >= 0;
-         at = xml.indexOf(open, at + open.size(), Qt::CaseInsensitive)) {
+    for (qsizetype at = xml.indexOf(open); at >= 0; at = xml.indexOf(open, at + open.size())) {
         const qsizetype after = at + open.size();
         const QChar next = after < xml.size() ? xml.at(after) : QChar();
         if (next == u' ' || next == u'\t' || next == u'\r' || next == u'\n' || next == u'/' || next == u'>')
@@ -71,10 +71,11 @@ qsizetype tagCount(const QString& xml, QLatin1String name)
 // QDomDocument::elementsByTagName finds them; but the walk stops once all the tags of that name in
 // xml, the document's text, are accounted for. A chapter's links all stand in its head, so the
 // large body is seldom walked, and a document without a style tag is not walked for styles at all.
+// A null xml (a tree read as HTML, whose tags may be written in any case) walks the whole tree.
 QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xml, QLatin1String name)
 {
     QList<QDomElement> found;
-    const qsizetype expected = tagCount(xml, name);
+    const qsizetype expected = xml.isNull() ? std::numeric_limits<qsizetype>::max() : tagCount(xml, name);
     const QDomElement root = document.documentElement();
     QDomNode node = root;
     while (!node.isNull() && found.size() < expected) {
@@ -284,7 +285,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
             result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
             return result;
         }
-        xml = html;
+        xml = QString();
     }
     const QString base = directoryOf(path);
 
