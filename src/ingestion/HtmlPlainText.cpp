@@ -1,15 +1,10 @@
 #include "HtmlPlainText.h"
+#include "AsciiDigit.h"
 #include "HtmlWhiteSpace.h"
 
 #include <QSet>
 
 namespace {
-
-bool isAsciiLetter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
-}
 
 bool isBlockTag(const QString& name)
 {

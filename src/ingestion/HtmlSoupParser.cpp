@@ -1,4 +1,5 @@
 #include "HtmlSoupParser.h"
+#include "AsciiDigit.h"
 #include "HtmlWhiteSpace.h"
 #include "XmlDomParser.h"
 
@@ -103,12 +104,6 @@ QDomElement createElement(QDomDocument* document, const GumboElement& source, Gu
             element.setAttribute(QStringLiteral("xmlns"), QString::fromLatin1(uri));
     }
     return element;
-}
-
-bool isAsciiLetter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
 }
 
 // How deep the tags of html would nest, roughly and never much below what the parser builds:
