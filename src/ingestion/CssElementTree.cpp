@@ -3,7 +3,6 @@
 
 #include <QDomNamedNodeMap>
 
-#include <vector>
 
 namespace Css {
 
@@ -124,7 +123,8 @@ ElementTree::~ElementTree() = default;
 const ElementFacts& ElementTree::push(const QDomElement& element)
 {
     Level& level = levels[open.size()];
-    ElementFacts facts;
+    const ElementFacts* previous = level.children.empty() ? nullptr : &level.children.back();
+    ElementFacts& facts = level.children.emplace_back(); // built in place: facts are large
     const QString tag = element.tagName();
     facts.name = localPart(tag).toLower();
     if (element.hasAttributes()) {
@@ -133,7 +133,7 @@ const ElementFacts& ElementTree::push(const QDomElement& element)
     }
     facts.element = element;
     facts.parent = open.empty() ? nullptr : open.back();
-    facts.previous = level.children.empty() ? nullptr : &level.children.back();
+    facts.previous = previous;
     facts.index = facts.previous ? facts.previous->index + 1 : 1;
     facts.indexOfType = ++level.typeCounts[facts.name];
     facts.root = element.parentNode().isDocument();
@@ -160,8 +160,7 @@ const ElementFacts& ElementTree::push(const QDomElement& element)
     const QString prefix = prefixPart(tag);
     facts.namespaceUri = prefix.isEmpty() ? facts.defaultNamespace : facts.prefixes.value(prefix);
 
-    level.children.push_back(std::move(facts));
-    const ElementFacts* pushed = &level.children.back();
+    const ElementFacts* pushed = &facts;
     open.push_back(pushed);
     if (levels.size() <= open.size())
         levels.emplace_back();
@@ -181,24 +180,6 @@ void ElementTree::pop()
 bool ElementTree::isEmpty() const
 {
     return open.empty();
-}
-
-const ElementFacts& ElementTree::pushChain(const QDomElement& element)
-{
-    std::vector<QDomElement> chain;
-    for (QDomNode node = element; node.isElement(); node = node.parentNode())
-        chain.push_back(node.toElement());
-    const ElementFacts* last = nullptr;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        const QDomNode parent = it->parentNode();
-        QDomElement sibling = parent.isElement() ? parent.toElement().firstChildElement() : QDomElement();
-        for (; !sibling.isNull() && sibling != *it; sibling = sibling.nextSiblingElement()) {
-            push(sibling);
-            pop();
-        }
-        last = &push(*it);
-    }
-    return *last;
 }
 
 } // namespace Css

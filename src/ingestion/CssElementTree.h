@@ -76,10 +76,6 @@ public:
     const ElementFacts& push(const QDomElement& element);
     void pop();
     bool isEmpty() const;
-    // Pushes the chain of element's ancestors, outermost first, then element, with the preceding
-    // siblings of each: for callers that test one element outside a walk. Costs the size of the
-    // chain and its siblings.
-    const ElementFacts& pushChain(const QDomElement& element);
 
 private:
     struct Level {
