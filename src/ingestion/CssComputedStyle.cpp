@@ -490,6 +490,15 @@ private:
 
 } // namespace
 
+bool ComputedStyle::supports(const Declaration& declaration)
+{
+    for (const Declaration& longhand : expandShorthand(declaration)) {
+        if (propertyId(longhand.property) >= 0)
+            return true;
+    }
+    return false;
+}
+
 ComputedStyle ComputedStyle::initial(const ParseParams& params)
 {
     ComputedStyle style;

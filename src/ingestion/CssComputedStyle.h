@@ -41,6 +41,9 @@ struct ComputedStyle {
     static ComputedStyle compute(const ComputedStyle& parent, const QList<Declaration>& declarations,
                                  const ParseParams& params);
 
+    // Whether compute reads declaration's property (directly or as a shorthand of ones it reads).
+    static bool supports(const Declaration& declaration);
+
     // The paragraph line-height factor of the content model: 0 = not set.
     double paragraphLineHeight() const;
     bool hasBox() const;

@@ -5,6 +5,7 @@
 #include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
+#include "HtmlSoupParser.h"
 #include "HtmlWhiteSpace.h"
 #include "ImageUrl.h"
 #include "ParallelFor.h"
@@ -20,6 +21,7 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -117,10 +119,11 @@ qsizetype tagCount(const QString& xml, QLatin1String name)
 // QDomDocument::elementsByTagName finds them; but the walk stops once all the tags of that name in
 // xml, the document's text, are accounted for. A chapter's links all stand in its head, so the
 // large body is seldom walked, and a document without a style tag is not walked for styles at all.
+// A null xml (a tree read as HTML, whose tags may be written in any case) walks the whole tree.
 QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xml, QLatin1String name)
 {
     QList<QDomElement> found;
-    const qsizetype expected = tagCount(xml, name);
+    const qsizetype expected = xml.isNull() ? std::numeric_limits<qsizetype>::max() : tagCount(xml, name);
     const QDomElement root = document.documentElement();
     QDomNode node = root;
     while (!node.isNull() && found.size() < expected) {
@@ -372,10 +375,14 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     ParseParams params;
     params.language = language_;
     QDomDocument document;
-    const QString xml = HtmlEntities::toXmlSafe(html);
+    QString xml = HtmlEntities::toXmlSafe(html);
     if (!XmlDomParser::parse(xml, &document)) {
-        result.chunks = HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
-        return result;
+        // Tag soup keeps its styles, links and images when an HTML parser can read it.
+        if (!HtmlSoupParser::parse(html, &document)) {
+            result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
+            return result;
+        }
+        xml = QString();
     }
     const QString base = directoryOf(path);
 
@@ -389,7 +396,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
             sheet.append(*linked);
     }
     for (const QDomElement& style : elementsNamed(document, xml, QLatin1String("style")))
-        sheet.append(Css::StyleSheet::parse(style.text()));
+        sheet.append(styleSheetCache.parseInline(style.text(), path));
 
     // Font sources are relative to the document, not to the sheet that names them.
     const QList<Css::FontFace> fontFaces = sheet.fontFaces();

@@ -2,12 +2,15 @@
 #include "HtmlWhiteSpace.h"
 
 #include "CssComputedStyle.h"
+#include "CssElementTree.h"
 #include "CssStyleSheet.h"
 #include "CssUserAgentSheet.h"
 #include "DocumentChunkBuilder.h"
 #include "HtmlEntities.h"
 #include "HtmlPlainText.h"
+#include "HtmlSoupParser.h"
 #include "ImageUrl.h"
+#include "SaturatedInteger.h"
 #include "XmlDomParser.h"
 
 #include <QDomDocument>
@@ -178,8 +181,8 @@ struct Frame {
     BoxStyle box;
     int blockFrame = 0;      // index of the nearest block frame: this one for a block
     int paragraphs = 0;      // paragraphs opened for this block's own inline content
-    int listCounter = 0;     // the number of the last list item among the children
-    bool sawElementChild = false;
+    qint64 listCounter = 0;  // the number of the last list item among the children; wide, so that
+                             // stepping past the limits of int is defined (the marker saturates)
     int sectionDepth = 0;
     bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
     bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
@@ -190,7 +193,7 @@ class Walker {
 public:
     Walker(const QString& chunkId, int budget, const ParseParams& params, const Css::StyleSheet* sheet,
            const QString& providerId, const QString& bookPath, const QString& baseDir)
-        : builder(chunkId, budget), params(params), sheet(sheet), providerId(providerId), bookPath(bookPath),
+        : builder(chunkId, budget), documentId(chunkId), params(params), sheet(sheet), providerId(providerId), bookPath(bookPath),
           baseDir(baseDir)
     {
     }
@@ -230,6 +233,9 @@ public:
             else if (node.isText() || node.isCDATASection())
                 appendText(node.nodeValue());
         }
+        if (budget.cut())
+            qWarning("%s: the style sheets cost too much to match; their rules from number %d on are skipped",
+                     qPrintable(documentId), budget.ruleLimit() + 1);
         return flushed().build();
     }
 
@@ -244,15 +250,12 @@ private:
             return;
         }
         const QString name = localName(element);
-        Css::ElementInfo info = Css::ElementInfo::fromElement(element);
-        info.firstChild = !parent.sawElementChild;
-        parent.sawElementChild = true;
-        path.append(info);
+        const Css::ElementFacts& facts = elements.push(element);
 
-        QList<Css::Declaration> declarations = userAgent->declarationsFor(path);
+        QList<Css::Declaration> declarations = userAgent->declarationsFor(facts);
         declarations += presentationalHints(element, name);
         const QString styleAttribute = element.attribute(QStringLiteral("style"));
-        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(path, styleAttribute);
+        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(facts, styleAttribute, &budget);
         Css::ComputedStyle style = Css::ComputedStyle::compute(parent.style, declarations, params);
         if (name == u"a" && !hrefOf(element).isEmpty())
             style.text.link = true;
@@ -262,7 +265,7 @@ private:
             style.text.unicodeBidi = UnicodeBidi::Isolate;
         }
         if (style.display == Css::Display::None) {
-            path.removeLast();
+            elements.pop();
             return;
         }
 
@@ -276,9 +279,9 @@ private:
         frame.directionGiven = parent.directionGiven || dir == u"rtl" || dir == u"ltr" || dir == u"auto";
         frame.blockFrame = frame.block ? int(frames.size()) : parent.blockFrame;
         if (!fictionBook && name == u"ol") {
-            bool ok = false;
-            const int start = element.attribute(QStringLiteral("start")).toInt(&ok);
-            frame.listCounter = ok ? start - 1 : 0;
+            int start = 0;
+            const bool given = parseSaturatedInt(element.attribute(QStringLiteral("start")).trimmed(), &start);
+            frame.listCounter = given ? qint64(start) - 1 : 0;
         }
         if (frame.block)
             beginBlock(frame, element, name);
@@ -330,10 +333,10 @@ private:
         }
         if (frame.style.display == Css::Display::ListItem) {
             Frame& list = frames.last();
-            bool ok = false;
-            const int value = element.attribute(QStringLiteral("value")).toInt(&ok);
-            list.listCounter = ok ? value : list.listCounter + 1;
-            pendingMarker = markerText(frame.style.listStyleType, list.listCounter);
+            int value = 0;
+            const bool given = parseSaturatedInt(element.attribute(QStringLiteral("value")).trimmed(), &value);
+            list.listCounter = given ? value : list.listCounter + 1;
+            pendingMarker = markerText(frame.style.listStyleType, saturatedInt(list.listCounter));
             markerOwner = int(frames.size());
         }
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
@@ -355,7 +358,7 @@ private:
             }
         }
         frames.removeLast();
-        path.removeLast();
+        elements.pop();
     }
 
     QList<Css::Declaration> presentationalHints(const QDomElement& element, const QString& name) const
@@ -611,6 +614,7 @@ private:
     }
 
     DocumentChunkBuilder builder;
+    const QString documentId;
     const ParseParams params;
     const Css::StyleSheet* sheet;
     const Css::StyleSheet* userAgent = nullptr;
@@ -618,7 +622,8 @@ private:
     bool fictionBook = false;
 
     QList<Frame> frames;    // frames[0] stands for the root's parent
-    Css::ElementPath path;  // the elements of frames[1..]
+    Css::ElementTree elements; // the elements of frames[1..]
+    Css::MatchBudget budget;   // for the book's sheet
     int pendingFrom = -1;   // the outermost frame whose container waits for content, or -1
     QString pendingMarker;  // the list marker for the next paragraph
     int markerOwner = -1;   // the list item frame the marker belongs to
@@ -643,18 +648,6 @@ bool containsTag(const QString& html, QLatin1String name)
     return false;
 }
 
-QList<ContentChunk> plainParagraphs(const QString& markup, const QString& chunkId, int budget, const ParseParams& params)
-{
-    DocumentChunkBuilder builder(chunkId, budget);
-    TextStyle style;
-    style.size = params.baseFontSize;
-    for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
-        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
-        builder.appendText(paragraph, style, false);
-    }
-    return builder.build();
-}
-
 } // namespace
 
 QList<ContentChunk> HtmlBlockParser::parseChunks(const QDomElement& root, const QString& chunkId, int budget,
@@ -677,9 +670,22 @@ QList<ContentChunk> HtmlBlockParser::parseChunks(const QString& html, const QStr
     }
     const QString safe = HtmlEntities::toXmlSafe(wrapped);
     QDomDocument document;
-    if (!XmlDomParser::parse(safe, &document))
-        return plainParagraphs(safe, chunkId, budget, params);
+    if (!XmlDomParser::parse(safe, &document) && !HtmlSoupParser::parse(html, &document))
+        return plainTextChunks(safe, chunkId, budget, params);
     return parseChunks(document.documentElement(), chunkId, budget, params, nullptr, QString(), QString(), QString(), 1);
+}
+
+QList<ContentChunk> HtmlBlockParser::plainTextChunks(const QString& markup, const QString& chunkId, int budget,
+                                                     const ParseParams& params)
+{
+    DocumentChunkBuilder builder(chunkId, budget);
+    TextStyle style;
+    style.size = params.baseFontSize;
+    for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
+        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
+        builder.appendText(paragraph, style, false);
+    }
+    return builder.build();
 }
 
 QList<BlockItem> HtmlBlockParser::parse(const QString& html, const ParseParams& params)

@@ -72,6 +72,18 @@ QString coverUrl(const QString& entry)
 
 // Everything a chunk holds that a reader decides: ids, block kinds and boxes, run kinds, texts,
 // styles and image URLs, weights. Two chunk lists are the same when their descriptions are.
+QList<BlockItem> textParagraphs(const QList<ContentChunk>& chunks)
+{
+    QList<BlockItem> paragraphs;
+    for (const ContentChunk& chunk : chunks) {
+        for (const BlockItem& block : chunk.blocks) {
+            if (block.kind == BlockItem::Paragraph && !block.runs.isEmpty())
+                paragraphs.append(block);
+        }
+    }
+    return paragraphs;
+}
+
 QStringList describe(const QList<ContentChunk>& chunks)
 {
     QStringList lines;
@@ -139,6 +151,8 @@ private Q_SLOTS:
     void spineOfNestedPackage();
     void malformedPackageKeepsWhatWasRead();
     void chapterThatIsNotXmlKeepsItsText();
+    void tagSoupChapterKeepsItsStyles();
+    void importsComeFirstAndCyclesEnd();
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
     void manyDocumentsOpenAsOneByOne();
@@ -344,6 +358,79 @@ void TestEpubReader::chapterThatIsNotXmlKeepsItsText()
         QVERIFY2(text.contains(QLatin1String(word)), word);
 }
 
+void TestEpubReader::tagSoupChapterKeepsItsStyles()
+{
+    // HTML as an old converter wrote it: unclosed br and img, unquoted attributes, upper-case
+    // tags, a named entity XML does not know, an implied end of paragraph.
+    const QByteArray soup = "<HTML><HEAD><LINK REL=stylesheet HREF=../css/soup.css></HEAD><BODY>"
+                            "<H1 class=title>Chapter&nbsp;One</H1><P>First line<br>second <i>italic</i> line"
+                            "<P class=note>A picture: <IMG SRC=../img/p.png WIDTH=120> &hellip; after it"
+                            "</BODY></HTML>";
+    auto book = makeBook(package(QByteArray(), item("c1", "text/soup.html"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/text/soup.html"), soup);
+    book->entries.insert(QStringLiteral("OEBPS/css/soup.css"), "h1.title { font-size: 30px } p.note { color: #ff0000 }");
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    const QList<BlockItem> paragraphs = textParagraphs(reader.chunks());
+    QCOMPARE(paragraphs.size(), 3);
+    const TextStyle heading = paragraphs[0].runs.first().style;
+    QCOMPARE(paragraphs[0].runs.first().text, QStringLiteral("Chapter\u00A0One"));
+    QCOMPARE(heading.size, 30.0);
+    QCOMPARE(heading.weight, 700);
+    bool italic = false, lineBreak = false;
+    for (const InlineRun& run : paragraphs[1].runs) {
+        italic = italic || (run.kind == InlineRun::Text && run.text == u"italic" && run.style.italic);
+        lineBreak = lineBreak || run.kind == InlineRun::LineBreak;
+    }
+    QVERIFY(italic);
+    QVERIFY(lineBreak);
+    const InlineRun* image = nullptr;
+    for (const InlineRun& run : paragraphs[2].runs) {
+        if (run.kind == InlineRun::Image)
+            image = &run;
+    }
+    QVERIFY(image);
+    QCOMPARE(image->url, ImageUrl::build(QStringLiteral("epub"), QStringLiteral("OEBPS/img/p.png"), bookPath));
+    QCOMPARE(image->width, 120.0);
+    QCOMPARE(paragraphs[2].runs.first().style.colour, QColor(Qt::red));
+    QVERIFY(paragraphs[2].runs.last().text.contains(QStringLiteral("\u2026 after it")));
+}
+
+void TestEpubReader::importsComeFirstAndCyclesEnd()
+{
+    // main imports base (relative to main) and itself; base imports main back, and an absolute
+    // path from the root of the book. The importing sheet's own rules come after its imports.
+    const QByteArray head = "<link rel=\"stylesheet\" href=\"../css/main.css\"/>"
+                            "<style>@import \"../css/inline.css\"; em { font-weight: bold }</style>";
+    auto book = makeBook(package(QByteArray(), item("c1", "text/one.xhtml"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/text/one.xhtml"), xhtml("<p>One <em>two</em></p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/css/main.css"),
+                         "@charset \"utf-8\"; @import url(\"base/base.css\"); @import 'main.css';"
+                         "@import url(print.css) print; p { color: #0000ff }");
+    book->entries.insert(QStringLiteral("OEBPS/css/base/base.css"),
+                         "@import \"../main.css\"; @import \"/OEBPS/css/root.css\"; p { color: #ff0000; font-style: italic }");
+    book->entries.insert(QStringLiteral("OEBPS/css/root.css"), "p { font-size: 20px }");
+    book->entries.insert(QStringLiteral("OEBPS/css/print.css"), "p { font-size: 40px }");
+    book->entries.insert(QStringLiteral("OEBPS/css/inline.css"), "em { font-weight: 300; font-size: 10px }");
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/print.css")), 0);
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/main.css")), 1);
+    const QList<BlockItem> paragraphs = textParagraphs(reader.chunks());
+    QCOMPARE(paragraphs.size(), 1);
+    const QList<InlineRun> runs = paragraphs.first().runs;
+    QCOMPARE(runs.size(), 2);
+    const TextStyle p = runs.first().style;
+    QCOMPARE(p.colour, QColor(Qt::blue));
+    QVERIFY(p.italic);
+    QCOMPARE(p.size, 20.0);
+    const TextStyle em = runs.last().style;
+    QCOMPARE(em.weight, 700);
+    QCOMPARE(em.size, 10.0);
+}
+
 void TestEpubReader::bookWithoutContentHasOneEmptyChunk()
 {
     auto book = makeBook(package("<dc:title>Empty</dc:title>", item("c1", "missing.xhtml"), itemref("c1")));
@@ -449,7 +536,9 @@ void TestEpubReader::manyDocumentsOpenAsOneByOne()
     }
     const QStringList expected = describe(oneByOne);
     QCOMPARE(expected.filter(QStringLiteral("Paragraph 5 of c47")).size(), 1);
-    QCOMPARE(expected.filter(QStringLiteral("[Not XML]")).size(), 1);
+    // The chapter that is not XML is read as HTML: its bold survives.
+    QCOMPARE(expected.filter(QStringLiteral("[XML]")).size(), 1);
+    QVERIFY(expected.filter(QStringLiteral("[XML]")).first().contains(QStringLiteral("/700/")));
     QVERIFY(expected.filter(QStringLiteral("c11")).isEmpty());
 
     // Races show only now and then: open the whole book several times.
