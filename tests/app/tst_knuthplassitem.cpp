@@ -530,7 +530,7 @@ private Q_SLOTS:
     {
         QFETCH(QSizeF, size);
         KnuthPlassItem item;
-        item.setLayout(QVariant::fromValue(withLine(underlinedGap(QColor()))));
+        item.setLayout(QVariant::fromValue(withLine(underlined(QColor()))));
         item.setSize(size);
         QTEST(int(item.bandRects().size()), "bands");
         QTEST(int(item.childItems().size()), "bands");
