@@ -240,6 +240,8 @@ ApplicationWindow {
     ErrorPopup {
         anchors.fill: parent
         z: 3000
+        // Its "Ok" takes the focus when clicked; the update popup below gets it back for Escape.
+        onVisibleChanged: if (!visible && updatePopupLoader.item) updatePopupLoader.item.forceActiveFocus()
     }
 
     // Creates the image loader on the GUI thread before any other image is requested.
@@ -291,15 +293,6 @@ ApplicationWindow {
             root._bookInitializing = false
             root._startupRestore = false
             root.currentPage = "reader"
-        }
-    }
-
-    // The text view reports its place as the reader moves; quitting stores the last place too.
-    Connections {
-        target: Qt.application
-        function onAboutToQuit() {
-            if (Book.hasBook && ReadingModel.isTextMode)
-                readerPage.scrollView.syncScrollPosition()
         }
     }
 

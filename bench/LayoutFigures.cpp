@@ -3,6 +3,7 @@
 #include "ChunkLayoutDump.h"
 #include "ChunkLayoutEngine.h"
 #include "FirstFitBreaker.h"
+#include "LayoutBytes.h"
 #include "TimedImageResolver.h"
 
 #include <QElapsedTimer>
@@ -198,6 +199,11 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         height += layout.height;
     }
 
+    LayoutBytes bytes;
+    bytes.excludeChunks(chunks);
+    bytes.addPrepared(prepared);
+    bytes.addLayouts(layouts);
+
     LayoutFigures figures;
     figures.fields = QStringList{
         QStringLiteral("vpages=%1").arg(pages),
@@ -213,10 +219,13 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("ratio_p95", percentile95(ratios.totalFit), 3),
         field("greedy_ratio_mean", mean(ratios.firstFit), 3),
         field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
+        QStringLiteral("layout_bytes=%1").arg(bytes.total()),
     };
     if (options.dumpLines) {
+        double top = 0; // y in the whole column, so that gaps compare across chunk boundaries
         for (qsizetype c = 0; c < layouts.size(); ++c) {
-            const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c]);
+            const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c], top);
+            top += layouts[c].height;
             for (qsizetype l = 0; l < chunkLines.size(); ++l)
                 figures.dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));
         }

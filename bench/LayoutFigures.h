@@ -27,9 +27,10 @@ public:
     };
 
     // Fields in this order: vpages, first_window_ms, prepare_ms, layout_ms, relayout_ms, lines,
-    // height_px, images, image_size_ms, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95
-    // ("key=value"). images counts the images laid out; image_size_ms is the time the resolver
-    // spent learning sizes, summed over threads.
+    // height_px, images, image_size_ms, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95,
+    // layout_bytes ("key=value"). images counts the images laid out; image_size_ms is the time the
+    // resolver spent learning sizes, summed over threads; layout_bytes estimates the heap the
+    // prepared chunks and the layouts at the given width hold together (LayoutBytes).
     // openMs is the time the book took to open; the first window adds to it. Ratios are absolute,
     // over the lines of justified paragraphs that do not end a paragraph or a forced line, and
     // leave out lines with nothing to stretch or shrink. relayout_ms lays every chunk out again
@@ -38,5 +39,6 @@ public:
                                  IBookImageResolver* resolver = nullptr);
 
     QStringList fields;
-    QStringList dump; // with dumpLines: "<chunk>.<line> y=.. h=.. x=.. w=.. |text|", one per line
+    QStringList dump; // with dumpLines: "<chunk>.<line> y=.. h=.. x=.. w=.. |text|", one per line,
+                      // y in the whole column (the chunks stacked), the words in visual order
 };

@@ -255,7 +255,10 @@ Rectangle {
         repeat: false
         onTriggered: {
             chunkListView.positionViewAtIndex(root.initialIndex, ListView.Beginning)
-            chunkListView.contentY += root.initialOffset
+            // A stored offset is only trusted within its chunk: one from a damaged store (1e300)
+            // would scroll the list past every chunk and leave it blank.
+            const item = chunkListView.itemAtIndex(root.initialIndex)
+            chunkListView.contentY += item ? Math.max(0, Math.min(root.initialOffset, item.height)) : 0
             root.restoreReady = true
         }
     }
@@ -268,6 +271,17 @@ Rectangle {
                 return
             }
             root._beginRestore(chunkIndex, intraOffset)
+        }
+        // Quitting asks before the history is written. While a restore is still pending the list
+        // does not show the place yet: the place being restored is the one to report (NaN keeps
+        // the progress), not the top of the list.
+        function onPositionReportRequested() {
+            if (!Book.hasBook || !ReadingModel.isTextMode || !root.contentReady)
+                return
+            if (root.restoreReady)
+                root.syncScrollPosition()
+            else
+                ReadingModel.setScrollPosition(root.initialIndex, root.initialOffset, NaN)
         }
     }
 

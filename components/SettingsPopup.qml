@@ -4,11 +4,27 @@ import Vellora
 
 // The floating reading-settings panel over the page area. Its controls write the back end
 // themselves; the owner only shows and hides it (on `closeRequested`). Dragged by its title bar,
-// always kept inside its parent while dragged.
+// always kept inside its parent while dragged, and once dragged also when the parent shrinks, so
+// that the title bar and the close button stay within reach.
 Item {
     id: popup
 
+    // Set by the first drag move; until then the popup follows the parent's right edge.
+    property bool _dragged: false
+
     signal closeRequested()
+
+    // The lower bound is applied last: a parent smaller than the popup holds it at 0.
+    function _placeInside(newX, newY) {
+        const area = parent
+        if (area) {
+            x = Math.max(0, Math.min(area.width - width, newX))
+            y = Math.max(0, Math.min(area.height - height, newY))
+        } else {
+            x = newX
+            y = newY
+        }
+    }
 
     width: 300
     height: shadow.height
@@ -16,6 +32,12 @@ Item {
     x: parent ? parent.width - width - 24 : 0
     y: 24
     z: 100
+
+    Connections {
+        target: popup.parent
+        function onWidthChanged() { if (popup._dragged) popup._placeInside(popup.x, popup.y) }
+        function onHeightChanged() { if (popup._dragged) popup._placeInside(popup.x, popup.y) }
+    }
 
     Rectangle {
         id: shadow
@@ -79,17 +101,8 @@ Item {
                 onPositionChanged: mouse => {
                     if (!pressed)
                         return
-                    const dx = mouse.x - pressX
-                    const dy = mouse.y - pressY
-                    const area = popup.parent
-                    // The lower bound is applied last: a parent smaller than the popup holds it at 0.
-                    if (area) {
-                        popup.x = Math.max(0, Math.min(area.width - popup.width, popup.x + dx))
-                        popup.y = Math.max(0, Math.min(area.height - popup.height, popup.y + dy))
-                    } else {
-                        popup.x = popup.x + dx
-                        popup.y = popup.y + dy
-                    }
+                    popup._dragged = true
+                    popup._placeInside(popup.x + mouse.x - pressX, popup.y + mouse.y - pressY)
                 }
             }
 

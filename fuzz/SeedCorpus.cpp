@@ -1,6 +1,6 @@
 // vellora-fuzz-seeds OUTDIR: writes the seed corpus of every harness to OUTDIR/<harness>/, made
 // from the same kind of fixtures the tests use (tests/data, TestZip, TestRar, EncodedText):
-// small well-formed books and documents, and a few that stand at the limits (nesting past the
+// small well-formed books and documents, settings stores, and a few that stand at the limits (nesting past the
 // caps, entries declaring sizes past the caps). The build runs it; see fuzz/CMakeLists.txt.
 
 #include "EncodedText.h"
@@ -110,12 +110,13 @@ QByteArray container(const QByteArray& opfPath)
            "</rootfiles></container>\n";
 }
 
-QByteArray package(const QByteArray& manifest, const QByteArray& spine)
+QByteArray package(const QByteArray& manifest, const QByteArray& spine,
+                   const QByteArray& metadata = "<dc:title>The Harbour</dc:title><dc:creator>A. Writer</dc:creator>"
+                                                "<meta name=\"cover\" content=\"cover\"/>")
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<package xmlns=\"http://www.idpf.org/2007/opf\" "
            "version=\"3.0\" unique-identifier=\"uid\"><metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
-           "<dc:title>The Harbour</dc:title><dc:creator>A. Writer</dc:creator><meta name=\"cover\" content=\"cover\"/>"
-           "</metadata><manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>\n";
+        + metadata + "</metadata><manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>\n";
 }
 
 QByteArray xhtml(const QByteArray& body, const QByteArray& head = QByteArray())
@@ -169,6 +170,74 @@ void epubSeeds(const QByteArray& chapter, const QByteArray& css)
                   { QStringLiteral("deep.opf"), package("<item id=\"d\" href=\"d.xhtml\" media-type=\"application/xhtml+xml\"/>",
                                                         "<itemref idref=\"d\"/>") },
                   { QStringLiteral("d.xhtml"), xhtml(nested("<div>", "</div>", 600, "deep"), "<style>div { margin: 1px }</style>") },
+              }));
+    // Spine items that are no content documents: a fallback chain to XHTML, a chain that loops,
+    // binary data with no fallback and binary data declared as XHTML.
+    QByteArray binary;
+    for (int i = 0; i < 600; ++i)
+        binary += char(i * 13);
+    writeSeed(QStringLiteral("epub"), QStringLiteral("bundle-fallbacks"),
+              FuzzBundle::join({
+                  { QStringLiteral("META-INF/container.xml"), container("OPS/package.opf") },
+                  { QStringLiteral("OPS/package.opf"),
+                    package("<item id=\"j\" href=\"data.json\" media-type=\"application/json\" fallback=\"m\"/>"
+                            "<item id=\"m\" href=\"data.xml\" media-type=\"application/xml\" fallback=\"x\"/>"
+                            "<item id=\"x\" href=\"x.xhtml\" media-type=\"application/xhtml+xml\"/>"
+                            "<item id=\"l1\" href=\"loop.xml\" media-type=\"application/xml\" fallback=\"l2\"/>"
+                            "<item id=\"l2\" href=\"loop.css\" media-type=\"text/css\" fallback=\"l1\"/>"
+                            "<item id=\"bin\" href=\"blob.bin\" media-type=\"application/octet-stream\"/>"
+                            "<item id=\"fake\" href=\"fake.xhtml\" media-type=\"application/xhtml+xml\"/>",
+                            "<itemref idref=\"j\"/><itemref idref=\"l1\"/><itemref idref=\"bin\"/>"
+                            "<itemref idref=\"fake\"/><itemref idref=\"x\"/>") },
+                  { QStringLiteral("OPS/data.json"), "{\"text\": \"not shown\"}" },
+                  { QStringLiteral("OPS/data.xml"), "<data>not shown</data>" },
+                  { QStringLiteral("OPS/x.xhtml"), xhtml("<p>Shown in place of the JSON.</p>") },
+                  { QStringLiteral("OPS/loop.xml"), "<loop/>" },
+                  { QStringLiteral("OPS/blob.bin"), binary },
+                  { QStringLiteral("OPS/fake.xhtml"), binary },
+              }));
+    // Names as publishers write them: a title with markup and runs of spaces, paths climbing past
+    // the root, entries linked in another letter case.
+    writeSeed(QStringLiteral("epub"), QStringLiteral("zip-publisher-names"),
+              zipBytes(zipEntries({
+                  { QStringLiteral("META-INF/container.xml"), container("OEBPS/content.opf") },
+                  { QStringLiteral("OEBPS/content.opf"),
+                    package("<item id=\"c\" href=\"../../Text/Chapter.xhtml\" media-type=\"application/xhtml+xml\"/>",
+                            "<itemref idref=\"c\"/>",
+                            "<dc:title>The  <span xmlns=\"http://www.w3.org/1999/xhtml\">Long</span>\n\t Title</dc:title>"
+                            "<dc:creator>Dave    Cramer</dc:creator>") },
+                  { QStringLiteral("text/chapter.xhtml"),
+                    xhtml("<p class=\"b\">Picture <img src=\"../../../images/a.png\"/></p>",
+                          "<link rel=\"stylesheet\" href=\"../../STYLES/Book.CSS\"/>") },
+                  { QStringLiteral("styles/book.css"), "p.b { font-weight: bold }" },
+                  { QStringLiteral("images/a.png"), image("PNG", 3, 2) },
+              })));
+    // Fonts obfuscated by either algorithm, and one encrypted otherwise.
+    writeSeed(QStringLiteral("epub"), QStringLiteral("bundle-obfuscated-fonts"),
+              FuzzBundle::join({
+                  { QStringLiteral("META-INF/container.xml"), container("content.opf") },
+                  { QStringLiteral("META-INF/encryption.xml"),
+                    "<encryption xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" "
+                    "xmlns:enc=\"http://www.w3.org/2001/04/xmlenc#\">"
+                    "<enc:EncryptedData><enc:EncryptionMethod Algorithm=\"http://www.idpf.org/2008/embedding\"/>"
+                    "<enc:CipherData><enc:CipherReference URI=\"fonts/a.otf\"/></enc:CipherData></enc:EncryptedData>"
+                    "<enc:EncryptedData><enc:EncryptionMethod Algorithm=\"http://ns.adobe.com/pdf/enc#RC\"/>"
+                    "<enc:CipherData><enc:CipherReference URI=\"fonts/b%20b.otf\"/></enc:CipherData></enc:EncryptedData>"
+                    "<enc:EncryptedData><enc:EncryptionMethod Algorithm=\"http://www.w3.org/2001/04/xmlenc#aes128-cbc\"/>"
+                    "<enc:CipherData><enc:CipherReference URI=\"fonts/c.otf\"/></enc:CipherData></enc:EncryptedData>"
+                    "</encryption>" },
+                  { QStringLiteral("content.opf"),
+                    package("<item id=\"a\" href=\"fonts/a.otf\" media-type=\"font/otf\"/>"
+                            "<item id=\"b\" href=\"fonts/b%20b.otf\" media-type=\"application/vnd.ms-opentype\"/>"
+                            "<item id=\"t\" href=\"t.xhtml\" media-type=\"application/xhtml+xml\"/>",
+                            "<itemref idref=\"t\"/>",
+                            "<dc:identifier id=\"uid\">urn:isbn:123</dc:identifier>"
+                            "<dc:identifier>urn:uuid:12345678-9abc-def0-1234-56789abcdef0</dc:identifier>") },
+                  { QStringLiteral("t.xhtml"),
+                    xhtml("<p>Text</p>", "<style>@font-face { font-family: C; src: url(fonts/c.otf) } p { font-family: C }</style>") },
+                  { QStringLiteral("fonts/a.otf"), binary },
+                  { QStringLiteral("fonts/b b.otf"), binary },
+                  { QStringLiteral("fonts/c.otf"), binary },
               }));
     writeSeed(QStringLiteral("epub"), QStringLiteral("zip-entry-past-the-cap"),
               withDeclaredSize(zipBytes({ { QStringLiteral("META-INF/container.xml"), container("a.opf"), true } }),
@@ -368,6 +437,34 @@ void chapterSeeds(const QByteArray& chapter, const QByteArray& css)
     }
 }
 
+// ---- settings store ----
+
+// Stores as the application writes them, one of an older version and one QSettings cannot read.
+void settingsSeeds()
+{
+    const QByteArray full =
+        "[General]\nversion=4\n\n"
+        "[customTheme]\nbackground=#101418\nprimaryAccent=#3d6cf0\nreadingText=#e8e6e3\n\n"
+        "[history]\n1\\filePath=/home/reader/Books/The Tale.epub\n1\\lastOpened=2026-12-01T20:15:00Z\n"
+        "1\\progress=0.42\n2\\filePath=/home/reader/Comics/issue 1.cbz\n2\\lastOpened=2026-11-30\n"
+        "2\\progress=1\n3\\filePath=/home/reader/Comics/pages\n3\\lastOpened=2026-11-02T08:00:00+01:00\n"
+        "3\\progress=0.1\nsize=3\n\n"
+        "[reading]\nfontSize=18\nhorizontalMargin=40\nlineSpacing=1.2\nverticalMargin=8\n\n"
+        "[saved-progress]\n3f2a9c\\chunkIndex=12\n3f2a9c\\intraOffset=140.5\n3f2a9c\\progress=0.42\n"
+        "3f2a9c\\useBookColours=true\nb07e11\\chunkIndex=7\nb07e11\\pageShift=true\nb07e11\\mangaRTL=true\n\n"
+        "[ui]\nbarsVisible=false\nlastFilePath=/home/reader/Books/The Tale.epub\nlastPage=reader\n"
+        "sidebarOpen=true\nthemeName=custom\n\n"
+        "[window]\nheight=900\nwidth=1400\nx=120\ny=60\n";
+    const QList<QPair<const char*, QByteArray>> seeds {
+        { "full.ini", full },
+        { "first-run.ini", "[General]\nversion=4\n\n[window]\nheight=768\nwidth=1024\nx=-1\ny=-1\n" },
+        { "older-version.ini", "[General]\nversion=3\n\n[reading]\nfontSize=20\n\n[history]\n1\\filePath=/a.txt\nsize=1\n" },
+        { "unreadable.ini", QByteArray("[General]\nversion=4\n[ui\nthemeName=\"light\n\x00\xff\xfe", 44) },
+    };
+    for (const auto& seed : seeds)
+        writeSeed(QStringLiteral("settings"), QString::fromLatin1(seed.first), seed.second);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -389,5 +486,6 @@ int main(int argc, char** argv)
     encodingSeeds();
     cssSeeds(css);
     chapterSeeds(chapter, css);
+    settingsSeeds();
     return 0;
 }

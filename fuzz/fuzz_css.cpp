@@ -1,6 +1,7 @@
-// The CSS parser and cascade: the input is parsed as a style sheet (Css::StyleSheet) and as a style
-// attribute, and the cascade and computed styles are worked out for every element of a small fixed
-// chapter whose elements carry ids, classes, attributes and siblings for the selectors to match.
+// The CSS parser and cascade: the input is parsed as a style sheet (Css::StyleSheet, its @import
+// rules answered by the input itself) and as a style attribute, and the cascade and computed
+// styles are worked out for every element of a small fixed chapter whose elements carry ids,
+// classes, attributes and siblings for the selectors to match, under a match budget.
 // Every computed length must be finite.
 
 #include "ChunkChecks.h"
@@ -26,29 +27,17 @@ const char chapter[] = R"(<html xmlns="http://www.w3.org/1999/xhtml" xmlns:epub=
 <ol start="3"><li value="7">x</li><li>y</li></ol><hr/><img src="a.png" width="10"/><pre>  pre  </pre>
 <table><tr><td>cell</td></tr></table></section></body></html>)";
 
-// The element paths of the chapter, in document order.
-const QList<Css::ElementPath>& chapterPaths()
+const QDomDocument& chapterDocument()
 {
-    static const QList<Css::ElementPath> paths = [] {
-        QDomDocument document;
-        if (!XmlDomParser::parse(QString::fromUtf8(chapter), &document)) {
+    static const QDomDocument document = [] {
+        QDomDocument parsed;
+        if (!XmlDomParser::parse(QString::fromUtf8(chapter), &parsed)) {
             std::fprintf(stderr, "fuzz: the chapter does not parse\n");
             std::abort();
         }
-        QList<Css::ElementPath> result;
-        Css::ElementPath path;
-        // Depth-first, keeping the path of the element being visited.
-        std::function<void(const QDomElement&)> visit = [&](const QDomElement& element) {
-            path.append(Css::ElementInfo::fromElement(element));
-            result.append(path);
-            for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
-                visit(child);
-            path.removeLast();
-        };
-        visit(document.documentElement());
-        return result;
+        return parsed;
     }();
-    return paths;
+    return document;
 }
 
 } // namespace
@@ -59,19 +48,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
 
-    Css::StyleSheet sheet = Css::StyleSheet::parse(text);
+    // Every import reads the input again, one level deep, as a loader bounding depth would.
+    int imports = 0;
+    const Css::StyleSheet::ImportLoader loadImport = [&](const QString&) {
+        return ++imports > 4 ? Css::StyleSheet() : Css::StyleSheet::parse(text);
+    };
+    Css::StyleSheet sheet = Css::StyleSheet::parse(text, loadImport);
     sheet.fontFaces();
     sheet.append(Css::StyleSheet::parse(QStringLiteral("p { margin: 1em }")));
 
     const ParseParams params;
+    Css::ElementTree tree;
+    Css::MatchBudget budget;
     QList<Css::ComputedStyle> styles; // of the current element and its ancestors, by depth
-    for (const Css::ElementPath& path : chapterPaths()) {
+    const QDomElement lastElement = [] {
+        QDomElement e = chapterDocument().documentElement();
+        while (!e.lastChildElement().isNull())
+            e = e.lastChildElement();
+        return e;
+    }();
+    // Depth-first through the chapter, as the block parser walks it.
+    std::function<void(const QDomElement&)> visit = [&](const QDomElement& element) {
         // The last element of the chapter also carries the input as its style attribute.
-        const bool last = &path == &chapterPaths().last();
-        const QList<Css::Declaration> declarations = sheet.declarationsFor(path, last ? text : QString());
-        const qsizetype depth = path.size() - 1;
-        styles.resize(depth);
-        const Css::ComputedStyle parent = depth > 0 ? styles.last() : Css::ComputedStyle::initial(params);
+        const bool last = element == lastElement;
+        const Css::ElementFacts& facts = tree.push(element);
+        const QList<Css::Declaration> declarations = sheet.declarationsFor(facts, last ? text : QString(), &budget);
+        const Css::ComputedStyle parent = styles.isEmpty() ? Css::ComputedStyle::initial(params) : styles.last();
         styles.append(Css::ComputedStyle::compute(parent, declarations, params));
         const Css::ComputedStyle& style = styles.last();
         ChunkChecks::checkTextStyle(style.text);
@@ -82,6 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                  && std::isfinite(style.paragraphLineHeight()),
                              "a computed style has finite lengths");
         style.hasBox();
-    }
+        for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+            visit(child);
+        styles.removeLast();
+        tree.pop();
+    };
+    visit(chapterDocument().documentElement());
     return 0;
 }

@@ -1,7 +1,7 @@
 // The HTML block parser with the chunk builder: the input is a chapter bundle (FuzzChapter: the
 // document and its style sheets) read as the EPUB reader reads a spine document, and the whole
-// input is also read as HTML text (wrapped, made XML-safe, degraded to plain paragraphs when it is
-// no XML). Every result must keep the invariants of content chunks, and cutting must not change
+// input is also read as HTML text (wrapped, made XML-safe, read by the HTML5 parser when it is no
+// XML), and as markup of no known structure (plain paragraphs). Every result must keep the invariants of content chunks, and cutting must not change
 // the content: the chunks' blocks, less the container items the cuts add, are the blocks of the
 // document built as one chunk.
 
@@ -34,5 +34,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ChunkChecks::checkChunks(fragment);
     ChunkDump::requireSame(ChunkDump::blocks(HtmlBlockParser::parse(text, params)),
                            ChunkDump::blocks(ChunkDump::documentBlocks(fragment)), "cutting keeps the fragment's blocks");
+    ChunkChecks::checkChunks(HtmlBlockParser::plainTextChunks(text, QStringLiteral("plain"), DocumentChunkBuilder::ReaderBudget, params));
     return 0;
 }

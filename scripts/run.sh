@@ -6,8 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build --parallel "$(nproc)"
+bash scripts/build-release.sh build
 if [ $# -eq 0 ]; then
   set -- samples/the-lamplighter.txt
 fi

@@ -4,6 +4,7 @@
 #include "FuzzBundle.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
+#include "HtmlSoupParser.h"
 #include "XmlDomParser.h"
 
 #include <QDomDocument>
@@ -27,8 +28,8 @@ QList<ContentChunk> parseChunks(const QByteArray& input, int budget)
     const QString chunkId = QStringLiteral("OEBPS/text/chapter.xhtml");
     const ParseParams params;
     QDomDocument document;
-    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(text), &document))
-        return HtmlBlockParser::parseChunks(text, chunkId, budget, params);
+    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(text), &document) && !HtmlSoupParser::parse(text, &document))
+        return HtmlBlockParser::plainTextChunks(text, chunkId, budget, params);
 
     const QDomNodeList styles = document.elementsByTagName(QStringLiteral("style"));
     for (int i = 0; i < styles.size(); ++i)

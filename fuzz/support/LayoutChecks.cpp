@@ -29,8 +29,13 @@ void checkLayout(const ChunkLayout& layout)
                 "a line has finite geometry");
         require(line.y >= lastY, "lines are in increasing y");
         lastY = line.y;
-        for (const LayoutRun& run : line.runs)
-            require(finite(run.rect) && std::isfinite(run.x) && std::isfinite(run.baseline), "a run has finite geometry");
+        for (const LayoutRun& run : line.runs) {
+            require(run.style >= 0 && run.style < layout.styles.size(), "a run has a style of its layout");
+            require(run.textStart >= 0 && run.textLength >= 0 && run.textStart + run.textLength <= layout.text.size(),
+                    "a run's text lies in its layout's text");
+            require(finite(layout.rectOf(run)) && std::isfinite(run.x) && std::isfinite(run.baseline),
+                    "a run has finite geometry");
+        }
     }
     for (const LayoutImage& image : layout.images) {
         require(finite(image.rect) && image.rect.width() >= 0 && image.rect.height() >= 0,

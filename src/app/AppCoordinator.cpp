@@ -58,9 +58,14 @@ void AppCoordinator::onPositionSaved()
 
 void AppCoordinator::onAboutToQuit()
 {
+    // The view's last move may not have been reported yet; its answer reaches the history first.
+    m_readingModel.requestPositionReport();
     if (m_book.hasBook()) {
         m_history.addOrUpdateBook(m_book.filePath(), m_readingModel.progress());
         m_uiState.setLastFilePath(m_book.filePath());
+    } else if (m_book.loading()) {
+        // Quitting during a slow start (or opening) keeps the book for the next start.
+        m_uiState.setLastFilePath(m_book.openingPath());
     } else {
         m_uiState.setLastFilePath(QString());
     }

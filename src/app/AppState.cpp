@@ -5,6 +5,8 @@
 #include <QSettings>
 #include <QtDebug>
 
+#include <algorithm>
+
 namespace {
 
 const QString kVersionKey = QStringLiteral("version");
@@ -76,17 +78,30 @@ void AppState::saveSection(const QString& group, const QVariantMap& values)
 
 QList<QVariantMap> AppState::loadArray(const QString& name) const
 {
+    // The stored size only cuts off elements left behind by a shorter write; the walk goes over the
+    // element groups that exist, so a size of a hundred million costs nothing.
+    m_settings.beginGroup(name);
+    const int size = m_settings.value(QStringLiteral("size"), 0).toInt();
+    QList<int> indices;
+    const QStringList groups = m_settings.childGroups();
+    for (const QString& group : groups) {
+        // Only the names QSettings itself writes ("7", never "07" or "+7").
+        const int index = group.toInt();
+        if (index >= 1 && index <= size && QString::number(index) == group)
+            indices.append(index);
+    }
+    std::sort(indices.begin(), indices.end());
     QList<QVariantMap> elements;
-    const int size = m_settings.beginReadArray(name);
-    for (int i = 0; i < size; ++i) {
-        m_settings.setArrayIndex(i);
+    for (int index : std::as_const(indices)) {
+        m_settings.beginGroup(QString::number(index));
         QVariantMap element;
         const QStringList keys = m_settings.childKeys();
         for (const QString& key : keys)
             element.insert(key, m_settings.value(key));
         elements.append(element);
+        m_settings.endGroup();
     }
-    m_settings.endArray();
+    m_settings.endGroup();
     return elements;
 }
 

@@ -30,6 +30,8 @@ public:
     QVariantMap loadSection(const QString& group) const;
     // The group holds exactly `values` afterwards (keys and subgroups it had before are removed).
     void saveSection(const QString& group, const QVariantMap& values);
+    // The elements stored under the array's numbered groups up to its stored size, in index order;
+    // an index with no group is skipped, not read as an empty element.
     QList<QVariantMap> loadArray(const QString& name) const;
     // Elements beyond the new size stay in the file but are never read back.
     void saveArray(const QString& name, const QList<QVariantMap>& elements);

@@ -83,6 +83,7 @@ void Book::startOpen(const QString& rawPath)
         Q_EMIT willOpenNewBook();
     advanceGeneration();
     const int generation = m_generation;
+    m_openingPath = path;
     if (!m_loading) {
         m_loading = true;
         Q_EMIT loadingChanged();

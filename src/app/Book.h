@@ -48,6 +48,8 @@ public:
     QString title() const;
     QString author() const;
     QString filePath() const;
+    // The path being opened while loading() is true; empty otherwise.
+    QString openingPath() const { return m_loading ? m_openingPath : QString(); }
     QString coverImageUrl() const;
     QString errorMessage() const { return m_errorMessage; }
 
@@ -75,6 +77,7 @@ private:
     std::unique_ptr<FormatReader> m_reader;
     QString m_errorMessage;
     bool m_loading = false;
+    QString m_openingPath;
     int m_generation = 0;
     // Mirrors m_generation for the pool tasks, which may skip work that is already superseded.
     std::shared_ptr<std::atomic<int>> m_generationToken = std::make_shared<std::atomic<int>>(0);

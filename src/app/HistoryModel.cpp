@@ -41,11 +41,16 @@ HistoryModel::HistoryModel(FormatRegistry& registry, QObject* parent)
 
 HistoryModel::~HistoryModel()
 {
-    for (QFuture<void>& task : m_metadataTasks) {
-        task.cancel(); // a task that has not started never runs
+    cancelMetadataReads();
+    for (QFuture<void>& task : m_metadataTasks)
         task.waitForFinished();
-    }
     // Results already posted are discarded with this object's pending events.
+}
+
+void HistoryModel::cancelMetadataReads()
+{
+    for (QFuture<void>& task : m_metadataTasks)
+        task.cancel(); // a task that has not started never runs
 }
 
 int HistoryModel::rowCount(const QModelIndex& parent) const

@@ -72,6 +72,9 @@ public:
 
     // Starts the background read of one book's title, author and cover.
     void requestMetadata(const QString& path);
+    // Teardown, before the global pool is drained: reads not started yet never run; running ones
+    // finish (their results are still delivered while the model lives). Does not wait.
+    void cancelMetadataReads();
 
     // An ISO 8601 date-time, else an ISO date at local midnight, else invalid.
     static QDateTime parseHistoryDate(const QString& text);

@@ -28,6 +28,12 @@ bool sizeEqual(double a, double b)
     return relativelyEqual(a, b);
 }
 
+// No chunk a reading setting can make comes near these (the layout holds its column to 20,000
+// pixels and its lines to a few thousand): an item beyond them would ask for band images of
+// gigabytes or for millions of bands, and paints nothing instead.
+constexpr double kMaxPaintedWidth = 32768;
+constexpr double kMaxPaintedHeight = 16777216; // 2^24, where float scene coordinates lose whole pixels
+
 double linearised(double channel)
 {
     return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
@@ -117,6 +123,8 @@ void KnuthPlassItem::geometryChange(const QRectF& newGeometry, const QRectF& old
 QList<QRectF> KnuthPlassItem::bandRects() const
 {
     const double itemHeight = std::max(0.0, height());
+    if (!(itemHeight <= kMaxPaintedHeight && width() <= kMaxPaintedWidth))
+        return {};
     QList<double> tops{0};
     for (double edge : m_layout.tileEdges()) {
         if (edge < itemHeight)
@@ -195,17 +203,17 @@ void KnuthPlassItem::repaint()
     }
 }
 
-QColor KnuthPlassItem::runPenColour(const LayoutRun& run) const
+QColor KnuthPlassItem::runPenColour(const LayoutStyle& style) const
 {
-    const QColor themeColour = run.link ? m_linkColor : m_textColor;
+    const QColor themeColour = style.link ? m_linkColor : m_textColor;
     if (!m_useBookColours)
         return themeColour;
-    const QColor foreground = run.colour.isValid() ? run.colour : themeColour;
+    const QColor foreground = style.colour.none ? themeColour : style.colour.toColor();
     QColor backdrop;
-    if (paints(run.background))
-        backdrop = run.background;
-    else if (paints(run.blockBackground))
-        backdrop = run.blockBackground;
+    if (style.background.paints())
+        backdrop = style.background.toColor();
+    else if (style.blockBackground.paints())
+        backdrop = style.blockBackground.toColor();
     else
         backdrop = m_surfaceColor.isValid() ? m_surfaceColor : QColor(0x19, 0x1d, 0x35);
     if (contrastRatio(foreground, backdrop) >= 3)
@@ -265,36 +273,50 @@ void KnuthPlassItem::paint(QPainter* painter)
     const auto firstLine = std::partition_point(m_layout.lines.cbegin(), m_layout.lines.cend(),
         [&](const LayoutLine& line) { return line.y + line.height < bandTop; });
     bool firstRun = true;
+    const Qt::LayoutDirection pageDirection = painter->layoutDirection();
     QColor penColour;
     QFont font;
+    int fontStyle = -1;
     for (auto line = firstLine; line != m_layout.lines.cend() && line->y <= bandBottom; ++line) {
         for (const LayoutRun& run : line->runs) {
-            if (m_useBookColours && paints(run.background))
-                painter->fillRect(run.rect, run.background);
-            const QColor colour = runPenColour(run);
+            if (run.style < 0 || run.style >= m_layout.styles.size())
+                continue; // not a run of this layout
+            const LayoutStyle& style = m_layout.styleOf(run);
+            const QRectF rect = m_layout.rectOf(run);
+            if (m_useBookColours && style.background.paints())
+                painter->fillRect(rect, style.background.toColor());
+            const QColor colour = runPenColour(style);
             if (firstRun || colour != penColour) {
                 penColour = colour;
                 painter->setPen(penColour);
             }
-            if (firstRun || run.font != font) {
-                font = run.font;
+            if (firstRun || (run.style != fontStyle && style.font != font)) {
+                font = style.font;
                 painter->setFont(font);
             }
+            fontStyle = run.style;
             firstRun = false;
-            if (!run.text.isEmpty())
-                painter->drawText(QPointF(run.x, run.baseline), run.text);
-            if (!run.underline && !run.lineThrough && !run.overline)
+            if (run.hasText()) {
+                // The painter's direction is the base direction Qt sets the run's characters in.
+                const Qt::LayoutDirection direction = run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
+                if (painter->layoutDirection() != direction)
+                    painter->setLayoutDirection(direction);
+                painter->drawText(QPointF(run.x, run.baseline), m_layout.textOf(run));
+            }
+            if (!style.underline && !style.lineThrough && !style.overline)
                 continue;
-            const double pixelSize = run.font.pixelSize() > 0 ? run.font.pixelSize() : QFontInfo(run.font).pixelSize();
-            const auto rule = [&](double y) { painter->drawLine(QPointF(run.rect.left(), y), QPointF(run.rect.right(), y)); };
-            if (run.underline)
+            const double pixelSize = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+            const auto rule = [&](double y) { painter->drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y)); };
+            if (style.underline)
                 rule(run.baseline + 2);
-            if (run.lineThrough)
+            if (style.lineThrough)
                 rule(run.baseline - 0.35 * pixelSize);
-            if (run.overline)
+            if (style.overline)
                 rule(run.baseline - 0.85 * pixelSize);
         }
     }
+
+    painter->setLayoutDirection(pageDirection);
 
     // Decoded no larger than drawn: a full-size page scaled down on every paint would be held whole.
     const qreal pixelRatio = window() ? window()->effectiveDevicePixelRatio() : 1.0;

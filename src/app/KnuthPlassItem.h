@@ -74,7 +74,8 @@ public:
     void paint(QPainter* painter) override;
 
     const ChunkLayout& chunkLayout() const { return m_layout; }
-    // The bands covering the item, top to bottom.
+    // The bands covering the item, top to bottom; none for an item wider than 32,768 or taller than
+    // 2^24 pixels, which no reading setting produces.
     QList<QRectF> bandRects() const;
     // The bands that exist now (near the viewport), as band items.
     int liveBandCount() const;
@@ -94,7 +95,7 @@ private:
     void repaint();
     void updateBands();
     bool nearViewport(const QRectF& band) const;
-    QColor runPenColour(const LayoutRun& run) const;
+    QColor runPenColour(const LayoutStyle& style) const;
 
     static IBookImageResolver* s_imageResolver;
 

@@ -10,7 +10,20 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace {
+
+// A whole-book run leaves the pool threads' heaps full of freed scratch space (the pieces of
+// every word measured); glibc keeps it resident unless asked. Takes well under a millisecond.
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 ChunkLayout placeholderLayout()
 {
@@ -22,7 +35,13 @@ ChunkLayout placeholderLayout()
 } // namespace
 
 ReadingModel::ReadingModel(BookPositionStore& positions, QObject* parent)
+    : ReadingModel(positions, ChunkLayoutEngine(), parent)
+{
+}
+
+ReadingModel::ReadingModel(BookPositionStore& positions, ChunkLayoutEngine engine, QObject* parent)
     : QAbstractListModel(parent)
+    , m_engine(std::move(engine))
     , m_layoutTimer(new QTimer(this))
     , m_positions(positions)
 {
@@ -33,13 +52,18 @@ ReadingModel::ReadingModel(BookPositionStore& positions, QObject* parent)
 
 ReadingModel::~ReadingModel()
 {
+    cancelBackgroundWork();
+    for (QFuture<void>& task : m_layoutTasks)
+        task.waitForFinished();
+    // Results already posted are discarded with this object's pending events.
+}
+
+void ReadingModel::cancelBackgroundWork()
+{
     m_layoutTimer->stop();
     advanceGeneration();
-    for (QFuture<void>& task : m_layoutTasks) {
+    for (QFuture<void>& task : m_layoutTasks)
         task.cancel(); // a run that has not started yet never does
-        task.waitForFinished();
-    }
-    // Results already posted are discarded with this object's pending events.
 }
 
 // ---- rows ----------------------------------------------------------------------------------------
@@ -84,8 +108,9 @@ bool ReadingModel::hasRealLayout(int row) const
 {
     if (row >= m_layouts.size())
         return false;
-    const ChunkLayout& layout = m_layouts.at(row);
-    return layout.height > 0 && !layout.lines.isEmpty();
+    // A placeholder was laid out for no width; a chunk with no lines (an empty book) has a real
+    // layout of height 0 all the same, and laying it out again would give the same.
+    return m_layouts.at(row).width > 0;
 }
 
 LayoutParams ReadingModel::layoutParams() const
@@ -221,7 +246,7 @@ int ReadingModel::calculatePageFromPosition(int chunk, double intraOffset) const
         return 0;
     chunk = std::clamp(chunk, 0, int(m_chunks.size()) - 1);
     double fraction = 0.0;
-    if (hasRealLayout(chunk))
+    if (hasRealLayout(chunk) && m_layouts.at(chunk).height > 0)
         fraction = std::clamp(intraOffset / m_layouts.at(chunk).height, 0.0, 1.0);
     if (std::isnan(fraction))
         fraction = 0.0;
@@ -293,6 +318,8 @@ void ReadingModel::updateLayoutMetrics(int contentWidth, int fontSize, double li
 {
     if (contentWidth <= 0 || fontSize <= 0 || !(lineSpacing > 0) || !std::isfinite(lineSpacing))
         return;
+    // A view wider than any screen or narrower than a few words is held to what the layout can use.
+    contentWidth = std::clamp(contentWidth, int(LayoutParams::MinWidth), int(LayoutParams::MaxWidth));
     if (contentWidth == m_contentWidth && fontSize == m_fontSize && relativelyEqual(lineSpacing, m_lineSpacing))
         return;
     const bool fontChanged = fontSize != m_fontSize;
@@ -406,6 +433,7 @@ void ReadingModel::onRunDone(const BackgroundLayoutRun& run)
         return;
     m_prepared = run.prepared;
     m_layouts = run.layouts;
+    returnFreedMemory();
     setMeasuring(false);
     if (m_layouts.isEmpty())
         return;

@@ -60,6 +60,8 @@ public:
     static constexpr int kRelayoutDelayMs = 100;
 
     explicit ReadingModel(BookPositionStore& positions, QObject* parent = nullptr);
+    // Lays text out through the given engine (and so its text measurer).
+    ReadingModel(BookPositionStore& positions, ChunkLayoutEngine engine, QObject* parent = nullptr);
     ~ReadingModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -93,12 +95,20 @@ public:
     Q_INVOKABLE void setMangaRTL(bool rtl);
     Q_INVOKABLE void setUseBookColours(bool enabled);
 
+    // Asks the views to report their place now, before a caller records the progress: a scroll-bar
+    // drag or a scroll just before quitting moves the view without a report.
+    void requestPositionReport() { Q_EMIT positionReportRequested(); }
+
     int calculatePageFromPosition(int chunk, double intraOffset) const;
     void saveCurrentPosition(int chunk, double intraOffset);
     // Lays a row out on demand when it holds no real layout yet.
     void ensureChunkLayout(int row) const;
     void startLayoutMeasurement(int anchorChunk, double intraOffset);
     void runRemainingLayout();
+    // Teardown, before the global pool is drained: every run becomes stale, a run not started yet
+    // never starts, and a running one stops after the chunks its threads are on. Does not wait.
+    // The model stays usable (a later metrics change or book starts afresh).
+    void cancelBackgroundWork();
     void loadPages();
     void rebuildPagePairs();
     // The image at `url` can be had now (a download arrived, a decode told its size): the chunks
@@ -121,6 +131,8 @@ Q_SIGNALS:
     void pagePairsRebuilt(int newPairIndex);
     void restoreReady(int chunkIndex, double intraOffset = 0.0);
     void positionSaved();
+    // Answered by the view showing the book, which reports its place at once (setScrollPosition).
+    void positionReportRequested();
 
 private:
     // Emits currentPageChanged only when the page differs.

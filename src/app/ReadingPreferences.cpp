@@ -1,11 +1,9 @@
 #include "ReadingPreferences.h"
 
 #include "AppState.h"
+#include "StoredValueLimits.h"
 
 #include <QVariantMap>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -15,9 +13,13 @@ const QString kLineSpacing = QStringLiteral("lineSpacing");
 const QString kHorizontalMargin = QStringLiteral("horizontalMargin");
 const QString kVerticalMargin = QStringLiteral("verticalMargin");
 
+// A little wider than the settings popup offers (margins 0 to 64, spacing 0.5 to 2.0), so that a
+// value set by an earlier version or by hand within reason survives.
 constexpr int kMinFontSize = 8;
 constexpr int kMaxFontSize = 72;
 constexpr double kMinLineSpacing = 0.1;
+constexpr double kMaxLineSpacing = 3.0;
+constexpr int kMaxMargin = 128;
 
 } // namespace
 
@@ -26,12 +28,13 @@ ReadingPreferences::ReadingPreferences(AppState& state, QObject* parent)
     , m_state(state)
 {
     const QVariantMap stored = m_state.loadSection(kGroup);
-    m_fontSize = std::clamp(stored.value(kFontSize, 16).toInt(), kMinFontSize, kMaxFontSize);
-    const double spacing = stored.value(kLineSpacing, 1.0).toDouble();
-    // Text that is no number, NaN and infinity all fall to the minimum, as a layout cannot use them.
-    m_lineSpacing = std::isfinite(spacing) && spacing > kMinLineSpacing ? spacing : kMinLineSpacing;
-    m_horizontalMargin = std::max(stored.value(kHorizontalMargin, 32).toInt(), 0);
-    m_verticalMargin = std::max(stored.value(kVerticalMargin, 8).toInt(), 0);
+    const auto load = [&stored](const QString& key, auto fallback, auto min, auto max) {
+        return StoredValueLimits::bounded(kGroup + QLatin1Char('/') + key, stored.value(key), fallback, min, max);
+    };
+    m_fontSize = load(kFontSize, m_fontSize, kMinFontSize, kMaxFontSize);
+    m_lineSpacing = load(kLineSpacing, m_lineSpacing, kMinLineSpacing, kMaxLineSpacing);
+    m_horizontalMargin = load(kHorizontalMargin, m_horizontalMargin, 0, kMaxMargin);
+    m_verticalMargin = load(kVerticalMargin, m_verticalMargin, 0, kMaxMargin);
 }
 
 void ReadingPreferences::setFontSize(int value)

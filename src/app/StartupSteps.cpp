@@ -3,6 +3,9 @@
 #include "UiState.h"
 
 #include <QFileInfo>
+#include <QtDebug>
+
+#include <algorithm>
 
 namespace StartupSteps {
 
@@ -10,6 +13,42 @@ void rememberCommandLineBook(const QStringList& arguments, UiState& uiState)
 {
     if (arguments.size() > 1 && QFileInfo::exists(arguments.at(1)))
         uiState.setLastFilePath(QFileInfo(arguments.at(1)).absoluteFilePath());
+}
+
+void fitWindowToScreens(UiState& uiState, const QList<QRect>& availableAreas)
+{
+    QSize largest;
+    for (const QRect& area : availableAreas)
+        largest = largest.expandedTo(area.size());
+    if (largest.isEmpty())
+        return;
+
+    const QSize stored(uiState.windowWidth(), uiState.windowHeight());
+    const QSize size = QSize(stored.width() > 0 ? stored.width() : UiState::DefaultWindowWidth,
+                             stored.height() > 0 ? stored.height() : UiState::DefaultWindowHeight)
+                           .boundedTo(largest);
+    if (size != stored) {
+        qWarning() << "Stored window size" << stored << "does not fit the screens; using" << size;
+        uiState.setWindowWidth(size.width());
+        uiState.setWindowHeight(size.height());
+    }
+
+    const QPoint place(uiState.windowX(), uiState.windowY());
+    if (place == QPoint(-1, -1))
+        return;
+    QPoint fitted(-1, -1);
+    const auto home = std::find_if(availableAreas.cbegin(), availableAreas.cend(),
+                                   [place](const QRect& area) { return area.contains(place); });
+    if (home != availableAreas.cend()) {
+        // The lower bound last: an area smaller than the window holds it at the area's corner.
+        fitted.setX(std::max(home->left(), std::min(place.x(), home->left() + home->width() - size.width())));
+        fitted.setY(std::max(home->top(), std::min(place.y(), home->top() + home->height() - size.height())));
+    }
+    if (fitted != place) {
+        qWarning() << "Stored window position" << place << "does not fit the screens; using" << fitted;
+        uiState.setWindowX(fitted.x());
+        uiState.setWindowY(fitted.y());
+    }
 }
 
 const char* renderingApiName(QSGRendererInterface::GraphicsApi api)

@@ -3,6 +3,8 @@
 // The steps of start-up that decide something, kept out of main() so that they can be tested.
 // GUI thread only.
 
+#include <QList>
+#include <QRect>
 #include <QSGRendererInterface>
 #include <QStringList>
 
@@ -14,6 +16,14 @@ namespace StartupSteps {
 // that a later run started elsewhere still finds it. Other arguments are ignored; a missing path
 // leaves the stored value alone.
 void rememberCommandLineBook(const QStringList& arguments, UiState& uiState);
+
+// Makes the stored window geometry one the screens can show, given their available areas: the
+// size at most the largest area's (a size of zero or less takes the default first), and a saved
+// position that keeps the window's top-left corner on an area, moved left or up as far as needed
+// for the window to fit there; a position on no area becomes -1, -1 (none saved). A window of
+// 200000 x 200000 pixels would otherwise ask for images past every limit at each start. Every
+// change is logged as a warning; without screens nothing changes.
+void fitWindowToScreens(UiState& uiState, const QList<QRect>& availableAreas);
 
 // The name the start-up line "Rendering API: %s" gives the graphics interface.
 const char* renderingApiName(QSGRendererInterface::GraphicsApi api);

@@ -2,7 +2,8 @@
 
 // The interface state kept between runs: theme, last page, side bar and bar visibility, the book to
 // reopen, the custom theme colours and the window geometry (groups "ui", "customTheme" and
-// "window" of the settings store). Loaded once, written by save(); no value is checked.
+// "window" of the settings store). Loaded once, written by save(); no value is checked here (the
+// window geometry is fitted to the screens by StartupSteps::fitWindowToScreens at start-up).
 //
 // GUI thread only.
 
@@ -25,6 +26,9 @@ class UiState : public QObject {
     Q_PROPERTY(int windowX READ windowX WRITE setWindowX NOTIFY windowXChanged FINAL)
     Q_PROPERTY(int windowY READ windowY WRITE setWindowY NOTIFY windowYChanged FINAL)
 public:
+    static constexpr int DefaultWindowWidth = 1024;
+    static constexpr int DefaultWindowHeight = 768;
+
     explicit UiState(AppState& state, QObject* parent = nullptr);
 
     QString themeName() const { return m_themeName; }
@@ -71,8 +75,8 @@ private:
     bool m_barsVisible = true;
     QString m_lastFilePath;
     QVariantMap m_customThemeColors;
-    int m_windowWidth = 1024;
-    int m_windowHeight = 768;
+    int m_windowWidth = DefaultWindowWidth;
+    int m_windowHeight = DefaultWindowHeight;
     int m_windowX = -1; // -1: no position saved
     int m_windowY = -1;
 };

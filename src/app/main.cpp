@@ -4,7 +4,8 @@
 //
 // Teardown has one rule beyond the reverse order: work on the global thread pool (layout runs,
 // image requests, downloads, metadata reads) uses the image resolver, the reading model and the
-// objects behind them, so the pool is drained before any of them goes.
+// objects behind them, so the pool is drained before any of them goes. Work that would only be
+// thrown away (the rest of a layout run, queued metadata reads) is cancelled before that wait.
 
 #include "AppCoordinator.h"
 #include "AppState.h"
@@ -36,6 +37,7 @@
 #include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QScreen>
 #include <QSettings>
 #include <QThreadPool>
 #include <QUrl>
@@ -53,6 +55,14 @@ QIcon applicationIcon()
     for (int size : {16, 32, 48, 64, 128, 256, 512})
         icon.addFile(QStringLiteral(":/Vellora/packaging/icons/%1x%1/vellora-qt.png").arg(size), QSize(size, size));
     return icon;
+}
+
+QList<QRect> availableScreenAreas()
+{
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    return areas;
 }
 
 void setSingletons(Book* book, ReadingModel* readingModel, ReadingPreferences* preferences, UiState* uiState,
@@ -89,6 +99,7 @@ int main(int argc, char** argv)
     auto appState = std::make_unique<AppState>(*settings);
     auto preferences = std::make_unique<ReadingPreferences>(*appState);
     auto uiState = std::make_unique<UiState>(*appState);
+    StartupSteps::fitWindowToScreens(*uiState, availableScreenAreas());
     auto positions = std::make_unique<BookPositionStore>(*appState);
 
     auto registry = std::make_unique<FormatRegistry>(DefaultFormats::table());
@@ -160,6 +171,10 @@ int main(int argc, char** argv)
     resolver->setResolvedListener({});
     setSingletons(nullptr, nullptr, nullptr, nullptr, nullptr);
     coordinator.reset();
+    // Queued layout chunks and metadata reads are dropped first, so the wait below is for the
+    // tasks already running only, not for the rest of the book.
+    readingModel->cancelBackgroundWork();
+    history->cancelMetadataReads();
     // Image requests still on the pools finish while the engine can free them.
     QThreadPool::globalInstance()->waitForDone();
     WebImageCache::downloadPool()->waitForDone();

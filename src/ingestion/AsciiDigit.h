@@ -1,7 +1,8 @@
 #pragma once
 
 // The value of one ASCII digit, for the number parsers of CSS escapes, CSS colours and character
-// references. Letters outside ASCII never count as digits there. Any thread.
+// references, and the ASCII letters that start a tag name. Letters outside ASCII never count
+// there. Any thread.
 
 #include <QChar>
 
@@ -16,4 +17,11 @@ inline int asciiDigitValue(QChar c, int base)
     if (base == 16 && u >= 'A' && u <= 'F')
         return u - 'A' + 10;
     return -1;
+}
+
+// A-Z or a-z: what may start a tag name in HTML.
+inline bool isAsciiLetter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
 }

@@ -7,6 +7,8 @@
 // only read afterwards, so any thread may read a copy. Lengths are logical pixels, an invalid QColor
 // means "not set", kinds are plain ints because consumers compare them as integers.
 
+#include "CollapsingMargin.h"
+
 #include <QColor>
 #include <QList>
 #include <QString>
@@ -16,9 +18,19 @@
 struct ParseParams {
     double baseFontSize = 16;    // size of 1rem; px scale = baseFontSize / 16
     double referenceWidth = 600; // 100% of a length
+    QString language;            // the book's language (a BCP 47 tag); its direction is the text's default
 };
 
-enum class TextAlign : int { Justify = 0, Left = 1, Center = 2, Right = 3 };
+// Start and End follow the paragraph's direction; a justified paragraph's last line sits at its start.
+enum class TextAlign : int { Justify = 0, Left = 1, Center = 2, Right = 3, Start = 4, End = 5 };
+
+// A paragraph's base direction, or the direction of a run's embedding. Auto takes it from the
+// first strong character (the paragraph's, or the run's).
+enum class TextDirection : int { Auto = 0, LeftToRight = 1, RightToLeft = 2 };
+
+// How a run with a direction of its own enters the reordering of its paragraph (CSS unicode-bidi).
+enum class UnicodeBidi : int { Normal = 0, Embed = 1, Isolate = 2, BidiOverride = 3, IsolateOverride = 4,
+                               Plaintext = 5 };
 
 struct TextStyle {
     QStringList families;       // CSS order; layout uses the first
@@ -35,6 +47,10 @@ struct TextStyle {
     QColor colour;              // invalid = theme text colour
     QColor background;          // invalid = none
     double baselineShift = 0;   // px; negative = subscript, positive = superscript
+    // A block's style gives its paragraphs' base direction; a run's, with unicodeBidi, the
+    // embedding it is reordered in.
+    TextDirection direction = TextDirection::Auto;
+    UnicodeBidi unicodeBidi = UnicodeBidi::Normal;
 };
 
 // Sides are always ordered top, bottom, left, right.
@@ -83,4 +99,7 @@ struct ContentChunk {
     QList<BlockItem> blocks;
     int weight = 0;
     int reopenedContainers = 0;
+    // The bottom margins the previous chunk of the document ends with: they still collapse with
+    // the top margins this chunk starts with, and the gap they make is laid out in this chunk.
+    CollapsingMargin leadingMargin;
 };

@@ -18,7 +18,7 @@ enum Property {
     BorderTopWidth, BorderRightWidth, BorderBottomWidth, BorderLeftWidth,
     BorderTopStyle, BorderRightStyle, BorderBottomStyle, BorderLeftStyle,
     BorderTopColor, BorderRightColor, BorderBottomColor, BorderLeftColor,
-    WhiteSpace, DisplayProperty, ListStyleType, Width, Height, MaxWidth,
+    WhiteSpace, DisplayProperty, ListStyleType, Width, Height, MaxWidth, Direction, UnicodeBidiProperty,
     PropertyCount
 };
 
@@ -38,7 +38,8 @@ int propertyId(const QString& name)
             "border-top-width", "border-right-width", "border-bottom-width", "border-left-width",
             "border-top-style", "border-right-style", "border-bottom-style", "border-left-style",
             "border-top-color", "border-right-color", "border-bottom-color", "border-left-color",
-            "white-space", "display", "list-style-type", "width", "height", "max-width",
+            "white-space", "display", "list-style-type", "width", "height", "max-width", "direction",
+            "unicode-bidi",
         };
         for (int i = 0; i < PropertyCount; ++i)
             table.insert(QString::fromLatin1(names[i]), i);
@@ -52,7 +53,7 @@ bool isInherited(int id)
     switch (id) {
     case FontFamily: case FontSize: case FontWeight: case FontStyle: case FontVariantCaps: case TextTransform:
     case LetterSpacing: case Color: case TextAlignProperty: case TextIndent: case LineHeight: case WhiteSpace:
-    case ListStyleType:
+    case ListStyleType: case Direction:
         return true;
     default:
         return false;
@@ -275,14 +276,40 @@ private:
         }
         if (const QString* v = value(TextAlignProperty, [] {}, [&] { style.align = TextAlign::Justify; })) {
             const QString lower = v->toLower();
-            if (lower == u"left" || lower == u"start" || lower == u"-webkit-left")
+            if (lower == u"left" || lower == u"-webkit-left")
                 style.align = TextAlign::Left;
-            else if (lower == u"right" || lower == u"end" || lower == u"-webkit-right")
+            else if (lower == u"right" || lower == u"-webkit-right")
                 style.align = TextAlign::Right;
+            else if (lower == u"start")
+                style.align = TextAlign::Start;
+            else if (lower == u"end")
+                style.align = TextAlign::End;
             else if (lower == u"center" || lower == u"-webkit-center")
                 style.align = TextAlign::Center;
             else if (lower == u"justify")
                 style.align = TextAlign::Justify;
+        }
+        if (const QString* v = value(Direction, [] {}, [&] { t.direction = TextDirection::LeftToRight; })) {
+            const QString lower = v->toLower();
+            if (lower == u"ltr")
+                t.direction = TextDirection::LeftToRight;
+            else if (lower == u"rtl")
+                t.direction = TextDirection::RightToLeft;
+        }
+        // Kept by the runs inside as the embedding they are reordered in, though CSS does not
+        // inherit it: the runs of a span lie in its embedding.
+        if (const QString* v = value(UnicodeBidiProperty, [&] { t.unicodeBidi = parent.text.unicodeBidi; },
+                                     [&] { t.unicodeBidi = UnicodeBidi::Normal; })) {
+            static const QHash<QString, UnicodeBidi> kinds = {
+                { QStringLiteral("normal"), UnicodeBidi::Normal },
+                { QStringLiteral("embed"), UnicodeBidi::Embed },
+                { QStringLiteral("isolate"), UnicodeBidi::Isolate },
+                { QStringLiteral("-webkit-isolate"), UnicodeBidi::Isolate },
+                { QStringLiteral("bidi-override"), UnicodeBidi::BidiOverride },
+                { QStringLiteral("isolate-override"), UnicodeBidi::IsolateOverride },
+                { QStringLiteral("plaintext"), UnicodeBidi::Plaintext },
+            };
+            t.unicodeBidi = kinds.value(v->toLower(), t.unicodeBidi);
         }
         if (const QString* v = value(TextIndent, [] {}, [&] { style.indent = 0; })) {
             const QStringList parts = splitValue(*v);
@@ -462,6 +489,15 @@ private:
 };
 
 } // namespace
+
+bool ComputedStyle::supports(const Declaration& declaration)
+{
+    for (const Declaration& longhand : expandShorthand(declaration)) {
+        if (propertyId(longhand.property) >= 0)
+            return true;
+    }
+    return false;
+}
 
 ComputedStyle ComputedStyle::initial(const ParseParams& params)
 {

@@ -4,7 +4,7 @@
 // declarations that apply to it in cascade order (later ones win), in the terms of the content
 // model: the TextStyle of its runs, the BoxStyle of its box, and what its paragraphs are made of.
 //
-// Text properties are inherited (font, colour, alignment, indent, line height, white space, list
+// Text properties are inherited (font, colour, alignment, direction, indent, line height, white space, list
 // style, letter spacing, text transform); text decorations and baseline shifts accumulate from the
 // ancestors; box properties, display and sizes are not inherited. The CSS-wide keywords inherit,
 // initial and unset work for every property read here; unknown properties are ignored.
@@ -40,6 +40,9 @@ struct ComputedStyle {
 
     static ComputedStyle compute(const ComputedStyle& parent, const QList<Declaration>& declarations,
                                  const ParseParams& params);
+
+    // Whether compute reads declaration's property (directly or as a shorthand of ones it reads).
+    static bool supports(const Declaration& declaration);
 
     // The paragraph line-height factor of the content model: 0 = not set.
     double paragraphLineHeight() const;

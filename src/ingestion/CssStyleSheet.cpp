@@ -1,22 +1,38 @@
 #include "CssStyleSheet.h"
 
+#include <QDomNamedNodeMap>
 #include <QVarLengthArray>
 
 #include <algorithm>
 
 namespace Css {
 
-StyleSheet StyleSheet::parse(const QString& text)
+StyleSheet StyleSheet::parse(const QString& text, const ImportLoader& loadImport, const MediaContext& media)
 {
     StyleSheet sheet;
-    const ParsedSheet parsed = Parser::parseSheet(text);
+    const ParsedSheet parsed = Parser::parseSheet(text, media);
+    if (loadImport) {
+        for (const QString& url : parsed.imports)
+            sheet.append(loadImport(url));
+    }
+    NamespaceMap namespaces;
+    for (const Namespace& declared : parsed.namespaces) {
+        if (declared.prefix.isEmpty())
+            namespaces.defaultUri = declared.uri;
+        else
+            namespaces.prefixes.insert(declared.prefix, declared.uri);
+    }
+    // Sheets repeat selectors; each text is compiled once, and its copies share the compiled form.
+    QHash<QString, QList<Selector>> compiled;
     for (const Rule& rule : parsed.rules) {
-        const QList<Selector> selectors = Selector::parseList(rule.selectors);
-        if (selectors.isEmpty())
+        auto found = compiled.constFind(rule.selectors);
+        if (found == compiled.constEnd())
+            found = compiled.insert(rule.selectors, Selector::parseList(rule.selectors, namespaces));
+        if (found->isEmpty())
             continue;
         const int index = int(sheet.ruleDeclarations.size());
         sheet.ruleDeclarations.append(rule.declarations);
-        for (const Selector& selector : selectors)
+        for (const Selector& selector : *found)
             sheet.addEntry({ selector, index });
     }
     for (const QList<Declaration>& body : parsed.fontFaces) {
@@ -82,16 +98,33 @@ bool StyleSheet::isEmpty() const
     return entries.isEmpty() && faces.isEmpty();
 }
 
-QList<Declaration> StyleSheet::declarationsFor(const ElementPath& path, const QString& styleAttribute) const
+QList<Declaration> StyleSheet::declarationsFor(const ElementFacts& subject, const QString& styleAttribute,
+                                               MatchBudget* budget) const
 {
     QList<Declaration> out;
     QVarLengthArray<int, 64> matched;
-    if (!path.isEmpty() && !entries.isEmpty()) {
-        const ElementInfo& subject = path.last();
+    if (!entries.isEmpty()) {
+        if (budget)
+            budget->enterElement();
         auto collect = [&](const QList<int>& candidates) {
             for (int index : candidates) {
-                if (entries[index].selector.matches(path))
+                if (!budget) {
+                    if (entries[index].selector.matches(subject))
+                        matched.append(index);
+                    continue;
+                }
+                if (index >= budget->ruleLimit())
+                    break; // candidates are in source order
+                if (budget->exhausted()) {
+                    budget->cutAt(index);
+                    break;
+                }
+                qint64 steps = 0;
+                if (entries[index].selector.matches(subject, &steps)) {
                     matched.append(index);
+                    steps += ruleDeclarations[entries[index].rule].size();
+                }
+                budget->spend(steps);
             }
         };
         if (!subject.id.isEmpty())
@@ -101,7 +134,10 @@ QList<Declaration> StyleSheet::declarationsFor(const ElementPath& path, const QS
         if (!byAttribute.isEmpty()) {
             const QDomNamedNodeMap attributes = subject.element.attributes();
             for (int i = 0; i < attributes.length(); ++i) {
-                const auto found = byAttribute.constFind(attributes.item(i).nodeName());
+                QString name = attributes.item(i).nodeName();
+                if (name.contains(u':'))
+                    name = name.mid(name.lastIndexOf(u':') + 1);
+                const auto found = byAttribute.constFind(name.isLower() ? name : name.toLower());
                 if (found != byAttribute.constEnd())
                     collect(*found);
             }
@@ -113,6 +149,8 @@ QList<Declaration> StyleSheet::declarationsFor(const ElementPath& path, const QS
             const int sa = entries[a].selector.specificity(), sb = entries[b].selector.specificity();
             return sa != sb ? sa < sb : a < b;
         });
+        // An element may carry two attributes of one local name ("type", "epub:type").
+        matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
     }
     const QList<Declaration> inlineDeclarations = styleAttribute.isEmpty()
         ? QList<Declaration>() : Parser::parseDeclarations(styleAttribute);

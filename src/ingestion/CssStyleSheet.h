@@ -7,8 +7,10 @@
 //
 // Rules are indexed by the id, first class, first attribute name or type of their subject, so that
 // finding the rules of an element costs the rules that could match it, not the whole sheet.
+// Identical selectors are compiled once and share what matching remembers of them.
 
 #include "ContentModel.h"
+#include "CssMatchBudget.h"
 #include "CssParser.h"
 #include "CssSelector.h"
 #include "CssValues.h"
@@ -16,6 +18,8 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+
+#include <functional>
 
 namespace Css {
 
@@ -26,17 +30,25 @@ struct FontFace {
 
 class StyleSheet {
 public:
-    static StyleSheet parse(const QString& text);
+    // The sheet an @import names (its URL as written), with its own imports; an empty sheet when
+    // it cannot be read. Bounding cycles and depth is the loader's work.
+    using ImportLoader = std::function<StyleSheet(const QString& url)>;
+
+    // Imported sheets come first, in the order of their @import rules.
+    static StyleSheet parse(const QString& text, const ImportLoader& loadImport = ImportLoader(),
+                            const MediaContext& media = MediaContext());
     // Appends other's rules after this sheet's, so they win ties of specificity.
     void append(const StyleSheet& other);
     QList<FontFace> fontFaces() const;
     bool isEmpty() const;
 
-    // The declarations that apply to the last element of path, in cascade order (a later one
-    // wins): the normal declarations of the matching rules by specificity, then source order;
-    // then the normal ones of styleAttribute (the element's style attribute); then the important
-    // ones of the rules in the same order, then the important ones of styleAttribute.
-    QList<Declaration> declarationsFor(const ElementPath& path, const QString& styleAttribute = QString()) const;
+    // The declarations that apply to element, in cascade order (a later one wins): the normal
+    // declarations of the matching rules by specificity, then source order; then the normal ones
+    // of styleAttribute (the element's style attribute); then the important ones of the rules in
+    // the same order, then the important ones of styleAttribute. With a budget, the work is
+    // charged to it and the rules it has cut are skipped.
+    QList<Declaration> declarationsFor(const ElementFacts& element, const QString& styleAttribute = QString(),
+                                       MatchBudget* budget = nullptr) const;
 
 private:
     struct Entry {

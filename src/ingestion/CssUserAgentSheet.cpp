@@ -21,6 +21,9 @@ dl { margin-top: 1em; margin-bottom: 1em }
 dd { margin-left: 40px }
 ul, ol, menu, dir { margin-top: 1em; margin-bottom: 1em; padding-left: 40px }
 ul ul, ul ol, ol ul, ol ol, ul menu, ol menu, menu ul, menu ol { margin-top: 0; margin-bottom: 0 }
+[dir=rtl] dd, dd[dir=rtl] { margin-left: 0; margin-right: 40px }
+[dir=rtl] ul, [dir=rtl] ol, [dir=rtl] menu, [dir=rtl] dir, ul[dir=rtl], ol[dir=rtl], menu[dir=rtl],
+dir[dir=rtl] { padding-left: 0; padding-right: 40px }
 ul, menu, dir { list-style-type: disc }
 ol { list-style-type: decimal }
 ul ul, ol ul, menu ul { list-style-type: circle }

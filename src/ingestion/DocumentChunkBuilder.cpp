@@ -184,7 +184,7 @@ void DocumentChunkBuilder::appendRule(const QColor& colour)
     BlockItem rule;
     rule.kind = BlockItem::Rule;
     rule.ruleColour = colour;
-    current.blocks.append(rule);
+    appendToChunk(rule);
     addWeight(1);
 }
 
@@ -196,7 +196,7 @@ void DocumentChunkBuilder::startContainer(const BoxStyle& box)
     BlockItem start;
     start.kind = BlockItem::ContainerStart;
     start.box = box;
-    current.blocks.append(start);
+    appendToChunk(start);
 }
 
 void DocumentChunkBuilder::endContainer(const BoxStyle& box)
@@ -209,7 +209,7 @@ void DocumentChunkBuilder::endContainer(const BoxStyle& box)
     BlockItem end;
     end.kind = BlockItem::ContainerEnd;
     end.box = isEmptyBox(box) ? popped : box;
-    current.blocks.append(end);
+    appendToChunk(end);
     checkPendingFlush();
 }
 
@@ -231,7 +231,7 @@ void DocumentChunkBuilder::appendBlock(const BlockItem& item)
         // A paragraph without runs would break what every consumer may assume of a paragraph.
         if (item.runs.isEmpty())
             break;
-        current.blocks.append(item);
+        appendToChunk(item);
         addWeight(paragraphWeight(item));
         break;
     default:
@@ -246,11 +246,32 @@ void DocumentChunkBuilder::finishParagraph()
     if (!paragraph.preformatted)
         trimParagraph(paragraph);
     if (!paragraph.runs.isEmpty()) {
-        current.blocks.append(paragraph);
+        appendToChunk(paragraph);
         addWeight(paragraphWeight(paragraph));
     }
     paragraphOpen = false;
     paragraph = BlockItem();
+}
+
+void DocumentChunkBuilder::appendToChunk(const BlockItem& block)
+{
+    current.blocks.append(block);
+    // The same rules as the layout's: content, a padding or a border ends the margins that meet.
+    switch (block.kind) {
+    case BlockItem::ContainerStart:
+        trailingMargin.add(block.box.marginTop);
+        if (block.box.borderTop + block.box.paddingTop > 0)
+            trailingMargin = CollapsingMargin();
+        break;
+    case BlockItem::ContainerEnd:
+        if (block.box.borderBottom + block.box.paddingBottom > 0)
+            trailingMargin = CollapsingMargin();
+        trailingMargin.add(block.box.marginBottom);
+        break;
+    default:
+        trailingMargin = CollapsingMargin();
+        break;
+    }
 }
 
 void DocumentChunkBuilder::flushCurrentChunk()
@@ -270,6 +291,7 @@ void DocumentChunkBuilder::flushCurrentChunk()
     current = ContentChunk();
     current.id = chunkId;
     current.reopenedContainers = int(openContainers.size());
+    current.leadingMargin = trailingMargin;
     for (const BoxStyle& open : std::as_const(openContainers)) {
         BlockItem start;
         start.kind = BlockItem::ContainerStart;

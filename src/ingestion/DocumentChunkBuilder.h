@@ -1,7 +1,9 @@
 #pragma once
 
 // Turns a stream of building calls into weighted content chunks, cutting a new chunk once the filled
-// one reaches its budget, but only at a block boundary (see ContentChunk for the invariants).
+// one reaches its budget, but only at a block boundary (see ContentChunk for the invariants). The
+// margins meeting at a cut go with the next chunk (ContentChunk::leadingMargin), so a cut leaves
+// the page as it was.
 //
 // One builder is used by one thread, once: construct, build, call build().
 
@@ -36,6 +38,7 @@ public:
 
 private:
     void flushCurrentChunk();
+    void appendToChunk(const BlockItem& block);
     void addWeight(int weight);
 
     QString chunkId;
@@ -46,4 +49,5 @@ private:
     bool paragraphOpen = false;
     BlockItem paragraph;
     bool flushPending = false;
+    CollapsingMargin trailingMargin; // the margins meeting at the end of what was appended
 };

@@ -1,15 +1,17 @@
 #include "EpubReader.h"
 
+#include "ArchivePath.h"
 #include "DocumentChunkBuilder.h"
 #include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
+#include "HtmlSoupParser.h"
+#include "HtmlWhiteSpace.h"
 #include "ImageUrl.h"
 #include "ParallelFor.h"
 #include "StyleSheetCache.h"
 #include "XmlDomParser.h"
 
-#include <QDir>
 #include <QDomDocument>
 #include <QFileInfo>
 #include <QMutex>
@@ -17,7 +19,9 @@
 #include <QThreadPool>
 #include <QUrl>
 #include <QXmlStreamReader>
+#include <QtDebug>
 
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -44,9 +48,55 @@ bool isFontMediaType(const QString& mediaType)
         || mediaType == QLatin1String("application/vnd.ms-opentype");
 }
 
+// What the spine can show: (X)HTML in its EPUB 2 and 3 forms, and SVG. An item without a media
+// type is shown too: nothing says it is not a document, and binary bytes are still found out.
+bool isContentDocument(const QString& mediaType)
+{
+    const QString type = mediaType.section(u';', 0, 0).trimmed();
+    return type.isEmpty() || type == QLatin1String("application/xhtml+xml") || type == QLatin1String("text/html")
+        || type == QLatin1String("text/x-oeb1-document") || type == QLatin1String("application/x-dtbook+xml")
+        || type == QLatin1String("image/svg+xml");
+}
+
 bool isDublinCore(const QXmlStreamReader& reader)
 {
     return reader.namespaceUri().isEmpty() || reader.namespaceUri() == dublinCoreNamespace;
+}
+
+// The text of the element the reader stands on with that of all its descendants (a title may hold
+// a span), read to the element's end.
+QString elementText(QXmlStreamReader& reader)
+{
+    return reader.readElementText(QXmlStreamReader::IncludeChildElements);
+}
+
+// Runs of white space as one blank, none at either end: a title as a reader shows it.
+QString collapsed(const QString& text)
+{
+    bool space = true;
+    QString result = collapseHtmlSpaces(text, space);
+    if (space && !result.isEmpty())
+        result.chop(1);
+    return result;
+}
+
+// Bytes no text document holds: a binary file listed as a chapter would otherwise be shown as
+// thousands of pages of garbage. XML allows no control characters but tab, line feed and carriage
+// return (HTML adds form feed), and binary data is full of them, zero bytes above all; one stray
+// control character in a chapter's first few kilobytes does not count. Text in UTF-16, which this
+// reader does not decode, is not taken for binary.
+bool looksBinary(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return false;
+    const QByteArrayView sample = QByteArrayView(bytes).first(qMin<qsizetype>(bytes.size(), 4096));
+    qsizetype controls = 0;
+    for (const char c : sample) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f')
+            ++controls;
+    }
+    return controls > qMax<qsizetype>(1, sample.size() / 64);
 }
 
 // How many tags in xml could open an element of this qualified name. Once a text is XML-safe no
@@ -69,10 +119,11 @@ qsizetype tagCount(const QString& xml, QLatin1String name)
 // QDomDocument::elementsByTagName finds them; but the walk stops once all the tags of that name in
 // xml, the document's text, are accounted for. A chapter's links all stand in its head, so the
 // large body is seldom walked, and a document without a style tag is not walked for styles at all.
+// A null xml (a tree read as HTML, whose tags may be written in any case) walks the whole tree.
 QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xml, QLatin1String name)
 {
     QList<QDomElement> found;
-    const qsizetype expected = tagCount(xml, name);
+    const qsizetype expected = xml.isNull() ? std::numeric_limits<qsizetype>::max() : tagCount(xml, name);
     const QDomElement root = document.documentElement();
     QDomNode node = root;
     while (!node.isNull() && found.size() < expected) {
@@ -124,6 +175,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     imageSpinePaths.clear();
     chunks_.clear();
     contentHash_.clear();
+    fontObfuscation = EpubFontObfuscation();
 
     const std::unique_ptr<IByteSource> source = sourceFactory ? sourceFactory() : nullptr;
     if (!source || !source->open(path)) {
@@ -151,7 +203,8 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
         return false;
     }
     QStringList manifestFontPaths;
-    parseOpf(opf, metadataOnly, &manifestFontPaths);
+    QStringList identifiers;
+    parseOpf(opf, metadataOnly, &manifestFontPaths, &identifiers);
 
     if (title_.isEmpty())
         title_ = QFileInfo(path).completeBaseName();
@@ -159,6 +212,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
 
     if (metadataOnly)
         return true;
+    fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
 
     // The documents are parsed in parallel, but the source need not be safe to read from several
     // threads: its reads take turns (a zip inflates one entry at a time anyway).
@@ -177,16 +231,20 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
             return;
         }
         const QByteArray bytes = readEntry(documentPath);
-        if (!bytes.isEmpty())
+        if (bytes.isEmpty())
+            return;
+        if (looksBinary(bytes))
+            documents[index].notText = true;
+        else
             documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
     });
     // Fonts are registered from this thread only; the package's own go while the pool parses.
     for (const QString& fontPath : std::as_const(manifestFontPaths))
-        EmbeddedFonts::add(readEntry(fontPath));
+        registerFont(fontPath, readEntry(fontPath));
     parsing.finish();
     QSet<QString> loadedFontPaths;
-    for (EpubSpineDocument& document : documents)
-        appendSpineChunks(std::move(document), *source, loadedFontPaths);
+    for (qsizetype index = 0; index < spine.size(); ++index)
+        appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFontPaths);
 
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
@@ -213,10 +271,12 @@ bool EpubReader::parseContainer(const QByteArray& bytes, QString* outPath)
     return false;
 }
 
-bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths)
+bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths, QStringList* identifiers)
 {
     QString coverId;
     QStringList manifestOrder; // document order, so that the cover guess below is deterministic
+    QString uniqueIdentifierId;
+    bool uniqueIdentifierFound = false;
 
     QXmlStreamReader reader(bytes);
     while (!reader.atEnd()) {
@@ -225,7 +285,9 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
         const QStringView name = reader.name();
         const QXmlStreamAttributes attributes = reader.attributes();
 
-        if (name == QLatin1String("meta")) {
+        if (name == QLatin1String("package")) {
+            uniqueIdentifierId = attributes.value(QLatin1String("unique-identifier")).toString();
+        } else if (name == QLatin1String("meta")) {
             if (attributes.value(QLatin1String("name")) == QLatin1String("cover"))
                 coverId = attributes.value(QLatin1String("content")).toString();
             else if (attributes.value(QLatin1String("content")) == QLatin1String("cover"))
@@ -236,6 +298,7 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
             item.href = percentDecoded(attributes.value(QLatin1String("href")).toString());
             item.mediaType = attributes.value(QLatin1String("media-type")).toString().toLower();
             item.properties = attributes.value(QLatin1String("properties")).toString();
+            item.fallback = attributes.value(QLatin1String("fallback")).toString();
             if (id.isEmpty() || item.href.isEmpty())
                 continue;
             if (!manifest.contains(id))
@@ -244,19 +307,41 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
             if (item.properties.contains(QLatin1String("cover-image")))
                 coverId = id;
             if (!metadataOnly && isFontMediaType(item.mediaType))
-                fontPaths->append(QDir::cleanPath(opfDirectory + item.href));
+                fontPaths->append(ArchivePath::resolve(opfDirectory, item.href));
         } else if (name == QLatin1String("title") && isDublinCore(reader)) {
             if (title_.isEmpty())
-                title_ = reader.readElementText().trimmed();
+                title_ = collapsed(elementText(reader));
+        } else if (name == QLatin1String("language") && isDublinCore(reader)) {
+            if (language_.isEmpty())
+                language_ = elementText(reader).trimmed();
         } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
             if (author_.isEmpty())
-                author_ = reader.readElementText().trimmed();
+                author_ = collapsed(elementText(reader));
+        } else if (name == QLatin1String("identifier") && isDublinCore(reader)) {
+            const bool unique = !uniqueIdentifierFound && !uniqueIdentifierId.isEmpty()
+                && attributes.value(QLatin1String("id")) == uniqueIdentifierId;
+            const QString identifier = elementText(reader).trimmed();
+            if (unique) {
+                identifiers->prepend(identifier);
+                uniqueIdentifierFound = true;
+            } else {
+                identifiers->append(identifier);
+            }
         } else if (name == QLatin1String("itemref")) {
-            const auto item = manifest.constFind(attributes.value(QLatin1String("idref")).toString());
-            if (item != manifest.constEnd()) {
-                spine.append(QDir::cleanPath(opfDirectory + item->href));
-                if (item->mediaType.startsWith(QLatin1String("image/")))
-                    imageSpinePaths.insert(spine.last());
+            const QString idref = attributes.value(QLatin1String("idref")).toString();
+            const auto item = manifest.constFind(idref);
+            if (item == manifest.constEnd())
+                continue;
+            // A picture standing in the spine is shown as one; other items that are no content
+            // documents give way to their fallback chain.
+            if (item->mediaType.startsWith(QLatin1String("image/"))) {
+                spine.append(ArchivePath::resolve(opfDirectory, item->href));
+                imageSpinePaths.insert(spine.last());
+            } else if (const EpubManifestItem* document = spineDocumentFor(idref)) {
+                spine.append(ArchivePath::resolve(opfDirectory, document->href));
+            } else if (!metadataOnly) {
+                qWarning("EPUB: spine item %s (%s) has no content document in its fallback chain; skipped",
+                         qUtf8Printable(item->href), qUtf8Printable(item->mediaType));
             }
         }
     }
@@ -264,29 +349,51 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
     if (!coverId.isEmpty()) {
         const auto item = manifest.constFind(coverId);
         if (item != manifest.constEnd())
-            coverPath = QDir::cleanPath(opfDirectory + item->href);
+            coverPath = ArchivePath::resolve(opfDirectory, item->href);
         return true;
     }
     for (const QString& id : std::as_const(manifestOrder)) {
         const EpubManifestItem& item = manifest[id];
         if (id.contains(QLatin1String("cover"), Qt::CaseInsensitive) && item.mediaType.startsWith(QLatin1String("image/"))) {
-            coverPath = QDir::cleanPath(opfDirectory + item.href);
+            coverPath = ArchivePath::resolve(opfDirectory, item.href);
             break;
         }
     }
     return true;
 }
 
+const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
+{
+    // A chain may loop back on itself: each item is visited once.
+    QSet<QString> visited;
+    QString at = id;
+    while (!at.isEmpty() && !visited.contains(at)) {
+        visited.insert(at);
+        const auto item = manifest.constFind(at);
+        if (item == manifest.constEnd())
+            return nullptr;
+        if (isContentDocument(item->mediaType))
+            return &*item;
+        at = item->fallback;
+    }
+    return nullptr;
+}
+
 EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QString& path,
                                                  StyleSheetCache& styleSheetCache) const
 {
     EpubSpineDocument result;
-    const ParseParams params;
+    ParseParams params;
+    params.language = language_;
     QDomDocument document;
-    const QString xml = HtmlEntities::toXmlSafe(html);
+    QString xml = HtmlEntities::toXmlSafe(html);
     if (!XmlDomParser::parse(xml, &document)) {
-        result.chunks = HtmlBlockParser::parseChunks(html, path, DocumentChunkBuilder::ReaderBudget, params);
-        return result;
+        // Tag soup keeps its styles, links and images when an HTML parser can read it.
+        if (!HtmlSoupParser::parse(html, &document)) {
+            result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
+            return result;
+        }
+        xml = QString();
     }
     const QString base = directoryOf(path);
 
@@ -295,18 +402,18 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     for (const QDomElement& link : elementsNamed(document, xml, QLatin1String("link"))) {
         if (link.attribute(QStringLiteral("rel")).toLower() != QLatin1String("stylesheet"))
             continue;
-        const QString sheetPath = QDir::cleanPath(base + percentDecoded(link.attribute(QStringLiteral("href"))));
+        const QString sheetPath = ArchivePath::resolve(base, percentDecoded(link.attribute(QStringLiteral("href"))));
         if (const Css::StyleSheet* linked = styleSheetCache.sheet(sheetPath))
             sheet.append(*linked);
     }
     for (const QDomElement& style : elementsNamed(document, xml, QLatin1String("style")))
-        sheet.append(Css::StyleSheet::parse(style.text()));
+        sheet.append(styleSheetCache.parseInline(style.text(), path));
 
     // Font sources are relative to the document, not to the sheet that names them.
     const QList<Css::FontFace> fontFaces = sheet.fontFaces();
     for (const Css::FontFace& face : fontFaces) {
         if (!face.source.isEmpty())
-            result.fontPaths.append(QDir::cleanPath(base + percentDecoded(face.source)));
+            result.fontPaths.append(ArchivePath::resolve(base, percentDecoded(face.source)));
     }
 
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
@@ -326,14 +433,24 @@ EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
     return document;
 }
 
-void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const IByteSource& source,
+void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& path, const IByteSource& source,
                                    QSet<QString>& loadedFontPaths)
 {
+    if (document.notText) {
+        qWarning("EPUB: spine item %s is not text; skipped", qUtf8Printable(path));
+        return;
+    }
     for (const QString& fontPath : std::as_const(document.fontPaths)) {
         if (loadedFontPaths.contains(fontPath))
             continue;
         loadedFontPaths.insert(fontPath);
-        EmbeddedFonts::add(source.readEntry(fontPath));
+        registerFont(fontPath, source.readEntry(fontPath));
     }
     chunks_ += std::move(document.chunks);
+}
+
+void EpubReader::registerFont(const QString& path, const QByteArray& stored) const
+{
+    if (!stored.isEmpty())
+        EmbeddedFonts::add(fontObfuscation.clearFont(path, stored));
 }

@@ -240,8 +240,8 @@ void Fb2Reader::appendBodies(const QString& xml)
     if (!XmlDomParser::parse(xml, &document)) {
         // Not well-formed: the text-based parse keeps every word, without the structure.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
-        chunks_ += HtmlBlockParser::parseChunks(body < 0 ? xml : xml.mid(body), filePath_,
-                                                DocumentChunkBuilder::ReaderBudget, ParseParams());
+        chunks_ += HtmlBlockParser::plainTextChunks(body < 0 ? xml : xml.mid(body), filePath_,
+                                                    DocumentChunkBuilder::ReaderBudget, ParseParams());
         return;
     }
 

@@ -2,13 +2,16 @@
 #include "HtmlWhiteSpace.h"
 
 #include "CssComputedStyle.h"
+#include "CssElementTree.h"
 #include "CssStyleSheet.h"
 #include "CssUserAgentSheet.h"
 #include "DataUrl.h"
 #include "DocumentChunkBuilder.h"
 #include "HtmlEntities.h"
 #include "HtmlPlainText.h"
+#include "HtmlSoupParser.h"
 #include "ImageUrl.h"
+#include "SaturatedInteger.h"
 #include "XmlDomParser.h"
 
 #include <QDomDocument>
@@ -134,7 +137,39 @@ bool sameStyle(const TextStyle& a, const TextStyle& b)
         && a.smallCaps == b.smallCaps && a.textTransform == b.textTransform && a.letterSpacing == b.letterSpacing
         && a.underline == b.underline && a.lineThrough == b.lineThrough && a.overline == b.overline
         && a.link == b.link && a.colour == b.colour && a.background == b.background
-        && a.baselineShift == b.baselineShift;
+        && a.baselineShift == b.baselineShift && a.direction == b.direction && a.unicodeBidi == b.unicodeBidi;
+}
+
+// Languages written right to left, by their primary subtag, or by a script subtag.
+bool isRightToLeftLanguage(const QString& tag)
+{
+    static const QStringList languages = {
+        QStringLiteral("ar"), QStringLiteral("arc"), QStringLiteral("ckb"), QStringLiteral("dv"), QStringLiteral("fa"),
+        QStringLiteral("he"), QStringLiteral("iw"), QStringLiteral("ji"), QStringLiteral("ks"), QStringLiteral("ku-arab"),
+        QStringLiteral("mzn"), QStringLiteral("pnb"), QStringLiteral("prs"), QStringLiteral("ps"), QStringLiteral("sd"),
+        QStringLiteral("syr"), QStringLiteral("ug"), QStringLiteral("ur"), QStringLiteral("yi"),
+    };
+    static const QStringList rightToLeftScripts = {
+        QStringLiteral("arab"), QStringLiteral("hebr"), QStringLiteral("syrc"), QStringLiteral("thaa"),
+        QStringLiteral("nkoo"), QStringLiteral("adlm"), QStringLiteral("rohg"), QStringLiteral("mand"),
+        QStringLiteral("samr"),
+    };
+    const QStringList subtags = tag.trimmed().toLower().replace(u'_', u'-').split(u'-', Qt::SkipEmptyParts);
+    if (subtags.isEmpty())
+        return false;
+    for (qsizetype i = 1; i < subtags.size(); ++i) {
+        if (subtags[i].size() == 4)
+            return rightToLeftScripts.contains(subtags[i]);
+    }
+    return languages.contains(subtags.first());
+}
+
+// The language an element states: lang, or xml:lang (as the DOM without namespaces names it).
+QString languageOf(const QDomElement& element)
+{
+    if (element.hasAttribute(QStringLiteral("xml:lang")))
+        return element.attribute(QStringLiteral("xml:lang"));
+    return element.attribute(QStringLiteral("lang"));
 }
 
 struct Frame {
@@ -147,18 +182,19 @@ struct Frame {
     BoxStyle box;
     int blockFrame = 0;      // index of the nearest block frame: this one for a block
     int paragraphs = 0;      // paragraphs opened for this block's own inline content
-    int listCounter = 0;     // the number of the last list item among the children
-    bool sawElementChild = false;
+    qint64 listCounter = 0;  // the number of the last list item among the children; wide, so that
+                             // stepping past the limits of int is defined (the marker saturates)
     int sectionDepth = 0;
     bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
     bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
+    bool directionGiven = false; // a dir attribute on it or an ancestor: languages no longer say it
 };
 
 class Walker {
 public:
     Walker(const QString& chunkId, int budget, const ParseParams& params, const Css::StyleSheet* sheet,
            const QString& providerId, const QString& bookPath, const QString& baseDir)
-        : builder(chunkId, budget), params(params), sheet(sheet), providerId(providerId), bookPath(bookPath),
+        : builder(chunkId, budget), documentId(chunkId), params(params), sheet(sheet), providerId(providerId), bookPath(bookPath),
           baseDir(baseDir)
     {
     }
@@ -173,6 +209,12 @@ public:
 
         Frame base;
         base.style = Css::ComputedStyle::initial(params);
+        // HTML reads left to right unless the book's language is written right to left; FictionBook
+        // states no direction, so each paragraph takes it from its first strong character.
+        if (isRightToLeftLanguage(params.language))
+            base.style.text.direction = TextDirection::RightToLeft;
+        else if (!fictionBook)
+            base.style.text.direction = TextDirection::LeftToRight;
         base.block = true;
         base.sectionDepth = sectionDepth - (fictionBook && localName(root) == u"section" ? 1 : 0);
         for (QDomNode up = root.parentNode(); fictionBook && up.isElement(); up = up.parentNode())
@@ -192,6 +234,9 @@ public:
             else if (node.isText() || node.isCDATASection())
                 appendText(node.nodeValue());
         }
+        if (budget.cut())
+            qWarning("%s: the style sheets cost too much to match; their rules from number %d on are skipped",
+                     qPrintable(documentId), budget.ruleLimit() + 1);
         return flushed().build();
     }
 
@@ -206,20 +251,22 @@ private:
             return;
         }
         const QString name = localName(element);
-        Css::ElementInfo info = Css::ElementInfo::fromElement(element);
-        info.firstChild = !parent.sawElementChild;
-        parent.sawElementChild = true;
-        path.append(info);
+        const Css::ElementFacts& facts = elements.push(element);
 
-        QList<Css::Declaration> declarations = userAgent->declarationsFor(path);
+        QList<Css::Declaration> declarations = userAgent->declarationsFor(facts);
         declarations += presentationalHints(element, name);
         const QString styleAttribute = element.attribute(QStringLiteral("style"));
-        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(path, styleAttribute);
+        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(facts, styleAttribute, &budget);
         Css::ComputedStyle style = Css::ComputedStyle::compute(parent.style, declarations, params);
         if (name == u"a" && !hrefOf(element).isEmpty())
             style.text.link = true;
+        const QString dir = fictionBook ? QString() : element.attribute(QStringLiteral("dir")).trimmed().toLower();
+        if (dir == u"auto") {
+            style.text.direction = TextDirection::Auto;
+            style.text.unicodeBidi = UnicodeBidi::Isolate;
+        }
         if (style.display == Css::Display::None) {
-            path.removeLast();
+            elements.pop();
             return;
         }
 
@@ -230,11 +277,12 @@ private:
         frame.block = style.display != Css::Display::Inline;
         frame.sectionDepth = parent.sectionDepth + (fictionBook && name == u"section" ? 1 : 0);
         frame.notes = parent.notes || (fictionBook && isNotesBody(element));
+        frame.directionGiven = parent.directionGiven || dir == u"rtl" || dir == u"ltr" || dir == u"auto";
         frame.blockFrame = frame.block ? int(frames.size()) : parent.blockFrame;
         if (!fictionBook && name == u"ol") {
-            bool ok = false;
-            const int start = element.attribute(QStringLiteral("start")).toInt(&ok);
-            frame.listCounter = ok ? start - 1 : 0;
+            int start = 0;
+            const bool given = parseSaturatedInt(element.attribute(QStringLiteral("start")).trimmed(), &start);
+            frame.listCounter = given ? qint64(start) - 1 : 0;
         }
         if (frame.block)
             beginBlock(frame, element, name);
@@ -286,10 +334,10 @@ private:
         }
         if (frame.style.display == Css::Display::ListItem) {
             Frame& list = frames.last();
-            bool ok = false;
-            const int value = element.attribute(QStringLiteral("value")).toInt(&ok);
-            list.listCounter = ok ? value : list.listCounter + 1;
-            pendingMarker = markerText(frame.style.listStyleType, list.listCounter);
+            int value = 0;
+            const bool given = parseSaturatedInt(element.attribute(QStringLiteral("value")).trimmed(), &value);
+            list.listCounter = given ? value : list.listCounter + 1;
+            pendingMarker = markerText(frame.style.listStyleType, saturatedInt(list.listCounter));
             markerOwner = int(frames.size());
         }
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
@@ -311,7 +359,7 @@ private:
             }
         }
         frames.removeLast();
-        path.removeLast();
+        elements.pop();
     }
 
     QList<Css::Declaration> presentationalHints(const QDomElement& element, const QString& name) const
@@ -344,6 +392,18 @@ private:
             const QString type = types.value(element.attribute(QStringLiteral("type")).trimmed());
             if (!type.isEmpty())
                 hints.append({ QStringLiteral("list-style-type"), type, false });
+        }
+        // dir is an isolate of its direction, as in HTML; without it, a language decides.
+        const QString dir = element.attribute(QStringLiteral("dir")).trimmed().toLower();
+        if (dir == u"rtl" || dir == u"ltr") {
+            hints.append({ QStringLiteral("direction"), dir, false });
+            hints.append({ QStringLiteral("unicode-bidi"), QStringLiteral("isolate"), false });
+        } else if (!frames.last().directionGiven && dir != u"auto") {
+            const QString language = languageOf(element).trimmed();
+            if (!language.isEmpty()) {
+                const bool rtl = isRightToLeftLanguage(language);
+                hints.append({ QStringLiteral("direction"), rtl ? QStringLiteral("rtl") : QStringLiteral("ltr"), false });
+            }
         }
         if (element.hasAttribute(QStringLiteral("align")) && aligned.contains(name))
             hints.append({ QStringLiteral("text-align"), element.attribute(QStringLiteral("align")), false });
@@ -583,6 +643,7 @@ private:
     }
 
     DocumentChunkBuilder builder;
+    const QString documentId;
     const ParseParams params;
     const Css::StyleSheet* sheet;
     const Css::StyleSheet* userAgent = nullptr;
@@ -590,7 +651,8 @@ private:
     bool fictionBook = false;
 
     QList<Frame> frames;    // frames[0] stands for the root's parent
-    Css::ElementPath path;  // the elements of frames[1..]
+    Css::ElementTree elements; // the elements of frames[1..]
+    Css::MatchBudget budget;   // for the book's sheet
     int pendingFrom = -1;   // the outermost frame whose container waits for content, or -1
     QString pendingMarker;  // the list marker for the next paragraph
     int markerOwner = -1;   // the list item frame the marker belongs to
@@ -615,18 +677,6 @@ bool containsTag(const QString& html, QLatin1String name)
     return false;
 }
 
-QList<ContentChunk> plainParagraphs(const QString& markup, const QString& chunkId, int budget, const ParseParams& params)
-{
-    DocumentChunkBuilder builder(chunkId, budget);
-    TextStyle style;
-    style.size = params.baseFontSize;
-    for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
-        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
-        builder.appendText(paragraph, style, false);
-    }
-    return builder.build();
-}
-
 } // namespace
 
 QList<ContentChunk> HtmlBlockParser::parseChunks(const QDomElement& root, const QString& chunkId, int budget,
@@ -649,9 +699,22 @@ QList<ContentChunk> HtmlBlockParser::parseChunks(const QString& html, const QStr
     }
     const QString safe = HtmlEntities::toXmlSafe(wrapped);
     QDomDocument document;
-    if (!XmlDomParser::parse(safe, &document))
-        return plainParagraphs(safe, chunkId, budget, params);
+    if (!XmlDomParser::parse(safe, &document) && !HtmlSoupParser::parse(html, &document))
+        return plainTextChunks(safe, chunkId, budget, params);
     return parseChunks(document.documentElement(), chunkId, budget, params, nullptr, QString(), QString(), QString(), 1);
+}
+
+QList<ContentChunk> HtmlBlockParser::plainTextChunks(const QString& markup, const QString& chunkId, int budget,
+                                                     const ParseParams& params)
+{
+    DocumentChunkBuilder builder(chunkId, budget);
+    TextStyle style;
+    style.size = params.baseFontSize;
+    for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
+        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
+        builder.appendText(paragraph, style, false);
+    }
+    return builder.build();
 }
 
 QList<BlockItem> HtmlBlockParser::parse(const QString& html, const ParseParams& params)

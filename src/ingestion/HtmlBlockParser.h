@@ -11,7 +11,8 @@
 // element is FictionBook, else HTML. Lists number their items by list-style-type (ol start, li
 // value); br, hr, img, svg image, and FictionBook's empty-line and image are the leaves.
 //
-// Readers build the tree with XmlDomParser, which keeps the white space between inline elements.
+// Readers build the tree with XmlDomParser, which keeps the white space between inline elements,
+// or, for chapters that are not well-formed, with HtmlSoupParser, which gives the same shape.
 // The tree is walked without recursion. Elements nested deeper than MaxStyledDepth add their text
 // to the element above them, unstyled, so a hostile document costs time linear in its size.
 //
@@ -43,10 +44,15 @@ public:
                                            const QString& baseDir, int sectionDepth);
 
     // HTML text: wrapped in <body><p> when it lacks them, made XML-safe and read by XmlDomParser
-    // (no style sheets apply); a document that still is not well-formed degrades to plain
-    // paragraphs of its text, never to nothing.
+    // (no style sheets apply); a document that still is not well-formed is read by
+    // HtmlSoupParser as a browser would, and one that yields nothing there either degrades to
+    // plainTextChunks, never to nothing.
     static QList<ContentChunk> parseChunks(const QString& html, const QString& chunkId, int budget,
                                            const ParseParams& params);
+
+    // The paragraphs HtmlPlainText finds in markup, unstyled: for markup of no known structure.
+    static QList<ContentChunk> plainTextChunks(const QString& markup, const QString& chunkId, int budget,
+                                               const ParseParams& params);
 
     // The blocks of one chunk built with DocumentChunkBuilder::SingleChunkBudget.
     static QList<BlockItem> parse(const QString& html, const ParseParams& params);

@@ -74,12 +74,12 @@ bool isXmlChar(char32_t c)
         || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Length of the well-formed numeric reference "&#digits;" or "&#xhex;" starting at p, when it
-// names an XML character; 0 otherwise.
+// Length of the well-formed numeric reference "&#digits;" or "&#xhex;" ("&#Xhex;" as HTML allows)
+// starting at p, when it names an XML character; 0 otherwise.
 qsizetype numericReferenceLength(const QString& text, qsizetype p)
 {
     qsizetype i = p + 2;
-    const bool hex = i < text.size() && text.at(i) == QLatin1Char('x');
+    const bool hex = i < text.size() && (text.at(i) == QLatin1Char('x') || text.at(i) == QLatin1Char('X'));
     if (hex)
         ++i;
     const int base = hex ? 16 : 10;
@@ -122,6 +122,8 @@ QString toXmlSafe(const QString& text)
             const qsizetype length = numericReferenceLength(text, p);
             if (length > 0) {
                 out.append(QStringView(text).sliced(p, length));
+                if (text.at(p + 2) == QLatin1Char('X'))
+                    out[out.size() - length + 2] = QLatin1Char('x'); // XML knows the lower-case form only
                 p += length;
             } else {
                 out.append(QLatin1String("&amp;"));

@@ -1,15 +1,10 @@
 #include "HtmlPlainText.h"
+#include "AsciiDigit.h"
 #include "HtmlWhiteSpace.h"
 
 #include <QSet>
 
 namespace {
-
-bool isAsciiLetter(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z');
-}
 
 bool isBlockTag(const QString& name)
 {
@@ -84,9 +79,10 @@ QStringList HtmlPlainText::paragraphs(const QString& markup)
         current.clear();
     };
 
-    // Once a closing tag of style, script or head has not been found, it will not be found later
-    // either.
+    // Once a terminator or a closing tag of style, script or head has not been found, it will not
+    // be found later either: each search is made once past a failure, so the scan stays linear.
     QSet<QString> unclosed;
+    bool noCommentEnd = false, noCdataEnd = false, noTagEnd = false;
     const qsizetype n = markup.size();
     qsizetype i = 0;
     while (i < n) {
@@ -102,20 +98,23 @@ QStringList HtmlPlainText::paragraphs(const QString& markup)
         }
         const QStringView rest = QStringView(markup).mid(i);
         if (rest.startsWith(u"<!--")) {
-            const qsizetype end = markup.indexOf(u"-->", i + 4);
+            const qsizetype end = noCommentEnd ? -1 : markup.indexOf(u"-->", i + 4);
+            noCommentEnd = end < 0;
             if (end >= 0) {
                 i = end + 3;
                 continue;
             }
         } else if (rest.startsWith(u"<![CDATA[")) {
-            const qsizetype end = markup.indexOf(u"]]>", i + 9);
+            const qsizetype end = noCdataEnd ? -1 : markup.indexOf(u"]]>", i + 9);
+            noCdataEnd = end < 0;
             if (end >= 0) {
                 current += QStringView(markup).mid(i + 9, end - i - 9);
                 i = end + 3;
                 continue;
             }
         } else if (rest.startsWith(u"<!") || rest.startsWith(u"<?")) {
-            const qsizetype end = markup.indexOf(u'>', i + 2);
+            const qsizetype end = noTagEnd ? -1 : markup.indexOf(u'>', i + 2);
+            noTagEnd = end < 0;
             if (end >= 0) {
                 i = end + 1;
                 continue;

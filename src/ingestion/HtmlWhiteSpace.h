@@ -4,7 +4,9 @@
 // No-break and other Unicode spaces are content, so books' "&nbsp;" spacers survive. Any thread.
 
 #include <QChar>
+#include <QList>
 #include <QString>
+#include <QStringView>
 
 inline bool isHtmlSpace(QChar c)
 {
@@ -30,4 +32,21 @@ inline QString collapseHtmlSpaces(QStringView text, bool& space)
     }
     collapsed.truncate(out - collapsed.constData());
     return collapsed;
+}
+
+// The words of a list separated by white space (a class attribute, an "~=" attribute value).
+inline QList<QStringView> htmlWords(QStringView text)
+{
+    QList<QStringView> words;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isHtmlSpace(text[i]))
+            ++i;
+        const qsizetype start = i;
+        while (i < text.size() && !isHtmlSpace(text[i]))
+            ++i;
+        if (i > start)
+            words.append(text.mid(start, i - start));
+    }
+    return words;
 }

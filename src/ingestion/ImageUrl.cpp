@@ -1,6 +1,7 @@
 #include "ImageUrl.h"
 
-#include <QDir>
+#include "ArchivePath.h"
+
 #include <QUrl>
 
 namespace ImageUrl {
@@ -34,13 +35,7 @@ QString resolve(const QString& provider, const QString& href, const QString& src
         path.remove(0, 1);
     // Book hrefs are URL-encoded ("a%20b.png" names the entry "a b.png").
     path = QUrl::fromPercentEncoding(path.toUtf8());
-    if (!baseDir.isEmpty())
-        path = QDir::cleanPath(baseDir + path);
-    qsizetype slashes = 0;
-    while (slashes < path.size() && path.at(slashes) == QLatin1Char('/'))
-        ++slashes;
-    path.remove(0, slashes);
-    return build(provider, path, src);
+    return build(provider, ArchivePath::resolve(baseDir, path), src);
 }
 
 ProviderIdParts parseProviderId(const QString& id)

@@ -1,13 +1,35 @@
 #pragma once
 
-// Cuts decoded plain text into paragraphs. Stateless; any thread.
+// Finds the paragraphs of decoded plain text. Stateless; any thread.
 //
-// Line ends are "\n", "\r\n" and a lone "\r". A paragraph is a hard-wrapped block of lines between
-// blank lines, its lines joined by a space. Lines are paragraphs of their own in books that never
-// leave a blank line between lines of text (legacy books with one paragraph per line), and in
-// blocks that cannot be hard-wrapped paragraphs: blocks with a line longer than any wrap width or
-// longer than four budgets. A line longer than 16 budgets is cut at sentence ends (else spaces)
-// into pieces of about one budget, so that no chunk grows to thousands of lines.
+// Line ends are "\n", "\r\n" and a lone "\r"; a form feed ends a line too and marks a section
+// break, as does a line of nothing but at least three of "*", "-" and "_". A line's length and
+// indent are counted in columns (a tab to the next multiple of 4, wide East Asian characters 2).
+//
+// Plain-text books mark paragraphs in one of a few ways, and one way holds for a whole file, so
+// the rule is chosen once per file from its statistics rather than line by line:
+// - The wrap width is the length of the 95th-percentile line (nearest rank). Above 120 columns
+//   nobody wraps by hand: every line is a paragraph (books with one paragraph per line). Below
+//   40 columns nobody wraps prose: no line is taken for a wrapped one, so every block of lines
+//   keeps its breaks (verse).
+// - Otherwise lines are hard-wrapped. A line is full when it and the next line's first word would
+//   not fit in 90 % of the wrap width: a greedy wrapper broke it, and it joins the next line.
+// - The body indent is the most common indent (the smaller on a tie). The file is indent-led when
+//   at least two lines, and one in fifty, are indented past the body right below a body line: an
+//   indented line then starts a paragraph, and a line indented past the usual paragraph indent
+//   (by more than one column) is laid out by hand.
+// - The file is blank-separated when one in fifty of its lines, or more, is followed by a run of
+//   blank lines before more text: blank lines then end paragraphs, and a run longer than the most
+//   common one is a gap (a scene break). In other files every run of blank lines is a gap.
+// - In blank-separated or indent-led files, a block (the lines between paragraph ends) whose lines
+//   all stand indented past the body, or at least half of whose lines but the last are not full,
+//   was laid out by hand (verse, a table of contents, an address) and keeps its breaks; any other
+//   block is one paragraph. In files with neither mark a line that is not full ends a paragraph,
+//   and three or more such one-line paragraphs in a row are one block laid out by hand.
+// - Blocks laid out by hand have no indent to set them apart, so a blank line next to one is a gap.
+// A paragraph longer than 16 budgets is cut at sentence ends (else spaces) into pieces of about
+// one budget, and a hand-laid block into pieces of about one budget of whole lines, so that no
+// chunk grows to thousands of lines.
 
 #include <QString>
 #include <QStringView>
@@ -16,10 +38,23 @@
 
 namespace PlainTextParagraphs {
 
-// Length above which a line is cut into several paragraphs: 16 budgets.
+struct Block {
+    enum Kind : int {
+        Paragraph = 0, // text to reflow
+        Lines = 1,     // lines laid out by hand, joined by "\n", the body indent removed
+        Gap = 2,       // a visible gap between scenes (no text)
+        Break = 3,     // a section break (no text)
+    };
+    int kind = Paragraph;
+    QString text;
+    bool continues = false; // a later piece of a paragraph cut for its length
+};
+
+// Length above which a paragraph is cut into several pieces: 16 budgets.
 qsizetype longLineLength(int budget);
 
-// Calls paragraph once per paragraph, in order, with its text (never blank).
-void split(QStringView text, int budget, const std::function<void(const QString&)>& paragraph);
+// Calls sink once per block, in order. Paragraphs and lines are never blank; a gap or a break
+// never comes first or last, and never next to another gap or break.
+void split(QStringView text, int budget, const std::function<void(const Block&)>& sink);
 
 } // namespace PlainTextParagraphs

@@ -5,6 +5,11 @@
 // use that parse. A sheet whose entry cannot be read (missing or empty) is not remembered, so every
 // document that links it tries again, just as when the documents are read one after another.
 //
+// A sheet's @import rules are read through the same reader, relative to the importing sheet (an
+// absolute path from the root of the book), at most MaxImportDepth levels deep and MaxImports in
+// all per sheet; an import of a sheet already on the chain of imports is a cycle and is left out. Imported sheets are not shared
+// between the sheets that import them: the reads of one sheet never wait for another's lock.
+//
 // Any thread. A document that needs a sheet another thread is reading waits for that read; sheets
 // of different paths are read and parsed concurrently.
 
@@ -14,6 +19,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -23,6 +29,9 @@ public:
     // readEntry must be safe to call from several threads at once.
     using EntryReader = std::function<QByteArray(const QString& path)>;
 
+    static constexpr int MaxImportDepth = 8;
+    static constexpr int MaxImports = 64;
+
     explicit StyleSheetCache(EntryReader readEntry);
     StyleSheetCache(const StyleSheetCache&) = delete;
     StyleSheetCache& operator=(const StyleSheetCache&) = delete;
@@ -30,8 +39,14 @@ public:
     // The parsed sheet of the entry at path (a cleaned archive path), or null when the entry cannot
     // be read. The sheet stays valid and unchanged for the life of the cache.
     const Css::StyleSheet* sheet(const QString& path);
+    // A sheet written in the document at documentPath (a style element), with its imports.
+    Css::StyleSheet parseInline(const QString& text, const QString& documentPath) const;
 
 private:
+    // chain: the paths of the sheets importing this one, outermost first, this one last.
+    Css::StyleSheet parseWithImports(const QString& text, const QStringList& chain, const QString& directory,
+                                     int* importsLeft) const;
+
     struct Slot {
         QMutex mutex; // held while the sheet is read and parsed
         bool loaded = false;

@@ -173,6 +173,58 @@ QString decodeLeniently(const QByteArray& data, const QString& encoding)
     return {};
 }
 
+// The code pages that uchardet names for Cyrillic text, in the spellings it uses.
+bool namesCyrillicCodePage(const QString& name)
+{
+    const QString lower = name.toLower();
+    for (const char* part : {"cyrillic", "1251", "koi8", "866", "855", "8859-5"}) {
+        if (lower.contains(QLatin1String(part)))
+            return true;
+    }
+    return false;
+}
+
+// The byte scoring of guessCyrillicCodePage, applied to decoded text: lower-case Russian letters
+// count 2, upper-case ones 1, box drawing -5. Reading text in a wrong Cyrillic code page moves
+// letters between the cases or out of the alphabet, and that lowers the score.
+int cyrillicLetterScore(QStringView text)
+{
+    int score = 0;
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= u'\u0430' && u <= u'\u044F')
+            score += 2;
+        else if (u >= u'\u0410' && u <= u'\u042F')
+            score += 1;
+        else if (u >= u'\u2500' && u <= u'\u259F')
+            score -= 5;
+    }
+    return score;
+}
+
+// uchardet can be led astray by one byte its winning code page leaves undefined: windows-1251
+// text with a stray 0x98 comes back as "MAC-CYRILLIC", which garbles every capital letter. Its
+// Cyrillic answers are therefore weighed against the three common code pages, which win only by
+// a clear margin (one percent, and at least the minimum score) so that near ties stay its own.
+QString checkedCyrillicAnswer(const QByteArray& data, const QString& answer)
+{
+    const QByteArray window = data.left(kCyrillicWindow);
+    const int answerScore = cyrillicLetterScore(decodeLeniently(window, answer));
+    QString best;
+    int bestScore = 0;
+    // The tie order of guessCyrillicCodePage.
+    for (const char* candidate : {"windows-1251", "cp866", "koi8-r"}) {
+        const int score = cyrillicLetterScore(decodeLeniently(window, QLatin1String(candidate)));
+        if (best.isEmpty() || score > bestScore) {
+            best = QLatin1String(candidate);
+            bestScore = score;
+        }
+    }
+    if (bestScore >= answerScore + qMax(kCyrillicMinimumScore, answerScore / 100))
+        return best;
+    return answer;
+}
+
 } // namespace
 
 bool isValidUtf8(const char* data, qsizetype size)
@@ -276,6 +328,8 @@ QString detectEncoding(const QByteArray& data)
     if (isValidUtf8(data.constData(), data.size()))
         return QStringLiteral("UTF-8");
     const QString guessed = uchardetGuess(data);
+    if (namesCyrillicCodePage(guessed))
+        return checkedCyrillicAnswer(data, guessed);
     if (!guessed.isEmpty())
         return guessed;
     return guessCyrillicCodePage(data);

@@ -19,13 +19,39 @@ ContentChunk emptyChunk(const QString& id)
     return chunk;
 }
 
+// Paragraphs are set apart as in printed books: a first-line indent of 1.5 em on a paragraph
+// that follows a paragraph, none after a gap, a break or lines laid out by hand.
+constexpr double kParagraphIndent = 1.5;
+
 QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
 {
+    using PlainTextParagraphs::Block;
     DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::ReaderBudget);
     const TextStyle style;
-    PlainTextParagraphs::split(text, DocumentChunkBuilder::ReaderBudget, [&](const QString& paragraph) {
-        builder.startParagraph(TextAlign::Justify, 0, 0, style.size, false, QString(), TextStyle());
-        builder.appendText(paragraph, style, false);
+    int previous = -1;
+    PlainTextParagraphs::split(text, DocumentChunkBuilder::ReaderBudget, [&](const Block& block) {
+        switch (block.kind) {
+        case Block::Paragraph: {
+            const bool indented = previous == Block::Paragraph && !block.continues;
+            builder.startParagraph(TextAlign::Justify, indented ? kParagraphIndent * style.size : 0, 0,
+                                   style.size, false, QString(), TextStyle());
+            builder.appendText(block.text, style, false);
+            break;
+        }
+        case Block::Lines:
+            builder.startParagraph(TextAlign::Left, 0, 0, style.size, true, QString(), TextStyle());
+            builder.appendText(block.text, style, true);
+            break;
+        case Block::Gap:
+            // One empty line, whatever the layout does with margins.
+            builder.startParagraph(TextAlign::Left, 0, 0, style.size, false, QString(), TextStyle());
+            builder.appendText(QStringLiteral("\u00A0"), style, true);
+            break;
+        case Block::Break:
+            builder.appendRule(QColor());
+            break;
+        }
+        previous = block.kind;
     });
     QList<ContentChunk> chunks = builder.build();
     if (chunks.isEmpty())

@@ -23,11 +23,13 @@ void ZipByteSource::takeOverLocked(ZipByteSource& other)
     m_contentHash = std::move(other.m_contentHash);
     m_entries = std::move(other.m_entries);
     m_positions = std::move(other.m_positions);
+    m_foldedNames = std::move(other.m_foldedNames);
     m_handle = std::exchange(other.m_handle, nullptr);
     other.m_path.clear();
     other.m_contentHash.clear();
     other.m_entries.clear();
     other.m_positions.clear();
+    other.m_foldedNames.clear();
 }
 
 ZipByteSource::ZipByteSource(ZipByteSource&& other) noexcept
@@ -61,6 +63,7 @@ void ZipByteSource::closeHandleLocked()
         unzClose(m_handle);
     m_handle = nullptr;
     m_positions.clear();
+    m_foldedNames.clear();
 }
 
 void ZipByteSource::closeArchive()
@@ -98,6 +101,8 @@ bool ZipByteSource::open(const QString& path)
         const QString entryName = QString::fromUtf8(name, qsizetype(std::strlen(name)));
         m_entries.append(entryName);
         m_positions.insert(entryName, position);
+        // As with equal names, the last of the names that differ only in case wins.
+        m_foldedNames.insert(entryName.toCaseFolded(), entryName);
     }
 
     m_handle = handle;
@@ -126,7 +131,14 @@ QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
     if (!m_handle || name.isEmpty())
         return {};
 
-    const auto position = m_positions.constFind(name);
+    auto position = m_positions.constFind(name);
+    if (position == m_positions.constEnd()) {
+        // Books name their entries in another case than the archive stores them often enough
+        // ("Styles/Main.css" for "styles/main.css"), and minizip only ignores case on macOS.
+        const auto stored = m_foldedNames.constFind(name.toCaseFolded());
+        if (stored != m_foldedNames.constEnd())
+            position = m_positions.constFind(*stored);
+    }
     if (position != m_positions.constEnd()) {
         unz64_file_pos pos = *position;
         if (unzGoToFilePos64(m_handle, &pos) != UNZ_OK)

@@ -30,6 +30,8 @@ public:
     bool open(const QString& path) override;
     QStringList listEntries() const override;
     // Empty for a missing, empty, encrypted, oversized or corrupt entry (including a CRC mismatch).
+    // A name the archive does not hold exactly finds the entry whose name differs only in case (the
+    // last of them, as with equal names).
     QByteArray readEntry(const QString& name) const override;
     // Inflates no further than maxBytes; the CRC is then not checked.
     QByteArray readEntryHead(const QString& name, qint64 maxBytes) const override;
@@ -50,6 +52,7 @@ private:
     mutable QByteArray m_contentHash;
     QStringList m_entries;
     QHash<QString, unz64_file_pos> m_positions;
+    QHash<QString, QString> m_foldedNames; // case-folded name -> last entry name folding to it
     unzFile m_handle = nullptr;
     mutable QMutex m_mutex;
 };

@@ -2,13 +2,34 @@
 
 #include "RelativeCompare.h"
 
+LayoutColour LayoutColour::of(const QColor& colour)
+{
+    LayoutColour result;
+    if (colour.isValid()) {
+        result.rgba = colour.rgba();
+        result.none = false;
+    }
+    return result;
+}
+
+bool operator==(const LayoutColour& a, const LayoutColour& b)
+{
+    return a.none == b.none && (a.none || a.rgba == b.rgba);
+}
+
+bool operator==(const LayoutStyle& a, const LayoutStyle& b)
+{
+    return a.font == b.font && relativelyEqual(a.ascent, b.ascent) && relativelyEqual(a.descent, b.descent)
+        && a.colour == b.colour && a.background == b.background && a.blockBackground == b.blockBackground
+        && a.link == b.link && a.underline == b.underline && a.lineThrough == b.lineThrough
+        && a.overline == b.overline;
+}
+
 bool operator==(const LayoutRun& a, const LayoutRun& b)
 {
-    return relativelyEqual(a.rect, b.rect) && relativelyEqual(a.x, b.x)
-        && relativelyEqual(a.baseline, b.baseline) && a.font == b.font && a.text == b.text
-        && a.colour == b.colour && a.background == b.background
-        && a.blockBackground == b.blockBackground && a.link == b.link && a.underline == b.underline
-        && a.lineThrough == b.lineThrough && a.overline == b.overline;
+    return relativelyEqual(a.x, b.x) && relativelyEqual(a.width, b.width)
+        && relativelyEqual(a.baseline, b.baseline) && a.style == b.style && a.textStart == b.textStart
+        && a.textLength == b.textLength && a.hyphen == b.hyphen && a.rightToLeft == b.rightToLeft;
 }
 
 bool operator==(const LayoutLine& a, const LayoutLine& b)
@@ -38,8 +59,22 @@ bool operator==(const LayoutBox& a, const LayoutBox& b)
 
 bool operator==(const ChunkLayout& a, const ChunkLayout& b)
 {
-    return a.lines == b.lines && a.images == b.images && a.rules == b.rules && a.boxes == b.boxes
+    return a.lines == b.lines && a.styles == b.styles && a.text == b.text && a.images == b.images && a.rules == b.rules && a.boxes == b.boxes
         && relativelyEqual(a.height, b.height) && relativelyEqual(a.width, b.width);
+}
+
+QString ChunkLayout::textOf(const LayoutRun& run) const
+{
+    QString drawn = text.mid(run.textStart, run.textLength);
+    if (run.hyphen)
+        drawn += u'-';
+    return drawn;
+}
+
+QRectF ChunkLayout::rectOf(const LayoutRun& run) const
+{
+    const LayoutStyle& style = styleOf(run);
+    return QRectF(run.x, run.baseline - style.ascent, run.width, style.ascent + style.descent);
 }
 
 QList<double> ChunkLayout::tileEdges(double maxTileHeight) const

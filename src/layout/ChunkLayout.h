@@ -6,6 +6,9 @@
 // Made on any thread, then only read; copies are cheap (implicitly shared lists). Compared field
 // by field, doubles by the relative rule (RelativeCompare.h).
 //
+// A book holds a layout per chunk, so runs are small: they refer to the chunk's style table and
+// to a stretch of its text instead of carrying a font, colours and a string each.
+//
 // Drawing a very tall chunk: the painter need only draw the band it is asked for (lines are in
 // increasing y, so the first visible line is found by binary search). A chunk taller than a
 // graphics texture may hold is drawn as several tiles, each painting its own band;
@@ -16,23 +19,49 @@
 #include <QList>
 #include <QMetaType>
 #include <QRectF>
+#include <QRgb>
 #include <QString>
 
-// One piece of text drawn with one font and pen. An empty text is a gap between two words that
-// carries a background or a decoration, so that these run on across the space.
-struct LayoutRun {
-    QRectF rect;        // from the font's ascent to its descent; backgrounds and decorations
-    double x = 0;       // pen position of the text
-    double baseline = 0;
-    QFont font;         // has a pixel size
-    QString text;
-    QColor colour;          // invalid: the theme's text colour
-    QColor background;      // invalid: none
-    QColor blockBackground; // background of the innermost box holding the run; invalid: none
+// A colour as the painter uses it, or none (the painter then takes the theme's, or draws nothing).
+struct LayoutColour {
+    QRgb rgba = 0;
+    bool none = true;
+
+    // An invalid colour gives none.
+    static LayoutColour of(const QColor& colour);
+    QColor toColor() const { return none ? QColor() : QColor::fromRgba(rgba); }
+    // Something to fill with: a colour that is not fully transparent.
+    bool paints() const { return !none && qAlpha(rgba) > 0; }
+};
+
+// How runs are drawn; one entry per look in a chunk, shared by all its runs of that look.
+struct LayoutStyle {
+    QFont font;          // has a pixel size
+    double ascent = 0;   // the font's: a run's box reaches this far above its baseline
+    double descent = 0;  // and this far below
+    LayoutColour colour;          // none: the theme's text colour
+    LayoutColour background;      // none: none
+    LayoutColour blockBackground; // background of the innermost box holding the run; none: none
     bool link = false;
     bool underline = false;
     bool lineThrough = false;
     bool overline = false;
+};
+
+// One piece of text drawn with one style; the runs of a line are in visual order, left to right,
+// and the text of each in its logical order. A run without text is a gap between two words that
+// carries a background or a decoration, so that these run on across the space.
+struct LayoutRun {
+    double x = 0;        // left edge, and the pen position of the text
+    double width = 0;
+    double baseline = 0;
+    int style = 0;       // index into ChunkLayout::styles
+    int textStart = 0;   // the text is ChunkLayout::text from textStart, textLength long,
+    int textLength = 0;
+    bool hyphen = false; // followed by a hyphen: the line ends at a break inside the word
+    bool rightToLeft = false; // the text is drawn with a right-to-left base direction
+
+    bool hasText() const { return textLength > 0 || hyphen; }
 };
 
 // A line box. Lines holding only images are lines too, and a rule stands on a line of its own
@@ -74,6 +103,8 @@ struct ChunkLayout {
     static constexpr double MaxTileHeight = 4096;
 
     QList<LayoutLine> lines; // in increasing y
+    QList<LayoutStyle> styles; // what the runs refer to
+    QString text;              // holds the runs' texts (the prepared chunk's text, shared)
     QList<LayoutImage> images;
     QList<LayoutRule> rules;
     QList<LayoutBox> boxes;  // outer boxes before the boxes they contain
@@ -84,8 +115,16 @@ struct ChunkLayout {
     // most maxTileHeight; each cut lies at the top of a line. Only a single line taller than
     // maxTileHeight (a tall image) is cut inside, at multiples of maxTileHeight.
     QList<double> tileEdges(double maxTileHeight = MaxTileHeight) const;
+
+    // A run's style, text and box (from its font's ascent above the baseline to its descent
+    // below: where its background and decorations go). The run must belong to this layout.
+    const LayoutStyle& styleOf(const LayoutRun& run) const { return styles[run.style]; }
+    QString textOf(const LayoutRun& run) const;
+    QRectF rectOf(const LayoutRun& run) const;
 };
 
+bool operator==(const LayoutColour& a, const LayoutColour& b);
+bool operator==(const LayoutStyle& a, const LayoutStyle& b);
 bool operator==(const LayoutRun& a, const LayoutRun& b);
 bool operator==(const LayoutLine& a, const LayoutLine& b);
 bool operator==(const LayoutImage& a, const LayoutImage& b);

@@ -28,17 +28,17 @@ QString lineText(const ChunkLayout& layout, const LayoutLine& line)
     bool gap = false;
     double previousRight = 0;
     for (const LayoutRun& run : line.runs) {
-        if (run.text.isEmpty()) {
+        if (!run.hasText()) {
             gap = true;
             continue;
         }
         // Word gaps are at least a shrunk space; the gaps that justify Chinese or Japanese
         // text are narrower and show no space.
-        const double wordGap = 0.15 * run.font.pixelSize();
-        if (!text.isEmpty() && (gap || run.rect.left() > previousRight + wordGap))
+        const double wordGap = 0.15 * layout.styleOf(run).font.pixelSize();
+        if (!text.isEmpty() && (gap || run.x > previousRight + wordGap))
             text += u' ';
-        text += run.text;
-        previousRight = run.rect.right();
+        text += layout.textOf(run);
+        previousRight = run.x + run.width;
         gap = false;
     }
     const double bottom = line.y + line.height;
@@ -53,13 +53,13 @@ QString lineText(const ChunkLayout& layout, const LayoutLine& line)
     return text;
 }
 
-QStringList lines(const ChunkLayout& layout)
+QStringList lines(const ChunkLayout& layout, double top)
 {
     QStringList out;
     out.reserve(layout.lines.size());
     for (const LayoutLine& line : layout.lines) {
         out.append(QStringLiteral("y=%1 h=%2 x=%3 w=%4 |%5|")
-                       .arg(number(line.y), number(line.height), number(line.x), number(line.width),
+                       .arg(number(top + line.y), number(line.height), number(line.x), number(line.width),
                             lineText(layout, line)));
     }
     return out;

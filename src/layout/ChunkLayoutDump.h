@@ -3,9 +3,10 @@
 // A text dump of a laid-out chunk, one text line per layout line, so a reader (or a golden test)
 // sees where lines break and how they are placed. Pure; any thread.
 //
-// A line reads "y=<top> h=<height> x=<left> w=<width> |<text>|": the text of its runs, with one
-// space where the runs are a word gap apart (glue between words), and "[image <source>]" for each image
-// standing on it. Numbers have two decimals.
+// A line reads "y=<top> h=<height> x=<left> w=<width> |<text>|": the text of its runs left to
+// right as a reader sees them (each word in its own character order), with one space where the
+// runs are a word gap apart (glue between words), and "[image <source>]" for each image standing
+// on it. Numbers have two decimals.
 
 #include "ChunkLayout.h"
 
@@ -15,8 +16,8 @@ namespace ChunkLayoutDump {
 
 QString lineText(const ChunkLayout& layout, const LayoutLine& line);
 
-// One entry per line.
-QStringList lines(const ChunkLayout& layout);
+// One entry per line; top is added to every y (the chunk's top in a column of chunks).
+QStringList lines(const ChunkLayout& layout, double top = 0);
 
 // "chunk height=.. width=..", the lines, then "image", "rule" and "box" entries.
 QStringList full(const ChunkLayout& layout);

@@ -3,6 +3,23 @@
 #include "ChunkPreparer.h"
 #include "QtTextMeasurer.h"
 
+#include <algorithm>
+
+namespace {
+
+// The request held to what no setting reaches (LayoutParams' limits): a wider column or a taller
+// reader's line would only ask for memory. A narrow column costs nothing, so only the reading
+// model holds the low end.
+LayoutParams withinLimits(LayoutParams params, const FontMetrics& readerFont)
+{
+    params.width = std::min(params.width, LayoutParams::MaxWidth);
+    if (readerFont.lineSpacing > 0 && params.lineHeight > 0)
+        params.lineHeight = std::min(params.lineHeight, LayoutParams::MaxLineHeight / readerFont.lineSpacing);
+    return params;
+}
+
+} // namespace
+
 ChunkLayoutEngine::ChunkLayoutEngine() : measurer(std::make_shared<QtTextMeasurer>()) {}
 
 ChunkLayoutEngine::ChunkLayoutEngine(std::shared_ptr<const ITextMeasurer> measurer)
@@ -13,23 +30,24 @@ ChunkLayoutEngine::ChunkLayoutEngine(std::shared_ptr<const ITextMeasurer> measur
 ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepareChunk(const ContentChunk& chunk, int fontSize,
                                                                  IBookImageResolver* resolver) const
 {
-    return prepare(chunk.blocks, chunk.reopenedContainers, fontSize, resolver);
+    return prepare(chunk.blocks, chunk.reopenedContainers, chunk.leadingMargin, fontSize, resolver);
 }
 
 ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepareBlocks(const QList<BlockItem>& blocks, int fontSize,
                                                                   IBookImageResolver* resolver) const
 {
-    return prepare(blocks, 0, fontSize, resolver);
+    return prepare(blocks, 0, CollapsingMargin(), fontSize, resolver);
 }
 
 ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepare(const QList<BlockItem>& blocks,
-                                                            int reopenedContainers, int fontSize,
-                                                            IBookImageResolver* resolver) const
+                                                            int reopenedContainers,
+                                                            const CollapsingMargin& leadingMargin,
+                                                            int fontSize, IBookImageResolver* resolver) const
 {
     ChunkPreparer::ImageSizeLookup lookup;
     if (resolver)
         lookup = [resolver](const QString& url) { return resolver->imageSize(url); };
-    return ChunkPreparer(*measurer, fontSize, QString(), lookup).prepare(blocks, reopenedContainers);
+    return ChunkPreparer(*measurer, fontSize, QString(), lookup).prepare(blocks, reopenedContainers, leadingMargin);
 }
 
 ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared, const LayoutParams& params,
@@ -41,8 +59,8 @@ ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared
         auto lookup = [sizes](const QString& url) { return sizes.value(url, QSizeF(-1, -1)); };
         const PreparedChunk remeasured =
             ChunkPreparer(*measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
-                .prepare(prepared.sourceBlocks, prepared.reopenedContainers);
-        return ChunkLayouter(remeasured, params, observer).layout();
+                .prepare(prepared.sourceBlocks, prepared.reopenedContainers, prepared.sourceLeadingMargin);
+        return ChunkLayouter(remeasured, withinLimits(params, remeasured.readerMetrics), observer).layout();
     }
-    return ChunkLayouter(prepared, params, observer).layout();
+    return ChunkLayouter(prepared, withinLimits(params, prepared.readerMetrics), observer).layout();
 }

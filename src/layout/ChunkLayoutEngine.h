@@ -35,13 +35,15 @@ public:
     PreparedChunk prepareBlocks(const QList<BlockItem>& blocks, int fontSize,
                                 IBookImageResolver* resolver) const;
 
-    // A layout for params.width. When params asks for another font size or family than the
+    // A layout for params.width, held to LayoutParams' maximum width and reader's line height
+    // (the layout's width tells the width used). When params asks for another font size or family than the
     // chunk was prepared with, the chunk is measured again first (image sizes are kept).
     ChunkLayout layoutPreparedChunk(const PreparedChunk& prepared, const LayoutParams& params,
                                     const LineBreakObserver& observer = {}) const;
 
 private:
-    PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers, int fontSize,
+    PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers,
+                          const CollapsingMargin& leadingMargin, int fontSize,
                           IBookImageResolver* resolver) const;
 
     std::shared_ptr<const ITextMeasurer> measurer;

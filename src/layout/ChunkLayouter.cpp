@@ -1,5 +1,9 @@
 #include "ChunkLayouter.h"
 
+#include "BidiLevels.h"
+
+#include <QVarLengthArray>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -38,6 +42,8 @@ ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& par
 ChunkLayout ChunkLayouter::layout()
 {
     result.width = params.width;
+    pendingMargin = chunk.leadingMargin;
+    result.text = chunk.text;
     for (const PreparedBlock& block : chunk.blocks) {
         switch (block.kind) {
         case BlockItem::ContainerStart:
@@ -60,6 +66,7 @@ ChunkLayout ChunkLayouter::layout()
     while (!openBoxes.isEmpty())
         closeBox(nullptr);
     result.height = y;
+    result.lines.squeeze();
     return std::move(result);
 }
 
@@ -192,7 +199,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         const PreparedStyle& style = chunk.styles[run.style];
         if (run.kind == PreparedRun::Image) {
             hasImage = true;
-            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            const double height = imageHeight(run, paragraph.items[k], item);
             imageAbove = std::max(imageAbove, height + style.baselineShift);
             imageBelow = std::max(imageBelow, -style.baselineShift);
         } else {
@@ -213,9 +220,10 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     }
 
     double offset = 0;
-    if (paragraph.align == TextAlign::Center)
+    const TextAlign align = placedAlign(paragraph);
+    if (align == TextAlign::Center)
         offset = std::max((available - natural) / 2, 0.0);
-    else if (paragraph.align == TextAlign::Right)
+    else if (align == TextAlign::Right)
         offset = std::max(available - natural, 0.0);
 
     LayoutLine line;
@@ -225,61 +233,103 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     line.height = above + below;
     line.baseline = y + above;
 
+    // The pieces left to right: the items, then the hyphen a hyphenated line ends with (at the
+    // end item's index); each piece of a word in the style of the one before extends its run.
     double x = line.x;
     int openRun = -1; // the run the next piece of the same word and style extends
     int openStyle = -1;
-    for (int k = breakLine.start; k < breakLine.end; ++k) {
+    bool openReversed = false;
+    // A text piece extends the open run when it is the next stretch of the chunk's text in the
+    // run's reading direction: left to right on the page, a right-to-left word's later piece
+    // comes first.
+    auto addText = [&](int style, bool reversed, const PreparedRun& piece, double width) {
+        if (openRun >= 0 && openStyle == style && openReversed == reversed
+            && extends(line.runs[openRun], piece, reversed)) {
+            LayoutRun& extended = line.runs[openRun];
+            if (reversed)
+                extended.textStart = piece.textStart;
+            extended.textLength += piece.textLength;
+            extended.width += width;
+        } else {
+            line.runs.append(makeRun(style, x, line.baseline, piece, width));
+            line.runs.last().rightToLeft = reversed;
+            openRun = int(line.runs.size()) - 1;
+            openStyle = style;
+            openReversed = reversed;
+        }
+        x += width;
+    };
+    auto addHyphen = [&](int style, bool reversed, double width) {
+        if (openRun >= 0 && openStyle == style && openReversed == reversed) {
+            LayoutRun& extended = line.runs[openRun];
+            extended.hyphen = true;
+            extended.width += width;
+        } else {
+            LayoutRun hyphen = makeRun(style, x, line.baseline, PreparedRun{}, width);
+            hyphen.hyphen = true;
+            hyphen.rightToLeft = reversed;
+            line.runs.append(hyphen);
+            openRun = -1;
+        }
+        x += width;
+    };
+    auto placePiece = [&](int k, bool reversed) {
+        if (k == breakLine.end) {
+            const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
+                                                    : paragraph.baseStyle;
+            addHyphen(style, reversed, endItem.width);
+            return;
+        }
         const Item& item = items[k];
         if (item.type == KnuthPlass::Glue) {
             const double w = glueWidth(item);
             if (item.runIndex >= 0) {
                 const int style = paragraph.runs[item.runIndex].style;
                 if (decorated(chunk.styles[style]))
-                    line.runs.append(makeRun(style, x, line.baseline, QString(), w));
+                    line.runs.append(makeRun(style, x, line.baseline, PreparedRun{}, w));
             }
             x += w;
             openRun = -1;
-            continue;
+            return;
         }
         if (item.type != KnuthPlass::Box)
-            continue;
+            return;
         if (item.runIndex < 0) {
             x += item.width;
             openRun = -1;
-            continue;
+            return;
         }
         const PreparedRun& run = paragraph.runs[item.runIndex];
         if (run.kind == PreparedRun::Image) {
-            const double height = run.width > 0 ? run.height * item.width / run.width : run.height;
+            const double height = imageHeight(run, paragraph.items[k], item);
             const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
-            result.images.append({run.text, QRectF(x, bottom - height, item.width, height)});
+            result.images.append({textOf(chunk, run).toString(), QRectF(x, bottom - height, item.width, height)});
             x += item.width;
             openRun = -1;
-            continue;
+            return;
         }
-        if (openRun >= 0 && openStyle == run.style) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.text += run.text;
-            extended.rect.setWidth(extended.rect.width() + item.width);
-        } else {
-            line.runs.append(makeRun(run.style, x, line.baseline, run.text, item.width));
-            openRun = int(line.runs.size()) - 1;
-            openStyle = run.style;
-        }
-        x += item.width;
+        addText(run.style, reversed, run, item.width);
+    };
+    const int last = breakLine.hyphenated ? breakLine.end : breakLine.end - 1;
+    if (paragraph.levels.isEmpty()) {
+        for (int k = breakLine.start; k <= last; ++k)
+            placePiece(k, false);
+    } else {
+        const int count = std::max(last - breakLine.start + 1, 0);
+        QVarLengthArray<quint8, 64> levels(count);
+        QVarLengthArray<int, 64> order(count);
+        for (int i = 0; i < count; ++i)
+            levels[i] = paragraph.levels[breakLine.start + i];
+        // Spaces that end a line take the paragraph's level (rule L1).
+        const quint8 own = paragraph.rightToLeft ? 1 : 0;
+        for (int i = count - 1; i >= 0 && breakLine.start + i < breakLine.end
+             && items[breakLine.start + i].type != KnuthPlass::Box; --i)
+            levels[i] = own;
+        BidiLevels::visualOrder(levels.data(), count, order.data());
+        for (int i = 0; i < count; ++i)
+            placePiece(breakLine.start + order[i], (levels[order[i]] & 1) != 0);
     }
-    if (breakLine.hyphenated) {
-        const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
-                                                : paragraph.baseStyle;
-        const QString hyphen = QStringLiteral("-");
-        if (openRun >= 0 && openStyle == style) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.text += hyphen;
-            extended.rect.setWidth(extended.rect.width() + endItem.width);
-        } else {
-            line.runs.append(makeRun(style, x, line.baseline, hyphen, endItem.width));
-        }
-    }
+    line.runs.squeeze();
     result.lines.append(line);
     y += line.height;
 }
@@ -303,16 +353,13 @@ void ChunkLayouter::placeRule(const PreparedBlock& block)
 
 void ChunkLayouter::addMargin(double margin)
 {
-    if (margin > 0)
-        positiveMargin = std::max(positiveMargin, margin);
-    else
-        negativeMargin = std::min(negativeMargin, margin);
+    pendingMargin.add(margin);
 }
 
 void ChunkLayouter::flushMargins()
 {
-    y += positiveMargin + negativeMargin;
-    positiveMargin = negativeMargin = 0;
+    y += pendingMargin.total();
+    pendingMargin = CollapsingMargin();
     // Boxes whose top margin was still collapsing start where the content does.
     for (OpenBox& open : openBoxes) {
         if (open.topFixed)
@@ -320,6 +367,22 @@ void ChunkLayouter::flushMargins()
         open.topFixed = true;
         if (open.record >= 0)
             result.boxes[open.record].rect.moveTop(y);
+    }
+}
+
+TextAlign ChunkLayouter::placedAlign(const PreparedParagraph& paragraph)
+{
+    const bool rtl = paragraph.rightToLeft;
+    switch (paragraph.align) {
+    case TextAlign::Center:
+        return TextAlign::Center;
+    case TextAlign::Left:
+    case TextAlign::Right:
+        return paragraph.align;
+    case TextAlign::End:
+        return rtl ? TextAlign::Left : TextAlign::Right;
+    default: // start, and the lines of a justified paragraph that do not fill the column
+        return rtl ? TextAlign::Right : TextAlign::Left;
     }
 }
 
@@ -333,23 +396,57 @@ QColor ChunkLayouter::innermostBackground() const
     return {};
 }
 
-LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const QString& text,
-                                 double width) const
+LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const PreparedRun& text,
+                                 double width)
 {
     const PreparedStyle& style = chunk.styles[styleIndex];
     LayoutRun run;
     run.baseline = lineBaseline - style.baselineShift;
     run.x = x;
-    run.rect = QRectF(x, run.baseline - style.metrics.ascent, width,
-                      style.metrics.ascent + style.metrics.descent);
-    run.font = style.font;
-    run.text = text;
-    run.colour = style.colour;
-    run.background = style.background;
-    run.blockBackground = blockBackground;
-    run.link = style.link;
-    run.underline = style.underline;
-    run.lineThrough = style.lineThrough;
-    run.overline = style.overline;
+    run.width = width;
+    run.style = layoutStyle(styleIndex);
+    run.textStart = text.textStart;
+    run.textLength = text.textLength;
     return run;
+}
+
+double ChunkLayouter::imageHeight(const PreparedRun& image, const Item& prepared, const Item& placed)
+{
+    // An image narrowed to the column keeps its aspect.
+    return prepared.width > 0 ? image.height * placed.width / prepared.width : image.height;
+}
+
+bool ChunkLayouter::extends(const LayoutRun& run, const PreparedRun& piece, bool reversed)
+{
+    // The pieces of a word lie next to each other in the chunk's text; a run covers one stretch.
+    if (run.hyphen)
+        return false;
+    return reversed ? piece.textStart + piece.textLength == run.textStart
+                    : run.textStart + run.textLength == piece.textStart;
+}
+
+int ChunkLayouter::layoutStyle(int styleIndex)
+{
+    const LayoutColour block = LayoutColour::of(blockBackground);
+    // One entry per prepared style and box background met together.
+    const quint64 key = (quint64(styleIndex) << 33) | (quint64(block.none) << 32) | block.rgba;
+    const auto found = layoutStyles.constFind(key);
+    if (found != layoutStyles.constEnd())
+        return found.value();
+    const PreparedStyle& prepared = chunk.styles[styleIndex];
+    LayoutStyle style;
+    style.font = prepared.font;
+    style.ascent = prepared.metrics.ascent;
+    style.descent = prepared.metrics.descent;
+    style.colour = LayoutColour::of(prepared.colour);
+    style.background = LayoutColour::of(prepared.background);
+    style.blockBackground = block;
+    style.link = prepared.link;
+    style.underline = prepared.underline;
+    style.lineThrough = prepared.lineThrough;
+    style.overline = prepared.overline;
+    result.styles.append(style);
+    const int index = int(result.styles.size()) - 1;
+    layoutStyles.insert(key, index);
+    return index;
 }

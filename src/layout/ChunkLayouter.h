@@ -6,7 +6,8 @@
 // Geometry:
 // - Boxes: margins, borders and paddings inset the column; vertical margins that meet collapse to
 //   the largest (CSS rules, also through a box without a top or bottom edge); margins left over
-//   at the chunk's end are dropped, so the gap between two chunks is the next chunk's top margin.
+//   at the chunk's end are dropped: the next chunk starts with them (its leading margin), so the
+//   gap between two chunks is the one an uncut layout has.
 //   A container re-opened at the head of a chunk starts at its top and one still open at its
 //   end reaches its bottom, so the halves of a split box meet at the cut.
 // - Lines: a justified line whose ratio is within the breaker's tolerance fills the column; a
@@ -15,6 +16,11 @@
 //   right alignment place the natural width. A line's height is the paragraph's line height
 //   (the book's, or the reader's spacing times the font's line spacing), grown to hold larger
 //   runs, raised or lowered runs and images; a line of images alone is exactly as tall as they.
+// - Direction: lines are broken in logical order; a line of a paragraph with embedding levels is
+//   then set in visual order (BidiLevels), each word still one run in its logical character
+//   order, drawn right to left when its level is odd. Start and end alignment, and the lines of a
+//   justified paragraph that do not fill the column, sit at the side the paragraph starts on, as
+//   do its first-line indent and list marker (the first items of its first line).
 // - Images wider than their column are scaled down to it, keeping their aspect; an image sits
 //   on the baseline.
 //
@@ -24,6 +30,8 @@
 #include "KnuthPlass.h"
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
+
+#include <QHash>
 
 #include <functional>
 
@@ -57,9 +65,17 @@ private:
     void placeRule(const PreparedBlock& block);
     void addMargin(double margin);
     void flushMargins();
+    static TextAlign placedAlign(const PreparedParagraph& paragraph);
     QColor innermostBackground() const;
-    LayoutRun makeRun(int style, double x, double lineBaseline, const QString& text,
-                      double width) const;
+    // A run drawing the text of `text` (a default PreparedRun: none).
+    LayoutRun makeRun(int style, double x, double lineBaseline, const PreparedRun& text, double width);
+    // The height of an image box as placed, from its box as prepared.
+    static double imageHeight(const PreparedRun& image, const KnuthPlass::Item& prepared,
+                              const KnuthPlass::Item& placed);
+    // True when the piece's text follows on from the run's, so the run can take it in.
+    static bool extends(const LayoutRun& run, const PreparedRun& piece, bool reversed);
+    // The layout's style for a prepared style in the current block background.
+    int layoutStyle(int preparedStyle);
 
     const PreparedChunk& chunk;
     const LayoutParams params;
@@ -71,7 +87,7 @@ private:
     double y = 0;
     double left = 0;
     double right = 0;
-    double positiveMargin = 0; // the collapsing margins not yet placed
-    double negativeMargin = 0;
+    CollapsingMargin pendingMargin; // not yet placed
     QColor blockBackground; // of the paragraph being placed
+    QHash<quint64, int> layoutStyles; // prepared style and block background -> layout style
 };

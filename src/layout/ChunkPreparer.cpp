@@ -2,6 +2,8 @@
 
 #include "ParagraphPreparer.h"
 
+#include <algorithm>
+
 namespace {
 
 bool sameLook(const PreparedStyle& a, const PreparedStyle& b)
@@ -23,13 +25,16 @@ ChunkPreparer::ChunkPreparer(const ITextMeasurer& measurer, int fontSize, const 
 {
 }
 
-PreparedChunk ChunkPreparer::prepare(const QList<BlockItem>& blocks, int reopenedContainers)
+PreparedChunk ChunkPreparer::prepare(const QList<BlockItem>& blocks, int reopenedContainers,
+                                     const CollapsingMargin& leadingMargin)
 {
     chunk = PreparedChunk();
     chunk.fontSize = fontSize;
     chunk.fontFamily = fontFamily;
     chunk.sourceBlocks = blocks;
     chunk.reopenedContainers = reopenedContainers;
+    chunk.sourceLeadingMargin = leadingMargin;
+    chunk.leadingMargin = {leadingMargin.positive * fontScale, leadingMargin.negative * fontScale};
     chunk.readerMetrics = measurer.metrics(FontRequest{fontFamily, fontSize});
 
     bool leadingStarts = true;
@@ -59,7 +64,18 @@ PreparedChunk ChunkPreparer::prepare(const QList<BlockItem>& blocks, int reopene
         }
         chunk.blocks.append(prepared);
     }
+    // The reading model keeps every chunk of a book prepared: no room to spare.
+    chunk.blocks.squeeze();
+    chunk.styles.squeeze();
+    chunk.text.squeeze();
     return std::move(chunk);
+}
+
+int ChunkPreparer::storeText(const QString& text)
+{
+    const int start = int(chunk.text.size());
+    chunk.text += text;
+    return start;
 }
 
 int ChunkPreparer::styleIndex(const TextStyle& style, double sizeOverride)
@@ -90,6 +106,28 @@ int ChunkPreparer::styleIndex(const TextStyle& style, double sizeOverride)
     prepared.spaceWidth = measurer.advance(prepared.request, QStringLiteral(" "));
     prepared.hyphenWidth = measurer.advance(prepared.request, QStringLiteral("-"));
     chunk.styles.append(prepared);
+    return int(chunk.styles.size()) - 1;
+}
+
+int ChunkPreparer::styleFor(int index, const QString& text)
+{
+    const FontMetrics needed = measurer.textMetrics(chunk.styles[index].request, text);
+    const FontMetrics& own = chunk.styles[index].metrics;
+    if (needed.ascent <= own.ascent && needed.descent <= own.descent)
+        return index;
+    FontMetrics grown = own;
+    grown.ascent = std::max(own.ascent, needed.ascent);
+    grown.descent = std::max(own.descent, needed.descent);
+    grown.lineSpacing = std::max(own.lineSpacing, needed.lineSpacing);
+    for (qsizetype i = 0; i < chunk.styles.size(); ++i) {
+        const PreparedStyle& other = chunk.styles[i];
+        if (sameLook(other, chunk.styles[index]) && other.metrics.ascent == grown.ascent
+            && other.metrics.descent == grown.descent)
+            return int(i);
+    }
+    PreparedStyle copy = chunk.styles[index];
+    copy.metrics = grown;
+    chunk.styles.append(copy);
     return int(chunk.styles.size()) - 1;
 }
 

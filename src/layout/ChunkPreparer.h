@@ -25,12 +25,20 @@ public:
     ChunkPreparer(const ITextMeasurer& measurer, int fontSize, const QString& fontFamily,
                   ImageSizeLookup imageSize);
 
-    PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers);
+    PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers,
+                          const CollapsingMargin& leadingMargin);
 
     // Index into the chunk's styles of the style a run is drawn with; sizeOverride > 0 replaces
     // the style's own size (a paragraph's base style takes the paragraph's font size).
     int styleIndex(const TextStyle& style, double sizeOverride = 0);
     const PreparedStyle& style(int index) const { return chunk.styles[index]; }
+    // The style index, or that of a copy whose metrics are grown to what text needs (glyphs from
+    // a taller fallback font), so that lines holding it are as tall as their glyphs.
+    int styleFor(int index, const QString& text);
+    // Appends a run's text to the chunk's text; returns where it starts.
+    int storeText(const QString& text);
+    // The text a prepared run refers to.
+    QStringView textOf(const PreparedRun& run) const { return ::textOf(chunk, run); }
     const ITextMeasurer& textMeasurer() const { return measurer; }
     double scale() const { return fontScale; }
 

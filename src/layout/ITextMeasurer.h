@@ -22,4 +22,13 @@ public:
 
     virtual FontMetrics metrics(const FontRequest& font) const = 0;
     virtual double advance(const FontRequest& font, const QString& text) const = 0;
+
+    // The vertical extent text needs in the font: taller than metrics(font) where its glyphs come
+    // from a fallback font with a larger ascent or descent (Arabic, Devanagari, Thai in a Latin
+    // face). A font with every glyph needs no more than its own metrics.
+    virtual FontMetrics textMetrics(const FontRequest& font, const QString& text) const
+    {
+        Q_UNUSED(text);
+        return metrics(font);
+    }
 };

@@ -1,5 +1,6 @@
 #include "ParagraphPreparer.h"
 
+#include "BidiLevels.h"
 #include "ChunkPreparer.h"
 
 namespace {
@@ -74,6 +75,8 @@ ParagraphPreparer::ParagraphPreparer(ChunkPreparer& chunk, const BlockItem& bloc
 
 PreparedParagraph ParagraphPreparer::prepare()
 {
+    const TextDirection base = baseDirection();
+    trackSources = needsBidi(base);
     paragraph.align = block.align;
     paragraph.preformatted = block.preformatted;
     paragraph.baseStyle = chunk.styleIndex(block.style, block.fontSize);
@@ -85,13 +88,15 @@ PreparedParagraph ParagraphPreparer::prepare()
     if (!block.marker.isEmpty()) {
         // The marker is one box with its trailing space, so the first word stays beside it.
         const int style = paragraph.baseStyle;
-        PreparedRun marker{PreparedRun::Text, style, block.marker,
-                           chunk.textMeasurer().advance(chunk.style(style).request, block.marker)};
-        addBox(marker, marker.width);
+        const double width = chunk.textMeasurer().advance(chunk.style(style).request, block.marker);
+        addBox(PreparedRun::Text, style, block.marker, width);
         atLineStart = true; // a space after the marker is dropped like one at the line start
     }
 
-    for (const InlineRun& run : block.runs) {
+    for (qsizetype i = 0; i < block.runs.size(); ++i) {
+        const InlineRun& run = block.runs[i];
+        if (trackSources)
+            sourceStarts.append({paragraph.items.size(), int(i)});
         switch (run.kind) {
         case InlineRun::Text:
             if (block.preformatted)
@@ -111,7 +116,89 @@ PreparedParagraph ParagraphPreparer::prepare()
         }
     }
     KnuthPlass::finishParagraph(paragraph.items);
+    if (trackSources)
+        resolveLevels(base);
+    paragraph.items.squeeze();
+    paragraph.runs.squeeze();
     return std::move(paragraph);
+}
+
+TextDirection ParagraphPreparer::baseDirection() const
+{
+    return block.style.unicodeBidi == UnicodeBidi::Plaintext ? TextDirection::Auto : block.style.direction;
+}
+
+bool ParagraphPreparer::needsBidi(TextDirection base) const
+{
+    if (base == TextDirection::RightToLeft || BidiLevels::mayReorder(block.marker))
+        return true;
+    for (const InlineRun& run : block.runs) {
+        if (BidiLevels::mayReorder(run.text) || !BidiLevels::openingControls(run.style, base).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void ParagraphPreparer::resolveLevels(TextDirection base)
+{
+    // The paragraph's text as the bidirectional algorithm sees it: each box's characters, a space
+    // for each word gap, an object replacement character for each image, and the controls of the
+    // embeddings its runs are in (runs of one embedding one after another share it).
+    QString text;
+    QList<BidiLevels::Piece> pieces;
+    pieces.reserve(paragraph.items.size());
+    const TextStyle* embedding = nullptr; // the style whose embedding is open
+    QString closing;
+    qsizetype nextSource = 0;
+    const TextStyle* source = nullptr; // the inline run the items come from; null for the marker
+    for (qsizetype k = 0; k < paragraph.items.size(); ++k) {
+        const Item& item = paragraph.items[k];
+        while (nextSource < sourceStarts.size() && sourceStarts[nextSource].first <= k)
+            source = &block.runs[sourceStarts[nextSource++].second].style;
+        BidiLevels::Piece piece{text.size(), 0};
+        const bool box = item.type == KnuthPlass::Box && item.runIndex >= 0;
+        const bool space = item.type == KnuthPlass::Glue && item.runIndex >= 0;
+        if (box || space) {
+            const bool sameEmbedding = source && embedding && source->direction == embedding->direction
+                && source->unicodeBidi == embedding->unicodeBidi;
+            if (!sameEmbedding) {
+                text += closing;
+                closing = source ? BidiLevels::closingControls(*source, base) : QString();
+                if (source)
+                    text += BidiLevels::openingControls(*source, base);
+                embedding = closing.isEmpty() ? nullptr : source;
+            }
+            piece.start = text.size();
+        }
+        if (box) {
+            const PreparedRun& run = paragraph.runs[item.runIndex];
+            if (run.kind == PreparedRun::Image)
+                text += QChar(0xFFFC);
+            else
+                text += chunk.textOf(run);
+        } else if (space) {
+            text += u' ';
+        }
+        piece.length = text.size() - piece.start;
+        pieces.append(piece);
+    }
+    text += closing;
+
+    BidiLevels::Resolved resolved = BidiLevels::resolve(text, pieces, base);
+    // A break shows its hyphen beside the box it ends, in that box's direction.
+    quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
+    bool reorders = resolved.rightToLeft;
+    for (qsizetype k = 0; k < paragraph.items.size(); ++k) {
+        const int type = paragraph.items[k].type;
+        if (type == KnuthPlass::Box)
+            boxLevel = resolved.levels[k];
+        else if (type == KnuthPlass::Penalty)
+            resolved.levels[k] = boxLevel;
+        reorders = reorders || resolved.levels[k] > 0;
+    }
+    paragraph.rightToLeft = resolved.rightToLeft;
+    if (reorders)
+        paragraph.levels = std::move(resolved.levels);
 }
 
 void ParagraphPreparer::addText(const InlineRun& run, int style)
@@ -209,8 +296,7 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
     if (!paragraph.items.isEmpty() && paragraph.items.last().type == KnuthPlass::Box && !atLineStart)
         paragraph.items.append(Item::penaltyItem(0, 0, false));
     pendingBreak.reset();
-    PreparedRun image{PreparedRun::Image, style, run.url, size.width(), size.height()};
-    addBox(image, size.width());
+    addBox(PreparedRun::Image, style, run.url, size.width(), size.height());
     setPendingBreak(false, 0, false);
     atWordStart = true;
     lastChar = QChar();
@@ -231,7 +317,7 @@ void ParagraphPreparer::addWord(const QString& text, int style)
     if (text.isEmpty())
         return;
     const double width = chunk.textMeasurer().advance(chunk.style(style).request, text);
-    addBox(PreparedRun{PreparedRun::Text, style, text, width}, width);
+    addBox(PreparedRun::Text, chunk.styleFor(style, text), text, width);
 }
 
 void ParagraphPreparer::addSpaces(int style, int count)
@@ -241,7 +327,7 @@ void ParagraphPreparer::addSpaces(int style, int count)
     const double width = chunk.style(style).spaceWidth * count;
     if (atLineStart) {
         // Indentation of a preformatted line: a box, since glue at a line start is discarded.
-        addBox(PreparedRun{PreparedRun::Text, style, QString(count, u' '), width}, width);
+        addBox(PreparedRun::Text, style, QString(count, u' '), width);
         return;
     }
     pendingBreak.reset();
@@ -271,20 +357,20 @@ int ParagraphPreparer::spaceRun(int style)
     const auto found = spaceRuns.constFind(style);
     if (found != spaceRuns.constEnd())
         return found.value();
-    paragraph.runs.append(PreparedRun{PreparedRun::Space, style, QString(), 0});
+    paragraph.runs.append(PreparedRun{PreparedRun::Space, style});
     const int index = int(paragraph.runs.size()) - 1;
     spaceRuns.insert(style, index);
     return index;
 }
 
-void ParagraphPreparer::addBox(const PreparedRun& run, double width)
+void ParagraphPreparer::addBox(int kind, int style, const QString& text, double width, double height)
 {
     if (pendingBreak) {
         if (!paragraph.items.isEmpty() && paragraph.items.last().type == KnuthPlass::Box)
             paragraph.items.append(*pendingBreak);
         pendingBreak.reset();
     }
-    paragraph.runs.append(run);
+    paragraph.runs.append(PreparedRun{kind, style, chunk.storeText(text), int(text.size()), height});
     paragraph.items.append(Item::box(width, int(paragraph.runs.size()) - 1));
     atLineStart = false;
 }

@@ -12,6 +12,10 @@
 // is a forced break closed like a paragraph end, so the line before it is not stretched.
 // Preformatted text keeps its spaces as fixed glue (tabs to every 8th column) and still wraps at
 // them when a line is too long for the column.
+//
+// Direction: a paragraph that may read right to left (BidiLevels::mayReorder, a right-to-left base
+// direction, runs in embeddings of another direction) gets the embedding levels of its items, so
+// that each line can be put in visual order after breaking; others get none and cost nothing.
 
 #include "ContentModel.h"
 #include "KnuthPlass.h"
@@ -36,10 +40,13 @@ private:
     void addSpaces(int style, int count);
     void addGlue(int style);
     void addInterCharacterGlue(int style);
-    void addBox(const PreparedRun& run, double width);
+    void addBox(int kind, int style, const QString& text, double width, double height = 0);
     int spaceRun(int style);
     bool lastIsTextBox() const;
     void setPendingBreak(bool showsHyphen, double penalty, bool flagged);
+    TextDirection baseDirection() const;
+    bool needsBidi(TextDirection base) const;
+    void resolveLevels(TextDirection base);
 
     ChunkPreparer& chunk;
     const BlockItem& block;
@@ -50,4 +57,6 @@ private:
     bool atWordStart = true;
     int column = 0;
     QChar lastChar; // the character before the next one, within a word; null after a break
+    bool trackSources = false;
+    QList<std::pair<qsizetype, int>> sourceStarts; // (first item, inline run) for each run's items
 };

@@ -40,9 +40,9 @@ struct PreparedRun {
 
     int kind = Text;
     int style = 0;       // index into PreparedChunk::styles
-    QString text;        // Text: the piece as drawn; Image: the source URL; Space: empty
-    double width = 0;    // Text: advance; Image: width
-    double height = 0;   // Image only
+    int textStart = 0;   // PreparedChunk::text from textStart, textLength long. Text: the piece
+    int textLength = 0;  // as drawn; Image: the source URL; Space: empty
+    double height = 0;   // Image only, at the width of its box (the box holds every run's width)
 };
 
 struct PreparedParagraph {
@@ -52,6 +52,8 @@ struct PreparedParagraph {
     bool preformatted = false;
     int baseStyle = 0;      // the paragraph's own style: its strut
     double lineHeight = 0;  // the book's line height in pixels; 0 = the reader's line spacing
+    bool rightToLeft = false; // the resolved base direction
+    QList<quint8> levels;     // bidi embedding level per item; empty: all left to right
 };
 
 struct PreparedBlock {
@@ -65,15 +67,26 @@ struct PreparedBlock {
 struct PreparedChunk {
     QList<PreparedBlock> blocks;
     QList<PreparedStyle> styles;
+    // The runs' texts, one after another in the order of their boxes, so the pieces of a word
+    // are next to each other; laid-out runs refer to it too (shared, never copied).
+    QString text;
     FontMetrics readerMetrics; // the reader's font: rules stand on lines of its height
+    CollapsingMargin leadingMargin; // scaled; the margins the previous chunk ended with
     int fontSize = 0;
     QString fontFamily;
 
-    // Kept so that a layout asked for another font size or family can measure again.
+    // Kept so that a layout asked for another font size or family can measure again. It shares
+    // the chunk's own list (implicit sharing): the blocks the reader holds are not copied.
     QList<BlockItem> sourceBlocks;
     int reopenedContainers = 0;
+    CollapsingMargin sourceLeadingMargin;
     QHash<QString, QSizeF> imageSizes; // natural sizes as the resolver gave them
 
     // A default-constructed (not yet prepared) chunk is empty, as is one of a chunk without blocks.
     bool isEmpty() const { return blocks.isEmpty(); }
 };
+
+inline QStringView textOf(const PreparedChunk& chunk, const PreparedRun& run)
+{
+    return QStringView(chunk.text).mid(run.textStart, run.textLength);
+}

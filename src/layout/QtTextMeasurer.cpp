@@ -1,19 +1,50 @@
 #include "QtTextMeasurer.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QHash>
+#include <QPainterPath>
+#include <QRawFont>
+#include <QTextLayout>
+
+#include <algorithm>
 
 #include <memory>
 
 namespace {
 
 struct MeasuredFont {
-    explicit MeasuredFont(const FontRequest& request) : font(request.toFont()), fontMetrics(font) {}
+    explicit MeasuredFont(const FontRequest& request)
+        : font(request.toFont())
+        , fontMetrics(font)
+        , own{fontMetrics.ascent(), fontMetrics.descent(), fontMetrics.lineSpacing()}
+    {
+    }
 
     QFont font; // built on this thread and never handed out
     QFontMetricsF fontMetrics;
+    FontMetrics own;
     QHash<QString, double> widths;
+    QHash<int, FontMetrics> scriptMetrics; // QChar::Script -> what the fonts its glyphs come from need
+    QHash<QString, FontMetrics> textExtents; // text beyond Latin -> what its glyphs need
 };
+
+// The ascent and descent of the fonts text is drawn with, fallbacks included.
+FontMetrics usedFontMetrics(const QFont& font, const QString& text)
+{
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    FontMetrics needed;
+    for (const QGlyphRun& run : layout.glyphRuns()) {
+        const QRawFont raw = run.rawFont();
+        needed.ascent = std::max(needed.ascent, raw.ascent());
+        needed.descent = std::max(needed.descent, raw.descent());
+        needed.lineSpacing = std::max(needed.lineSpacing, raw.ascent() + raw.descent() + raw.leading());
+    }
+    return needed;
+}
 
 struct ThreadCache {
     QHash<FontRequest, std::shared_ptr<MeasuredFont>> fonts;
@@ -35,8 +66,10 @@ struct ThreadCache {
 
     void clearWidths()
     {
-        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts))
+        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts)) {
             font->widths.clear();
+            font->textExtents.clear();
+        }
         words = 0;
     }
 };
@@ -51,8 +84,7 @@ ThreadCache& threadCache()
 
 FontMetrics QtTextMeasurer::metrics(const FontRequest& font) const
 {
-    const QFontMetricsF& fm = threadCache().lookup(font).fontMetrics;
-    return {fm.ascent(), fm.descent(), fm.lineSpacing()};
+    return threadCache().lookup(font).own;
 }
 
 double QtTextMeasurer::advance(const FontRequest& font, const QString& text) const
@@ -68,4 +100,59 @@ double QtTextMeasurer::advance(const FontRequest& font, const QString& text) con
     measured.widths.insert(text, width);
     ++cache.words;
     return width;
+}
+
+FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& text) const
+{
+    ThreadCache& cache = threadCache();
+    MeasuredFont& measured = cache.lookup(font);
+    FontMetrics needed = measured.own;
+    // Text in the scripts of the reader's faces (Latin, Greek, Cyrillic, and the punctuation and
+    // signs all scripts share) keeps the font's own extent and costs nothing more.
+    const auto faceScript = [](QChar::Script script) {
+        return script == QChar::Script_Common || script == QChar::Script_Inherited || script == QChar::Script_Latin
+            || script == QChar::Script_Greek || script == QChar::Script_Cyrillic;
+    };
+    const auto other = std::find_if(text.cbegin(), text.cend(), [&](QChar c) {
+        return c.unicode() >= 0x0250 && (c.isSurrogate() || !faceScript(c.script()));
+    });
+    if (other == text.cend())
+        return needed;
+    const auto hit = measured.textExtents.constFind(text);
+    if (hit != measured.textExtents.constEnd())
+        return hit.value();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char32_t code = text.at(i).isHighSurrogate() && i + 1 < text.size()
+            ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
+        if (code > 0xFFFF)
+            ++i;
+        const QChar::Script script = QChar::script(code);
+        if (faceScript(script))
+            continue;
+        auto found = measured.scriptMetrics.constFind(int(script));
+        if (found == measured.scriptMetrics.constEnd()) {
+            // The letters of this word in that script find the fallback font the script is set in.
+            QString sample;
+            for (qsizetype j = 0; j < text.size(); ++j) {
+                if (QChar::script(text.at(j).unicode()) == script || text.at(j).isSurrogate())
+                    sample += text.at(j);
+            }
+            found = measured.scriptMetrics.insert(int(script), usedFontMetrics(measured.font, sample));
+        }
+        needed.ascent = std::max(needed.ascent, found->ascent);
+        needed.descent = std::max(needed.descent, found->descent);
+        needed.lineSpacing = std::max(needed.lineSpacing, found->lineSpacing);
+    }
+    // Marks stacked above and below letters (Arabic vowel signs, Thai tone marks) may reach
+    // beyond a font's ascent and descent; the glyphs' own outline keeps them off the next line.
+    QPainterPath outline;
+    outline.addText(0, 0, measured.font, text);
+    const QRectF ink = outline.boundingRect();
+    needed.ascent = std::max(needed.ascent, -ink.top());
+    needed.descent = std::max(needed.descent, ink.bottom());
+    if (cache.words >= CacheLimit)
+        cache.clearWidths();
+    measured.textExtents.insert(text, needed);
+    ++cache.words;
+    return needed;
 }

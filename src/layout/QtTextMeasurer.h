@@ -6,7 +6,7 @@
 // Any thread may call it, concurrently, while a QGuiApplication exists (the font database needs
 // it). Each thread measures with fonts it built itself and keeps its own cache, so no lock is
 // taken and no QFont is shared between threads (see FontRequest). The cache holds at most
-// CacheLimit words per thread and is then emptied.
+// CacheLimit words (widths and extents) per thread and is then emptied.
 
 #include "ITextMeasurer.h"
 
@@ -16,4 +16,8 @@ public:
 
     FontMetrics metrics(const FontRequest& font) const override;
     double advance(const FontRequest& font, const QString& text) const override;
+    // Text in scripts beyond Latin, Greek and Cyrillic needs the ascents and descents of the
+    // fallback fonts its script is set in (laid out once per script and font), and at least its
+    // glyphs' own extent (kept per word).
+    FontMetrics textMetrics(const FontRequest& font, const QString& text) const override;
 };

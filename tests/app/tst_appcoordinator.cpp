@@ -150,6 +150,51 @@ private Q_SLOTS:
         QCOMPARE(stored.value(QStringLiteral("ui/lastFilePath"), QStringLiteral("unset")).toString(), QString());
     }
 
+    // The view is asked for its place before anything is recorded: the history and the store hold
+    // the place it reports then, not the last one it happened to report before.
+    void quittingAsksForTheLastPlaceBeforeSaving()
+    {
+        open(bookA);
+        backEnd->readingModel.setScrollPosition(1, 0.0, 0.2);
+        QStringList order;
+        connect(&backEnd->readingModel, &ReadingModel::positionReportRequested, this, [&] {
+            order.append(QStringLiteral("report"));
+            backEnd->readingModel.setScrollPosition(3, 12.0, 0.75);
+        });
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Settings saved to: ")));
+        quit();
+        QCOMPARE(order, QStringList{QStringLiteral("report")});
+        QCOMPARE(backEnd->history.progress(0), 0.75);
+        QSettings stored(dir->filePath(QStringLiteral("store.ini")), QSettings::IniFormat);
+        QCOMPARE(stored.beginReadArray(QStringLiteral("history")), 1);
+        stored.setArrayIndex(0);
+        QCOMPARE(stored.value(QStringLiteral("progress")).toDouble(), 0.75);
+        stored.endArray();
+    }
+
+    // Quitting while the last book is still opening (a slow start) keeps it for the next start, and
+    // so does quitting while another book replaces the open one.
+    void quittingWhileABookOpensKeepsIt_data()
+    {
+        QTest::addColumn<bool>("fromAnOpenBook");
+        QTest::newRow("slow start") << false;
+        QTest::newRow("replacing an open book") << true;
+    }
+    void quittingWhileABookOpensKeepsIt()
+    {
+        QFETCH(bool, fromAnOpenBook);
+        if (fromAnOpenBook)
+            open(bookA);
+        backEnd->uiState.setLastFilePath(bookB);
+        backEnd->book.openFromPath(bookB);
+        QVERIFY(backEnd->book.loading());
+        QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Settings saved to: ")));
+        quit();
+        QSettings stored(dir->filePath(QStringLiteral("store.ini")), QSettings::IniFormat);
+        QCOMPARE(stored.value(QStringLiteral("ui/lastFilePath")).toString(), bookB);
+        QTRY_VERIFY(!backEnd->book.loading()); // the opening ends before the back end goes
+    }
+
 private:
     QString writeBook(const QString& name, int paragraphs)
     {

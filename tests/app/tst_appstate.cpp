@@ -147,6 +147,37 @@ private Q_SLOTS:
         QCOMPARE(loaded.at(0).value("filePath").toString(), QStringLiteral("/b3"));
         QCOMPARE(loaded.at(1).value("progress").toDouble(), 0.4);
     }
+
+    // A flipped digit in the stored size, gaps, names QSettings never writes: only the element groups
+    // that exist, up to the stored size, are read, in index order.
+    void arraysReadOnlyTheElementsThatExist_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QStringList>("paths");
+        QTest::newRow("size of a hundred million") << QByteArray("[history]\n1\\filePath=/a\n2\\filePath=/b\nsize=99999999\n")
+                                                   << QStringList{"/a", "/b"};
+        QTest::newRow("gaps and order") << QByteArray("[history]\n7\\filePath=/g\n2\\filePath=/b\n10\\filePath=/j\nsize=12\n")
+                                        << QStringList{"/b", "/g", "/j"};
+        QTest::newRow("left behind past the size") << QByteArray("[history]\n1\\filePath=/a\n3\\filePath=/c\nsize=2\n")
+                                                   << QStringList{"/a"};
+        QTest::newRow("names Qt does not write") << QByteArray("[history]\n01\\filePath=/x\n0\\filePath=/y\n-1\\filePath=/z\n+2\\filePath=/w\n1\\filePath=/a\nsize=3\n")
+                                                 << QStringList{"/a"};
+        QTest::newRow("no size") << QByteArray("[history]\n1\\filePath=/a\n") << QStringList{};
+        QTest::newRow("negative size") << QByteArray("[history]\n1\\filePath=/a\nsize=-4\n") << QStringList{};
+    }
+    void arraysReadOnlyTheElementsThatExist()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QStringList, paths);
+        const QString path = freshPath();
+        writeFile(path, "version=4\n" + stored);
+        QSettings settings(path, QSettings::IniFormat);
+        AppState state(settings);
+        QStringList loaded;
+        for (const QVariantMap& element : state.loadArray("history"))
+            loaded.append(element.value("filePath").toString());
+        QCOMPARE(loaded, paths);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAppState)

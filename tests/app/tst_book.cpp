@@ -21,15 +21,6 @@ public:
     QStringList offered;
 };
 
-FormatSpec fakeRow(const QString& extension, bool isDirectory, const std::shared_ptr<FakeLibrary>& library)
-{
-    FormatSpec spec;
-    spec.extension = extension;
-    spec.isDirectory = isDirectory;
-    spec.readerFactory = [library] { return std::make_unique<FakeReader>(library); };
-    return spec;
-}
-
 FakeBookContent titled(const QString& title)
 {
     FakeBookContent content;

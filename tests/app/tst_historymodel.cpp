@@ -1,5 +1,6 @@
 #include "AppState.h"
 #include "DefaultFormats.h"
+#include "FakeReader.h"
 #include "FormatRegistry.h"
 #include "HistoryModel.h"
 #include "LocalHttpServer.h"
@@ -267,6 +268,25 @@ private Q_SLOTS:
         tester.reset();
         model.reset(); // waits for what runs, drops the rest
         QCoreApplication::processEvents();
+    }
+
+    // Teardown cancels the reads before it drains the pool: only those already running finish.
+    void cancelledReadsNeverStart()
+    {
+        auto library = std::make_shared<FakeLibrary>();
+        FormatRegistry fakes(QList<FormatSpec>{fakeRow(QStringLiteral("fake"), false, library)});
+        HistoryModel history(fakes);
+        library->closeGate();
+        const int threads = QThreadPool::globalInstance()->maxThreadCount();
+        const int books = threads + 40;
+        for (int i = 0; i < books; ++i)
+            history.addOrUpdateBook(QStringLiteral("/books/%1.fake").arg(i), 0, at(8));
+        QTRY_COMPARE(library->opensStarted.load(), threads); // the pool is full, the rest queued
+        history.cancelMetadataReads();
+        library->release();
+        QThreadPool::globalInstance()->waitForDone();
+        QCOMPARE(library->opensStarted.load(), threads);
+        QCOMPARE(history.rowCount(), books);
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "ChunkLayoutEngine.h"
 #include "IBookImageResolver.h"
 #include "KnuthPlassItem.h"
 
@@ -50,29 +51,33 @@ QColor pixel(const QImage& image, int x, int y)
     return image.pixelColor(x, y);
 }
 
-// A run without text that carries an underline: its pen colour shows as the underline's pixels,
-// whatever fonts the machine has. The underline of baseline 15.5 fills pixel row 17 exactly.
-LayoutRun underlinedGap(const QColor& colour)
+// A style whose runs carry an underline: a run without text shows its pen colour as the
+// underline's pixels, whatever fonts the machine has. Its box reaches 15.5 above the baseline and
+// 4.5 below, so on a line at 0 the underline (baseline + 2) fills pixel row 17 exactly.
+LayoutStyle underlined(const QColor& colour)
 {
-    LayoutRun run;
-    run.rect = QRectF(0, 0, 100, 20);
-    run.baseline = 15.5;
-    run.font.setPixelSize(16);
-    run.colour = colour;
-    run.underline = true;
-    return run;
+    LayoutStyle style;
+    style.font.setPixelSize(16);
+    style.ascent = 15.5;
+    style.descent = 4.5;
+    style.colour = LayoutColour::of(colour);
+    style.underline = true;
+    return style;
 }
 
-ChunkLayout withLine(LayoutRun run, double y = 0)
+// One line at y holding one run without text, 100 wide, in `style`.
+ChunkLayout withLine(const LayoutStyle& style, double y = 0)
 {
-    run.rect.translate(0, y);
-    run.baseline += y;
+    LayoutRun run;
+    run.width = 100;
+    run.baseline = y + 15.5;
     LayoutLine line;
     line.y = y;
     line.height = 20;
-    line.baseline = run.baseline - y;
+    line.baseline = 15.5;
     line.runs.append(run);
     ChunkLayout layout;
+    layout.styles.append(style);
     layout.lines.append(line);
     layout.height = y + 20;
     layout.width = 100;
@@ -84,11 +89,109 @@ ChunkLayout withLine(LayoutRun run, double y = 0)
 ChunkLayout underlinedLines(int count)
 {
     ChunkLayout layout;
+    layout.styles.append(underlined(QColor()));
     for (int i = 0; i < count; ++i)
-        layout.lines.append(withLine(underlinedGap(QColor()), i * 100.0).lines);
+        layout.lines.append(withLine(underlined(QColor()), i * 100.0).lines);
     layout.height = 100.0 * count;
     return layout;
 }
+
+InlineRun styledText(const QString& text, const TextStyle& style = {})
+{
+    InlineRun run;
+    run.text = text;
+    run.style = style;
+    return run;
+}
+
+// A chunk of everything a layout holds: a framed box with a background, text in several fonts,
+// colours and decorations (a link, a background, a raised run, a word hyphenated at a line end),
+// an image and a rule. Its book colours all contrast with their backdrops, so the pen keeps them.
+ContentChunk mixedChunk()
+{
+    TextStyle bold;
+    bold.weight = 700;
+    TextStyle red;
+    red.colour = QColor(0xff, 0x60, 0x60);
+    red.italic = true;
+    TextStyle link;
+    link.link = link.underline = true;
+    TextStyle marked;
+    marked.background = QColor(0x20, 0x40, 0x20);
+    marked.colour = QColor(Qt::white);
+    marked.lineThrough = true;
+    TextStyle raised;
+    raised.size = 10;
+    raised.baselineShift = 6;
+    raised.overline = true;
+    TextStyle serif;
+    serif.families = QStringList{QStringLiteral("serif")};
+    serif.size = 20;
+
+    BoxStyle frame;
+    frame.marginTop = frame.marginBottom = 8;
+    frame.paddingLeft = frame.paddingRight = frame.paddingTop = frame.paddingBottom = 6;
+    frame.borderLeft = 3;
+    frame.borderTop = frame.borderBottom = frame.borderRight = 1;
+    frame.borderColour = QColor(0x80, 0x80, 0xff);
+    frame.background = QColor(0x10, 0x10, 0x30);
+
+    BlockItem open;
+    open.kind = BlockItem::ContainerStart;
+    open.box = frame;
+    BlockItem close = open;
+    close.kind = BlockItem::ContainerEnd;
+    BlockItem first;
+    first.runs = {styledText(QStringLiteral("Plain words, then "), {}), styledText(QStringLiteral("bold ones"), bold),
+                  styledText(QStringLiteral(" and red italics "), red), styledText(QStringLiteral("with a link"), link),
+                  styledText(QStringLiteral(", some "), {}), styledText(QStringLiteral("struck out"), marked),
+                  styledText(QStringLiteral(" text, x"), {}), styledText(QStringLiteral("2"), raised),
+                  styledText(QStringLiteral(" and an extra\u00ADordinarily long hyphen\u00ADated word."), {})};
+    InlineRun picture;
+    picture.kind = InlineRun::Image;
+    picture.url = QStringLiteral("image://epub/picture.png");
+    picture.width = 40;
+    picture.height = 30;
+    BlockItem second;
+    second.align = TextAlign::Center;
+    second.runs = {styledText(QStringLiteral("A picture "), serif), picture, styledText(QStringLiteral(" in a line."), serif)};
+    BlockItem rule;
+    rule.kind = BlockItem::Rule;
+    rule.ruleColour = QColor(0xc0, 0x80, 0x40);
+
+    ContentChunk chunk;
+    chunk.blocks = {open, first, second, close, rule};
+    return chunk;
+}
+
+// Draws the runs as each one's own font, text, colours and decorations say, one run after
+// another with nothing carried over: what the painter must match however it shares its work.
+void paintRunsPlainly(QPainter& painter, const KnuthPlassItem& item, const ChunkLayout& layout)
+{
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    for (const LayoutLine& line : layout.lines) {
+        for (const LayoutRun& run : line.runs) {
+            const LayoutStyle& style = layout.styleOf(run);
+            const QRectF rect = layout.rectOf(run);
+            if (item.useBookColours() && style.background.paints())
+                painter.fillRect(rect, style.background.toColor());
+            const QColor theme = style.link ? item.linkColor() : item.textColor();
+            painter.setPen(item.useBookColours() && !style.colour.none ? style.colour.toColor() : theme);
+            painter.setFont(style.font);
+            painter.drawText(QPointF(run.x, run.baseline), layout.textOf(run));
+            const double size = style.font.pixelSize();
+            const auto rule = [&](double y) { painter.drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y)); };
+            if (style.underline)
+                rule(run.baseline + 2);
+            if (style.lineThrough)
+                rule(run.baseline - 0.35 * size);
+            if (style.overline)
+                rule(run.baseline - 0.85 * size);
+        }
+    }
+}
+
 } // namespace
 
 class TestKnuthPlassItem : public QObject {
@@ -194,13 +297,13 @@ private Q_SLOTS:
         QFETCH(QColor, blockBackground);
         QFETCH(bool, link);
         QFETCH(QColor, expected);
-        LayoutRun run = underlinedGap(runColour);
-        run.blockBackground = blockBackground;
-        run.link = link;
+        LayoutStyle style = underlined(runColour);
+        style.blockBackground = LayoutColour::of(blockBackground);
+        style.link = link;
         KnuthPlassItem item;
         item.setSize(QSizeF(100, 20));
         item.setUseBookColours(bookColours);
-        item.setLayout(QVariant::fromValue(withLine(run)));
+        item.setLayout(QVariant::fromValue(withLine(style)));
         const QImage image = paintItem(item);
         QCOMPARE(pixel(image, 50, 17), expected);
         QCOMPARE(pixel(image, 50, 5).alpha(), 0);
@@ -208,11 +311,11 @@ private Q_SLOTS:
 
     void runBackgroundOnlyWithBookColours()
     {
-        LayoutRun run = underlinedGap(QColor(Qt::white));
-        run.background = QColor(Qt::blue);
+        LayoutStyle style = underlined(QColor(Qt::white));
+        style.background = LayoutColour::of(QColor(Qt::blue));
         KnuthPlassItem item;
         item.setSize(QSizeF(100, 20));
-        item.setLayout(QVariant::fromValue(withLine(run)));
+        item.setLayout(QVariant::fromValue(withLine(style)));
         QCOMPARE(pixel(paintItem(item), 50, 5).alpha(), 0);
         item.setUseBookColours(true);
         QCOMPARE(pixel(paintItem(item), 50, 5), QColor(Qt::blue));
@@ -220,13 +323,17 @@ private Q_SLOTS:
 
     void decorations()
     {
-        LayoutRun run = underlinedGap(QColor());
-        run.underline = false;
+        LayoutStyle style = underlined(QColor());
+        style.underline = false;
+        style.ascent = 30.3; // a box from 0 to 40
+        style.descent = 9.7;
+        style.lineThrough = true;
+        style.overline = true;
+        ChunkLayout layout = withLine(style);
+        LayoutRun& run = layout.lines[0].runs[0];
         run.baseline = 30.3; // line-through at 30.3 - 5.6 = 24.7, overline at 30.3 - 13.6 = 16.7
-        run.rect = QRectF(10, 0, 50, 40);
-        run.lineThrough = true;
-        run.overline = true;
-        ChunkLayout layout = withLine(run);
+        run.x = 10;
+        run.width = 50;
         layout.height = 40;
         KnuthPlassItem item;
         item.setSize(QSizeF(100, 40));
@@ -304,10 +411,57 @@ private Q_SLOTS:
         QCOMPARE(pixel(image, 75, 20).alpha(), 0);
     }
 
+    void mixedChunkPaintsRunByRun_data()
+    {
+        QTest::addColumn<bool>("bookColours");
+        QTest::newRow("theme colours") << false;
+        QTest::newRow("book colours") << true;
+    }
+    // A real layout of mixed content, painted by the item, against its boxes, rules and images
+    // painted by the item with the runs drawn plainly on top (text and images do not overlap).
+    void mixedChunkPaintsRunByRun()
+    {
+        QFETCH(bool, bookColours);
+        SolidImageResolver resolver(Qt::magenta);
+        ResolverScope scope(&resolver);
+        const ChunkLayoutEngine engine;
+        LayoutParams params;
+        params.width = 260;
+        const ChunkLayout layout = engine.layoutPreparedChunk(engine.prepareChunk(mixedChunk(), 16, &resolver), params);
+        QVERIFY(layout.styles.size() >= 6);
+        QVERIFY(layout.height < ChunkLayout::MaxTileHeight);
+        QVERIFY(!layout.images.isEmpty() && !layout.rules.isEmpty() && !layout.boxes.isEmpty());
+        bool hyphenated = false;
+        for (const LayoutLine& line : layout.lines)
+            hyphenated = hyphenated || (!line.runs.isEmpty() && layout.textOf(line.runs.last()).endsWith(u'-'));
+        QVERIFY(hyphenated);
+
+        KnuthPlassItem item;
+        item.setSize(QSizeF(params.width + 20, layout.height));
+        item.setHorizontalMargin(10);
+        item.setUseBookColours(bookColours);
+        item.setLayout(QVariant::fromValue(layout));
+        const QImage painted = paintItem(item);
+
+        ChunkLayout withoutRuns = layout;
+        for (LayoutLine& line : withoutRuns.lines)
+            line.runs.clear();
+        item.setLayout(QVariant::fromValue(withoutRuns));
+        QImage expected = paintItem(item);
+        QPainter painter(&expected);
+        painter.translate(item.horizontalMargin(), 0);
+        paintRunsPlainly(painter, item, layout);
+        painter.end();
+
+        QCOMPARE(painted.size(), expected.size());
+        QVERIFY(painted != paintItem(item)); // the runs drew something
+        QVERIFY(painted == expected);
+    }
+
     void onlyTheClipBandIsDrawn()
     {
-        ChunkLayout layout = withLine(underlinedGap(QColor()), 0);
-        const ChunkLayout second = withLine(underlinedGap(QColor()), 200);
+        ChunkLayout layout = withLine(underlined(QColor()), 0);
+        const ChunkLayout second = withLine(underlined(QColor()), 200);
         layout.lines.append(second.lines);
         layout.images.append(LayoutImage{QStringLiteral("image://epub/a.png"), QRectF(10, 300, 40, 20)});
         layout.height = 400;
@@ -363,7 +517,7 @@ private Q_SLOTS:
         QCOMPARE(pixel(bandImage, 50, underline), item.textColor());
         QCOMPARE(pixel(bandImage, 50, underline + 50).alpha(), 0);
 
-        item.setLayout(QVariant::fromValue(withLine(underlinedGap(QColor()))));
+        item.setLayout(QVariant::fromValue(withLine(underlined(QColor()))));
         item.setSize(QSizeF(300, 20));
         QCOMPARE(item.bandRects().size(), 1);
         QCOMPARE(item.childItems().size(), 1);
@@ -394,6 +548,29 @@ private Q_SLOTS:
             }
             QVERIFY(showsTheViewport);
         }
+    }
+
+    // A size no setting reaches (a stored line spacing of 1e308 made one) lays no bands at all,
+    // rather than allocating one per 4096 pixels of it.
+    void sizesPastTheLimitsPaintNothing_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<int>("bands");
+        QTest::newRow("at the limits") << QSizeF(32768, 16777216) << 4096;
+        QTest::newRow("infinitely tall") << QSizeF(300, qInf()) << 0;
+        QTest::newRow("a trillion pixels tall") << QSizeF(300, 1e12) << 0;
+        QTest::newRow("wider than any screen") << QSizeF(1e6, 20) << 0;
+    }
+    void sizesPastTheLimitsPaintNothing()
+    {
+        QFETCH(QSizeF, size);
+        KnuthPlassItem item;
+        item.setLayout(QVariant::fromValue(withLine(underlined(QColor()))));
+        item.setSize(size);
+        QTEST(int(item.bandRects().size()), "bands");
+        QTEST(int(item.childItems().size()), "bands");
+        item.setSize(QSizeF(300, 20));
+        QCOMPARE(item.childItems().size(), 1);
     }
 
     void tallChunkInAWindow()

@@ -29,6 +29,18 @@ private Q_SLOTS:
         QTest::newRow("not numbers") << QVariantMap{{"fontSize", "big"}, {"lineSpacing", "nan"}} << 8 << 0.1 << 32 << 8;
         QTest::newRow("negative and infinite spacing") << QVariantMap{{"lineSpacing", "-1"}} << 16 << 0.1 << 32 << 8;
         QTest::newRow("infinite spacing") << QVariantMap{{"lineSpacing", "inf"}} << 16 << 0.1 << 32 << 8;
+        QTest::newRow("past every bound") << QVariantMap{{"fontSize", "2147483647"}, {"lineSpacing", "1e308"},
+                                                         {"horizontalMargin", "99999"}, {"verticalMargin", "4000000"}}
+                                          << 72 << 3.0 << 128 << 128;
+        QTest::newRow("at the bounds") << QVariantMap{{"fontSize", "8"}, {"lineSpacing", "3"}, {"horizontalMargin", "128"},
+                                                      {"verticalMargin", "0"}}
+                                       << 8 << 3.0 << 128 << 0;
+        QTest::newRow("below every bound") << QVariantMap{{"fontSize", "-2147483648"}, {"lineSpacing", "-1e308"},
+                                                          {"horizontalMargin", "-99999"}, {"verticalMargin", "-1"}}
+                                           << 8 << 0.1 << 0 << 0;
+        QTest::newRow("numbers past int") << QVariantMap{{"fontSize", "99999999999"}, {"verticalMargin", "-99999999999"}}
+                                          << 72 << 1.0 << 32 << 0;
+        QTest::newRow("no integers") << QVariantMap{{"fontSize", "1e9"}, {"horizontalMargin", "12px"}} << 8 << 1.0 << 0 << 8;
     }
     void preferenceLimitsAtLoad()
     {

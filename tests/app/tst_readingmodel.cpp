@@ -3,6 +3,7 @@
 #include "BookPositionStore.h"
 #include "FakeReader.h"
 #include "GatedImageResolver.h"
+#include "ITextMeasurer.h"
 #include "LocalHttpServer.h"
 #include "ReadingModel.h"
 #include "WebImageProvider.h"
@@ -60,8 +61,8 @@ struct Fixture {
     std::unique_ptr<ReadingModel> model;
     std::unique_ptr<QAbstractItemModelTester> tester;
 
-    Fixture()
-        : model(std::make_unique<ReadingModel>(positions))
+    explicit Fixture(ChunkLayoutEngine engine = ChunkLayoutEngine())
+        : model(std::make_unique<ReadingModel>(positions, std::move(engine)))
     {
         model->setImageResolver(&resolver);
         tester = std::make_unique<QAbstractItemModelTester>(model.get(), QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -81,6 +82,22 @@ QList<Range> ranges(const QSignalSpy& spy)
         result.append({args.at(0).toModelIndex().row(), args.at(1).toModelIndex().row()});
     return result;
 }
+
+// Counts chunk preparations: each asks once for the reader font's metrics.
+class CountingMeasurer final : public ITextMeasurer {
+public:
+    FontMetrics metrics(const FontRequest& font) const override
+    {
+        ++metricsQueries;
+        return {font.pixelSize * 0.75, font.pixelSize * 0.25, double(font.pixelSize)};
+    }
+    double advance(const FontRequest& font, const QString& text) const override
+    {
+        return text.size() * font.pixelSize * 0.5;
+    }
+
+    mutable std::atomic<int> metricsQueries{0};
+};
 
 double pixelHeight(const ReadingModel& model, int row)
 {
@@ -152,6 +169,27 @@ private Q_SLOTS:
         QCOMPARE(f.model->calculatePageFromPosition(99, 0), f.model->calculatePageFromPosition(43, 0)); // clamped to the last chunk
         // Row 40 lies outside the first window: until laid out it counts from its start.
         QCOMPARE(f.model->calculatePageFromPosition(40, 1e6), f.model->calculatePageFromPosition(40, 0));
+    }
+
+    // A book with no text has one chunk with no lines; its layout of height 0 is kept like any other.
+    void emptyChunkIsLaidOutOnce()
+    {
+        auto measurer = std::make_shared<CountingMeasurer>();
+        Fixture f{ChunkLayoutEngine(measurer)};
+        ContentChunk empty;
+        empty.id = QStringLiteral("empty");
+        empty.blocks.append(BlockItem());
+        FakeReader reader("empty.txt", textBook({empty}));
+        f.model->setReader(&reader);
+        QCOMPARE(pixelHeight(*f.model, 0), 0.0);
+        const int prepared = measurer->metricsQueries;
+        QVERIFY(prepared > 0);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(pixelHeight(*f.model, 0), 0.0);
+            QVERIFY(layoutOf(*f.model, 0).lines.isEmpty());
+        }
+        QCOMPARE(measurer->metricsQueries.load(), prepared);
+        QCOMPARE(f.model->calculatePageFromPosition(0, 10), 1);
     }
 
     void scrollReports()
@@ -469,6 +507,27 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
     }
 
+    // Teardown cancels the run before it drains the pool: the threads finish the chunks they are
+    // on and skip the rest of the book.
+    void cancelledRunStopsAfterTheRunningChunks()
+    {
+        Fixture f;
+        FakeReader reader("book.txt", textBook(makeChunks(400, 100, true)));
+        f.resolver.closeGate();
+        f.model->setReader(&reader);
+        QTRY_VERIFY(f.resolver.poolQueries > 0);
+        f.model->cancelBackgroundWork();
+        const int atCancel = f.resolver.poolQueries;
+        f.resolver.release();
+        QThreadPool::globalInstance()->waitForDone();
+        QVERIFY2(f.resolver.poolQueries - atCancel <= QThreadPool::globalInstance()->maxThreadCount(),
+                 qPrintable(QStringLiteral("%1 chunks prepared after the cancel").arg(f.resolver.poolQueries - atCancel)));
+        QSignalSpy changed(f.model.get(), &ReadingModel::dataChanged);
+        QCoreApplication::processEvents();
+        QCOMPARE(changed.count(), 0); // nothing of the cancelled run is installed
+        QCOMPARE(layoutOf(*f.model, 200).width, 600.0); // laid out on demand as before
+    }
+
     void switchingBooksStopsTheRun()
     {
         Fixture f;
@@ -507,7 +566,7 @@ private Q_SLOTS:
         QCOMPARE(pairs.count(), 1);
         QCOMPARE(f.model->totalPages(), 4);
         QCOMPARE(f.model->pagePair(2), QVariantList({2, 3}));
-        QCOMPARE(f.model->pagePair(1), QVariantList({1}));
+        QCOMPARE(f.model->pagePair(1), QVariantList{QVariant(1)});
         QVERIFY(f.model->pagePair(-1).isEmpty());
         QVERIFY(f.model->pagePair(4).isEmpty());
         QCOMPARE(f.model->pairIndexForChunk(3), 2);

@@ -1,5 +1,6 @@
 // Runs the application itself, off screen, over a settings store and cache in a temporary home.
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -18,6 +19,7 @@ struct Run {
     QString output;
     int exitCode = -100;
     bool sawLine = false;
+    qint64 quitMs = -1; // from SIGTERM to the end of the process
 };
 
 } // namespace
@@ -102,6 +104,101 @@ private Q_SLOTS:
         store.endArray();
     }
 
+    // SIGTERM while a long book is still being laid out, with a long history whose metadata
+    // reads were asked for at start-up: the rest of the book is dropped, not waited for (laying
+    // it out takes seconds), and the position and the history are in the store.
+    void quitsPromptlyWhileMeasuring()
+    {
+        QByteArray paragraph;
+        for (int i = 0; paragraph.size() < 2000; ++i)
+            paragraph += "The lamplighter walked the long street at dusk, lamp " + QByteArray::number(i) + ". ";
+        QByteArray text;
+        while (text.size() < 40 * 1024 * 1024)
+            text += paragraph + "\n\n";
+        writeFile(QStringLiteral("books/long.txt"), text);
+        {
+            QSettings seed(storePath(), QSettings::IniFormat);
+            seed.setValue(QStringLiteral("version"), 4);
+            seed.beginWriteArray(QStringLiteral("history"));
+            for (int i = 0; i < 40; ++i) {
+                const QString name = QStringLiteral("books/old%1.txt").arg(i);
+                writeFile(name, "An old book.\n");
+                seed.setArrayIndex(i);
+                seed.setValue(QStringLiteral("filePath"), home->filePath(name));
+                seed.setValue(QStringLiteral("progress"), 0.25);
+                seed.setValue(QStringLiteral("lastOpened"), QStringLiteral("2024-01-01T10:00:00Z"));
+            }
+            seed.endArray();
+        }
+        const Run run = start({QStringLiteral("books/long.txt")}, QStringLiteral("[qml] Opened "));
+        QVERIFY2(run.sawLine, qPrintable(run.output));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.quitMs < 1500, qPrintable(QStringLiteral("quitting took %1 ms").arg(run.quitMs)));
+
+        const QString book = QDir(home->path()).canonicalPath() + QStringLiteral("/books/long.txt");
+        QSettings store(storePath(), QSettings::IniFormat);
+        QCOMPARE(store.value(QStringLiteral("ui/lastFilePath")).toString(), book);
+        QCOMPARE(store.beginReadArray(QStringLiteral("history")), 41);
+        store.setArrayIndex(0);
+        QCOMPARE(store.value(QStringLiteral("filePath")).toString(), book);
+        store.endArray();
+        store.beginGroup(QStringLiteral("saved-progress"));
+        QCOMPARE(store.childGroups().size(), 1); // the position in the long book
+        store.endGroup();
+    }
+
+    // A store edited by hand (or left so by a crash or a sync tool) never stops a start: every number
+    // comes back within what the application can show, and the saved store holds it so.
+    void outOfRangeStoreStillStarts_data()
+    {
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        const QStringList window{QStringLiteral("window/width"), QStringLiteral("window/height")};
+        QTest::newRow("huge line spacing") << QStringList{QStringLiteral("reading/lineSpacing")} << "1e308" << 3.0 << 3.0;
+        QTest::newRow("tiny line spacing") << QStringList{QStringLiteral("reading/lineSpacing")} << "-1e308" << 0.1 << 0.1;
+        QTest::newRow("huge margins") << QStringList{QStringLiteral("reading/horizontalMargin"), QStringLiteral("reading/verticalMargin")}
+                                      << "99999" << 128.0 << 128.0;
+        QTest::newRow("huge font") << QStringList{QStringLiteral("reading/fontSize")} << "1000000" << 72.0 << 72.0;
+        QTest::newRow("huge window") << window << "200000" << 1.0 << 800.0;
+        QTest::newRow("negative window") << window << "-5" << 1.0 << 800.0;
+        QTest::newRow("window far off every screen") << QStringList{QStringLiteral("window/x"), QStringLiteral("window/y")}
+                                                     << "500000" << -1.0 << 800.0;
+        // One element stored, one digit of its size flipped.
+        QTest::newRow("huge history size") << QStringList{QStringLiteral("history/size")} << "99999999" << 1.0 << 1.0;
+    }
+    void outOfRangeStoreStillStarts()
+    {
+        QFETCH(QStringList, keys);
+        QFETCH(QString, stored);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        {
+            QSettings seed(storePath(), QSettings::IniFormat);
+            seed.setValue(QStringLiteral("version"), 4);
+            seed.setValue(QStringLiteral("history/1/filePath"), home->filePath(QStringLiteral("books/tale.txt")));
+            seed.setValue(QStringLiteral("history/1/lastOpened"), QStringLiteral("2024-01-01T10:00:00Z"));
+            seed.setValue(QStringLiteral("history/size"), 1);
+            for (const QString& key : std::as_const(keys))
+                seed.setValue(key, stored);
+        }
+        const Run run = start({}, QStringLiteral("Rendering API: "));
+        QVERIFY2(run.sawLine, qPrintable(run.output));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.output.contains(QStringLiteral("Settings saved to:")), qPrintable(run.output));
+        QSettings saved(storePath(), QSettings::IniFormat);
+        for (const QString& key : std::as_const(keys)) {
+            bool isNumber = false;
+            const double value = saved.value(key).toDouble(&isNumber);
+            QVERIFY2(isNumber, qPrintable(key));
+            QVERIFY2(value >= low && value <= high,
+                     qPrintable(QStringLiteral("%1 = %2").arg(key).arg(value)));
+        }
+        QCOMPARE(saved.beginReadArray(QStringLiteral("history")), 1);
+        saved.endArray();
+    }
+
 private:
     QString storePath() const { return home->filePath(QStringLiteral("config/Vellora/Vellora.ini")); }
 
@@ -136,10 +233,13 @@ private:
         }
         // A process that already ended has pid 0, and kill(0, ...) would end this whole process group.
         const qint64 pid = process.processId();
+        QElapsedTimer quitting;
+        quitting.start();
         if (process.state() == QProcess::Running && pid > 0)
             ::kill(pid_t(pid), SIGTERM);
         if (process.state() != QProcess::NotRunning && !process.waitForFinished(60000))
             process.kill();
+        run.quitMs = quitting.elapsed();
         run.output += QString::fromUtf8(process.readAll());
         run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -200;
         return run;

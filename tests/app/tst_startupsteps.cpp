@@ -4,6 +4,7 @@
 #include "UiState.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -45,6 +46,42 @@ private Q_SLOTS:
         StartupSteps::rememberCommandLineBook(arguments, uiState);
         QDir::setCurrent(previous);
         QCOMPARE(uiState.lastFilePath(), QString(expected).replace(QStringLiteral("<dir>"), QDir(dir.path()).canonicalPath()));
+    }
+
+    // Two screens side by side, the second lower and with a panel; sizes and places from the store.
+    void windowFitsTheScreens_data()
+    {
+        QTest::addColumn<QRect>("stored"); // x, y, width, height
+        QTest::addColumn<QRect>("fitted");
+        QTest::newRow("fits, kept") << QRect(100, 50, 1024, 768) << QRect(100, 50, 1024, 768);
+        QTest::newRow("no position saved") << QRect(-1, -1, 800, 600) << QRect(-1, -1, 800, 600);
+        QTest::newRow("huge size") << QRect(-1, -1, 200000, 200000) << QRect(-1, -1, 1920, 1080);
+        QTest::newRow("no size") << QRect(-1, -1, 0, -7) << QRect(-1, -1, 1024, 768);
+        QTest::newRow("off every screen") << QRect(500000, 500000, 800, 600) << QRect(-1, -1, 800, 600);
+        QTest::newRow("above the screens") << QRect(100, -300, 800, 600) << QRect(-1, -1, 800, 600);
+        QTest::newRow("hanging off the right edge") << QRect(1800, 100, 800, 600) << QRect(1120, 100, 800, 600);
+        QTest::newRow("on the second screen, too low") << QRect(2000, 900, 800, 600) << QRect(2000, 460, 800, 600);
+        QTest::newRow("larger than its screen") << QRect(2000, 200, 1900, 1000) << QRect(1920, 100, 1900, 1000);
+    }
+    void windowFitsTheScreens()
+    {
+        QFETCH(QRect, stored);
+        QFETCH(QRect, fitted);
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath(QStringLiteral("store.ini")), QSettings::IniFormat);
+        AppState state(settings);
+        UiState uiState(state);
+        uiState.setWindowX(stored.x());
+        uiState.setWindowY(stored.y());
+        uiState.setWindowWidth(stored.width());
+        uiState.setWindowHeight(stored.height());
+        if (stored != fitted)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("does not fit the screens")));
+        StartupSteps::fitWindowToScreens(uiState, {QRect(0, 0, 1920, 1080), QRect(1920, 100, 1280, 960)});
+        QCOMPARE(QRect(uiState.windowX(), uiState.windowY(), uiState.windowWidth(), uiState.windowHeight()), fitted);
+
+        StartupSteps::fitWindowToScreens(uiState, {});
+        QCOMPARE(uiState.windowWidth(), fitted.width()); // without screens nothing changes
     }
 
     void renderingApiNames_data()

@@ -1,4 +1,6 @@
 #include "CssComputedStyle.h"
+#include "CssElementTree.h"
+#include "CssMatchBudget.h"
 #include "CssParser.h"
 #include "CssSelector.h"
 #include "CssStyleSheet.h"
@@ -7,6 +9,8 @@
 #include "XmlDomParser.h"
 
 #include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -196,7 +200,7 @@ private Q_SLOTS:
 
         // Other properties.
         QTest::newRow("text-transform") << "p{text-transform:uppercase}" << p << "x" << "transform" << "1";
-        QTest::newRow("text-align end") << "p{text-align:end}" << p << "x" << "align" << "3";
+        QTest::newRow("text-align end") << "p{text-align:end}" << p << "x" << "align" << "5";
         QTest::newRow("white-space pre") << "p{white-space:pre}" << p << "x" << "pre" << "1";
         QTest::newRow("weight number") << "p{font-weight:600}" << p << "x" << "weight" << "600";
         QTest::newRow("bolder") << "p{font-weight:bolder}" << p << "x" << "weight" << "700";
@@ -348,8 +352,8 @@ private Q_SLOTS:
         linked.append(linked); // a sheet appended to itself keeps working
         QDomDocument document;
         QVERIFY(XmlDomParser::parse("<p class=\"c\">x</p>", &document));
-        const Css::ElementPath path { Css::ElementInfo::fromElement(document.documentElement()) };
-        const QList<Css::Declaration> declarations = linked.declarationsFor(path);
+        Css::ElementTree tree;
+        const QList<Css::Declaration> declarations = linked.declarationsFor(tree.push(document.documentElement()));
         const Css::ComputedStyle style = Css::ComputedStyle::compute(Css::ComputedStyle::initial(ParseParams()), declarations, ParseParams());
         QCOMPARE(style.text.colour, QColor(Qt::blue));
         QCOMPARE(style.text.weight, 700);
@@ -360,9 +364,9 @@ private Q_SLOTS:
         const Css::StyleSheet sheet = Css::StyleSheet::parse("#i{a:1} p{b:2 !important} .c{c:3}");
         QDomDocument document;
         QVERIFY(XmlDomParser::parse("<p id=\"i\" class=\"c\">x</p>", &document));
-        const Css::ElementPath path { Css::ElementInfo::fromElement(document.documentElement()) };
+        Css::ElementTree tree;
         QStringList order;
-        for (const Css::Declaration& d : sheet.declarationsFor(path, "d:4; e:5 !important"))
+        for (const Css::Declaration& d : sheet.declarationsFor(tree.push(document.documentElement()), "d:4; e:5 !important"))
             order.append(d.property);
         QCOMPARE(order, QStringList({ "c", "a", "d", "b", "e" }));
     }
@@ -399,6 +403,71 @@ private Q_SLOTS:
         QVERIFY(parsed.rules.isEmpty());
     }
 
+    // Matching costs steps linear in the document for a fixed sheet, however the combinators could
+    // be fitted, and a sheet too costly to match is cut to its early rules, within the budget.
+    void matchingStepsGrowLinearly_data()
+    {
+        QTest::addColumn<QString>("css");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("general sibling") << "p ~ p { color: red }" << false;
+        QTest::newRow("sibling chains") << "div p ~ p ~ p, p + p + p ~ p { color: red }" << false;
+        QTest::newRow("descendants") << "html body div p, body * p, div p:not(.x ~ p) { color: red }" << false;
+        QTest::newRow("counted from the end") << "p:nth-last-child(2n+1), p:nth-last-of-type(3), p:only-of-type { color: red }" << false;
+        QTest::newRow("negated siblings") << ":not(p ~ p) ~ p, :not(:not(p + p)) { color: red }" << false;
+        QString hostile;
+        while (hostile.size() < 1000000)
+            hostile += QStringLiteral("p+p{color:red}");
+        QTest::newRow("megabyte of sibling rules") << hostile << true;
+        QString keyed;
+        for (int i = 0; i < 2000; ++i)
+            keyed += QStringLiteral("div.x%1 > p + p { color: red }\n").arg(i);
+        QTest::newRow("thousands of rules on one key") << keyed << true;
+    }
+    void matchingStepsGrowLinearly()
+    {
+        QFETCH(QString, css);
+        QFETCH(bool, cut);
+        const Css::StyleSheet sheet = Css::StyleSheet::parse(css);
+        auto stepsFor = [&](int paragraphs, bool* wasCut) {
+            QString xml = QStringLiteral("<html><body><div class=\"x7\">");
+            for (int i = 0; i < paragraphs; ++i)
+                xml += QStringLiteral("<p>x</p>");
+            xml += QStringLiteral("</div></body></html>");
+            QDomDocument document;
+            if (!XmlDomParser::parse(xml, &document))
+                return qint64(-1);
+            Css::ElementTree tree;
+            Css::MatchBudget budget;
+            int elements = 0;
+            for (QDomElement e = document.documentElement(); !e.isNull(); e = e.firstChildElement()) {
+                sheet.declarationsFor(tree.push(e), QString(), &budget);
+                ++elements;
+                if (e.tagName() != u"div")
+                    continue;
+                for (QDomElement p = e.firstChildElement(); !p.isNull(); p = p.nextSiblingElement()) {
+                    sheet.declarationsFor(tree.push(p), QString(), &budget);
+                    tree.pop();
+                    ++elements;
+                }
+                break;
+            }
+            *wasCut = budget.cut();
+            // Never more than the allowance, give or take the rule being matched when it ran out.
+            if (budget.steps() > Css::MatchBudget::BaseSteps + Css::MatchBudget::StepsPerElement * elements + 1000)
+                return qint64(-2);
+            return budget.steps();
+        };
+        bool cutSmall = false, cutLarge = false;
+        const qint64 small = stepsFor(1000, &cutSmall);
+        const qint64 large = stepsFor(8000, &cutLarge);
+        QVERIFY2(small > 0 && large > 0, "within the budget");
+        QCOMPARE(cutLarge, cut);
+        if (!cut) {
+            QVERIFY2(large <= 9 * small, qPrintable(QStringLiteral("%1 steps for 1000, %2 for 8000").arg(small).arg(large)));
+            QVERIFY(large < 100 * 8000);
+        }
+    }
+
     void deepSelectorMatch()
     {
         // A chain of descendant combinators against a deep chain of matching ancestors: the
@@ -417,14 +486,193 @@ private Q_SLOTS:
             xml += QStringLiteral("</div>");
         QDomDocument document;
         QVERIFY(XmlDomParser::parse(xml, &document));
-        Css::ElementPath path;
+        Css::ElementTree tree;
+        const Css::ElementFacts* subject = nullptr;
         for (QDomElement e = document.documentElement(); !e.isNull(); e = e.firstChildElement())
-            path.append(Css::ElementInfo::fromElement(e));
-        QVERIFY(list[0].matches(path));
+            subject = &tree.push(e);
+        QVERIFY(list[0].matches(*subject));
         const QList<Css::Selector> tooMany = Css::Selector::parseList(QStringLiteral("section ") + selector);
         QCOMPARE(tooMany.size(), 0);
         const QList<Css::Selector> missing = Css::Selector::parseList(QStringLiteral("em ") + selector.mid(4));
-        QVERIFY(!missing[0].matches(path));
+        QVERIFY(!missing[0].matches(*subject));
+    }
+
+    // Selectors against a small DOM: the ids of the elements each matches, in document order.
+    void selectorTable_data()
+    {
+        QTest::addColumn<QString>("css");
+        QTest::addColumn<QStringList>("ids");
+        const QString epub = QStringLiteral("@namespace epub \"http://www.idpf.org/2007/ops\"; ");
+        const QString svg = QStringLiteral("@namespace svg url(http://www.w3.org/2000/svg); ");
+        const struct { const char* name; QString css; QStringList ids; } rows[] = {
+            { "general sibling", "p ~ span", { "s1" } },
+            { "general sibling of a type", "p ~ p", { "p2", "p3" } },
+            { "general sibling after a class", ".x ~ p", { "p3" } },
+            { "adjacent", "p + p", { "p2" } },
+            { "adjacent after another type", "span + p", { "p3" } },
+            { "sibling chain", "ol li:nth-child(3) ~ li", { "l4", "l5" } },
+            { "siblings of a child", "body > div ~ ol", { "o1" } },
+            { "root", ":root", { "h" } },
+            { "first child", "p:first-child", { "p1", "p4" } },
+            { "last child", "p:last-child", { "p3", "p4" } },
+            { "only child", "p:only-child", { "p4" } },
+            { "nth-child an+b", "li:nth-child(2n+1)", { "l1", "l3", "l5" } },
+            { "nth-child odd", "li:nth-child( odd )", { "l1", "l3", "l5" } },
+            { "nth-child even", "li:nth-child(even)", { "l2", "l4" } },
+            { "nth-child -n+b", "li:nth-child(-n + 2)", { "l1", "l2" } },
+            { "nth-child b", "li:nth-child(4)", { "l4" } },
+            { "nth-child of a huge step", "li:nth-child(2147483648n+1)", { "l1" } },
+            { "nth-last-child", "li:nth-last-child(2)", { "l4" } },
+            { "nth-of-type", "p:nth-of-type(2)", { "p2" } },
+            { "nth-last-of-type", "#d1 > :nth-last-of-type(2)", { "p2" } },
+            { "last-of-type", "div > :last-of-type", { "s1", "p3", "p4" } },
+            { "first-of-type", "div :first-of-type", { "p1", "a1", "s1", "p4" } },
+            { "only-of-type", "div > :only-of-type", { "s1", "p4" } },
+            { "empty", "div :empty", { "s1", "p4" } },
+            { "combined structure", "div p:nth-child(n+2):not(:last-child)", { "p2" } },
+            { "not a class", "p:not(.x)", { "p1", "p3", "p4" } },
+            { "not a list", "p:not(.x, :first-child)", { "p3" } },
+            { "not a complex selector", "p:not(#d1 > p)", { "p4" } },
+            { "not nested", "p:not(:not(.x))", { "p2" } },
+            { "not of a state a reader lacks", "p:not(:hover)", { "p1", "p2", "p3", "p4" } },
+            { "never hovered", "p:hover, p:visited, p:focus", {} },
+            { "pseudo-elements are not elements", "p::first-line, p:first-letter, p::before", {} },
+            { "lang", "p:lang(fr)", { "p4" } },
+            { "lang of an ancestor", "p:lang(en)", { "p1", "p2", "p3" } },
+            { "link", ":link", { "a1" } },
+            { "declared prefix", epub + "[epub|type~=\"z3998:poem\"]", { "d2" } },
+            { "another prefix for the same namespace", "@namespace e \"http://www.idpf.org/2007/ops\"; [e|type~=\"chapter\"]", { "d2" } },
+            { "prefix of another namespace", "@namespace e \"urn:other\"; [e|type]", {} },
+            { "undeclared prefix as written", "[epub|type^=z3998]", { "d2" } },
+            { "any namespace", "[*|type]", { "d2" } },
+            { "no namespace", "[type], [|type]", {} },
+            { "namespaced type", svg + "svg|rect", { "r1" } },
+            { "default namespace", "@namespace url(http://www.w3.org/1999/xhtml); rect, span", { "s1" } },
+            { "any namespace type", "@namespace url(http://www.w3.org/1999/xhtml); *|rect", { "r1" } },
+            { "no namespace type", "|rect, |p", {} },
+        };
+        for (const auto& row : rows)
+            QTest::newRow(row.name) << row.css << row.ids;
+    }
+    void selectorTable()
+    {
+        QFETCH(QString, css);
+        QFETCH(QStringList, ids);
+        const QString xml = QStringLiteral(
+            "<html id=\"h\" xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\""
+            " xmlns:svg=\"http://www.w3.org/2000/svg\" lang=\"en\"><body id=\"b\">"
+            "<div id=\"d1\"><p id=\"p1\">a</p><p id=\"p2\" class=\"x\">b <a id=\"a1\" href=\"#\">l</a></p><span id=\"s1\"></span>"
+            "<p id=\"p3\">c</p></div>"
+            "<div id=\"d2\" epub:type=\"z3998:poem chapter\"><p id=\"p4\" lang=\"fr-CA\"></p></div>"
+            "<svg:svg id=\"g1\"><svg:rect id=\"r1\"/></svg:svg>"
+            "<ol id=\"o1\"><li id=\"l1\"/><li id=\"l2\"/><li id=\"l3\"/><li id=\"l4\"/><li id=\"l5\"/></ol>"
+            "</body></html>");
+        QDomDocument document;
+        QVERIFY(XmlDomParser::parse(xml, &document));
+        const Css::StyleSheet sheet = Css::StyleSheet::parse(css + QStringLiteral(" { x: 1 }"));
+        QStringList found;
+        Css::ElementTree tree;
+        std::function<void(const QDomElement&)> visit = [&](const QDomElement& element) {
+            if (!sheet.declarationsFor(tree.push(element)).isEmpty())
+                found.append(element.attribute(QStringLiteral("id")));
+            for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+                visit(child);
+            tree.pop();
+        };
+        visit(document.documentElement());
+        QCOMPARE(found, ids);
+    }
+
+    // Two rules that match one element: the more specific wins, and of equals the later one.
+    void specificity_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("firstWins");
+        QTest::newRow("id inside not") << "p:not(#zz)" << "p.x.y" << true;
+        QTest::newRow("pseudo-class over type") << "p:nth-child(2)" << "body p" << true;
+        QTest::newRow("combinators add their types") << "div ~ p" << "p" << true;
+        QTest::newRow("namespace adds nothing") << "*|p" << "p" << false;
+        QTest::newRow("not counts its most specific argument") << ":not(span, .z)" << "p" << true;
+        QTest::newRow("against a class and a type") << ":not(span, .z)" << "p.x" << false;
+        QTest::newRow("attribute as a class") << "[epub|type]" << ".x" << false;
+        QTest::newRow("structural and type against an attribute") << "p:first-of-type" << "[class]" << true;
+        QTest::newRow("universal adds nothing") << "*.x" << ".x" << false;
+    }
+    void specificity()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(bool, firstWins);
+        const Found found = findRun(first + QStringLiteral(" { color: #ff0000 } ") + second + QStringLiteral(" { color: #0000ff }"),
+                                    "<div></div><p class=\"x y\" epub:type=\"t\">text</p>", "text");
+        QVERIFY(found.ok);
+        QCOMPARE(colour(found.run.style.colour), firstWins ? QStringLiteral("#ffff0000") : QStringLiteral("#ff0000ff"));
+    }
+
+    void supportsConditions_data()
+    {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<bool>("holds");
+        QTest::newRow("a property read") << "(display: grid)" << true;
+        QTest::newRow("a shorthand of ones read") << "(font: 12px serif)" << true;
+        QTest::newRow("a property not read") << "(writing-mode: vertical-rl)" << false;
+        QTest::newRow("no value") << "(color:)" << false;
+        QTest::newRow("not") << "not (writing-mode: vertical-rl)" << true;
+        QTest::newRow("and") << "(display: flex) and (color: red)" << true;
+        QTest::newRow("and fails") << "(display: flex) and (hyphens: auto)" << false;
+        QTest::newRow("or") << "(hyphens: auto) or (margin: 0)" << true;
+        QTest::newRow("and with or needs parentheses") << "(margin: 0) and (color: red) or (padding: 0)" << false;
+        QTest::newRow("nested") << "((hyphens: auto) or (margin: 0)) and (not (writing-mode: x))" << true;
+        QTest::newRow("selector") << "selector(p ~ p:nth-child(2))" << true;
+        QTest::newRow("selector with a pseudo-element") << "selector(p::before)" << false;
+        QTest::newRow("nothing") << "" << false;
+        QTest::newRow("no parentheses") << "display: block" << false;
+    }
+    void supportsConditions()
+    {
+        QFETCH(QString, condition);
+        QFETCH(bool, holds);
+        QCOMPARE(Css::Parser::supportsApplies(condition), holds);
+        // And as a block: its rules apply exactly when it holds.
+        const Found found = findRun(QStringLiteral("@supports ") + condition + QStringLiteral(" { p { color: #ff0000 } }"), "<p>t</p>", "t");
+        QVERIFY(found.ok);
+        QCOMPARE(found.run.style.colour.isValid(), holds);
+    }
+
+    // @import and @namespace stand before every other rule (after @charset), @import before
+    // @namespace; an import for another medium is left out.
+    void importsAndNamespaces()
+    {
+        const Css::ParsedSheet parsed = Css::Parser::parseSheet(
+            "@charset \"utf-8\"; @import 'a.css'; @import url(b.css) screen and (color); @import url(\"c.css\") print;"
+            "@namespace epub url(http://www.idpf.org/2007/ops); @import 'after-namespace.css';"
+            "@namespace url(http://www.w3.org/1999/xhtml); p { x: 1 } @import 'late.css'; @namespace late url(x);"
+            "@media screen { @import 'nested.css'; q { y: 2 } }");
+        QCOMPARE(parsed.imports, QStringList({ "a.css", "b.css" }));
+        QCOMPARE(parsed.namespaces.size(), 2);
+        QCOMPARE(parsed.namespaces[0].prefix, QStringLiteral("epub"));
+        QCOMPARE(parsed.namespaces[0].uri, QStringLiteral("http://www.idpf.org/2007/ops"));
+        QCOMPARE(parsed.namespaces[1].prefix, QString());
+        QCOMPARE(parsed.rules.size(), 2);
+
+        // Imported sheets come first, in order, so the importing sheet wins ties.
+        QStringList loaded;
+        const Css::StyleSheet sheet = Css::StyleSheet::parse("@import 'one.css'; @import 'two.css'; p { color: #0000ff }",
+                                                             [&](const QString& url) {
+                                                                 loaded.append(url);
+                                                                 return Css::StyleSheet::parse(url == u"one.css" ? "p { color: #ff0000; font-style: italic }"
+                                                                                                                 : "p { color: #00ff00; font-weight: bold }");
+                                                             });
+        QCOMPARE(loaded, QStringList({ "one.css", "two.css" }));
+        QDomDocument document;
+        QVERIFY(XmlDomParser::parse("<p>x</p>", &document));
+        Css::ElementTree tree;
+        const Css::ComputedStyle style = Css::ComputedStyle::compute(Css::ComputedStyle::initial(ParseParams()),
+                                                                     sheet.declarationsFor(tree.push(document.documentElement())), ParseParams());
+        QCOMPARE(style.text.colour, QColor(Qt::blue));
+        QVERIFY(style.text.italic);
+        QCOMPARE(style.text.weight, 700);
     }
 
     void mediaQueries_data()
@@ -439,8 +687,27 @@ private Q_SLOTS:
         QTest::newRow("kindle") << "amzn-kf8" << false;
         QTest::newRow("not kindle") << "not amzn-mobi" << true;
         QTest::newRow("not screen") << "not screen" << false;
-        QTest::newRow("feature") << "screen and (max-width: 600px)" << false;
+        QTest::newRow("feature") << "screen and (max-width: 600px)" << true;
         QTest::newRow("list") << "print, screen" << true;
+        // Features, against a colour screen of 600 x 800 px in a light theme.
+        QTest::newRow("min-width") << "screen and (min-width: 500px)" << true;
+        QTest::newRow("max-width") << "(max-width: 400px)" << false;
+        QTest::newRow("width in em") << "(min-width: 40em)" << false;
+        QTest::newRow("exact width") << "(width: 600px)" << true;
+        QTest::newRow("height") << "(min-height: 700px) and (max-height: 900px)" << true;
+        QTest::newRow("portrait") << "(orientation: portrait)" << true;
+        QTest::newRow("landscape") << "(orientation: landscape)" << false;
+        QTest::newRow("aspect ratio") << "(min-aspect-ratio: 1/2) and (max-aspect-ratio: 1/1)" << true;
+        QTest::newRow("colour") << "screen and (color)" << true;
+        QTest::newRow("monochrome") << "(monochrome)" << false;
+        QTest::newRow("light scheme") << "(prefers-color-scheme: light)" << true;
+        QTest::newRow("dark scheme") << "(prefers-color-scheme: dark)" << false;
+        QTest::newRow("not with a feature") << "not screen and (max-width: 400px)" << true;
+        QTest::newRow("print with a feature") << "print and (color)" << false;
+        QTest::newRow("device range") << "only screen and (min-device-width: 320px) and (max-device-width: 480px)" << false;
+        QTest::newRow("unknown feature") << "screen and (-webkit-min-device-pixel-ratio: 2)" << false;
+        QTest::newRow("dangling and") << "screen and" << false;
+        QTest::newRow("feature list") << "(max-width: 300px), (min-width: 301px)" << true;
     }
     void mediaQueries()
     {

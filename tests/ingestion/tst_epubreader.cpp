@@ -1,7 +1,13 @@
+#include "EmbeddedFonts.h"
 #include "EpubReader.h"
 #include "ImageUrl.h"
 #include "ReaderTestSupport.h"
+#include "TestZip.h"
+#include "ZipByteSource.h"
 
+#include <QFile>
+#include <QFontDatabase>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace ReaderTestSupport;
@@ -33,6 +39,11 @@ QByteArray item(const QByteArray& id, const QByteArray& href, const QByteArray& 
         + (properties.isEmpty() ? QByteArray() : " properties=\"" + properties + "\"") + "/>";
 }
 
+QByteArray withFallback(const QByteArray& item, const QByteArray& fallback)
+{
+    return QByteArray(item).replace("/>", " fallback=\"" + fallback + "\"/>");
+}
+
 QByteArray itemref(const QByteArray& idref)
 {
     return "<itemref idref=\"" + idref + "\"/>";
@@ -61,6 +72,18 @@ QString coverUrl(const QString& entry)
 
 // Everything a chunk holds that a reader decides: ids, block kinds and boxes, run kinds, texts,
 // styles and image URLs, weights. Two chunk lists are the same when their descriptions are.
+QList<BlockItem> textParagraphs(const QList<ContentChunk>& chunks)
+{
+    QList<BlockItem> paragraphs;
+    for (const ContentChunk& chunk : chunks) {
+        for (const BlockItem& block : chunk.blocks) {
+            if (block.kind == BlockItem::Paragraph && !block.runs.isEmpty())
+                paragraphs.append(block);
+        }
+    }
+    return paragraphs;
+}
+
 QStringList describe(const QList<ContentChunk>& chunks)
 {
     QStringList lines;
@@ -90,12 +113,34 @@ QStringList describe(const QList<ContentChunk>& chunks)
     return lines;
 }
 
+using EntryBytes = QHash<QString, QByteArray>; // by entry name
+
+// What a publisher's tool does to a font: its first `length` bytes XORed with the key, repeated.
+QByteArray obfuscated(QByteArray font, const QByteArray& key, int length)
+{
+    for (int i = 0; i < qMin(length, int(font.size())); ++i)
+        font[i] = char(font[i] ^ key[i % key.size()]);
+    return font;
+}
+
+QByteArray encryption(const QByteArray& algorithm, const QByteArray& uri)
+{
+    return "<?xml version=\"1.0\"?>\n<encryption xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" "
+           "xmlns:enc=\"http://www.w3.org/2001/04/xmlenc#\"><enc:EncryptedData><enc:EncryptionMethod Algorithm=\""
+        + algorithm + "\"/><enc:CipherData><enc:CipherReference URI=\"" + uri
+        + "\"/></enc:CipherData></enc:EncryptedData></encryption>";
+}
+
 } // namespace
 
 class TestEpubReader : public QObject {
     Q_OBJECT
 
+    QTemporaryDir dir;
+    QString zipBook; // the book file of the cases written as real archives
+
 private Q_SLOTS:
+    void initTestCase();
     void openErrors_data();
     void openErrors();
     void metadata_data();
@@ -106,6 +151,8 @@ private Q_SLOTS:
     void spineOfNestedPackage();
     void malformedPackageKeepsWhatWasRead();
     void chapterThatIsNotXmlKeepsItsText();
+    void tagSoupChapterKeepsItsStyles();
+    void importsComeFirstAndCyclesEnd();
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
     void manyDocumentsOpenAsOneByOne();
@@ -113,7 +160,17 @@ private Q_SLOTS:
     void reopenClearsThePreviousBook();
     void inlineSpacesAndEntitiesSurvive();
     void picturesInTheSpineShowAsImages();
+    void packagesAsPublishersMakeThem_data();
+    void packagesAsPublishersMakeThem();
+    void obfuscatedFontsRegisterInTheClear_data();
+    void obfuscatedFontsRegisterInTheClear();
 };
+
+void TestEpubReader::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    zipBook = dir.filePath(QStringLiteral("book.epub"));
+}
 
 void TestEpubReader::openErrors_data()
 {
@@ -302,6 +359,79 @@ void TestEpubReader::chapterThatIsNotXmlKeepsItsText()
         QVERIFY2(text.contains(QLatin1String(word)), word);
 }
 
+void TestEpubReader::tagSoupChapterKeepsItsStyles()
+{
+    // HTML as an old converter wrote it: unclosed br and img, unquoted attributes, upper-case
+    // tags, a named entity XML does not know, an implied end of paragraph.
+    const QByteArray soup = "<HTML><HEAD><LINK REL=stylesheet HREF=../css/soup.css></HEAD><BODY>"
+                            "<H1 class=title>Chapter&nbsp;One</H1><P>First line<br>second <i>italic</i> line"
+                            "<P class=note>A picture: <IMG SRC=../img/p.png WIDTH=120> &hellip; after it"
+                            "</BODY></HTML>";
+    auto book = makeBook(package(QByteArray(), item("c1", "text/soup.html"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/text/soup.html"), soup);
+    book->entries.insert(QStringLiteral("OEBPS/css/soup.css"), "h1.title { font-size: 30px } p.note { color: #ff0000 }");
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    const QList<BlockItem> paragraphs = textParagraphs(reader.chunks());
+    QCOMPARE(paragraphs.size(), 3);
+    const TextStyle heading = paragraphs[0].runs.first().style;
+    QCOMPARE(paragraphs[0].runs.first().text, QStringLiteral("Chapter\u00A0One"));
+    QCOMPARE(heading.size, 30.0);
+    QCOMPARE(heading.weight, 700);
+    bool italic = false, lineBreak = false;
+    for (const InlineRun& run : paragraphs[1].runs) {
+        italic = italic || (run.kind == InlineRun::Text && run.text == u"italic" && run.style.italic);
+        lineBreak = lineBreak || run.kind == InlineRun::LineBreak;
+    }
+    QVERIFY(italic);
+    QVERIFY(lineBreak);
+    const InlineRun* image = nullptr;
+    for (const InlineRun& run : paragraphs[2].runs) {
+        if (run.kind == InlineRun::Image)
+            image = &run;
+    }
+    QVERIFY(image);
+    QCOMPARE(image->url, ImageUrl::build(QStringLiteral("epub"), QStringLiteral("OEBPS/img/p.png"), bookPath));
+    QCOMPARE(image->width, 120.0);
+    QCOMPARE(paragraphs[2].runs.first().style.colour, QColor(Qt::red));
+    QVERIFY(paragraphs[2].runs.last().text.contains(QStringLiteral("\u2026 after it")));
+}
+
+void TestEpubReader::importsComeFirstAndCyclesEnd()
+{
+    // main imports base (relative to main) and itself; base imports main back, and an absolute
+    // path from the root of the book. The importing sheet's own rules come after its imports.
+    const QByteArray head = "<link rel=\"stylesheet\" href=\"../css/main.css\"/>"
+                            "<style>@import \"../css/inline.css\"; em { font-weight: bold }</style>";
+    auto book = makeBook(package(QByteArray(), item("c1", "text/one.xhtml"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/text/one.xhtml"), xhtml("<p>One <em>two</em></p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/css/main.css"),
+                         "@charset \"utf-8\"; @import url(\"base/base.css\"); @import 'main.css';"
+                         "@import url(print.css) print; p { color: #0000ff }");
+    book->entries.insert(QStringLiteral("OEBPS/css/base/base.css"),
+                         "@import \"../main.css\"; @import \"/OEBPS/css/root.css\"; p { color: #ff0000; font-style: italic }");
+    book->entries.insert(QStringLiteral("OEBPS/css/root.css"), "p { font-size: 20px }");
+    book->entries.insert(QStringLiteral("OEBPS/css/print.css"), "p { font-size: 40px }");
+    book->entries.insert(QStringLiteral("OEBPS/css/inline.css"), "em { font-weight: 300; font-size: 10px }");
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/print.css")), 0);
+    QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/main.css")), 1);
+    const QList<BlockItem> paragraphs = textParagraphs(reader.chunks());
+    QCOMPARE(paragraphs.size(), 1);
+    const QList<InlineRun> runs = paragraphs.first().runs;
+    QCOMPARE(runs.size(), 2);
+    const TextStyle p = runs.first().style;
+    QCOMPARE(p.colour, QColor(Qt::blue));
+    QVERIFY(p.italic);
+    QCOMPARE(p.size, 20.0);
+    const TextStyle em = runs.last().style;
+    QCOMPARE(em.weight, 700);
+    QCOMPARE(em.size, 10.0);
+}
+
 void TestEpubReader::bookWithoutContentHasOneEmptyChunk()
 {
     auto book = makeBook(package("<dc:title>Empty</dc:title>", item("c1", "missing.xhtml"), itemref("c1")));
@@ -363,7 +493,7 @@ void TestEpubReader::manyDocumentsOpenAsOneByOne()
     const int documents = 48;
     QByteArray manifest = item("font", "fonts/f.otf", "font/otf");
     QList<QByteArray> spine;
-    QHash<QString, QByteArray> chapters; // and the entries they share
+    EntryBytes chapters; // and the entries they share
     for (int i = 0; i < documents; ++i) {
         const QByteArray id = "c" + QByteArray::number(i);
         const QByteArray href = (i % 2 ? "text/" : "") + id + ".xhtml";
@@ -407,7 +537,9 @@ void TestEpubReader::manyDocumentsOpenAsOneByOne()
     }
     const QStringList expected = describe(oneByOne);
     QCOMPARE(expected.filter(QStringLiteral("Paragraph 5 of c47")).size(), 1);
-    QCOMPARE(expected.filter(QStringLiteral("[Not XML]")).size(), 1);
+    // The chapter that is not XML is read as HTML: its bold survives.
+    QCOMPARE(expected.filter(QStringLiteral("[XML]")).size(), 1);
+    QVERIFY(expected.filter(QStringLiteral("[XML]")).first().contains(QStringLiteral("/700/")));
     QVERIFY(expected.filter(QStringLiteral("c11")).isEmpty());
 
     // Races show only now and then: open the whole book several times.
@@ -524,6 +656,183 @@ void TestEpubReader::picturesInTheSpineShowAsImages()
     QVERIFY(!text.contains(QLatin1String("label")));
     QCOMPARE(book->reads.value(QStringLiteral("OEBPS/img/page 1.jpg")), 0);
     QCOMPARE(book->reads.value(QStringLiteral("OEBPS/img/map.svg")), 0);
+}
+
+void TestEpubReader::packagesAsPublishersMakeThem_data()
+{
+    QTest::addColumn<QByteArray>("metadata");
+    QTest::addColumn<QByteArray>("manifest");
+    QTest::addColumn<QByteArray>("spine");
+    QTest::addColumn<EntryBytes>("files");
+    QTest::addColumn<QString>("warning"); // empty: none
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("author");
+    QTest::addColumn<QStringList>("ids");
+    QTest::addColumn<QStringList>("present"); // in the description of the chunks
+    QTest::addColumn<QStringList>("absent");
+
+    const QByteArray after = item("c", "c.xhtml");
+    const QByteArray afterChapter = xhtml("<p>The chapter after.</p>");
+    QByteArray binary;
+    for (int i = 0; i < 3000; ++i)
+        binary += char(i * 7 + i / 256);
+    const QString boldRun = QStringLiteral("/16/700/");
+
+    QTest::newRow("JSON item falls back through XML to XHTML")
+        << QByteArray() << (withFallback(item("j", "data.json", "application/json"), "m")
+                            + withFallback(item("m", "data.xml", "application/xml"), "x") + item("x", "x.xhtml"))
+        << itemref("j")
+        << EntryBytes{ { "OEBPS/data.json", "{\"text\": \"Raw JSON\"}" },
+                                       { "OEBPS/data.xml", "<data>Raw XML</data>" },
+                                       { "OEBPS/x.xhtml", xhtml("<p>Shown instead.</p>") } }
+        << QString() << "book" << QString() << QStringList{ "OEBPS/x.xhtml" } << QStringList{ "[Shown instead.]" }
+        << QStringList{ "Raw" };
+    QTest::newRow("fallback cycle is skipped")
+        << QByteArray() << (withFallback(item("a", "a.xml", "application/xml"), "b")
+                            + withFallback(item("b", "b.txt", "text/plain"), "a") + after)
+        << (itemref("a") + itemref("c"))
+        << EntryBytes{ { "OEBPS/a.xml", "<a>Cycle A</a>" }, { "OEBPS/b.txt", "Cycle B" },
+                                       { "OEBPS/c.xhtml", afterChapter } }
+        << "EPUB: spine item a.xml (application/xml) has no content document in its fallback chain; skipped" << "book"
+        << QString() << QStringList{ "OEBPS/c.xhtml" } << QStringList{ "[The chapter after.]" } << QStringList{ "Cycle" };
+    QTest::newRow("binary item without a fallback is skipped")
+        << QByteArray() << (item("p", "p.bin", "application/octet-stream") + after) << (itemref("p") + itemref("c"))
+        << EntryBytes{ { "OEBPS/p.bin", binary }, { "OEBPS/c.xhtml", afterChapter } }
+        << "EPUB: spine item p.bin (application/octet-stream) has no content document in its fallback chain; skipped"
+        << "book" << QString() << QStringList{ "OEBPS/c.xhtml" } << QStringList{ "[The chapter after.]" } << QStringList();
+    QTest::newRow("binary bytes listed as XHTML are not laid out")
+        << QByteArray() << (item("b", "b.xhtml") + after) << (itemref("b") + itemref("c"))
+        << EntryBytes{ { "OEBPS/b.xhtml", binary }, { "OEBPS/c.xhtml", afterChapter } }
+        << "EPUB: spine item OEBPS/b.xhtml is not text; skipped" << "book" << QString()
+        << QStringList{ "OEBPS/c.xhtml" } << QStringList{ "[The chapter after.]" } << QStringList();
+    QTest::newRow("title with a child element and runs of white space")
+        << QByteArray("<dc:title>The  <span xmlns=\"http://www.w3.org/1999/xhtml\">Waste</span>\n\t Land </dc:title>"
+                      "<dc:creator>Dave    Cramer</dc:creator>")
+        << after << itemref("c") << EntryBytes{ { "OEBPS/c.xhtml", afterChapter } } << QString()
+        << "The Waste Land" << "Dave Cramer" << QStringList{ "OEBPS/c.xhtml" } << QStringList{ "[The chapter after.]" }
+        << QStringList();
+    QTest::newRow("paths with more parents than folders stop at the root")
+        << QByteArray() << item("c", "../../text/c.xhtml") << itemref("c")
+        << EntryBytes{
+               { "text/c.xhtml", xhtml("<p>Picture <img src=\"../../../images/a.png\"/></p>",
+                                       "<link rel=\"stylesheet\" href=\"../../style.css\"/>") },
+               { "images/a.png", "png" },
+               { "style.css", "p { font-weight: bold }" } }
+        << QString() << "book" << QString() << QStringList{ "text/c.xhtml" }
+        << QStringList{ ImageUrl::build(QStringLiteral("epub"), QStringLiteral("images/a.png"), zipBook), boldRun }
+        << QStringList();
+    QTest::newRow("chapter and style sheet named in another letter case")
+        << QByteArray() << item("c", "Text/Chapter.xhtml") << itemref("c")
+        << EntryBytes{
+               { "OEBPS/text/chapter.xhtml", xhtml("<p>Bold here</p>", "<link rel=\"stylesheet\" href=\"../styles/MAIN.css\"/>") },
+               { "OEBPS/Styles/main.css", "p { font-weight: bold }" } }
+        << QString() << "book" << QString() << QStringList{ "OEBPS/Text/Chapter.xhtml" }
+        << QStringList{ "[Bold here]", boldRun } << QStringList();
+}
+
+void TestEpubReader::packagesAsPublishersMakeThem()
+{
+    QFETCH(QByteArray, metadata);
+    QFETCH(QByteArray, manifest);
+    QFETCH(QByteArray, spine);
+    QFETCH(EntryBytes, files);
+    QFETCH(QString, warning);
+    QFETCH(QString, title);
+    QFETCH(QString, author);
+    QFETCH(QStringList, ids);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+
+    QList<TestZip::Entry> entries{ { QStringLiteral("mimetype"), "application/epub+zip", true },
+                                   { containerName, container("OEBPS/content.opf") },
+                                   { QStringLiteral("OEBPS/content.opf"), package(metadata, manifest, spine) } };
+    for (auto file = files.cbegin(); file != files.cend(); ++file)
+        entries.append(TestZip::Entry{ file.key(), file.value() });
+    QVERIFY(TestZip::write(zipBook, entries));
+
+    if (!warning.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
+    EpubReader reader([] { return std::make_unique<ZipByteSource>(); }, QStringLiteral("epub"));
+    QVERIFY(reader.open(zipBook));
+    QCOMPARE(reader.title(), title);
+    QCOMPARE(reader.author(), author);
+    QCOMPARE(chunkIds(reader.chunks()), ids);
+    const QString description = describe(reader.chunks()).join(u'\n');
+    for (const QString& text : std::as_const(present))
+        QVERIFY2(description.contains(text), qPrintable(text + QLatin1String(" missing in:\n") + description));
+    for (const QString& text : std::as_const(absent))
+        QVERIFY2(!description.contains(text), qPrintable(text + QLatin1String(" found in:\n") + description));
+}
+
+void TestEpubReader::obfuscatedFontsRegisterInTheClear_data()
+{
+    QTest::addColumn<QByteArray>("metadata");
+    QTest::addColumn<QByteArray>("algorithm");
+    QTest::addColumn<QByteArray>("key");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("viaStyleSheet"); // else listed in the manifest as a font
+    QTest::addColumn<bool>("registered");
+
+    const QByteArray idpf = "http://www.idpf.org/2008/embedding";
+    const QByteArray adobe = "http://ns.adobe.com/pdf/enc#RC";
+    const QByteArray isbn = "<dc:identifier id=\"uid\">urn:isbn:123</dc:identifier>";
+    const QByteArray uuid = "urn:uuid:12345678-9abc-def0-1234-56789abcdef0";
+    // SHA-1 of "urn:isbn:123", and the bytes of the UUID.
+    const QByteArray isbnKey = QByteArray::fromHex("4cbbe21f54139a1d362f74041f9ec1e8157aa548");
+    const QByteArray uuidKey = QByteArray::fromHex("123456789abcdef0123456789abcdef0");
+
+    QTest::newRow("IDPF") << isbn << idpf << isbnKey << 1040 << false << true;
+    QTest::newRow("IDPF, named by a style sheet") << isbn << idpf << isbnKey << 1040 << true << true;
+    QTest::newRow("IDPF: the unique identifier, white space removed")
+        << QByteArray("<dc:identifier id=\"other\">urn:isbn:999</dc:identifier>"
+                      "<dc:identifier id=\"uid\"> urn:isbn:\n\t123 </dc:identifier>")
+        << idpf << isbnKey << 1040 << false << true;
+    QTest::newRow("Adobe") << "<dc:identifier id=\"uid\">" + uuid + "</dc:identifier>" << adobe << uuidKey << 1024 << false
+                           << true;
+    QTest::newRow("Adobe: the first UUID, unique or not")
+        << isbn + "<dc:identifier>" + uuid + "</dc:identifier>" << adobe << uuidKey << 1024 << true << true;
+    QTest::newRow("other encryption: left out")
+        << isbn << QByteArray("http://www.w3.org/2001/04/xmlenc#aes128-cbc") << isbnKey << 1040 << false << false;
+}
+
+void TestEpubReader::obfuscatedFontsRegisterInTheClear()
+{
+    QFETCH(QByteArray, metadata);
+    QFETCH(QByteArray, algorithm);
+    QFETCH(QByteArray, key);
+    QFETCH(int, length);
+    QFETCH(bool, viaStyleSheet);
+    QFETCH(bool, registered);
+
+    QFile iconFont(QStringLiteral(VELLORA_TEST_DATA "/../../src/assets/MaterialIconsOutlined-Regular.otf"));
+    QVERIFY(iconFont.open(QIODevice::ReadOnly));
+    // Bytes of its own in every case (a font ignores what follows its tables), so that no earlier
+    // registration of the same data answers for this one.
+    const QByteArray font = iconFont.readAll() + QTest::currentDataTag();
+    const int probe = EmbeddedFonts::add(font + "probe");
+    QVERIFY(probe >= 0);
+    const QStringList families = QFontDatabase::applicationFontFamilies(probe);
+    QVERIFY(!families.isEmpty());
+
+    const QByteArray head = viaStyleSheet ? "<style>@font-face { font-family: F; src: url(../fonts/f.otf) }</style>" : "";
+    auto book = makeBook(package(metadata, item("c1", "text/c1.xhtml") + (viaStyleSheet ? "" : item("f", "fonts/f.otf", "font/otf")),
+                                 itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/text/c1.xhtml"), xhtml("<p>Text</p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/fonts/f.otf"), obfuscated(font, key, length));
+    book->entries.insert(QStringLiteral("META-INF/encryption.xml"), encryption(algorithm, "OEBPS/fonts/f.otf"));
+
+    if (!registered)
+        QTest::ignoreMessage(QtWarningMsg, "EPUB: font OEBPS/fonts/f.otf is encrypted; left out");
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    // A registration takes the next free id, so the reader's font is the one after the probe.
+    if (!registered) {
+        QVERIFY(QFontDatabase::applicationFontFamilies(probe + 1).isEmpty());
+        return;
+    }
+    QCOMPARE(QFontDatabase::applicationFontFamilies(probe + 1), families);
+    // And it is the clear font, byte for byte: the same data is never registered twice.
+    QCOMPARE(EmbeddedFonts::add(font), probe + 1);
 }
 
 QTEST_MAIN(TestEpubReader)

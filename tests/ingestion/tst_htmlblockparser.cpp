@@ -220,6 +220,29 @@ private Q_SLOTS:
         QVERIFY(balanced(chunks));
     }
 
+    // Numbers a book writes saturate at the limits of int, before and after counting on.
+    void listNumbersSaturate_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QStringList>("markers");
+        QTest::newRow("value at the maximum") << "<ol><li value=\"2147483647\">a</li><li>b</li></ol>"
+                                              << QStringList { "2147483647. ", "2147483647. " };
+        QTest::newRow("value beyond it") << "<ol><li value=\"99999999999999999999\">a</li></ol>" << QStringList { "2147483647. " };
+        QTest::newRow("start at the minimum") << "<ol start=\"-2147483648\"><li>a</li><li>b</li></ol>"
+                                              << QStringList { "-2147483648. ", "-2147483647. " };
+        QTest::newRow("start below it") << "<ol start=\"-99999999999\"><li>a</li></ol>" << QStringList { "-2147483648. " };
+        QTest::newRow("not a number") << "<ol start=\"3x\"><li value=\"\">a</li></ol>" << QStringList { "1. " };
+    }
+    void listNumbersSaturate()
+    {
+        QFETCH(QString, list);
+        QFETCH(QStringList, markers);
+        QStringList found;
+        for (const BlockItem& paragraph : paragraphs(parseDocument(xhtml(list), QString())))
+            found.append(paragraph.marker);
+        QCOMPARE(found, markers);
+    }
+
     void images_data()
     {
         QTest::addColumn<QString>("body");
@@ -467,11 +490,12 @@ private Q_SLOTS:
         QTest::newRow("whole document") << xhtml("<h1>T</h1><p>x</p>") << QStringList { "T", "x" };
         QTest::newRow("broken xml keeps every word") << "<p>One <b>two</p><p>three & four</i> five<p>six < seven"
                                                      << QStringList { "One two", "three & four five", "six < seven" };
-        QTest::newRow("broken document") << xhtml("<p>a</p><p>b<br>c</p><div>d") << QStringList { "a", "b", "c", "d" };
+        // Not well-formed: read as a browser reads HTML.
+        QTest::newRow("broken document") << xhtml("<p>a</p><p>b<br>c</p><div>d") << QStringList { "a", "b|c", "d" };
         QTest::newRow("comments and styles dropped") << "<p>a<!-- hidden --></p><style>p{}</style><p>b<i>" << QStringList { "a", "b" };
-        QTest::newRow("unclosed comment is text") << "<p>a <!-- b</p></i>" << QStringList { "a <!-- b" };
-        QTest::newRow("numeric references") << "<p>&#233;&#x41;</p><i>" << QStringList { "\u00E9A" };
-        QTest::newRow("reference to no character is text") << "<p>&#0;</p><i>" << QStringList { "&#0;" };
+        QTest::newRow("unclosed comment runs to the end") << "<p>a <!-- b</p></i>" << QStringList { "a" };
+        QTest::newRow("numeric references") << "<p>&#233;&#x41;&#X42;</p><i>" << QStringList { "\u00E9AB" };
+        QTest::newRow("reference to no character") << "<p>&#0;</p><i>" << QStringList { "\uFFFD" };
     }
     void textForm()
     {
@@ -482,6 +506,25 @@ private Q_SLOTS:
         QVERIFY(balanced(chunks));
         for (const ContentChunk& chunk : chunks)
             QCOMPARE(chunk.id, QStringLiteral("t"));
+    }
+
+    // The last resort for markup no parser reads: every word kept, tags and comments dropped.
+    void plainTextForm_data()
+    {
+        QTest::addColumn<QString>("markup");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("blocks cut paragraphs") << "<p>a</p><p>b<br>c</p><div>d" << QStringList { "a", "b", "c", "d" };
+        QTest::newRow("comments and styles dropped") << "<p>a<!-- hidden --></p><style>p{}</style><p>b<i>" << QStringList { "a", "b" };
+        QTest::newRow("unclosed comment is text") << "<p>a <!-- b</p></i>" << QStringList { "a <!-- b" };
+        QTest::newRow("unclosed comments and sections") << "<p>a <!-- b <![CDATA[ c <!-- d <? e" << QStringList { "a <!-- b <![CDATA[ c <!-- d <? e" };
+        QTest::newRow("numeric references") << "<p>&#233;&#x41;&#X42;</p>" << QStringList { "\u00E9AB" };
+        QTest::newRow("reference to no character") << "<p>&#0;</p>" << QStringList { "\uFFFD" };
+    }
+    void plainTextForm()
+    {
+        QFETCH(QString, markup);
+        QFETCH(QStringList, texts);
+        QCOMPARE(::texts(HtmlBlockParser::plainTextChunks(markup, "t", DocumentChunkBuilder::ReaderBudget, ParseParams())), texts);
     }
 
     void parseGivesOneChunkOfBlocks()
@@ -538,7 +581,7 @@ private Q_SLOTS:
         QVERIFY(all[14].contains(QStringLiteral("lighthouse")));
         QVERIFY(shape(chunks).contains(u'-'));
         for (const BlockItem& p : ps)
-            QVERIFY(!p.style.colour.isValid()); // the @supports block is not applied
+            QVERIFY(!p.style.colour.isValid()); // the @supports block tests a property this engine does not read
     }
 };
 

@@ -57,7 +57,11 @@ private Q_SLOTS:
         QTest::newRow("encoded href") << "a%20b.png" << "" << "image://epub/a%20b.png?src=b";
         QTest::newRow("leading slash") << "/x.png" << "" << "image://epub/x.png?src=b";
         QTest::newRow("web") << "https://e.org/a.png" << "" << "image://web/https://e.org/a.png";
-        QTest::newRow("upper-case scheme is an entry") << "HTTP://x" << "" << "image://epub/HTTP%3A//x?src=b";
+        QTest::newRow("parents beyond the root stop there") << "../../../images/a.png" << "OEBPS/text/"
+                                                            << "image://epub/images/a.png?src=b";
+        QTest::newRow("parent of the root document") << "../a.png" << "" << "image://epub/a.png?src=b";
+        QTest::newRow("dot and empty segments") << ".//img/./a.png" << "" << "image://epub/img/a.png?src=b";
+        QTest::newRow("upper-case scheme is an entry") << "HTTP://x" << "" << "image://epub/HTTP%3A/x?src=b";
         QTest::newRow("image url unchanged") << "image://fb2/x" << "" << "image://fb2/x";
     }
     void resolve()

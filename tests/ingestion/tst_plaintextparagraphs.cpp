@@ -6,10 +6,40 @@ namespace {
 
 constexpr int kBudget = 512;
 
+using PlainTextParagraphs::Block;
+
+// Blocks as short strings: a paragraph is its text, "L:" leads lines laid out by hand, "~" is a
+// gap and "#" a section break.
+QStringList blocksOf(const QString& text)
+{
+    QStringList blocks;
+    PlainTextParagraphs::split(text, kBudget, [&](const Block& block) {
+        switch (block.kind) {
+        case Block::Paragraph:
+            blocks.append(block.text);
+            break;
+        case Block::Lines:
+            blocks.append(QStringLiteral("L:") + block.text);
+            break;
+        case Block::Gap:
+            blocks.append(QStringLiteral("~"));
+            break;
+        default:
+            blocks.append(QStringLiteral("#"));
+            break;
+        }
+    });
+    return blocks;
+}
+
+// The texts of the paragraphs alone, the pieces of a cut paragraph one by one.
 QStringList paragraphsOf(const QString& text)
 {
     QStringList paragraphs;
-    PlainTextParagraphs::split(text, kBudget, [&](const QString& paragraph) { paragraphs.append(paragraph); });
+    PlainTextParagraphs::split(text, kBudget, [&](const Block& block) {
+        if (block.kind == Block::Paragraph)
+            paragraphs.append(block.text);
+    });
     return paragraphs;
 }
 
@@ -26,33 +56,41 @@ QString repeated(const QString& unit, qsizetype length)
 class TestPlainTextParagraphs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void splitsAtBlankLines_data()
+    // Lines this short are no wrapped prose: blocks keep their lines, and blank lines between
+    // them stay gaps.
+    void shortLinesKeepTheirBreaks_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("paragraphs");
+        QTest::addColumn<QStringList>("blocks");
         QTest::newRow("empty") << QString() << QStringList();
         QTest::newRow("blank lines only") << "\n\n \t\n" << QStringList();
-        QTest::newRow("lines joined by a space") << "one\ntwo\n\nthree" << QStringList{"one two", "three"};
-        QTest::newRow("CRLF") << "one\r\ntwo\r\n\r\nthree\r\n" << QStringList{"one two", "three"};
-        QTest::newRow("CR alone") << "one\rtwo\r\rthree" << QStringList{"one two", "three"};
-        QTest::newRow("LF then CR is two line ends") << "one\n\rtwo" << QStringList{"one", "two"};
-        QTest::newRow("white space makes a line blank") << "one\n \t \ntwo" << QStringList{"one", "two"};
-        QTest::newRow("several blank lines") << "one\n\n\n\ntwo" << QStringList{"one", "two"};
-        QTest::newRow("no blank line: one paragraph per line")
-            << "one\ntwo\nthree" << QStringList{"one", "two", "three"};
+        QTest::newRow("a block keeps its lines") << "one\ntwo\n\nthree" << QStringList{"L:one\ntwo", "~", "L:three"};
+        QTest::newRow("CRLF") << "one\r\ntwo\r\n\r\nthree\r\n" << QStringList{"L:one\ntwo", "~", "L:three"};
+        QTest::newRow("CR alone") << "one\rtwo\r\rthree" << QStringList{"L:one\ntwo", "~", "L:three"};
+        QTest::newRow("LF then CR is two line ends") << "one\n\rtwo" << QStringList{"L:one", "~", "L:two"};
+        QTest::newRow("white space makes a line blank") << "one\n \t \ntwo" << QStringList{"L:one", "~", "L:two"};
+        QTest::newRow("a blank run is one gap") << "one\n\n\n\ntwo" << QStringList{"L:one", "~", "L:two"};
+        QTest::newRow("no blank line") << "one\ntwo\nthree" << QStringList{"L:one\ntwo\nthree"};
         QTest::newRow("blank lines at the edges separate nothing")
-            << "\n\none\ntwo\n\n" << QStringList{"one", "two"};
+            << "\n\none\ntwo\n\n" << QStringList{"L:one\ntwo"};
+        QTest::newRow("indents past the body kept")
+            << "    one\n      two\n\nthree" << QStringList{"L:    one\n      two", "~", "L:three"};
+        QTest::newRow("the body indent removed")
+            << "  one\n  two\n    three" << QStringList{"L:one\ntwo\n  three"};
+        QTest::newRow("form feed") << "one\ftwo" << QStringList{"L:one", "#", "L:two"};
+        QTest::newRow("breaks at the edges vanish") << "\f***\none\n---\n\f" << QStringList{"L:one"};
+        QTest::newRow("two marks are no break") << "one\n**\ntwo" << QStringList{"L:one\n**\ntwo"};
     }
-    void splitsAtBlankLines()
+    void shortLinesKeepTheirBreaks()
     {
         QFETCH(QString, text);
-        QFETCH(QStringList, paragraphs);
-        QCOMPARE(paragraphsOf(text), paragraphs);
+        QFETCH(QStringList, blocks);
+        QCOMPARE(blocksOf(text), blocks);
     }
 
-    // Books with one paragraph per line often leave blank lines around chapter titles only: a
-    // block that cannot be one hard-wrapped paragraph keeps its lines apart instead of melting
-    // them into one giant paragraph.
+    // Books with one paragraph per line often leave blank lines around chapter titles only: their
+    // lines stay apart instead of melting into one giant paragraph; a hard-wrapped block is one
+    // paragraph, cut into pieces of whole words only past 16 budgets.
     void blockOfParagraphLinesKeepsItsLines_data()
     {
         QTest::addColumn<int>("lineLength");
@@ -60,7 +98,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("paragraphCount");
         QTest::newRow("hard-wrapped paragraph") << 70 << 20 << 1;
         QTest::newRow("lines longer than any wrap width") << 300 << 3 << 3;
-        QTest::newRow("block longer than four budgets") << 60 << 200 << 200;
+        QTest::newRow("paragraph longer than sixteen budgets") << 60 << 200 << 9;
     }
     void blockOfParagraphLinesKeepsItsLines()
     {
@@ -71,10 +109,11 @@ private Q_SLOTS:
         QStringList lines;
         for (int i = 0; i < lineCount; ++i)
             lines.append(line);
-        const QStringList paragraphs = paragraphsOf(QStringLiteral("Title\n\n") + lines.join(QLatin1Char('\n')));
+        QStringList paragraphs = paragraphsOf(QStringLiteral("Title\n\n") + lines.join(QLatin1Char('\n')));
         QCOMPARE(paragraphs.size(), 1 + paragraphCount);
-        QCOMPARE(paragraphs.first(), QStringLiteral("Title"));
-        QCOMPARE(paragraphs.last().size(), (lineLength + 1) * lineCount / paragraphCount - 1);
+        QCOMPARE(paragraphs.takeFirst(), QStringLiteral("Title"));
+        const QString separator = paragraphCount == lineCount ? QStringLiteral(" ") : QString();
+        QCOMPARE(paragraphs.join(separator), lines.join(QLatin1Char(' ')));
     }
 
     // A line far longer than a chunk is cut into pieces near the budget, at sentence ends where it

@@ -91,6 +91,39 @@ private Q_SLOTS:
         QCOMPARE(text.size(), expectedStart.size() + 1 + after.size());
     }
 
+    // uchardet's Cyrillic answers are checked against the common code pages by their letter cases:
+    // one byte undefined in windows-1251 must not turn the book into another code page...
+    void strayByteKeepsWindows1251()
+    {
+        const QString ru = EncodedText::russian();
+        const qsizetype half = ru.size() / 2;
+        const QByteArray bytes = EncodedText::encode(ru.left(half), "windows-1251") + "\x98"
+            + EncodedText::encode(ru.mid(half), "windows-1251");
+        QCOMPARE(TextEncoding::detectEncoding(bytes), QStringLiteral("windows-1251"));
+        // The stray byte itself becomes whatever the decoder makes of it.
+        const QString text = TextEncoding::decode(bytes, QString());
+        QCOMPARE(text.size(), ru.size() + 1);
+        QCOMPARE(text.left(half), ru.left(half));
+        QCOMPARE(text.mid(half + 1), ru.mid(half));
+    }
+
+    // ... while the code pages it names rightly stay its answer.
+    void keepsRightCyrillicAnswers_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::newRow("MAC-CYRILLIC") << QStringLiteral("MAC-CYRILLIC");
+        QTest::newRow("ISO-8859-5") << QStringLiteral("ISO-8859-5");
+        QTest::newRow("IBM855") << QStringLiteral("IBM855");
+    }
+    void keepsRightCyrillicAnswers()
+    {
+        QFETCH(QString, encoding);
+        const QByteArray bytes = EncodedText::encode(EncodedText::russian(), qPrintable(encoding));
+        QVERIFY(!bytes.isEmpty());
+        QCOMPARE(TextEncoding::detectEncoding(bytes), encoding);
+        QCOMPARE(TextEncoding::decode(bytes, QString()), EncodedText::russian());
+    }
+
     void badInputGivesText_data()
     {
         QTest::addColumn<QByteArray>("bytes");

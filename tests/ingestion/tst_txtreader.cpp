@@ -29,6 +29,68 @@ QStringList paragraphTexts(const QList<ContentChunk>& chunks)
     return texts;
 }
 
+// The chunks' blocks as short strings: ">" leads a paragraph set apart by a first-line indent,
+// "L:" lines laid out by hand, "~" is a gap and "#" a section break.
+QStringList blockShapes(const QList<ContentChunk>& chunks)
+{
+    QStringList shapes;
+    for (const ContentChunk& chunk : chunks) {
+        for (const BlockItem& block : chunk.blocks) {
+            if (block.kind == BlockItem::Rule) {
+                shapes.append(QStringLiteral("#"));
+                continue;
+            }
+            QString text;
+            for (const InlineRun& run : block.runs)
+                text += run.text;
+            if (block.preformatted)
+                shapes.append(QStringLiteral("L:") + text);
+            else if (text == QStringLiteral("\u00A0"))
+                shapes.append(QStringLiteral("~"));
+            else
+                shapes.append((block.indent > 0 ? QStringLiteral(">") : QString()) + text);
+        }
+    }
+    return shapes;
+}
+
+// The paragraph as a greedy wrapper at 70 columns leaves it, its first line indented.
+QString wrapped(const QString& paragraph, int indent = 0)
+{
+    QString text(indent, QLatin1Char(' '));
+    qsizetype column = indent;
+    bool lineStart = true;
+    for (const QString& word : paragraph.split(QLatin1Char(' '))) {
+        if (!lineStart && column + 1 + word.size() > 70) {
+            text += QLatin1Char('\n');
+            column = 0;
+            lineStart = true;
+        }
+        if (!lineStart) {
+            text += QLatin1Char(' ');
+            ++column;
+        }
+        text += word;
+        column += word.size();
+        lineStart = false;
+    }
+    return text + QLatin1Char('\n');
+}
+
+const QString kA = QStringLiteral(
+    "It was the best of times, it was the worst of times, it was the age of wisdom, it was the age "
+    "of foolishness, it was the epoch of belief, it was the epoch of incredulity.");
+const QString kB = QStringLiteral(
+    "There were a king with a large jaw and a queen with a plain face, on the throne of England; "
+    "there were a king with a large jaw and a queen with a fair face, on the throne of France.");
+const QString kC = QStringLiteral(
+    "In both countries it was clearer than crystal to the lords of the State preserves of loaves "
+    "and fishes, that things in general were settled for ever.");
+const QString kD = QStringLiteral("It was the year of Our Lord one thousand seven hundred and seventy-five.");
+const QString kVerse = QStringLiteral(
+    "Tyger Tyger, burning bright,\nIn the forests of the night;\nWhat immortal hand or eye,\n"
+    "Could frame thy fearful symmetry?\n");
+
 } // namespace
 
 class TestTxtReader : public QObject {
@@ -39,9 +101,9 @@ private Q_SLOTS:
     void opensLegacyEncodedBook()
     {
         // A hard-wrapped paragraph between a heading and a closing line, with DOS line ends.
-        const QStringList wrapped = EncodedText::russian().split(QStringLiteral(", "));
-        const QString text = QStringLiteral("Глава первая\r\n\r\n") + wrapped.join(QStringLiteral(",\r\n"))
-            + QStringLiteral("\r\n\r\nКонец");
+        QString text = QStringLiteral("Глава первая\n\n") + wrapped(EncodedText::russian())
+            + QStringLiteral("\nКонец");
+        text.replace(u'\n', QStringLiteral("\r\n"));
         const QByteArray bytes = EncodedText::encode(text, "windows-1251");
         const QString path = write(QStringLiteral("Книга.том 1.txt"), bytes);
 
@@ -59,6 +121,65 @@ private Q_SLOTS:
         QCOMPARE(paragraphTexts(reader.chunks()), expected);
         for (const ContentChunk& chunk : reader.chunks())
             QCOMPARE(chunk.id, path);
+    }
+
+    // Paragraphs found however the file marks them, and set apart by an indent when they follow
+    // a paragraph; lines laid out by hand keep their breaks.
+    void findsParagraphs_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("shapes");
+        const QString blankLed = wrapped(kA) + u'\n' + wrapped(kB) + u'\n' + wrapped(kC);
+        const QStringList three{kA, ">" + kB, ">" + kC};
+        QTest::newRow("blank-line paragraphs") << blankLed.toUtf8() << three;
+        QTest::newRow("indent-led paragraphs")
+            << (wrapped(kA, 4) + wrapped(kB, 4) + wrapped(kC, 4)).toUtf8() << three;
+        QTest::newRow("indent-led with a one-line paragraph")
+            << (wrapped(kA, 4) + wrapped(kD, 4) + wrapped(kB, 4)).toUtf8()
+            << QStringList{kA, ">" + kD, ">" + kB};
+        QTest::newRow("indented and blank-line paragraphs")
+            << (wrapped(kA, 4) + u'\n' + wrapped(kB, 4) + u'\n' + wrapped(kC, 4)).toUtf8() << three;
+        QTest::newRow("wrapped without blank lines or indents")
+            << (wrapped(kA) + wrapped(kB) + wrapped(kC)).toUtf8() << three;
+        QTest::newRow("one paragraph per line")
+            << (kA + u' ' + kB + u'\n' + kC + u' ' + kD + u'\n').toUtf8()
+            << QStringList{kA + u' ' + kB, ">" + kC + u' ' + kD};
+        QTest::newRow("verse between paragraphs")
+            << (wrapped(kA) + u'\n' + kVerse + u'\n' + wrapped(kB)).toUtf8()
+            << QStringList{kA, "~", "L:" + kVerse.trimmed(), "~", kB};
+        QTest::newRow("verse in text without blank lines or indents")
+            << (wrapped(kA) + kVerse + wrapped(kB)).toUtf8() << QStringList{kA, "L:" + kVerse.trimmed(), kB};
+        const QString address = QStringLiteral("    Mr. Jarvis Lorry,\n    Tellson's Bank,\n    London.");
+        QTest::newRow("indented address in blank-line text")
+            << (wrapped(kA) + u'\n' + address + QStringLiteral("\n\n") + wrapped(kB)).toUtf8()
+            << QStringList{kA, "~", "L:" + address, "~", kB};
+        QString indentedVerse;
+        for (const QString& line : kVerse.split(u'\n', Qt::SkipEmptyParts).mid(0, 2))
+            indentedVerse += QStringLiteral("        ") + line + u'\n';
+        QTest::newRow("indented verse in indent-led text")
+            << (wrapped(kA, 4) + indentedVerse + wrapped(kB, 4) + wrapped(kC, 4) + wrapped(kD, 4)).toUtf8()
+            << QStringList{kA, "L:" + indentedVerse.chopped(1), kB, ">" + kC, ">" + kD};
+        QTest::newRow("scene break")
+            << (wrapped(kA) + u'\n' + wrapped(kB) + QStringLiteral("\n\n\n") + wrapped(kC)).toUtf8()
+            << QStringList{kA, ">" + kB, "~", kC};
+        QTest::newRow("section breaks")
+            << (wrapped(kA) + QStringLiteral("\n* * *\n\n") + wrapped(kB) + QStringLiteral("\n-----\n\n")
+                + wrapped(kC) + QStringLiteral("\n\f\n") + wrapped(kD)).toUtf8()
+            << QStringList{kA, "#", kB, "#", kC, "#", kD};
+        QString crlf = blankLed;
+        crlf.replace(u'\n', QStringLiteral("\r\n"));
+        QTest::newRow("CRLF") << crlf.toUtf8() << three;
+        QString cr = blankLed;
+        cr.replace(u'\n', u'\r');
+        QTest::newRow("CR") << cr.toUtf8() << three;
+        QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF") + blankLed.toUtf8() << three;
+    }
+    void findsParagraphs()
+    {
+        QFETCH(QByteArray, bytes);
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("book.txt"), bytes)));
+        QTEST(blockShapes(reader.chunks()), "shapes");
     }
 
     // However the text is laid out, no chunk may grow far past the budget.
@@ -120,7 +241,7 @@ private Q_SLOTS:
         TxtReader reader;
         QVERIFY(reader.open(write(QStringLiteral("bogus.txt"), "<?xml encoding=\"x-bogus\"?>\ncaf\xC3\xA9")));
         QCOMPARE(paragraphTexts(reader.chunks()),
-                 (QStringList{QStringLiteral("<?xml encoding=\"x-bogus\"?>"), QStringLiteral("café")}));
+                 (QStringList{QStringLiteral("<?xml encoding=\"x-bogus\"?>\ncafé")}));
     }
 
     void unreadablePathFails_data()

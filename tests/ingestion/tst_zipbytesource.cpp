@@ -168,6 +168,27 @@ private Q_SLOTS:
         QCOMPARE(source.readEntry(QStringLiteral("dup.png")), QByteArray("second"));
     }
 
+    // Books name entries in other letter cases than the archive stores them; an exact name still
+    // comes first.
+    void lookupIgnoresCaseWhenNoNameMatches()
+    {
+        const QString file = writeZip({
+            {QStringLiteral("OEBPS/Styles/Main.css"), "sheet"},
+            {QStringLiteral("IMG.png"), "upper"},
+            {QStringLiteral("img.PNG"), "lower"},
+        });
+        ZipByteSource source;
+        QVERIFY(source.open(file));
+        QCOMPARE(source.readEntry(QStringLiteral("oebps/styles/main.CSS")), QByteArray("sheet"));
+        QCOMPARE(source.readEntry(QStringLiteral("IMG.png")), QByteArray("upper"));
+        QCOMPARE(source.readEntry(QStringLiteral("img.PNG")), QByteArray("lower"));
+        QCOMPARE(source.readEntry(QStringLiteral("Img.png")), QByteArray("lower"));
+        QVERIFY(source.readEntry(QStringLiteral("OEBPS/Styles/Main.cs")).isEmpty());
+
+        ZipByteSource moved(std::move(source));
+        QCOMPARE(moved.readEntry(QStringLiteral("OEBPS/STYLES/MAIN.CSS")), QByteArray("sheet"));
+    }
+
     void failedOpen_data()
     {
         QTest::addColumn<QByteArray>("bytes");

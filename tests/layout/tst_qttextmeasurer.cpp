@@ -3,6 +3,8 @@
 #include "QtTextMeasurer.h"
 
 #include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
 #include <QTest>
 #include <QThread>
 #include <QtConcurrent>
@@ -39,6 +41,7 @@ private Q_SLOTS:
     void fontsCarryAPixelSize_data();
     void fontsCarryAPixelSize();
     void layoutIsTheSameOnAPoolThread();
+    void arabicLinesDoNotOverlap();
 };
 
 void TestQtTextMeasurer::measuresAsQtDoes()
@@ -111,6 +114,53 @@ void TestQtTextMeasurer::layoutIsTheSameOnAPoolThread()
     QCOMPARE(onPool.size(), onGui.size());
     for (qsizetype i = 0; i < onGui.size(); ++i)
         QVERIFY2(onPool[i] == onGui[i], qPrintable(QString::number(i)));
+}
+
+// Lines of Arabic in the default (Latin) face take their glyphs from a fallback font: painted
+// as the reader paints them, each line's ink stays inside its line box, so no two lines overlap.
+void TestQtTextMeasurer::arabicLinesDoNotOverlap()
+{
+    const QString words = QStringLiteral("\u0628\u0650\u0633\u0652\u0645\u0650 \u0627\u0644\u0644\u0651\u064E\u0647\u0650 "
+                                         "\u0627\u0644\u0631\u0651\u064E\u062D\u0652\u0645\u064E\u0670\u0646\u0650 "
+                                         "\u0627\u0644\u0652\u0643\u0650\u062A\u064E\u0627\u0628\u064F \u062C\u064E\u0645\u0650\u064A\u0644\u064C");
+    BlockItem arabic = paragraph(words + u' ' + words + u' ' + words);
+    arabic.style.direction = TextDirection::RightToLeft;
+    const ChunkLayoutEngine engine;
+    LayoutParams params;
+    params.width = 220;
+    const ChunkLayout layout = engine.layoutPreparedChunk(engine.prepareChunk(chunk({arabic}), 16, nullptr), params);
+    QVERIFY(layout.lines.size() >= 2);
+
+    const int height = int(std::ceil(layout.height)) + 20;
+    QList<QPair<int, int>> inks; // first and last row with ink, per line
+    for (const LayoutLine& line : layout.lines) {
+        QImage image(int(params.width) + 40, height, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        painter.translate(20, 10);
+        painter.setPen(Qt::black);
+        for (const LayoutRun& run : line.runs) {
+            QVERIFY(run.rightToLeft);
+            painter.setFont(layout.styleOf(run).font);
+            painter.setLayoutDirection(run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight);
+            painter.drawText(QPointF(run.x, run.baseline), layout.textOf(run));
+        }
+        painter.end();
+        int first = -1, last = -1;
+        for (int y = 0; y < image.height(); ++y) {
+            const QRgb* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            if (std::any_of(row, row + image.width(), [](QRgb p) { return qAlpha(p) > 64; })) {
+                first = first < 0 ? y - 10 : first;
+                last = y - 10;
+            }
+        }
+        QVERIFY(first >= 0);
+        QVERIFY2(first >= std::floor(line.y) - 1 && last <= std::ceil(line.y + line.height) + 1,
+                 qPrintable(QStringLiteral("ink %1..%2, line %3..%4").arg(first).arg(last).arg(line.y).arg(line.y + line.height)));
+        inks.append({first, last});
+    }
+    for (qsizetype i = 1; i < inks.size(); ++i)
+        QVERIFY(inks[i - 1].second < inks[i].first + 2);
 }
 
 QTEST_MAIN(TestQtTextMeasurer)

@@ -24,6 +24,7 @@ Item {
         }
 
         function cleanup() {
+            layoutGate.release()
             Book.close()
             ReadingModel.setMangaLandscape(false)
         }
@@ -62,11 +63,14 @@ Item {
 
         function test_spinnerWhileMeasuring() {
             const footer = createTemporaryObject(footerComponent, scene)
-            // Far more chunks than the window laid out at once, so measuring goes on in the background.
-            Book.openFromPath(fixtures.textBook("Footer long", 400, 900))
-            tryCompare(ReadingModel, "measuring", true)
+            // Far more chunks than the window lays out at once, each with a picture: the held gate
+            // keeps the background run waiting on its first image size until it is released.
+            layoutGate.hold()
+            openBook(fixtures.illustratedBook("Footer long", 120))
+            verify(ReadingModel.measuring)
             verify(spinnerOf(footer).visible)
-            tryCompare(ReadingModel, "measuring", false, 20000)
+            layoutGate.release()
+            tryCompare(ReadingModel, "measuring", false)
             verify(!spinnerOf(footer).visible)
         }
 

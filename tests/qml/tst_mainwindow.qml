@@ -392,5 +392,21 @@ Item {
             verify(!win.updateOpen)
             verify(!updateLoader().item)
         }
+
+        function test_escapeClosesTheUpdatePopupAfterAnErrorOverIt() {
+            start()
+            win.requestActivate()
+            sidebar().navigateTo("update")
+            const popup = updateLoader().item
+            tryVerify(() => popup.activeFocus)
+            Book.openFromPath(fixtures.file("over-update.unknown", "not a book"))
+            tryCompare(errorPopup(), "visible", true)
+            const ok = Helpers.findChild(errorPopup(), c => c.text === "Ok" && c.clicked !== undefined)
+            mouseClick(ok)
+            verify(!errorPopup().visible)
+            verify(win.updateOpen, "the update popup is still shown")
+            keyClick(Qt.Key_Escape)
+            verify(!win.updateOpen, "Escape reaches the update popup again")
+        }
     }
 }

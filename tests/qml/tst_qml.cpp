@@ -15,6 +15,7 @@
 #include "HistoryModel.h"
 #include "IFileDialogService.h"
 #include "KnuthPlassItem.h"
+#include "LayoutGate.h"
 #include "QmlSingletons.h"
 #include "ReadingModel.h"
 #include "ReadingPreferences.h"
@@ -77,6 +78,9 @@ struct BackEnd {
     BookImageResolver resolver{
         SchemeSourceFactory([this](const QString& scheme) { return registry.createByteSourceForScheme(scheme); }),
         nullptr};
+    // Background layout asks through the gate, so a test can hold a run open (context property
+    // "layoutGate"); painting asks the resolver itself.
+    LayoutGate layoutGate{resolver};
     AppCoordinator coordinator{book, readingModel, history, uiState, preferences, state, settings};
     BookFixtures fixtures;
 
@@ -88,7 +92,7 @@ struct BackEnd {
         UiStateQmlSingleton::s_instance = &uiState;
         HistoryModelQmlSingleton::s_instance = &history;
         KnuthPlassItem::setImageResolver(&resolver);
-        readingModel.setImageResolver(&resolver);
+        readingModel.setImageResolver(&layoutGate);
         registerChunkLayoutMetaType();
     }
 
@@ -99,6 +103,7 @@ struct BackEnd {
         ReadingPreferencesQmlSingleton::s_instance = nullptr;
         UiStateQmlSingleton::s_instance = nullptr;
         HistoryModelQmlSingleton::s_instance = nullptr;
+        layoutGate.release();
         book.close();
         // Layout runs and image jobs use the resolver and the model.
         QThreadPool::globalInstance()->waitForDone();
@@ -121,6 +126,7 @@ public Q_SLOTS:
     {
         engine->addImportPath(QStringLiteral("qrc:/"));
         engine->rootContext()->setContextProperty(QStringLiteral("fixtures"), &backEnd->fixtures);
+        engine->rootContext()->setContextProperty(QStringLiteral("layoutGate"), &backEnd->layoutGate);
         backEnd->registry.registerImageProviders(*engine);
         engine->addImageProvider(QStringLiteral("fileicon"), new PlainFileIcons);
         // The window warms the image loader up through it; the tests fetch nothing remote.

@@ -99,6 +99,62 @@ Item {
             fuzzyCompare(offsetInTop(), offset, 1)
         }
 
+        // A move with no report after it (a scroll-bar drag, quitting mid-scroll) is reported when
+        // the model asks, as quitting does before the history is written.
+        function test_reportsTheUnreportedPlaceWhenAsked() {
+            openBook(fixtures.textBook("Scroll asked", 60))
+            view.lastScrollSyncTime = Date.now() + 60000 // no report from the move itself
+            savedSpy.clear()
+            list.contentY = list.originY + (maxContentY() - list.originY) / 2
+            compare(savedSpy.count, 0)
+            const chunk = topIndex()
+            verify(chunk > 0)
+            ReadingModel.positionReportRequested()
+            compare(savedSpy.count, 1)
+            compare(ReadingModel.currentChunk, chunk)
+            fuzzyCompare(ReadingModel.progress, 0.5, 0.01)
+        }
+
+        // Before the restored place shows, the place being restored is reported, never the top.
+        function test_aPendingRestoreReportsThePlaceBeingRestored() {
+            const path = fixtures.textBook("Scroll asked early", 60)
+            openBook(path)
+            ReadingModel.setScrollPosition(9, 25, 0.3)
+            Book.close()
+            // Asked right after the view has taken the announcement, before its restore has run.
+            let reported = null
+            const ask = () => {
+                ReadingModel.positionReportRequested()
+                reported = { pending: !view.restoreReady, chunk: ReadingModel.currentChunk,
+                             progress: ReadingModel.progress }
+            }
+            ReadingModel.restoreReady.connect(ask)
+            Book.openFromPath(path)
+            tryVerify(() => reported !== null)
+            ReadingModel.restoreReady.disconnect(ask)
+            verify(reported.pending)
+            compare(reported.chunk, 9)
+            fuzzyCompare(reported.progress, 0.3, 1e-9)
+            tryCompare(view, "restoreReady", true)
+            compare(topIndex(), 9)
+        }
+
+        // An offset no chunk has (a damaged store) restores within the chunk, never past the book.
+        function test_anOffsetPastItsChunkRestoresWithinIt_data() {
+            return [ { tag: "huge", offset: 1e300 }, { tag: "negative", offset: -5000 } ]
+        }
+        function test_anOffsetPastItsChunkRestoresWithinIt(row) {
+            const path = fixtures.textBook("Scroll offset", 60)
+            openBook(path)
+            ReadingModel.setScrollPosition(9, row.offset, 0.3)
+            Book.close()
+            openBook(path)
+            const item = list.itemAtIndex(9)
+            verify(item)
+            verify(list.contentY >= item.y - 1 && list.contentY <= item.y + item.height + 1,
+                   "contentY " + list.contentY + " within chunk 9 at " + item.y)
+        }
+
         function test_pageKeysStopAtTheEnds() {
             openBook(fixtures.textBook("Scroll ends", 25))
             view.handlePageUp()

@@ -225,8 +225,31 @@ Item {
             mouseDrag(area, 500, 40, -30, 20)
             compare(popup.x, 446)
             compare(popup.y, 44)
-            area.width = 600
-            compare(popup.x, 446, "a dragged popup keeps its place")
+            area.width = 760
+            compare(popup.x, 446, "a dragged popup keeps its place while it fits")
+        }
+
+        // Heights are given above the popup's own, which follows its controls.
+        function test_draggedPopupStaysInsideAShrinkingArea_data() {
+            return [
+                { tag: "narrower", w: 500, hAbove: 400, x: 200, y: 100 },
+                { tag: "lower", w: 1000, hAbove: 50, x: 600, y: 50 },
+                { tag: "smaller than the popup", w: 120, hAbove: -200, x: 0, y: 0 }
+            ]
+        }
+
+        function test_draggedPopupStaysInsideAShrinkingArea(row) {
+            const area = createTemporaryObject(areaComponent, scene)
+            const popup = area.popup
+            const drag = dragAreaOf(popup)
+            const start = drag.mapToItem(area, 20, 20)
+            mouseDrag(area, start.x, start.y, -76, 76)
+            compare(popup.x, 600)
+            compare(popup.y, 100)
+            area.width = row.w
+            area.height = popup.height + row.hAbove
+            compare(popup.x, row.x)
+            compare(popup.y, row.y)
         }
 
         function test_dragStaysInside_data() {

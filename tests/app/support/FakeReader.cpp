@@ -34,3 +34,12 @@ bool FakeReader::open(const QString& path)
     }
     return true;
 }
+
+FormatSpec fakeRow(const QString& extension, bool isDirectory, const std::shared_ptr<FakeLibrary>& library)
+{
+    FormatSpec spec;
+    spec.extension = extension;
+    spec.isDirectory = isDirectory;
+    spec.readerFactory = [library] { return std::make_unique<FakeReader>(library); };
+    return spec;
+}

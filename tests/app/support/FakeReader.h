@@ -5,6 +5,7 @@
 // one thread at a time like a real reader.
 
 #include "FakeLibrary.h"
+#include "FormatSpec.h"
 
 class FakeReader : public FormatReader {
 public:
@@ -31,3 +32,6 @@ private:
     QString m_error;
     FakeBookContent m_content;
 };
+
+// A row of the table of formats whose readers are FakeReaders over `library`.
+FormatSpec fakeRow(const QString& extension, bool isDirectory, const std::shared_ptr<FakeLibrary>& library);

@@ -1,5 +1,6 @@
 #include "BookFixtures.h"
 
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -29,6 +30,30 @@ QString BookFixtures::textBook(const QString& name, int paragraphs, int length)
         return {};
     file.write(text.toUtf8());
     return path;
+}
+
+QString BookFixtures::illustratedBook(const QString& name, int paragraphs)
+{
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    picture.save(&png, "PNG");
+
+    QString body;
+    for (int p = 0; p < paragraphs; ++p)
+        body += QStringLiteral("<section><p>Section %1 of %2, with its picture below.</p><image l:href=\"#pic\"/></section>\n")
+                    .arg(p + 1)
+                    .arg(name);
+    const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                                        "<FictionBook xmlns=\"http://www.gribuser.ru/xml/fictionbook/2.0\" "
+                                        "xmlns:l=\"http://www.w3.org/1999/xlink\">\n"
+                                        "<description><title-info><book-title>%1</book-title></title-info></description>\n"
+                                        "<body>\n%2</body>\n"
+                                        "<binary id=\"pic\" content-type=\"image/png\">%3</binary>\n"
+                                        "</FictionBook>\n")
+                             .arg(name, body, QString::fromLatin1(png.data().toBase64()));
+    return file(name + QStringLiteral(".fb2"), text);
 }
 
 QString BookFixtures::comicFolder(const QString& name, int pages, const QVariantList& widePages)

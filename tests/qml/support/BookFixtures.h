@@ -16,6 +16,9 @@ public:
 
     // "<name>.txt" holding `paragraphs` paragraphs of about `length` characters each.
     Q_INVOKABLE QString textBook(const QString& name, int paragraphs, int length = 600);
+    // "<name>.fb2" holding `paragraphs` sections of one paragraph and one small picture each, so that
+    // measuring its chunks asks for image sizes.
+    Q_INVOKABLE QString illustratedBook(const QString& name, int paragraphs);
     // A folder "<name>" of `pages` PNG pages: portrait (60 x 90), or wide (180 x 90) at the
     // indices listed in `widePages`.
     Q_INVOKABLE QString comicFolder(const QString& name, int pages, const QVariantList& widePages = {});

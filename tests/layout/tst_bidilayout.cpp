@@ -1,0 +1,199 @@
+#include "ChunkFixture.h"
+#include "ChunkLayoutDump.h"
+#include "FixedAdvanceMeasurer.h"
+#include "HtmlBlockParser.h"
+
+#include <QTest>
+
+using namespace ChunkFixture;
+
+namespace {
+
+// The lines of a book's markup laid out with the fixed-advance font (8 px a character): each line
+// as "x=<left of its first run> |<words left to right>|", and the texts of the runs drawn right to
+// left, left to right.
+struct Seen {
+    QStringList lines;
+    QStringList rightToLeft;
+};
+
+Seen seen(const QList<BlockItem>& blocks, double width)
+{
+    const ChunkLayout result = layout(chunk(blocks), width);
+    Seen out;
+    for (const LayoutLine& line : result.lines) {
+        const double left = line.runs.isEmpty() ? line.x : line.runs.first().x;
+        out.lines << QStringLiteral("x=%1 |%2|").arg(left).arg(ChunkLayoutDump::lineText(result, line));
+        for (const LayoutRun& run : line.runs) {
+            if (run.rightToLeft)
+                out.rightToLeft << result.textOf(run);
+        }
+    }
+    return out;
+}
+
+// A measurer whose Arabic letters come from a taller fallback font, as in a Latin face.
+class FallbackMeasurer final : public ITextMeasurer {
+public:
+    FontMetrics metrics(const FontRequest& font) const override { return fixed.metrics(font); }
+    double advance(const FontRequest& font, const QString& text) const override { return fixed.advance(font, text); }
+    FontMetrics textMetrics(const FontRequest& font, const QString& text) const override
+    {
+        FontMetrics m = fixed.metrics(font);
+        for (const QChar c : text) {
+            if (c.script() == QChar::Script_Arabic)
+                return {m.ascent * 1.5, m.descent * 2, m.lineSpacing * 1.75};
+        }
+        return m;
+    }
+
+private:
+    FixedAdvanceMeasurer fixed;
+};
+
+} // namespace
+
+class TestBidiLayout : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void visualOrderAndAlignment_data();
+    void visualOrderAndAlignment();
+    void plainTextTakesTheFirstStrongCharacter();
+    void latinParagraphsAreNotReordered();
+    void linesAreAsTallAsTheirFallbackGlyphs();
+};
+
+void TestBidiLayout::visualOrderAndAlignment_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QStringList>("rightToLeft");
+
+    const QString one = QStringLiteral("\u05D0\u05D7\u05EA");                  // Hebrew "one"
+    const QString two = QStringLiteral("\u05E9\u05EA\u05D9\u05D9\u05DD");      // "two"
+    const QString three = QStringLiteral("\u05E9\u05DC\u05D5\u05E9");          // "three"
+    const QString four = QStringLiteral("\u05D0\u05E8\u05D1\u05E2");           // "four"
+    const QString said = QStringLiteral("\u0642\u0627\u0644");                 // Arabic "said"
+    const QString year = QStringLiteral("\u0639\u0627\u0645");                 // "year"
+    const QString thing = QStringLiteral("\u0634\u064A\u0626\u0627");          // "something"
+    const QString peace = QStringLiteral("\u05E9\u05DC\u05D5\u05DD");          // Hebrew "peace"
+    const QString world = QStringLiteral("\u05E2\u05D5\u05DC\u05DD");          // "world"
+
+    // Justified: the first line fills the column, the last sits at the right.
+    QTest::newRow("Hebrew paragraph")
+        << QStringLiteral("<p dir=\"rtl\">%1 %2 %3 %4</p>").arg(one, two, three, four) << 120.0
+        << QStringList{QStringLiteral("x=0 |%1 %2 %3|").arg(three, two, one), QStringLiteral("x=88 |%1|").arg(four)}
+        << QStringList{three, two, one, four};
+    // The Latin name keeps its order, the number stays whole, the Arabic words run right to left.
+    QTest::newRow("Arabic with a Latin name and a number")
+        << QStringLiteral("<html lang=\"ar\"><body><p>%1 John Smith %2 2020 %3.</p></body></html>").arg(said, year, thing)
+        << 400.0 << QStringList{QStringLiteral("x=168 |%1. 2020 %2 John Smith %3|").arg(thing, year, said)}
+        << QStringList{thing + u'.', year, said};
+    QTest::newRow("English with a Hebrew phrase")
+        << QStringLiteral("<p>He said %1 %2 to me</p>").arg(peace, world) << 400.0
+        << QStringList{QStringLiteral("x=0 |He said %1 %2 to me|").arg(world, peace)} << QStringList{world, peace};
+    QTest::newRow("dir auto, Hebrew first")
+        << QStringLiteral("<p dir=\"auto\">%1 big world</p>").arg(peace) << 400.0
+        << QStringList{QStringLiteral("x=288 |big world %1|").arg(peace)} << QStringList{peace};
+    QTest::newRow("dir auto, Latin first")
+        << QStringLiteral("<p dir=\"auto\">big %1 world</p>").arg(peace) << 400.0
+        << QStringList{QStringLiteral("x=0 |big %1 world|").arg(peace)} << QStringList{peace};
+    // The marker is the first thing of the line, so on the right; it is drawn with its word.
+    QTest::newRow("direction rtl list")
+        << QStringLiteral("<ol style=\"direction: rtl; padding: 0; margin: 0\"><li>%1 %2</li></ol>").arg(one, two)
+        << 200.0 << QStringList{QStringLiteral("x=104 |%1 1. %2|").arg(two, one)}
+        << QStringList{two, QStringLiteral("1. ") + one};
+    QTest::newRow("list of a right-to-left document indented on the right")
+        << QStringLiteral("<body dir=\"rtl\"><ul style=\"margin:0\"><li>%1</li></ul></body>").arg(one) << 200.0
+        << QStringList{QStringLiteral("x=120 |\u2022 %1|").arg(one)} << QStringList{QStringLiteral("\u2022 ") + one};
+    // Brackets around a right-to-left word in a right-to-left paragraph are drawn right to left,
+    // so mirrored; in a left-to-right one the word with its brackets is left to right.
+    QTest::newRow("brackets in a right-to-left paragraph")
+        << QStringLiteral("<p dir=\"rtl\">(%1) %2</p>").arg(peace, world) << 400.0
+        << QStringList{QStringLiteral("x=312 |%1 (%2)|").arg(world, peace)}
+        << QStringList{world, QStringLiteral("(%1)").arg(peace)};
+    QTest::newRow("brackets in a left-to-right paragraph")
+        << QStringLiteral("<p>see (%1) here</p>").arg(peace) << 400.0
+        << QStringList{QStringLiteral("x=0 |see (%1) here|").arg(peace)} << QStringList{};
+    // An isolate of the other direction is reordered as a whole; its spaces stay its own.
+    QTest::newRow("right-to-left isolate in a Latin paragraph")
+        << QStringLiteral("<p>a <span dir=\"rtl\">1 2 3</span> b</p>") << 400.0
+        << QStringList{QStringLiteral("x=0 |a 3 2 1 b|")} << QStringList{};
+    QTest::newRow("text-align start and end")
+        << QStringLiteral("<p dir=\"rtl\" style=\"text-align:start\">%1</p><p dir=\"rtl\" style=\"text-align:end\">%1</p>"
+                          "<p style=\"text-align:end\">ab</p>").arg(one)
+        << 100.0 << QStringList{QStringLiteral("x=76 |%1|").arg(one), QStringLiteral("x=0 |%1|").arg(one), QStringLiteral("x=84 |ab|")}
+        << QStringList{one, one};
+    QTest::newRow("first-line indent on the right")
+        << QStringLiteral("<p dir=\"rtl\" style=\"text-indent: 2em\">%1</p>").arg(one) << 100.0
+        << QStringList{QStringLiteral("x=44 |%1|").arg(one)} << QStringList{one};
+}
+
+void TestBidiLayout::visualOrderAndAlignment()
+{
+    QFETCH(QString, html);
+    QFETCH(double, width);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, rightToLeft);
+    const Seen result = seen(HtmlBlockParser::parse(html, ParseParams()), width);
+    QCOMPARE(result.lines, lines);
+    QCOMPARE(result.rightToLeft, rightToLeft);
+}
+
+// Plain text states no direction: each paragraph reads in the direction of its first letter.
+void TestBidiLayout::plainTextTakesTheFirstStrongCharacter()
+{
+    const QString peace = QStringLiteral("\u05E9\u05DC\u05D5\u05DD");
+    BlockItem hebrew = paragraph(QStringLiteral("12 %1 ok").arg(peace));
+    BlockItem latin = paragraph(QStringLiteral("ok %1 12").arg(peace));
+    QCOMPARE(hebrew.style.direction, TextDirection::Auto);
+    const Seen result = seen({hebrew, latin}, 200);
+    QCOMPARE(result.lines, (QStringList{QStringLiteral("x=120 |ok %1 12|").arg(peace), QStringLiteral("x=0 |ok 12 %1|").arg(peace)}));
+
+    // A document whose package names a right-to-left language reads right to left.
+    ParseParams arabic;
+    arabic.language = QStringLiteral("ar-EG");
+    const QList<BlockItem> blocks = HtmlBlockParser::parse(QStringLiteral("<p>ab cd</p>"), arabic);
+    QCOMPARE(blocks.value(1).style.direction, TextDirection::RightToLeft);
+    ParseParams japanese;
+    japanese.language = QStringLiteral("ja");
+    QCOMPARE(HtmlBlockParser::parse(QStringLiteral("<p>ab</p>"), japanese).value(1).style.direction, TextDirection::LeftToRight);
+}
+
+void TestBidiLayout::latinParagraphsAreNotReordered()
+{
+    const ChunkLayoutEngine engine = fixedEngine();
+    const ChunkLayoutEngine::PreparedChunk prepared =
+        engine.prepareChunk(chunk({paragraph(words(80)), paragraph(QStringLiteral("caf\u00E9 na\u00EFve \u00FCber"))}), 16, nullptr);
+    for (const PreparedBlock& block : prepared.blocks) {
+        QVERIFY(block.paragraph.levels.isEmpty());
+        QVERIFY(!block.paragraph.rightToLeft);
+    }
+}
+
+void TestBidiLayout::linesAreAsTallAsTheirFallbackGlyphs()
+{
+    const ChunkLayoutEngine engine(std::make_shared<FallbackMeasurer>());
+    const QString arabic = QStringLiteral("\u0643\u0644\u0645\u0629");
+    const ContentChunk content = chunk({paragraph(QStringLiteral("latin words")),
+                                        paragraph(QStringLiteral("%1 %1 %1 %1 %1 %1 %1 %1").arg(arabic))});
+    LayoutParams params;
+    params.width = 100;
+    const ChunkLayout result = engine.layoutPreparedChunk(engine.prepareChunk(content, 16, nullptr), params);
+    QVERIFY(result.lines.size() >= 3);
+    QCOMPARE(result.lines[0].height, 16.0);
+    for (qsizetype i = 1; i < result.lines.size(); ++i) {
+        const LayoutLine& line = result.lines[i];
+        QCOMPARE(line.height, 12.0 * 1.5 + 4.0 * 2);
+        for (const LayoutRun& run : line.runs) {
+            QVERIFY(result.rectOf(run).top() >= line.y - 1e-9);
+            QVERIFY(result.rectOf(run).bottom() <= line.y + line.height + 1e-9);
+        }
+        QCOMPARE(line.y, result.lines[i - 1].y + result.lines[i - 1].height);
+    }
+    QCOMPARE(result.height, result.lines.last().y + result.lines.last().height);
+}
+
+QTEST_MAIN(TestBidiLayout)
+#include "tst_bidilayout.moc"
