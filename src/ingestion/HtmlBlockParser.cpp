@@ -241,7 +241,6 @@ public:
     }
 
 private:
-    enum class Edge { AfterContent, AfterStart, AfterEnd };
 
     void visitElement(const QDomElement& element)
     {
@@ -304,7 +303,6 @@ private:
         } else if (name == u"hr") {
             openPendingContainers();
             flushed().appendRule(style.ruleColour);
-            markContent();
         } else if (name == u"empty-line") {
             flushed().finishParagraph(); // a blank line of its own, even inside a paragraph
             ensureParagraph();
@@ -602,19 +600,10 @@ private:
         markerOwner = -1;
         ++block.paragraphs;
         lastWasSpace = true;
-        markContent();
     }
 
-    void markContent()
-    {
-        edge = Edge::AfterContent;
-        adjacentMargin = 0;
-    }
-
-    // Opens the containers that wait for their first content, outermost first. A top margin
-    // collapses with the margin just above it: the bottom margins of the containers that closed
-    // right before, or the top margins of the containers that opened right before (unless a
-    // padding or border lies between).
+    // Opens the containers that wait for their first content, outermost first. Their margins go
+    // on as the book gives them: the layout collapses adjacent margins, across chunk cuts too.
     void openPendingContainers()
     {
         if (pendingFrom < 0)
@@ -623,24 +612,14 @@ private:
             Frame& frame = frames[i];
             if (!frame.containerPending)
                 continue;
-            const double prior = edge == Edge::AfterContent ? 0 : adjacentMargin;
-            frame.box.marginTop = std::max(0.0, frame.box.marginTop - prior);
             flushed().startContainer(frame.box);
             frame.containerPending = false;
             frame.containerOpen = true;
-            adjacentMargin = frame.box.paddingTop > 0 || frame.box.borderTop > 0 ? 0 : prior + frame.box.marginTop;
-            edge = Edge::AfterStart;
         }
         pendingFrom = -1;
     }
 
-    void closeContainer(const BoxStyle& box)
-    {
-        const double prior = edge == Edge::AfterEnd ? adjacentMargin : 0;
-        flushed().endContainer(box);
-        adjacentMargin = box.paddingBottom > 0 || box.borderBottom > 0 ? box.marginBottom : prior + box.marginBottom;
-        edge = Edge::AfterEnd;
-    }
+    void closeContainer(const BoxStyle& box) { flushed().endContainer(box); }
 
     DocumentChunkBuilder builder;
     const QString documentId;
@@ -660,8 +639,6 @@ private:
     QString pendingText;    // text not yet handed to the builder, all in pendingStyle
     TextStyle pendingStyle;
     bool pendingPreserve = false;
-    Edge edge = Edge::AfterContent;
-    double adjacentMargin = 0;
 };
 
 // "<p" or "<body" followed by ">", "/" or white space, ignoring case.

@@ -156,6 +156,8 @@ private Q_SLOTS:
     void cutsLeaveNoTrace_data();
     void cutsLeaveNoTrace();
     void marginSeparatedParagraphsKeepEqualGaps();
+    void gapsAreCollapsedMargins_data();
+    void gapsAreCollapsedMargins();
 };
 
 void TestChunkBoundaries::cutsLeaveNoTrace_data()
@@ -232,6 +234,39 @@ void TestChunkBoundaries::marginSeparatedParagraphsKeepEqualGaps()
     QCOMPARE(gaps.size(), 7);
     for (const double gap : std::as_const(gaps))
         QCOMPARE(gap, 16.0);
+}
+
+void TestChunkBoundaries::gapsAreCollapsedMargins_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<double>("gap");
+    QTest::newRow("the larger margin comes second")
+        << QStringLiteral("<p style=\"margin-bottom:16px\">a</p><h2 style=\"margin-top:19.9px\">b</h2>") << 19.9;
+    QTest::newRow("the larger margin comes first")
+        << QStringLiteral("<p style=\"margin:10px 0 20px\">a</p><p style=\"margin:10px 0 20px\">b</p>") << 20.0;
+    QTest::newRow("a parent's top margin meets its first child's")
+        << QStringLiteral("<p style=\"margin-bottom:10px\">a</p><div style=\"margin-top:30px\"><p style=\"margin-top:12px\">b</p></div>")
+        << 30.0;
+    QTest::newRow("padding keeps parent and child apart")
+        << QStringLiteral("<p style=\"margin-bottom:10px\">a</p>"
+                          "<div style=\"margin-top:30px; padding-top:1px\"><p style=\"margin-top:12px\">b</p></div>")
+        << 43.0;
+    QTest::newRow("a last child's bottom margin meets its parent's")
+        << QStringLiteral("<div style=\"margin-bottom:5px\"><p style=\"margin-bottom:25px\">a</p></div><p style=\"margin-top:10px\">b</p>")
+        << 25.0;
+}
+
+// The gap between two one-line paragraphs is their margins collapsed as CSS collapses them.
+void TestChunkBoundaries::gapsAreCollapsedMargins()
+{
+    QFETCH(QString, body);
+    QFETCH(double, gap);
+    const QList<ContentChunk> chunks = HtmlBlockParser::parseChunks(
+        QStringLiteral("<body>%1</body>").arg(body), QStringLiteral("c"), DocumentChunkBuilder::SingleChunkBudget, ParseParams());
+    const Column column = laidOut(chunks, 16);
+    QCOMPARE(column.lines.size(), 2);
+    const LayoutLine& above = column.lines[0];
+    QCOMPARE(column.lines[1].y - (above.y + above.height), gap);
 }
 
 QTEST_MAIN(TestChunkBoundaries)
