@@ -160,11 +160,13 @@ Rectangle {
             id: chunkDelegate
 
             required property int index
-            required property int pixelHeight
+            required property real pixelHeight
             required layout
 
             width: chunkListView.width
-            height: pixelHeight > 0 ? pixelHeight : 30
+            // Whole pixels, rounded up: a chunk at a fractional position would be drawn blurred,
+            // and one rounded down would cut its last line's descenders.
+            height: pixelHeight > 0 ? Math.ceil(pixelHeight) : 30
             textColor: ThemeManager.currentTheme.readingText
             linkColor: ThemeManager.currentTheme.buttonAccent
             dimColor: ThemeManager.currentTheme.dimText
@@ -256,9 +258,10 @@ Rectangle {
         onTriggered: {
             chunkListView.positionViewAtIndex(root.initialIndex, ListView.Beginning)
             // A stored offset is only trusted within its chunk: one from a damaged store (1e300)
-            // would scroll the list past every chunk and leave it blank.
+            // would scroll the list past every chunk and leave it blank. Its last pixel is still
+            // inside it; its end is already the next chunk's top.
             const item = chunkListView.itemAtIndex(root.initialIndex)
-            chunkListView.contentY += item ? Math.max(0, Math.min(root.initialOffset, item.height)) : 0
+            chunkListView.contentY += item ? Math.max(0, Math.min(root.initialOffset, item.height - 1)) : 0
             root.restoreReady = true
         }
     }

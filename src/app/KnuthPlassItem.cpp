@@ -33,6 +33,8 @@ bool sizeEqual(double a, double b)
 // gigabytes or for millions of bands, and paints nothing instead.
 constexpr double kMaxPaintedWidth = 32768;
 constexpr double kMaxPaintedHeight = 16777216; // 2^24, where float scene coordinates lose whole pixels
+// Hinting moves glyph outlines by up to a pixel past the font's ascent and descent.
+constexpr double kHintingBleed = 2;
 
 double linearised(double channel)
 {
@@ -60,6 +62,15 @@ void KnuthPlassItem::setLayout(const QVariant& layout)
 {
     m_layoutVariant = layout;
     m_layout = layout.canConvert<ChunkLayout>() ? layout.value<ChunkLayout>() : ChunkLayout();
+    m_inkTop = 0;
+    m_inkBottom = 0;
+    for (const LayoutLine& line : std::as_const(m_layout.lines)) {
+        for (const LayoutRun& run : line.runs) {
+            const QRectF box = m_layout.rectOf(run);
+            m_inkTop = std::min(m_inkTop, box.top());
+            m_inkBottom = std::max(m_inkBottom, box.bottom());
+        }
+    }
     setImplicitHeight(m_layout.height);
     updateBands();
     Q_EMIT layoutChanged();
@@ -165,8 +176,18 @@ void KnuthPlassItem::updateBands()
         const bool made = !m_bands[i];
         if (made)
             m_bands[i] = new BandPaintedItem(this);
-        m_bands[i]->setPosition(rects[i].topLeft());
-        m_bands[i]->setSize(rects[i].size());
+        // The outer bands reach past the item by the glyphs that stand out of their line boxes
+        // (a line set tighter than its font), so the chunk's edge cuts none of them.
+        QRectF painted = rects[i];
+        // Whole pixels, as the item stands on: a texture at a fraction of a pixel is drawn blurred.
+        if (i == 0)
+            painted.setTop(std::floor(std::min(0.0, m_inkTop) - kHintingBleed));
+        if (i + 1 == rects.size())
+            painted.setBottom(std::ceil(std::max(painted.bottom(), m_inkBottom) + kHintingBleed));
+        if (painted.height() > ChunkLayout::MaxTileHeight)
+            painted = rects[i]; // a full tile has no room to spare
+        m_bands[i]->setPosition(painted.topLeft());
+        m_bands[i]->setSize(painted.size());
         if (made)
             m_bands[i]->update();
     }

@@ -75,7 +75,8 @@ public:
 
     const ChunkLayout& chunkLayout() const { return m_layout; }
     // The bands covering the item, top to bottom; none for an item wider than 32,768 or taller than
-    // 2^24 pixels, which no reading setting produces.
+    // 2^24 pixels, which no reading setting produces. The band items of the first and last reach a
+    // little above and below, for glyphs that stand out of their lines.
     QList<QRectF> bandRects() const;
     // The bands that exist now (near the viewport), as band items.
     int liveBandCount() const;
@@ -101,6 +102,8 @@ private:
 
     QVariant m_layoutVariant;
     ChunkLayout m_layout;
+    double m_inkTop = 0;    // the top of the runs' boxes, when above the chunk's top (else 0)
+    double m_inkBottom = 0; // and the bottom of the lowest
     QColor m_textColor{0xc4, 0xc8, 0xd8};
     QColor m_linkColor{0x57, 0x85, 0xc1};
     QColor m_dimColor{0x71, 0x73, 0x8c};

@@ -523,6 +523,33 @@ private Q_SLOTS:
         QCOMPARE(item.childItems().size(), 1);
     }
 
+    // A line set tighter than its font has glyphs above and below its box; at the chunk's top and
+    // bottom the painted bands reach out to them, so nothing is cut there.
+    void glyphsStandingOutOfTheChunkArePainted()
+    {
+        ChunkLayout layout = withLine(underlined(QColor()));
+        layout.lines[0].height = 12; // the style's box reaches from 5.5 above the line to 14.5
+        layout.lines[0].baseline = 10;
+        layout.lines[0].runs[0].baseline = 10;
+        layout.height = 12;
+        KnuthPlassItem item;
+        item.setLayout(QVariant::fromValue(layout));
+        item.setSize(QSizeF(300, 12));
+        QCOMPARE(item.childItems().size(), 1);
+        auto* band = qobject_cast<QQuickPaintedItem*>(item.childItems().constFirst());
+        QVERIFY(band);
+        QVERIFY(band->y() <= -5.5);
+        QVERIFY(band->y() + band->height() >= 14.5);
+
+        QImage bandImage(int(band->width()), int(std::ceil(band->height())), QImage::Format_ARGB32_Premultiplied);
+        bandImage.fill(Qt::transparent);
+        QPainter painter(&bandImage);
+        band->paint(&painter);
+        painter.end();
+        // The underline lies at row 11.5 to 12.5 of the chunk: half of it below the item's bottom.
+        QCOMPARE(pixel(bandImage, 50, int(std::floor(12 - band->y()))).alpha() > 0, true);
+    }
+
     // Scrolling through a very tall chunk keeps only the bands within a screen of the view.
     void onlyBandsNearTheViewportExist()
     {

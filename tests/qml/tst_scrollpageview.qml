@@ -155,6 +155,22 @@ Item {
                    "contentY " + list.contentY + " within chunk 9 at " + item.y)
         }
 
+        // A chunk's item stands on whole pixels and holds all of its layout: a height rounded
+        // down cuts the descenders of the chunk's last line.
+        function test_chunkItemsHoldTheirLayouts() {
+            openBook(fixtures.textBook("Scroll heights", 10))
+            let fractional = 0
+            for (let i = 0; i < 10; ++i) {
+                const item = list.itemAtIndex(i)
+                if (!item)
+                    continue
+                compare(item.height, Math.ceil(item.implicitHeight))
+                if (item.implicitHeight !== Math.ceil(item.implicitHeight))
+                    ++fractional
+            }
+            verify(fractional > 0, "the fixture's chunks have fractional heights")
+        }
+
         function test_pageKeysStopAtTheEnds() {
             openBook(fixtures.textBook("Scroll ends", 25))
             view.handlePageUp()
