@@ -7,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 // Answers every URL with one solid image and counts the requests.
@@ -42,6 +44,17 @@ QImage paintItem(KnuthPlassItem& item, const QRect& clip = QRect())
     if (!clip.isNull())
         painter.setClipRect(clip);
     item.paint(&painter);
+    painter.end();
+    return target;
+}
+
+// What a band item paints, in an image of its size (top at 0).
+QImage paintBand(QQuickPaintedItem& band)
+{
+    QImage target(int(band.width()), int(std::ceil(band.height())), QImage::Format_ARGB32_Premultiplied);
+    target.fill(Qt::transparent);
+    QPainter painter(&target);
+    band.paint(&painter);
     painter.end();
     return target;
 }
@@ -507,11 +520,7 @@ private Q_SLOTS:
         auto* band = qobject_cast<QQuickPaintedItem*>(item.childItems().at(b));
         QVERIFY(band);
         QCOMPARE(band->position(), bands.at(b).topLeft());
-        QImage bandImage(int(band->width()), int(band->height()), QImage::Format_ARGB32_Premultiplied);
-        bandImage.fill(Qt::transparent);
-        QPainter painter(&bandImage);
-        band->paint(&painter);
-        painter.end();
+        const QImage bandImage = paintBand(*band);
         const int firstLineTop = int(std::ceil(bands.at(b).top() / 100.0)) * 100;
         const int underline = firstLineTop + 17 - int(bands.at(b).top());
         QCOMPARE(pixel(bandImage, 50, underline), item.textColor());
@@ -541,11 +550,7 @@ private Q_SLOTS:
         QVERIFY(band->y() <= -5.5);
         QVERIFY(band->y() + band->height() >= 14.5);
 
-        QImage bandImage(int(band->width()), int(std::ceil(band->height())), QImage::Format_ARGB32_Premultiplied);
-        bandImage.fill(Qt::transparent);
-        QPainter painter(&bandImage);
-        band->paint(&painter);
-        painter.end();
+        const QImage bandImage = paintBand(*band);
         // The underline lies at row 11.5 to 12.5 of the chunk: half of it below the item's bottom.
         QCOMPARE(pixel(bandImage, 50, int(std::floor(12 - band->y()))).alpha() > 0, true);
     }
