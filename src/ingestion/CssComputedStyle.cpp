@@ -19,6 +19,7 @@ enum Property {
     BorderTopStyle, BorderRightStyle, BorderBottomStyle, BorderLeftStyle,
     BorderTopColor, BorderRightColor, BorderBottomColor, BorderLeftColor,
     WhiteSpace, DisplayProperty, ListStyleType, Width, Height, MaxWidth, Direction, UnicodeBidiProperty,
+    Position, TopOffset, RightOffset, LeftOffset,
     PropertyCount
 };
 
@@ -39,7 +40,7 @@ int propertyId(const QString& name)
             "border-top-style", "border-right-style", "border-bottom-style", "border-left-style",
             "border-top-color", "border-right-color", "border-bottom-color", "border-left-color",
             "white-space", "display", "list-style-type", "width", "height", "max-width", "direction",
-            "unicode-bidi",
+            "unicode-bidi", "position", "top", "right", "left",
         };
         for (int i = 0; i < PropertyCount; ++i)
             table.insert(QString::fromLatin1(names[i]), i);
@@ -454,6 +455,26 @@ private:
         size(Width, &style.width, u"auto");
         size(Height, &style.height, u"auto");
         size(MaxWidth, &style.maxWidth, u"none");
+        if (placedOffThePage())
+            style.display = Display::None;
+    }
+
+    // Books hide text meant for screen readers only (a title page's heading beside its drawing) by
+    // placing it far outside the page: `position: absolute; left: -999em`. The column has no
+    // positioned boxes, so such an element is left out, as a reader of the page never sees it.
+    bool placedOffThePage()
+    {
+        const QString* position = value(Position, [] {}, [] {});
+        if (!position || (position->compare(u"absolute", Qt::CaseInsensitive) != 0
+                          && position->compare(u"fixed", Qt::CaseInsensitive) != 0))
+            return false;
+        for (const int id : {TopOffset, RightOffset, LeftOffset}) {
+            double px;
+            const QString* offset = value(id, [] {}, [] {});
+            if (offset && parseLength(*offset, size(), params, &px) && px < -params.referenceWidth)
+                return true;
+        }
+        return false;
     }
 
     void finish()

@@ -245,6 +245,27 @@ private Q_SLOTS:
         QVERIFY(!findRun("", "<p>a<span hidden=\"\">x</span></p>", "x").ok);
     }
 
+    // Text a book places far outside the page (for screen readers only) is not shown; positioned
+    // text near the page still is, in the flow.
+    void offThePage_data()
+    {
+        QTest::addColumn<QString>("css");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("absolute, far left") << "h1{position:absolute; left:-999em}" << false;
+        QTest::newRow("fixed, far above") << "h1{position:fixed; top:-2000px}" << false;
+        QTest::newRow("absolute, far right") << "h1{position:absolute; right:-100em}" << false;
+        QTest::newRow("absolute, nearby") << "h1{position:absolute; left:-10px; top:0}" << true;
+        QTest::newRow("relative, far left") << "h1{position:relative; left:-999em}" << true;
+        QTest::newRow("static offsets") << "h1{left:-999em}" << true;
+    }
+    void offThePage()
+    {
+        QFETCH(QString, css);
+        QFETCH(bool, shown);
+        QCOMPARE(findRun(css, "<h1>Title</h1><p>text</p>", "Title").ok, shown);
+        QVERIFY(findRun(css, "<h1>Title</h1><p>text</p>", "text").ok);
+    }
+
     void lengths_data()
     {
         QTest::addColumn<QString>("value");
