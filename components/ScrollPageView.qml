@@ -257,11 +257,12 @@ Rectangle {
         repeat: false
         onTriggered: {
             chunkListView.positionViewAtIndex(root.initialIndex, ListView.Beginning)
-            // A stored offset is only trusted within its chunk: one from a damaged store (1e300)
-            // would scroll the list past every chunk and leave it blank. Its last pixel is still
-            // inside it; its end is already the next chunk's top.
+            // A stored offset is only trusted within what the reports write: from 10 px above its
+            // chunk (the report probes 10 px below the top) to the chunk's last pixel (its end is
+            // already the next chunk's top). One from a damaged store (1e300) would scroll the list
+            // past every chunk and leave it blank.
             const item = chunkListView.itemAtIndex(root.initialIndex)
-            chunkListView.contentY += item ? Math.max(0, Math.min(root.initialOffset, item.height - 1)) : 0
+            chunkListView.contentY += item ? Math.max(-10, Math.min(root.initialOffset, item.height - 1)) : 0
             root.restoreReady = true
         }
     }

@@ -179,9 +179,19 @@ QByteArray BookImageResolver::imageBytes(const QString& url)
 
 QImage BookImageResolver::fetchWebImage(const QString& url)
 {
-    if (url.startsWith(kWebPrefix))
-        return webProvider()->fetchImage(url.mid(kWebPrefix.size()), QSize(-1, -1));
-    return webProvider()->fetchImage(url, QSize(-1, -1));
+    bool waitedAlready = false;
+    {
+        const QMutexLocker lock(&m_mutex);
+        waitedAlready = m_waiting.contains(url);
+        m_waiting.insert(url);
+    }
+    WebImageProvider* const web = webProvider();
+    const QImage image = web->fetchImage(url.startsWith(kWebPrefix) ? url.mid(kWebPrefix.size()) : url, QSize(-1, -1));
+    if (!image.isNull() && !waitedAlready) {
+        const QMutexLocker lock(&m_mutex);
+        m_waiting.remove(url);
+    }
+    return image;
 }
 
 void BookImageResolver::sizeLearnt(const QString& url, const QSize& size)
@@ -241,11 +251,8 @@ QImage BookImageResolver::resolveImageAt(const QString& url, const QSize& pixelS
     QSize natural(-1, -1);
     if (remote) {
         image = fetchWebImage(url);
-        if (image.isNull()) {
-            const QMutexLocker lock(&m_mutex);
-            m_waiting.insert(url); // the painter hears when to try again
-            return image;
-        }
+        if (image.isNull())
+            return image; // the painter hears when to try again
         natural = image.size();
         if (!image.isNull() && pixelSize.width() > 0 && pixelSize.height() > 0
             && (image.width() > pixelSize.width() || image.height() > pixelSize.height()))
@@ -292,8 +299,10 @@ QSizeF BookImageResolver::imageSize(const QString& url)
             size = resolveImage(url).size(); // a format whose header names no size
     }
     if (!known(QSizeF(size))) {
-        const QMutexLocker lock(&m_mutex);
-        m_waiting.insert(url);
+        if (!isRemote(url)) { // a remote one waits already
+            const QMutexLocker lock(&m_mutex);
+            m_waiting.insert(url);
+        }
         return QSizeF(-1, -1);
     }
     sizeLearnt(url, size);

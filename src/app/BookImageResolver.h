@@ -79,6 +79,9 @@ private:
     // fetchEntryBytes, the first maxBytes of the entry only (all of it for a negative maxBytes).
     QByteArray fetchEntry(const QString& url, qint64 maxBytes);
     WebImageProvider* webProvider();
+    // The remote image, or null while it is on its way. The URL is waited for (m_waiting) before
+    // the download can start, so an answer that comes before the fetch returns still tells the
+    // listener; an image the caches answer with is not waited for.
     QImage fetchWebImage(const QString& url);
     // Entry or data bytes, an SVG's image references made self-contained.
     QByteArray imageBytes(const QString& url);

@@ -36,8 +36,9 @@ public:
     QQuickImageResponse* requestImageResponse(const QString& id, const QSize& requestedSize) override;
 
     // The image at `url` fitted to requestedSize (ImageScaling; (-1, -1) for the full size); null
-    // when it cannot be had (now).
-    QImage fetchImage(const QString& url, const QSize& requestedSize);
+    // when it cannot be had (now). Virtual so that callers can be tried against answers timed as
+    // the network never times them reliably.
+    virtual QImage fetchImage(const QString& url, const QSize& requestedSize);
 
     // Told, on a download thread, of each remote image that arrives; empty to stop.
     void setArrivalListener(WebImageCache::ArrivalListener listener);

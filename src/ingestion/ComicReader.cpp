@@ -88,14 +88,16 @@ bool ComicReader::load(const QString& path, bool withPages)
 
     std::unique_ptr<IByteSource> source = m_sourceFactory ? m_sourceFactory() : nullptr;
     if (!source || !source->open(path)) {
-        m_errorString = (QFileInfo(path).isDir() ? QStringLiteral("Cannot open comic folder: ")
-                                                 : QStringLiteral("Cannot open comic archive: "))
+        // A folder that can be listed fails only when it holds no file, and so no image.
+        const QFileInfo info(path);
+        m_errorString = (source && info.isDir() && info.isReadable() ? QStringLiteral("No images found: ")
+                                                                     : QStringLiteral("Cannot open comic source: "))
             + path;
         return false;
     }
     const QStringList entries = pageEntries(source->listEntries());
     if (entries.isEmpty()) {
-        m_errorString = QStringLiteral("No images found in: ") + path;
+        m_errorString = QStringLiteral("No images found: ") + path;
         return false;
     }
 
@@ -123,7 +125,7 @@ bool ComicReader::load(const QString& path, bool withPages)
     }
     // Entries that are listed but never read (an encrypted archive, say) would show as blank pages.
     if (!anyReadable) {
-        m_errorString = QStringLiteral("Cannot read the images in: ") + path;
+        m_errorString = QStringLiteral("Cannot open comic source: ") + path;
         return false;
     }
     m_contentHash = source->contentHash();

@@ -21,8 +21,9 @@ struct ParseParams {
     QString language;            // the book's language (a BCP 47 tag); its direction is the text's default
 };
 
-// Start and End follow the paragraph's direction; a justified paragraph's last line sits at its start.
-enum class TextAlign : int { Justify = 0, Left = 1, Center = 2, Right = 3, Start = 4, End = 5 };
+// A justified paragraph's last line sits at its start: the left of a left-to-right paragraph, the
+// right of a right-to-left one.
+enum class TextAlign : int { Justify = 0, Left = 1, Center = 2, Right = 3 };
 
 // A paragraph's base direction, or the direction of a run's embedding. Auto takes it from the
 // first strong character (the paragraph's, or the run's).

@@ -275,20 +275,20 @@ private:
             else if (parseLength(lower, size(), params, &px))
                 ownShift = px;
         }
-        if (const QString* v = value(TextAlignProperty, [] {}, [&] { style.align = TextAlign::Justify; })) {
+        if (const QString* v = value(TextAlignProperty, [] {}, [&] { style.align = Align::Justify; })) {
             const QString lower = v->toLower();
             if (lower == u"left" || lower == u"-webkit-left")
-                style.align = TextAlign::Left;
+                style.align = Align::Left;
             else if (lower == u"right" || lower == u"-webkit-right")
-                style.align = TextAlign::Right;
+                style.align = Align::Right;
             else if (lower == u"start")
-                style.align = TextAlign::Start;
+                style.align = Align::Start;
             else if (lower == u"end")
-                style.align = TextAlign::End;
+                style.align = Align::End;
             else if (lower == u"center" || lower == u"-webkit-center")
-                style.align = TextAlign::Center;
+                style.align = Align::Center;
             else if (lower == u"justify")
-                style.align = TextAlign::Justify;
+                style.align = Align::Justify;
         }
         if (const QString* v = value(Direction, [] {}, [&] { t.direction = TextDirection::LeftToRight; })) {
             const QString lower = v->toLower();
@@ -532,6 +532,26 @@ ComputedStyle ComputedStyle::compute(const ComputedStyle& parent, const QList<De
                                      const ParseParams& params)
 {
     return Computer(parent, declarations, params).run();
+}
+
+TextAlign ComputedStyle::paragraphAlign() const
+{
+    const bool rightToLeft = text.direction == TextDirection::RightToLeft;
+    switch (align) {
+    case Align::Justify:
+        return TextAlign::Justify;
+    case Align::Left:
+        return TextAlign::Left;
+    case Align::Center:
+        return TextAlign::Center;
+    case Align::Right:
+        return TextAlign::Right;
+    case Align::Start:
+        return rightToLeft ? TextAlign::Right : TextAlign::Left;
+    case Align::End:
+        return rightToLeft ? TextAlign::Left : TextAlign::Right;
+    }
+    return TextAlign::Justify;
 }
 
 double ComputedStyle::paragraphLineHeight() const

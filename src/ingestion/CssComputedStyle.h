@@ -22,11 +22,15 @@ namespace Css {
 
 enum class Display { Inline, Block, ListItem, None };
 
+// text-align as the cascade carries it: start and end stay logical, so that an element inherits
+// them as they are and resolves them against its own direction.
+enum class Align { Justify, Left, Center, Right, Start, End };
+
 struct ComputedStyle {
     TextStyle text;   // the style of the element's own runs
     BoxStyle box;     // margins, paddings and borders in px; border widths are 0 without a style
     Display display = Display::Inline;
-    TextAlign align = TextAlign::Justify;
+    Align align = Align::Justify;
     double indent = 0;           // text-indent in px
     double lineHeightFactor = 0; // a unitless line-height; 0 = not given as a factor
     double lineHeightPx = 0;     // a line-height length; 0 = not given as a length
@@ -46,6 +50,9 @@ struct ComputedStyle {
 
     // The paragraph line-height factor of the content model: 0 = not set.
     double paragraphLineHeight() const;
+    // The alignment of the content model: start and end are the sides of text.direction, and of
+    // left-to-right text while the direction is left to the paragraph's first strong character.
+    TextAlign paragraphAlign() const;
     bool hasBox() const;
 };
 

@@ -18,9 +18,9 @@ public:
     // Only listed names are served: anything else ("../x", an absolute path) gives an empty array, as
     // does a file that cannot be read or is too large.
     QByteArray readEntry(const QString& name) const override;
+    QByteArray contentHash() const override;
     QByteArray readEntryHead(const QString& name, qint64 maxBytes) const override;
     bool readsHeadsCheaply() const override { return true; }
-    QByteArray contentHash() const override;
 
 private:
     QByteArray read(const QString& name, qint64 maxBytes) const;

@@ -178,7 +178,11 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     if (metadataOnly)
         return true;
 
-    appendBodies(xml);
+    if (!appendBodies(xml)) {
+        errorString_ = QStringLiteral("Invalid or malformed FictionBook XML");
+        contentHash_.clear();
+        return false;
+    }
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
         ContentChunk empty;
@@ -234,15 +238,16 @@ void Fb2Reader::readMetadata(const QString& xml)
     }
 }
 
-void Fb2Reader::appendBodies(const QString& xml)
+bool Fb2Reader::appendBodies(const QString& xml)
 {
     QDomDocument document;
     if (!XmlDomParser::parse(xml, &document)) {
-        // Not well-formed: the text-based parse keeps every word, without the structure.
+        // Not well-formed: the text-based parse keeps every word, without the structure. A book
+        // broken before its first word has nothing to keep.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
         chunks_ += HtmlBlockParser::plainTextChunks(body < 0 ? xml : xml.mid(body), filePath_,
                                                     DocumentChunkBuilder::ReaderBudget, ParseParams());
-        return;
+        return !chunks_.isEmpty();
     }
 
     // The main text first, then the notes and comments its links point to, whatever order the
@@ -264,6 +269,7 @@ void Fb2Reader::appendBodies(const QString& xml)
         appendSection(body, id, 0);
     for (const auto& [body, id] : std::as_const(notesBodies))
         appendSection(body, id, 0);
+    return true;
 }
 
 void Fb2Reader::appendSection(const QDomElement& section, const QString& chunkId, int depth)

@@ -37,7 +37,8 @@ public:
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
     void readMetadata(const QString& xml);
-    void appendBodies(const QString& xml);
+    // False when the document is not well-formed and no text can be recovered from it.
+    bool appendBodies(const QString& xml);
     void appendSection(const QDomElement& section, const QString& chunkId, int depth);
     void appendContent(const QDomElement& owner, const QList<QDomNode>& nodes, const QString& chunkId, int depth);
 

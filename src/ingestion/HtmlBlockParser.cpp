@@ -594,7 +594,7 @@ private:
         Frame& block = frames[frames.last().blockFrame];
         const Css::ComputedStyle& style = block.style;
         const double indent = block.paragraphs == 0 ? style.indent : 0;
-        flushed().startParagraph(style.align, indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
+        flushed().startParagraph(style.paragraphAlign(), indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
                                pendingMarker, style.text);
         pendingMarker.clear();
         markerOwner = -1;

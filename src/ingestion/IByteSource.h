@@ -24,12 +24,6 @@ public:
     virtual QStringList listEntries() const = 0;
     // The entry's bytes; an empty array means failure of any kind.
     virtual QByteArray readEntry(const QString& name) const = 0;
-    // The first maxBytes bytes of the entry (all of it when shorter): enough for an image's header.
-    // Empty on failure. The default reads the whole entry; sources that can stop early do.
-    virtual QByteArray readEntryHead(const QString& name, qint64 maxBytes) const { return readEntry(name).left(maxBytes); }
-    // True when readEntryHead stops early, so that reading many heads one by one costs less than
-    // one pass of readEntries over the whole entries.
-    virtual bool readsHeadsCheaply() const { return false; }
     // Raw 16-byte MD5 digest identifying the container; empty when it cannot be computed.
     virtual QByteArray contentHash() const = 0;
 
@@ -41,4 +35,10 @@ public:
         for (const QString& name : names)
             visit(name, readEntry(name));
     }
+    // The first maxBytes bytes of the entry (all of it when shorter): enough for an image's header.
+    // Empty on failure. The default reads the whole entry; sources that can stop early do.
+    virtual QByteArray readEntryHead(const QString& name, qint64 maxBytes) const { return readEntry(name).left(maxBytes); }
+    // True when readEntryHead stops early, so that reading many heads one by one costs less than
+    // one pass of readEntries over the whole entries.
+    virtual bool readsHeadsCheaply() const { return false; }
 };

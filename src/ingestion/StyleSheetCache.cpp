@@ -1,6 +1,7 @@
 #include "StyleSheetCache.h"
 
-#include <QDir>
+#include "ArchivePath.h"
+
 #include <QMutexLocker>
 #include <QUrl>
 
@@ -57,7 +58,8 @@ Css::StyleSheet StyleSheetCache::parseWithImports(const QString& text, const QSt
         if (chain.size() > MaxImportDepth || *importsLeft <= 0 || href.isEmpty() || href.contains(QLatin1String("://")))
             return Css::StyleSheet();
         --*importsLeft;
-        const QString path = QDir::cleanPath(href.startsWith(u'/') ? href.mid(1) : directory + href);
+        // As chapters and images: ".." stops at the root of the book.
+        const QString path = ArchivePath::resolve(href.startsWith(u'/') ? QString() : directory, href);
         if (chain.contains(path))
             return Css::StyleSheet();
         const QByteArray bytes = readEntry(path);

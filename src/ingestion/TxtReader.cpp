@@ -2,6 +2,7 @@
 
 #include "DocumentChunkBuilder.h"
 #include "PlainTextParagraphs.h"
+#include "TextContentCheck.h"
 #include "TextEncoding.h"
 
 #include <QCryptographicHash>
@@ -82,7 +83,7 @@ bool TxtReader::loadMetadata(const QString& filePath)
     start(filePath);
     QFile file(filePath);
     if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("Cannot open text file: ") + filePath);
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
     return true;
 }
 
@@ -91,21 +92,28 @@ bool TxtReader::open(const QString& filePath)
     start(filePath);
     const QFileInfo info(filePath);
     QFile file(filePath);
-    // Only regular files: a device or a pipe named .txt could be read forever.
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("Cannot open text file: ") + filePath);
-    if (info.size() > MaxFileSize)
-        return fail(QStringLiteral("Text file is too large: ") + filePath);
+    // Only regular files: a device or a pipe named .txt could be read forever. A file too large
+    // to hold is refused as one that cannot be opened.
+    if (!info.isFile() || info.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
     QByteArray bytes = file.read(info.size());
     if (file.error() != QFileDevice::NoError)
-        return fail(QStringLiteral("Cannot open text file: ") + filePath);
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
     file.close();
 
     // The digest of the bytes just read is the file's MD5, without reading the file twice.
-    hash = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
-    QString text = TextEncoding::decode(bytes, QString());
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
+    const QString text = TextEncoding::decode(bytes, QString());
     bytes = QByteArray();
+    const TextContentCheck::Verdict verdict = TextContentCheck::judge(text);
+    if (verdict == TextContentCheck::Verdict::Binary) {
+        return fail(QStringLiteral("File contains corrupted, binary, or encrypted data and cannot be read as plain text: ")
+                    + info.fileName());
+    }
+    if (verdict == TextContentCheck::Verdict::Undecodable)
+        return fail(QStringLiteral("Failed to decode text: ") + info.fileName());
+    hash = digest;
     bookChunks = buildChunks(text, filePath);
     return true;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 // The reader of plain-text books: decodes the file in its detected encoding and cuts it into
-// paragraphs and chunks. It reads no container, so it has no byte source and no images.
+// paragraphs and chunks. It reads no container, so it has no byte source and no images. What
+// decodes into binary data or into replacement characters (TextContentCheck) fails to open.
 //
 // Used by one thread at a time, as every FormatReader: opened on a worker thread, then only read.
 

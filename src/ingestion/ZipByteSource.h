@@ -33,10 +33,10 @@ public:
     // A name the archive does not hold exactly finds the entry whose name differs only in case (the
     // last of them, as with equal names).
     QByteArray readEntry(const QString& name) const override;
+    QByteArray contentHash() const override;
     // Inflates no further than maxBytes; the CRC is then not checked.
     QByteArray readEntryHead(const QString& name, qint64 maxBytes) const override;
     bool readsHeadsCheaply() const override { return true; }
-    QByteArray contentHash() const override;
 
     // Releases the minizip handle; the entry list and the cached hash stay.
     void closeArchive();

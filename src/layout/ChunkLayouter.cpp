@@ -379,9 +379,7 @@ TextAlign ChunkLayouter::placedAlign(const PreparedParagraph& paragraph)
     case TextAlign::Left:
     case TextAlign::Right:
         return paragraph.align;
-    case TextAlign::End:
-        return rtl ? TextAlign::Left : TextAlign::Right;
-    default: // start, and the lines of a justified paragraph that do not fill the column
+    default: // the lines of a justified paragraph that do not fill the column
         return rtl ? TextAlign::Right : TextAlign::Left;
     }
 }

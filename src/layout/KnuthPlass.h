@@ -15,24 +15,25 @@ enum ItemType : int { Box = 0, Glue = 1, Penalty = 2 };
 // A penalty at or above this value never breaks; at or below its negation it always breaks.
 constexpr double Infinity = 10000;
 
-// The doubles first and the small fields packed after them: a book holds two items a word.
+// Fields in the order an aggregate names them: {type, width, stretch, shrink, penalty, flagged,
+// runIndex}.
 struct Item {
+    int type = Box;
     double width = 0;    // natural width; for a penalty, the width added when a line ends there
     double stretch = 0;  // glue only
     double shrink = 0;   // glue only
     double penalty = 0;  // penalty only
-    int runIndex = -1;   // prepared run the item measures; -1 for items that carry no text
-    qint8 type = Box;
     bool flagged = false; // penalty only: a hyphenation break
+    int runIndex = -1;   // prepared run the item measures; -1 for items that carry no text
 
-    static Item box(double width, int runIndex = -1) { return {width, 0, 0, 0, runIndex, Box, false}; }
+    static Item box(double width, int runIndex = -1) { return {Box, width, 0, 0, 0, false, runIndex}; }
     static Item glue(double width, double stretch, double shrink, int runIndex = -1)
     {
-        return {width, stretch, shrink, 0, runIndex, Glue, false};
+        return {Glue, width, stretch, shrink, 0, false, runIndex};
     }
     static Item penaltyItem(double width, double penalty, bool flagged, int runIndex = -1)
     {
-        return {width, 0, 0, penalty, runIndex, Penalty, flagged};
+        return {Penalty, width, 0, 0, penalty, flagged, runIndex};
     }
 };
 

@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -256,7 +257,62 @@ private Q_SLOTS:
         book.openFromPath(broken);
         QTRY_VERIFY(!book.loading());
         QVERIFY(!book.hasBook());
-        QCOMPARE(book.errorMessage(), QStringLiteral("No images found in: ") + broken);
+        QCOMPARE(book.errorMessage(), QStringLiteral("No images found: ") + broken);
+    }
+
+    // Books that cannot be read, through the application's own table of formats: the message names
+    // the reason and the path (%1) or the file's name (%2).
+    void failingBooksGiveTheirReason_data()
+    {
+        QTest::addColumn<QString>("name"); // ends in "/" for a folder
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unreadable comic") << "broken.cbz" << QByteArray("just some text") << "Cannot open comic source: %1";
+        QTest::newRow("folder without images") << "empty folder/" << QByteArray() << "No images found: %1";
+        QByteArray noise(3000, Qt::Uninitialized);
+        QRandomGenerator random(29);
+        for (char& byte : noise)
+            byte = char(random.bounded(256));
+        const QString binaryText =
+            QStringLiteral("File contains corrupted, binary, or encrypted data and cannot be read as plain text: %2");
+        QTest::newRow("random bytes as text") << "noise.txt" << noise << binaryText;
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage(40, 30, QImage::Format_RGB32).save(&buffer, "PNG");
+        QTest::newRow("image as text") << "picture.txt" << png << binaryText;
+        // UTF-16 by its byte-order mark, with every third code unit half a surrogate pair.
+        QByteArray halves("\xFF\xFE");
+        for (int i = 0; i < 100; ++i)
+            halves.append("a\0b\0\x00\xDC", 6);
+        QTest::newRow("undecodable text") << "halves.txt" << halves << "Failed to decode text: %2";
+        QTest::newRow("missing text") << "missing.txt" << QByteArray() << "Cannot open file: %1";
+        QTest::newRow("malformed FB2") << "cut.fb2"
+                                       << QByteArray("<?xml version=\"1.0\"?><FictionBook><body><section><p>")
+                                       << "Invalid or malformed FictionBook XML";
+    }
+    void failingBooksGiveTheirReason()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QString path = m_dir.filePath(name);
+        if (name.endsWith(u'/')) {
+            path.chop(1);
+            QVERIFY(QDir().mkpath(path));
+        } else if (!bytes.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+
+        FormatRegistry registry(DefaultFormats::table());
+        Book book(m_dialogs, registry);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Book load failed: "));
+        book.openFromPath(path);
+        QTRY_VERIFY(!book.loading());
+        QVERIFY(!book.hasBook());
+        message.replace(QLatin1String("%1"), path).replace(QLatin1String("%2"), QFileInfo(path).fileName());
+        QCOMPARE(book.errorMessage(), message);
     }
 
     // Destroying the book while its open is still running waits for it and drops its result.

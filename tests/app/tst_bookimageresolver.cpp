@@ -10,6 +10,7 @@
 
 #include <QBuffer>
 #include <QHash>
+#include <QSemaphore>
 #include <QUrl>
 #include <QStandardPaths>
 #include <QTest>
@@ -89,6 +90,24 @@ QByteArray svgBytes(const QString& attributes, const QString& content)
         .arg(attributes, content)
         .toUtf8();
 }
+
+// The quickest answer a remote image can have: every download a fetch starts has arrived, and its
+// arrival has been told, before the fetch returns. The arrival listener releases `arrived`.
+class InstantWebProvider : public WebImageProvider {
+public:
+    InstantWebProvider()
+        : WebImageProvider(nullptr)
+    {
+    }
+    QImage fetchImage(const QString& url, const QSize& requestedSize) override
+    {
+        const QImage image = WebImageProvider::fetchImage(url, requestedSize);
+        if (image.isNull())
+            arrived.tryAcquire(1, 60000); // a bound against a broken download, not a wait for timing
+        return image;
+    }
+    QSemaphore arrived;
+};
 
 } // namespace
 
@@ -283,6 +302,47 @@ private Q_SLOTS:
         resolver.imageSize(second);
         QTRY_COMPARE(resolver.imageSize(second), QSizeF(5, 6));
         web.setArrivalListener({});
+    }
+
+    // A download that arrives before the fetch that started it returns still tells the listener,
+    // whether a size or a picture was asked for.
+    void webImageAnsweredAtOnce_data()
+    {
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("size") << false;
+        QTest::newRow("picture") << true;
+    }
+    void webImageAnsweredAtOnce()
+    {
+        QFETCH(bool, picture);
+        LocalHttpServer server;
+        server.route(QStringLiteral("/now.png"), {200, "image/png", pngBytes(7, 9)});
+        InstantWebProvider web;
+        BookImageResolver resolver(shelfFactory(*shelf), &web);
+        QStringList settled;
+        QMutex settledLock;
+        resolver.setResolvedListener([&](const QString& url) {
+            const QMutexLocker lock(&settledLock);
+            settled.append(url);
+        });
+        web.setArrivalListener([&](const QString& url) {
+            resolver.webImageArrived(url);
+            web.arrived.release();
+        });
+        const QString url = server.url(QStringLiteral("/now.png"));
+        if (picture)
+            QVERIFY(resolver.resolveImage(url).isNull());
+        else
+            QCOMPARE(resolver.imageSize(url), QSizeF(-1, -1));
+        {
+            const QMutexLocker lock(&settledLock);
+            QCOMPARE(settled, QStringList{url});
+        }
+        QCOMPARE(resolver.imageSize(url), QSizeF(7, 9));
+        QCOMPARE(resolver.resolveImage(url).size(), QSize(7, 9));
+        web.setArrivalListener({});
+        WebImageCache::downloadPool()->waitForDone();
+        QCOMPARE(settled, QStringList{url}); // answers from the caches are not told again
     }
 
     void sizesAreReadFromTheHeaderOnly()

@@ -210,7 +210,7 @@ private Q_SLOTS:
             got.append(page.entry);
         QCOMPARE(got, urls);
         if (pages.isEmpty())
-            QCOMPARE(reader.errorString(), QStringLiteral("No images found in: ") + path);
+            QCOMPARE(reader.errorString(), QStringLiteral("No images found: ") + path);
     }
 
     void loadMetadata_data() { kinds(); }
@@ -286,17 +286,17 @@ private Q_SLOTS:
             file.open(QIODevice::ReadOnly);
             return file.readAll();
         }();
-        QTest::newRow("empty file") << "empty.cbz" << QByteArray() << "Cannot open comic archive: ";
-        QTest::newRow("not an archive") << "text.cbz" << QByteArray("just some text") << "Cannot open comic archive: ";
-        QTest::newRow("zip cut short") << "cut.cbz" << zipped.left(zipped.size() / 2) << "Cannot open comic archive: ";
-        QTest::newRow("zip as cbr") << "zip.cbr" << zipped << "Cannot open comic archive: ";
+        QTest::newRow("empty file") << "empty.cbz" << QByteArray() << "Cannot open comic source: ";
+        QTest::newRow("not an archive") << "text.cbz" << QByteArray("just some text") << "Cannot open comic source: ";
+        QTest::newRow("zip cut short") << "cut.cbz" << zipped.left(zipped.size() / 2) << "Cannot open comic source: ";
+        QTest::newRow("zip as cbr") << "zip.cbr" << zipped << "Cannot open comic source: ";
         QTest::newRow("no images") << "none.cbr"
                                    << TestRar::build(TestRar::Format::Rar5, {{QStringLiteral("ComicInfo.xml"), "<x/>"}})
-                                   << "No images found in: ";
+                                   << "No images found: ";
         QTest::newRow("rar cut in the pages") << "cut.cbr"
                                               << TestRar::build(TestRar::Format::Rar4, {{QStringLiteral("1.png"), image(60, 60, "PNG")}}).left(80)
-                                              << "Cannot read the images in: ";
-        QTest::newRow("missing file") << "" << QByteArray() << "Cannot open comic archive: ";
+                                              << "Cannot open comic source: ";
+        QTest::newRow("missing file") << "" << QByteArray() << "Cannot open comic source: ";
     }
     void badInput()
     {
@@ -325,7 +325,7 @@ private Q_SLOTS:
         const QString empty = m_dir.filePath(QStringLiteral("empty folder"));
         QVERIFY(QDir().mkpath(empty));
         QVERIFY(!reader.open(empty));
-        QCOMPARE(reader.errorString(), QStringLiteral("Cannot open comic folder: ") + empty);
+        QCOMPARE(reader.errorString(), QStringLiteral("No images found: ") + empty);
         QCOMPARE(reader.filePath(), empty);
         QVERIFY(reader.pages().isEmpty());
         QVERIFY(reader.title().isEmpty());
@@ -351,7 +351,7 @@ private Q_SLOTS:
 
         ComicReader reader(factory<ZipByteSource>(), QStringLiteral("cbz"));
         QVERIFY(!reader.open(path));
-        QCOMPARE(reader.errorString(), QStringLiteral("Cannot read the images in: ") + path);
+        QCOMPARE(reader.errorString(), QStringLiteral("Cannot open comic source: ") + path);
     }
 
     void folderTitleWithTrailingSlash()

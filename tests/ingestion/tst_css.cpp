@@ -200,7 +200,15 @@ private Q_SLOTS:
 
         // Other properties.
         QTest::newRow("text-transform") << "p{text-transform:uppercase}" << p << "x" << "transform" << "1";
-        QTest::newRow("text-align end") << "p{text-align:end}" << p << "x" << "align" << "5";
+        // Start and end become the sides of the paragraph's own direction, also when inherited.
+        QTest::newRow("text-align start") << "p{text-align:start}" << p << "x" << "align" << "1";
+        QTest::newRow("text-align end") << "p{text-align:end}" << p << "x" << "align" << "3";
+        QTest::newRow("text-align start, rtl") << "p{text-align:start; direction:rtl}" << p << "x" << "align" << "3";
+        QTest::newRow("text-align end, rtl") << "p{text-align:end; direction:rtl}" << p << "x" << "align" << "1";
+        QTest::newRow("text-align start inherited into rtl")
+            << "div{text-align:start}" << "<div><p dir=\"rtl\">x</p></div>" << "x" << "align" << "3";
+        QTest::newRow("text-align end inherited out of rtl")
+            << "div{text-align:end; direction:rtl} p{direction:ltr}" << "<div><p>x</p></div>" << "x" << "align" << "3";
         QTest::newRow("white-space pre") << "p{white-space:pre}" << p << "x" << "pre" << "1";
         QTest::newRow("weight number") << "p{font-weight:600}" << p << "x" << "weight" << "600";
         QTest::newRow("bolder") << "p{font-weight:bolder}" << p << "x" << "weight" << "700";

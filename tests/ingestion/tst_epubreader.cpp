@@ -153,6 +153,7 @@ private Q_SLOTS:
     void chapterThatIsNotXmlKeepsItsText();
     void tagSoupChapterKeepsItsStyles();
     void importsComeFirstAndCyclesEnd();
+    void importsClimbNoHigherThanTheRoot();
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
     void manyDocumentsOpenAsOneByOne();
@@ -430,6 +431,28 @@ void TestEpubReader::importsComeFirstAndCyclesEnd()
     const TextStyle em = runs.last().style;
     QCOMPARE(em.weight, 700);
     QCOMPARE(em.size, 10.0);
+}
+
+// A reading system stops ".." at the root of the book, for the sheets a sheet or a style element
+// imports as for chapters and images.
+void TestEpubReader::importsClimbNoHigherThanTheRoot()
+{
+    const QByteArray head = "<link rel=\"stylesheet\" href=\"css/main.css\"/>"
+                            "<style>@import \"../../inline.css\";</style>";
+    auto book = makeBook(package(QByteArray(), item("c1", "one.xhtml"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/one.xhtml"), xhtml("<p>One <em>two</em></p>", head));
+    book->entries.insert(QStringLiteral("OEBPS/css/main.css"), "@import url(\"../../../../shared.css\");");
+    book->entries.insert(QStringLiteral("shared.css"), "p { color: #0000ff }");
+    book->entries.insert(QStringLiteral("inline.css"), "em { font-weight: bold }");
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    const QList<BlockItem> paragraphs = textParagraphs(reader.chunks());
+    QCOMPARE(paragraphs.size(), 1);
+    const QList<InlineRun> runs = paragraphs.first().runs;
+    QCOMPARE(runs.size(), 2);
+    QCOMPARE(runs.first().style.colour, QColor(Qt::blue));
+    QCOMPARE(runs.last().style.weight, 700);
 }
 
 void TestEpubReader::bookWithoutContentHasOneEmptyChunk()

@@ -68,6 +68,7 @@ private Q_SLOTS:
     void imagesAndInlineSpaces();
     void malformedBookKeepsItsText_data();
     void malformedBookKeepsItsText();
+    void malformedBookWithoutTextFails();
     void bookWithoutBodyHasOneEmptyChunk();
     void deeplyNestedSectionsKeepTheirText();
     void zippedBook();
@@ -271,6 +272,21 @@ void TestFb2Reader::malformedBookKeepsItsText()
         QVERIFY(text.contains(QLatin1String("three")));
         QVERIFY(!text.contains(QLatin1String("maker")));
     }
+}
+
+// Broken before its first word: nothing to recover, so the open fails, while the history still
+// learns the title from the description.
+void TestFb2Reader::malformedBookWithoutTextFails()
+{
+    const QString path = dir.filePath(QStringLiteral("cut.fb2"));
+    QVERIFY(writeFile(path, fictionBook("<book-title>Cut</book-title>", "<body><section><p>")));
+    Fb2Reader reader(fb2Sources(), QStringLiteral("fb2"));
+    QVERIFY(!reader.open(path));
+    QCOMPARE(reader.errorString(), QStringLiteral("Invalid or malformed FictionBook XML"));
+    QVERIFY(reader.chunks().isEmpty());
+    QVERIFY(reader.contentHash().isEmpty());
+    QVERIFY(reader.loadMetadata(path));
+    QCOMPARE(reader.title(), QStringLiteral("Cut"));
 }
 
 void TestFb2Reader::bookWithoutBodyHasOneEmptyChunk()

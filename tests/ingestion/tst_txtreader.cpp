@@ -3,6 +3,7 @@
 #include "FormatRegistry.h"
 #include "EncodedText.h"
 #include "PlainTextParagraphs.h"
+#include "TextContentCheck.h"
 #include "TxtReader.h"
 
 #include <QCryptographicHash>
@@ -194,10 +195,13 @@ private Q_SLOTS:
         while (oneParagraph.size() < 1000000)
             oneParagraph += QStringLiteral("A sentence of a paragraph that never ends. ");
         QTest::newRow("a megabyte paragraph") << oneParagraph.toUtf8();
-        QByteArray binary;
-        for (int i = 0; i < 200000; ++i)
-            binary.append(char((i * 7919 + 13) % 256));
-        QTest::newRow("binary data") << binary;
+        // Bytes of any value but the control characters: no line structure at all.
+        QByteArray noise;
+        for (int i = 0; i < 200000; ++i) {
+            const char byte = char(0x20 + (i * 7919 + 13) % 0xE0);
+            noise.append(byte == 0x7F ? ' ' : byte);
+        }
+        QTest::newRow("noise without control characters") << noise;
     }
     void chunksStayNearTheBudget()
     {
@@ -256,13 +260,49 @@ private Q_SLOTS:
         TxtReader reader;
         QVERIFY(reader.open(write(QStringLiteral("first.txt"), "text")));
         QVERIFY(!reader.open(path));
-        QCOMPARE(reader.errorString(), QStringLiteral("Cannot open text file: ") + path);
+        QCOMPARE(reader.errorString(), QStringLiteral("Cannot open file: ") + path);
         QCOMPARE(reader.filePath(), path);
         QVERIFY(reader.chunks().isEmpty());
         QVERIFY(reader.contentHash().isEmpty());
 
         QVERIFY(!reader.loadMetadata(path));
-        QCOMPARE(reader.errorString(), QStringLiteral("Cannot open text file: ") + path);
+        QCOMPARE(reader.errorString(), QStringLiteral("Cannot open file: ") + path);
+    }
+
+    // Decoded text against binary data and text its decoder could not read.
+    void judgesDecodedText_data()
+    {
+        using TextContentCheck::Verdict;
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("verdict");
+        const QString prose = kA + kB; // over 300 characters
+        QTest::newRow("prose") << prose << int(Verdict::Text);
+        QTest::newRow("empty") << QString() << int(Verdict::Text);
+        QTest::newRow("white space controls") << QStringLiteral("a\tb\nc\vd\fe\rf ") + prose << int(Verdict::Text);
+        QTest::newRow("C1 quotes of windows-1252 read as Latin-1")
+            << QStringLiteral("\u0093Quoted\u0094 ").repeated(40) << int(Verdict::Text);
+        QTest::newRow("a DOS end mark") << prose + QChar(0x1A) << int(Verdict::Text);
+        QTest::newRow("emoji in surrogate pairs") << QStringLiteral("smile \U0001F600 ").repeated(50) << int(Verdict::Text);
+        QTest::newRow("one control in sixty") << QStringLiteral("\x01").append(QString(59, u'x')).repeated(10)
+                                             << int(Verdict::Text);
+        QTest::newRow("one control in forty") << QStringLiteral("\x01").append(QString(39, u'x')).repeated(10)
+                                             << int(Verdict::Binary);
+        QTest::newRow("zero bytes between letters") << QStringLiteral("a").append(QChar(0)).repeated(100)
+                                                    << int(Verdict::Binary);
+        QTest::newRow("DEL and noncharacters") << QStringLiteral("\x7F\uFFFE\uFFFF abcdefghijklmnopqrstuvwxyz").repeated(10)
+                                               << int(Verdict::Binary);
+        QTest::newRow("a replacement character in twenty")
+            << QStringLiteral("\uFFFD").append(QString(19, u'x')).repeated(10) << int(Verdict::Text);
+        QTest::newRow("a replacement character in five")
+            << QStringLiteral("\uFFFD").append(QString(4, u'x')).repeated(10) << int(Verdict::Undecodable);
+        QTest::newRow("half surrogate pairs") << QStringLiteral("ab").append(QChar(0xDC00)).repeated(50)
+                                              << int(Verdict::Undecodable);
+    }
+    void judgesDecodedText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, verdict);
+        QCOMPARE(int(TextContentCheck::judge(text)), verdict);
     }
 
     void metadataIsPathAndTitleOnly()

@@ -5,6 +5,7 @@
 using KnuthPlass::Item;
 using KnuthPlass::Line;
 
+Q_DECLARE_METATYPE(Item)
 Q_DECLARE_METATYPE(QList<Item>)
 Q_DECLARE_METATYPE(QList<Line>)
 
@@ -55,6 +56,8 @@ private Q_SLOTS:
     void breakLines_data();
     void breakLines();
     void flaggedDemeritAvoidsConsecutiveHyphens();
+    void aggregateFieldsInOrder_data();
+    void aggregateFieldsInOrder();
 };
 
 void TestKnuthPlass::finishParagraph_data()
@@ -166,6 +169,30 @@ void TestKnuthPlass::flaggedDemeritAvoidsConsecutiveHyphens()
     params.flaggedDemerit = 0;
     QCOMPARE(describe(KnuthPlass::breakLines(items, 100, params)),
              QStringLiteral("{0,3,1,h} {4,7,1,h} {8,13,0}"));
+}
+
+// Items written as aggregates, {type, width, stretch, shrink, penalty, flagged, runIndex}, with
+// a distinct value in every field, against the builders.
+void TestKnuthPlass::aggregateFieldsInOrder_data()
+{
+    QTest::addColumn<Item>("written");
+    QTest::addColumn<Item>("built");
+    QTest::newRow("box") << Item{KnuthPlass::Box, 12, 0, 0, 0, false, 3} << Item::box(12, 3);
+    QTest::newRow("glue") << Item{KnuthPlass::Glue, 10, 4, 2, 0, false, 5} << Item::glue(10, 4, 2, 5);
+    QTest::newRow("penalty") << Item{KnuthPlass::Penalty, 6, 0, 0, 50, true, 7} << Item::penaltyItem(6, 50, true, 7);
+}
+
+void TestKnuthPlass::aggregateFieldsInOrder()
+{
+    QFETCH(Item, written);
+    QFETCH(Item, built);
+    QCOMPARE(written.type, built.type);
+    QCOMPARE(written.width, built.width);
+    QCOMPARE(written.stretch, built.stretch);
+    QCOMPARE(written.shrink, built.shrink);
+    QCOMPARE(written.penalty, built.penalty);
+    QCOMPARE(written.flagged, built.flagged);
+    QCOMPARE(written.runIndex, built.runIndex);
 }
 
 QTEST_GUILESS_MAIN(TestKnuthPlass)

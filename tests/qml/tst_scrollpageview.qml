@@ -139,6 +139,24 @@ Item {
             compare(topIndex(), 9)
         }
 
+        // The reports write offsets from -10 (a chunk starting just below the top edge) to the
+        // chunk's height: each comes back as written, at every reopening.
+        function test_aReportedOffsetRestoresAsWritten_data() {
+            return [ { tag: "-8", offset: -8 }, { tag: "-10", offset: -10 }, { tag: "12", offset: 12 } ]
+        }
+        function test_aReportedOffsetRestoresAsWritten(row) {
+            const path = fixtures.textBook("Scroll negative offset", 60)
+            openBook(path)
+            ReadingModel.setScrollPosition(9, row.offset, 0.3)
+            for (let reopening = 0; reopening < 2; ++reopening) {
+                Book.close()
+                openBook(path)
+                compare(topIndex(), 9)
+                fuzzyCompare(offsetInTop(), row.offset, 0.5)
+                view.syncScrollPosition()
+            }
+        }
+
         // An offset no chunk has (a damaged store) restores within the chunk, never past the book.
         function test_anOffsetPastItsChunkRestoresWithinIt_data() {
             return [ { tag: "huge", offset: 1e300 }, { tag: "negative", offset: -5000 } ]
@@ -151,7 +169,7 @@ Item {
             openBook(path)
             const item = list.itemAtIndex(9)
             verify(item)
-            verify(list.contentY >= item.y - 1 && list.contentY <= item.y + item.height + 1,
+            verify(list.contentY >= item.y - 10 - 1 && list.contentY <= item.y + item.height + 1,
                    "contentY " + list.contentY + " within chunk 9 at " + item.y)
         }
 
