@@ -1,6 +1,7 @@
 #include "EpubReader.h"
 
 #include "ArchivePath.h"
+#include "AttributeLimit.h"
 #include "DocumentChunkBuilder.h"
 #include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
@@ -258,7 +259,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
 
 bool EpubReader::parseContainer(const QByteArray& bytes, QString* outPath)
 {
-    QXmlStreamReader reader(bytes);
+    QXmlStreamReader reader(AttributeLimit::apply(bytes));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement || reader.name() != QLatin1String("rootfile"))
             continue;
@@ -278,7 +279,7 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
     QString uniqueIdentifierId;
     bool uniqueIdentifierFound = false;
 
-    QXmlStreamReader reader(bytes);
+    QXmlStreamReader reader(AttributeLimit::apply(bytes));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
