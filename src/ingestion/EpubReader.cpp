@@ -22,6 +22,7 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
+#include <atomic>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -225,6 +226,9 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
     StyleSheetCache styleSheetCache(readEntry);
     std::vector<EpubSpineDocument> documents(spine.size());
+    // A chapter too large to read (a zip bomb) fails the book: left out, it would leave a book
+    // without its text and without a word why.
+    std::atomic<bool> chapterTooLarge{false};
     ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
         const QString& documentPath = spine.at(index);
         if (imageSpinePaths.contains(documentPath)) {
@@ -232,8 +236,14 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
             return;
         }
         const QByteArray bytes = readEntry(documentPath);
-        if (bytes.isEmpty())
+        if (bytes.isEmpty()) {
+            const QMutexLocker locker(&sourceMutex);
+            if (source->entryExceedsLimit(documentPath)) {
+                qWarning() << "Chapter too large to read:" << documentPath;
+                chapterTooLarge = true;
+            }
             return;
+        }
         if (looksBinary(bytes))
             documents[index].notText = true;
         else
@@ -243,6 +253,10 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     for (const QString& fontPath : std::as_const(manifestFontPaths))
         registerFont(fontPath, readEntry(fontPath));
     parsing.finish();
+    if (chapterTooLarge) {
+        errorString_ = QStringLiteral("Cannot open EPUB file: ") + path;
+        return false;
+    }
     QSet<QString> loadedFontPaths;
     for (qsizetype index = 0; index < spine.size(); ++index)
         appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFontPaths);

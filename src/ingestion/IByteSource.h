@@ -41,4 +41,11 @@ public:
         for (const QString& name : names)
             visit(name, readEntry(name));
     }
+    // True when the entry exists but is larger than the source is willing to read (readEntry then
+    // gives an empty array), so that a reader can say why instead of skipping it.
+    virtual bool entryExceedsLimit(const QString& name) const
+    {
+        Q_UNUSED(name);
+        return false;
+    }
 };
