@@ -8,8 +8,33 @@
 #include "UiState.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSettings>
 #include <QtDebug>
+
+namespace {
+
+// QSettings tells only the kind of failure; the file system tells what stands in the way.
+QString whyStoreIsNotWritten(const QSettings& settings)
+{
+    if (settings.status() == QSettings::FormatError)
+        return QStringLiteral("the store is not in a format that can be written");
+    const QFileInfo file(settings.fileName());
+    const QFileInfo folder(file.absolutePath());
+    if (file.isDir())
+        return QStringLiteral("its path is a folder");
+    if (!folder.exists())
+        return QStringLiteral("its folder does not exist and cannot be made");
+    if (!folder.isDir())
+        return QStringLiteral("its folder is not a folder");
+    if (!folder.isWritable())
+        return QStringLiteral("its folder is read-only");
+    if (file.exists() && !file.isWritable())
+        return QStringLiteral("the file is read-only");
+    return QStringLiteral("access denied");
+}
+
+} // namespace
 
 AppCoordinator::AppCoordinator(Book& book, ReadingModel& readingModel, HistoryModel& history, UiState& uiState,
                                ReadingPreferences& preferences, AppState& appState, QSettings& settings,
@@ -74,5 +99,9 @@ void AppCoordinator::onAboutToQuit()
     m_uiState.save();
     // On disk before the line says so, whatever happens during teardown.
     m_settings.sync();
-    qInfo() << "Settings saved to:" << m_settings.fileName();
+    if (m_settings.status() == QSettings::NoError)
+        qInfo() << "Settings saved to:" << m_settings.fileName();
+    else
+        qWarning().noquote() << "Settings could not be written to" << m_settings.fileName() + QLatin1Char(':')
+                             << whyStoreIsNotWritten(m_settings);
 }

@@ -6,6 +6,7 @@
 #include <QtDebug>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -78,10 +79,15 @@ void AppState::saveSection(const QString& group, const QVariantMap& values)
 
 QList<QVariantMap> AppState::loadArray(const QString& name) const
 {
-    // The stored size only cuts off elements left behind by a shorter write; the walk goes over the
-    // element groups that exist, so a size of a hundred million costs nothing.
+    // The stored size only cuts off elements left behind by a shorter write of an older version;
+    // the walk goes over the element groups that exist, so a size of a hundred million costs
+    // nothing. A store cut off inside the array has lost its size line (Qt writes it last): a size
+    // that is missing or no count reads every element there is.
     m_settings.beginGroup(name);
-    const int size = m_settings.value(QStringLiteral("size"), 0).toInt();
+    bool sizeIsCount = false;
+    int size = m_settings.value(QStringLiteral("size")).toInt(&sizeIsCount);
+    if (!sizeIsCount || size < 0)
+        size = std::numeric_limits<int>::max();
     QList<int> indices;
     const QStringList groups = m_settings.childGroups();
     for (const QString& group : groups) {
@@ -107,6 +113,8 @@ QList<QVariantMap> AppState::loadArray(const QString& name) const
 
 void AppState::saveArray(const QString& name, const QList<QVariantMap>& elements)
 {
+    // Elements of a longer earlier array go, so what the store holds is exactly what it says.
+    m_settings.remove(name);
     m_settings.beginWriteArray(name, int(elements.size()));
     for (int i = 0; i < elements.size(); ++i) {
         m_settings.setArrayIndex(i);

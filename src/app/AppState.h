@@ -30,10 +30,11 @@ public:
     QVariantMap loadSection(const QString& group) const;
     // The group holds exactly `values` afterwards (keys and subgroups it had before are removed).
     void saveSection(const QString& group, const QVariantMap& values);
-    // The elements stored under the array's numbered groups up to its stored size, in index order;
-    // an index with no group is skipped, not read as an empty element.
+    // The elements stored under the array's numbered groups up to its stored size (all of them when
+    // the size is missing or not a count), in index order; an index with no group is skipped, not
+    // read as an empty element.
     QList<QVariantMap> loadArray(const QString& name) const;
-    // Elements beyond the new size stay in the file but are never read back.
+    // Replaces the whole array: elements of a longer earlier one are removed.
     void saveArray(const QString& name, const QList<QVariantMap>& elements);
 
     // Where an unreadable store is moved; empty when the store was readable.

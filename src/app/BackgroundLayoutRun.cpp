@@ -1,36 +1,54 @@
 #include "BackgroundLayoutRun.h"
 
-#include <QtConcurrent/QtConcurrentMap>
+#include "ParallelFor.h"
 
-bool BackgroundLayoutRun::execute()
+#include <QThreadPool>
+
+namespace {
+
+bool lacksPreparation(const ChunkLayoutEngine::PreparedChunk& prepared, const ContentChunk& chunk)
 {
-    // Each mapped item checks the token, so a superseded run stops within one chunk per thread
-    // instead of finishing the whole book (the model's destructor waits for it).
-    QList<int> missing;
-    for (int i = 0; i < chunks.size(); ++i) {
-        if (prepared.at(i).isEmpty() && !chunks.at(i).blocks.isEmpty())
+    return prepared.isEmpty() && !chunk.blocks.isEmpty();
+}
+
+} // namespace
+
+bool BackgroundLayoutRun::needsPreparation() const
+{
+    for (qsizetype i = 0; i < chunks.size(); ++i) {
+        if (lacksPreparation(prepared.at(i), chunks.at(i)))
+            return true;
+    }
+    return false;
+}
+
+bool BackgroundLayoutRun::measurementTask()
+{
+    QList<qsizetype> missing;
+    for (qsizetype i = 0; i < chunks.size(); ++i) {
+        if (lacksPreparation(prepared.at(i), chunks.at(i)))
             missing.append(i);
     }
-    if (!missing.isEmpty()) {
-        const QList<PreparedChunk> fresh = QtConcurrent::blockingMappedReduced<QList<PreparedChunk>>(
-            missing,
-            [this](int index) {
-                return isStale() ? PreparedChunk() : engine.prepareChunk(chunks.at(index), fontSize, resolver);
-            },
-            [](QList<PreparedChunk>& out, const PreparedChunk& one) { out.append(one); },
-            QtConcurrent::OrderedReduce);
-        if (isStale())
-            return false;
-        for (int k = 0; k < missing.size(); ++k)
-            prepared[missing.at(k)] = fresh.at(k);
-    }
+    // Each index checks the token, so a superseded run stops within one chunk per thread instead
+    // of finishing the whole book (the model's destructor waits for it).
+    ChunkLayoutEngine::PreparedChunk* out = prepared.data(); // detached here, written by index below
+    ParallelFor::run(*QThreadPool::globalInstance(), missing.size(), [&](qsizetype k) {
+        const qsizetype index = missing.at(k);
+        if (!isStale())
+            out[index] = engine.prepareChunk(chunks.at(index), fontSize, resolver);
+    });
+    if (isStale())
+        return false;
+    return relayoutTask();
+}
 
-    layouts = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
-        prepared,
-        [this](const PreparedChunk& one) {
-            return isStale() ? ChunkLayout() : engine.layoutPreparedChunk(one, params);
-        },
-        [](QList<ChunkLayout>& out, const ChunkLayout& one) { out.append(one); },
-        QtConcurrent::OrderedReduce);
+bool BackgroundLayoutRun::relayoutTask()
+{
+    layouts = QList<ChunkLayout>(prepared.size());
+    ChunkLayout* out = layouts.data();
+    ParallelFor::run(*QThreadPool::globalInstance(), prepared.size(), [&](qsizetype index) {
+        if (!isStale())
+            out[index] = engine.layoutPreparedChunk(prepared.at(index), params);
+    });
     return !isStale();
 }

@@ -1,12 +1,15 @@
 #pragma once
 
-// One background layout run of the reading model: prepares the chunks whose prepared entry is still
-// empty, then lays every chunk out, as two ordered map-and-reduce stages on the global thread pool
-// (so list positions stay chunk indices). Everything a run reads is a copy it owns, plus the image
-// resolver (thread-safe) and the generation token it shares with its model; it never touches the
-// model itself.
+// One background layout run of the reading model. A measurement run prepares the chunks whose
+// prepared entry is still empty, then lays every chunk out; a relayout run only lays the prepared
+// chunks out again. Each stage is spread over the global pool with ParallelFor, results stored by
+// chunk index (so list positions stay chunk indices). Everything a run reads is a copy it owns,
+// plus the image resolver (thread-safe) and the generation token it shares with its model; it
+// never touches the model itself.
 //
-// execute() runs on a pool thread. The rest is a plain value made and read on the GUI thread.
+// measurementTask() and relayoutTask() run on a pool thread. They never wait for a thread of the
+// pool: the calling thread works through every chunk no free thread took, so a run finishes on a
+// pool of one thread too. The rest is a plain value made and read on the GUI thread.
 
 #include "ChunkLayout.h"
 #include "ChunkLayoutEngine.h"
@@ -35,7 +38,11 @@ struct BackgroundLayoutRun {
 
     // A later run, a new book or the model's destruction moved the generation on.
     bool isStale() const { return currentGeneration->load() != generation; }
+    // Some chunk with content has no prepared entry yet: only a measurement run completes it.
+    bool needsPreparation() const;
 
-    // False when the run became stale midway; its lists are then incomplete and must be dropped.
-    bool execute();
+    // Both return false when the run became stale midway; its lists are then incomplete and must
+    // be dropped.
+    bool measurementTask();
+    bool relayoutTask();
 };

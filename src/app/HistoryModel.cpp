@@ -140,6 +140,7 @@ void HistoryModel::addOrUpdateBook(const QString& filePath, double progress, con
         Q_EMIT dataChanged(index(j), index(j), {ProgressRole, LastOpenedRole});
         return;
     }
+    m_removedPaths.remove(filePath); // opened again after a removal: it belongs to the history again
     HistoryEntry entry;
     entry.filePath = filePath;
     entry.progress = progress;
@@ -180,6 +181,7 @@ void HistoryModel::removeBook(const QString& filePath)
         return;
     beginRemoveRows(QModelIndex(), i, i);
     m_entries.removeAt(i);
+    m_removedPaths.insert(filePath);
     endRemoveRows();
     Q_EMIT countChanged();
 }
@@ -189,12 +191,14 @@ void HistoryModel::clear()
     if (m_entries.isEmpty())
         return;
     beginRemoveRows(QModelIndex(), 0, int(m_entries.size()) - 1);
+    for (const HistoryEntry& entry : std::as_const(m_entries))
+        m_removedPaths.insert(entry.filePath);
     m_entries.clear();
     endRemoveRows();
     Q_EMIT countChanged();
 }
 
-void HistoryModel::load(AppState& state)
+QList<HistoryEntry> HistoryModel::storedEntries(const AppState& state)
 {
     QList<HistoryEntry> entries;
     QSet<QString> seen;
@@ -214,10 +218,22 @@ void HistoryModel::load(AppState& state)
         entry.format = formatLabelForPath(path);
         entries.append(entry);
     }
+    sortNewestFirst(entries);
+    return entries;
+}
+
+void HistoryModel::sortNewestFirst(QList<HistoryEntry>& entries)
+{
     std::stable_sort(entries.begin(), entries.end(),
                      [](const HistoryEntry& a, const HistoryEntry& b) { return a.lastOpened > b.lastOpened; });
+}
+
+void HistoryModel::load(AppState& state)
+{
+    const QList<HistoryEntry> entries = storedEntries(state);
     beginResetModel();
     m_entries = entries;
+    m_removedPaths.clear();
     endResetModel();
     Q_EMIT countChanged();
     for (const HistoryEntry& entry : std::as_const(m_entries))
@@ -226,8 +242,24 @@ void HistoryModel::load(AppState& state)
 
 void HistoryModel::save(AppState& state) const
 {
+    // Another instance on the same store may have saved since this one loaded: its books stay,
+    // and of a book both know, the later opening wins. Only the user's removals here drop one.
+    QList<HistoryEntry> merged = m_entries;
+    for (const HistoryEntry& stored : storedEntries(state)) {
+        if (m_removedPaths.contains(stored.filePath))
+            continue;
+        const auto known = std::find_if(merged.begin(), merged.end(),
+                                        [&stored](const HistoryEntry& entry) { return entry.filePath == stored.filePath; });
+        if (known == merged.end()) {
+            merged.append(stored);
+        } else if (stored.lastOpened > known->lastOpened) {
+            known->progress = stored.progress;
+            known->lastOpened = stored.lastOpened;
+        }
+    }
+    sortNewestFirst(merged);
     QList<QVariantMap> elements;
-    for (const HistoryEntry& entry : m_entries) {
+    for (const HistoryEntry& entry : std::as_const(merged)) {
         elements.append({{kFilePath, entry.filePath},
                          {kProgress, entry.progress},
                          {kLastOpened, entry.lastOpened.toString(Qt::ISODate)}});

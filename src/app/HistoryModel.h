@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QFuture>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 class AppState;
@@ -64,6 +65,9 @@ public:
     // Replaces the rows with the stored array (bad or duplicate elements dropped, progress clamped
     // to 0..1) and reads every row's metadata.
     void load(AppState& state);
+    // Writes the rows merged with what the store holds now (another instance may have saved since
+    // the load): books only the store knows are kept unless removed here, and of a book both know
+    // the later lastOpened wins. The model's own rows do not change.
     void save(AppState& state) const;
 
     QString filePath(int row) const;
@@ -86,10 +90,16 @@ Q_SIGNALS:
 
 private:
     int indexOf(const QString& filePath) const;
+    // The stored array's valid elements, newest first.
+    static QList<HistoryEntry> storedEntries(const AppState& state);
+    static void sortNewestFirst(QList<HistoryEntry>& entries);
     void onMetadataLoaded(const QString& path, const QString& title, const QString& author,
                           const QString& cover, bool ok);
 
     QList<HistoryEntry> m_entries;
     FormatRegistry& m_registry;
     QList<QFuture<void>> m_metadataTasks;
+    // Removed by the user since the load (and not recorded again): a save leaves them out even when
+    // the store still holds them.
+    QSet<QString> m_removedPaths;
 };

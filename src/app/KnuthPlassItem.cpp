@@ -143,7 +143,7 @@ QList<QRectF> KnuthPlassItem::bandRects() const
     }
     // Below the layout (an item taller than its chunk) there are no lines to respect.
     while (itemHeight - tops.last() > ChunkLayout::MaxTileHeight)
-        tops.append(tops.last() + ChunkLayout::MaxTileHeight);
+        tops.append(ChunkLayout::nextTileEdge(tops.last()));
     QList<QRectF> rects;
     for (qsizetype i = 0; i < tops.size(); ++i) {
         const double bottom = i + 1 < tops.size() ? tops[i + 1] : itemHeight;

@@ -392,7 +392,7 @@ void ReadingModel::startLayoutMeasurement(int anchorChunk, double intraOffset)
     Q_EMIT restoreReady(anchor, intraOffset);
 
     if (m_windowFirst > 0 || m_windowLast < count - 1)
-        startRun(BackgroundLayoutRun());
+        startRun(true);
     else
         setMeasuring(false);
 }
@@ -402,11 +402,12 @@ void ReadingModel::runRemainingLayout()
     if (!m_textMode || m_prepared.isEmpty())
         return;
     advanceGeneration();
-    startRun(BackgroundLayoutRun());
+    startRun(false);
 }
 
-void ReadingModel::startRun(BackgroundLayoutRun run)
+void ReadingModel::startRun(bool measure)
 {
+    BackgroundLayoutRun run;
     run.engine = m_engine;
     run.chunks = m_chunks;
     run.prepared = m_prepared;
@@ -418,22 +419,44 @@ void ReadingModel::startRun(BackgroundLayoutRun run)
     run.generation = m_generation;
     run.currentGeneration = m_generationToken;
 
+    // A relayout right after a book opened finishes what the superseded measurement had not.
+    measure = measure || run.needsPreparation();
+
     m_layoutTasks.removeIf([](const QFuture<void>& task) { return task.isFinished(); });
-    m_layoutTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [this, run]() mutable {
-        if (!run.execute())
-            return;
-        // `this` stays valid: the destructor waits for this task before the object goes.
-        QMetaObject::invokeMethod(this, [this, run] { onRunDone(run); }, Qt::QueuedConnection);
-    }));
+    // `this` stays valid in the tasks: the destructor waits for them before the object goes.
+    if (measure) {
+        m_layoutTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [this, run]() mutable {
+            if (run.measurementTask())
+                QMetaObject::invokeMethod(this, [this, run] { onMeasurementDone(run); }, Qt::QueuedConnection);
+        }));
+    } else {
+        m_layoutTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [this, run]() mutable {
+            if (run.relayoutTask())
+                QMetaObject::invokeMethod(this, [this, run] { onRelayoutDone(run); }, Qt::QueuedConnection);
+        }));
+    }
 }
 
-void ReadingModel::onRunDone(const BackgroundLayoutRun& run)
+void ReadingModel::onMeasurementDone(const BackgroundLayoutRun& run)
 {
     if (run.generation != m_generation || run.layouts.size() != m_chunks.size())
         return;
     m_prepared = run.prepared;
+    installLayouts(run);
+}
+
+void ReadingModel::onRelayoutDone(const BackgroundLayoutRun& run)
+{
+    if (run.generation != m_generation || run.layouts.size() != m_chunks.size())
+        return;
+    installLayouts(run);
+}
+
+void ReadingModel::installLayouts(const BackgroundLayoutRun& run)
+{
     m_layouts = run.layouts;
     returnFreedMemory();
+    // A relayout of a fully prepared book leaves nothing to measure either.
     setMeasuring(false);
     if (m_layouts.isEmpty())
         return;

@@ -145,8 +145,12 @@ private:
     void announceRows(int first, int last);
     void advanceGeneration();
     void setMeasuring(bool measuring);
-    void startRun(BackgroundLayoutRun run);
-    void onRunDone(const BackgroundLayoutRun& run);
+    // A measurement run (prepare what is missing, lay everything out) or a relayout run; a relayout
+    // over chunks not all prepared yet becomes a measurement run.
+    void startRun(bool measure);
+    void onMeasurementDone(const BackgroundLayoutRun& run);
+    void onRelayoutDone(const BackgroundLayoutRun& run);
+    void installLayouts(const BackgroundLayoutRun& run);
     void clearPages();
     bool settleImagesIn(int row);
 

@@ -2,6 +2,7 @@
 
 #include "UiState.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QtDebug>
 
@@ -13,6 +14,20 @@ void rememberCommandLineBook(const QStringList& arguments, UiState& uiState)
 {
     if (arguments.size() > 1 && QFileInfo::exists(arguments.at(1)))
         uiState.setLastFilePath(QFileInfo(arguments.at(1)).absoluteFilePath());
+}
+
+QStringList decodedArguments(int argc, const char* const* argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        arguments.append(QFile::decodeName(bytes));
+        if (i == 1 && QFile::encodeName(arguments.last()) != bytes) {
+            qWarning().noquote() << "The book named on the command line cannot be opened: its name is not valid"
+                                 << "in the file name encoding:" << arguments.last();
+        }
+    }
+    return arguments;
 }
 
 void fitWindowToScreens(UiState& uiState, const QList<QRect>& availableAreas)

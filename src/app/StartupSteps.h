@@ -17,6 +17,12 @@ namespace StartupSteps {
 // leaves the stored value alone.
 void rememberCommandLineBook(const QStringList& arguments, UiState& uiState);
 
+// The program's arguments (argv after the application object took its own), each decoded the way
+// the platform encodes file names (QFile::decodeName). A book path whose bytes do not survive
+// decoding (not UTF-8, where Qt decodes file names as UTF-8) cannot be opened by any Qt file call:
+// that is logged as a warning instead of failing without a word.
+QStringList decodedArguments(int argc, const char* const* argv);
+
 // Makes the stored window geometry one the screens can show, given their available areas: the
 // size at most the largest area's (a size of zero or less takes the default first), and a saved
 // position that keeps the window's top-left corner on an area, moved left or up as far as needed

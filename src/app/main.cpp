@@ -107,7 +107,7 @@ int main(int argc, char** argv)
     history->load(*appState);
 
     // The book named here is opened by the window once it is shown.
-    StartupSteps::rememberCommandLineBook(QCoreApplication::arguments(), *uiState);
+    StartupSteps::rememberCommandLineBook(StartupSteps::decodedArguments(argc, argv), *uiState);
 
     auto dialogs = std::make_unique<NativeFileDialogService>();
     auto book = std::make_unique<Book>(*dialogs, *registry);

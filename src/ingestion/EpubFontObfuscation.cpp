@@ -2,6 +2,7 @@
 
 #include "ArchivePath.h"
 #include "AsciiDigit.h"
+#include "AttributeLimit.h"
 
 #include <QCryptographicHash>
 #include <QUrl>
@@ -65,7 +66,7 @@ EpubFontObfuscation::EpubFontObfuscation(const QByteArray& encryptionXml, const 
 
     // Each EncryptedData names its method before the entries it covers.
     Method method = Method::None;
-    QXmlStreamReader reader(encryptionXml);
+    QXmlStreamReader reader(AttributeLimit::apply(encryptionXml));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;

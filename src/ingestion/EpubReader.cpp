@@ -1,6 +1,7 @@
 #include "EpubReader.h"
 
 #include "ArchivePath.h"
+#include "AttributeLimit.h"
 #include "DocumentChunkBuilder.h"
 #include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
@@ -21,6 +22,7 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
+#include <atomic>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -224,6 +226,9 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
     StyleSheetCache styleSheetCache(readEntry);
     std::vector<EpubSpineDocument> documents(spine.size());
+    // A chapter too large to read (a zip bomb) fails the book: left out, it would leave a book
+    // without its text and without a word why.
+    std::atomic<bool> chapterTooLarge{false};
     ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
         const QString& documentPath = spine.at(index);
         if (imageSpinePaths.contains(documentPath)) {
@@ -231,8 +236,14 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
             return;
         }
         const QByteArray bytes = readEntry(documentPath);
-        if (bytes.isEmpty())
+        if (bytes.isEmpty()) {
+            const QMutexLocker locker(&sourceMutex);
+            if (source->entryExceedsLimit(documentPath)) {
+                qWarning() << "Chapter too large to read:" << documentPath;
+                chapterTooLarge = true;
+            }
             return;
+        }
         if (looksBinary(bytes))
             documents[index].notText = true;
         else
@@ -242,6 +253,10 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     for (const QString& fontPath : std::as_const(manifestFontPaths))
         registerFont(fontPath, readEntry(fontPath));
     parsing.finish();
+    if (chapterTooLarge) {
+        errorString_ = QStringLiteral("Cannot open EPUB file: ") + path;
+        return false;
+    }
     QSet<QString> loadedFontPaths;
     for (qsizetype index = 0; index < spine.size(); ++index)
         appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFontPaths);
@@ -258,7 +273,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
 
 bool EpubReader::parseContainer(const QByteArray& bytes, QString* outPath)
 {
-    QXmlStreamReader reader(bytes);
+    QXmlStreamReader reader(AttributeLimit::apply(bytes));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement || reader.name() != QLatin1String("rootfile"))
             continue;
@@ -278,7 +293,7 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
     QString uniqueIdentifierId;
     bool uniqueIdentifierFound = false;
 
-    QXmlStreamReader reader(bytes);
+    QXmlStreamReader reader(AttributeLimit::apply(bytes));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;

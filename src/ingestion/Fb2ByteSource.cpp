@@ -1,5 +1,6 @@
 #include "Fb2ByteSource.h"
 
+#include "AttributeLimit.h"
 #include "TextEncoding.h"
 #include "ZipByteSource.h"
 
@@ -60,7 +61,7 @@ struct TagAttributes {
 TagAttributes readTagAttributes(const QString& tag)
 {
     TagAttributes result;
-    QXmlStreamReader reader(tag + QLatin1String(binaryClose));
+    QXmlStreamReader reader(AttributeLimit::apply(tag) + QLatin1String(binaryClose));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;

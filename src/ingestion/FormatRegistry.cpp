@@ -9,13 +9,22 @@ FormatRegistry::FormatRegistry(QList<FormatSpec> specs)
 
 const FormatSpec* FormatRegistry::specFor(const QString& path) const
 {
-    if (QFileInfo(path).isDir()) {
-        for (const FormatSpec& spec : m_specs) {
-            if (spec.isDirectory)
-                return &spec;
-        }
-        return nullptr;
+    const FormatSpec* named = fileSpecFor(path);
+    if (!QFileInfo(path).isDir())
+        return named;
+    // A folder named like a book file (an unpacked "x.epub", a file replaced by a folder) goes to
+    // that format's reader, whose error then names the format; only comics are read from folders.
+    if (named && !named->opensFolders)
+        return named;
+    for (const FormatSpec& spec : m_specs) {
+        if (spec.isDirectory)
+            return &spec;
     }
+    return nullptr;
+}
+
+const FormatSpec* FormatRegistry::fileSpecFor(const QString& path) const
+{
     const QString lowerPath = path.toLower();
     for (const FormatSpec& spec : m_specs) {
         if (!spec.isDirectory && lowerPath.endsWith(QLatin1Char('.') + spec.extension.toLower()))

@@ -18,8 +18,9 @@ class FormatRegistry {
 public:
     explicit FormatRegistry(QList<FormatSpec> specs);
 
-    // A folder takes the first folder row; a file the first row whose "." + extension ends the
-    // lower-cased path. Null when none matches. Only the path is looked at, never the content.
+    // A file takes the first row whose "." + extension ends the lower-cased path; a folder takes
+    // that row too when its reader cannot read folders (a folder named "x.epub"), else the first
+    // folder row. Null when none matches. Only the path is looked at, never the content.
     const FormatSpec* specFor(const QString& path) const;
     // A new, unopened reader from the matching row; null when none matches.
     std::unique_ptr<FormatReader> createReader(const QString& path) const;
@@ -33,5 +34,8 @@ public:
     const QList<FormatSpec>& specs() const { return m_specs; }
 
 private:
+    // The first file row matching the path's end, whatever the path is.
+    const FormatSpec* fileSpecFor(const QString& path) const;
+
     QList<FormatSpec> m_specs;
 };

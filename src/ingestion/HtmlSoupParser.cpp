@@ -1,5 +1,6 @@
 #include "HtmlSoupParser.h"
 #include "AsciiDigit.h"
+#include "AttributeLimit.h"
 #include "HtmlWhiteSpace.h"
 #include "XmlDomParser.h"
 
@@ -160,9 +161,10 @@ int nestingEstimate(const QString& html)
 
 } // namespace
 
-bool HtmlSoupParser::parse(const QString& html, QDomDocument* document)
+bool HtmlSoupParser::parse(const QString& markup, QDomDocument* document)
 {
     *document = QDomDocument();
+    const QString html = AttributeLimit::apply(markup); // gumbo is quadratic in an element's attributes
     if (html.contains(QChar(0)))
         return false; // binary data (an image in the spine), no markup of any kind
     if (nestingEstimate(html) > MaxNesting)

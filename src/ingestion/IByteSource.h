@@ -41,4 +41,11 @@ public:
     // True when readEntryHead stops early, so that reading many heads one by one costs less than
     // one pass of readEntries over the whole entries.
     virtual bool readsHeadsCheaply() const { return false; }
+    // True when the entry exists but is larger than the source is willing to read (readEntry then
+    // gives an empty array), so that a reader can say why instead of skipping it.
+    virtual bool entryExceedsLimit(const QString& name) const
+    {
+        Q_UNUSED(name);
+        return false;
+    }
 };

@@ -1,12 +1,14 @@
 #include "XmlDomParser.h"
 
+#include "AttributeLimit.h"
+
 #include <QList>
 #include <QXmlStreamReader>
 
 bool XmlDomParser::parse(const QString& xml, QDomDocument* document, QString* errorText)
 {
     *document = QDomDocument();
-    QXmlStreamReader reader(xml);
+    QXmlStreamReader reader(AttributeLimit::apply(xml));
     reader.setNamespaceProcessing(false);
     // The open elements have no parent yet: an element joins its parent when it ends, complete,
     // so every append happens at the top of a detached tree.

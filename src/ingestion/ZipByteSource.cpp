@@ -125,12 +125,18 @@ QByteArray ZipByteSource::readEntryHead(const QString& name, qint64 maxBytes) co
     return maxBytes > 0 ? readEntryUpTo(name, maxBytes) : QByteArray();
 }
 
-QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
+bool ZipByteSource::entryExceedsLimit(const QString& name) const
 {
     QMutexLocker lock(&m_mutex);
-    if (!m_handle || name.isEmpty())
-        return {};
+    unz_file_info64 info;
+    return locateLocked(name) && unzGetCurrentFileInfo64(m_handle, &info, nullptr, 0, nullptr, 0, nullptr, 0) == UNZ_OK
+        && info.uncompressed_size > quint64(kMaxEntrySize);
+}
 
+bool ZipByteSource::locateLocked(const QString& name) const
+{
+    if (!m_handle || name.isEmpty())
+        return false;
     auto position = m_positions.constFind(name);
     if (position == m_positions.constEnd()) {
         // Books name their entries in another case than the archive stores them often enough
@@ -141,11 +147,16 @@ QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
     }
     if (position != m_positions.constEnd()) {
         unz64_file_pos pos = *position;
-        if (unzGoToFilePos64(m_handle, &pos) != UNZ_OK)
-            return {};
-    } else if (unzLocateFile(m_handle, name.toUtf8().constData(), 0) != UNZ_OK) {
-        return {};
+        return unzGoToFilePos64(m_handle, &pos) == UNZ_OK;
     }
+    return unzLocateFile(m_handle, name.toUtf8().constData(), 0) == UNZ_OK;
+}
+
+QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (!locateLocked(name))
+        return {};
 
     // The declared size bounds what minizip inflates, so checking it refuses a bomb before any
     // allocation; the running count below is the guard should that ever not hold.

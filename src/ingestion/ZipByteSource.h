@@ -37,6 +37,8 @@ public:
     // Inflates no further than maxBytes; the CRC is then not checked.
     QByteArray readEntryHead(const QString& name, qint64 maxBytes) const override;
     bool readsHeadsCheaply() const override { return true; }
+    // True for an entry whose declared size is above kMaxEntrySize (a zip bomb, most likely).
+    bool entryExceedsLimit(const QString& name) const override;
 
     // Releases the minizip handle; the entry list and the cached hash stay.
     void closeArchive();
@@ -45,6 +47,8 @@ private:
     // Moves other's archive, entries and index here, leaving it closed; other's mutex is held.
     void takeOverLocked(ZipByteSource& other);
     void closeHandleLocked();
+    // Makes the entry (found as readEntry finds it) minizip's current one; false when there is none.
+    bool locateLocked(const QString& name) const;
     // The entry's bytes up to limit (all of them for a negative limit).
     QByteArray readEntryUpTo(const QString& name, qint64 limit) const;
 

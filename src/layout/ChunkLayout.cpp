@@ -2,6 +2,8 @@
 
 #include "RelativeCompare.h"
 
+#include <cmath>
+
 LayoutColour LayoutColour::of(const QColor& colour)
 {
     LayoutColour result;
@@ -77,6 +79,17 @@ QRectF ChunkLayout::rectOf(const LayoutRun& run) const
     return QRectF(run.x, run.baseline - style.ascent, run.width, style.ascent + style.descent);
 }
 
+double ChunkLayout::nextTileEdge(double top, double maxTileHeight)
+{
+    // top + maxTileHeight is rounded to the nearest double, which may lie just beyond the limit
+    // (4096 + 9e-13 below a top of 16194.3): step down to the largest edge that keeps the tile
+    // within it, as the painter measures it.
+    double edge = top + maxTileHeight;
+    while (edge - top > maxTileHeight)
+        edge = std::nextafter(edge, top);
+    return edge;
+}
+
 QList<double> ChunkLayout::tileEdges(double maxTileHeight) const
 {
     QList<double> edges;
@@ -85,7 +98,7 @@ QList<double> ChunkLayout::tileEdges(double maxTileHeight) const
     double tileTop = 0;
     auto cutInside = [&](double until) {
         while (until - tileTop > maxTileHeight) {
-            tileTop += maxTileHeight;
+            tileTop = nextTileEdge(tileTop, maxTileHeight);
             edges.append(tileTop);
         }
     };

@@ -115,6 +115,9 @@ struct ChunkLayout {
     // most maxTileHeight; each cut lies at the top of a line. Only a single line taller than
     // maxTileHeight (a tall image) is cut inside, at multiples of maxTileHeight.
     QList<double> tileEdges(double maxTileHeight = MaxTileHeight) const;
+    // The edge furthest below top whose tile keeps to the limit as it is computed: edge - top <=
+    // maxTileHeight in floating point, not only on paper.
+    static double nextTileEdge(double top, double maxTileHeight = MaxTileHeight);
 
     // A run's style, text and box (from its font's ascent above the baseline to its descent
     // below: where its background and decorations go). The run must belong to this layout.

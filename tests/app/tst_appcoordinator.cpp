@@ -10,13 +10,18 @@
 #include "ReadingPreferences.h"
 #include "UiState.h"
 
+#include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -195,6 +200,46 @@ private Q_SLOTS:
         QTRY_VERIFY(!backEnd->book.loading()); // the opening ends before the back end goes
     }
 
+    // A store that cannot be written is reported as such, never as saved, and keeps what it held.
+    void failedSaveIsReported_data()
+    {
+        QTest::addColumn<bool>("folderIsAFile");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("folder is a file") << true << QStringLiteral("its folder is not a folder");
+        QTest::newRow("read-only folder") << false << QStringLiteral("its folder is read-only");
+    }
+    void failedSaveIsReported()
+    {
+        QFETCH(bool, folderIsAFile);
+        QFETCH(QString, why);
+        const QString folder = dir->filePath(QStringLiteral("store"));
+        const QString storePath = folder + QStringLiteral("/store.ini");
+        if (folderIsAFile) {
+            QFile blocker(folder);
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        } else {
+            if (geteuid() == 0)
+                QSKIP("the super-user writes into read-only folders");
+            QVERIFY(QDir().mkpath(folder));
+            QFile store(storePath);
+            QVERIFY(store.open(QIODevice::WriteOnly));
+            store.write("version=4\n[ui]\nlastFilePath=/kept.txt\n");
+            store.close();
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+        const auto writable = qScopeGuard([&] { QFile::setPermissions(folder, QFile::permissions(folder) | QFileDevice::WriteOwner); });
+        backEnd = std::make_unique<BackEnd>(storePath);
+        open(bookA);
+        const QStringList messages = messagesOf([this] { quit(); });
+        QVERIFY2(messages.contains(QStringLiteral("Settings could not be written to %1: %2").arg(storePath, why)),
+                 qPrintable(messages.join(u'\n')));
+        QVERIFY(!messages.join(u'\n').contains(QStringLiteral("Settings saved to:")));
+        backEnd.reset();
+        if (!folderIsAFile)
+            QCOMPARE(QSettings(storePath, QSettings::IniFormat).value(QStringLiteral("ui/lastFilePath")).toString(),
+                     QStringLiteral("/kept.txt"));
+    }
+
 private:
     QString writeBook(const QString& name, int paragraphs)
     {
@@ -212,6 +257,20 @@ private:
         backEnd->book.openFromPath(path);
         QTRY_VERIFY(backEnd->book.hasBook() || !backEnd->book.errorMessage().isEmpty());
         QVERIFY2(backEnd->book.hasBook(), qPrintable(backEnd->book.errorMessage()));
+    }
+
+    // The messages logged while `action` runs.
+    static QStringList messagesOf(const std::function<void()>& action)
+    {
+        static QStringList* seen = nullptr;
+        QStringList messages;
+        seen = &messages;
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& message) { seen->append(message); });
+        action();
+        qInstallMessageHandler(previous);
+        seen = nullptr;
+        return messages;
     }
 
     // What QCoreApplication::aboutToQuit triggers.

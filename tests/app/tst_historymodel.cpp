@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -103,6 +104,73 @@ private Q_SLOTS:
         QCOMPARE(again.filePath(1), QStringLiteral("/x.cbz"));
         QCOMPARE(again.lastOpened(1), at(9));
         QCOMPARE(again.index(1).data(HistoryModel::FormatRole).toString(), QStringLiteral("CBZ"));
+    }
+
+    // Two windows on one store, each quitting with its own books: neither loses the other's, and of
+    // a book both opened the later opening wins.
+    void twoInstancesOnOneStoreKeepBothBooks()
+    {
+        model->load(*state);
+        QSettings otherSettings(settings->fileName(), QSettings::IniFormat);
+        AppState otherState(otherSettings);
+        HistoryModel other(*registry);
+        other.load(otherState);
+        model->addOrUpdateBook(QStringLiteral("/a.txt"), 0.25, at(9));
+        model->addOrUpdateBook(QStringLiteral("/both.txt"), 0.1, at(8));
+        other.addOrUpdateBook(QStringLiteral("/b.txt"), 0.5, at(10));
+        other.addOrUpdateBook(QStringLiteral("/both.txt"), 0.9, at(11));
+        // A quits, then B; then A once more, as if it had quit last.
+        model->save(*state);
+        settings->sync();
+        other.save(otherState);
+        otherSettings.sync();
+        model->save(*state);
+        QCOMPARE(reloaded(), (QStringList{row("/both.txt", 0.9, at(11)), row("/b.txt", 0.5, at(10)), row("/a.txt", 0.25, at(9))}));
+        QCOMPARE(model->progress(1), 0.1); // the model's own rows are not changed by a save
+    }
+
+    // What the user removes stays removed, though the store still holds it when saving.
+    void removedBooksStayRemoved()
+    {
+        state->saveArray(QStringLiteral("history"), {
+            {{"filePath", "/a.txt"}, {"progress", 0.5}, {"lastOpened", at(10).toString(Qt::ISODate)}},
+            {{"filePath", "/b.txt"}, {"progress", 0.5}, {"lastOpened", at(9).toString(Qt::ISODate)}},
+            {{"filePath", "/c.txt"}, {"progress", 0.5}, {"lastOpened", at(8).toString(Qt::ISODate)}},
+        });
+        model->load(*state);
+        model->removeBook(QStringLiteral("/a.txt"));
+        model->save(*state);
+        QCOMPARE(reloaded(), (QStringList{row("/b.txt", 0.5, at(9)), row("/c.txt", 0.5, at(8))}));
+        model->clear();
+        model->addOrUpdateBook(QStringLiteral("/c.txt"), 0.75, at(12)); // opened again after the clear
+        model->save(*state);
+        QCOMPARE(reloaded(), QStringList{row("/c.txt", 0.75, at(12))});
+    }
+
+    // A store cut off inside the history has lost the array's size line: its entries are read, and
+    // saved back whole.
+    void storeWithoutSizeKeepsItsEntries()
+    {
+        const QString path = dir->filePath(QStringLiteral("cut.ini"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("version=4\n[history]\n1\\filePath=/a.txt\n1\\lastOpened=2024-05-01T10:00:00Z\n1\\progress=0.5\n"
+                   "2\\filePath=/b.txt\n2\\lastOpened=2024-05-01T09:00:00Z\n2\\pro");
+        file.close();
+        QSettings cut(path, QSettings::IniFormat);
+        AppState cutState(cut);
+        HistoryModel history(*registry);
+        history.load(cutState);
+        QCOMPARE(history.rowCount(), 2);
+        history.addOrUpdateBook(QStringLiteral("/c.txt"), 0.0, at(11));
+        history.save(cutState);
+        cut.sync();
+        QSettings saved(path, QSettings::IniFormat);
+        QCOMPARE(saved.value(QStringLiteral("history/size")).toInt(), 3);
+        HistoryModel again(*registry);
+        again.load(cutState);
+        QCOMPARE(again.filePath(2), QStringLiteral("/b.txt"));
+        QCOMPARE(again.progress(1), 0.5);
     }
 
     void updatesMoveRowsNewestFirst()
@@ -290,6 +358,22 @@ private Q_SLOTS:
     }
 
 private:
+    static QString row(const QString& path, double progress, const QDateTime& lastOpened)
+    {
+        return QStringLiteral("%1 %2 %3").arg(path).arg(progress).arg(lastOpened.toString(Qt::ISODate));
+    }
+    // The rows a new start reads from the store.
+    QStringList reloaded()
+    {
+        settings->sync();
+        HistoryModel next(*registry);
+        next.load(*state);
+        QStringList rows;
+        for (int i = 0; i < next.rowCount(); ++i)
+            rows.append(row(next.filePath(i), next.progress(i), next.lastOpened(i)));
+        return rows;
+    }
+
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<AppState> state;

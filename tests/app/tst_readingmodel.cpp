@@ -10,8 +10,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QSettings>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTest>
 
 namespace {
@@ -433,14 +435,23 @@ private Q_SLOTS:
     void backgroundRunCompletesTheBook_data()
     {
         QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("threads"); // of the global pool; 0 keeps the default
         QTest::addColumn<QList<Range>>("expected");
-        QTest::newRow("anchor 100") << 100 << QList<Range>{{95, 125}, {0, 94}, {126, 399}};
-        QTest::newRow("anchor 3") << 3 << QList<Range>{{0, 28}, {29, 399}};
-        QTest::newRow("last chunk") << 399 << QList<Range>{{394, 399}, {0, 393}};
+        QTest::newRow("anchor 100") << 100 << 0 << QList<Range>{{95, 125}, {0, 94}, {126, 399}};
+        QTest::newRow("anchor 3") << 3 << 0 << QList<Range>{{0, 28}, {29, 399}};
+        QTest::newRow("last chunk") << 399 << 0 << QList<Range>{{394, 399}, {0, 393}};
+        // A one-CPU machine: the run's stages get no thread but the run's own.
+        QTest::newRow("pool of one thread") << 100 << 1 << QList<Range>{{95, 125}, {0, 94}, {126, 399}};
     }
     void backgroundRunCompletesTheBook()
     {
         QFETCH(int, anchor);
+        QFETCH(int, threads);
+        QThreadPool* pool = QThreadPool::globalInstance();
+        const int defaultThreads = pool->maxThreadCount();
+        const auto restore = qScopeGuard([&] { pool->setMaxThreadCount(defaultThreads); });
+        if (threads > 0)
+            pool->setMaxThreadCount(threads);
         Fixture f;
         f.positions.save(kTextHash, BookPosition{anchor, 0, 0, true, true, false});
         FakeReader reader("book.txt", textBook(makeChunks(400, 100, true)));
@@ -453,6 +464,9 @@ private Q_SLOTS:
         for (int row = 0; row < 400; ++row)
             QVERIFY(!layoutOf(*f.model, row).lines.isEmpty());
         QCOMPARE(f.resolver.guiThreadQueries, before); // the run prepared every row
+        f.tester.reset();
+        f.model.reset(); // teardown waits for nothing that cannot run
+        pool->waitForDone();
     }
 
     void supersededRunIsNeverInstalled()

@@ -48,6 +48,29 @@ private Q_SLOTS:
         QCOMPARE(uiState.lastFilePath(), QString(expected).replace(QStringLiteral("<dir>"), QDir(dir.path()).canonicalPath()));
     }
 
+    // Arguments are decoded as file names are; a name whose bytes cannot be decoded is reported.
+    void argumentsAreDecodedAsFileNames_data()
+    {
+        QTest::addColumn<QByteArray>("book");
+        QTest::addColumn<QString>("decoded");
+        QTest::addColumn<bool>("reported");
+        QTest::newRow("ASCII") << QByteArray("/books/a.epub") << QStringLiteral("/books/a.epub") << false;
+        QTest::newRow("UTF-8") << QByteArray("/books/caf\xc3\xa9.epub") << QStringLiteral("/books/caf\u00e9.epub") << false;
+        QTest::newRow("Latin-1 bytes") << QByteArray("/books/caf\xe9.epub") << QStringLiteral("/books/caf\ufffd.epub") << true;
+    }
+    void argumentsAreDecodedAsFileNames()
+    {
+        QFETCH(QByteArray, book);
+        QFETCH(QString, decoded);
+        QFETCH(bool, reported);
+        const char* argv[] = {"vellora", book.constData(), "/books/ignored\xff"};
+        if (reported)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("The book named on the command line cannot be opened: its name is not valid in the file name encoding: ") + decoded));
+        const QStringList arguments = StartupSteps::decodedArguments(3, argv);
+        QCOMPARE(arguments.size(), 3);
+        QCOMPARE(arguments.at(1), decoded);
+    }
+
     // Two screens side by side, the second lower and with a panel; sizes and places from the store.
     void windowFitsTheScreens_data()
     {

@@ -165,6 +165,7 @@ private Q_SLOTS:
     void packagesAsPublishersMakeThem();
     void obfuscatedFontsRegisterInTheClear_data();
     void obfuscatedFontsRegisterInTheClear();
+    void chapterDeclaredTooLargeFailsTheBook();
 };
 
 void TestEpubReader::initTestCase()
@@ -856,6 +857,37 @@ void TestEpubReader::obfuscatedFontsRegisterInTheClear()
     QCOMPARE(QFontDatabase::applicationFontFamilies(probe + 1), families);
     // And it is the clear font, byte for byte: the same data is never registered twice.
     QCOMPARE(EmbeddedFonts::add(font), probe + 1);
+}
+
+// A zip bomb: the archive declares a chapter of 3 GB. The book does not open as an empty one; it
+// says it cannot be opened.
+void TestEpubReader::chapterDeclaredTooLargeFailsTheBook()
+{
+    const QByteArray chapterName = "OEBPS/bomb.xhtml";
+    QVERIFY(TestZip::write(zipBook, { { QStringLiteral("mimetype"), "application/epub+zip", true },
+                                      { containerName, container("OEBPS/content.opf") },
+                                      { QStringLiteral("OEBPS/content.opf"), package("<dc:title>Bomb</dc:title>", item("c1", "bomb.xhtml"), itemref("c1")) },
+                                      { QString::fromLatin1(chapterName), xhtml("<p>tiny</p>"), true } }));
+    QFile file(zipBook);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = file.readAll();
+    // The uncompressed size of the chapter's central directory record (name at 46, size at 24).
+    const QByteArray centralRecord("PK\x01\x02", 4);
+    qsizetype at = bytes.indexOf(centralRecord);
+    while (at >= 0 && bytes.mid(at + 46, chapterName.size()) != chapterName)
+        at = bytes.indexOf(centralRecord, at + 4);
+    QVERIFY(at >= 0);
+    const quint32 declared = 3u << 30;
+    for (int i = 0; i < 4; ++i)
+        bytes[at + 24 + i] = char((declared >> (8 * i)) & 0xff);
+    file.seek(0);
+    file.write(bytes);
+    file.close();
+
+    QTest::ignoreMessage(QtWarningMsg, "Chapter too large to read: \"OEBPS/bomb.xhtml\"");
+    EpubReader reader([] { return std::make_unique<ZipByteSource>(); }, QStringLiteral("epub"));
+    QVERIFY(!reader.open(zipBook));
+    QCOMPARE(reader.errorString(), "Cannot open EPUB file: " + zipBook);
 }
 
 QTEST_MAIN(TestEpubReader)

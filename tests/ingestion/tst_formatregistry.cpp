@@ -100,6 +100,29 @@ private Q_SLOTS:
         QVERIFY(reader->filePath().isEmpty()); // made, not opened
     }
 
+    // A folder named like a book file goes to that format's reader, so that its error names the
+    // format; a folder named like a comic archive is still read as a folder of images.
+    void foldersNamedLikeBookFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("row"); // the row's extension, "dir" for the folder row
+        for (const char* name : {"x.epub", "x.txt", "x.fb2", "x.FB2.zip", "x.fbz"})
+            QTest::newRow(name) << name << QString::fromLatin1(name).section(u'.', 1).toLower();
+        QTest::newRow("x.cbr") << "x.cbr" << "dir";
+        QTest::newRow("x.cbz") << "x.cbz" << "dir";
+    }
+    void foldersNamedLikeBookFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, row);
+        const QString folder = m_dir.filePath(name);
+        QVERIFY(QDir().mkpath(folder));
+        const FormatRegistry registry(DefaultFormats::table());
+        const FormatSpec* spec = registry.specFor(folder);
+        QVERIFY(spec);
+        QCOMPARE(spec->isDirectory ? QStringLiteral("dir") : spec->extension, row);
+    }
+
     void folderWithoutFolderRow()
     {
         const FormatRegistry registry({row(QStringLiteral("cbz"), false, QStringLiteral("cbz"), true)});

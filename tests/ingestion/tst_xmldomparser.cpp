@@ -1,4 +1,6 @@
 #include "XmlDomParser.h"
+#include "AttributeLimit.h"
+#include "HtmlSoupParser.h"
 
 #include <QTest>
 
@@ -72,6 +74,65 @@ private Q_SLOTS:
         }
         QCOMPARE(levels, XmlDomParser::MaxDepth - 1);
         QCOMPARE(deepest.text().count(u'x'), depth - XmlDomParser::MaxDepth + 1);
+    }
+
+    // Both parsers compare each attribute with the earlier ones of its element: an element with a
+    // hundred thousand of them reaches them with the first MaxAttributes only, so their work stays
+    // that of a thousand whatever the count; the rest of the book is read as before.
+    void manyAttributesAreCapped_data()
+    {
+        QTest::addColumn<bool>("soup");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("quote");
+        QTest::newRow("XML, 10,000") << false << 10000 << QStringLiteral("\"");
+        QTest::newRow("XML, 100,000") << false << 100000 << QStringLiteral("'");
+        QTest::newRow("tag soup, 100,000 unquoted") << true << 100000 << QString();
+        QTest::newRow("XML, exactly the limit") << false << AttributeLimit::MaxAttributes << QStringLiteral("\"");
+    }
+    void manyAttributesAreCapped()
+    {
+        QFETCH(bool, soup);
+        QFETCH(int, count);
+        QFETCH(QString, quote);
+        QString xml = QStringLiteral("<body><p");
+        for (int i = 0; i < count; ++i)
+            xml += QStringLiteral(" a%1=").arg(i) + quote + QString::number(i) + quote;
+        xml += QStringLiteral(">text</p><!-- <p x=1 y=2> --><p b=") + quote + u'1' + quote + QStringLiteral(">1</p>after</body>");
+        const int kept = std::min(count, AttributeLimit::MaxAttributes);
+        if (count > kept)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Left out %1 attributes beyond the first %2 of their element")
+                                                              .arg(count - kept).arg(AttributeLimit::MaxAttributes)));
+        QDomDocument document;
+        QVERIFY(soup ? HtmlSoupParser::parse(xml, &document) : XmlDomParser::parse(xml, &document));
+        const QDomNodeList paragraphs = document.elementsByTagName(QStringLiteral("p"));
+        QCOMPARE(paragraphs.size(), 2);
+        const QDomElement first = paragraphs.at(0).toElement();
+        QCOMPARE(first.attributes().size(), kept);
+        QCOMPARE(first.attribute(QStringLiteral("a%1").arg(kept - 1)), QString::number(kept - 1));
+        QVERIFY(!first.hasAttribute(QStringLiteral("a%1").arg(kept)));
+        QCOMPARE(first.text(), QStringLiteral("text"));
+        QCOMPARE(paragraphs.at(1).toElement().attribute(QStringLiteral("b")), QStringLiteral("1"));
+        QVERIFY(document.documentElement().text().endsWith(QStringLiteral("after")));
+    }
+
+    // Only attributes of start tags count: markup that merely looks like them is passed on whole.
+    void attributeLimitReadsOnlyStartTags_data()
+    {
+        QString many;
+        for (int i = 0; i <= AttributeLimit::MaxAttributes; ++i)
+            many += QStringLiteral(" a%1=\"x\"").arg(i);
+        QTest::addColumn<QString>("markup");
+        QTest::newRow("comment") << QStringLiteral("<r><!-- <p%1> --></r>").arg(many);
+        QTest::newRow("CDATA") << QStringLiteral("<r><![CDATA[<p%1>]]></r>").arg(many);
+        QTest::newRow("processing instruction") << QStringLiteral("<?x%1?><r/>").arg(many);
+        QTest::newRow("inside a value") << QStringLiteral("<r v='<p%1>'/>").arg(QString(many).replace(u'"', u' '));
+        QTest::newRow("end tag") << QStringLiteral("<r></r%1>").arg(many);
+    }
+    void attributeLimitReadsOnlyStartTags()
+    {
+        QFETCH(QString, markup);
+        QCOMPARE(AttributeLimit::apply(markup), markup);
+        QCOMPARE(AttributeLimit::apply(markup.toUtf8()), markup.toUtf8());
     }
 };
 

@@ -74,6 +74,8 @@ private Q_SLOTS:
     void ruleStandsOnALine();
     void otherFontSizeIsMeasuredAgain();
     void tileEdgesFallBetweenLines();
+    void tileEdgesKeepToTheLimit_data();
+    void tileEdgesKeepToTheLimit();
     void metaTypeAndEquality();
 };
 
@@ -578,6 +580,36 @@ void TestChunkLayout::tileEdgesFallBetweenLines()
     }
     QVERIFY(tall.height - top <= 1000 + Eps);
     QVERIFY(layout(chunk({paragraph("short")}), 100).tileEdges().isEmpty());
+}
+
+// A picture taller than several tiles below a line of fractional height: the cuts inside it are
+// measured from that fractional top, where adding the tile height rounds past the limit.
+void TestChunkLayout::tileEdgesKeepToTheLimit_data()
+{
+    QTest::addColumn<double>("pictureTop");
+    for (const double top : {0.3, 2.2, 7.7, 17.3, 33.33, 16194.3})
+        QTest::addRow("picture at %g", top) << top;
+}
+
+void TestChunkLayout::tileEdgesKeepToTheLimit()
+{
+    QFETCH(double, pictureTop);
+    ChunkLayout tall;
+    LayoutLine text;
+    text.height = pictureTop;
+    LayoutLine picture;
+    picture.y = pictureTop;
+    picture.height = 5 * ChunkLayout::MaxTileHeight + 0.5;
+    tall.lines = {text, picture};
+    tall.height = picture.y + picture.height;
+    double top = 0;
+    const QList<double> edges = tall.tileEdges();
+    QVERIFY(edges.size() >= 6);
+    for (double edge : edges) {
+        QVERIFY2(edge - top <= ChunkLayout::MaxTileHeight, qPrintable(QString::number(edge - top, 'g', 17)));
+        top = edge;
+    }
+    QVERIFY(tall.height - top <= ChunkLayout::MaxTileHeight);
 }
 
 void TestChunkLayout::metaTypeAndEquality()
