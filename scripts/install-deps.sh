@@ -18,6 +18,8 @@ packages=(
   # for Chinese, Japanese and Korean (without it such books show empty boxes).
   fonts-dejavu-core fonts-noto-cjk
   xvfb xauth imagemagick xdotool
+  # Checks the desktop entry that the install rules put in place.
+  desktop-file-utils
 )
 
 sudo_cmd=()

@@ -3,7 +3,8 @@
 # 1. builds the libFuzzer harnesses with clang and replays their seed corpora and regression inputs
 #    (ctest in build-fuzz, no fuzzing);
 # 2. builds the release configuration exactly as scripts/run.sh does (in build-release), runs every
-#    test there and starts the built application on the sample book and a small EPUB;
+#    test there and starts the built application on the sample book and a small EPUB, then
+#    installs it into a staging folder and checks and starts the installed one;
 # 3. builds with AddressSanitizer and UBSan (build-asan) and runs every test, so that CTest's summary
 #    of the suite comes last.
 # Fails when any step fails.
@@ -32,6 +33,12 @@ bash scripts/build-release.sh build-release
 step "started application"
 bash scripts/check-app.sh build-release/vellora samples/the-lamplighter.txt tests/data/smoke.epub || {
   echo "== started application FAILED"
+  status=1
+}
+
+step "installed application"
+bash scripts/check-install.sh build-release || {
+  echo "== installed application FAILED"
   status=1
 }
 
