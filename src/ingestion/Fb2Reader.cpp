@@ -1,5 +1,6 @@
 #include "Fb2Reader.h"
 
+#include "AttributeLimit.h"
 #include "DocumentChunkBuilder.h"
 #include "Fb2ByteSource.h"
 #include "HtmlBlockParser.h"
@@ -197,7 +198,7 @@ void Fb2Reader::readMetadata(const QString& xml)
 {
     // A stream read stops at the end of the description, and keeps what it found when the book
     // is not well-formed further on.
-    QXmlStreamReader reader(xml);
+    QXmlStreamReader reader(AttributeLimit::apply(xml));
     reader.setNamespaceProcessing(false);
     QStringList open;
     while (!reader.atEnd()) {
