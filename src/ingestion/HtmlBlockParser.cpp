@@ -201,7 +201,7 @@ struct Frame {
     int rubyFrame = -1;      // index of the ruby frame around it, or -1
     bool rubyHasText = false; // ruby frames: text has been added to the group
     bool rubyHasRp = false;  // ruby frames: the book gives its own fallback parentheses
-    bool closesReading = false; // rt frames: a closing parenthesis follows the reading
+    bool parenthesised = false; // rt frames: the reading is put in parentheses of ours
 };
 
 constexpr char16_t WordJoiner = 0x2060;
@@ -295,15 +295,7 @@ private:
             elements.pop();
             return;
         }
-        const bool flattened = parent.rowFrame >= 0 && style.display != Css::Display::Inline;
-        if (flattened) {
-            style.display = Css::Display::Inline;
-            appendText(QStringLiteral(" "));
-        } else if (name == u"tr") {
-            style.display = Css::Display::Block;
-            if (style.align == TextAlign::Justify) // the cells keep their gaps, never stretched
-                style.align = TextAlign::Start;
-        }
+        const bool flattened = fitIntoRow(style, parent, name);
 
         Frame frame;
         frame.name = name;
@@ -325,7 +317,7 @@ private:
         if (isTableCell(name) && frame.rowFrame >= 0)
             startCell(frame);
         frames.append(frame);
-        if (frame.closesReading)
+        if (frame.parenthesised)
             appendText(QStringLiteral("("));
 
         // Elements whose content is not walked as text.
@@ -387,6 +379,23 @@ private:
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
     }
 
+    // A row is a block whose cells keep their gaps, never stretched; a block inside a row is set
+    // inline, with a space for its edges. Returns whether the element is such a block.
+    bool fitIntoRow(Css::ComputedStyle& style, const Frame& parent, const QString& name)
+    {
+        if (parent.rowFrame >= 0 && style.display != Css::Display::Inline) {
+            style.display = Css::Display::Inline;
+            appendText(QStringLiteral(" "));
+            return true;
+        }
+        if (parent.rowFrame < 0 && name == u"tr") {
+            style.display = Css::Display::Block;
+            if (style.align == TextAlign::Justify)
+                style.align = TextAlign::Start;
+        }
+        return false;
+    }
+
     // Where a new frame stands in a table row and in a ruby group.
     void placeInRowAndRuby(Frame& frame, const Frame& parent, const QDomElement& element, bool flattened) const
     {
@@ -399,7 +408,7 @@ private:
         frame.rubyFrame = parent.rubyFrame >= 0 ? parent.rubyFrame : frame.name == u"ruby" ? index : -1;
         if (frame.rubyFrame == index)
             frame.rubyHasRp = !element.firstChildElement(QStringLiteral("rp")).isNull();
-        frame.closesReading = frame.name == u"rt" && parent.rubyFrame >= 0 && !frames[parent.rubyFrame].rubyHasRp;
+        frame.parenthesised = frame.name == u"rt" && parent.rubyFrame >= 0 && !frames[parent.rubyFrame].rubyHasRp;
     }
 
     // A cell after the first gets the separator; the first cell of a table nested in a cell goes
@@ -484,7 +493,7 @@ private:
     {
         const int index = int(frames.size()) - 1;
         Frame& frame = frames.last();
-        if (frame.closesReading)
+        if (frame.parenthesised)
             appendText(QStringLiteral(")"));
         else if (frame.flattened)
             appendText(QStringLiteral(" "));

@@ -224,8 +224,10 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
             continue;
         }
         if (c == QChar(WordJoiner)) {
-            // No break on either side: the characters around it stay on one line.
-            pendingBreak.reset();
+            // No break on either side: the characters around it stay on one line. A break still
+            // pending lies before the word in hand, away from the joiner, unless that is empty.
+            if (piece.isEmpty())
+                pendingBreak.reset();
             joined = true;
             continue;
         }

@@ -238,6 +238,10 @@ void TestChunkLayout::breakOpportunities_data()
         << 80.0
         << QStringList{QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D"),
                        QStringLiteral("\u5341\u767E\u5343")};
+    QTest::newRow("word joiner keeps the break after a dash before it") << QStringLiteral("so well-known\u2060\u2014") << 64.0
+                                                                       << QStringList{"so well-", QStringLiteral("known\u2014")};
+    QTest::newRow("word joiner after a dash holds") << QStringLiteral("so well-\u2060known") << 64.0
+                                                    << QStringList{"so", "well-known"};
     QTest::newRow("stray tab and newline are spaces") << QStringLiteral("a\tb\nc") << 400.0
                                                       << QStringList{"a b c"};
 }

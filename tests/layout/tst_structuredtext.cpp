@@ -109,6 +109,15 @@ void TestStructuredText::chapters_data()
            "<mn>1</mn><mn>2</mn></mfenced></math></p>"
         << 400.0 << QStringList{"f(a, b) \u2208 {1; 2}"} << QStringList{"f(a, b) \u2208 {1; 2}"};
 
+    QTest::newRow("block formula is a paragraph of its own")
+        << "<p>a <math display=\"block\"><mi>x</mi></math> b</p>" << 400.0 << QStringList{"a", "x", "b"}
+        << QStringList{"a", "x", "b"};
+
+    QTest::newRow("deeply nested formula keeps its text")
+        << "<p><math>" + QString("<mrow>").repeated(300) + "<mi>x</mi><mo>+</mo><mn>1</mn>" + QString("</mrow>").repeated(300)
+               + "</math></p>"
+        << 400.0 << QStringList{"x+1"} << QStringList{"x+1"};
+
     QTest::newRow("math with alttext, annotation, or a placeholder alttext")
         << "<p><math alttext=\"x squared\"><msup><mi>x</mi><mn>2</mn></msup></math>; "
            "<math><semantics><msup><mi>y</mi><mn>2</mn></msup><annotation encoding=\"application/x-tex\">y^2</annotation></semantics></math>; "
