@@ -50,6 +50,8 @@ mark { background-color: yellow; color: black }
 a[href] { text-decoration: underline }
 hr { margin-top: 0.5em; margin-bottom: 0.5em }
 center, caption, th { text-align: center }
+rt { font-size: 60% }
+math[display=block] { display: block; text-align: center }
 )css";
 
 // FictionBook has no style sheets of its own worth the name: these presets are its whole look.

@@ -1,6 +1,8 @@
 #include "HtmlBlockParser.h"
 #include "HtmlWhiteSpace.h"
 
+#include "CellSeparator.h"
+
 #include "CssComputedStyle.h"
 #include "CssElementTree.h"
 #include "CssStyleSheet.h"
@@ -10,7 +12,9 @@
 #include "HtmlEntities.h"
 #include "HtmlPlainText.h"
 #include "HtmlSoupParser.h"
+#include "IdeographicText.h"
 #include "ImageUrl.h"
+#include "MathLinearizer.h"
 #include "SaturatedInteger.h"
 #include "XmlDomParser.h"
 
@@ -188,7 +192,24 @@ struct Frame {
     bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
     bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
     bool directionGiven = false; // a dir attribute on it or an ancestor: languages no longer say it
+    // A table row is one paragraph: everything inside it is inline, its cells side by side.
+    int rowFrame = -1;       // index of the row frame this element's content belongs to, or -1
+    int cellDepth = 0;       // table cells around it, itself included
+    int cells = 0;           // row frames: the cells started so far
+    bool flattened = false;  // a block set inline inside a row: a space stands for its edges
+    // A ruby group (base, reading and fallback parentheses) is set as one unbreakable piece.
+    int rubyFrame = -1;      // index of the ruby frame around it, or -1
+    bool rubyHasText = false; // ruby frames: text has been added to the group
+    bool rubyHasRp = false;  // ruby frames: the book gives its own fallback parentheses
+    bool parenthesised = false; // rt frames: the reading is put in parentheses of ours
 };
+
+constexpr char16_t WordJoiner = 0x2060;
+
+bool isTableCell(const QString& name)
+{
+    return name == u"td" || name == u"th";
+}
 
 class Walker {
 public:
@@ -264,10 +285,17 @@ private:
             style.text.direction = TextDirection::Auto;
             style.text.unicodeBidi = UnicodeBidi::Isolate;
         }
+        if (!fictionBook && name == u"rp" && parent.rubyFrame >= 0) {
+            // The book's own fallback for readers without ruby, whatever its style sheet says.
+            elements.pop();
+            appendText(element.text());
+            return;
+        }
         if (style.display == Css::Display::None) {
             elements.pop();
             return;
         }
+        const bool flattened = fitIntoRow(style, parent, name);
 
         Frame frame;
         frame.name = name;
@@ -278,6 +306,7 @@ private:
         frame.notes = parent.notes || (fictionBook && isNotesBody(element));
         frame.directionGiven = parent.directionGiven || dir == u"rtl" || dir == u"ltr" || dir == u"auto";
         frame.blockFrame = frame.block ? int(frames.size()) : parent.blockFrame;
+        placeInRowAndRuby(frame, parent, element, flattened);
         if (!fictionBook && name == u"ol") {
             int start = 0;
             const bool given = parseSaturatedInt(element.attribute(QStringLiteral("start")).trimmed(), &start);
@@ -285,15 +314,24 @@ private:
         }
         if (frame.block)
             beginBlock(frame, element, name);
+        if (isTableCell(name) && frame.rowFrame >= 0)
+            startCell(frame);
         frames.append(frame);
+        if (frame.parenthesised)
+            appendText(QStringLiteral("("));
 
         // Elements whose content is not walked as text.
         const bool leaf = fictionBook ? (name == u"empty-line" || name == u"image")
-                                      : (name == u"br" || name == u"img" || name == u"hr" || name == u"svg" || name == u"image");
+                                      : (name == u"br" || name == u"img" || name == u"hr" || name == u"svg" || name == u"image"
+                                         || name == u"math");
         if (!leaf)
             return;
         frames.last().next = QDomNode();
-        if (name == u"br") {
+        if ((name == u"br" || name == u"hr") && frame.rowFrame >= 0) {
+            appendText(QStringLiteral(" ")); // a row stays one paragraph
+        } else if (name == u"math") {
+            appendMath(element);
+        } else if (name == u"br") {
             // White space at the end of a line is no content.
             if (!pendingPreserve && pendingText.endsWith(u' '))
                 pendingText.chop(1);
@@ -341,10 +379,126 @@ private:
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
     }
 
+    // A row is a block whose cells keep their gaps, never stretched; a block inside a row is set
+    // inline, with a space for its edges. Returns whether the element is such a block.
+    bool fitIntoRow(Css::ComputedStyle& style, const Frame& parent, const QString& name)
+    {
+        if (parent.rowFrame >= 0 && style.display != Css::Display::Inline) {
+            style.display = Css::Display::Inline;
+            appendText(QStringLiteral(" "));
+            return true;
+        }
+        if (parent.rowFrame < 0 && name == u"tr") {
+            style.display = Css::Display::Block;
+            if (style.align == TextAlign::Justify)
+                style.align = TextAlign::Start;
+        }
+        return false;
+    }
+
+    // Where a new frame stands in a table row and in a ruby group.
+    void placeInRowAndRuby(Frame& frame, const Frame& parent, const QDomElement& element, bool flattened) const
+    {
+        const int index = int(frames.size());
+        frame.flattened = flattened;
+        frame.rowFrame = parent.rowFrame >= 0 ? parent.rowFrame : frame.name == u"tr" ? index : -1;
+        frame.cellDepth = parent.cellDepth + (isTableCell(frame.name) ? 1 : 0);
+        if (fictionBook)
+            return;
+        frame.rubyFrame = parent.rubyFrame >= 0 ? parent.rubyFrame : frame.name == u"ruby" ? index : -1;
+        if (frame.rubyFrame == index)
+            frame.rubyHasRp = !element.firstChildElement(QStringLiteral("rp")).isNull();
+        frame.parenthesised = frame.name == u"rt" && parent.rubyFrame >= 0 && !frames[parent.rubyFrame].rubyHasRp;
+    }
+
+    // A cell after the first gets the separator; the first cell of a table nested in a cell goes
+    // on that cell's text, so nested tables read in order without an empty cell.
+    void startCell(const Frame& cell)
+    {
+        Frame& row = frames[cell.rowFrame];
+        const bool continuesCell = cell.cellDepth > 1 && atCellStart;
+        if (row.cells > 0 && !continuesCell) {
+            if (!pendingPreserve && pendingText.endsWith(u' ') && !pendingText.endsWith(cellSeparator()))
+                pendingText.chop(1);
+            ensureParagraph();
+            addText(cellSeparator(), row.style.text, row.style.preformatted);
+            lastWasSpace = true;
+        }
+        ++row.cells;
+        atCellStart = true;
+    }
+
+    // Cells at the end of a row that hold only spaces (no-break ones too) show nothing.
+    void dropTrailingEmptyCells()
+    {
+        const QString separator = cellSeparator().chopped(1); // without the space it ends with
+        for (;;) {
+            qsizetype end = pendingText.size();
+            while (end > 0 && (pendingText[end - 1] == u' ' || pendingText[end - 1] == QChar(0x00A0)))
+                --end;
+            if (!QStringView(pendingText).first(end).endsWith(separator))
+                return;
+            pendingText.truncate(end - separator.size());
+        }
+    }
+
+    // A formula's text alternative, or its linear form with scripts smaller and shifted.
+    void appendMath(const QDomElement& math)
+    {
+        const TextStyle base = frames.last().style.text;
+        const QString alternative = MathLinearizer::textAlternative(math);
+        if (!alternative.isEmpty()) {
+            appendText(alternative);
+            return;
+        }
+        for (const MathPiece& piece : MathLinearizer::linearize(math)) {
+            if (piece.kind == MathPiece::LineBreak) {
+                if (!pendingPreserve && pendingText.endsWith(u' '))
+                    pendingText.chop(1);
+                ensureParagraph();
+                flushed().appendLineBreak();
+                lastWasSpace = true;
+                continue;
+            }
+            TextStyle style = base;
+            style.size = base.size * piece.scale;
+            style.baselineShift = base.baselineShift + piece.shift * base.size;
+            appendText(piece.text, style);
+        }
+    }
+
+    // Text of a ruby group: no break inside it (a word joiner wherever Chinese or Japanese text
+    // could break, and at the seams between its pieces), no-break spaces for its spaces, and
+    // no white space at the edges of its pieces.
+    QString joinedInRuby(const QString& text, Frame& ruby) const
+    {
+        const QString trimmed = text.trimmed();
+        if (trimmed.isEmpty())
+            return QString();
+        QString out;
+        out.reserve(trimmed.size() * 2 + 1);
+        if (ruby.rubyHasText)
+            out += QChar(WordJoiner);
+        for (qsizetype i = 0; i < trimmed.size(); ++i) {
+            const QChar c = trimmed[i];
+            if (i > 0 && (isIdeographic(trimmed[i - 1].unicode()) || isIdeographic(c.unicode())))
+                out += QChar(WordJoiner);
+            out += c == u' ' ? QChar(0x00A0) : c;
+        }
+        ruby.rubyHasText = true;
+        return out;
+    }
+
     void leaveFrame()
     {
         const int index = int(frames.size()) - 1;
         Frame& frame = frames.last();
+        if (frame.parenthesised)
+            appendText(QStringLiteral(")"));
+        else if (frame.flattened)
+            appendText(QStringLiteral(" "));
+        else if (frame.rowFrame == index)
+            dropTrailingEmptyCells();
         if (frame.block) {
             flushed().finishParagraph();
             if (frame.containerOpen)
@@ -414,7 +568,9 @@ private:
         return sheet;
     }
 
-    void appendText(const QString& text)
+    void appendText(const QString& text) { appendText(text, frames.last().style.text); }
+
+    void appendText(const QString& text, const TextStyle& style)
     {
         const Frame& frame = frames.last();
         if (frame.style.preformatted) {
@@ -430,18 +586,22 @@ private:
             if (kept.isEmpty())
                 return;
             ensureParagraph();
-            addText(kept, frames.last().style.text, true);
+            addText(kept, style, true);
             lastWasSpace = false;
+            atCellStart = false;
             return;
         }
         // White space collapses across the runs of a paragraph, not only inside each one.
         bool space = !builder.paragraphIsOpen() || lastWasSpace;
-        const QString collapsed = collapseHtmlSpaces(text, space);
+        QString collapsed = collapseHtmlSpaces(text, space);
+        if (frame.rubyFrame >= 0)
+            collapsed = joinedInRuby(collapsed, frames[frame.rubyFrame]);
         if (collapsed.isEmpty())
             return;
         ensureParagraph();
-        addText(collapsed, frames.last().style.text, false);
+        addText(collapsed, style, false);
         lastWasSpace = collapsed.endsWith(u' ');
+        atCellStart = atCellStart && collapsed == u" ";
     }
 
     // The text of an element nested too deep, gathered without recursion and without styles.
@@ -557,6 +717,7 @@ private:
         ensureParagraph();
         flushed().appendImage(url, width, height, maxWidth, style);
         lastWasSpace = false;
+        atCellStart = false;
     }
 
     // Adjacent text of one style becomes one run (books wrap every sentence in its own span).
@@ -636,6 +797,7 @@ private:
     QString pendingMarker;  // the list marker for the next paragraph
     int markerOwner = -1;   // the list item frame the marker belongs to
     bool lastWasSpace = true;
+    bool atCellStart = false; // nothing has been added since the last table cell began
     QString pendingText;    // text not yet handed to the builder, all in pendingStyle
     TextStyle pendingStyle;
     bool pendingPreserve = false;

@@ -2,6 +2,7 @@
 
 #include "BidiLevels.h"
 #include "ChunkPreparer.h"
+#include "IdeographicText.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ constexpr int TabStop = 8;
 
 constexpr char16_t SoftHyphen = 0x00AD;
 constexpr char16_t ZeroWidthSpace = 0x200B;
+constexpr char16_t WordJoiner = 0x2060;
 
 bool isDash(QChar c)
 {
@@ -30,13 +32,6 @@ bool isWordSpace(QChar c)
 {
     const char16_t u = c.unicode();
     return u == u' ' || u == u'\t' || u == u'\n' || u == u'\r' || u == u'\f' || u == u'\v';
-}
-
-bool isIdeographic(char16_t u)
-{
-    return (u >= 0x2E80 && u <= 0x9FFF) // radicals, CJK punctuation, kana, ideographs
-        || (u >= 0xF900 && u <= 0xFAFF) // compatibility ideographs
-        || (u >= 0xFF00 && u <= 0xFFEF); // full-width forms
 }
 
 // Closing punctuation, iteration marks and small kana never start a line; opening brackets
@@ -228,10 +223,20 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
             }
             continue;
         }
+        if (c == QChar(WordJoiner)) {
+            // No break on either side: the characters around it stay on one line. A break still
+            // pending lies before the word in hand, away from the joiner, unless that is empty.
+            if (piece.isEmpty())
+                pendingBreak.reset();
+            joined = true;
+            continue;
+        }
         if (capitalize && atWordStart && c.isLetter())
             c = c.toUpper();
         atWordStart = false;
-        if (!lastChar.isNull() && breaksBetween(lastChar, c)) {
+        const bool mayBreak = !joined;
+        joined = false;
+        if (mayBreak && !lastChar.isNull() && breaksBetween(lastChar, c)) {
             addWord(piece, style);
             piece.clear();
             addInterCharacterGlue(style);

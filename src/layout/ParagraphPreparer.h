@@ -8,7 +8,8 @@
 // when a line ends there; a dash inside a word and the sides of an image are penalties of no
 // width; a zero-width space is a free break; Chinese and Japanese text may break between any
 // two characters (not before closing punctuation or small kana, nor after an opening bracket),
-// at glue that only stretches; a line break, and a newline in preformatted text,
+// at glue that only stretches; a word joiner (U+2060) forbids the break beside it and is not
+// drawn; a line break, and a newline in preformatted text,
 // is a forced break closed like a paragraph end, so the line before it is not stretched.
 // Preformatted text keeps its spaces as fixed glue (tabs to every 8th column) and still wraps at
 // them when a line is too long for the column.
@@ -57,6 +58,7 @@ private:
     bool atWordStart = true;
     int column = 0;
     QChar lastChar; // the character before the next one, within a word; null after a break
+    bool joined = false; // a word joiner came last: no break before the next character
     bool trackSources = false;
     QList<std::pair<qsizetype, int>> sourceStarts; // (first item, inline run) for each run's items
 };

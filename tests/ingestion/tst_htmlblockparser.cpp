@@ -159,7 +159,8 @@ private Q_SLOTS:
         QTest::newRow("no-break spaces stay") << "<p>\u00A0</p>" << noMargins << "p" << QStringList { "\u00A0" };
         QTest::newRow("line breaks") << "<p>a<br/>b</p>" << noMargins << "p" << QStringList { "a|b" };
         QTest::newRow("trailing break dropped") << "<p>a<br/></p>" << noMargins << "p" << QStringList { "a" };
-        QTest::newRow("table text kept") << "<table><tr><th>h</th><td>1</td></tr><tr><td>2</td></tr></table>" << "" << "ppp" << QStringList { "h", "1", "2" };
+        QTest::newRow("table row is one paragraph") << "<table><tr><th>h</th><td>1</td></tr><tr><td>2</td></tr></table>" << "" << "pp"
+                                                    << QStringList { QStringLiteral("h\u00A0\u2002\u2502\u2002 1"), "2" };
         QTest::newRow("definition list") << "<dl><dt>t</dt><dd>d</dd></dl>" << "dl{margin:0}" << "p<p>" << QStringList { "t", "d" };
         QTest::newRow("figure") << "<figure><figcaption>cap</figcaption></figure>" << "" << "<p>" << QStringList { "cap" };
     }

@@ -235,11 +235,21 @@ void TestChunkLayout::breakOpportunities_data()
         << 80.0
         << QStringList{QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D"),
                        QStringLiteral("\u5341\u3002\u5343")};
+    QTest::newRow("word joiner holds ideographs together")
+        << QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D\u5341\u2060\u767E\u5343")
+        << 80.0
+        << QStringList{QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u4E03\u516B\u4E5D"),
+                       QStringLiteral("\u5341\u767E\u5343")};
+    QTest::newRow("word joiner keeps the break after a dash before it") << QStringLiteral("so well-known\u2060\u2014") << 64.0
+                                                                       << QStringList{"so well-", QStringLiteral("known\u2014")};
+    QTest::newRow("word joiner after a dash holds") << QStringLiteral("so well-\u2060known") << 64.0
+                                                    << QStringList{"so", "well-known"};
     QTest::newRow("stray tab and newline are spaces") << QStringLiteral("a\tb\nc") << 400.0
                                                       << QStringList{"a b c"};
 }
 
-// The soft hyphen itself never reaches a run; its hyphen is drawn only at a break.
+// The soft hyphen, the zero-width space and the word joiner never reach a run; the hyphen is
+// drawn only at a break.
 void TestChunkLayout::breakOpportunities()
 {
     QFETCH(QString, content);
@@ -249,7 +259,8 @@ void TestChunkLayout::breakOpportunities()
     QCOMPARE(texts(result), expected);
     for (const LayoutLine& line : result.lines) {
         for (const LayoutRun& run : line.runs)
-            QVERIFY(!result.textOf(run).contains(QChar(0x00AD)) && !result.textOf(run).contains(QChar(0x200B)));
+            QVERIFY(!result.textOf(run).contains(QChar(0x00AD)) && !result.textOf(run).contains(QChar(0x200B))
+                    && !result.textOf(run).contains(QChar(0x2060)));
     }
     if (content.contains(QChar(0x00AD)) && result.lines.size() == 2) // the hyphen's width shows too
         QCOMPARE(result.lines[0].width, 9 * 8.0);

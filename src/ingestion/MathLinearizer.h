@@ -1,0 +1,35 @@
+#pragma once
+
+// Turns a MathML formula into text the line breaker can set: the formula's own text alternative
+// when the book gives one (an alttext, or an annotation in plain text or TeX), else a linear form
+// that keeps its structure. Scripts become smaller pieces raised or lowered from the baseline,
+// a fraction reads (numerator)/(denominator), fences and operators stay, a root reads √(…), and
+// the rows of a table become lines whose cells stand apart like those of an HTML table row.
+//
+// The formula is walked recursively down to MaxDepth levels; deeper content is taken as plain
+// text, so a hostile document costs time linear in its size. Stateless; any thread.
+
+#include <QDomElement>
+#include <QList>
+#include <QString>
+
+struct MathPiece {
+    enum Kind : int { Text = 0, LineBreak = 1 };
+
+    int kind = Text;
+    QString text;
+    double scale = 1; // of the formula's font size
+    double shift = 0; // baseline offset in units of the formula's font size; positive raises
+};
+
+class MathLinearizer {
+public:
+    static constexpr int MaxDepth = 64;
+
+    // The alttext, or the first plain-text or TeX annotation, of math; empty when it has none
+    // (an alttext that only says that there is none counts as none).
+    static QString textAlternative(const QDomElement& math);
+
+    // The linear form of math; adjacent pieces of one size and shift are merged.
+    static QList<MathPiece> linearize(const QDomElement& math);
+};
