@@ -390,8 +390,8 @@ private:
         }
         if (parent.rowFrame < 0 && name == u"tr") {
             style.display = Css::Display::Block;
-            if (style.align == TextAlign::Justify)
-                style.align = TextAlign::Start;
+            if (style.align == Css::Align::Justify)
+                style.align = Css::Align::Start;
         }
         return false;
     }
