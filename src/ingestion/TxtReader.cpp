@@ -3,6 +3,7 @@
 #include "DocumentChunkBuilder.h"
 #include "PlainTextParagraphs.h"
 #include "TextEncoding.h"
+#include "VisualHebrew.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -38,8 +39,8 @@ QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
             builder.appendText(block.text, style, false);
             break;
         }
-        case Block::Lines:
-            builder.startParagraph(TextAlign::Left, 0, 0, style.size, true, QString(), TextStyle());
+        case Block::Lines: // at the side the text starts on: the right for Hebrew and Arabic
+            builder.startParagraph(TextAlign::Start, 0, 0, style.size, true, QString(), TextStyle());
             builder.appendText(block.text, style, true);
             break;
         case Block::Gap:
@@ -105,6 +106,8 @@ bool TxtReader::open(const QString& filePath)
     // The digest of the bytes just read is the file's MD5, without reading the file twice.
     hash = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     QString text = TextEncoding::decode(bytes, QString());
+    if (VisualHebrew::isVisual(text))
+        text = VisualHebrew::toLogical(text);
     bytes = QByteArray();
     bookChunks = buildChunks(text, filePath);
     return true;

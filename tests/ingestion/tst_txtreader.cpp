@@ -182,6 +182,35 @@ private Q_SLOTS:
         QTEST(blockShapes(reader.chunks()), "shapes");
     }
 
+    // Hebrew lines laid out by hand sit at the side they start on; Hebrew stored in visual order
+    // (each line as it stands on screen) reads in logical order.
+    void hebrewLinesStartAtTheRight_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("logical");
+        const QString logical = QStringLiteral("שלום עולם (2024)\nמה שלומך היום?\nטוב מאוד, תודה\nלילה טוב לכם");
+        QTest::newRow("logical") << logical << logical;
+        QString visual;
+        for (const QString& line : logical.split(u'\n')) {
+            QString reversed = line;
+            std::reverse(reversed.begin(), reversed.end());
+            reversed.replace(QStringLiteral("4202"), QStringLiteral("2024"));
+            reversed.replace(u'(', u'#').replace(u')', u'(').replace(u'#', u')');
+            visual += (visual.isEmpty() ? QString() : QStringLiteral("\n")) + reversed;
+        }
+        QTest::newRow("visual") << visual << logical;
+    }
+    void hebrewLinesStartAtTheRight()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, logical);
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("hebrew.txt"), EncodedText::encode(stored, "IBM862"))));
+        const QList<ContentChunk> chunks = reader.chunks();
+        QCOMPARE(blockShapes(chunks), QStringList{"L:" + logical});
+        QCOMPARE(chunks[0].blocks[0].align, TextAlign::Start);
+    }
+
     // However the text is laid out, no chunk may grow far past the budget.
     void chunksStayNearTheBudget_data()
     {
