@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -256,10 +257,15 @@ QString escapeSequenceEncoding(const QByteArray& data)
                 return QLatin1String(d.encoding);
         }
     }
-    // HZ shifts into GB 2312 with "~{" and back with "~}"; ASCII text hardly holds both.
+    // HZ shifts into GB 2312 with "~{" and back with "~}", and between them stand pairs of
+    // printable bytes, never a space or a line end: ASCII text hardly holds that.
     const qsizetype shiftIn = head.indexOf("~{");
-    if (shiftIn >= 0 && head.indexOf("~}", shiftIn) > shiftIn)
-        return QStringLiteral("HZ-GB-2312");
+    const qsizetype shiftOut = shiftIn >= 0 ? head.indexOf("~}", shiftIn) : -1;
+    if (shiftOut > shiftIn + 2 && (shiftOut - shiftIn) % 2 == 0) {
+        const QByteArrayView pairs = head.sliced(shiftIn + 2, shiftOut - shiftIn - 2);
+        if (std::all_of(pairs.begin(), pairs.end(), [](char byte) { return byte > 0x20 && byte < 0x7F; }))
+            return QStringLiteral("HZ-GB-2312");
+    }
     return {};
 }
 

@@ -49,6 +49,8 @@ private Q_SLOTS:
         for (char& byte : hz)
             byte = char(byte & 0x7F);
         QTest::newRow("HZ-GB-2312") << "~{" + hz + "~}" << QString() << EncodedText::chinese();
+        const QString template_ = QStringLiteral("Write ~{ name ~} where the name goes, and ~{~} for none.");
+        QTest::newRow("tildes and braces in ASCII are no HZ") << template_.toLatin1() << QString() << template_;
         const QString de = EncodedText::german();
         QTest::newRow("UTF-32LE with BOM")
             << QByteArray("\xFF\xFE\0\0", 4) + EncodedText::encode(de, "UTF-32LE") << QString() << de;
