@@ -32,9 +32,10 @@ ContentChunk styledChunk(int seed)
     return chunk({containerStart(box), paragraph(runs), paragraph(words(25 + seed)), containerEnd(box)});
 }
 
-// Two paragraphs of a Russian novel with long words and no hyphenation points: in the default
-// face no set of breaks keeps every line within the breaker's first tolerance, at 600 px as at
-// 944 px, so some lines must be set looser than that.
+// Two paragraphs of a Russian novel: long words, no hyphenation points and the narrow spaces of
+// the default face (a line of 14 spaces may grow by some 70 px within the breaker's first
+// tolerance). No set of breaks keeps every line within it, at 600 px as at 944 px, where the
+// indented second paragraph's second line would need 82 px and one more word overfills it.
 const char16_t* const kLongParagraph =
     u"Зовут его Николаем Петровичем Кирсановым. У него в пятнадцати верстах от постоялого "
     u"дворика хорошее имение в двести душ, или, как он выражается с тех пор, как размежевался "
@@ -250,8 +251,9 @@ void TestQtTextMeasurer::novelParagraphsFillTheirLines()
                                            const QList<KnuthPlass::Line>& lines) { breaks += lines; };
     LayoutParams params;
     params.width = width;
-    const ContentChunk content =
-        chunk({paragraph(QString::fromUtf16(kLongParagraph)), paragraph(QString::fromUtf16(kShortParagraph))});
+    BlockItem second = paragraph(QString::fromUtf16(kShortParagraph));
+    second.indent = 24; // 1.5 em, as a plain-text book sets a paragraph after a paragraph
+    const ContentChunk content = chunk({paragraph(QString::fromUtf16(kLongParagraph)), second});
     const ChunkLayout result = engine.layoutPreparedChunk(engine.prepareChunk(content, 16, nullptr), params, observer);
     QCOMPARE(breaks.size(), result.lines.size());
     int paragraphs = 0;
