@@ -168,10 +168,16 @@ QString decodeLeniently(const QByteArray& data, const QString& encoding)
     const QString name = encoding.trimmed();
     if (name.isEmpty())
         return {};
+    QStringDecoder decoder(name.toUtf8().constData());
+    // In the shifted encodings a skipped byte would put iconv out of step with the byte pairs
+    // for the rest of the run; Qt replaces a bad pair as a whole.
+    const bool shifted = name.startsWith(QLatin1String("ISO-2022"), Qt::CaseInsensitive)
+        || isOneOf(name, {"HZ-GB-2312"});
+    if (shifted && decoder.isValid())
+        return decoder.decode(data);
     QString text = decodeWithIconv(data, name, true);
     if (!text.isEmpty())
         return text;
-    QStringDecoder decoder(name.toUtf8().constData());
     if (decoder.isValid())
         return decoder.decode(data);
     return {};
@@ -500,8 +506,9 @@ QString decode(const QByteArray& data, const QString& encodingHint)
         return text;
     // The named code page's strict decoders refused the bytes. Reading them as UTF-8 helps only
     // when they are UTF-8 (a false declaration); otherwise one byte the code page leaves
-    // undefined would turn the whole book into replacement characters.
-    if (!isValidUtf8(data.constData(), data.size())) {
+    // undefined would turn the whole book into replacement characters. Text of the 7-bit
+    // encodings is ASCII to the validator, but read as UTF-8 it would show its escape sequences.
+    if (!isValidUtf8(data.constData(), data.size()) || !escapeSequenceEncoding(data).isEmpty()) {
         text = decodeLeniently(data, encoding);
         if (!text.isEmpty())
             return text;

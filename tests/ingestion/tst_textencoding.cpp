@@ -49,6 +49,12 @@ private Q_SLOTS:
         for (char& byte : hz)
             byte = char(byte & 0x7F);
         QTest::newRow("HZ-GB-2312") << "~{" + hz + "~}" << QString() << EncodedText::chinese();
+        // A pair that stands for no character: the rest still reads as Japanese, with no escape
+        // sequence shown.
+        QByteArray broken = EncodedText::encode(EncodedText::japanese(), "ISO-2022-JP");
+        broken.insert(broken.indexOf("\x1B$B") + 3, "\x22\x2F");
+        QTest::newRow("ISO-2022-JP with an undefined character")
+            << broken << QString() << QString(u'\uFFFD') + EncodedText::japanese();
         const QString template_ = QStringLiteral("Write ~{ name ~} where the name goes, and ~{~} for none.");
         QTest::newRow("tildes and braces in ASCII are no HZ") << template_.toLatin1() << QString() << template_;
         const QString de = EncodedText::german();
