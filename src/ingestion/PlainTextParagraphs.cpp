@@ -12,7 +12,7 @@ using Sink = std::function<void(const Block&)>;
 
 // No one wraps by hand at more than this, so longer lines are paragraphs.
 constexpr int kWidestWrap = 120;
-// Nor prose at less than this, so narrower files are verse or other lines laid out by hand.
+// Nor prose at less than this, unless it goes on in lower case: narrower files are verse.
 constexpr int kNarrowestWrap = 40;
 constexpr int kTabStop = 4;
 // One line in this many carrying a mark is a habit of the file, not an accident.
@@ -21,6 +21,13 @@ constexpr int kHabitShare = 50;
 constexpr int kIndentSlack = 1;
 constexpr int kMinimumMarks = 3;
 constexpr int kShortLinesOfABlock = 3;
+// A line this many tenths of the wrap width long is a line of prose, not of verse or contents.
+constexpr int kProseShare = 6;
+constexpr int kShortestProseLine = 20;
+// Files with fewer text lines than this are too short for statistics.
+constexpr int kFewLines = 24;
+// Prose goes on in lower case on more than one line in this many; verse hardly ever does.
+constexpr int kProseLowerShare = 5;
 
 enum class LineKind { Blank, Text, Mark };
 
@@ -123,7 +130,14 @@ struct FileRule {
     int paragraphIndent = 0;
     bool blankSeparated = false;
     int separatorRun = 0; // blank lines that end a paragraph without a gap
+    bool fewLines = false; // too few for the statistics: lines are judged by their shape alone
 };
+
+bool startsLowerCase(const Line& line)
+{
+    const QStringView text = line.text.trimmed();
+    return !text.isEmpty() && text.front().isLower();
+}
 
 FileRule ruleFor(const QList<Line>& lines)
 {
@@ -159,19 +173,32 @@ FileRule ruleFor(const QList<Line>& lines)
     rule.narrow = rule.wrapWidth < kNarrowestWrap;
     rule.bodyIndent = mostCommon(indents);
 
+    rule.fewLines = lengths.size() < kFewLines;
     std::map<int, int> startIndents;
     int starts = 0;
+    // One indented line of prose length below the body starts the second paragraph of a short
+    // file; two are needed in a long one, whose verse may be indented.
+    const int startsNeeded = rule.fewLines ? 1 : 2;
+    const int startLength = rule.fewLines ? kShortestProseLine : 0;
+    qsizetype followers = 0; // text lines right below a text line
+    qsizetype lowerFollowers = 0;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const Line& before = lines.at(i - 1);
         const Line& line = lines.at(i);
-        if (line.kind == LineKind::Text && before.kind == LineKind::Text && line.indent > rule.bodyIndent
-            && before.indent == rule.bodyIndent) {
+        if (line.kind != LineKind::Text || before.kind != LineKind::Text)
+            continue;
+        ++followers;
+        lowerFollowers += startsLowerCase(line);
+        if (line.indent > rule.bodyIndent && before.indent == rule.bodyIndent && line.length >= startLength) {
             ++startIndents[line.indent];
             ++starts;
         }
     }
+    // Narrow lines that often go on in lower case are prose wrapped narrow (or by bytes rather
+    // than characters), not verse.
+    rule.narrow = rule.narrow && kProseLowerShare * lowerFollowers < followers;
     const qsizetype textLines = lengths.size();
-    rule.indentLed = starts >= 2 && starts * qsizetype(kHabitShare) >= textLines;
+    rule.indentLed = starts >= startsNeeded && starts * qsizetype(kHabitShare) >= textLines;
     rule.paragraphIndent = mostCommon(startIndents);
     rule.blankSeparated = blankRunCount > 0 && blankRunCount * qsizetype(kHabitShare) >= textLines;
     rule.separatorRun = rule.blankSeparated ? mostCommon(blankRuns) : 0;
@@ -358,7 +385,7 @@ private:
     // A greedy wrapper broke this line: the next line's first word did not fit on it.
     bool isFull(qsizetype i) const
     {
-        if (rule.narrow || rule.linesAreParagraphs || i + 1 >= lines.size())
+        if (rule.narrow || rule.fewLines || rule.linesAreParagraphs || i + 1 >= lines.size())
             return false;
         const Line& next = lines.at(i + 1);
         if (next.kind != LineKind::Text)
@@ -379,7 +406,7 @@ private:
         if (rule.linesAreParagraphs) {
             for (qsizetype i = begin; i < end; ++i)
                 out.paragraph(lines.at(i).text.trimmed());
-        } else if (rule.narrow || blockHandLaid) {
+        } else if (blockHandLaid) {
             handLaid(begin, end);
         } else if (rule.blankSeparated || rule.indentLed) {
             markedBlock(begin, end);
@@ -388,17 +415,33 @@ private:
         }
     }
 
+    // The text runs on from line i to the next: a wrapper filled the line, the next line goes on
+    // in lower case, or a line of prose length stops in mid-sentence (after a letter). A short
+    // line ending a sentence, or one left short by a long next word, is still prose when it
+    // meets one of these; verse, addresses and contents lines meet none of them.
+    bool runsOn(qsizetype i) const
+    {
+        if (isFull(i))
+            return true;
+        const Line& line = lines.at(i);
+        if (startsLowerCase(lines.at(i + 1)))
+            return true;
+        const QStringView text = line.text.trimmed();
+        return rule.fewLines && !text.isEmpty() && text.back().isLetter() && line.length >= kShortestProseLine
+            && 10 * line.length >= kProseShare * rule.wrapWidth;
+    }
+
     void markedBlock(qsizetype begin, qsizetype end)
     {
         bool allIndented = !rule.indentLed;
-        qsizetype notFull = 0;
+        qsizetype broken = 0;
         for (qsizetype i = begin; i < end; ++i) {
             allIndented = allIndented && lines.at(i).indent > rule.bodyIndent;
-            if (i + 1 < end && !isFull(i))
-                ++notFull;
+            if (i + 1 < end && !runsOn(i))
+                ++broken;
         }
         const qsizetype inner = end - begin - 1;
-        if (allIndented || (notFull > 0 && 2 * notFull >= inner))
+        if (allIndented || (broken > 0 && 2 * broken > inner) || (inner == 1 && broken == 1))
             handLaid(begin, end);
         else
             joined(begin, end);
@@ -421,7 +464,7 @@ private:
         };
         qsizetype start = begin;
         for (qsizetype i = begin; i < end; ++i) {
-            if (i + 1 < end && isFull(i))
+            if (i + 1 < end && runsOn(i))
                 continue;
             if (i == start) {
                 if (runStart < 0)

@@ -9,23 +9,33 @@
 // Plain-text books mark paragraphs in one of a few ways, and one way holds for a whole file, so
 // the rule is chosen once per file from its statistics rather than line by line:
 // - The wrap width is the length of the 95th-percentile line (nearest rank). Above 120 columns
-//   nobody wraps by hand: every line is a paragraph (books with one paragraph per line). Below
-//   40 columns nobody wraps prose: no line is taken for a wrapped one, so every block of lines
-//   keeps its breaks (verse).
+//   nobody wraps by hand: every line is a paragraph (books with one paragraph per line).
 // - Otherwise lines are hard-wrapped. A line is full when it and the next line's first word would
-//   not fit in 90 % of the wrap width: a greedy wrapper broke it, and it joins the next line.
+//   not fit in 90 % of the wrap width: a greedy wrapper broke it. No line is taken for full in a
+//   file of fewer than 24 text lines (too few for these statistics), nor in a file narrower than
+//   40 columns (verse), unless one in five of its lines below another goes on in lower case
+//   (prose wrapped narrow, or by bytes rather than characters).
+// - A line runs on into the next when it is full, when the next line starts in lower case, or,
+//   in a short file, when it stops after a letter (in mid-sentence) and is of prose length (20
+//   columns and six tenths of the wrap width). A short line that ends a sentence, or one left
+//   short by the long word after it, still runs on when one of these holds; lines of verse, of
+//   addresses and of contents meet none of them.
 // - The body indent is the most common indent (the smaller on a tie). The file is indent-led when
-//   at least two lines, and one in fifty, are indented past the body right below a body line: an
-//   indented line then starts a paragraph, and a line indented past the usual paragraph indent
-//   (by more than one column) is laid out by hand.
+//   at least two lines, and one in fifty, are indented past the body right below a body line (in
+//   a short file one such line of prose length will do): an indented line then starts a
+//   paragraph, and a line indented past the usual paragraph indent (by more than one column) is
+//   laid out by hand.
 // - The file is blank-separated when one in fifty of its lines, or more, is followed by a run of
 //   blank lines before more text: blank lines then end paragraphs, and a run longer than the most
 //   common one is a gap (a scene break). In other files every run of blank lines is a gap.
 // - In blank-separated or indent-led files, a block (the lines between paragraph ends) whose lines
-//   all stand indented past the body, or at least half of whose lines but the last are not full,
-//   was laid out by hand (verse, a table of contents, an address) and keeps its breaks; any other
-//   block is one paragraph. In files with neither mark a line that is not full ends a paragraph,
-//   and three or more such one-line paragraphs in a row are one block laid out by hand.
+//   all stand indented past the body, or more than half of whose breaks do not run on (a block
+//   of two lines: its one break), was laid out by hand (verse, a table of contents, an address)
+//   and keeps its breaks; any other block is one paragraph, however its neighbours look. In files
+//   with neither mark a line that does not run on ends a paragraph, and three or more such
+//   one-line paragraphs in a row are one block laid out by hand.
+// - Every choice is made from counts gathered in one pass over the lines, and the blocks are cut
+//   in a second: the time is linear in the length of the text.
 // - Blocks laid out by hand have no indent to set them apart, so a blank line next to one is a gap.
 // A paragraph longer than 16 budgets is cut at sentence ends (else spaces) into pieces of about
 // one budget, and a hand-laid block into pieces of about one budget of whole lines, so that no

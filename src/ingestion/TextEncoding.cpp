@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iconv.h>
@@ -19,6 +20,9 @@ constexpr int kCyrillicMinimumScore = 6;
 constexpr qsizetype kUtf16Window = 65536;
 // A few code units say nothing about a byte order.
 constexpr qsizetype kUtf16MinimumUnits = 8;
+constexpr qsizetype kEscapeWindow = 65536;
+// Fewer letters than this are too few to tell a script by.
+constexpr qsizetype kScriptMinimumLetters = 4;
 
 bool startsWith(const QByteArray& data, const char* mark)
 {
@@ -164,10 +168,16 @@ QString decodeLeniently(const QByteArray& data, const QString& encoding)
     const QString name = encoding.trimmed();
     if (name.isEmpty())
         return {};
+    QStringDecoder decoder(name.toUtf8().constData());
+    // In the shifted encodings a skipped byte would put iconv out of step with the byte pairs
+    // for the rest of the run; Qt replaces a bad pair as a whole.
+    const bool shifted = name.startsWith(QLatin1String("ISO-2022"), Qt::CaseInsensitive)
+        || isOneOf(name, {"HZ-GB-2312"});
+    if (shifted && decoder.isValid())
+        return decoder.decode(data);
     QString text = decodeWithIconv(data, name, true);
     if (!text.isEmpty())
         return text;
-    QStringDecoder decoder(name.toUtf8().constData());
     if (decoder.isValid())
         return decoder.decode(data);
     return {};
@@ -223,6 +233,90 @@ QString checkedCyrillicAnswer(const QByteArray& data, const QString& answer)
     if (bestScore >= answerScore + qMax(kCyrillicMinimumScore, answerScore / 100))
         return best;
     return answer;
+}
+
+// The 7-bit encodings announce their character sets by escape sequences. They are plain ASCII to
+// a UTF-8 validator, so they must be recognised before it; their designations name them.
+QString escapeSequenceEncoding(const QByteArray& data)
+{
+    const QByteArrayView head = QByteArrayView(data).first(qMin(data.size(), kEscapeWindow));
+    for (char byte : head) {
+        if (uchar(byte) >= 0x80)
+            return {};
+    }
+    struct Designation {
+        const char* sequence;
+        const char* encoding;
+    };
+    // Longer and rarer sets first: ISO-2022-JP-2 also designates the sets of ISO-2022-JP.
+    static const Designation designations[] = {
+        {"\x1B$)C", "ISO-2022-KR"},     {"\x1B$+I", "ISO-2022-CN-EXT"}, {"\x1B$+J", "ISO-2022-CN-EXT"},
+        {"\x1B$)A", "ISO-2022-CN"},     {"\x1B$)G", "ISO-2022-CN"},     {"\x1B$*H", "ISO-2022-CN"},
+        {"\x1B$)E", "ISO-2022-CN"},     {"\x1B$A", "ISO-2022-JP-2"},    {"\x1B$(C", "ISO-2022-JP-2"},
+        {"\x1B.A", "ISO-2022-JP-2"},    {"\x1B.F", "ISO-2022-JP-2"},    {"\x1B$B", "ISO-2022-JP"},
+        {"\x1B$@", "ISO-2022-JP"},      {"\x1B$(D", "ISO-2022-JP"},     {"\x1B(J", "ISO-2022-JP"},
+        {"\x1B(I", "ISO-2022-JP"},
+    };
+    if (head.contains('\x1B')) {
+        for (const Designation& d : designations) {
+            if (head.contains(QByteArrayView(d.sequence)))
+                return QLatin1String(d.encoding);
+        }
+    }
+    // HZ shifts into GB 2312 with "~{" and back with "~}", and between them stand pairs of
+    // printable bytes, never a space or a line end: ASCII text hardly holds that.
+    const qsizetype shiftIn = head.indexOf("~{");
+    const qsizetype shiftOut = shiftIn >= 0 ? head.indexOf("~}", shiftIn) : -1;
+    if (shiftOut > shiftIn + 2 && (shiftOut - shiftIn) % 2 == 0) {
+        const QByteArrayView pairs = head.sliced(shiftIn + 2, shiftOut - shiftIn - 2);
+        if (std::all_of(pairs.begin(), pairs.end(), [](char byte) { return byte > 0x20 && byte < 0x7F; }))
+            return QStringLiteral("HZ-GB-2312");
+    }
+    return {};
+}
+
+// Legacy code pages that uchardet does not name, each told by the script its text must be
+// written in: read strictly, nine in ten of the non-ASCII characters of the first window are
+// letters of that script. Cyrillic text read as any of them fails that test.
+QString scriptCodePage(const QByteArray& data)
+{
+    struct Candidate {
+        const char* encoding;
+        char16_t first;
+        char16_t last;
+    };
+    static const Candidate candidates[] = {
+        {"JOHAB", u'\uAC00', u'\uD7A3'}, // Hangul syllables
+        {"IBM862", u'\u05D0', u'\u05EA'}, // Hebrew letters (DOS Hebrew)
+    };
+    QByteArray window = data.left(kCyrillicWindow);
+    if (window.size() < data.size()) // end the window at a line end, never inside a character
+        window.truncate(window.lastIndexOf('\n') + 1);
+    for (const Candidate& candidate : candidates) {
+        const QString text = decodeWithIconv(window, QLatin1String(candidate.encoding), false);
+        qsizetype wide = 0;
+        qsizetype inScript = 0;
+        for (QChar c : text) {
+            wide += c.unicode() >= 0x80;
+            inScript += c.unicode() >= candidate.first && c.unicode() <= candidate.last;
+        }
+        if (wide >= kScriptMinimumLetters && inScript * 10 >= wide * 9)
+            return QLatin1String(candidate.encoding);
+    }
+    return {};
+}
+
+// UCS-4 in the two unusual byte orders uchardet can name, turned into UTF-32BE.
+QString fromSwappedUcs4(const QByteArray& data, const int order[4])
+{
+    QByteArray bigEndian(data.size() & ~qsizetype(3), Qt::Uninitialized);
+    for (qsizetype i = 0; i < bigEndian.size(); i += 4) {
+        for (int k = 0; k < 4; ++k)
+            bigEndian[i + k] = data[i + order[k]];
+    }
+    QStringDecoder decoder(QStringConverter::Utf32BE);
+    QString text = decoder.decode(bigEndian);
+    return decoder.hasError() ? QString() : text;
 }
 
 } // namespace
@@ -315,6 +409,11 @@ QString detectEncoding(const QByteArray& data)
         return {};
     if (startsWith(data, "\xEF\xBB\xBF"))
         return QStringLiteral("UTF-8");
+    // The UTF-32 marks first: the little-endian one begins with the UTF-16 one.
+    if (data.startsWith(QByteArrayView("\xFF\xFE\0\0", 4)))
+        return QStringLiteral("UTF-32LE");
+    if (data.startsWith(QByteArrayView("\0\0\xFE\xFF", 4)))
+        return QStringLiteral("UTF-32BE");
     if (startsWith(data, "\xFF\xFE"))
         return QStringLiteral("UTF-16LE");
     if (startsWith(data, "\xFE\xFF"))
@@ -325,6 +424,9 @@ QString detectEncoding(const QByteArray& data)
     const QString declared = declaredEncoding(data);
     if (!declared.isEmpty())
         return declared;
+    const QString escaped = escapeSequenceEncoding(data);
+    if (!escaped.isEmpty())
+        return escaped;
     if (isValidUtf8(data.constData(), data.size()))
         return QStringLiteral("UTF-8");
     const QString guessed = uchardetGuess(data);
@@ -332,6 +434,9 @@ QString detectEncoding(const QByteArray& data)
         return checkedCyrillicAnswer(data, guessed);
     if (!guessed.isEmpty())
         return guessed;
+    const QString script = scriptCodePage(data);
+    if (!script.isEmpty())
+        return script;
     return guessCyrillicCodePage(data);
 }
 
@@ -352,13 +457,26 @@ QString decodeWithEncoding(const QByteArray& data, const QString& encoding)
         if (!decoder.hasError())
             return text;
     }
+    static const int order3412[4] = {2, 3, 0, 1};
+    static const int order2143[4] = {1, 0, 3, 2};
+    if (isOneOf(name, {"X-ISO-10646-UCS-4-3412"}))
+        return fromSwappedUcs4(data, order3412);
+    if (isOneOf(name, {"X-ISO-10646-UCS-4-2143"}))
+        return fromSwappedUcs4(data, order2143);
+    // Qt's EUC-TW reads some characters of CNS 11643 as other ones, without reporting it.
+    const bool iconvFirst = isOneOf(name, {"EUC-TW"});
+    if (iconvFirst) {
+        QString text = decodeWithIconv(data, name, false);
+        if (!text.isEmpty())
+            return text;
+    }
     QStringDecoder decoder(name.toUtf8().constData());
     if (decoder.isValid()) {
         QString text = decoder.decode(data);
         if (!decoder.hasError())
             return text;
     }
-    return decodeWithIconv(data, name, false);
+    return iconvFirst ? QString() : decodeWithIconv(data, name, false);
 }
 
 QString decode(const QByteArray& data, const QString& encodingHint)
@@ -367,6 +485,13 @@ QString decode(const QByteArray& data, const QString& encodingHint)
         return {};
     if (startsWith(data, "\xEF\xBB\xBF"))
         return QString::fromUtf8(data.constData() + 3, data.size() - 3);
+    for (const auto& [mark, converter] : {std::pair{QByteArrayView("\xFF\xFE\0\0", 4), QStringConverter::Utf32LE},
+                                          std::pair{QByteArrayView("\0\0\xFE\xFF", 4), QStringConverter::Utf32BE}}) {
+        if (data.startsWith(mark)) {
+            QStringDecoder decoder(converter);
+            return decoder.decode(QByteArrayView(data).sliced(4));
+        }
+    }
     if (startsWith(data, "\xFF\xFE"))
         return fromUtf16LittleEndian(data.constData() + 2, data.size() - 2);
     if (startsWith(data, "\xFE\xFF")) {
@@ -381,8 +506,9 @@ QString decode(const QByteArray& data, const QString& encodingHint)
         return text;
     // The named code page's strict decoders refused the bytes. Reading them as UTF-8 helps only
     // when they are UTF-8 (a false declaration); otherwise one byte the code page leaves
-    // undefined would turn the whole book into replacement characters.
-    if (!isValidUtf8(data.constData(), data.size())) {
+    // undefined would turn the whole book into replacement characters. Text of the 7-bit
+    // encodings is ASCII to the validator, but read as UTF-8 it would show its escape sequences.
+    if (!isValidUtf8(data.constData(), data.size()) || !escapeSequenceEncoding(data).isEmpty()) {
         text = decodeLeniently(data, encoding);
         if (!text.isEmpty())
             return text;

@@ -4,6 +4,7 @@
 #include "PlainTextParagraphs.h"
 #include "TextContentCheck.h"
 #include "TextEncoding.h"
+#include "VisualHebrew.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -39,10 +40,12 @@ QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
             builder.appendText(block.text, style, false);
             break;
         }
-        case Block::Lines:
-            builder.startParagraph(TextAlign::Left, 0, 0, style.size, true, QString(), TextStyle());
+        case Block::Lines: { // at the side the text starts on: the right for Hebrew and Arabic
+            const TextAlign side = block.text.isRightToLeft() ? TextAlign::Right : TextAlign::Left;
+            builder.startParagraph(side, 0, 0, style.size, true, QString(), TextStyle());
             builder.appendText(block.text, style, true);
             break;
+        }
         case Block::Gap:
             // One empty line, whatever the layout does with margins.
             builder.startParagraph(TextAlign::Left, 0, 0, style.size, false, QString(), TextStyle());
@@ -104,7 +107,9 @@ bool TxtReader::open(const QString& filePath)
 
     // The digest of the bytes just read is the file's MD5, without reading the file twice.
     const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
-    const QString text = TextEncoding::decode(bytes, QString());
+    QString text = TextEncoding::decode(bytes, QString());
+    if (VisualHebrew::isVisual(text))
+        text = VisualHebrew::toLogical(text);
     bytes = QByteArray();
     const TextContentCheck::Verdict verdict = TextContentCheck::judge(text);
     if (verdict == TextContentCheck::Verdict::Binary) {

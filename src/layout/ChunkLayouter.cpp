@@ -165,10 +165,14 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     const Item& endItem = items[breakLine.end];
     const bool forcedEnd = endItem.type == KnuthPlass::Penalty && endItem.penalty <= -KnuthPlass::Infinity;
     const bool justify = paragraph.align == TextAlign::Justify && !paragraph.preformatted && !forcedEnd;
+    // A justified line fills the column whatever its ratio: when no set of breaks keeps every
+    // line within the first tolerance (a long word with no break point in it, moving between
+    // lines of narrow spaces), an underfull line is stretched, as TeX sets one, rather than left
+    // short, which would read as the end of a paragraph.
     double ratio = breakLine.ratio;
     if (ratio < 0)
         ratio = std::max(ratio, -1.0);
-    else if (!justify || ratio > BreakParams.tolerance)
+    else if (!justify)
         ratio = 0;
     auto glueWidth = [ratio](const Item& glue) {
         return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);

@@ -10,9 +10,9 @@
 //   gap between two chunks is the one an uncut layout has.
 //   A container re-opened at the head of a chunk starts at its top and one still open at its
 //   end reaches its bottom, so the halves of a split box meet at the cut.
-// - Lines: a justified line whose ratio is within the breaker's tolerance fills the column; a
-//   looser one, the last line of a paragraph and a line before a forced break keep their natural
-//   width; shrinking stops at ratio -1, so only an unbreakable box overflows. Left, centre and
+// - Lines: a justified line fills the column, stretched however far its spaces must grow; the
+//   last line of a paragraph, a line before a forced break and a line with nothing to stretch
+//   keep their natural width; shrinking stops at ratio -1, so only an unbreakable box overflows. Left, centre and
 //   right alignment place the natural width. A line's height is the paragraph's line height
 //   (the book's, or the reader's spacing times the font's line spacing), grown to hold larger
 //   runs, raised or lowered runs and images; a line of images alone is exactly as tall as they.

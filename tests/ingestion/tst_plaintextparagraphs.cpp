@@ -64,22 +64,25 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("blocks");
         QTest::newRow("empty") << QString() << QStringList();
         QTest::newRow("blank lines only") << "\n\n \t\n" << QStringList();
-        QTest::newRow("a block keeps its lines") << "one\ntwo\n\nthree" << QStringList{"L:one\ntwo", "~", "L:three"};
-        QTest::newRow("CRLF") << "one\r\ntwo\r\n\r\nthree\r\n" << QStringList{"L:one\ntwo", "~", "L:three"};
-        QTest::newRow("CR alone") << "one\rtwo\r\rthree" << QStringList{"L:one\ntwo", "~", "L:three"};
-        QTest::newRow("LF then CR is two line ends") << "one\n\rtwo" << QStringList{"L:one", "~", "L:two"};
-        QTest::newRow("white space makes a line blank") << "one\n \t \ntwo" << QStringList{"L:one", "~", "L:two"};
-        QTest::newRow("a blank run is one gap") << "one\n\n\n\ntwo" << QStringList{"L:one", "~", "L:two"};
-        QTest::newRow("no blank line") << "one\ntwo\nthree" << QStringList{"L:one\ntwo\nthree"};
+        // Lines that do not run on (no lower case goes on, none stops in mid-sentence) keep their
+        // breaks; a line alone between blank lines is a paragraph of one line.
+        QTest::newRow("a block keeps its lines") << "One\nTwo\n\nThree" << QStringList{"L:One\nTwo", "~", "Three"};
+        QTest::newRow("CRLF") << "One\r\nTwo\r\n\r\nThree\r\n" << QStringList{"L:One\nTwo", "~", "Three"};
+        QTest::newRow("CR alone") << "One\rTwo\r\rThree" << QStringList{"L:One\nTwo", "~", "Three"};
+        QTest::newRow("LF then CR is two line ends") << "One\n\rTwo" << QStringList{"One", "Two"};
+        QTest::newRow("white space makes a line blank") << "One\n \t \nTwo" << QStringList{"One", "Two"};
+        QTest::newRow("a blank run is one separation") << "One\n\n\n\nTwo" << QStringList{"One", "Two"};
+        QTest::newRow("no blank line") << "One\nTwo\nThree" << QStringList{"L:One\nTwo\nThree"};
         QTest::newRow("blank lines at the edges separate nothing")
-            << "\n\none\ntwo\n\n" << QStringList{"L:one\ntwo"};
+            << "\n\nOne\nTwo\nThree\n\n" << QStringList{"L:One\nTwo\nThree"};
         QTest::newRow("indents past the body kept")
-            << "    one\n      two\n\nthree" << QStringList{"L:    one\n      two", "~", "L:three"};
+            << "    One\n      Two\n\nThree" << QStringList{"L:    One\n      Two", "~", "Three"};
         QTest::newRow("the body indent removed")
-            << "  one\n  two\n    three" << QStringList{"L:one\ntwo\n  three"};
-        QTest::newRow("form feed") << "one\ftwo" << QStringList{"L:one", "#", "L:two"};
-        QTest::newRow("breaks at the edges vanish") << "\f***\none\n---\n\f" << QStringList{"L:one"};
-        QTest::newRow("two marks are no break") << "one\n**\ntwo" << QStringList{"L:one\n**\ntwo"};
+            << "  One\n  Two\n    Three" << QStringList{"L:One\nTwo\n  Three"};
+        QTest::newRow("form feed") << "One\fTwo" << QStringList{"One", "#", "Two"};
+        QTest::newRow("breaks at the edges vanish") << "\f***\nOne\n---\n\f" << QStringList{"One"};
+        QTest::newRow("two marks are no break") << "One\n**\nTwo" << QStringList{"L:One\n**\nTwo"};
+        QTest::newRow("lower case runs on") << "one\ntwo\n\nthree" << QStringList{"one two", "three"};
     }
     void shortLinesKeepTheirBreaks()
     {

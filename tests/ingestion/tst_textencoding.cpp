@@ -30,6 +30,38 @@ private Q_SLOTS:
             << EncodedText::encode(EncodedText::japanese(), "Shift_JIS") << QString() << EncodedText::japanese();
         QTest::newRow("GB18030")
             << EncodedText::encode(EncodedText::chinese(), "GB18030") << QString() << EncodedText::chinese();
+        // Detected without a hint: the 7-bit encodings, and the code pages uchardet does not name.
+        const struct {
+            const char* encoding;
+            QString text;
+        } detected[] = {
+            {"ISO-2022-JP", EncodedText::japanese()},   {"ISO-2022-KR", EncodedText::korean()},
+            {"ISO-2022-CN", EncodedText::chinese()},
+            {"EUC-JP", EncodedText::japanese()},        {"EUC-KR", EncodedText::korean()},
+            {"JOHAB", EncodedText::korean()},           {"EUC-TW", EncodedText::traditionalChinese()},
+            {"Big5", EncodedText::traditionalChinese()}, {"IBM862", EncodedText::hebrew()},
+            {"windows-1255", EncodedText::hebrew()},
+        };
+        for (const auto& row : detected)
+            QTest::addRow("%s", row.encoding) << EncodedText::encode(row.text, row.encoding) << QString() << row.text;
+        // HZ by hand: GB 2312 with the high bits cleared, between the shifts "~{" and "~}".
+        QByteArray hz = EncodedText::encode(EncodedText::chinese(), "GB2312");
+        for (char& byte : hz)
+            byte = char(byte & 0x7F);
+        QTest::newRow("HZ-GB-2312") << "~{" + hz + "~}" << QString() << EncodedText::chinese();
+        // A pair that stands for no character: the rest still reads as Japanese, with no escape
+        // sequence shown.
+        QByteArray broken = EncodedText::encode(EncodedText::japanese(), "ISO-2022-JP");
+        broken.insert(broken.indexOf("\x1B$B") + 3, "\x22\x2F");
+        QTest::newRow("ISO-2022-JP with an undefined character")
+            << broken << QString() << QString(u'\uFFFD') + EncodedText::japanese();
+        const QString template_ = QStringLiteral("Write ~{ name ~} where the name goes, and ~{~} for none.");
+        QTest::newRow("tildes and braces in ASCII are no HZ") << template_.toLatin1() << QString() << template_;
+        const QString de = EncodedText::german();
+        QTest::newRow("UTF-32LE with BOM")
+            << QByteArray("\xFF\xFE\0\0", 4) + EncodedText::encode(de, "UTF-32LE") << QString() << de;
+        QTest::newRow("UTF-32BE with BOM")
+            << QByteArray("\0\0\xFE\xFF", 4) + EncodedText::encode(de, "UTF-32BE") << QString() << de;
 
         const QString prolog = QStringLiteral("<?xml version=\"1.0\" encoding=\"koi8-r\"?><p>");
         QTest::newRow("XML prolog declares koi8-r")
@@ -65,6 +97,77 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QVERIFY(!bytes.isEmpty());
         QCOMPARE(TextEncoding::decode(bytes, hint), expected);
+    }
+
+    // Every name uchardet gives decodes the text of its script, through Qt or iconv.
+    void decodesEveryDetectorName_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("text");
+        const QString ru = EncodedText::russian();
+        const QString cs = QStringLiteral("Příliš žluťoučký kůň úpěl ďábelské ódy.");
+        const QString lt = QStringLiteral("Įlinkdama fechtuotojo špaga sublykčiojusi pragręžė apvalų arbūzą.");
+        const QString el = QStringLiteral("Ξεσκεπάζω την ψυχοφθόρα βδελυγμία.");
+        const QString ar = QStringLiteral("نص حكيم له سر قاطع وذو شأن عظيم مكتوب على ثوب أخضر.");
+        const QString th = QStringLiteral("เป็นมนุษย์สุดประเสริฐเลิศคุณค่า");
+        const QString vi = QStringLiteral("Tiếng Việt có dấu: Một ngày đẹp trời.");
+        const QString he = EncodedText::hebrew();
+        const struct {
+            const char* encoding;
+            QString text;
+        } rows[] = {
+            {"BIG5", EncodedText::traditionalChinese()}, {"EUC-JP", EncodedText::japanese()},
+            {"EUC-KR", EncodedText::korean()}, {"UHC", EncodedText::korean()},
+            {"EUC-TW", EncodedText::traditionalChinese()}, {"GB18030", EncodedText::chinese()},
+            {"HZ-GB-2312", EncodedText::chinese()}, {"ISO-2022-CN", EncodedText::chinese()},
+            {"ISO-2022-JP", EncodedText::japanese()}, {"ISO-2022-KR", EncodedText::korean()},
+            {"SHIFT_JIS", EncodedText::japanese()}, {"JOHAB", EncodedText::korean()},
+            {"IBM852", QStringLiteral("Zażółć gęślą jaźń.")}, {"IBM855", ru}, {"IBM862", he}, {"IBM866", ru},
+            {"KOI8-R", ru}, {"MAC-CENTRALEUROPE", cs}, {"MAC-CYRILLIC", ru}, {"TIS-620", th}, {"VISCII", vi},
+            {"ISO-8859-1", EncodedText::german()}, {"ISO-8859-2", cs},
+            {"ISO-8859-3", QStringLiteral("Eĥoŝanĝo ĉiuĵaŭde.")}, {"ISO-8859-4", lt}, {"ISO-8859-5", ru},
+            {"ISO-8859-6", ar}, {"ISO-8859-7", el}, {"ISO-8859-8", he},
+            {"ISO-8859-9", QStringLiteral("Pijamalı hasta yağız şoföre çabucak güvendi.")},
+            {"ISO-8859-10", QStringLiteral("Kæmi ný öxi hér ykist þjófum nú bæði víl og ádrepa.")},
+            {"ISO-8859-11", th}, {"ISO-8859-13", lt}, {"ISO-8859-15", EncodedText::german()},
+            {"ISO-8859-16", QStringLiteral("Înjurând pițigăiat, zoofobul comandă vexat whisky și tequila.")},
+            {"WINDOWS-1250", cs}, {"WINDOWS-1251", ru}, {"WINDOWS-1252", EncodedText::german()},
+            {"WINDOWS-1253", el}, {"WINDOWS-1255", he}, {"WINDOWS-1256", ar}, {"WINDOWS-1257", lt},
+            {"WINDOWS-1258", vi}, {"UTF-16", ru}, {"UTF-32", ru},
+        };
+        for (const auto& row : rows)
+            QTest::addRow("%s", row.encoding) << QString::fromLatin1(row.encoding) << row.text;
+    }
+    void decodesEveryDetectorName()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QString, text);
+        const QByteArray bytes = EncodedText::encode(text, encoding.toLatin1().constData());
+        QVERIFY(!bytes.isEmpty());
+        // Vietnamese code pages may hold a letter and its tone mark apart.
+        QCOMPARE(TextEncoding::decodeWithEncoding(bytes, encoding).normalized(QString::NormalizationForm_C), text);
+    }
+
+    // UCS-4 in the byte orders 3412 and 2143, which neither Qt nor iconv reads.
+    void decodesUnusualUcs4Orders_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QList<int>>("order");
+        QTest::newRow("3412") << QStringLiteral("X-ISO-10646-UCS-4-3412") << QList<int>{2, 3, 0, 1};
+        QTest::newRow("2143") << QStringLiteral("X-ISO-10646-UCS-4-2143") << QList<int>{1, 0, 3, 2};
+    }
+    void decodesUnusualUcs4Orders()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QList<int>, order);
+        const QString text = EncodedText::german() + QStringLiteral(" 😀");
+        const QByteArray bigEndian = EncodedText::encode(text, "UTF-32BE");
+        QByteArray bytes(bigEndian.size(), '\0');
+        for (qsizetype i = 0; i < bytes.size(); i += 4) {
+            for (int k = 0; k < 4; ++k)
+                bytes[i + order[k]] = bigEndian[i + k];
+        }
+        QCOMPARE(TextEncoding::decodeWithEncoding(bytes, encoding), text);
     }
 
     // A code page named by a declaration or a hint keeps its reading when one byte is undefined

@@ -167,6 +167,37 @@ private Q_SLOTS:
             << (wrapped(kA) + QStringLiteral("\n* * *\n\n") + wrapped(kB) + QStringLiteral("\n-----\n\n")
                 + wrapped(kC) + QStringLiteral("\n\f\n") + wrapped(kD)).toUtf8()
             << QStringList{kA, "#", kB, "#", kC, "#", kD};
+        // Shapes of real books: prose between two verse-like blocks stays prose; a line left
+        // short by the long word after it, or by its sentence's end, is still part of its paragraph.
+        const QString verse2 = QStringLiteral("Tyger Tyger, burning bright,\nIn the forests of the night;\n");
+        QTest::newRow("prose between verse")
+            << (verse2 + QStringLiteral("\nIt was a cold night, and nobody\nslept until the boats came home.\n\n")
+                + verse2).toUtf8()
+            << QStringList{"L:" + verse2.trimmed(), "~", "It was a cold night, and nobody slept until the boats came home.",
+                           "~", "L:" + verse2.trimmed()};
+        const QString longWord = QStringLiteral(
+            "The letter was addressed, in a careful hand, to the office at "
+            "http://www.example.org/correspondence/incoming/1775 and nobody there read it.");
+        QTest::newRow("early wrap before a long word")
+            << (wrapped(kA) + u'\n' + wrapped(longWord) + u'\n' + wrapped(kC)).toUtf8()
+            << QStringList{kA, ">" + longWord, ">" + kC};
+        const QString sentences = QStringLiteral("\"I will not,\" declared Nicholas, flaring\nup. He turned away.\n"
+                                                 "Nobody followed him out of the room that night.\n");
+        QTest::newRow("short lines ending sentences")
+            << (wrapped(kA) + u'\n' + sentences + u'\n' + wrapped(kB)).toUtf8()
+            << QStringList{kA, ">" + QString(sentences).replace(u'\n', u' ').trimmed(), ">" + kB};
+        QTest::newRow("two paragraphs of two lines")
+            << QStringLiteral("The rain had stopped before the coach\nreached the inn at the crossroads.\n\n"
+                              "Its passengers climbed down in silence\nand went inside to the fire.\n").toUtf8()
+            << QStringList{"The rain had stopped before the coach reached the inn at the crossroads.",
+                           ">Its passengers climbed down in silence and went inside to the fire."};
+        QTest::newRow("three indent-led paragraphs, the first not indented")
+            << QStringLiteral("The rain had stopped before the coach\nreached the inn at the crossroads.\n"
+                              "    Its passengers climbed down in silence.\n    The landlord met them at the\n"
+                              "door with a lantern.\n").toUtf8()
+            << QStringList{"The rain had stopped before the coach reached the inn at the crossroads.",
+                           ">Its passengers climbed down in silence.",
+                           ">The landlord met them at the door with a lantern."};
         QString crlf = blankLed;
         crlf.replace(u'\n', QStringLiteral("\r\n"));
         QTest::newRow("CRLF") << crlf.toUtf8() << three;
@@ -181,6 +212,35 @@ private Q_SLOTS:
         TxtReader reader;
         QVERIFY(reader.open(write(QStringLiteral("book.txt"), bytes)));
         QTEST(blockShapes(reader.chunks()), "shapes");
+    }
+
+    // Hebrew lines laid out by hand sit at the side they start on; Hebrew stored in visual order
+    // (each line as it stands on screen) reads in logical order.
+    void hebrewLinesStartAtTheRight_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("logical");
+        const QString logical = QStringLiteral("שלום עולם (2024)\nמה שלומך היום?\nטוב מאוד, תודה!\nלילה טוב לכם.");
+        QTest::newRow("logical") << logical << logical;
+        QString visual;
+        for (const QString& line : logical.split(u'\n')) {
+            QString reversed = line;
+            std::reverse(reversed.begin(), reversed.end());
+            reversed.replace(QStringLiteral("4202"), QStringLiteral("2024"));
+            reversed.replace(u'(', u'#').replace(u')', u'(').replace(u'#', u')');
+            visual += (visual.isEmpty() ? QString() : QStringLiteral("\n")) + reversed;
+        }
+        QTest::newRow("visual") << visual << logical;
+    }
+    void hebrewLinesStartAtTheRight()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, logical);
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("hebrew.txt"), EncodedText::encode(stored, "IBM862"))));
+        const QList<ContentChunk> chunks = reader.chunks();
+        QCOMPARE(blockShapes(chunks), QStringList{"L:" + logical});
+        QCOMPARE(chunks[0].blocks[0].align, TextAlign::Right);
     }
 
     // However the text is laid out, no chunk may grow far past the budget.
@@ -243,9 +303,9 @@ private Q_SLOTS:
     void unknownDeclaredEncodingStillOpens()
     {
         TxtReader reader;
-        QVERIFY(reader.open(write(QStringLiteral("bogus.txt"), "<?xml encoding=\"x-bogus\"?>\ncaf\xC3\xA9")));
+        QVERIFY(reader.open(write(QStringLiteral("bogus.txt"), "<?xml encoding=\"x-bogus\"?>\nCaf\xC3\xA9")));
         QCOMPARE(paragraphTexts(reader.chunks()),
-                 (QStringList{QStringLiteral("<?xml encoding=\"x-bogus\"?>\ncafé")}));
+                 (QStringList{QStringLiteral("<?xml encoding=\"x-bogus\"?>"), QStringLiteral("Café")}));
     }
 
     void unreadablePathFails_data()

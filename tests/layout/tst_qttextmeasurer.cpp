@@ -1,4 +1,5 @@
 #include "ChunkFixture.h"
+#include "ChunkLayoutDump.h"
 #include "ChunkLayoutEngine.h"
 #include "QtTextMeasurer.h"
 
@@ -31,6 +32,73 @@ ContentChunk styledChunk(int seed)
     return chunk({containerStart(box), paragraph(runs), paragraph(words(25 + seed)), containerEnd(box)});
 }
 
+// Two paragraphs of a Russian novel: long words, no hyphenation points and the narrow spaces of
+// the default face (a line of 14 spaces may grow by some 70 px within the breaker's first
+// tolerance). No set of breaks keeps every line within it, at 600 px as at 944 px, where the
+// indented second paragraph's second line would need 82 px and one more word overfills it.
+const char16_t* const kLongParagraph =
+    u"Зовут его Николаем Петровичем Кирсановым. У него в пятнадцати верстах от постоялого "
+    u"дворика хорошее имение в двести душ, или, как он выражается с тех пор, как размежевался "
+    u"с крестьянами и завел «ферму», – в две тысячи десятин земли. Отец его, боевой генерал "
+    u"1812 года, полуграмотный, грубый, но не злой русский человек, всю жизнь свою тянул "
+    u"лямку, командовал сперва бригадой, потом дивизией и постоянно жил в провинции, где в "
+    u"силу своего чина играл довольно значительную роль. Николай Петрович родился на юге "
+    u"России, подобно старшему своему брату Павлу, о котором речь впереди, и воспитывался до "
+    u"четырнадцатилетнего возраста дома, окруженный дешевыми гувернерами, развязными, но "
+    u"подобострастными адъютантами и прочими полковыми и штабными личностями. Родительница "
+    u"его, из фамилии Колязиных, в девицах Agathe, а в генеральшах Агафоклея Кузьминишна "
+    u"Кирсанова, принадлежала к числу «матушек-командирш», носила пышные чепцы и шумные "
+    u"шелковые платья, в церкви подходила первая ко кресту, говорила громко и много, допускала "
+    u"детей утром к ручке, на ночь их благословляла, – словом, жила в свое удовольствие. В "
+    u"качестве генеральского сына Николай Петрович – хотя не только не отличался храбростью, "
+    u"но даже заслужил прозвище трусишки – должен был, подобно брату Павлу, поступить в "
+    u"военную службу; но он переломил себе ногу в самый тот день, когда уже прибыло известие "
+    u"об его определении, и, пролежав два месяца в постели, на всю жизнь остался «хроменьким». "
+    u"Отец махнул на него рукой и пустил его по штатской. Он повез его в Петербург, как только "
+    u"ему минул восемнадцатый год, и поместил его в университет. Кстати, брат его о ту пору "
+    u"вышел офицером в гвардейский полк. Молодые люди стали жить вдвоем, на одной квартире, "
+    u"под отдаленным надзором двоюродного дяди с материнской стороны, Ильи Колязина, важного "
+    u"чиновника. Отец их вернулся к своей дивизии и к своей супруге и лишь изредка присылал "
+    u"сыновьям большие четвертушки серой бумаги, испещренные размашистым писарским почерком. "
+    u"На конце этих четвертушек красовались старательно окруженные «выкрутасами» слова: «Пиотр "
+    u"Кирсаноф, генерал-майор». В 1835 году Николай Петрович вышел из университета "
+    u"кандидатом,[1] и в том же году генерал Кирсанов, уволенный в отставку за неудачный "
+    u"смотр, приехал в Петербург с женою на житье. Он нанял было дом у Таврического сада и "
+    u"записался в Английский клуб,[2] но внезапно умер от удара. Агафоклея Кузьминишна скоро "
+    u"за ним последовала: она не могла привыкнуть к глухой столичной жизни; тоска отставного "
+    u"существованья ее загрызла. Между тем Николай Петрович успел, еще при жизни родителей и к "
+    u"немалому их огорчению, влюбиться в дочку чиновника Преполовенского, бывшего хозяина его "
+    u"квартиры, миловидную и, как говорится, развитую девицу: она в журналах читала серьезные "
+    u"статьи в отделе «Наук». Он женился на ней, как только минул срок траура, и, покинув "
+    u"министерство уделов, куда по протекции отец его записал, блаженствовал со своею Машей "
+    u"сперва на даче около Лесного института, потом в городе, в маленькой и хорошенькой "
+    u"квартире, с чистою лестницей и холодноватою гостиной, наконец – в деревне, где он "
+    u"поселился окончательно и где у него в скором времени родился сын Аркадий. Супруги жили "
+    u"очень хорошо и тихо: они почти никогда не расставались, читали вместе, играли в четыре "
+    u"руки на фортепьяно, пели дуэты; она сажала цветы и наблюдала за птичным двором, он "
+    u"изредка ездил на охоту и занимался хозяйством, а Аркадий рос да рос – тоже хорошо и "
+    u"тихо. Десять лет прошло как сон. В 47-м году жена Кирсанова скончалась. Он едва вынес "
+    u"этот удар, поседел в несколько недель; собрался было за границу, чтобы хотя немного "
+    u"рассеяться… но тут настал 48-й год.[3] Он поневоле вернулся в деревню и после довольно "
+    u"продолжительного бездействия занялся хозяйственными преобразованиями. В 55-м году он "
+    u"повез сына в университет; прожил с ним три зимы в Петербурге, почти никуда не выходя и "
+    u"стараясь заводить знакомства с молодыми товарищами Аркадия. На последнюю зиму он "
+    u"приехать не мог, – и вот мы видим его в мае месяце 1859 года, уже совсем седого, "
+    u"пухленького и немного сгорбленного: он ждет сына, получившего, как некогда он сам, "
+    u"звание кандидата.";
+const char16_t* const kShortParagraph =
+    u"Слуга, из чувства приличия, а может быть, и не желая остаться под барским глазом, зашел "
+    u"под ворота и закурил трубку. Николай Петрович поник головой и начал глядеть на ветхие "
+    u"ступеньки крылечка: крупный пестрый цыпленок степенно расхаживал по ним, крепко стуча "
+    u"своими большими желтыми ногами; запачканная кошка недружелюбно посматривала на него, "
+    u"жеманно прикорнув на перила. Солнце пекло; из полутемных сеней постоялого дворика несло "
+    u"запахом теплого ржаного хлеба. Замечтался наш Николай Петрович. «Сын… кандидат… Аркаша…» "
+    u"– беспрестанно вертелось у него в голове; он пытался думать о чем-нибудь другом, и опять "
+    u"возвращались те же мысли. Вспомнилась ему покойница-жена… «Не дождалась!» – шепнул он "
+    u"уныло… Толстый сизый голубь прилетел на дорогу и поспешно отправился пить в лужицу возле "
+    u"колодца. Николай Петрович стал глядеть на него, а ухо его уже ловило стук приближающихся "
+    u"колес…";
+
 } // namespace
 
 // Real fonts: needs the QGuiApplication that QTEST_MAIN makes (offscreen platform under CTest).
@@ -42,6 +110,8 @@ private Q_SLOTS:
     void fontsCarryAPixelSize();
     void layoutIsTheSameOnAPoolThread();
     void arabicLinesDoNotOverlap();
+    void novelParagraphsFillTheirLines_data();
+    void novelParagraphsFillTheirLines();
 };
 
 void TestQtTextMeasurer::measuresAsQtDoes()
@@ -161,6 +231,46 @@ void TestQtTextMeasurer::arabicLinesDoNotOverlap()
     }
     for (qsizetype i = 1; i < inks.size(); ++i)
         QVERIFY(inks[i - 1].second < inks[i].first + 2);
+}
+
+void TestQtTextMeasurer::novelParagraphsFillTheirLines_data()
+{
+    QTest::addColumn<double>("width");
+    for (double width : {600.0, 944.0})
+        QTest::addRow("%d", int(width)) << width;
+}
+
+// Every line of a justified paragraph but its last fills the column, the lines the breaker had
+// to set looser than its first tolerance too: a short line inside would read as a paragraph end.
+void TestQtTextMeasurer::novelParagraphsFillTheirLines()
+{
+    QFETCH(double, width);
+    const ChunkLayoutEngine engine;
+    QList<KnuthPlass::Line> breaks;
+    const LineBreakObserver observer = [&](const PreparedParagraph&, const QList<KnuthPlass::Item>&, double,
+                                           const QList<KnuthPlass::Line>& lines) { breaks += lines; };
+    LayoutParams params;
+    params.width = width;
+    BlockItem second = paragraph(QString::fromUtf16(kShortParagraph));
+    second.indent = 24; // 1.5 em, as a plain-text book sets a paragraph after a paragraph
+    const ContentChunk content = chunk({paragraph(QString::fromUtf16(kLongParagraph)), second});
+    const ChunkLayout result = engine.layoutPreparedChunk(engine.prepareChunk(content, 16, nullptr), params, observer);
+    QCOMPARE(breaks.size(), result.lines.size());
+    int paragraphs = 0;
+    int loose = 0;
+    for (qsizetype i = 0; i < result.lines.size(); ++i) {
+        const bool last = i + 1 == breaks.size() || breaks[i + 1].start < breaks[i].end;
+        loose += breaks[i].ratio > 2;
+        const LayoutLine& line = result.lines[i];
+        if (last) {
+            ++paragraphs;
+            QVERIFY(line.width < width);
+        } else {
+            QVERIFY2(qAbs(line.x + line.width - width) < 1e-6, qPrintable(ChunkLayoutDump::lineText(result, line)));
+        }
+    }
+    QCOMPARE(paragraphs, 2);
+    QVERIFY(loose > 0); // the case holds in this face
 }
 
 QTEST_MAIN(TestQtTextMeasurer)

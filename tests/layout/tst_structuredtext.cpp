@@ -124,13 +124,14 @@ void TestStructuredText::chapters_data()
            "<math alttext=\"Alternative text not available\"><msup><mi>z</mi><mn>2</mn></msup></math></p>"
         << 400.0 << QStringList{"x squared; y^2; z^{2}"} << QStringList{"x squared; y^2; z2"};
 
-    // Eight ideographs fill a line of 64; the reading is set at 60 %.
+    // Eight ideographs fill a line of 64; the reading is set at 60 %. The first line is justified,
+    // so its ideographs stand apart.
     QTest::newRow("ruby at a line end stays whole")
         << QStringLiteral("<p>\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D<ruby>\u7AAE\u5C48<rt>\u304D\u3085\u3046\u304F\u3064</rt></ruby>\u3060</p>")
         << 64.0
         << QStringList{QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D\u7AAE") + Joiner + u'\u5C48' + Joiner + u'('
                        + Joiner + QStringLiteral("\u304D\u2060\u3085\u2060\u3046\u2060\u304F\u2060\u3064") + Joiner + u')' + u'\u3060'}
-        << QStringList{QStringLiteral("\u4E00\u4E8C\u4E09\u56DB\u4E94\u516D"),
+        << QStringList{QStringLiteral("\u4E00 \u4E8C \u4E09 \u56DB \u4E94 \u516D"),
                        QStringLiteral("\u7AAE\u5C48(\u304D\u3085\u3046\u304F\u3064)\u3060")};
 
     QTest::newRow("ruby fallback parentheses of the book")

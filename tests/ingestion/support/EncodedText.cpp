@@ -36,6 +36,26 @@ QString chinese()
         "鸟儿在树上唱歌，孩子们在草地上玩耍。");
 }
 
+QString traditionalChinese()
+{
+    return QStringLiteral(
+        "臺灣是一個島嶼，位於東亞。我們學習繁體中文，閱讀古典文學。卄丌丏乂乇亍仂仈，古書裡的罕用字。");
+}
+
+QString korean()
+{
+    return QStringLiteral(
+        "나는 고양이로소이다. 이름은 아직 없다. 어디서 태어났는지 도무지 짐작이 가지 않는다. 어쨌든 어둡고 "
+        "축축한 곳에서 야옹야옹 울고 있었던 것만은 기억하고 있다.");
+}
+
+QString hebrew()
+{
+    return QStringLiteral(
+        "בראשית ברא אלהים את השמים ואת הארץ. והארץ היתה תהו ובהו וחשך על פני תהום, ורוח אלהים "
+        "מרחפת על פני המים. ויאמר אלהים יהי אור ויהי אור.");
+}
+
 namespace {
 
 QByteArray encodeWithIconv(const QString& text, const char* encoding)
@@ -49,7 +69,9 @@ QByteArray encodeWithIconv(const QString& text, const char* encoding)
     size_t inLeft = size_t(input.size());
     char* out = output.data();
     size_t outLeft = size_t(output.size());
-    const bool ok = iconv(descriptor, &in, &inLeft, &out, &outLeft) != size_t(-1);
+    // The flush ends a shifted state: the escape back to ASCII of the 7-bit encodings.
+    const bool ok = iconv(descriptor, &in, &inLeft, &out, &outLeft) != size_t(-1)
+        && iconv(descriptor, nullptr, nullptr, &out, &outLeft) != size_t(-1);
     iconv_close(descriptor);
     if (!ok)
         return {};

@@ -12,6 +12,9 @@ QString russian();
 QString german();
 QString japanese();
 QString chinese();
+QString traditionalChinese(); // holds characters of the second plane of CNS 11643
+QString korean();
+QString hebrew();
 
 // The text in the named encoding, through Qt's converter or else iconv; empty when neither
 // knows the name or the text has a character the encoding lacks.
