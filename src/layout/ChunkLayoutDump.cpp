@@ -65,6 +65,23 @@ QStringList lines(const ChunkLayout& layout, double top)
     return out;
 }
 
+QStringList runs(const ChunkLayout& layout, double top)
+{
+    QStringList out;
+    out.reserve(layout.lines.size());
+    for (const LayoutLine& line : layout.lines) {
+        QString text = QStringLiteral("y=%1").arg(number(top + line.y));
+        for (const LayoutRun& run : line.runs) {
+            QString shown = layout.textOf(run);
+            if (run.hyphen)
+                shown += u'-';
+            text += QStringLiteral(" x=%1 w=%2 |%3|").arg(number(run.x), number(run.width), shown);
+        }
+        out.append(text);
+    }
+    return out;
+}
+
 QStringList full(const ChunkLayout& layout)
 {
     QStringList out;
