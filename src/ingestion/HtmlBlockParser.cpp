@@ -11,6 +11,7 @@
 #include "HtmlPlainText.h"
 #include "HtmlSoupParser.h"
 #include "ImageUrl.h"
+#include "MetadataDirection.h"
 #include "SaturatedInteger.h"
 #include "XmlDomParser.h"
 
@@ -140,30 +141,6 @@ bool sameStyle(const TextStyle& a, const TextStyle& b)
         && a.baselineShift == b.baselineShift && a.direction == b.direction && a.unicodeBidi == b.unicodeBidi;
 }
 
-// Languages written right to left, by their primary subtag, or by a script subtag.
-bool isRightToLeftLanguage(const QString& tag)
-{
-    static const QStringList languages = {
-        QStringLiteral("ar"), QStringLiteral("arc"), QStringLiteral("ckb"), QStringLiteral("dv"), QStringLiteral("fa"),
-        QStringLiteral("he"), QStringLiteral("iw"), QStringLiteral("ji"), QStringLiteral("ks"), QStringLiteral("ku-arab"),
-        QStringLiteral("mzn"), QStringLiteral("pnb"), QStringLiteral("prs"), QStringLiteral("ps"), QStringLiteral("sd"),
-        QStringLiteral("syr"), QStringLiteral("ug"), QStringLiteral("ur"), QStringLiteral("yi"),
-    };
-    static const QStringList rightToLeftScripts = {
-        QStringLiteral("arab"), QStringLiteral("hebr"), QStringLiteral("syrc"), QStringLiteral("thaa"),
-        QStringLiteral("nkoo"), QStringLiteral("adlm"), QStringLiteral("rohg"), QStringLiteral("mand"),
-        QStringLiteral("samr"),
-    };
-    const QStringList subtags = tag.trimmed().toLower().replace(u'_', u'-').split(u'-', Qt::SkipEmptyParts);
-    if (subtags.isEmpty())
-        return false;
-    for (qsizetype i = 1; i < subtags.size(); ++i) {
-        if (subtags[i].size() == 4)
-            return rightToLeftScripts.contains(subtags[i]);
-    }
-    return languages.contains(subtags.first());
-}
-
 // The language an element states: lang, or xml:lang (as the DOM without namespaces names it).
 QString languageOf(const QDomElement& element)
 {
@@ -211,7 +188,7 @@ public:
         base.style = Css::ComputedStyle::initial(params);
         // HTML reads left to right unless the book's language is written right to left; FictionBook
         // states no direction, so each paragraph takes it from its first strong character.
-        if (isRightToLeftLanguage(params.language))
+        if (MetadataDirection::isRightToLeftLanguage(params.language))
             base.style.text.direction = TextDirection::RightToLeft;
         else if (!fictionBook)
             base.style.text.direction = TextDirection::LeftToRight;
@@ -399,7 +376,7 @@ private:
         } else if (!frames.last().directionGiven && dir != u"auto") {
             const QString language = languageOf(element).trimmed();
             if (!language.isEmpty()) {
-                const bool rtl = isRightToLeftLanguage(language);
+                const bool rtl = MetadataDirection::isRightToLeftLanguage(language);
                 hints.append({ QStringLiteral("direction"), rtl ? QStringLiteral("rtl") : QStringLiteral("ltr"), false });
             }
         }

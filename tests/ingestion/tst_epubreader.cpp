@@ -231,6 +231,23 @@ void TestEpubReader::metadata_data()
     QTest::newRow("title in the package namespace is not a title")
         << QByteArray("<title>Wrong</title>") << "Some Book" << "";
     QTest::newRow("title in no namespace") << QByteArray("<title xmlns=\"\">Bare</title>") << "Bare" << "";
+    // A stated direction that the first letter does not give leads the text as a mark.
+    const QString hebrew = QStringLiteral("\u05E1\u05E4\u05E8");
+    const QString rlm = QStringLiteral("\u200F"), lrm = QStringLiteral("\u200E");
+    QTest::newRow("dir rtl on a title starting in Latin")
+        << QStringLiteral("<dc:title dir=\"rtl\">CSS 3 %1!</dc:title><dc:creator dir=\"rtl\">%1</dc:creator>").arg(hebrew).toUtf8()
+        << rlm + QStringLiteral("CSS 3 %1!").arg(hebrew) << hebrew;
+    QTest::newRow("dir ltr on a creator starting in Hebrew")
+        << QStringLiteral("<dc:title>T</dc:title><dc:creator dir=\"ltr\">%1 Smith</dc:creator>").arg(hebrew).toUtf8()
+        << "T" << lrm + QStringLiteral("%1 Smith").arg(hebrew);
+    QTest::newRow("book language, a title holding Hebrew")
+        << QStringLiteral("<dc:title>CSS %1</dc:title><dc:creator>Ann Lee</dc:creator><dc:language>he</dc:language>").arg(hebrew).toUtf8()
+        << rlm + QStringLiteral("CSS %1").arg(hebrew) << "Ann Lee";
+    QTest::newRow("the element's own language")
+        << QStringLiteral("<dc:language>he</dc:language><dc:title xml:lang=\"en\">CSS %1</dc:title>").arg(hebrew).toUtf8()
+        << QStringLiteral("CSS %1").arg(hebrew) << "";
+    QTest::newRow("no stated direction") << QStringLiteral("<dc:title>CSS %1</dc:title>").arg(hebrew).toUtf8()
+                                         << QStringLiteral("CSS %1").arg(hebrew) << "";
 }
 
 void TestEpubReader::metadata()
