@@ -188,6 +188,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     spine.clear();
     imageSpinePaths.clear();
     chunks_.clear();
+    followsColourScheme_ = false;
     contentHash_.clear();
     fontObfuscation = EpubFontObfuscation();
 
@@ -443,6 +444,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
 
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
                                                  params, &sheet, scheme, filePath_, base, 1);
+    result.asksColourScheme = sheet.asksColourScheme();
     return result;
 }
 
@@ -472,6 +474,7 @@ void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& 
         registerFont(fontPath, source.readEntry(fontPath));
     }
     chunks_ += std::move(document.chunks);
+    followsColourScheme_ = followsColourScheme_ || document.asksColourScheme;
 }
 
 void EpubReader::registerFont(const QString& path, const QByteArray& stored) const

@@ -1,3 +1,4 @@
+#include "ColourScheme.h"
 #include "CssComputedStyle.h"
 #include "CssElementTree.h"
 #include "CssMatchBudget.h"
@@ -735,6 +736,26 @@ private Q_SLOTS:
         QFETCH(QString, prelude);
         QFETCH(bool, applies);
         QCOMPARE(Css::Parser::mediaApplies(prelude), applies);
+    }
+
+    // Queries take the scheme the application sets; a sheet says whether it asked for it.
+    void colourSchemeIsTheApplications()
+    {
+        struct Restore {
+            ~Restore() { ColourScheme::setPrefersDark(false); }
+        } restore;
+        for (const bool dark : {true, false}) {
+            ColourScheme::setPrefersDark(dark);
+            QCOMPARE(Css::Parser::mediaApplies(u"(prefers-color-scheme: dark)"), dark);
+            QCOMPARE(Css::Parser::mediaApplies(u"all and (prefers-color-scheme: light)"), !dark);
+        }
+        const auto asks = [](const QString& text) { return Css::StyleSheet::parse(text).asksColourScheme(); };
+        QVERIFY(asks(QStringLiteral("@media all and (PREFERS-color-scheme: dark) { p { color: white } }")));
+        QVERIFY(asks(QStringLiteral("@import url(dark.css) (prefers-color-scheme: dark); p { color: black }")));
+        QVERIFY(!asks(QStringLiteral("@media screen and (min-width: 10px) { p { color: white } }")));
+        Css::StyleSheet combined = Css::StyleSheet::parse(QStringLiteral("p { color: black }"));
+        combined.append(Css::StyleSheet::parse(QStringLiteral("@media (prefers-color-scheme: light) { p { color: red } }")));
+        QVERIFY(combined.asksColourScheme());
     }
 };
 

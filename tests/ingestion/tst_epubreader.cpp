@@ -1,3 +1,4 @@
+#include "ColourScheme.h"
 #include "EmbeddedFonts.h"
 #include "EpubReader.h"
 #include "ImageUrl.h"
@@ -155,6 +156,7 @@ private Q_SLOTS:
     void importsComeFirstAndCyclesEnd();
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
+    void darkSchemeRulesFollowTheApplicationsScheme();
     void manyDocumentsOpenAsOneByOne();
     void fontsAreReadOnlyByAFullOpen();
     void reopenClearsThePreviousBook();
@@ -501,6 +503,35 @@ void TestEpubReader::styleSheetsAreReadOnceAndCascadeInOrder()
         }
     }
     QCOMPARE(paragraphs, 2);
+}
+
+// A book's dark-scheme rules apply while the application prefers dark; the reader says that it
+// asked, so the application knows to open it again when the scheme turns.
+void TestEpubReader::darkSchemeRulesFollowTheApplicationsScheme()
+{
+    struct Restore {
+        ~Restore() { ColourScheme::setPrefersDark(false); }
+    } restore;
+    auto book = makeBook(package(QByteArray(), item("c1", "one.xhtml") + item("c2", "two.xhtml"),
+                                 itemref("c1") + itemref("c2")));
+    book->entries.insert(QStringLiteral("OEBPS/one.xhtml"), xhtml("<p>One</p>", "<link rel=\"stylesheet\" href=\"s.css\"/>"));
+    book->entries.insert(QStringLiteral("OEBPS/two.xhtml"), xhtml("<p>Two</p>"));
+    book->entries.insert(QStringLiteral("OEBPS/s.css"), "@media (prefers-color-scheme: dark) { p { font-style: italic } }");
+    for (const bool dark : {false, true}) {
+        ColourScheme::setPrefersDark(dark);
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        QVERIFY(reader.open(bookPath));
+        QVERIFY(reader.followsColourScheme());
+        const QList<BlockItem> blocks = reader.chunks().first().blocks;
+        const auto paragraph = std::find_if(blocks.cbegin(), blocks.cend(),
+                                            [](const BlockItem& block) { return !block.runs.isEmpty(); });
+        QVERIFY(paragraph != blocks.cend());
+        QCOMPARE(paragraph->runs.first().style.italic, dark);
+    }
+    book->entries.insert(QStringLiteral("OEBPS/s.css"), "@media screen { p { font-style: italic } }");
+    EpubReader plain(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(plain.open(bookPath));
+    QVERIFY(!plain.followsColourScheme());
 }
 
 void TestEpubReader::manyDocumentsOpenAsOneByOne()
