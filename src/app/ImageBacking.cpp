@@ -6,6 +6,7 @@
 #include <QImage>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ImageBacking {
 
@@ -41,6 +42,24 @@ bool isDarkOnTransparent(const QImage& image)
     if (samples == 0 || transparent < kTransparentShare * samples)
         return false;
     return ink <= 0 || inkLuminance / ink < kDarkLuminance;
+}
+
+QImage inverted(const QImage& image, double amount)
+{
+    QImage out = image.convertToFormat(QImage::Format_ARGB32);
+    if (amount >= 1) {
+        out.invertPixels(QImage::InvertRgb);
+        return out;
+    }
+    const auto channel = [amount](int c) { return int(std::lround(c + (255 - 2 * c) * amount)); };
+    for (int y = 0; y < out.height(); ++y) {
+        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const QRgb p = line[x];
+            line[x] = qRgba(channel(qRed(p)), channel(qGreen(p)), channel(qBlue(p)), qAlpha(p));
+        }
+    }
+    return out;
 }
 
 } // namespace ImageBacking

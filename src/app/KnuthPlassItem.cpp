@@ -348,7 +348,9 @@ void KnuthPlassItem::paint(QPainter* painter)
         if (!meetsBand(image.rect))
             continue;
         const QSize shown = (image.rect.size() * pixelRatio).toSize().expandedTo(QSize(1, 1));
-        const QImage decoded = s_imageResolver ? s_imageResolver->resolveImageAt(image.source, shown) : QImage();
+        QImage decoded = s_imageResolver ? s_imageResolver->resolveImageAt(image.source, shown) : QImage();
+        if (image.invert > 0 && !decoded.isNull())
+            decoded = ImageBacking::inverted(decoded, image.invert);
         if (decoded.isNull()) {
             painter->setPen(m_dimColor);
             painter->setBrush(Qt::NoBrush);

@@ -289,7 +289,7 @@ private:
             appendInlineSvg(element);
         } else {
             appendImage(hrefOf(element).isEmpty() ? element.attribute(QStringLiteral("src")) : hrefOf(element), style.width,
-                        style.height, style.maxWidth, style.text);
+                        style.height, style.maxWidth, style.text, style.invert);
         }
         leaveFrame();
     }
@@ -500,7 +500,7 @@ private:
         if (!h.isEmpty())
             Css::parseLength(h, frame.style.text.size, params, &height);
         appendImage(DataUrl::encode(document.toString(-1).toUtf8(), QStringLiteral("image/svg+xml")), width, height,
-                    frame.style.maxWidth, frame.style.text);
+                    frame.style.maxWidth, frame.style.text, frame.style.invert);
     }
 
     QString resolveImage(const QString& source) const
@@ -526,13 +526,14 @@ private:
         return ImageUrl::resolve(providerId, href, bookPath, base);
     }
 
-    void appendImage(const QString& source, double width, double height, double maxWidth, const TextStyle& style)
+    void appendImage(const QString& source, double width, double height, double maxWidth, const TextStyle& style,
+                     double invert)
     {
         const QString url = resolveImage(source);
         if (url.isEmpty())
             return;
         ensureParagraph();
-        flushed().appendImage(url, width, height, maxWidth, style);
+        flushed().appendImage(url, width, height, maxWidth, style, invert);
         lastWasSpace = false;
     }
 

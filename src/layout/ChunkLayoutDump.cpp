@@ -87,8 +87,10 @@ QStringList full(const ChunkLayout& layout)
     QStringList out;
     out.append(QStringLiteral("chunk height=%1 width=%2").arg(number(layout.height), number(layout.width)));
     out += lines(layout);
-    for (const LayoutImage& image : layout.images)
-        out.append(QStringLiteral("image %1 %2").arg(rect(image.rect), image.source));
+    for (const LayoutImage& image : layout.images) {
+        const QString inverted = image.invert > 0 ? QStringLiteral(" invert=%1").arg(number(image.invert)) : QString();
+        out.append(QStringLiteral("image %1 %2%3").arg(rect(image.rect), image.source, inverted));
+    }
     for (const LayoutRule& rule : layout.rules)
         out.append(QStringLiteral("rule %1 %2").arg(rect(rule.rect), colour(rule.colour)));
     for (const LayoutBox& box : layout.boxes) {

@@ -297,6 +297,7 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
         paragraph.items.append(Item::penaltyItem(0, 0, false));
     pendingBreak.reset();
     addBox(PreparedRun::Image, style, run.url, size.width(), size.height());
+    paragraph.runs.last().invert = run.invert;
     setPendingBreak(false, 0, false);
     atWordStart = true;
     lastChar = QChar();

@@ -43,6 +43,7 @@ struct PreparedRun {
     int textStart = 0;   // PreparedChunk::text from textStart, textLength long. Text: the piece
     int textLength = 0;  // as drawn; Image: the source URL; Space: empty
     double height = 0;   // Image only, at the width of its box (the box holds every run's width)
+    double invert = 0;   // Image only: how far its colours are inverted, 0..1
 };
 
 struct PreparedParagraph {
