@@ -108,6 +108,9 @@ bool LayoutFigures::Options::takeFrom(QStringList& arguments, Options& options, 
         } else if (argument == QLatin1String("--dump-lines")) {
             options.dumpLines = true;
             arguments.removeAt(i);
+        } else if (argument == QLatin1String("--dump-runs")) {
+            options.dumpRuns = true;
+            arguments.removeAt(i);
         } else {
             ++i;
         }
@@ -221,10 +224,11 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
         QStringLiteral("layout_bytes=%1").arg(bytes.total()),
     };
-    if (options.dumpLines) {
+    if (options.dumpLines || options.dumpRuns) {
         double top = 0; // y in the whole column, so that gaps compare across chunk boundaries
         for (qsizetype c = 0; c < layouts.size(); ++c) {
-            const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c], top);
+            const QStringList chunkLines = options.dumpRuns ? ChunkLayoutDump::runs(layouts[c], top)
+                                                            : ChunkLayoutDump::lines(layouts[c], top);
             top += layouts[c].height;
             for (qsizetype l = 0; l < chunkLines.size(); ++l)
                 figures.dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));

@@ -20,8 +20,9 @@ public:
         int fontSize = 16;
         double lineSpacing = 1.0;
         bool dumpLines = false;
+        bool dumpRuns = false; // each line's runs with their x and width, in place of dumpLines
 
-        // Takes "--width N", "--font-size N", "--line-spacing X" and "--dump-lines" out of
+        // Takes "--width N", "--font-size N", "--line-spacing X", "--dump-lines" and "--dump-runs" out of
         // arguments; false, with a message in error, for a missing or bad value.
         static bool takeFrom(QStringList& arguments, Options& options, QString* error);
     };
@@ -40,5 +41,6 @@ public:
 
     QStringList fields;
     QStringList dump; // with dumpLines: "<chunk>.<line> y=.. h=.. x=.. w=.. |text|", one per line,
-                      // y in the whole column (the chunks stacked), the words in visual order
+                      // y in the whole column (the chunks stacked), the words in visual order;
+                      // with dumpRuns: "<chunk>.<line> y=.. x=.. w=.. |run| ...", one per line
 };

@@ -35,7 +35,7 @@ int main(int argc, char** argv)
     }
     QTextStream out(stdout);
     if (books.isEmpty()) {
-        QTextStream(stderr) << "usage: vellora-bench [--dump] [--dump-lines] [--width N] [--font-size N]"
+        QTextStream(stderr) << "usage: vellora-bench [--dump] [--dump-lines] [--dump-runs] [--width N] [--font-size N]"
                                " [--line-spacing X] BOOK...\n";
         return 2;
     }

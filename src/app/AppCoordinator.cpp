@@ -1,12 +1,15 @@
 #include "AppCoordinator.h"
 
 #include "Book.h"
+#include "ColourScheme.h"
 #include "FormatReader.h"
 #include "HistoryModel.h"
+#include "KnuthPlassItem.h"
 #include "ReadingModel.h"
 #include "ReadingPreferences.h"
 #include "UiState.h"
 
+#include <QColor>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSettings>
@@ -52,6 +55,9 @@ AppCoordinator::AppCoordinator(Book& book, ReadingModel& readingModel, HistoryMo
     connect(&m_book, &Book::willCloseBook, this, &AppCoordinator::snapshotOutgoingBook);
     connect(&m_readingModel, &ReadingModel::positionSaved, this, &AppCoordinator::onPositionSaved);
     connect(&m_book, &Book::bookChanged, this, &AppCoordinator::onBookChanged);
+    connect(&m_uiState, &UiState::themeNameChanged, this, &AppCoordinator::onThemeChanged);
+    connect(&m_uiState, &UiState::customThemeColorsChanged, this, &AppCoordinator::onThemeChanged);
+    ColourScheme::setPrefersDark(themeIsDark(m_uiState.themeName(), m_uiState.customThemeColors()));
     connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &AppCoordinator::onAboutToQuit);
 }
 
@@ -79,6 +85,30 @@ void AppCoordinator::snapshotOutgoingBook()
 void AppCoordinator::onPositionSaved()
 {
     snapshotOutgoingBook();
+}
+
+void AppCoordinator::onThemeChanged()
+{
+    const bool dark = themeIsDark(m_uiState.themeName(), m_uiState.customThemeColors());
+    if (dark == ColourScheme::prefersDark())
+        return;
+    ColourScheme::setPrefersDark(dark);
+    // The book's styles were resolved as it opened; it opens again where the reader stands.
+    if (m_book.hasBook() && m_book.reader()->followsColourScheme())
+        m_book.openFromPath(m_book.filePath());
+}
+
+bool AppCoordinator::themeIsDark(const QString& themeName, const QVariantMap& customColours)
+{
+    if (themeName == QLatin1String("dark"))
+        return true;
+    if (themeName == QLatin1String("light"))
+        return false;
+    const QColor text(customColours.value(QStringLiteral("readingText"), QStringLiteral("#c4c8d8")).toString());
+    const QColor page(customColours.value(QStringLiteral("gradientBottom"), QStringLiteral("#191d35")).toString());
+    if (!text.isValid() || !page.isValid())
+        return true;
+    return KnuthPlassItem::relativeLuminance(text) > KnuthPlassItem::relativeLuminance(page);
 }
 
 void AppCoordinator::onAboutToQuit()

@@ -2,12 +2,15 @@
 
 // The glue between the open book, the reading model, the history and the interface state: hands a
 // newly opened book's reader to the reading model, keeps the history and the last opened file up
-// to date, and saves the history, the preferences and the interface state when the application is
-// about to quit. Connects itself in its constructor; holds references only.
+// to date, answers books' colour-scheme queries with the theme's scheme (opening the book again,
+// at its place, when a theme change turns the answer), and saves the history, the preferences and
+// the interface state when the application is about to quit. Connects itself in its constructor;
+// holds references only.
 //
 // GUI thread only.
 
 #include <QObject>
+#include <QVariantMap>
 
 class AppState;
 class Book;
@@ -30,9 +33,14 @@ private Q_SLOTS:
     // after every saved position).
     void snapshotOutgoingBook();
     void onPositionSaved();
+    void onThemeChanged();
     void onAboutToQuit();
 
 private:
+    // Dark for the dark theme, light for the light one; a custom palette is dark when its reading
+    // text is lighter than the foot of its page (its roles start at the dark values).
+    static bool themeIsDark(const QString& themeName, const QVariantMap& customColours);
+
     Book& m_book;
     ReadingModel& m_readingModel;
     HistoryModel& m_history;

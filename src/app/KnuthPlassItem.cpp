@@ -2,6 +2,7 @@
 
 #include "BandPaintedItem.h"
 #include "IBookImageResolver.h"
+#include "ImageBacking.h"
 #include "RelativeCompare.h"
 
 #include <QFontInfo>
@@ -341,16 +342,22 @@ void KnuthPlassItem::paint(QPainter* painter)
 
     // Decoded no larger than drawn: a full-size page scaled down on every paint would be held whole.
     const qreal pixelRatio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    // On a dark page, dark ink on a transparent ground stands on the light of the text colour.
+    const bool lightInkOnDarkPage = relativeLuminance(m_textColor) > relativeLuminance(m_surfaceColor);
     for (const LayoutImage& image : std::as_const(m_layout.images)) {
         if (!meetsBand(image.rect))
             continue;
         const QSize shown = (image.rect.size() * pixelRatio).toSize().expandedTo(QSize(1, 1));
-        const QImage decoded = s_imageResolver ? s_imageResolver->resolveImageAt(image.source, shown) : QImage();
+        QImage decoded = s_imageResolver ? s_imageResolver->resolveImageAt(image.source, shown) : QImage();
+        if (image.invert > 0 && !decoded.isNull())
+            decoded = ImageBacking::inverted(decoded, image.invert);
         if (decoded.isNull()) {
             painter->setPen(m_dimColor);
             painter->setBrush(Qt::NoBrush);
             painter->drawRect(image.rect);
         } else {
+            if (lightInkOnDarkPage && ImageBacking::isDarkOnTransparent(decoded))
+                painter->fillRect(image.rect, m_textColor);
             painter->drawImage(image.rect, decoded);
         }
     }

@@ -73,6 +73,7 @@ struct InlineRun {
     double width = -1;    // -1 = not given
     double height = -1;
     double maxWidth = -1; // -1 = no limit
+    double invert = 0;    // image runs: how far the picture's colours are inverted, 0..1
 };
 
 struct BlockItem {

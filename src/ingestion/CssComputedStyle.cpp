@@ -19,7 +19,7 @@ enum Property {
     BorderTopStyle, BorderRightStyle, BorderBottomStyle, BorderLeftStyle,
     BorderTopColor, BorderRightColor, BorderBottomColor, BorderLeftColor,
     WhiteSpace, DisplayProperty, ListStyleType, Width, Height, MaxWidth, Direction, UnicodeBidiProperty,
-    Position, TopOffset, RightOffset, LeftOffset,
+    Position, TopOffset, RightOffset, LeftOffset, Filter,
     PropertyCount
 };
 
@@ -40,7 +40,7 @@ int propertyId(const QString& name)
             "border-top-style", "border-right-style", "border-bottom-style", "border-left-style",
             "border-top-color", "border-right-color", "border-bottom-color", "border-left-color",
             "white-space", "display", "list-style-type", "width", "height", "max-width", "direction",
-            "unicode-bidi", "position", "top", "right", "left",
+            "unicode-bidi", "position", "top", "right", "left", "filter",
         };
         for (int i = 0; i < PropertyCount; ++i)
             table.insert(QString::fromLatin1(names[i]), i);
@@ -59,6 +59,28 @@ bool isInherited(int id)
     default:
         return false;
     }
+}
+
+// The amount of the first invert() of a filter list: a number or a percentage, 1 without one,
+// within 0..1; 0 for none or a list without invert().
+double invertAmount(const QString& filter)
+{
+    const qsizetype start = filter.indexOf(QLatin1String("invert("), 0, Qt::CaseInsensitive);
+    if (start < 0)
+        return 0;
+    const qsizetype open = start + 7;
+    const qsizetype close = filter.indexOf(u')', open);
+    if (close < 0)
+        return 0;
+    QString argument = filter.mid(open, close - open).trimmed();
+    if (argument.isEmpty())
+        return 1;
+    const bool percent = argument.endsWith(u'%');
+    if (percent)
+        argument.chop(1);
+    bool ok = false;
+    const double amount = argument.toDouble(&ok) / (percent ? 100 : 1);
+    return ok ? std::clamp(amount, 0.0, 1.0) : 0;
 }
 
 enum class Keyword { None, Inherit, Initial };
@@ -455,6 +477,8 @@ private:
         size(Width, &style.width, u"auto");
         size(Height, &style.height, u"auto");
         size(MaxWidth, &style.maxWidth, u"none");
+        if (const QString* v = value(Filter, [&] { style.invert = parent.invert; }, [&] { style.invert = 0; }))
+            style.invert = invertAmount(*v);
         if (placedOffThePage())
             style.display = Display::None;
     }

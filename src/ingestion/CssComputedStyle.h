@@ -38,6 +38,7 @@ struct ComputedStyle {
     QString listStyleType = QStringLiteral("disc"); // a keyword, or a marker string in quotes
     double width = -1, height = -1, maxWidth = -1;   // px, -1 = auto / none
     QColor ruleColour;           // what a horizontal rule of this element is drawn in
+    double invert = 0;           // filter: invert(), 0..1 (read for pictures); other filters are ignored
 
     // The style of the root's parent: the initial values with the font size of params.
     static ComputedStyle initial(const ParseParams& params);

@@ -247,6 +247,8 @@ struct BlockParser {
                     rulesSeen = true;
                 const qsizetype close = matchingBrace(s, end);
                 const QStringView body = s.mid(end + 1, close - end - 1);
+                if (name == u"media")
+                    noteColourScheme(prelude);
                 if (name == u"media" || name == u"supports") {
                     const bool applies = name == u"media" ? Parser::mediaApplies(prelude, media)
                                                           : Parser::supportsApplies(prelude);
@@ -276,6 +278,13 @@ struct BlockParser {
         }
     }
 
+    // Whether the sheet would read otherwise in the other colour scheme.
+    void noteColourScheme(QStringView query)
+    {
+        if (query.contains(u"prefers-color-scheme", Qt::CaseInsensitive))
+            out.asksColourScheme = true;
+    }
+
     void statement(const QString& name, QStringView prelude, int depth)
     {
         if (name == u"charset" || depth > 0)
@@ -285,6 +294,7 @@ struct BlockParser {
             if (rulesSeen || namespacesSeen)
                 return;
             const QString url = preludeUrl(prelude, &rest);
+            noteColourScheme(rest);
             if (!url.isEmpty() && Parser::mediaApplies(rest, media))
                 out.imports.append(url);
         } else if (name == u"namespace") {

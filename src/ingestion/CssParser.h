@@ -13,6 +13,8 @@
 //
 // Stateless; any thread.
 
+#include "ColourScheme.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -41,14 +43,15 @@ struct ParsedSheet {
     QList<Namespace> namespaces;         // in source order
     QList<Rule> rules;                   // in source order, rules of applicable @media blocks included
     QList<QList<Declaration>> fontFaces; // bodies of the @font-face rules, in source order
+    bool asksColourScheme = false;       // an @media or @import query names prefers-color-scheme
 };
 
-// What media queries are evaluated against: a colour screen the size of the reading column, in a
-// light theme.
+// What media queries are evaluated against: a colour screen the size of the reading column, in the
+// colour scheme of the reading theme.
 struct MediaContext {
     double width = 600;  // px
     double height = 800; // px
-    bool dark = false;
+    bool dark = ColourScheme::prefersDark();
 };
 
 class Parser {

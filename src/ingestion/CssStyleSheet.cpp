@@ -11,6 +11,7 @@ StyleSheet StyleSheet::parse(const QString& text, const ImportLoader& loadImport
 {
     StyleSheet sheet;
     const ParsedSheet parsed = Parser::parseSheet(text, media);
+    sheet.colourSchemeAsked = parsed.asksColourScheme;
     if (loadImport) {
         for (const QString& url : parsed.imports)
             sheet.append(loadImport(url));
@@ -86,6 +87,7 @@ void StyleSheet::append(const StyleSheet& other)
     for (const Entry& entry : other.entries)
         addEntry({ entry.selector, entry.rule + ruleOffset });
     faces += other.faces;
+    colourSchemeAsked = colourSchemeAsked || other.colourSchemeAsked;
 }
 
 QList<FontFace> StyleSheet::fontFaces() const

@@ -41,6 +41,8 @@ public:
     void append(const StyleSheet& other);
     QList<FontFace> fontFaces() const;
     bool isEmpty() const;
+    // True when a query of this sheet or of one appended or imported names prefers-color-scheme.
+    bool asksColourScheme() const { return colourSchemeAsked; }
 
     // The declarations that apply to element, in cascade order (a later one wins): the normal
     // declarations of the matching rules by specificity, then source order; then the normal ones
@@ -63,6 +65,7 @@ private:
     QHash<QString, QList<int>> byId, byClass, byAttribute, byType;
     QList<int> anyElement;
     QList<FontFace> faces;
+    bool colourSchemeAsked = false;
 };
 
 // Css::parseLength and the other value parsers are declared in CssValues.h.

@@ -152,7 +152,7 @@ void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& styl
 }
 
 void DocumentChunkBuilder::appendImage(const QString& url, double width, double height, double maxWidth,
-                                       const TextStyle& style)
+                                       const TextStyle& style, double invert)
 {
     if (url.isEmpty())
         return;
@@ -164,6 +164,7 @@ void DocumentChunkBuilder::appendImage(const QString& url, double width, double 
     run.width = width;
     run.height = height;
     run.maxWidth = maxWidth;
+    run.invert = invert;
     run.style = style;
     paragraph.runs.append(run);
 }

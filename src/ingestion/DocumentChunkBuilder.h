@@ -21,7 +21,7 @@ public:
                         bool preformatted, const QString& marker, const TextStyle& style);
     void appendText(const QString& text, const TextStyle& style, bool preserve);
     void appendImage(const QString& url, double width, double height, double maxWidth,
-                     const TextStyle& style);
+                     const TextStyle& style, double invert = 0);
     void appendLineBreak();
     void appendRule(const QColor& colour);
     void startContainer(const BoxStyle& box);

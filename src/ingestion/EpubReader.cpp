@@ -9,6 +9,7 @@
 #include "HtmlSoupParser.h"
 #include "HtmlWhiteSpace.h"
 #include "ImageUrl.h"
+#include "MetadataDirection.h"
 #include "ParallelFor.h"
 #include "StyleSheetCache.h"
 #include "XmlDomParser.h"
@@ -71,6 +72,19 @@ QString elementText(QXmlStreamReader& reader)
 {
     return reader.readElementText(QXmlStreamReader::IncludeChildElements);
 }
+
+// The direction a metadata element states: its dir, and its own language if it names one.
+struct StatedDirection {
+    QString dir;
+    QString language;
+
+    static StatedDirection of(const QXmlStreamAttributes& attributes)
+    {
+        QString language = attributes.value(QLatin1String("http://www.w3.org/XML/1998/namespace"), QLatin1String("lang")).toString();
+        return {attributes.value(QLatin1String("dir")).toString().trimmed(), language.trimmed()};
+    }
+    QString languageOr(const QString& book) const { return language.isEmpty() ? book : language; }
+};
 
 // Runs of white space as one blank, none at either end: a title as a reader shows it.
 QString collapsed(const QString& text)
@@ -176,6 +190,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     spine.clear();
     imageSpinePaths.clear();
     chunks_.clear();
+    followsColourScheme_ = false;
     contentHash_.clear();
     fontObfuscation = EpubFontObfuscation();
 
@@ -293,6 +308,9 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
     QString uniqueIdentifierId;
     bool uniqueIdentifierFound = false;
 
+    StatedDirection titleDirection;
+    StatedDirection authorDirection;
+
     QXmlStreamReader reader(AttributeLimit::apply(bytes));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
@@ -324,14 +342,18 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
             if (!metadataOnly && isFontMediaType(item.mediaType))
                 fontPaths->append(ArchivePath::resolve(opfDirectory, item.href));
         } else if (name == QLatin1String("title") && isDublinCore(reader)) {
-            if (title_.isEmpty())
+            if (title_.isEmpty()) {
                 title_ = collapsed(elementText(reader));
+                titleDirection = StatedDirection::of(attributes);
+            }
         } else if (name == QLatin1String("language") && isDublinCore(reader)) {
             if (language_.isEmpty())
                 language_ = elementText(reader).trimmed();
         } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
-            if (author_.isEmpty())
+            if (author_.isEmpty()) {
                 author_ = collapsed(elementText(reader));
+                authorDirection = StatedDirection::of(attributes);
+            }
         } else if (name == QLatin1String("identifier") && isDublinCore(reader)) {
             const bool unique = !uniqueIdentifierFound && !uniqueIdentifierId.isEmpty()
                 && attributes.value(QLatin1String("id")) == uniqueIdentifierId;
@@ -360,6 +382,10 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
             }
         }
     }
+
+    // The language may follow the title it gives a direction to.
+    title_ = MetadataDirection::marked(title_, titleDirection.dir, titleDirection.languageOr(language_));
+    author_ = MetadataDirection::marked(author_, authorDirection.dir, authorDirection.languageOr(language_));
 
     if (!coverId.isEmpty()) {
         const auto item = manifest.constFind(coverId);
@@ -433,6 +459,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
 
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
                                                  params, &sheet, scheme, filePath_, base, 1);
+    result.asksColourScheme = sheet.asksColourScheme();
     return result;
 }
 
@@ -462,6 +489,7 @@ void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& 
         registerFont(fontPath, source.readEntry(fontPath));
     }
     chunks_ += std::move(document.chunks);
+    followsColourScheme_ = followsColourScheme_ || document.asksColourScheme;
 }
 
 void EpubReader::registerFont(const QString& path, const QByteArray& stored) const

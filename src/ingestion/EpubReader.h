@@ -36,6 +36,7 @@ struct EpubSpineDocument {
     QList<ContentChunk> chunks;
     QStringList fontPaths; // cleaned archive paths of its @font-face sources, in order
     bool notText = false;  // its bytes are binary: nothing of it is shown
+    bool asksColourScheme = false; // its style sheets have queries of prefers-color-scheme
 };
 
 class EpubReader : public FormatReader {
@@ -53,6 +54,7 @@ public:
     QByteArray contentHash() const override { return contentHash_; }
     QList<ComicPage> pages() const override { return {}; }
     QList<ContentChunk> chunks() const override { return chunks_; }
+    bool followsColourScheme() const override { return followsColourScheme_; }
 
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
@@ -87,5 +89,6 @@ private:
     QList<QString> spine;  // cleaned archive paths, in reading order
     QSet<QString> imageSpinePaths; // the spine items whose media type is an image
     QList<ContentChunk> chunks_;
+    bool followsColourScheme_ = false;
     EpubFontObfuscation fontObfuscation; // of the open book's fonts, set before they are registered
 };

@@ -41,6 +41,9 @@ public:
     virtual QByteArray contentHash() const = 0;          // identity of the book file
     virtual QList<ComicPage> pages() const = 0;          // empty for text readers
     virtual QList<ContentChunk> chunks() const = 0;      // empty for page readers
+    // True when the book's styles asked for the colour scheme (ColourScheme) while it opened, so
+    // that it reads otherwise when opened in the other one.
+    virtual bool followsColourScheme() const { return false; }
 };
 
 using ReaderFactory = std::function<std::unique_ptr<FormatReader>()>;

@@ -15,6 +15,7 @@
 #include "IdeographicText.h"
 #include "ImageUrl.h"
 #include "MathLinearizer.h"
+#include "MetadataDirection.h"
 #include "SaturatedInteger.h"
 #include "XmlDomParser.h"
 
@@ -144,30 +145,6 @@ bool sameStyle(const TextStyle& a, const TextStyle& b)
         && a.baselineShift == b.baselineShift && a.direction == b.direction && a.unicodeBidi == b.unicodeBidi;
 }
 
-// Languages written right to left, by their primary subtag, or by a script subtag.
-bool isRightToLeftLanguage(const QString& tag)
-{
-    static const QStringList languages = {
-        QStringLiteral("ar"), QStringLiteral("arc"), QStringLiteral("ckb"), QStringLiteral("dv"), QStringLiteral("fa"),
-        QStringLiteral("he"), QStringLiteral("iw"), QStringLiteral("ji"), QStringLiteral("ks"), QStringLiteral("ku-arab"),
-        QStringLiteral("mzn"), QStringLiteral("pnb"), QStringLiteral("prs"), QStringLiteral("ps"), QStringLiteral("sd"),
-        QStringLiteral("syr"), QStringLiteral("ug"), QStringLiteral("ur"), QStringLiteral("yi"),
-    };
-    static const QStringList rightToLeftScripts = {
-        QStringLiteral("arab"), QStringLiteral("hebr"), QStringLiteral("syrc"), QStringLiteral("thaa"),
-        QStringLiteral("nkoo"), QStringLiteral("adlm"), QStringLiteral("rohg"), QStringLiteral("mand"),
-        QStringLiteral("samr"),
-    };
-    const QStringList subtags = tag.trimmed().toLower().replace(u'_', u'-').split(u'-', Qt::SkipEmptyParts);
-    if (subtags.isEmpty())
-        return false;
-    for (qsizetype i = 1; i < subtags.size(); ++i) {
-        if (subtags[i].size() == 4)
-            return rightToLeftScripts.contains(subtags[i]);
-    }
-    return languages.contains(subtags.first());
-}
-
 // The language an element states: lang, or xml:lang (as the DOM without namespaces names it).
 QString languageOf(const QDomElement& element)
 {
@@ -232,7 +209,7 @@ public:
         base.style = Css::ComputedStyle::initial(params);
         // HTML reads left to right unless the book's language is written right to left; FictionBook
         // states no direction, so each paragraph takes it from its first strong character.
-        if (isRightToLeftLanguage(params.language))
+        if (MetadataDirection::isRightToLeftLanguage(params.language))
             base.style.text.direction = TextDirection::RightToLeft;
         else if (!fictionBook)
             base.style.text.direction = TextDirection::LeftToRight;
@@ -350,7 +327,7 @@ private:
             appendInlineSvg(element);
         } else {
             appendImage(hrefOf(element).isEmpty() ? element.attribute(QStringLiteral("src")) : hrefOf(element), style.width,
-                        style.height, style.maxWidth, style.text);
+                        style.height, style.maxWidth, style.text, style.invert);
         }
         leaveFrame();
     }
@@ -553,7 +530,7 @@ private:
         } else if (!frames.last().directionGiven && dir != u"auto") {
             const QString language = languageOf(element).trimmed();
             if (!language.isEmpty()) {
-                const bool rtl = isRightToLeftLanguage(language);
+                const bool rtl = MetadataDirection::isRightToLeftLanguage(language);
                 hints.append({ QStringLiteral("direction"), rtl ? QStringLiteral("rtl") : QStringLiteral("ltr"), false });
             }
         }
@@ -683,7 +660,7 @@ private:
         if (!h.isEmpty())
             Css::parseLength(h, frame.style.text.size, params, &height);
         appendImage(DataUrl::encode(document.toString(-1).toUtf8(), QStringLiteral("image/svg+xml")), width, height,
-                    frame.style.maxWidth, frame.style.text);
+                    frame.style.maxWidth, frame.style.text, frame.style.invert);
     }
 
     QString resolveImage(const QString& source) const
@@ -709,13 +686,14 @@ private:
         return ImageUrl::resolve(providerId, href, bookPath, base);
     }
 
-    void appendImage(const QString& source, double width, double height, double maxWidth, const TextStyle& style)
+    void appendImage(const QString& source, double width, double height, double maxWidth, const TextStyle& style,
+                     double invert)
     {
         const QString url = resolveImage(source);
         if (url.isEmpty())
             return;
         ensureParagraph();
-        flushed().appendImage(url, width, height, maxWidth, style);
+        flushed().appendImage(url, width, height, maxWidth, style, invert);
         lastWasSpace = false;
         atCellStart = false;
     }

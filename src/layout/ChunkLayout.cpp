@@ -43,7 +43,7 @@ bool operator==(const LayoutLine& a, const LayoutLine& b)
 
 bool operator==(const LayoutImage& a, const LayoutImage& b)
 {
-    return a.source == b.source && relativelyEqual(a.rect, b.rect);
+    return a.source == b.source && relativelyEqual(a.rect, b.rect) && relativelyEqual(a.invert, b.invert);
 }
 
 bool operator==(const LayoutRule& a, const LayoutRule& b)

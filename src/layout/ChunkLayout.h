@@ -78,6 +78,7 @@ struct LayoutLine {
 struct LayoutImage {
     QString source; // the book image URL, for IBookImageResolver
     QRectF rect;
+    double invert = 0; // how far the picture's colours are inverted when drawn (CSS filter: invert()), 0..1
 };
 
 struct LayoutRule {

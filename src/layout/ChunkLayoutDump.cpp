@@ -65,13 +65,32 @@ QStringList lines(const ChunkLayout& layout, double top)
     return out;
 }
 
+QStringList runs(const ChunkLayout& layout, double top)
+{
+    QStringList out;
+    out.reserve(layout.lines.size());
+    for (const LayoutLine& line : layout.lines) {
+        QString text = QStringLiteral("y=%1").arg(number(top + line.y));
+        for (const LayoutRun& run : line.runs) {
+            QString shown = layout.textOf(run);
+            if (run.hyphen)
+                shown += u'-';
+            text += QStringLiteral(" x=%1 w=%2 |%3|").arg(number(run.x), number(run.width), shown);
+        }
+        out.append(text);
+    }
+    return out;
+}
+
 QStringList full(const ChunkLayout& layout)
 {
     QStringList out;
     out.append(QStringLiteral("chunk height=%1 width=%2").arg(number(layout.height), number(layout.width)));
     out += lines(layout);
-    for (const LayoutImage& image : layout.images)
-        out.append(QStringLiteral("image %1 %2").arg(rect(image.rect), image.source));
+    for (const LayoutImage& image : layout.images) {
+        const QString inverted = image.invert > 0 ? QStringLiteral(" invert=%1").arg(number(image.invert)) : QString();
+        out.append(QStringLiteral("image %1 %2%3").arg(rect(image.rect), image.source, inverted));
+    }
     for (const LayoutRule& rule : layout.rules)
         out.append(QStringLiteral("rule %1 %2").arg(rect(rule.rect), colour(rule.colour)));
     for (const LayoutBox& box : layout.boxes) {

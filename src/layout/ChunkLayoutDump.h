@@ -19,6 +19,10 @@ QString lineText(const ChunkLayout& layout, const LayoutLine& line);
 // One entry per line; top is added to every y (the chunk's top in a column of chunks).
 QStringList lines(const ChunkLayout& layout, double top = 0);
 
+// One entry per line, "y=<top> <run> <run> ...", each run "x=<left> w=<width> |<text>|" left to
+// right as placed ("|-|" for a hyphen alone, "||" for a drawn gap), so the gaps between runs show.
+QStringList runs(const ChunkLayout& layout, double top = 0);
+
 // "chunk height=.. width=..", the lines, then "image", "rule" and "box" entries.
 QStringList full(const ChunkLayout& layout);
 

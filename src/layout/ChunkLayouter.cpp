@@ -307,7 +307,8 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         if (run.kind == PreparedRun::Image) {
             const double height = imageHeight(run, paragraph.items[k], item);
             const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
-            result.images.append({textOf(chunk, run).toString(), QRectF(x, bottom - height, item.width, height)});
+            result.images.append({textOf(chunk, run).toString(), QRectF(x, bottom - height, item.width, height),
+                                  paragraph.inverts.value(item.runIndex)});
             x += item.width;
             openRun = -1;
             return;

@@ -302,6 +302,8 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
         paragraph.items.append(Item::penaltyItem(0, 0, false));
     pendingBreak.reset();
     addBox(PreparedRun::Image, style, run.url, size.width(), size.height());
+    if (run.invert > 0)
+        paragraph.inverts.insert(int(paragraph.runs.size()) - 1, run.invert);
     setPendingBreak(false, 0, false);
     atWordStart = true;
     lastChar = QChar();

@@ -50,10 +50,12 @@ struct PreparedParagraph {
     QList<PreparedRun> runs;
     TextAlign align = TextAlign::Justify;
     bool preformatted = false;
+    bool rightToLeft = false; // the resolved base direction
     int baseStyle = 0;      // the paragraph's own style: its strut
     double lineHeight = 0;  // the book's line height in pixels; 0 = the reader's line spacing
-    bool rightToLeft = false; // the resolved base direction
     QList<quint8> levels;     // bidi embedding level per item; empty: all left to right
+    QHash<int, double> inverts; // run index -> how far that picture's colours are inverted (0..1];
+                                // pictures drawn as they are have no entry (most paragraphs: none)
 };
 
 struct PreparedBlock {

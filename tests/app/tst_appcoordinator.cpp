@@ -2,12 +2,14 @@
 #include "AppState.h"
 #include "Book.h"
 #include "BookPositionStore.h"
+#include "ColourScheme.h"
 #include "DefaultFormats.h"
 #include "FormatRegistry.h"
 #include "HistoryModel.h"
 #include "IFileDialogService.h"
 #include "ReadingModel.h"
 #include "ReadingPreferences.h"
+#include "TestZip.h"
 #include "UiState.h"
 
 #include <QDir>
@@ -111,6 +113,41 @@ private Q_SLOTS:
         open(bookA);
         QCOMPARE(backEnd->history.filePath(0), bookA);
         QCOMPARE(backEnd->history.progress(0), 0.7);
+    }
+
+    // Books answer their colour-scheme queries with the theme's scheme: one whose styles asked
+    // opens again when a theme change turns the answer; one that did not ask stays as it is.
+    void themeChangesReopenBooksThatAskForTheColourScheme()
+    {
+        UiState& ui = backEnd->uiState;
+        ui.setThemeName(QStringLiteral("dark"));
+        QVERIFY(ColourScheme::prefersDark());
+        open(writeSchemeBook(QStringLiteral("night.epub")));
+        QVERIFY(backEnd->book.reader()->followsColourScheme());
+        QSignalSpy reopened(&backEnd->book, &Book::willOpenNewBook);
+
+        ui.setThemeName(QStringLiteral("light"));
+        QVERIFY(!ColourScheme::prefersDark());
+        QCOMPARE(reopened.count(), 1);
+        QTRY_VERIFY(backEnd->book.hasBook());
+        ui.setThemeName(QStringLiteral("custom")); // its colours start at the dark values
+        QVERIFY(ColourScheme::prefersDark());
+        QCOMPARE(reopened.count(), 2);
+        QTRY_VERIFY(backEnd->book.hasBook());
+        ui.setCustomThemeColors({{QStringLiteral("readingText"), QStringLiteral("#202020")},
+                                 {QStringLiteral("gradientBottom"), QStringLiteral("#f0f0f0")}});
+        QVERIFY(!ColourScheme::prefersDark());
+        QCOMPARE(reopened.count(), 3);
+        QTRY_VERIFY(backEnd->book.hasBook());
+        ui.setThemeName(QStringLiteral("light")); // the same answer: nothing to do
+        QCOMPARE(reopened.count(), 3);
+
+        open(bookA);
+        reopened.clear();
+        ui.setThemeName(QStringLiteral("dark"));
+        QVERIFY(ColourScheme::prefersDark());
+        QCOMPARE(reopened.count(), 0);
+        QCOMPARE(backEnd->book.filePath(), bookA);
     }
 
     void closingRecordsThenForgetsTheLastFile()
@@ -241,6 +278,28 @@ private Q_SLOTS:
     }
 
 private:
+    // A one-chapter EPUB whose style sheet has a dark-scheme rule.
+    QString writeSchemeBook(const QString& name)
+    {
+        const QString path = dir->filePath(name);
+        const QByteArray opf = "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
+                               "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Night</dc:title></metadata>"
+                               "<manifest><item id=\"c\" href=\"c.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
+                               "<spine><itemref idref=\"c\"/></spine></package>";
+        const QByteArray chapter = "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><link rel=\"stylesheet\" href=\"s.css\"/>"
+                                   "</head><body><p>Text.</p></body></html>";
+        const bool written = TestZip::write(path, {
+            {QStringLiteral("mimetype"), "application/epub+zip", true},
+            {QStringLiteral("META-INF/container.xml"),
+             "<?xml version=\"1.0\"?><container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" version=\"1.0\">"
+             "<rootfiles><rootfile full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"},
+            {QStringLiteral("content.opf"), opf},
+            {QStringLiteral("c.xhtml"), chapter},
+            {QStringLiteral("s.css"), "@media (prefers-color-scheme: dark) { p { font-style: italic } }"},
+        });
+        return written ? path : QString();
+    }
+
     QString writeBook(const QString& name, int paragraphs)
     {
         const QString path = dir->filePath(name);

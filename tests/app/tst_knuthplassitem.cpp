@@ -400,6 +400,57 @@ private Q_SLOTS:
         QCOMPARE(pixel(image, 50, 61), QColor(Qt::red));
     }
 
+    void darkInkOnTransparentGetsABackingOnADarkPage_data()
+    {
+        QTest::addColumn<QColor>("ink");
+        QTest::addColumn<int>("transparentColumns"); // of the 8 x 8 picture, at its right
+        QTest::addColumn<bool>("darkPage");
+        QTest::addColumn<double>("invert");
+        QTest::addColumn<QColor>("drawnInk");
+        QTest::addColumn<bool>("backed");
+        const QColor black(Qt::black);
+        QTest::newRow("black on transparent, dark page") << black << 4 << true << 0.0 << black << true;
+        QTest::newRow("dark grey on transparent, dark page") << QColor(0x30, 0x30, 0x30) << 6 << true << 0.0
+                                                             << QColor(0x30, 0x30, 0x30) << true;
+        QTest::newRow("black on transparent, light page") << black << 4 << false << 0.0 << black << false;
+        QTest::newRow("white on transparent, dark page") << QColor(Qt::white) << 4 << true << 0.0 << QColor(Qt::white) << false;
+        QTest::newRow("black with its own ground, dark page") << black << 1 << true << 0.0 << black << false;
+        // A book's own dark rule (filter: invert()) makes the ink light: no backing then.
+        QTest::newRow("inverted by the book") << black << 4 << true << 1.0 << QColor(Qt::white) << false;
+        QTest::newRow("half inverted") << black << 4 << true << 0.5 << QColor(128, 128, 128) << false;
+    }
+    // The backing is the text colour, under the whole picture; the picture's ink, inverted as the
+    // book asks, stays on top.
+    void darkInkOnTransparentGetsABackingOnADarkPage()
+    {
+        QFETCH(QColor, ink);
+        QFETCH(int, transparentColumns);
+        QFETCH(bool, darkPage);
+        QFETCH(double, invert);
+        QFETCH(QColor, drawnInk);
+        QFETCH(bool, backed);
+        SolidImageResolver resolver(ink);
+        for (int x = 8 - transparentColumns; x < 8; ++x) {
+            for (int y = 0; y < 8; ++y)
+                resolver.image.setPixelColor(x, y, Qt::transparent);
+        }
+        ResolverScope scope(&resolver);
+        ChunkLayout layout;
+        layout.height = 40;
+        layout.width = 40;
+        layout.images.append(LayoutImage{QStringLiteral("image://epub/logo.png"), QRectF(0, 0, 40, 40), invert});
+        KnuthPlassItem item;
+        item.setSize(QSizeF(40, 40));
+        item.setLayout(QVariant::fromValue(layout));
+        if (!darkPage) {
+            item.setTextColor(QColor(0x20, 0x20, 0x20));
+            item.setSurfaceColor(QColor(0xf0, 0xf0, 0xf0));
+        }
+        const QImage painted = paintItem(item);
+        QCOMPARE(pixel(painted, 38, 20), backed ? item.textColor() : QColor(Qt::transparent));
+        QCOMPARE(pixel(painted, 1, 20), drawnInk);
+    }
+
     void imagesAndMargin()
     {
         ChunkLayout layout;

@@ -1,3 +1,4 @@
+#include "ColourScheme.h"
 #include "CssComputedStyle.h"
 #include "CssElementTree.h"
 #include "CssMatchBudget.h"
@@ -31,7 +32,7 @@ struct Found {
     BoxStyle box; // of the innermost container around the paragraph; all zero when there is none
 };
 
-// The run holding `text` in the blocks of body (an XHTML body's inner markup) styled by css.
+// The run holding `text` (or a picture whose URL holds it) in the blocks of body (an XHTML body's inner markup) styled by css.
 Found findRun(const QString& css, const QString& body, const QString& text)
 {
     const QString xhtml = QStringLiteral("<html xmlns=\"http://www.w3.org/1999/xhtml\" xmlns:epub=\"http://www.idpf.org/2007/ops\">"
@@ -53,7 +54,7 @@ Found findRun(const QString& css, const QString& body, const QString& text)
             if (block.kind != BlockItem::Paragraph)
                 continue;
             for (const InlineRun& run : block.runs) {
-                if (run.kind == InlineRun::Text && run.text.contains(text))
+                if ((run.kind == InlineRun::Image ? run.url : run.text).contains(text))
                     return { true, block, run, open.isEmpty() ? BoxStyle() : open.last() };
             }
         }
@@ -66,6 +67,7 @@ QString field(const Found& f, const QString& name)
     const TextStyle& s = f.run.style;
     const BoxStyle& b = f.box;
     if (name == u"colour") return colour(s.colour);
+    if (name == u"invert") return number(f.run.invert);
     if (name == u"background") return colour(s.background);
     if (name == u"size") return number(s.size);
     if (name == u"weight") return QString::number(s.weight);
@@ -232,6 +234,14 @@ private Q_SLOTS:
         QTest::newRow("nested block dropped") << "p{color:blue; span{color:red} font-weight:bold}" << p << "x" << "colour" << "#ff0000ff";
         QTest::newRow("stray brace") << "} p{color:blue}" << p << "x" << "colour" << "#ff0000ff";
         QTest::newRow("unclosed last rule") << "p{color:blue" << p << "x" << "colour" << "#ff0000ff";
+        const QString picture = QStringLiteral("<p><img src=\"a.png\" alt=\"\"/><img class=\"b\" src=\"b.png\" alt=\"\"/></p>");
+        QTest::newRow("filter invert percent") << "img{filter:invert(100%)}" << picture << "a.png" << "invert" << "1";
+        QTest::newRow("filter invert among others") << "img{filter:grayscale(1) invert(0.25)}" << picture << "a.png" << "invert" << "0.25";
+        QTest::newRow("filter invert without amount") << "img{filter:invert()}" << picture << "a.png" << "invert" << "1";
+        QTest::newRow("filter invert beyond 100%") << "img{filter:invert(250%)}" << picture << "a.png" << "invert" << "1";
+        QTest::newRow("filter of other kinds") << "img{filter:blur(2px)}" << picture << "a.png" << "invert" << "0";
+        QTest::newRow("filter none") << "img{filter:invert(1)} img.b{filter:none}" << picture << "b.png" << "invert" << "0";
+        QTest::newRow("filter not inherited") << "p{filter:invert(1)}" << picture << "a.png" << "invert" << "0";
         QTest::newRow("html comment markers") << "<!-- p{color:blue} -->" << p << "x" << "colour" << "#ff0000ff";
     }
     void cascade()
@@ -743,6 +753,26 @@ private Q_SLOTS:
         QFETCH(QString, prelude);
         QFETCH(bool, applies);
         QCOMPARE(Css::Parser::mediaApplies(prelude), applies);
+    }
+
+    // Queries take the scheme the application sets; a sheet says whether it asked for it.
+    void colourSchemeIsTheApplications()
+    {
+        struct Restore {
+            ~Restore() { ColourScheme::setPrefersDark(false); }
+        } restore;
+        for (const bool dark : {true, false}) {
+            ColourScheme::setPrefersDark(dark);
+            QCOMPARE(Css::Parser::mediaApplies(u"(prefers-color-scheme: dark)"), dark);
+            QCOMPARE(Css::Parser::mediaApplies(u"all and (prefers-color-scheme: light)"), !dark);
+        }
+        const auto asks = [](const QString& text) { return Css::StyleSheet::parse(text).asksColourScheme(); };
+        QVERIFY(asks(QStringLiteral("@media all and (PREFERS-color-scheme: dark) { p { color: white } }")));
+        QVERIFY(asks(QStringLiteral("@import url(dark.css) (prefers-color-scheme: dark); p { color: black }")));
+        QVERIFY(!asks(QStringLiteral("@media screen and (min-width: 10px) { p { color: white } }")));
+        Css::StyleSheet combined = Css::StyleSheet::parse(QStringLiteral("p { color: black }"));
+        combined.append(Css::StyleSheet::parse(QStringLiteral("@media (prefers-color-scheme: light) { p { color: red } }")));
+        QVERIFY(combined.asksColourScheme());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "ColourScheme.h"
 #include "EmbeddedFonts.h"
 #include "EpubReader.h"
 #include "ImageUrl.h"
@@ -156,6 +157,7 @@ private Q_SLOTS:
     void importsClimbNoHigherThanTheRoot();
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
+    void darkSchemeRulesFollowTheApplicationsScheme();
     void manyDocumentsOpenAsOneByOne();
     void fontsAreReadOnlyByAFullOpen();
     void reopenClearsThePreviousBook();
@@ -233,6 +235,23 @@ void TestEpubReader::metadata_data()
     QTest::newRow("title in the package namespace is not a title")
         << QByteArray("<title>Wrong</title>") << "Some Book" << "";
     QTest::newRow("title in no namespace") << QByteArray("<title xmlns=\"\">Bare</title>") << "Bare" << "";
+    // A stated direction that the first letter does not give leads the text as a mark.
+    const QString hebrew = QStringLiteral("\u05E1\u05E4\u05E8");
+    const QString rlm = QStringLiteral("\u200F"), lrm = QStringLiteral("\u200E");
+    QTest::newRow("dir rtl on a title starting in Latin")
+        << QStringLiteral("<dc:title dir=\"rtl\">CSS 3 %1!</dc:title><dc:creator dir=\"rtl\">%1</dc:creator>").arg(hebrew).toUtf8()
+        << rlm + QStringLiteral("CSS 3 %1!").arg(hebrew) << hebrew;
+    QTest::newRow("dir ltr on a creator starting in Hebrew")
+        << QStringLiteral("<dc:title>T</dc:title><dc:creator dir=\"ltr\">%1 Smith</dc:creator>").arg(hebrew).toUtf8()
+        << "T" << lrm + QStringLiteral("%1 Smith").arg(hebrew);
+    QTest::newRow("book language, a title holding Hebrew")
+        << QStringLiteral("<dc:title>CSS %1</dc:title><dc:creator>Ann Lee</dc:creator><dc:language>he</dc:language>").arg(hebrew).toUtf8()
+        << rlm + QStringLiteral("CSS %1").arg(hebrew) << "Ann Lee";
+    QTest::newRow("the element's own language")
+        << QStringLiteral("<dc:language>he</dc:language><dc:title xml:lang=\"en\">CSS %1</dc:title>").arg(hebrew).toUtf8()
+        << QStringLiteral("CSS %1").arg(hebrew) << "";
+    QTest::newRow("no stated direction") << QStringLiteral("<dc:title>CSS %1</dc:title>").arg(hebrew).toUtf8()
+                                         << QStringLiteral("CSS %1").arg(hebrew) << "";
 }
 
 void TestEpubReader::metadata()
@@ -508,6 +527,35 @@ void TestEpubReader::styleSheetsAreReadOnceAndCascadeInOrder()
         }
     }
     QCOMPARE(paragraphs, 2);
+}
+
+// A book's dark-scheme rules apply while the application prefers dark; the reader says that it
+// asked, so the application knows to open it again when the scheme turns.
+void TestEpubReader::darkSchemeRulesFollowTheApplicationsScheme()
+{
+    struct Restore {
+        ~Restore() { ColourScheme::setPrefersDark(false); }
+    } restore;
+    auto book = makeBook(package(QByteArray(), item("c1", "one.xhtml") + item("c2", "two.xhtml"),
+                                 itemref("c1") + itemref("c2")));
+    book->entries.insert(QStringLiteral("OEBPS/one.xhtml"), xhtml("<p>One</p>", "<link rel=\"stylesheet\" href=\"s.css\"/>"));
+    book->entries.insert(QStringLiteral("OEBPS/two.xhtml"), xhtml("<p>Two</p>"));
+    book->entries.insert(QStringLiteral("OEBPS/s.css"), "@media (prefers-color-scheme: dark) { p { font-style: italic } }");
+    for (const bool dark : {false, true}) {
+        ColourScheme::setPrefersDark(dark);
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        QVERIFY(reader.open(bookPath));
+        QVERIFY(reader.followsColourScheme());
+        const QList<BlockItem> blocks = reader.chunks().first().blocks;
+        const auto paragraph = std::find_if(blocks.cbegin(), blocks.cend(),
+                                            [](const BlockItem& block) { return !block.runs.isEmpty(); });
+        QVERIFY(paragraph != blocks.cend());
+        QCOMPARE(paragraph->runs.first().style.italic, dark);
+    }
+    book->entries.insert(QStringLiteral("OEBPS/s.css"), "@media screen { p { font-style: italic } }");
+    EpubReader plain(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(plain.open(bookPath));
+    QVERIFY(!plain.followsColourScheme());
 }
 
 void TestEpubReader::manyDocumentsOpenAsOneByOne()

@@ -61,6 +61,8 @@ private Q_SLOTS:
     void plainTextTakesTheFirstStrongCharacter();
     void latinParagraphsAreNotReordered();
     void linesAreAsTallAsTheirFallbackGlyphs();
+    void wordsOfDifferentStylesKeepTheirSpaces_data();
+    void wordsOfDifferentStylesKeepTheirSpaces();
 };
 
 void TestBidiLayout::visualOrderAndAlignment_data()
@@ -193,6 +195,60 @@ void TestBidiLayout::linesAreAsTallAsTheirFallbackGlyphs()
         QCOMPARE(line.y, result.lines[i - 1].y + result.lines[i - 1].height);
     }
     QCOMPARE(result.height, result.lines.last().y + result.lines.last().height);
+}
+
+void TestBidiLayout::wordsOfDifferentStylesKeepTheirSpaces_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QStringList>("runs");
+
+    const QString one = QStringLiteral("\u05D0\u05D7\u05EA");             // Hebrew "one"
+    const QString two = QStringLiteral("\u05E9\u05EA\u05D9\u05D9\u05DD"); // "two"
+    const QString said = QStringLiteral("\u0642\u0627\u0644");            // Arabic "said"
+    const QString year = QStringLiteral("\u0639\u0627\u0645");            // "year"
+    // Characters and spaces are 8 px wide; a run reads "x w |text|", left to right on the page.
+    QTest::newRow("space between two styles")
+        << QStringLiteral("<p dir=\"rtl\"><b>%1</b> %2</p>").arg(one, two)
+        << QStringList{QStringLiteral("328 40 |%1|").arg(two), QStringLiteral("376 24 |%1|").arg(one)};
+    QTest::newRow("space at the end of the first style")
+        << QStringLiteral("<p dir=\"rtl\"><b>%1 </b>%2</p>").arg(one, two)
+        << QStringList{QStringLiteral("328 40 |%1|").arg(two), QStringLiteral("376 24 |%1|").arg(one)};
+    QTest::newRow("space at the start of the second style")
+        << QStringLiteral("<p dir=\"rtl\">%1<i> %2</i></p>").arg(one, two)
+        << QStringList{QStringLiteral("328 40 |%1|").arg(two), QStringLiteral("376 24 |%1|").arg(one)};
+    QTest::newRow("three styles")
+        << QStringLiteral("<p dir=\"rtl\"><b>%1</b> <i>%2</i> %1</p>").arg(one, two)
+        << QStringList{QStringLiteral("296 24 |%1|").arg(one), QStringLiteral("328 40 |%1|").arg(two),
+                       QStringLiteral("376 24 |%1|").arg(one)};
+    QTest::newRow("larger word")
+        << QStringLiteral("<p dir=\"rtl\" style=\"font-size:16px\"><span style=\"font-size:32px\">%1</span> %2</p>").arg(one, two)
+        << QStringList{QStringLiteral("304 40 |%1|").arg(two), QStringLiteral("352 48 |%1|").arg(one)};
+    // A Latin word with its colon starts the right-to-left line; the Arabic words follow it to its
+    // left, each gap between two words where it was written; the "!" after the italic word ends it.
+    QTest::newRow("mixed runs")
+        << QStringLiteral("<p dir=\"rtl\">CSS: <b>%1</b> <i>%2</i>!</p>").arg(said, year)
+        << QStringList{QStringLiteral("296 8 |!|"), QStringLiteral("304 24 |%1|").arg(year),
+                       QStringLiteral("336 24 |%1|").arg(said), QStringLiteral("368 32 |CSS:|")};
+    QTest::newRow("mixed runs, left to right")
+        << QStringLiteral("<p>CSS: <b>%1</b> <i>%2</i>!</p>").arg(said, year)
+        << QStringList{QStringLiteral("0 32 |CSS:|"), QStringLiteral("40 24 |%1|").arg(year),
+                       QStringLiteral("72 24 |%1|").arg(said), QStringLiteral("96 8 |!|")};
+}
+
+// The runs of a right-to-left line in visual order, with the gaps between them, whatever the
+// styles of the words either side of a space.
+void TestBidiLayout::wordsOfDifferentStylesKeepTheirSpaces()
+{
+    QFETCH(QString, html);
+    QFETCH(QStringList, runs);
+    const ChunkLayout result = layout(chunk(HtmlBlockParser::parse(html, ParseParams())), 400);
+    QCOMPARE(result.lines.size(), 1);
+    QStringList placed;
+    for (const LayoutRun& run : result.lines.first().runs) {
+        if (run.hasText())
+            placed << QStringLiteral("%1 %2 |%3|").arg(run.x).arg(run.width).arg(result.textOf(run));
+    }
+    QCOMPARE(placed, runs);
 }
 
 QTEST_MAIN(TestBidiLayout)

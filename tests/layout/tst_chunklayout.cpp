@@ -404,9 +404,13 @@ void TestChunkLayout::images()
 
 void TestChunkLayout::imageOnlyLineIsExactlyAsTallAsItsImage()
 {
+    InlineRun inverted = image("b", 100, 60);
+    inverted.invert = 0.5;
     const ChunkLayout result =
-        layout(chunk({paragraph({image("a", 100, 40), image("b", 100, 60)}), paragraph("after")}), 150);
+        layout(chunk({paragraph({image("a", 100, 40), inverted}), paragraph("after")}), 150);
     QCOMPARE(texts(result), (QStringList{"[image a]", "[image b]", "after"}));
+    QCOMPARE(result.images[0].invert, 0.0);
+    QCOMPARE(result.images[1].invert, 0.5); // drawn inverted as the book asks
     QCOMPARE(result.lines[0].height, 40.0);
     QCOMPARE(result.lines[1].height, 60.0);
     QCOMPARE(result.images[1].rect, QRectF(0, 40, 100, 60));

@@ -48,7 +48,7 @@ TestCase {
             { tag: "headerText", dark: "#8488aa", light: "#8488aa" },
             { tag: "dimText", dark: "#71738c", light: "#71738c" },
             { tag: "counterText", dark: "#606175", light: "#606175" },
-            { tag: "gradientTop", dark: "#0e1125", light: "#d8c6b1" },
+            { tag: "gradientTop", dark: "#0e1125", light: "#664e33" },
             { tag: "gradientBottom", dark: "#191d35", light: "#312d2b" },
             { tag: "divider", dark: "#1fffffff", light: "#1fffffff" },
             { tag: "overlayBg", dark: "#660e0e11", light: "#660e0e11" },
@@ -61,6 +61,35 @@ TestCase {
         compare(LightTheme[row.tag].toString(), row.light, "light")
         compare(ThemeManager.customTheme[row.tag].toString(), row.dark, "custom starts dark")
         compare(lightOnly.indexOf(row.tag) >= 0, row.dark !== row.light, "light differs only in its nine roles")
+    }
+
+    // WCAG 2 relative luminance and contrast ratio.
+    function luminance(c) {
+        const channel = v => v <= 0.04045 ? v / 12.92 : Math.pow((v + 0.055) / 1.055, 2.4)
+        return 0.2126 * channel(c.r) + 0.7152 * channel(c.g) + 0.0722 * channel(c.b)
+    }
+    function contrast(a, b) {
+        const la = luminance(a), lb = luminance(b)
+        return (Math.max(la, lb) + 0.05) / (Math.min(la, lb) + 0.05)
+    }
+
+    // Body text needs 4.5:1 at every point of the reading views' gradient (mixed channel by
+    // channel between its stops, as the scene graph draws it) and on the popups' surface.
+    function test_readingTextIsReadable_data() {
+        return [ { tag: "light", palette: LightTheme }, { tag: "dark", palette: DarkTheme } ]
+    }
+
+    function test_readingTextIsReadable(row) {
+        const p = row.palette
+        const top = p.gradientTop, bottom = p.gradientBottom
+        for (let i = 0; i <= 20; ++i) {
+            const t = i / 20
+            const point = Qt.rgba(top.r + (bottom.r - top.r) * t, top.g + (bottom.g - top.g) * t,
+                                  top.b + (bottom.b - top.b) * t, 1)
+            verify(contrast(p.readingText, point) >= 4.5,
+                   "contrast " + contrast(p.readingText, point).toFixed(2) + " at " + t + " of the gradient")
+        }
+        verify(contrast(p.readingText, p.surface) >= 4.5, "on the surface")
     }
 
     function test_translucentRolesKeepTheirAlpha() {
