@@ -415,8 +415,22 @@ private Q_SLOTS:
         QCOMPARE(faces[0].source, QStringLiteral("../fonts/a b.otf"));
         QCOMPARE(faces[1].family, QStringLiteral("Other"));
         QCOMPARE(faces[1].source, QStringLiteral("fonts/o.ttf"));
+        QCOMPARE(faces[0].minWeight, 400);
+        QVERIFY(!faces[0].italic);
         QVERIFY(!sheet.isEmpty());
         QVERIFY(Css::StyleSheet::parse("/* nothing */").isEmpty());
+
+        // The descriptors of a face, and the folder its source is relative to.
+        const QList<Css::FontFace> described = Css::StyleSheet::parse(
+            "@font-face { font-family: V; font-weight: 700 300; font-style: oblique 10deg; src: url(v.woff) }"
+            "@font-face { font-family: B; font-weight: bold; src: url(b.woff) }", {}, {}, "css/").fontFaces();
+        QCOMPARE(described.size(), 2);
+        QCOMPARE(described[0].directory, QStringLiteral("css/"));
+        QCOMPARE(described[0].minWeight, 300);
+        QCOMPARE(described[0].maxWeight, 700);
+        QVERIFY(described[0].italic);
+        QCOMPARE(described[1].minWeight, 700);
+        QCOMPARE(described[1].maxWeight, 700);
     }
 
     void appendedSheetWinsTies()
