@@ -97,10 +97,10 @@ bool SfntFont::parse(const QByteArray& bytes, SfntFont* out)
         start = u32(bytes, 12);
     }
     const quint32 version = u32(bytes, start);
-    if (version != 0x00010000 && version != tag("OTTO") && version != tag("true"))
+    if (!isVersion(version))
         return false;
     const quint16 count = u16(bytes, start + 4);
-    if (count == 0 || start + 12 + qsizetype(count) * 16 > bytes.size())
+    if (count == 0 || count > MaxTables || start + 12 + qsizetype(count) * 16 > bytes.size())
         return false;
     SfntFont font;
     font.version = version;
@@ -115,8 +115,16 @@ bool SfntFont::parse(const QByteArray& bytes, SfntFont* out)
             return false;
         font.tables.append({ u32(bytes, record), bytes.mid(offset, length) });
     }
+    // The name table is required: a font without one cannot be told its family, nor given one.
+    if (font.table(kName).isEmpty())
+        return false;
     *out = std::move(font);
     return true;
+}
+
+bool SfntFont::isVersion(quint32 version)
+{
+    return version == 0x00010000 || version == tag("OTTO") || version == tag("true");
 }
 
 QByteArray SfntFont::table(quint32 wanted) const

@@ -16,17 +16,23 @@ struct SfntFont {
         QByteArray data;
     };
 
+    // Fonts hold a few dozen tables; a directory of more is no font this reader takes.
+    static constexpr int MaxTables = 1024;
+
     quint32 version = 0; // 0x00010000 or "true" for TrueType outlines, "OTTO" for CFF
     QList<Table> tables;
 
     // The font of an sfnt file, or of the first font of a collection (TTC); false when bytes is
-    // neither or a table lies outside it.
+    // neither, a table lies outside it, or it has no name table.
     static bool parse(const QByteArray& bytes, SfntFont* out);
     static constexpr quint32 tag(const char (&name)[5])
     {
         return quint32(quint8(name[0])) << 24 | quint32(quint8(name[1])) << 16 | quint32(quint8(name[2])) << 8
             | quint8(name[3]);
     }
+
+    // 0x00010000 or "true" (TrueType outlines) or "OTTO" (CFF): the versions a font file starts with.
+    static bool isVersion(quint32 version);
 
     QByteArray table(quint32 tag) const;
     // The family name the font gives itself (the typographic family when it has one), empty when it

@@ -27,10 +27,13 @@ bool decodeWoff(const QByteArray& bytes, SfntFont* out)
         return false;
     const quint16 count = quint16(u32(bytes, 12) >> 16);
     const quint32 sfntSize = u32(bytes, 16);
-    if (count == 0 || kHeaderSize + qsizetype(count) * kEntrySize > bytes.size() || sfntSize > MaxFontBytes)
+    if (count == 0 || count > SfntFont::MaxTables || kHeaderSize + qsizetype(count) * kEntrySize > bytes.size()
+        || sfntSize > MaxFontBytes)
         return false;
     SfntFont font;
-    font.version = u32(bytes, 4);
+    font.version = u32(bytes, 4); // the flavour: the version of the font inside
+    if (!SfntFont::isVersion(font.version))
+        return false;
     qint64 total = 0;
     for (quint16 i = 0; i < count; ++i) {
         const qsizetype entry = kHeaderSize + qsizetype(i) * kEntrySize;
@@ -52,6 +55,8 @@ bool decodeWoff(const QByteArray& bytes, SfntFont* out)
         }
         font.tables.append(std::move(table));
     }
+    if (font.table(SfntFont::tag("name")).isEmpty())
+        return false; // as SfntFont::parse: a font must name itself
     *out = std::move(font);
     return true;
 }

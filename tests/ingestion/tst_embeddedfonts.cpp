@@ -1,76 +1,11 @@
 #include "BookFontFaces.h"
 #include "EmbeddedFonts.h"
-#include "SfntFont.h"
+#include "TestFonts.h"
+#include "TestWoff.h"
 
-#include <QFile>
 #include <QFontDatabase>
-#include <QFontMetricsF>
 #include <QTest>
 #include <QtEndian>
-
-#include <zlib.h>
-
-namespace {
-
-// A free monospaced font of the packages the project installs.
-const QString monoFontPath = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf");
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void put32(QByteArray& out, quint32 value)
-{
-    char bytes[4];
-    qToBigEndian(value, bytes);
-    out.append(bytes, 4);
-}
-
-// The WOFF 1.0 file of a font: each table zlib-compressed when that makes it smaller, or stored.
-QByteArray woffOf(const QByteArray& ttf, bool compress)
-{
-    SfntFont font;
-    if (!SfntFont::parse(ttf, &font))
-        return QByteArray();
-    QByteArray directory, data;
-    const qsizetype dataStart = 44 + font.tables.size() * 20;
-    for (const SfntFont::Table& table : std::as_const(font.tables)) {
-        QByteArray stored = table.data;
-        if (compress) {
-            uLongf size = compressBound(uLong(table.data.size()));
-            QByteArray packed(qsizetype(size), Qt::Uninitialized);
-            ::compress(reinterpret_cast<Bytef*>(packed.data()), &size,
-                       reinterpret_cast<const Bytef*>(table.data.constData()), uLong(table.data.size()));
-            if (qsizetype(size) < table.data.size())
-                stored = packed.left(qsizetype(size));
-        }
-        put32(directory, table.tag);
-        put32(directory, quint32(dataStart + data.size()));
-        put32(directory, quint32(stored.size()));
-        put32(directory, quint32(table.data.size()));
-        put32(directory, 0); // checksum: not checked by readers
-        data += stored;
-        data.append((4 - stored.size() % 4) % 4, '\0');
-    }
-    QByteArray woff;
-    put32(woff, SfntFont::tag("wOFF"));
-    put32(woff, font.version);
-    put32(woff, quint32(dataStart + data.size()));
-    put32(woff, quint32(font.tables.size()) << 16);
-    put32(woff, quint32(font.toBytes().size()));
-    woff.append(24, '\0'); // version, metadata and private blocks: none
-    return woff + directory + data;
-}
-
-bool isMonospaced(const QString& family)
-{
-    const QFontMetricsF metrics(QFont(QStringList { family }));
-    return metrics.horizontalAdvance(QStringLiteral("iiii")) == metrics.horizontalAdvance(QStringLiteral("WWWW"));
-}
-
-} // namespace
 
 class TestEmbeddedFonts : public QObject {
     Q_OBJECT
@@ -88,11 +23,11 @@ private Q_SLOTS:
 void TestEmbeddedFonts::registersUnderAFamilyOfItsOwn_data()
 {
     QTest::addColumn<QByteArray>("data");
-    const QByteArray ttf = readFile(monoFontPath);
+    const QByteArray ttf = TestFonts::monospaced();
     QVERIFY2(!ttf.isEmpty(), "fonts-dejavu-core is installed by scripts/install-deps.sh");
     QTest::newRow("TrueType") << ttf;
-    QTest::newRow("WOFF, compressed") << woffOf(ttf, true);
-    QTest::newRow("WOFF, stored") << woffOf(ttf, false);
+    QTest::newRow("WOFF, compressed") << TestWoff::fromSfnt(ttf, true);
+    QTest::newRow("WOFF, stored") << TestWoff::fromSfnt(ttf, false);
 }
 
 void TestEmbeddedFonts::registersUnderAFamilyOfItsOwn()
@@ -105,12 +40,12 @@ void TestEmbeddedFonts::registersUnderAFamilyOfItsOwn()
     QVERIFY(font.family.startsWith(QStringLiteral("Vellora Book Font ")));
     QVERIFY(QFontDatabase::families().contains(font.family));
     // The face itself answers to the new name: the monospaced glyphs, not a fallback's.
-    QVERIFY(isMonospaced(font.family));
+    QVERIFY(TestFonts::isMonospaced(font.family));
 }
 
 void TestEmbeddedFonts::sameDataIsRegisteredOnce()
 {
-    QByteArray ttf = readFile(monoFontPath);
+    QByteArray ttf = TestFonts::monospaced();
     QVERIFY(!ttf.isEmpty());
     ttf += "of its own"; // a font ignores what follows its tables; no other case registered this
     const qsizetype before = QFontDatabase::families().size();
@@ -126,12 +61,14 @@ void TestEmbeddedFonts::sameDataIsRegisteredOnce()
 void TestEmbeddedFonts::dataThatIsNoFont_data()
 {
     QTest::addColumn<QByteArray>("data");
-    const QByteArray woff = woffOf(readFile(monoFontPath), true);
+    const QByteArray woff = TestWoff::fromSfnt(TestFonts::monospaced());
     QByteArray inflating = woff;
     qToBigEndian<quint32>(0x7fffffff, inflating.data() + 16); // a decoded size of 2 GB
     QByteArray corrupt = woff;
     corrupt[woff.size() - 100] = char(~corrupt[woff.size() - 100]);
-    QByteArray hostileDirectory = readFile(monoFontPath).left(12 + 16);
+    QByteArray strangeFlavour = woff;
+    strangeFlavour.replace(4, 4, "gctt"); // the version of the font inside: none there is
+    QByteArray hostileDirectory = TestFonts::monospaced().left(12 + 16);
     qToBigEndian<quint16>(1, hostileDirectory.data() + 4);
     qToBigEndian<quint32>(0xfffffff0, hostileDirectory.data() + 12 + 8); // a table far beyond the file
 
@@ -140,6 +77,7 @@ void TestEmbeddedFonts::dataThatIsNoFont_data()
     QTest::newRow("WOFF cut short") << woff.left(200);
     QTest::newRow("WOFF inflating beyond the limit") << inflating;
     QTest::newRow("WOFF with damaged compressed data") << corrupt;
+    QTest::newRow("WOFF of no sfnt version") << strangeFlavour;
     QTest::newRow("table outside the file") << hostileDirectory;
     QTest::newRow("WOFF2 header only") << QByteArray("wOF2\0\1\0\0", 8);
 }

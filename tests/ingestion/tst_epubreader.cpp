@@ -2,6 +2,7 @@
 #include "ImageUrl.h"
 #include "ReaderTestSupport.h"
 #include "SfntFont.h"
+#include "TestFonts.h"
 #include "TestZip.h"
 #include "ZipByteSource.h"
 
@@ -115,21 +116,6 @@ QStringList describe(const QList<ContentChunk>& chunks)
 }
 
 using EntryBytes = QHash<QString, QByteArray>; // by entry name
-
-// A free monospaced font of the packages the project installs.
-const QString monoFontPath = QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf");
-
-QByteArray readFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool isMonospaced(const QString& family)
-{
-    const QFontMetricsF metrics(QFont(QStringList { family }));
-    return metrics.horizontalAdvance(QStringLiteral("iiii")) == metrics.horizontalAdvance(QStringLiteral("WWWW"));
-}
 
 // The first family of the run holding text, empty when it names none or there is no such run.
 QString firstFamily(const QList<ContentChunk>& chunks, const QString& text)
@@ -862,8 +848,8 @@ void TestEpubReader::bookFontsAnswerToTheirRulesAndStayInTheBook()
 {
     // A monospaced face that calls itself by the name of an installed proportional family.
     SfntFont mono;
-    QVERIFY2(SfntFont::parse(readFile(monoFontPath), &mono), "fonts-dejavu-core is installed by scripts/install-deps.sh");
-    QVERIFY(!isMonospaced(QStringLiteral("DejaVu Sans")));
+    QVERIFY2(SfntFont::parse(TestFonts::monospaced(), &mono), "fonts-dejavu-core is installed by scripts/install-deps.sh");
+    QVERIFY(!TestFonts::isMonospaced(QStringLiteral("DejaVu Sans")));
     mono.rename(QStringLiteral("DejaVu Sans"));
     const QFontMetricsF installed(QFont(QStringList { QStringLiteral("DejaVu Sans") }));
     const qreal installedWidth = installed.horizontalAdvance(QStringLiteral("iiii WWWW"));
@@ -881,13 +867,13 @@ void TestEpubReader::bookFontsAnswerToTheirRulesAndStayInTheBook()
                          ".alias { font-family: bookface, serif } .named { font-family: 'DejaVu Sans' }");
     book->entries.insert(QStringLiteral("OEBPS/fonts/mono.ttf"), mono.toBytes());
     book->entries.insert(QStringLiteral("OEBPS/fonts/mono-bold.ttf"),
-                         readFile(QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf")));
+                         TestFonts::monospaced(true));
 
     EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
     QVERIFY(reader.open(bookPath));
     const QString alias = firstFamily(reader.chunks(), QStringLiteral("Alias"));
     QVERIFY(alias.startsWith(QStringLiteral("Vellora Book Font ")));
-    QVERIFY(isMonospaced(alias));
+    QVERIFY(TestFonts::isMonospaced(alias));
     QCOMPARE(firstFamily(reader.chunks(), QStringLiteral("Named")), alias);
     const QString bold = firstFamily(reader.chunks(), QStringLiteral("Bold"));
     QVERIFY(bold.startsWith(QStringLiteral("Vellora Book Font ")) && bold != alias);
