@@ -7,6 +7,24 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <woff2/encode.h>
+
+namespace {
+
+// The WOFF 2.0 file of a TrueType font, as the woff2 library's encoder writes it.
+QByteArray woff2Of(const QByteArray& ttf)
+{
+    const auto* data = reinterpret_cast<const uint8_t*>(ttf.constData());
+    size_t size = woff2::MaxWOFF2CompressedSize(data, size_t(ttf.size()));
+    QByteArray woff2(qsizetype(size), Qt::Uninitialized);
+    if (!woff2::ConvertTTFToWOFF2(data, size_t(ttf.size()), reinterpret_cast<uint8_t*>(woff2.data()), &size))
+        return QByteArray();
+    woff2.truncate(qsizetype(size));
+    return woff2;
+}
+
+} // namespace
+
 class TestEmbeddedFonts : public QObject {
     Q_OBJECT
 
@@ -28,6 +46,7 @@ void TestEmbeddedFonts::registersUnderAFamilyOfItsOwn_data()
     QTest::newRow("TrueType") << ttf;
     QTest::newRow("WOFF, compressed") << TestWoff::fromSfnt(ttf, true);
     QTest::newRow("WOFF, stored") << TestWoff::fromSfnt(ttf, false);
+    QTest::newRow("WOFF2") << woff2Of(ttf);
 }
 
 void TestEmbeddedFonts::registersUnderAFamilyOfItsOwn()
