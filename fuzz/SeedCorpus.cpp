@@ -6,6 +6,7 @@
 #include "EncodedText.h"
 #include "FuzzBundle.h"
 #include "TestRar.h"
+#include "TestWoff.h"
 #include "TestZip.h"
 
 #include <QBuffer>
@@ -467,6 +468,29 @@ void settingsSeeds()
 
 } // namespace
 
+// The project's own icon font (OpenType, CFF outlines) as it is, wrapped in WOFF with its tables
+// compressed and stored, and gathered into a collection of one.
+void fontSeeds()
+{
+    const QByteArray otf = readFile(QStringLiteral(VELLORA_TEST_DATA "/../../src/assets/MaterialIconsOutlined-Regular.otf"));
+    writeSeed(QStringLiteral("font"), QStringLiteral("icons.otf"), otf);
+    writeSeed(QStringLiteral("font"), QStringLiteral("icons.woff"), TestWoff::fromSfnt(otf));
+    writeSeed(QStringLiteral("font"), QStringLiteral("icons-stored.woff"), TestWoff::fromSfnt(otf, false));
+    // A TTC header (tag, version 1.0, one font at offset 16) before the font, whose table offsets
+    // then all lie 16 bytes further on.
+    QByteArray collection = QByteArray("ttcf\0\1\0\0\0\0\0\1\0\0\0\x10", 16) + otf;
+    const quint16 tables = quint16(quint8(otf[4]) << 8 | quint8(otf[5]));
+    for (int i = 0; i < tables; ++i) {
+        char* offset = collection.data() + 16 + 12 + i * 16 + 8;
+        const quint32 value = quint32(quint8(offset[0])) << 24 | quint32(quint8(offset[1])) << 16
+            | quint32(quint8(offset[2])) << 8 | quint8(offset[3]);
+        const quint32 moved = value + 16;
+        for (int b = 0; b < 4; ++b)
+            offset[b] = char(moved >> (24 - 8 * b));
+    }
+    writeSeed(QStringLiteral("font"), QStringLiteral("collection.ttc"), collection);
+}
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv); // image format plugins
@@ -487,5 +511,6 @@ int main(int argc, char** argv)
     cssSeeds(css);
     chapterSeeds(chapter, css);
     settingsSeeds();
+    fontSeeds();
     return 0;
 }

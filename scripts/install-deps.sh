@@ -13,7 +13,7 @@ packages=(
   qml6-module-qtquick-layouts qml6-module-qtquick-window qml6-module-qtqml-workerscript
   qml6-module-qtquick-dialogs qml6-module-qtcore qml6-module-qttest qml6-module-qt-labs-platform
   qml6-module-qtquick-shapes
-  libminizip-dev zlib1g-dev libarchive-dev libuchardet-dev libicu-dev libgumbo-dev
+  libminizip-dev zlib1g-dev libarchive-dev libuchardet-dev libicu-dev libgumbo-dev libwoff-dev
   # Type for the books' scripts: DejaVu for Latin, Greek, Cyrillic, Hebrew and Arabic, Noto CJK
   # for Chinese, Japanese and Korean (without it such books show empty boxes).
   fonts-dejavu-core fonts-noto-cjk

@@ -1,6 +1,7 @@
 #include "CssParser.h"
 #include "CssComputedStyle.h"
 #include "CssSelector.h"
+#include "CssValueCheck.h"
 #include "CssValues.h"
 #include "HtmlWhiteSpace.h"
 
@@ -157,7 +158,9 @@ std::optional<Declaration> parseOneDeclaration(QStringView text)
     return declaration;
 }
 
-QList<Declaration> parseDeclarationsOfCleanText(QStringView text)
+// With checkValues, a declaration whose value its property does not accept is left out too (the
+// descriptors of @font-face follow other rules than the properties of the same names).
+QList<Declaration> parseDeclarationsOfCleanText(QStringView text, bool checkValues = true)
 {
     QList<Declaration> out;
     qsizetype start = 0;
@@ -171,7 +174,8 @@ QList<Declaration> parseDeclarationsOfCleanText(QStringView text)
             start = next + 1;
             continue;
         }
-        if (auto declaration = parseOneDeclaration(text.mid(start, end - start)))
+        auto declaration = parseOneDeclaration(text.mid(start, end - start));
+        if (declaration && (!checkValues || isValidDeclaration(*declaration)))
             out.append(*declaration);
         start = end + 1;
     }
@@ -255,7 +259,7 @@ struct BlockParser {
                     if (depth < Parser::MaxMediaNesting && applies)
                         parse(body, depth + 1);
                 } else if (name == u"font-face") {
-                    out.fontFaces.append(parseDeclarationsOfCleanText(body));
+                    out.fontFaces.append(parseDeclarationsOfCleanText(body, false));
                 }
                 i = close + 1;
                 continue;

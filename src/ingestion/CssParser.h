@@ -41,7 +41,8 @@ struct Namespace {
 struct ParsedSheet {
     QStringList imports;                 // URLs of the applicable @import rules, as written, in order
     QList<Namespace> namespaces;         // in source order
-    QList<Rule> rules;                   // in source order, rules of applicable @media blocks included
+    QList<Rule> rules;                   // in source order, rules of applicable @media blocks included;
+                                         // declarations as parseDeclarations keeps them
     QList<QList<Declaration>> fontFaces; // bodies of the @font-face rules, in source order
     bool asksColourScheme = false;       // an @media or @import query names prefers-color-scheme
 };
@@ -60,7 +61,8 @@ public:
 
     static ParsedSheet parseSheet(const QString& text, const MediaContext& media = MediaContext());
     // The body of a rule or a style attribute: "a: b; c: d !important". Malformed declarations
-    // (no colon, no value, a property that is no identifier, a nested block) are left out.
+    // (no colon, no value, a property that is no identifier, a nested block) are left out, and so
+    // are those whose value their property does not accept (see CssValueCheck.h).
     static QList<Declaration> parseDeclarations(QStringView text);
     // An @media prelude applies when one of its queries holds: its type is all or screen (or none
     // is given), or "not" precedes another type, and each "and (feature)" holds for media: width,

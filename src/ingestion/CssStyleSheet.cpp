@@ -7,7 +7,44 @@
 
 namespace Css {
 
-StyleSheet StyleSheet::parse(const QString& text, const ImportLoader& loadImport, const MediaContext& media)
+namespace {
+
+// The weights of a font-weight descriptor: "normal", "bold", a number or a range of two.
+void parseFaceWeight(const QString& value, FontFace* face)
+{
+    const QStringList parts = splitValue(value);
+    const int low = parts.isEmpty() ? -1 : parseFontWeight(parts.first(), 400);
+    const int high = parts.size() == 2 ? parseFontWeight(parts.last(), 400) : low;
+    if (low > 0 && high > 0 && parts.size() <= 2) {
+        face->minWeight = qMin(low, high);
+        face->maxWeight = qMax(low, high);
+    }
+}
+
+FontFace parseFontFace(const QList<Declaration>& body, const QString& directory)
+{
+    FontFace face;
+    face.directory = directory;
+    for (const Declaration& declaration : body) {
+        if (declaration.property == u"font-family") {
+            const QStringList families = parseFontFamilies(declaration.value);
+            face.family = families.isEmpty() ? QString() : families.first();
+        } else if (declaration.property == u"src") {
+            face.source = firstUrl(declaration.value);
+        } else if (declaration.property == u"font-weight") {
+            parseFaceWeight(declaration.value, &face);
+        } else if (declaration.property == u"font-style") {
+            const QString style = declaration.value.trimmed().toLower();
+            face.italic = style.startsWith(u"italic") || style.startsWith(u"oblique");
+        }
+    }
+    return face;
+}
+
+} // namespace
+
+StyleSheet StyleSheet::parse(const QString& text, const ImportLoader& loadImport, const MediaContext& media,
+                             const QString& directory)
 {
     StyleSheet sheet;
     const ParsedSheet parsed = Parser::parseSheet(text, media);
@@ -37,15 +74,7 @@ StyleSheet StyleSheet::parse(const QString& text, const ImportLoader& loadImport
             sheet.addEntry({ selector, index });
     }
     for (const QList<Declaration>& body : parsed.fontFaces) {
-        FontFace face;
-        for (const Declaration& declaration : body) {
-            if (declaration.property == u"font-family") {
-                const QStringList families = parseFontFamilies(declaration.value);
-                face.family = families.isEmpty() ? QString() : families.first();
-            } else if (declaration.property == u"src") {
-                face.source = firstUrl(declaration.value);
-            }
-        }
+        const FontFace face = parseFontFace(body, directory);
         if (!face.family.isEmpty() || !face.source.isEmpty())
             sheet.faces.append(face);
     }

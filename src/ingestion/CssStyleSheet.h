@@ -23,9 +23,14 @@
 
 namespace Css {
 
+// An @font-face rule: the family name it declares, the face's weights and style, and its file.
 struct FontFace {
     QString family;
-    QString source; // the first url() of src, as written
+    QString source;    // the first url() of src, as written
+    QString directory; // what source is relative to: the folder of the sheet holding the rule
+    int minWeight = 400; // font-weight: one weight, or a range of a variable font
+    int maxWeight = 400;
+    bool italic = false; // font-style italic or oblique
 };
 
 class StyleSheet {
@@ -34,9 +39,10 @@ public:
     // it cannot be read. Bounding cycles and depth is the loader's work.
     using ImportLoader = std::function<StyleSheet(const QString& url)>;
 
-    // Imported sheets come first, in the order of their @import rules.
+    // Imported sheets come first, in the order of their @import rules. directory: the folder the
+    // sheet stands in, for its @font-face sources (imported sheets have their own).
     static StyleSheet parse(const QString& text, const ImportLoader& loadImport = ImportLoader(),
-                            const MediaContext& media = MediaContext());
+                            const MediaContext& media = MediaContext(), const QString& directory = QString());
     // Appends other's rules after this sheet's, so they win ties of specificity.
     void append(const StyleSheet& other);
     QList<FontFace> fontFaces() const;

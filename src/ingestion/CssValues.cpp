@@ -14,7 +14,8 @@ bool isCssWideKeyword(QStringView value)
         || value.compare(u"unset", Qt::CaseInsensitive) == 0 || value.compare(u"revert", Qt::CaseInsensitive) == 0;
 }
 
-// A CSS number at the start of s ("-1.5", ".5", "2e3"); the rest of s is its unit.
+} // namespace
+
 bool splitNumber(QStringView s, double* number, QStringView* unit)
 {
     qsizetype i = 0;
@@ -49,6 +50,8 @@ bool splitNumber(QStringView s, double* number, QStringView* unit)
     *unit = s.mid(i);
     return true;
 }
+
+namespace {
 
 bool parseHexColour(QStringView hex, QColor* out)
 {
@@ -191,6 +194,19 @@ bool isListStyleType(QStringView value)
             return true;
     }
     return value.startsWith(u'"') || value.startsWith(u'\'');
+}
+
+// What else text-decoration may hold: none, blink, a line style, a colour or a thickness.
+bool isDecorationPart(const QString& lower)
+{
+    static const char16_t* const keywords[] = {
+        u"none", u"blink", u"solid", u"double", u"dotted", u"dashed", u"wavy", u"auto", u"from-font",
+    };
+    if (std::any_of(std::begin(keywords), std::end(keywords), [&](const char16_t* k) { return lower == QStringView(k); }))
+        return true;
+    QColor ignoredColour;
+    double ignoredLength;
+    return parseColour(lower, QColor(), &ignoredColour) || parseLength(lower, 16, ParseParams(), &ignoredLength);
 }
 
 QList<Declaration> expandFont(const Declaration& d)
@@ -580,6 +596,8 @@ QList<Declaration> expandShorthand(const Declaration& d)
             const QString lower = part.toLower();
             if (lower == u"underline" || lower == u"overline" || lower == u"line-through")
                 lines.append(lower);
+            else if (!isDecorationPart(lower))
+                return {};
         }
         return { { QStringLiteral("text-decoration-line"), lines.isEmpty() ? QStringLiteral("none") : lines.join(u' '), d.important } };
     }

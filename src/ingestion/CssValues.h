@@ -40,6 +40,9 @@ QStringList parseFontFamilies(QStringView value);
 bool parseBorderWidth(QStringView value, double fontSize, const ParseParams& params, double* out);
 bool isBorderStyle(QStringView value);
 
+// A CSS number at the start of s ("-1.5", ".5", "2e3"), and in *unit the rest of s.
+bool splitNumber(QStringView s, double* number, QStringView* unit);
+
 // The top-level components of a value, split at white space outside parentheses and strings.
 QStringList splitValue(QStringView value);
 

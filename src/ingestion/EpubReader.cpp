@@ -2,8 +2,8 @@
 
 #include "ArchivePath.h"
 #include "AttributeLimit.h"
+#include "BookFontFaces.h"
 #include "DocumentChunkBuilder.h"
-#include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
 #include "HtmlSoupParser.h"
@@ -265,16 +265,21 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
             documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
     });
     // Fonts are registered from this thread only; the package's own go while the pool parses.
-    for (const QString& fontPath : std::as_const(manifestFontPaths))
-        registerFont(fontPath, readEntry(fontPath));
+    BookFontFaces faces;
+    QHash<QString, EmbeddedFonts::Font> loadedFonts; // by path
+    for (const QString& fontPath : std::as_const(manifestFontPaths)) {
+        const EmbeddedFonts::Font font = registerFont(fontPath, readEntry(fontPath));
+        loadedFonts.insert(fontPath, font);
+        faces.addOwnName(font.ownFamily, font.weight, font.italic, font.family);
+    }
     parsing.finish();
     if (chapterTooLarge) {
         errorString_ = QStringLiteral("Cannot open EPUB file: ") + path;
         return false;
     }
-    QSet<QString> loadedFontPaths;
     for (qsizetype index = 0; index < spine.size(); ++index)
-        appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFontPaths);
+        appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFonts, faces);
+    faces.applyTo(chunks_);
 
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
@@ -450,11 +455,12 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
     for (const QDomElement& style : elementsNamed(document, xml, QLatin1String("style")))
         sheet.append(styleSheetCache.parseInline(style.text(), path));
 
-    // Font sources are relative to the document, not to the sheet that names them.
-    const QList<Css::FontFace> fontFaces = sheet.fontFaces();
-    for (const Css::FontFace& face : fontFaces) {
-        if (!face.source.isEmpty())
-            result.fontPaths.append(ArchivePath::resolve(base, percentDecoded(face.source)));
+    // Font sources are relative to the sheet that names them.
+    for (Css::FontFace face : sheet.fontFaces()) {
+        if (face.source.isEmpty())
+            continue;
+        face.source = ArchivePath::resolve(face.directory, percentDecoded(face.source));
+        result.fontFaces.append(face);
     }
 
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
@@ -476,24 +482,33 @@ EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
 }
 
 void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& path, const IByteSource& source,
-                                   QSet<QString>& loadedFontPaths)
+                                   QHash<QString, EmbeddedFonts::Font>& loadedFonts, BookFontFaces& faces)
 {
     if (document.notText) {
         qWarning("EPUB: spine item %s is not text; skipped", qUtf8Printable(path));
         return;
     }
-    for (const QString& fontPath : std::as_const(document.fontPaths)) {
-        if (loadedFontPaths.contains(fontPath))
-            continue;
-        loadedFontPaths.insert(fontPath);
-        registerFont(fontPath, source.readEntry(fontPath));
+    for (const Css::FontFace& face : std::as_const(document.fontFaces)) {
+        auto loaded = loadedFonts.find(face.source);
+        if (loaded == loadedFonts.end()) {
+            loaded = loadedFonts.insert(face.source, registerFont(face.source, source.readEntry(face.source)));
+            faces.addOwnName(loaded->ownFamily, loaded->weight, loaded->italic, loaded->family);
+        }
+        faces.declare(face.family, face.minWeight, face.maxWeight, face.italic, loaded->family);
     }
     chunks_ += std::move(document.chunks);
     followsColourScheme_ = followsColourScheme_ || document.asksColourScheme;
 }
 
-void EpubReader::registerFont(const QString& path, const QByteArray& stored) const
+EmbeddedFonts::Font EpubReader::registerFont(const QString& path, const QByteArray& stored) const
 {
-    if (!stored.isEmpty())
-        EmbeddedFonts::add(fontObfuscation.clearFont(path, stored));
+    if (stored.isEmpty())
+        return EmbeddedFonts::Font();
+    const QByteArray clear = fontObfuscation.clearFont(path, stored);
+    if (clear.isEmpty())
+        return EmbeddedFonts::Font();
+    const EmbeddedFonts::Font font = EmbeddedFonts::add(clear);
+    if (font.family.isEmpty())
+        qWarning("EPUB: font %s is in no format this reader can read; left out", qUtf8Printable(path));
+    return font;
 }

@@ -2,8 +2,8 @@
 
 // The reader of EPUB books (2 and 3): follows META-INF/container.xml to the package document,
 // reads title, first creator and cover from it, registers the embedded fonts (undoing their
-// obfuscation), and turns every spine document, styled by its linked and inline style sheets, into
-// content chunks. A spine item that is no content document stands for the first one of its
+// obfuscation) under names of their own, and turns every spine document, styled by its linked and
+// inline style sheets, into content chunks whose styles name those fonts. A spine item that is no content document stands for the first one of its
 // manifest fallback chain, or is skipped.
 //
 // One thread at a time (see FormatReader): open() runs on the book-opening task, loadMetadata()
@@ -12,6 +12,8 @@
 // threads of the global pool (see ParallelFor); the byte source is only ever read by one of them at
 // a time, and the chunks keep the spine order.
 
+#include "CssStyleSheet.h"
+#include "EmbeddedFonts.h"
 #include "EpubFontObfuscation.h"
 #include "FormatReader.h"
 
@@ -21,6 +23,7 @@
 #include <QString>
 #include <QStringList>
 
+class BookFontFaces;
 class StyleSheetCache;
 
 struct EpubManifestItem {
@@ -34,7 +37,7 @@ struct EpubManifestItem {
 // appended in spine order by the opening thread.
 struct EpubSpineDocument {
     QList<ContentChunk> chunks;
-    QStringList fontPaths; // cleaned archive paths of its @font-face sources, in order
+    QList<Css::FontFace> fontFaces; // its @font-face rules in order, sources as cleaned archive paths
     bool notText = false;  // its bytes are binary: nothing of it is shown
     bool asksColourScheme = false; // its style sheets have queries of prefers-color-scheme
 };
@@ -71,9 +74,11 @@ private:
                                          StyleSheetCache& styleSheetCache) const;
     // A picture standing in the spine by itself (a bitmap or an SVG page): one chunk showing it.
     EpubSpineDocument imageSpineDocument(const QString& path) const;
+    // Registers the fonts document's rules name (each path once per open, through loadedFonts) and
+    // declares their faces.
     void appendSpineChunks(EpubSpineDocument&& document, const QString& path, const IByteSource& source,
-                           QSet<QString>& loadedFontPaths);
-    void registerFont(const QString& path, const QByteArray& stored) const;
+                           QHash<QString, EmbeddedFonts::Font>& loadedFonts, BookFontFaces& faces);
+    EmbeddedFonts::Font registerFont(const QString& path, const QByteArray& stored) const;
 
     SourceFactory sourceFactory;
     QString scheme;

@@ -67,5 +67,5 @@ Css::StyleSheet StyleSheetCache::parseWithImports(const QString& text, const QSt
             return Css::StyleSheet();
         return parseWithImports(QString::fromUtf8(bytes), chain + QStringList { path }, directoryOf(path), importsLeft);
     };
-    return Css::StyleSheet::parse(text, loadImport);
+    return Css::StyleSheet::parse(text, loadImport, Css::MediaContext(), directory);
 }

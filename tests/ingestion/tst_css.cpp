@@ -256,6 +256,59 @@ private Q_SLOTS:
         QCOMPARE(::field(found, field), expected);
     }
 
+    // A value its property does not accept drops the whole declaration, important or not, in rules
+    // and style attributes alike: the declaration before it stays in force.
+    void invalidValuesLeaveTheEarlierDeclaration_data()
+    {
+        QTest::addColumn<QString>("css");
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("vendor white-space keywords")
+            << "p{white-space:pre-wrap; white-space:-moz-pre-wrap !important; white-space:-pre-wrap; white-space:-o-pre-wrap}"
+            << "" << "pre" << "1";
+        QTest::newRow("in a style attribute") << "" << "white-space:pre; white-space:-moz-pre-wrap !important" << "pre" << "1";
+        QTest::newRow("attribute does not hide the rule") << "p{white-space:pre}" << "white-space:-o-pre-wrap" << "pre" << "1";
+        QTest::newRow("length without unit") << "p{text-indent:2em; text-indent:12}" << "" << "indent" << "32";
+        QTest::newRow("unknown unit") << "p{margin:0 0 0 10px; margin-left:3furlongs}" << "" << "margins" << "0 0 10 0";
+        QTest::newRow("negative padding") << "p{padding:1px; padding:-2px}" << "" << "paddings" << "1 1 1 1";
+        QTest::newRow("one bad part spoils a shorthand") << "p{margin:1px; margin:2px banana}" << "" << "margins" << "1 1 1 1";
+        QTest::newRow("colour garbage") << "p{color:#00f; color:#12345}" << "" << "colour" << "#ff0000ff";
+        QTest::newRow("colour name garbage") << "p{color:blue; color:bleu !important}" << "" << "colour" << "#ff0000ff";
+        QTest::newRow("font size keyword garbage") << "p{font-size:20px; font-size:enormous}" << "" << "size" << "20";
+        QTest::newRow("negative font size") << "p{font-size:20px; font-size:-3px}" << "" << "size" << "20";
+        QTest::newRow("weight out of range") << "p{font-weight:bold; font-weight:1200}" << "" << "weight" << "700";
+        QTest::newRow("family that is a number") << "p{font-family:Georgia; font-family:12px}" << "" << "families" << "Georgia";
+        QTest::newRow("line-height negative") << "p{line-height:1.5; line-height:-2}" << "" << "lineHeight" << "1.5";
+        QTest::newRow("text-align vendor keyword") << "p{text-align:center; text-align:-moz-center}" << "" << "align" << "2";
+        QTest::newRow("font-style garbage") << "p{font-style:italic; font-style:slanted}" << "" << "italic" << "1";
+        QTest::newRow("decoration garbage") << "p{text-decoration:underline; text-decoration:underlined}" << "" << "decoration" << "u";
+        QTest::newRow("transform pair of cases") << "p{text-transform:uppercase; text-transform:uppercase lowercase}" << "" << "transform" << "1";
+        QTest::newRow("display vendor box") << "p{display:none; display:-webkit-box}" << "" << "found" << "0";
+        // Values that are valid still override.
+        QTest::newRow("valid later value wins") << "p{white-space:pre; white-space:normal}" << "" << "pre" << "0";
+        // calc() is valid CSS: it overrides, though it is not computed (no indent).
+        QTest::newRow("math functions pass") << "p{text-indent:2em; text-indent:calc(1em + 1px)}" << "" << "indent" << "0";
+        QTest::newRow("css-wide keyword passes") << "p{color:blue; color:initial}" << "" << "colour" << "invalid";
+        QTest::newRow("unknown property harmless") << "p{color:blue; colour:red}" << "" << "colour" << "#ff0000ff";
+    }
+    void invalidValuesLeaveTheEarlierDeclaration()
+    {
+        QFETCH(QString, css);
+        QFETCH(QString, style);
+        QFETCH(QString, field);
+        QFETCH(QString, expected);
+        const QString body = style.isEmpty() ? QStringLiteral("<p>x</p>") : QStringLiteral("<p style=\"%1\">x</p>").arg(style);
+        const Found found = findRun(css, body, QStringLiteral("x"));
+        if (field == u"found") {
+            QCOMPARE(found.ok ? "1" : "0", expected);
+            return;
+        }
+        QVERIFY2(found.ok, "text not found");
+        QCOMPARE(::field(found, field), expected);
+    }
+
     void displayNone()
     {
         QVERIFY(!findRun("span{display:none}", "<p>a<span>x</span></p>", "x").ok);
@@ -380,8 +433,22 @@ private Q_SLOTS:
         QCOMPARE(faces[0].source, QStringLiteral("../fonts/a b.otf"));
         QCOMPARE(faces[1].family, QStringLiteral("Other"));
         QCOMPARE(faces[1].source, QStringLiteral("fonts/o.ttf"));
+        QCOMPARE(faces[0].minWeight, 400);
+        QVERIFY(!faces[0].italic);
         QVERIFY(!sheet.isEmpty());
         QVERIFY(Css::StyleSheet::parse("/* nothing */").isEmpty());
+
+        // The descriptors of a face, and the folder its source is relative to.
+        const QList<Css::FontFace> described = Css::StyleSheet::parse(
+            "@font-face { font-family: V; font-weight: 700 300; font-style: oblique 10deg; src: url(v.woff) }"
+            "@font-face { font-family: B; font-weight: bold; src: url(b.woff) }", {}, {}, "css/").fontFaces();
+        QCOMPARE(described.size(), 2);
+        QCOMPARE(described[0].directory, QStringLiteral("css/"));
+        QCOMPARE(described[0].minWeight, 300);
+        QCOMPARE(described[0].maxWeight, 700);
+        QVERIFY(described[0].italic);
+        QCOMPARE(described[1].minWeight, 700);
+        QCOMPARE(described[1].maxWeight, 700);
     }
 
     void appendedSheetWinsTies()

@@ -3,11 +3,14 @@
 #include "EpubReader.h"
 #include "ImageUrl.h"
 #include "ReaderTestSupport.h"
+#include "SfntFont.h"
+#include "TestFonts.h"
 #include "TestZip.h"
 #include "ZipByteSource.h"
 
 #include <QFile>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -116,6 +119,20 @@ QStringList describe(const QList<ContentChunk>& chunks)
 
 using EntryBytes = QHash<QString, QByteArray>; // by entry name
 
+// The first family of the run holding text, empty when it names none or there is no such run.
+QString firstFamily(const QList<ContentChunk>& chunks, const QString& text)
+{
+    for (const ContentChunk& chunk : chunks) {
+        for (const BlockItem& block : chunk.blocks) {
+            for (const InlineRun& run : block.runs) {
+                if (run.text.contains(text))
+                    return run.style.families.value(0);
+            }
+        }
+    }
+    return QString();
+}
+
 // What a publisher's tool does to a font: its first `length` bytes XORed with the key, repeated.
 QByteArray obfuscated(QByteArray font, const QByteArray& key, int length)
 {
@@ -168,6 +185,7 @@ private Q_SLOTS:
     void obfuscatedFontsRegisterInTheClear_data();
     void obfuscatedFontsRegisterInTheClear();
     void chapterDeclaredTooLargeFailsTheBook();
+    void bookFontsAnswerToTheirRulesAndStayInTheBook();
 };
 
 void TestEpubReader::initTestCase()
@@ -624,8 +642,8 @@ void TestEpubReader::manyDocumentsOpenAsOneByOne()
         QCOMPARE(book->reads.value(QStringLiteral("OEBPS/css/b.css")), 1);
         // Tried again by each of the ten documents that link it.
         QCOMPARE(book->reads.value(QStringLiteral("OEBPS/missing.css")) + book->reads.value(QStringLiteral("OEBPS/text/missing.css")), 10);
-        // Once as the manifest's font, once for all the @font-face rules naming it.
-        QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/f.otf")), 2);
+        // Once for the manifest's font and all the @font-face rules naming it.
+        QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/f.otf")), 1);
     }
 }
 
@@ -878,15 +896,11 @@ void TestEpubReader::obfuscatedFontsRegisterInTheClear()
 
     QFile iconFont(QStringLiteral(VELLORA_TEST_DATA "/../../src/assets/MaterialIconsOutlined-Regular.otf"));
     QVERIFY(iconFont.open(QIODevice::ReadOnly));
-    // Bytes of its own in every case (a font ignores what follows its tables), so that no earlier
-    // registration of the same data answers for this one.
-    const QByteArray font = iconFont.readAll() + QTest::currentDataTag();
-    const int probe = EmbeddedFonts::add(font + "probe");
-    QVERIFY(probe >= 0);
-    const QStringList families = QFontDatabase::applicationFontFamilies(probe);
-    QVERIFY(!families.isEmpty());
+    const QByteArray font = iconFont.readAll();
 
-    const QByteArray head = viaStyleSheet ? "<style>@font-face { font-family: F; src: url(../fonts/f.otf) }</style>" : "";
+    // A font listed in the manifest only is known by the name inside it.
+    const QByteArray head = viaStyleSheet ? "<style>@font-face { font-family: F; src: url(../fonts/f.otf) } p { font-family: F }</style>"
+                                          : "<style>p { font-family: 'Material Icons Outlined' }</style>";
     auto book = makeBook(package(metadata, item("c1", "text/c1.xhtml") + (viaStyleSheet ? "" : item("f", "fonts/f.otf", "font/otf")),
                                  itemref("c1")));
     book->entries.insert(QStringLiteral("OEBPS/text/c1.xhtml"), xhtml("<p>Text</p>", head));
@@ -897,14 +911,64 @@ void TestEpubReader::obfuscatedFontsRegisterInTheClear()
         QTest::ignoreMessage(QtWarningMsg, "EPUB: font OEBPS/fonts/f.otf is encrypted; left out");
     EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
     QVERIFY(reader.open(bookPath));
-    // A registration takes the next free id, so the reader's font is the one after the probe.
-    if (!registered) {
-        QVERIFY(QFontDatabase::applicationFontFamilies(probe + 1).isEmpty());
-        return;
-    }
-    QCOMPARE(QFontDatabase::applicationFontFamilies(probe + 1), families);
-    // And it is the clear font, byte for byte: the same data is never registered twice.
-    QCOMPARE(EmbeddedFonts::add(font), probe + 1);
+    // Only a font read in the clear parses, registers and takes the text.
+    const QString family = firstFamily(reader.chunks(), QStringLiteral("Text"));
+    QCOMPARE(family.startsWith(QStringLiteral("Vellora Book Font ")), registered);
+    QCOMPARE(QFontDatabase::families().contains(family), registered);
+}
+
+void TestEpubReader::bookFontsAnswerToTheirRulesAndStayInTheBook()
+{
+    // A monospaced face that calls itself by the name of an installed proportional family.
+    SfntFont mono;
+    QVERIFY2(SfntFont::parse(TestFonts::monospaced(), &mono), "fonts-dejavu-core is installed by scripts/install-deps.sh");
+    QVERIFY(!TestFonts::isMonospaced(QStringLiteral("DejaVu Sans")));
+    mono.rename(QStringLiteral("DejaVu Sans"));
+    const QFontMetricsF installed(QFont(QStringList { QStringLiteral("DejaVu Sans") }));
+    const qreal installedWidth = installed.horizontalAdvance(QStringLiteral("iiii WWWW"));
+
+    // The rule stands in a sheet of its own folder: its font is found from there, under an alias
+    // that is not the name inside the font.
+    auto book = makeBook(package(QByteArray(), item("c1", "text/c1.xhtml") + item("css", "css/book.css", "text/css"), itemref("c1")));
+    book->entries.insert(QStringLiteral("OEBPS/text/c1.xhtml"),
+                         xhtml("<p class='alias'>Alias</p><p class='named'>Named</p><p>Plain</p><p class='alias'><b>Bold</b></p>",
+                               "<link rel='stylesheet' href='../css/book.css'/>"));
+    book->entries.insert(QStringLiteral("OEBPS/css/book.css"),
+                         "@font-face { font-family: BookFace; src: url(../fonts/mono.ttf) }"
+                         "@font-face { font-family: BookFace; font-weight: bold; src: url(../fonts/mono-bold.ttf) }"
+                         "@font-face { font-family: 'DejaVu Sans'; src: url(../fonts/mono.ttf) }"
+                         ".alias { font-family: bookface, serif } .named { font-family: 'DejaVu Sans' }");
+    book->entries.insert(QStringLiteral("OEBPS/fonts/mono.ttf"), mono.toBytes());
+    book->entries.insert(QStringLiteral("OEBPS/fonts/mono-bold.ttf"),
+                         TestFonts::monospaced(true));
+
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.open(bookPath));
+    const QString alias = firstFamily(reader.chunks(), QStringLiteral("Alias"));
+    QVERIFY(alias.startsWith(QStringLiteral("Vellora Book Font ")));
+    QVERIFY(TestFonts::isMonospaced(alias));
+    QCOMPARE(firstFamily(reader.chunks(), QStringLiteral("Named")), alias);
+    const QString bold = firstFamily(reader.chunks(), QStringLiteral("Bold"));
+    QVERIFY(bold.startsWith(QStringLiteral("Vellora Book Font ")) && bold != alias);
+    QVERIFY(firstFamily(reader.chunks(), QStringLiteral("Plain")).isEmpty());
+    // Text outside the book that names the installed family still gets it.
+    QCOMPARE(QFontMetricsF(QFont(QStringList { QStringLiteral("DejaVu Sans") })).horizontalAdvance(QStringLiteral("iiii WWWW")),
+             installedWidth);
+
+    // Opened again, the book finds its fonts registered.
+    const qsizetype families = QFontDatabase::families().size();
+    QVERIFY(reader.open(bookPath));
+    QCOMPARE(firstFamily(reader.chunks(), QStringLiteral("Alias")), alias);
+    QCOMPARE(QFontDatabase::families().size(), families);
+
+    // Another book naming the same families without declaring them gets none of the first one's.
+    auto other = makeBook(package(QByteArray(), item("c1", "c1.xhtml"), itemref("c1")));
+    other->entries.insert(QStringLiteral("OEBPS/c1.xhtml"),
+                          xhtml("<p style='font-family: BookFace'>Other</p><p style=\"font-family: 'DejaVu Sans'\">Named</p>"));
+    EpubReader otherReader(fakeSourceFactory(other), QStringLiteral("epub"));
+    QVERIFY(otherReader.open(QStringLiteral("/books/other.epub")));
+    QCOMPARE(firstFamily(otherReader.chunks(), QStringLiteral("Other")), QStringLiteral("BookFace"));
+    QCOMPARE(firstFamily(otherReader.chunks(), QStringLiteral("Named")), QStringLiteral("DejaVu Sans"));
 }
 
 // A zip bomb: the archive declares a chapter of 3 GB. The book does not open as an empty one; it
