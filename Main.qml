@@ -328,7 +328,7 @@ ApplicationWindow {
         context: Qt.ApplicationShortcut
         onActivated: {
             if (root.currentPage === "reader" && !ReadingModel.isTextMode)
-                ReadingModel.setPageShift(!ReadingModel.pageShift, readerPage.pageView.currentPair)
+                ReadingModel.setPageShift(!ReadingModel.pageShift, ReadingModel.currentPairIndex)
         }
     }
 }
