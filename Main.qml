@@ -66,21 +66,6 @@ ApplicationWindow {
         UiState.barsVisible = true
     }
 
-    // Stored geometry that cannot be shown (no area, or a place on no screen) is not applied.
-    function _usableSize(w, h) {
-        return w > 0 && h > 0
-    }
-
-    function _onSomeScreen(x, y, w, h) {
-        const screens = Qt.application.screens
-        for (let i = 0; i < screens.length; ++i) {
-            const s = screens[i]
-            if (x < s.virtualX + s.width && x + w > s.virtualX && y < s.virtualY + s.height && y + h > s.virtualY)
-                return true
-        }
-        return false
-    }
-
     onCurrentPageChanged: UiState.lastPage = currentPage
     onWidthChanged: geometrySaveTimer.restart()
     onHeightChanged: geometrySaveTimer.restart()
@@ -88,11 +73,12 @@ ApplicationWindow {
     onYChanged: geometrySaveTimer.restart()
 
     Component.onCompleted: {
-        if (_usableSize(UiState.windowWidth, UiState.windowHeight)) {
+        // Stored geometry that cannot be shown (no area, or a place on no screen) is not applied.
+        if (UiState.windowWidth > 0 && UiState.windowHeight > 0) {
             width = UiState.windowWidth
             height = UiState.windowHeight
         }
-        if (UiState.windowX >= 0 && UiState.windowY >= 0 && _onSomeScreen(UiState.windowX, UiState.windowY, width, height)) {
+        if (UiState.isWindowPlaceOnScreen()) {
             x = UiState.windowX
             y = UiState.windowY
         }
@@ -342,7 +328,7 @@ ApplicationWindow {
         context: Qt.ApplicationShortcut
         onActivated: {
             if (root.currentPage === "reader" && !ReadingModel.isTextMode)
-                ReadingModel.setPageShift(!ReadingModel.pageShift, readerPage.pageView.currentPair)
+                ReadingModel.setPageShift(!ReadingModel.pageShift, ReadingModel.currentPairIndex)
         }
     }
 }

@@ -16,70 +16,51 @@ QtObject {
 
     property string currentThemeName: "dark"
 
-    property ThemePalette customTheme: ThemePalette {
-        backgroundDeepest: "#010620"
-        backgroundDefault: "#191d35"
-        surface: "#191d35"
-        headerBg: "#14172c"
-        footerBg: "#1a1e36"
-        scrollbarTrack: "#131628"
-        scrollbarThumb: "#36486a"
-        primaryAccent: "#3a5688"
-        buttonAccent: "#5785c1"
-        sidebarButtonText: "#98aaf4"
-        readingText: "#c4c8d8"
-        uiText: "#a2a5b4"
-        headerText: "#8488aa"
-        dimText: "#71738c"
-        counterText: "#606175"
-        gradientTop: "#0e1125"
-        gradientBottom: "#191d35"
-        divider: Qt.rgba(1, 1, 1, 0.12)
-        overlayBg: Qt.rgba(0.055, 0.055, 0.067, 0.4)
-        actionDisabled: "#141724"
-    }
+    // Starts as the dark palette, whose values are the palette's own defaults.
+    property ThemePalette customTheme: ThemePalette {}
+
+    // The one table of the colour roles: the theme editor's sections in its order, each role with
+    // its place in the palette (the order of colorKeys) and its label. The three lists below are
+    // read from it.
+    readonly property var _roleTable: [
+        { title: "Background", roles: [
+            [1, "backgroundDeepest", "Deepest background"],
+            [2, "backgroundDefault", "Default background"],
+            [16, "gradientTop", "Gradient top"],
+            [17, "gradientBottom", "Gradient bottom"] ] },
+        { title: "Surfaces", roles: [
+            [3, "surface", "Surface"],
+            [4, "headerBg", "Header background"],
+            [5, "footerBg", "Footer background"],
+            [19, "overlayBg", "Overlay background"],
+            [6, "scrollbarTrack", "Scrollbar track"],
+            [7, "scrollbarThumb", "Scrollbar thumb"],
+            [18, "divider", "Divider"] ] },
+        { title: "Text", roles: [
+            [11, "readingText", "Reading text"],
+            [12, "uiText", "UI text"],
+            [13, "headerText", "Header text"],
+            [14, "dimText", "Dim text"],
+            [15, "counterText", "Counter text"],
+            [10, "sidebarButtonText", "Sidebar button text"] ] },
+        { title: "Accents", roles: [
+            [8, "primaryAccent", "Primary accent"],
+            [9, "buttonAccent", "Button accent"],
+            [20, "actionDisabled", "Action disabled"] ] }
+    ]
 
     // Every loop over the roles walks this list, so it is the one authority for the role keys.
-    readonly property var colorKeys: [
-        "backgroundDeepest", "backgroundDefault", "surface", "headerBg", "footerBg",
-        "scrollbarTrack", "scrollbarThumb", "primaryAccent", "buttonAccent", "sidebarButtonText",
-        "readingText", "uiText", "headerText", "dimText", "counterText",
-        "gradientTop", "gradientBottom", "divider", "overlayBg", "actionDisabled"
-    ]
+    readonly property var colorKeys: _roleTable.reduce((all, section) => all.concat(section.roles), [])
+                                               .sort((a, b) => a[0] - b[0]).map(role => role[1])
 
-    readonly property var colorSections: [
-        { title: "Background",
-          keys: ["backgroundDeepest", "backgroundDefault", "gradientTop", "gradientBottom"] },
-        { title: "Surfaces",
-          keys: ["surface", "headerBg", "footerBg", "overlayBg", "scrollbarTrack", "scrollbarThumb", "divider"] },
-        { title: "Text",
-          keys: ["readingText", "uiText", "headerText", "dimText", "counterText", "sidebarButtonText"] },
-        { title: "Accents",
-          keys: ["primaryAccent", "buttonAccent", "actionDisabled"] }
-    ]
+    readonly property var colorSections: _roleTable.map(
+        section => ({ title: section.title, keys: section.roles.map(role => role[1]) }))
 
-    readonly property var colorLabels: ({
-        backgroundDeepest: "Deepest background",
-        backgroundDefault: "Default background",
-        gradientTop: "Gradient top",
-        gradientBottom: "Gradient bottom",
-        surface: "Surface",
-        headerBg: "Header background",
-        footerBg: "Footer background",
-        overlayBg: "Overlay background",
-        scrollbarTrack: "Scrollbar track",
-        scrollbarThumb: "Scrollbar thumb",
-        divider: "Divider",
-        readingText: "Reading text",
-        uiText: "UI text",
-        headerText: "Header text",
-        dimText: "Dim text",
-        counterText: "Counter text",
-        sidebarButtonText: "Sidebar button text",
-        primaryAccent: "Primary accent",
-        buttonAccent: "Button accent",
-        actionDisabled: "Action disabled"
-    })
+    readonly property var colorLabels: _roleTable.reduce((labels, section) => {
+        for (const role of section.roles)
+            labels[role[1]] = role[2]
+        return labels
+    }, {})
 
     // The target of a revert: the colours as last applied or loaded.
     property var _lastApplied: ({})

@@ -66,9 +66,8 @@ Rectangle {
         visible: !ReadingModel.isTextMode
         iconColor: ReadingModel.pageShift ? ThemeManager.currentTheme.buttonAccent
                                           : ThemeManager.currentTheme.dimText
-        // The counter counts pairs from 1, the model's pair index from 0; the model keeps the
-        // reader on the same page across the regrouping.
-        onClicked: ReadingModel.setPageShift(!ReadingModel.pageShift, Math.max(0, ReadingModel.currentPage - 1))
+        // The model keeps the reader on the same page across the regrouping.
+        onClicked: ReadingModel.setPageShift(!ReadingModel.pageShift, ReadingModel.currentPairIndex)
     }
 
     Text {

@@ -82,7 +82,7 @@ Rectangle {
 
         _anchoring = reading && topIdx >= 0
         _heldRestore = null
-        ReadingModel.updateLayoutMetrics(Math.max(100, Math.floor(availW)), ReadingPreferences.fontSize,
+        ReadingModel.updateLayoutMetrics(ReadingModel.contentWidthFor(availW), ReadingPreferences.fontSize,
                                          ReadingPreferences.lineSpacing, topIdx)
         _anchoring = false
 

@@ -26,6 +26,7 @@
 #include <QSet>
 #include <QVariantList>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -43,6 +44,7 @@ class ReadingModel : public QAbstractListModel {
     Q_PROPERTY(int totalPages READ totalPages NOTIFY totalPagesChanged FINAL)
     Q_PROPERTY(int currentChunk READ currentChunk NOTIFY currentChunkChanged FINAL)
     Q_PROPERTY(int totalPagePairs READ totalPagePairs NOTIFY totalPagePairsChanged FINAL)
+    Q_PROPERTY(int currentPairIndex READ currentPairIndex NOTIFY currentPageChanged FINAL)
     Q_PROPERTY(bool pageShift READ pageShift NOTIFY pageShiftChanged FINAL)
     Q_PROPERTY(bool mangaRTL READ mangaRTL NOTIFY mangaRTLChanged FINAL)
     Q_PROPERTY(bool useBookColours READ useBookColours NOTIFY useBookColoursChanged FINAL)
@@ -80,11 +82,17 @@ public:
     int totalPages() const { return m_totalPages; }
     int currentChunk() const { return m_currentChunk; }
     int totalPagePairs() const { return m_pagination.count(); }
+    // In page mode the pair shown, counted from 0 where the page counter counts from 1: the pair a
+    // page-shift toggle keeps the reader on. Never negative.
+    int currentPairIndex() const { return std::max(0, m_currentPage - 1); }
     bool pageShift() const { return m_pageShift; }
     bool mangaRTL() const { return m_mangaRTL; }
     bool useBookColours() const { return m_useBookColours; }
 
     Q_INVOKABLE void updateLayoutMetrics(int contentWidth, int fontSize, double lineSpacing, int anchorChunk = -1);
+    // The content width laid out for a view with this much room: whole pixels, held to the widths
+    // the layout can use (a view narrower than a few words still gets the narrowest).
+    Q_INVOKABLE int contentWidthFor(double availableWidth) const;
     Q_INVOKABLE void setScrollInfo(int topChunkIndex, double proportion);
     Q_INVOKABLE void setScrollPosition(int topChunkIndex, double intraOffset, double proportion);
     Q_INVOKABLE QVariantList pagePair(int pairIndex) const;

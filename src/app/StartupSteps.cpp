@@ -4,9 +4,20 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QtDebug>
 
 #include <algorithm>
+
+namespace {
+
+QList<QRect>::const_iterator areaHolding(const QPoint& place, const QList<QRect>& areas)
+{
+    return std::find_if(areas.cbegin(), areas.cend(), [place](const QRect& area) { return area.contains(place); });
+}
+
+} // namespace
 
 namespace StartupSteps {
 
@@ -52,8 +63,7 @@ void fitWindowToScreens(UiState& uiState, const QList<QRect>& availableAreas)
     if (place == QPoint(-1, -1))
         return;
     QPoint fitted(-1, -1);
-    const auto home = std::find_if(availableAreas.cbegin(), availableAreas.cend(),
-                                   [place](const QRect& area) { return area.contains(place); });
+    const auto home = areaHolding(place, availableAreas);
     if (home != availableAreas.cend()) {
         // The lower bound last: an area smaller than the window holds it at the area's corner.
         fitted.setX(std::max(home->left(), std::min(place.x(), home->left() + home->width() - size.width())));
@@ -64,6 +74,19 @@ void fitWindowToScreens(UiState& uiState, const QList<QRect>& availableAreas)
         uiState.setWindowX(fitted.x());
         uiState.setWindowY(fitted.y());
     }
+}
+
+bool isOnScreens(const QPoint& place, const QList<QRect>& availableAreas)
+{
+    return areaHolding(place, availableAreas) != availableAreas.cend();
+}
+
+QList<QRect> availableScreenAreas()
+{
+    QList<QRect> areas;
+    for (const QScreen* screen : QGuiApplication::screens())
+        areas.append(screen->availableGeometry());
+    return areas;
 }
 
 const char* renderingApiName(QSGRendererInterface::GraphicsApi api)

@@ -31,6 +31,13 @@ QStringList decodedArguments(int argc, const char* const* argv);
 // change is logged as a warning; without screens nothing changes.
 void fitWindowToScreens(UiState& uiState, const QList<QRect>& availableAreas);
 
+// Whether a saved window position counts as on the screens by the rule above: its top-left corner
+// lies on one of the available areas.
+bool isOnScreens(const QPoint& place, const QList<QRect>& availableAreas);
+
+// The available areas of the screens now attached (without their panels and docks).
+QList<QRect> availableScreenAreas();
+
 // The name the start-up line "Rendering API: %s" gives the graphics interface.
 const char* renderingApiName(QSGRendererInterface::GraphicsApi api);
 

@@ -1,6 +1,7 @@
 #include "UiState.h"
 
 #include "AppState.h"
+#include "StartupSteps.h"
 
 namespace {
 
@@ -72,4 +73,10 @@ void UiState::save()
     window.insert(QStringLiteral("x"), m_windowX);
     window.insert(QStringLiteral("y"), m_windowY);
     m_state.saveSection(kWindowGroup, window);
+}
+
+bool UiState::isWindowPlaceOnScreen() const
+{
+    return m_windowX >= 0 && m_windowY >= 0
+           && StartupSteps::isOnScreens(QPoint(m_windowX, m_windowY), StartupSteps::availableScreenAreas());
 }

@@ -2,7 +2,7 @@
 
 // The interface state kept between runs: theme, last page, side bar and bar visibility, the book to
 // reopen, the custom theme colours and the window geometry (groups "ui", "customTheme" and
-// "window" of the settings store). Loaded once, written by save(); no value is checked here (the
+// "window" of the settings store). Loaded once, written by save(); no value is corrected here (the
 // window geometry is fitted to the screens by StartupSteps::fitWindowToScreens at start-up).
 //
 // GUI thread only.
@@ -52,6 +52,10 @@ public:
     void setWindowHeight(int value);
     void setWindowX(int value);
     void setWindowY(int value);
+
+    // Whether the stored position is one to place the window at: saved (no coordinate negative)
+    // and on a screen by the rule start-up fits the geometry with (StartupSteps::isOnScreens).
+    Q_INVOKABLE bool isWindowPlaceOnScreen() const;
 
     void save();
 

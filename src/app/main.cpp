@@ -37,7 +37,6 @@
 #include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QScreen>
 #include <QSettings>
 #include <QThreadPool>
 #include <QUrl>
@@ -55,14 +54,6 @@ QIcon applicationIcon()
     for (int size : {16, 32, 48, 64, 128, 256, 512})
         icon.addFile(QStringLiteral(":/Vellora/packaging/icons/%1x%1/vellora-qt.png").arg(size), QSize(size, size));
     return icon;
-}
-
-QList<QRect> availableScreenAreas()
-{
-    QList<QRect> areas;
-    for (const QScreen* screen : QGuiApplication::screens())
-        areas.append(screen->availableGeometry());
-    return areas;
 }
 
 void setSingletons(Book* book, ReadingModel* readingModel, ReadingPreferences* preferences, UiState* uiState,
@@ -99,7 +90,7 @@ int main(int argc, char** argv)
     auto appState = std::make_unique<AppState>(*settings);
     auto preferences = std::make_unique<ReadingPreferences>(*appState);
     auto uiState = std::make_unique<UiState>(*appState);
-    StartupSteps::fitWindowToScreens(*uiState, availableScreenAreas());
+    StartupSteps::fitWindowToScreens(*uiState, StartupSteps::availableScreenAreas());
     auto positions = std::make_unique<BookPositionStore>(*appState);
 
     auto registry = std::make_unique<FormatRegistry>(DefaultFormats::table());

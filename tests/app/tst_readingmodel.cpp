@@ -355,6 +355,26 @@ private Q_SLOTS:
         QCOMPARE(restore.at(0).at(0).toInt(), 4);
     }
 
+    // The width a view asks for is whole pixels within what the layout can use.
+    void contentWidthForAView_data()
+    {
+        QTest::addColumn<double>("available");
+        QTest::addColumn<int>("width");
+        QTest::newRow("narrower than the view's strips") << -40.0 << 100;
+        QTest::newRow("no room") << 0.0 << 100;
+        QTest::newRow("not a number") << qQNaN() << 100;
+        QTest::newRow("just under the narrowest") << 99.9 << 100;
+        QTest::newRow("fraction dropped") << 350.7 << 350;
+        QTest::newRow("wider than any screen") << 25000.0 << 20000;
+    }
+    void contentWidthForAView()
+    {
+        QFETCH(double, available);
+        QFETCH(int, width);
+        Fixture f;
+        QCOMPARE(f.model->contentWidthFor(available), width);
+    }
+
     void placeholdersLayOutOnDemand()
     {
         Fixture f;

@@ -381,6 +381,20 @@ Item {
                 compare(savedSpy.count, 0, "a text book's place is left alone")
         }
 
+        // "S" regroups the pairs around the page shown, as the footer's toggle does.
+        function test_pageShiftKeyKeepsTheShownPage() {
+            start()
+            const view = openAndRead(fixtures.comicFolder("keys-shift", 8))
+            tryVerify(() => ReadingModel.totalPagePairs > 0 && ReadingModel.totalPagePairs < 8)
+            view.showPair(3)
+            const shown = ReadingModel.pagePair(3)
+            const shift = ReadingModel.pageShift
+            keyClick(Qt.Key_S)
+            compare(ReadingModel.pageShift, !shift)
+            const kept = ReadingModel.pagePair(view.currentPair)
+            verify(shown.some(page => kept.indexOf(page) >= 0), JSON.stringify(shown) + " -> " + JSON.stringify(kept))
+        }
+
         function test_updatePopupTakesTheKeys() {
             start()
             win.requestActivate()

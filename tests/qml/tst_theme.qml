@@ -122,6 +122,17 @@ TestCase {
         compare(ThemeManager.colorLabels.sidebarButtonText, "Sidebar button text")
     }
 
+    // The palette's order, and the editor's within each section.
+    function test_keysFollowThePalette() {
+        compare(ThemeManager.colorKeys, test_roles_data().map(row => row.tag))
+        compare(ThemeManager.colorSections.map(s => s.keys.join(" ")), [
+            "backgroundDeepest backgroundDefault gradientTop gradientBottom",
+            "surface headerBg footerBg overlayBg scrollbarTrack scrollbarThumb divider",
+            "readingText uiText headerText dimText counterText sidebarButtonText",
+            "primaryAccent buttonAccent actionDisabled"
+        ])
+    }
+
     function test_currentTheme_data() {
         return [
             { tag: "dark", name: "dark", palette: "dark" },
