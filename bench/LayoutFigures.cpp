@@ -86,6 +86,21 @@ bool takeNumber(QStringList& arguments, qsizetype at, double minimum, double& va
     return true;
 }
 
+// "<chunk>.<line> ..." for every line, y in the whole column (the chunks stacked), so that gaps
+// compare across chunk boundaries.
+QStringList dumpOf(const QList<ChunkLayout>& layouts)
+{
+    QStringList dump;
+    double top = 0;
+    for (qsizetype c = 0; c < layouts.size(); ++c) {
+        const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c], top);
+        top += layouts[c].height;
+        for (qsizetype l = 0; l < chunkLines.size(); ++l)
+            dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));
+    }
+    return dump;
+}
+
 } // namespace
 
 bool LayoutFigures::Options::takeFrom(QStringList& arguments, Options& options, QString* error)
@@ -154,15 +169,33 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     const double prepareMs = milliseconds(timer);
 
     timer.restart();
-    const QList<ChunkLayout> layouts = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
+    QList<ChunkLayout> layouts = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
         prepared, layoutAt(params), appendLayout, QtConcurrent::OrderedReduce);
     const double layoutMs = milliseconds(timer);
 
+    qsizetype lines = 0;
+    qsizetype imageCount = 0;
+    double height = 0;
+    for (const ChunkLayout& layout : std::as_const(layouts)) {
+        lines += layout.lines.size();
+        imageCount += layout.images.size();
+        height += layout.height;
+    }
+    LayoutBytes bytes;
+    bytes.excludeChunks(chunks);
+    bytes.addPrepared(prepared);
+    bytes.addLayouts(layouts);
+    LayoutFigures figures;
+    if (options.dumpLines)
+        figures.dump = dumpOf(layouts);
+    // A reader holds one set of layouts: the first goes before the relayout makes the second.
+    layouts = QList<ChunkLayout>();
+
     timer.restart();
-    const QList<ChunkLayout> relaid = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
+    QList<ChunkLayout> relaid = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
         prepared, layoutAt(narrower), appendLayout, QtConcurrent::OrderedReduce);
     const double relayoutMs = milliseconds(timer);
-    Q_UNUSED(relaid);
+    relaid = QList<ChunkLayout>();
 
     // Untimed: the same paragraphs again, watching the breaks, and first fit on the same items.
     auto ratiosOf = [engine, params](const PreparedChunk& chunk) {
@@ -190,21 +223,7 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     for (const ContentChunk& chunk : chunks)
         weight += chunk.weight;
     const qint64 pages = chunks.isEmpty() ? 0 : std::max<qint64>(1, (weight + VirtualPage - 1) / VirtualPage);
-    qsizetype lines = 0;
-    qsizetype imageCount = 0;
-    double height = 0;
-    for (const ChunkLayout& layout : layouts) {
-        lines += layout.lines.size();
-        imageCount += layout.images.size();
-        height += layout.height;
-    }
 
-    LayoutBytes bytes;
-    bytes.excludeChunks(chunks);
-    bytes.addPrepared(prepared);
-    bytes.addLayouts(layouts);
-
-    LayoutFigures figures;
     figures.fields = QStringList{
         QStringLiteral("vpages=%1").arg(pages),
         field("first_window_ms", firstWindowMs),
@@ -221,14 +240,5 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
         QStringLiteral("layout_bytes=%1").arg(bytes.total()),
     };
-    if (options.dumpLines) {
-        double top = 0; // y in the whole column, so that gaps compare across chunk boundaries
-        for (qsizetype c = 0; c < layouts.size(); ++c) {
-            const QStringList chunkLines = ChunkLayoutDump::lines(layouts[c], top);
-            top += layouts[c].height;
-            for (qsizetype l = 0; l < chunkLines.size(); ++l)
-                figures.dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));
-        }
-    }
     return figures;
 }

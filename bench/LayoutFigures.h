@@ -34,7 +34,8 @@ public:
     // openMs is the time the book took to open; the first window adds to it. Ratios are absolute,
     // over the lines of justified paragraphs that do not end a paragraph or a forced line, and
     // leave out lines with nothing to stretch or shrink. relayout_ms lays every chunk out again
-    // at four fifths of the width.
+    // at four fifths of the width, once the first set of layouts is released: a reader holds one
+    // set, and so does the memory high-water mark.
     static LayoutFigures measure(const QList<ContentChunk>& chunks, double openMs, const Options& options,
                                  IBookImageResolver* resolver = nullptr);
 
