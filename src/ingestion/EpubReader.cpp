@@ -144,6 +144,7 @@ QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xm
 EpubReader::EpubReader(SourceFactory sourceFactory, QString scheme)
     : sourceFactory(std::move(sourceFactory))
     , scheme(std::move(scheme))
+    , treeBudget(ChapterTreeBudget::DefaultUnits)
 {
 }
 
@@ -224,19 +225,24 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
     StyleSheetCache styleSheetCache(readEntry);
     std::vector<EpubSpineDocument> documents(spine.size());
+    ChapterTreeBudget trees(treeBudget);
     ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
         const QString& documentPath = spine.at(index);
         if (imageSpinePaths.contains(documentPath)) {
             documents[index] = imageSpineDocument(documentPath);
             return;
         }
-        const QByteArray bytes = readEntry(documentPath);
+        QByteArray bytes = readEntry(documentPath);
         if (bytes.isEmpty())
             return;
-        if (looksBinary(bytes))
+        if (looksBinary(bytes)) {
             documents[index].notText = true;
-        else
-            documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
+            return;
+        }
+        const ChapterTreeBudget::Share share(trees, bytes.size());
+        QString html = QString::fromUtf8(bytes);
+        bytes = QByteArray();
+        documents[index] = parseSpineDocument(std::move(html), documentPath, styleSheetCache);
     });
     // Fonts are registered from this thread only; the package's own go while the pool parses.
     for (const QString& fontPath : std::as_const(manifestFontPaths))
@@ -379,7 +385,7 @@ const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
     return nullptr;
 }
 
-EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QString& path,
+EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& path,
                                                  StyleSheetCache& styleSheetCache) const
 {
     EpubSpineDocument result;
@@ -395,6 +401,8 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
         }
         xml = QString();
     }
+    // Only the tree is read from here on: the texts it was built from go before the blocks come.
+    html = QString();
     const QString base = directoryOf(path);
 
     // Linked sheets come first in the cascade wherever the link elements stand.
@@ -416,6 +424,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
             result.fontPaths.append(ArchivePath::resolve(base, percentDecoded(face.source)));
     }
 
+    xml = QString();
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
                                                  params, &sheet, scheme, filePath_, base, 1);
     return result;

@@ -12,6 +12,7 @@
 // threads of the global pool (see ParallelFor); the byte source is only ever read by one of them at
 // a time, and the chunks keep the spine order.
 
+#include "ChapterTreeBudget.h"
 #include "EpubFontObfuscation.h"
 #include "FormatReader.h"
 
@@ -54,6 +55,10 @@ public:
     QList<ComicPage> pages() const override { return {}; }
     QList<ContentChunk> chunks() const override { return chunks_; }
 
+    // Bytes of chapter text whose DOM trees may exist at once while open() parses the spine
+    // (see ChapterTreeBudget); ChapterTreeBudget::DefaultUnits unless set.
+    void setChapterTreeBudget(qint64 bytes) { treeBudget = bytes; }
+
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
     static bool parseContainer(const QByteArray& bytes, QString* outPath);
@@ -65,7 +70,7 @@ private:
     // else the first content document of its fallback chain; null when there is none.
     const EpubManifestItem* spineDocumentFor(const QString& id) const;
     // Any thread: reads only fields that stay unchanged while the spine is parsed.
-    EpubSpineDocument parseSpineDocument(const QString& html, const QString& path,
+    EpubSpineDocument parseSpineDocument(QString html, const QString& path,
                                          StyleSheetCache& styleSheetCache) const;
     // A picture standing in the spine by itself (a bitmap or an SVG page): one chunk showing it.
     EpubSpineDocument imageSpineDocument(const QString& path) const;
@@ -88,4 +93,5 @@ private:
     QSet<QString> imageSpinePaths; // the spine items whose media type is an image
     QList<ContentChunk> chunks_;
     EpubFontObfuscation fontObfuscation; // of the open book's fonts, set before they are registered
+    qint64 treeBudget;
 };

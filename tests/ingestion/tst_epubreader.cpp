@@ -156,6 +156,7 @@ private Q_SLOTS:
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
     void manyDocumentsOpenAsOneByOne();
+    void largeChaptersTakeTurnsWithinTheTreeBudget();
     void fontsAreReadOnlyByAFullOpen();
     void reopenClearsThePreviousBook();
     void inlineSpacesAndEntitiesSurvive();
@@ -554,6 +555,47 @@ void TestEpubReader::manyDocumentsOpenAsOneByOne()
         QCOMPARE(book->reads.value(QStringLiteral("OEBPS/missing.css")) + book->reads.value(QStringLiteral("OEBPS/text/missing.css")), 10);
         // Once as the manifest's font, once for all the @font-face rules naming it.
         QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/f.otf")), 2);
+    }
+}
+
+void TestEpubReader::largeChaptersTakeTurnsWithinTheTreeBudget()
+{
+    // More large chapters than the pool has threads; the budget holds two of them at once.
+    const int chapterCount = 24;
+    const int paragraphs = 600;
+    QByteArray manifest;
+    QByteArray spine;
+    auto book = makeBook(QByteArray());
+    qint64 chapterBytes = 0;
+    for (int i = 0; i < chapterCount; ++i) {
+        const QByteArray id = "c" + QByteArray::number(i);
+        manifest += item(id, id + ".xhtml");
+        spine += itemref(id);
+        QByteArray body;
+        for (int p = 0; p < paragraphs; ++p)
+            body += "<p>Chapter " + QByteArray::number(i) + " paragraph " + QByteArray::number(p)
+                + " with <em>some</em> words in it.</p>";
+        const QByteArray chapter = xhtml(body);
+        chapterBytes = chapter.size();
+        book->entries.insert(QStringLiteral("OEBPS/") + QString::fromLatin1(id) + QStringLiteral(".xhtml"), chapter);
+    }
+    book->entries.insert(QStringLiteral("OEBPS/content.opf"), package(QByteArray(), manifest, spine));
+
+    struct Case {
+        qint64 budget;
+        int mostTrees;
+    };
+    for (const Case& c : {Case{chapterBytes * 2, 2}, Case{chapterBytes / 2, 1}}) {
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        reader.setChapterTreeBudget(c.budget);
+        ChapterTreeBudget::resetPeak();
+        QVERIFY(reader.open(bookPath));
+        QVERIFY2(ChapterTreeBudget::peakTrees() <= c.mostTrees, qPrintable(QString::number(ChapterTreeBudget::peakTrees())));
+        QCOMPARE(ChapterTreeBudget::peakTrees() >= 1, true);
+        QCOMPARE(ChapterTreeBudget::liveTrees(), 0); // every tree is gone once its blocks are built
+        const QList<BlockItem> paragraphsRead = textParagraphs(reader.chunks());
+        QCOMPARE(paragraphsRead.size(), chapterCount * paragraphs);
+        QCOMPARE(paragraphsRead.last().runs.first().text, QStringLiteral("Chapter 23 paragraph 599 with "));
     }
 }
 
