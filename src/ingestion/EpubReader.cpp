@@ -1,6 +1,7 @@
 #include "EpubReader.h"
 
 #include "ArchivePath.h"
+#include "BookMemoryBudget.h"
 #include "DocumentChunkBuilder.h"
 #include "EmbeddedFonts.h"
 #include "HtmlBlockParser.h"
@@ -145,6 +146,7 @@ EpubReader::EpubReader(SourceFactory sourceFactory, QString scheme)
     : sourceFactory(std::move(sourceFactory))
     , scheme(std::move(scheme))
     , treeBudget(ChapterTreeBudget::DefaultUnits)
+    , memoryBudget(BookMemoryBudget::defaultBudget())
 {
 }
 
@@ -252,6 +254,15 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     for (qsizetype index = 0; index < spine.size(); ++index)
         appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFontPaths);
 
+    qint64 weight = 0;
+    for (const ContentChunk& chunk : std::as_const(chunks_))
+        weight += chunk.weight;
+    if (!BookMemoryBudget::fits(weight, memoryBudget)) {
+        chunks_.clear();
+        contentHash_.clear();
+        errorString_ = BookMemoryBudget::refusal(path);
+        return false;
+    }
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
         ContentChunk empty;

@@ -58,6 +58,9 @@ public:
     // Bytes of chapter text whose DOM trees may exist at once while open() parses the spine
     // (see ChapterTreeBudget); ChapterTreeBudget::DefaultUnits unless set.
     void setChapterTreeBudget(qint64 bytes) { treeBudget = bytes; }
+    // Bytes the book may need in memory once laid out (BookMemoryBudget), counted by the weight of
+    // its chunks; a book that needs more is refused. BookMemoryBudget::defaultBudget() unless set.
+    void setMemoryBudget(qint64 bytes) { memoryBudget = bytes; }
 
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
@@ -94,4 +97,5 @@ private:
     QList<ContentChunk> chunks_;
     EpubFontObfuscation fontObfuscation; // of the open book's fonts, set before they are registered
     qint64 treeBudget;
+    qint64 memoryBudget;
 };

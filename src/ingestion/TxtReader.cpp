@@ -106,6 +106,10 @@ bool TxtReader::open(const QString& filePath)
     hash = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     QString text = TextEncoding::decode(bytes, QString());
     bytes = QByteArray();
+    if (!BookMemoryBudget::fits(text.size(), memoryBudget)) {
+        hash.clear();
+        return fail(BookMemoryBudget::refusal(filePath));
+    }
     bookChunks = buildChunks(text, filePath);
     return true;
 }

@@ -1,3 +1,4 @@
+#include "BookMemoryBudget.h"
 #include "EmbeddedFonts.h"
 #include "EpubReader.h"
 #include "ImageUrl.h"
@@ -156,7 +157,7 @@ private Q_SLOTS:
     void bookWithoutContentHasOneEmptyChunk();
     void styleSheetsAreReadOnceAndCascadeInOrder();
     void manyDocumentsOpenAsOneByOne();
-    void largeChaptersTakeTurnsWithinTheTreeBudget();
+    void largeChaptersTakeTurnsWithinTheBudgets();
     void fontsAreReadOnlyByAFullOpen();
     void reopenClearsThePreviousBook();
     void inlineSpacesAndEntitiesSurvive();
@@ -558,7 +559,7 @@ void TestEpubReader::manyDocumentsOpenAsOneByOne()
     }
 }
 
-void TestEpubReader::largeChaptersTakeTurnsWithinTheTreeBudget()
+void TestEpubReader::largeChaptersTakeTurnsWithinTheBudgets()
 {
     // More large chapters than the pool has threads; the budget holds two of them at once.
     const int chapterCount = 24;
@@ -596,6 +597,23 @@ void TestEpubReader::largeChaptersTakeTurnsWithinTheTreeBudget()
         const QList<BlockItem> paragraphsRead = textParagraphs(reader.chunks());
         QCOMPARE(paragraphsRead.size(), chapterCount * paragraphs);
         QCOMPARE(paragraphsRead.last().runs.first().text, QStringLiteral("Chapter 23 paragraph 599 with "));
+    }
+
+    // A book whose text needs more than the memory budget is refused, not laid out.
+    qint64 weight = 0;
+    {
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        QVERIFY(reader.open(bookPath));
+        for (const ContentChunk& chunk : reader.chunks())
+            weight += chunk.weight;
+    }
+    for (const qint64 budget : {weight * BookMemoryBudget::BytesPerCharacter, weight * BookMemoryBudget::BytesPerCharacter - 1}) {
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        reader.setMemoryBudget(budget);
+        const bool fits = budget / BookMemoryBudget::BytesPerCharacter >= weight;
+        QCOMPARE(reader.open(bookPath), fits);
+        QCOMPARE(reader.errorString(), fits ? QString() : QStringLiteral("Book is too large for the memory of this computer: ") + bookPath);
+        QCOMPARE(reader.chunks().isEmpty(), !fits);
     }
 }
 

@@ -1,0 +1,26 @@
+#include "BookMemoryBudget.h"
+
+#include <unistd.h>
+
+namespace BookMemoryBudget {
+
+qint64 defaultBudget()
+{
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return qint64(1) << 30;
+    return qint64(pages) * qint64(pageSize) / 4;
+}
+
+bool fits(qint64 characters, qint64 budgetBytes)
+{
+    return characters <= budgetBytes / BytesPerCharacter;
+}
+
+QString refusal(const QString& path)
+{
+    return QStringLiteral("Book is too large for the memory of this computer: ") + path;
+}
+
+} // namespace BookMemoryBudget
