@@ -1,0 +1,61 @@
+#include "PackedItems.h"
+
+#include <cstring>
+
+namespace {
+
+// How far back a paragraph's table of values is searched: its glue and penalties repeat the ones
+// just met, and a paragraph of many styles merely keeps a few values twice.
+constexpr qsizetype RecentValues = 8;
+
+} // namespace
+
+PackedItems::PackedItems(const QList<KnuthPlass::Item>& items)
+{
+    m_items.reserve(items.size());
+    for (const KnuthPlass::Item& item : items) {
+        const Values values{item.stretch, item.shrink, item.penalty};
+        qsizetype index = m_values.size() - 1;
+        for (; index >= 0 && index >= m_values.size() - RecentValues; --index) {
+            if (std::memcmp(&m_values[index], &values, sizeof(Values)) == 0)
+                break;
+        }
+        if (index < 0 || index < m_values.size() - RecentValues) {
+            m_values.append(values);
+            index = m_values.size() - 1;
+        }
+        const quint32 kind = quint32(item.type & 3) | (item.flagged ? 4u : 0u);
+        m_items.append(Packed{item.width, item.runIndex, quint32(index) << 3 | kind});
+    }
+    m_items.squeeze();
+    m_values.squeeze();
+}
+
+KnuthPlass::Item PackedItems::operator[](qsizetype index) const
+{
+    const Packed& packed = m_items[index];
+    const Values& values = m_values[packed.valueAndKind >> 3];
+    KnuthPlass::Item item;
+    item.width = packed.width;
+    item.stretch = values.stretch;
+    item.shrink = values.shrink;
+    item.penalty = values.penalty;
+    item.runIndex = packed.runIndex;
+    item.type = qint8(packed.valueAndKind & 3);
+    item.flagged = (packed.valueAndKind & 4) != 0;
+    return item;
+}
+
+QList<KnuthPlass::Item> PackedItems::unpacked() const
+{
+    // Every layout of the paragraph unpacks it: one pass over plain arrays.
+    QList<KnuthPlass::Item> items(m_items.size());
+    KnuthPlass::Item* out = items.data();
+    const Values* values = m_values.constData();
+    for (const Packed& packed : m_items) {
+        const Values& value = values[packed.valueAndKind >> 3];
+        *out++ = KnuthPlass::Item{packed.width, value.stretch, value.shrink, value.penalty, packed.runIndex,
+                                  qint8(packed.valueAndKind & 3), (packed.valueAndKind & 4) != 0};
+    }
+    return items;
+}
