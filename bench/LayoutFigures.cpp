@@ -21,6 +21,13 @@ constexpr int VirtualPage = 1800;
 
 using PreparedChunk = ChunkLayoutEngine::PreparedChunk;
 
+struct LaidOut {
+    QList<ChunkLayout> layouts;
+    qsizetype lines = 0;
+    qsizetype images = 0;
+    double height = 0;
+};
+
 struct Ratios {
     QList<double> totalFit;
     QList<double> firstFit;
@@ -153,7 +160,6 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         return [engine, at](const PreparedChunk& prepared) { return engine.layoutPreparedChunk(prepared, at); };
     };
     auto appendPrepared = [](QList<PreparedChunk>& list, const PreparedChunk& p) { list.append(p); };
-    auto appendLayout = [](QList<ChunkLayout>& list, const ChunkLayout& l) { list.append(l); };
 
     // The window the reading model lays out on the GUI thread while the book opens.
     QElapsedTimer timer;
@@ -168,34 +174,34 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         chunks, prepare, appendPrepared, QtConcurrent::OrderedReduce);
     const double prepareMs = milliseconds(timer);
 
+    // As the reading model keeps them: the rows around the reader with their lines, the others
+    // with their heights only (all of them when the lines are dumped).
+    auto keepLayout = [keepsAll = options.dumpLines](LaidOut& all, const ChunkLayout& one) {
+        all.lines += one.lines.size();
+        all.images += one.images.size();
+        all.height += one.height;
+        all.layouts.append(keepsAll || all.layouts.size() < FirstWindow ? one : ChunkLayoutEngine::heightOf(one));
+    };
     timer.restart();
-    QList<ChunkLayout> layouts = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
-        prepared, layoutAt(params), appendLayout, QtConcurrent::OrderedReduce);
+    LaidOut laidOut = QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layoutAt(params), keepLayout,
+                                                                    QtConcurrent::OrderedReduce);
     const double layoutMs = milliseconds(timer);
 
-    qsizetype lines = 0;
-    qsizetype imageCount = 0;
-    double height = 0;
-    for (const ChunkLayout& layout : std::as_const(layouts)) {
-        lines += layout.lines.size();
-        imageCount += layout.images.size();
-        height += layout.height;
-    }
     LayoutBytes bytes;
     bytes.excludeChunks(chunks);
     bytes.addPrepared(prepared);
-    bytes.addLayouts(layouts);
+    bytes.addLayouts(laidOut.layouts);
     LayoutFigures figures;
     if (options.dumpLines)
-        figures.dump = dumpOf(layouts);
+        figures.dump = dumpOf(laidOut.layouts);
     // A reader holds one set of layouts: the first goes before the relayout makes the second.
-    layouts = QList<ChunkLayout>();
+    laidOut.layouts = QList<ChunkLayout>();
 
     timer.restart();
-    QList<ChunkLayout> relaid = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
-        prepared, layoutAt(narrower), appendLayout, QtConcurrent::OrderedReduce);
+    LaidOut relaid = QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layoutAt(narrower), keepLayout,
+                                                                   QtConcurrent::OrderedReduce);
     const double relayoutMs = milliseconds(timer);
-    relaid = QList<ChunkLayout>();
+    relaid = LaidOut();
 
     // Untimed: the same paragraphs again, watching the breaks, and first fit on the same items.
     auto ratiosOf = [engine, params](const PreparedChunk& chunk) {
@@ -230,9 +236,9 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("prepare_ms", prepareMs),
         field("layout_ms", layoutMs),
         field("relayout_ms", relayoutMs),
-        QStringLiteral("lines=%1").arg(lines),
-        QStringLiteral("height_px=%1").arg(qRound64(height)),
-        QStringLiteral("images=%1").arg(imageCount),
+        QStringLiteral("lines=%1").arg(laidOut.lines),
+        QStringLiteral("height_px=%1").arg(qRound64(laidOut.height)),
+        QStringLiteral("images=%1").arg(laidOut.images),
         field("image_size_ms", timed ? timed->sizeMs() : 0.0),
         field("ratio_mean", mean(ratios.totalFit), 3),
         field("ratio_p95", percentile95(ratios.totalFit), 3),
