@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <atomic>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 namespace {
 
 std::atomic<int> s_live{0};
@@ -55,6 +59,13 @@ void ChapterTreeBudget::give(qint64 units)
         m_free += units;
     }
     m_freed.wakeAll();
+#if defined(__GLIBC__)
+    // A tree is many small blocks, freed into the heap of the thread that built it, where no
+    // other thread's tree can use them: a large one is handed back to the system at once, or
+    // every thread would keep the largest tree it ever built.
+    if (units >= m_units / 4)
+        malloc_trim(0);
+#endif
 }
 
 int ChapterTreeBudget::liveTrees()

@@ -7,6 +7,9 @@
 // back once its blocks are built and the tree is gone, so small chapters still run side by side
 // while large ones take turns.
 //
+// The memory of a large tree goes back to the system as soon as the tree is gone (glibc keeps
+// freed blocks in the heap of the thread that freed them).
+//
 // Any thread. take() blocks until the share is free; the holders never wait for anything while
 // they hold it, so a waiting thread always gets its turn.
 //
