@@ -21,6 +21,13 @@ constexpr int VirtualPage = 1800;
 
 using PreparedChunk = ChunkLayoutEngine::PreparedChunk;
 
+// One chunk laid out: what the book keeps of it, and what the figures count.
+struct ChunkLaidOut {
+    ChunkLayout kept;
+    qsizetype lines = 0;
+    qsizetype images = 0;
+};
+
 struct LaidOut {
     QList<ChunkLayout> layouts;
     qsizetype lines = 0;
@@ -156,8 +163,14 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     auto prepare = [engine, fontSize, images](const ContentChunk& chunk) {
         return engine.prepareChunk(chunk, fontSize, images);
     };
-    auto layoutAt = [engine](const LayoutParams& at) {
-        return [engine, at](const PreparedChunk& prepared) { return engine.layoutPreparedChunk(prepared, at); };
+    // As the reading model's background run keeps them: the heights only (all the lines when they
+    // are dumped).
+    auto layoutAt = [engine, keepsLines = options.dumpLines](const LayoutParams& at) {
+        return [engine, at, keepsLines](const PreparedChunk& prepared) {
+            const ChunkLayout layout = engine.layoutPreparedChunk(prepared, at);
+            return ChunkLaidOut{keepsLines ? layout : ChunkLayoutEngine::heightOf(layout), layout.lines.size(),
+                                layout.images.size()};
+        };
     };
     auto appendPrepared = [](QList<PreparedChunk>& list, const PreparedChunk& p) { list.append(p); };
 
@@ -174,18 +187,19 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         chunks, prepare, appendPrepared, QtConcurrent::OrderedReduce);
     const double prepareMs = milliseconds(timer);
 
-    // As the reading model keeps them: the rows around the reader with their lines, the others
-    // with their heights only (all of them when the lines are dumped).
-    auto keepLayout = [keepsAll = options.dumpLines](LaidOut& all, const ChunkLayout& one) {
-        all.lines += one.lines.size();
-        all.images += one.images.size();
-        all.height += one.height;
-        all.layouts.append(keepsAll || all.layouts.size() < FirstWindow ? one : ChunkLayoutEngine::heightOf(one));
+    auto keepLayout = [](LaidOut& all, const ChunkLaidOut& one) {
+        all.lines += one.lines;
+        all.images += one.images;
+        all.height += one.kept.height;
+        all.layouts.append(one.kept);
     };
     timer.restart();
     LaidOut laidOut = QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layoutAt(params), keepLayout,
                                                                     QtConcurrent::OrderedReduce);
     const double layoutMs = milliseconds(timer);
+    // The rows the reader looks at keep their lines.
+    for (qsizetype i = 0; i < window && !options.dumpLines; ++i)
+        laidOut.layouts[i] = engine.layoutPreparedChunk(prepared.at(i), params);
 
     LayoutBytes bytes;
     bytes.excludeChunks(chunks);
