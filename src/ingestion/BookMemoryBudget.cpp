@@ -18,6 +18,14 @@ bool fits(qint64 characters, qint64 budgetBytes)
     return characters <= budgetBytes / BytesPerCharacter;
 }
 
+bool fits(const QList<ContentChunk>& chunks, qint64 budgetBytes)
+{
+    qint64 weight = 0;
+    for (const ContentChunk& chunk : chunks)
+        weight += chunk.weight;
+    return fits(weight, budgetBytes);
+}
+
 QString refusal(const QString& path)
 {
     return QStringLiteral("Book is too large for the memory of this computer: ") + path;

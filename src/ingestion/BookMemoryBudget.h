@@ -7,6 +7,9 @@
 //
 // Stateless; any thread.
 
+#include "ContentModel.h"
+
+#include <QList>
 #include <QString>
 
 namespace BookMemoryBudget {
@@ -21,6 +24,8 @@ qint64 defaultBudget();
 
 // True when a book of this many characters of text fits within budgetBytes.
 bool fits(qint64 characters, qint64 budgetBytes);
+// The same for a book of these chunks, counted by their weight.
+bool fits(const QList<ContentChunk>& chunks, qint64 budgetBytes);
 
 // The message of a refused book.
 QString refusal(const QString& path);

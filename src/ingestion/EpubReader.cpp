@@ -254,10 +254,7 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     for (qsizetype index = 0; index < spine.size(); ++index)
         appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFontPaths);
 
-    qint64 weight = 0;
-    for (const ContentChunk& chunk : std::as_const(chunks_))
-        weight += chunk.weight;
-    if (!BookMemoryBudget::fits(weight, memoryBudget)) {
+    if (!BookMemoryBudget::fits(chunks_, memoryBudget)) {
         chunks_.clear();
         contentHash_.clear();
         errorString_ = BookMemoryBudget::refusal(path);

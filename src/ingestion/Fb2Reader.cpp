@@ -1,5 +1,6 @@
 #include "Fb2Reader.h"
 
+#include "BookMemoryBudget.h"
 #include "DocumentChunkBuilder.h"
 #include "Fb2ByteSource.h"
 #include "HtmlBlockParser.h"
@@ -179,6 +180,12 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
         return true;
 
     appendBodies(xml);
+    if (!BookMemoryBudget::fits(chunks_, BookMemoryBudget::defaultBudget())) {
+        chunks_.clear();
+        contentHash_.clear();
+        errorString_ = BookMemoryBudget::refusal(path);
+        return false;
+    }
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
         ContentChunk empty;
