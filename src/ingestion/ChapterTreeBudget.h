@@ -13,8 +13,7 @@
 // Any thread. take() blocks until the share is free; the holders never wait for anything while
 // they hold it, so a waiting thread always gets its turn.
 //
-// The live and peak counts cover every budget of the process: a test hook, and a figure for the
-// benchmark.
+// The live and peak counts cover every budget of the process: a test hook.
 
 #include <QMutex>
 #include <QWaitCondition>
