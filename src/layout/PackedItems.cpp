@@ -1,5 +1,6 @@
 #include "PackedItems.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -12,22 +13,28 @@ constexpr qsizetype RecentValues = 8;
 
 PackedItems::PackedItems(const QList<KnuthPlass::Item>& items)
 {
-    m_items.reserve(items.size());
+    // Entry 0 is every box's: no stretch, no shrink, no penalty.
+    m_values.append(Values{0, 0, 0});
+    m_items.resize(items.size());
+    Packed* out = m_items.data();
     for (const KnuthPlass::Item& item : items) {
         const Values values{item.stretch, item.shrink, item.penalty};
-        qsizetype index = m_values.size() - 1;
-        for (; index >= 0 && index >= m_values.size() - RecentValues; --index) {
-            if (std::memcmp(&m_values[index], &values, sizeof(Values)) == 0)
-                break;
-        }
-        if (index < 0 || index < m_values.size() - RecentValues) {
-            m_values.append(values);
-            index = m_values.size() - 1;
+        qsizetype index = 0;
+        const Values* known = m_values.constData();
+        if (std::memcmp(&values, known, sizeof(Values)) != 0) {
+            const qsizetype oldest = std::max<qsizetype>(1, m_values.size() - RecentValues);
+            for (index = m_values.size() - 1; index >= oldest; --index) {
+                if (std::memcmp(known + index, &values, sizeof(Values)) == 0)
+                    break;
+            }
+            if (index < oldest) {
+                m_values.append(values);
+                index = m_values.size() - 1;
+            }
         }
         const quint32 kind = quint32(item.type & 3) | (item.flagged ? 4u : 0u);
-        m_items.append(Packed{item.width, item.runIndex, quint32(index) << 3 | kind});
+        *out++ = Packed{item.width, item.runIndex, quint32(index) << 3 | kind};
     }
-    m_items.squeeze();
     m_values.squeeze();
 }
 
