@@ -17,12 +17,14 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
 #include <QThreadPool>
 #include <QUrl>
 #include <QXmlStreamReader>
 #include <QtDebug>
 
 #include <limits>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -140,6 +142,54 @@ QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xm
     return found;
 }
 
+// The entries of the open book read from several threads at once: each thread reads through a
+// byte source of its own, made and opened on its first read, so that entries inflate side by side
+// (one zip handle inflates one entry at a time). The opening thread, and a thread whose source
+// cannot be opened, read through the opening thread's source in turns.
+class ThreadSources {
+public:
+    ThreadSources(const SourceFactory& factory, const QString& path, IByteSource& shared)
+        : factory(factory), path(path), shared(shared), sharedOwner(QThread::currentThread())
+    {
+    }
+
+    QByteArray read(const QString& name)
+    {
+        if (IByteSource* own = ownSource())
+            return own->readEntry(name);
+        const QMutexLocker lock(&sharedMutex);
+        return shared.readEntry(name);
+    }
+
+private:
+    IByteSource* ownSource()
+    {
+        QThread* const thread = QThread::currentThread();
+        if (thread == sharedOwner || !factory)
+            return nullptr;
+        {
+            const QMutexLocker lock(&mutex);
+            const auto found = sources.find(thread);
+            if (found != sources.end())
+                return found->second.get();
+        }
+        // Opened outside the lock: only this thread ever adds its own entry.
+        std::unique_ptr<IByteSource> made = factory();
+        if (made && !made->open(path))
+            made.reset();
+        const QMutexLocker lock(&mutex);
+        return sources.emplace(thread, std::move(made)).first->second.get();
+    }
+
+    const SourceFactory& factory;
+    const QString path;
+    IByteSource& shared;
+    QThread* const sharedOwner;
+    QMutex mutex; // guards sources
+    QMutex sharedMutex;
+    std::map<QThread*, std::unique_ptr<IByteSource>> sources;
+};
+
 } // namespace
 
 EpubReader::EpubReader(SourceFactory sourceFactory, QString scheme)
@@ -217,13 +267,10 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
         return true;
     fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
 
-    // The documents are parsed in parallel, but the source need not be safe to read from several
-    // threads: its reads take turns (a zip inflates one entry at a time anyway).
-    QMutex sourceMutex;
-    const auto readEntry = [&sourceMutex, &source](const QString& name) {
-        const QMutexLocker locker(&sourceMutex);
-        return source->readEntry(name);
-    };
+    // The documents are parsed in parallel; a source need not be safe to read from several
+    // threads, so each thread reads through one of its own.
+    ThreadSources sources(sourceFactory, path, *source);
+    const auto readEntry = [&sources](const QString& name) { return sources.read(name); };
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
     StyleSheetCache styleSheetCache(readEntry);
     std::vector<EpubSpineDocument> documents(spine.size());
