@@ -15,6 +15,7 @@ PackedItems::PackedItems(const QList<KnuthPlass::Item>& items)
 {
     // Entry 0 is every box's: no stretch, no shrink, no penalty.
     m_values.append(Values{0, 0, 0});
+    m_items.reserve(items.size()); // exactly: the book keeps it
     m_items.resize(items.size());
     Packed* out = m_items.data();
     for (const KnuthPlass::Item& item : items) {
