@@ -56,7 +56,10 @@ void LayoutBytes::add(const PreparedChunk& chunk)
 {
     if (addBuffer(chunk.blocks)) {
         for (const PreparedBlock& block : chunk.blocks) {
-            addBuffer(block.paragraph.items);
+            const PackedItems& items = block.paragraph.items;
+            if (items.itemCapacity() > 0)
+                m_bytes += 2 * AllocationOverhead + items.itemCapacity() * PackedItems::ItemBytes
+                    + items.valueCapacity() * PackedItems::ValueBytes;
             addBuffer(block.paragraph.runs);
         }
     }

@@ -21,6 +21,20 @@ constexpr int VirtualPage = 1800;
 
 using PreparedChunk = ChunkLayoutEngine::PreparedChunk;
 
+// One chunk laid out: what the book keeps of it, and what the figures count.
+struct ChunkLaidOut {
+    ChunkLayout kept;
+    qsizetype lines = 0;
+    qsizetype images = 0;
+};
+
+struct LaidOut {
+    QList<ChunkLayout> layouts;
+    qsizetype lines = 0;
+    qsizetype images = 0;
+    double height = 0;
+};
+
 struct Ratios {
     QList<double> totalFit;
     QList<double> firstFit;
@@ -86,6 +100,21 @@ bool takeNumber(QStringList& arguments, qsizetype at, double minimum, double& va
     return true;
 }
 
+// "<chunk>.<line> ..." for every line, y in the whole column (the chunks stacked), so that gaps
+// compare across chunk boundaries.
+QStringList dumpOf(const QList<ChunkLayout>& layouts, bool runs)
+{
+    QStringList dump;
+    double top = 0;
+    for (qsizetype c = 0; c < layouts.size(); ++c) {
+        const QStringList chunkLines = runs ? ChunkLayoutDump::runs(layouts[c], top) : ChunkLayoutDump::lines(layouts[c], top);
+        top += layouts[c].height;
+        for (qsizetype l = 0; l < chunkLines.size(); ++l)
+            dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));
+    }
+    return dump;
+}
+
 } // namespace
 
 bool LayoutFigures::Options::takeFrom(QStringList& arguments, Options& options, QString* error)
@@ -137,11 +166,16 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     auto prepare = [engine, fontSize, images](const ContentChunk& chunk) {
         return engine.prepareChunk(chunk, fontSize, images);
     };
-    auto layoutAt = [engine](const LayoutParams& at) {
-        return [engine, at](const PreparedChunk& prepared) { return engine.layoutPreparedChunk(prepared, at); };
+    // As the reading model's background run keeps them: the heights only (all the lines when they
+    // are dumped).
+    auto layoutAt = [engine, keepsLines = options.dumpLines || options.dumpRuns](const LayoutParams& at) {
+        return [engine, at, keepsLines](const PreparedChunk& prepared) {
+            const ChunkLayout layout = engine.layoutPreparedChunk(prepared, at);
+            return ChunkLaidOut{keepsLines ? layout : ChunkLayoutEngine::heightOf(layout), layout.lines.size(),
+                                layout.images.size()};
+        };
     };
     auto appendPrepared = [](QList<PreparedChunk>& list, const PreparedChunk& p) { list.append(p); };
-    auto appendLayout = [](QList<ChunkLayout>& list, const ChunkLayout& l) { list.append(l); };
 
     // The window the reading model lays out on the GUI thread while the book opens.
     QElapsedTimer timer;
@@ -156,16 +190,35 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         chunks, prepare, appendPrepared, QtConcurrent::OrderedReduce);
     const double prepareMs = milliseconds(timer);
 
+    auto keepLayout = [](LaidOut& all, const ChunkLaidOut& one) {
+        all.lines += one.lines;
+        all.images += one.images;
+        all.height += one.kept.height;
+        all.layouts.append(one.kept);
+    };
     timer.restart();
-    const QList<ChunkLayout> layouts = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
-        prepared, layoutAt(params), appendLayout, QtConcurrent::OrderedReduce);
+    LaidOut laidOut = QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layoutAt(params), keepLayout,
+                                                                    QtConcurrent::OrderedReduce);
     const double layoutMs = milliseconds(timer);
+    // The rows the reader looks at keep their lines.
+    for (qsizetype i = 0; i < window && !options.dumpLines && !options.dumpRuns; ++i)
+        laidOut.layouts[i] = engine.layoutPreparedChunk(prepared.at(i), params);
+
+    LayoutBytes bytes;
+    bytes.excludeChunks(chunks);
+    bytes.addPrepared(prepared);
+    bytes.addLayouts(laidOut.layouts);
+    LayoutFigures figures;
+    if (options.dumpLines || options.dumpRuns)
+        figures.dump = dumpOf(laidOut.layouts, options.dumpRuns);
+    // A reader holds one set of layouts: the first goes before the relayout makes the second.
+    laidOut.layouts = QList<ChunkLayout>();
 
     timer.restart();
-    const QList<ChunkLayout> relaid = QtConcurrent::blockingMappedReduced<QList<ChunkLayout>>(
-        prepared, layoutAt(narrower), appendLayout, QtConcurrent::OrderedReduce);
+    LaidOut relaid = QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layoutAt(narrower), keepLayout,
+                                                                   QtConcurrent::OrderedReduce);
     const double relayoutMs = milliseconds(timer);
-    Q_UNUSED(relaid);
+    relaid = LaidOut();
 
     // Untimed: the same paragraphs again, watching the breaks, and first fit on the same items.
     auto ratiosOf = [engine, params](const PreparedChunk& chunk) {
@@ -193,30 +246,16 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     for (const ContentChunk& chunk : chunks)
         weight += chunk.weight;
     const qint64 pages = chunks.isEmpty() ? 0 : std::max<qint64>(1, (weight + VirtualPage - 1) / VirtualPage);
-    qsizetype lines = 0;
-    qsizetype imageCount = 0;
-    double height = 0;
-    for (const ChunkLayout& layout : layouts) {
-        lines += layout.lines.size();
-        imageCount += layout.images.size();
-        height += layout.height;
-    }
 
-    LayoutBytes bytes;
-    bytes.excludeChunks(chunks);
-    bytes.addPrepared(prepared);
-    bytes.addLayouts(layouts);
-
-    LayoutFigures figures;
     figures.fields = QStringList{
         QStringLiteral("vpages=%1").arg(pages),
         field("first_window_ms", firstWindowMs),
         field("prepare_ms", prepareMs),
         field("layout_ms", layoutMs),
         field("relayout_ms", relayoutMs),
-        QStringLiteral("lines=%1").arg(lines),
-        QStringLiteral("height_px=%1").arg(qRound64(height)),
-        QStringLiteral("images=%1").arg(imageCount),
+        QStringLiteral("lines=%1").arg(laidOut.lines),
+        QStringLiteral("height_px=%1").arg(qRound64(laidOut.height)),
+        QStringLiteral("images=%1").arg(laidOut.images),
         field("image_size_ms", timed ? timed->sizeMs() : 0.0),
         field("ratio_mean", mean(ratios.totalFit), 3),
         field("ratio_p95", percentile95(ratios.totalFit), 3),
@@ -224,15 +263,5 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
         field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
         QStringLiteral("layout_bytes=%1").arg(bytes.total()),
     };
-    if (options.dumpLines || options.dumpRuns) {
-        double top = 0; // y in the whole column, so that gaps compare across chunk boundaries
-        for (qsizetype c = 0; c < layouts.size(); ++c) {
-            const QStringList chunkLines = options.dumpRuns ? ChunkLayoutDump::runs(layouts[c], top)
-                                                            : ChunkLayoutDump::lines(layouts[c], top);
-            top += layouts[c].height;
-            for (qsizetype l = 0; l < chunkLines.size(); ++l)
-                figures.dump.append(QStringLiteral("%1.%2 %3").arg(c).arg(l).arg(chunkLines[l]));
-        }
-    }
     return figures;
 }

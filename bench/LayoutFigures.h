@@ -31,11 +31,13 @@ public:
     // height_px, images, image_size_ms, ratio_mean, ratio_p95, greedy_ratio_mean, greedy_ratio_p95,
     // layout_bytes ("key=value"). images counts the images laid out; image_size_ms is the time the
     // resolver spent learning sizes, summed over threads; layout_bytes estimates the heap the
-    // prepared chunks and the layouts at the given width hold together (LayoutBytes).
+    // prepared chunks and the layouts at the given width hold together (LayoutBytes), as the
+    // reading model holds them: the first window's layouts whole, the others' heights only.
     // openMs is the time the book took to open; the first window adds to it. Ratios are absolute,
     // over the lines of justified paragraphs that do not end a paragraph or a forced line, and
     // leave out lines with nothing to stretch or shrink. relayout_ms lays every chunk out again
-    // at four fifths of the width.
+    // at four fifths of the width, once the first set of layouts is released: a reader holds one
+    // set, and so does the memory high-water mark.
     static LayoutFigures measure(const QList<ContentChunk>& chunks, double openMs, const Options& options,
                                  IBookImageResolver* resolver = nullptr);
 

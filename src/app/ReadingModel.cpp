@@ -95,6 +95,7 @@ QVariant ReadingModel::data(const QModelIndex& index, int role) const
         return m_chunks.at(row).id;
     case LayoutRole:
         ensureChunkLayout(row);
+        ensureLines(row);
         return QVariant::fromValue(m_layouts.at(row));
     case PixelHeightRole:
         ensureChunkLayout(row);
@@ -122,11 +123,39 @@ LayoutParams ReadingModel::layoutParams() const
     return params;
 }
 
-void ReadingModel::layoutRow(int row) const
+void ReadingModel::layoutRow(int row, bool withLines) const
 {
     if (m_prepared.at(row).isEmpty() && !m_chunks.at(row).blocks.isEmpty())
         m_prepared[row] = m_engine.prepareChunk(m_chunks.at(row), m_fontSize, m_imageResolver);
-    m_layouts[row] = m_engine.layoutPreparedChunk(m_prepared.at(row), layoutParams());
+    const ChunkLayout layout = m_engine.layoutPreparedChunk(m_prepared.at(row), layoutParams());
+    if (!withLines) {
+        m_layouts[row] = ChunkLayoutEngine::heightOf(layout);
+        m_rowsWithLines.remove(row);
+        return;
+    }
+    m_layouts[row] = layout;
+    m_rowsWithLines.insert(row);
+    dropLinesFarFrom(row);
+}
+
+void ReadingModel::ensureLines(int row) const
+{
+    if (row >= 0 && row < m_layouts.size() && !m_rowsWithLines.contains(row))
+        layoutRow(row);
+}
+
+void ReadingModel::dropLinesFarFrom(int row) const
+{
+    if (m_rowsWithLines.size() <= kRowsWithLines)
+        return;
+    for (auto held = m_rowsWithLines.begin(); held != m_rowsWithLines.end();) {
+        if (std::abs(*held - row) > kRowsWithLines / 2) {
+            m_layouts[*held] = ChunkLayoutEngine::heightOf(m_layouts.at(*held));
+            held = m_rowsWithLines.erase(held);
+        } else {
+            ++held;
+        }
+    }
 }
 
 void ReadingModel::ensureChunkLayout(int row) const
@@ -151,6 +180,7 @@ void ReadingModel::setReader(FormatReader* reader)
     m_chunks.clear();
     m_prepared.clear();
     m_layouts.clear();
+    m_rowsWithLines.clear();
     m_settledImages.clear();
     m_weightPrefix.clear();
     m_windowFirst = m_windowLast = -1;
@@ -390,6 +420,7 @@ void ReadingModel::startLayoutMeasurement(int anchorChunk, double intraOffset)
     // Preparation depends on the font size, so nothing prepared before can be kept.
     m_prepared = QList<ChunkLayoutEngine::PreparedChunk>(count);
     m_layouts = QList<ChunkLayout>(count, placeholderLayout());
+    m_rowsWithLines.clear();
     setWindow(anchor);
     for (int row = m_windowFirst; row <= m_windowLast; ++row)
         layoutRow(row);
@@ -415,7 +446,8 @@ void ReadingModel::runRemainingLayout()
 void ReadingModel::startRun(bool measure)
 {
     BackgroundLayoutRun run;
-    run.engine = m_engine;
+    // The rows nobody looks at keep their heights only; the rows shown keep their lines.
+    run.engine = m_engine.heightsOnly();
     run.chunks = m_chunks;
     run.prepared = m_prepared;
     run.fontSize = m_fontSize;
@@ -461,7 +493,19 @@ void ReadingModel::onRelayoutDone(const BackgroundLayoutRun& run)
 
 void ReadingModel::installLayouts(const BackgroundLayoutRun& run)
 {
-    m_layouts = run.layouts;
+    QList<ChunkLayout> layouts = run.layouts;
+    // Rows laid out here with the run's metrics keep their lines; any other lost them to the run.
+    for (auto held = m_rowsWithLines.begin(); held != m_rowsWithLines.end();) {
+        const ChunkLayout& mine = m_layouts.at(*held);
+        const ChunkLayout& theirs = layouts.at(*held);
+        if (mine.width == theirs.width && mine.height == theirs.height) {
+            layouts[*held] = mine;
+            ++held;
+        } else {
+            held = m_rowsWithLines.erase(held);
+        }
+    }
+    m_layouts = layouts;
     returnFreedMemory();
     // A relayout of a fully prepared book leaves nothing to measure either.
     setMeasuring(false);
@@ -520,7 +564,7 @@ bool ReadingModel::settleImagesIn(int row)
     m_prepared[row] = ChunkLayoutEngine::PreparedChunk();
     // A row not laid out yet is prepared anew when it is needed.
     if (laidOut)
-        layoutRow(row);
+        layoutRow(row, m_rowsWithLines.contains(row));
     return laidOut;
 }
 

@@ -60,6 +60,9 @@ public:
     static constexpr int kWindowAfter = 25;
     static constexpr double kPlaceholderHeight = 60.0;
     static constexpr int kRelayoutDelayMs = 100;
+    // Rows whose layouts keep their lines at most; the others keep only their heights, and their
+    // lines are laid out again when they are shown. Three windows: the rows around the reader.
+    static constexpr int kRowsWithLines = 3 * (kWindowBefore + 1 + kWindowAfter);
 
     explicit ReadingModel(BookPositionStore& positions, QObject* parent = nullptr);
     // Lays text out through the given engine (and so its text measurer).
@@ -111,6 +114,8 @@ public:
     void saveCurrentPosition(int chunk, double intraOffset);
     // Lays a row out on demand when it holds no real layout yet.
     void ensureChunkLayout(int row) const;
+    // How many rows keep the lines of their layouts now (at most kRowsWithLines).
+    int rowsWithLines() const { return int(m_rowsWithLines.size()); }
     void startLayoutMeasurement(int anchorChunk, double intraOffset);
     void runRemainingLayout();
     // Teardown, before the global pool is drained: every run becomes stale, a run not started yet
@@ -147,8 +152,12 @@ private:
     void setCurrentPage(int page);
     LayoutParams layoutParams() const;
     bool hasRealLayout(int row) const;
-    // Prepares the row if it has not been yet, then lays it out with the current metrics.
-    void layoutRow(int row) const;
+    // Prepares the row if it has not been yet, then lays it out with the current metrics; without
+    // lines, only its height is kept.
+    void layoutRow(int row, bool withLines = true) const;
+    void ensureLines(int row) const;
+    // Past kRowsWithLines, the rows farthest from `row` keep only their heights.
+    void dropLinesFarFrom(int row) const;
     void setWindow(int anchor);
     void announceRows(int first, int last);
     void advanceGeneration();
@@ -175,6 +184,7 @@ private:
     // Filled on demand from const data(), hence mutable; GUI thread only like everything else.
     mutable QList<ChunkLayoutEngine::PreparedChunk> m_prepared;
     mutable QList<ChunkLayout> m_layouts;
+    mutable QSet<int> m_rowsWithLines; // the layouts holding their lines; the rest are heights
     int m_windowFirst = -1;
     int m_windowLast = -1;
     int m_contentWidth = 600;

@@ -288,6 +288,8 @@ void DocumentChunkBuilder::flushCurrentChunk()
         end.box.borderBottom = 0;
         current.blocks.append(end);
     }
+    // A book keeps every chunk for as long as it is open: blocks are large, room to spare is not.
+    current.blocks.squeeze();
     chunks.append(current);
     current = ContentChunk();
     current.id = chunkId;
@@ -309,6 +311,7 @@ QList<ContentChunk> DocumentChunkBuilder::build()
     finishParagraph();
     flushPending = false;
     if (!current.blocks.isEmpty()) {
+        current.blocks.squeeze();
         chunks.append(current);
         current = ContentChunk();
         current.id = chunkId;

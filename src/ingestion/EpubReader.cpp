@@ -3,6 +3,7 @@
 #include "ArchivePath.h"
 #include "AttributeLimit.h"
 #include "BookFontFaces.h"
+#include "BookMemoryBudget.h"
 #include "DocumentChunkBuilder.h"
 #include "HtmlBlockParser.h"
 #include "HtmlEntities.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
 #include <QThreadPool>
 #include <QUrl>
 #include <QXmlStreamReader>
@@ -25,6 +27,7 @@
 
 #include <atomic>
 #include <limits>
+#include <map>
 #include <utility>
 #include <vector>
 
@@ -155,11 +158,61 @@ QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xm
     return found;
 }
 
+// The entries of the open book read from several threads at once: each thread reads through a
+// byte source of its own, made and opened on its first read, so that entries inflate side by side
+// (one zip handle inflates one entry at a time). The opening thread, and a thread whose source
+// cannot be opened, read through the opening thread's source in turns.
+class ThreadSources {
+public:
+    ThreadSources(const SourceFactory& factory, const QString& path, IByteSource& shared)
+        : factory(factory), path(path), shared(shared), sharedOwner(QThread::currentThread())
+    {
+    }
+
+    QByteArray read(const QString& name)
+    {
+        if (IByteSource* own = ownSource())
+            return own->readEntry(name);
+        const QMutexLocker lock(&sharedMutex);
+        return shared.readEntry(name);
+    }
+
+private:
+    IByteSource* ownSource()
+    {
+        QThread* const thread = QThread::currentThread();
+        if (thread == sharedOwner || !factory)
+            return nullptr;
+        {
+            const QMutexLocker lock(&mutex);
+            const auto found = sources.find(thread);
+            if (found != sources.end())
+                return found->second.get();
+        }
+        // Opened outside the lock: only this thread ever adds its own entry.
+        std::unique_ptr<IByteSource> made = factory();
+        if (made && !made->open(path))
+            made.reset();
+        const QMutexLocker lock(&mutex);
+        return sources.emplace(thread, std::move(made)).first->second.get();
+    }
+
+    const SourceFactory& factory;
+    const QString path;
+    IByteSource& shared;
+    QThread* const sharedOwner;
+    QMutex mutex; // guards sources
+    QMutex sharedMutex;
+    std::map<QThread*, std::unique_ptr<IByteSource>> sources;
+};
+
 } // namespace
 
 EpubReader::EpubReader(SourceFactory sourceFactory, QString scheme)
     : sourceFactory(std::move(sourceFactory))
     , scheme(std::move(scheme))
+    , treeBudget(ChapterTreeBudget::DefaultUnits)
+    , memoryBudget(BookMemoryBudget::defaultBudget())
 {
 }
 
@@ -231,38 +284,40 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
         return true;
     fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
 
-    // The documents are parsed in parallel, but the source need not be safe to read from several
-    // threads: its reads take turns (a zip inflates one entry at a time anyway).
-    QMutex sourceMutex;
-    const auto readEntry = [&sourceMutex, &source](const QString& name) {
-        const QMutexLocker locker(&sourceMutex);
-        return source->readEntry(name);
-    };
+    // The documents are parsed in parallel; a source need not be safe to read from several
+    // threads, so each thread reads through one of its own.
+    ThreadSources sources(sourceFactory, path, *source);
+    const auto readEntry = [&sources](const QString& name) { return sources.read(name); };
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
     StyleSheetCache styleSheetCache(readEntry);
     std::vector<EpubSpineDocument> documents(spine.size());
     // A chapter too large to read (a zip bomb) fails the book: left out, it would leave a book
     // without its text and without a word why.
     std::atomic<bool> chapterTooLarge{false};
+    ChapterTreeBudget trees(treeBudget);
     ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
         const QString& documentPath = spine.at(index);
         if (imageSpinePaths.contains(documentPath)) {
             documents[index] = imageSpineDocument(documentPath);
             return;
         }
-        const QByteArray bytes = readEntry(documentPath);
+        QByteArray bytes = readEntry(documentPath);
         if (bytes.isEmpty()) {
-            const QMutexLocker locker(&sourceMutex);
+            // The zip source answers this under its own lock.
             if (source->entryExceedsLimit(documentPath)) {
                 qWarning() << "Chapter too large to read:" << documentPath;
                 chapterTooLarge = true;
             }
             return;
         }
-        if (looksBinary(bytes))
+        if (looksBinary(bytes)) {
             documents[index].notText = true;
-        else
-            documents[index] = parseSpineDocument(QString::fromUtf8(bytes), documentPath, styleSheetCache);
+            return;
+        }
+        const ChapterTreeBudget::Share share(trees, bytes.size());
+        QString html = QString::fromUtf8(bytes);
+        bytes = QByteArray();
+        documents[index] = parseSpineDocument(std::move(html), documentPath, styleSheetCache);
     });
     // Fonts are registered from this thread only; the package's own go while the pool parses.
     BookFontFaces faces;
@@ -281,6 +336,12 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
         appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFonts, faces);
     faces.applyTo(chunks_);
 
+    if (!BookMemoryBudget::fits(chunks_, memoryBudget)) {
+        chunks_.clear();
+        contentHash_.clear();
+        errorString_ = BookMemoryBudget::refusal(QStringLiteral("Cannot open EPUB file: "), path);
+        return false;
+    }
     if (chunks_.isEmpty()) {
         // The reading model needs one row even for a book without readable content.
         ContentChunk empty;
@@ -425,7 +486,7 @@ const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
     return nullptr;
 }
 
-EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QString& path,
+EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& path,
                                                  StyleSheetCache& styleSheetCache) const
 {
     EpubSpineDocument result;
@@ -441,6 +502,8 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
         }
         xml = QString();
     }
+    // Only the tree is read from here on: the texts it was built from go before the blocks come.
+    html = QString();
     const QString base = directoryOf(path);
 
     // Linked sheets come first in the cascade wherever the link elements stand.
@@ -463,6 +526,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(const QString& html, const QStr
         result.fontFaces.append(face);
     }
 
+    xml = QString();
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
                                                  params, &sheet, scheme, filePath_, base, 1);
     result.asksColourScheme = sheet.asksColourScheme();

@@ -14,6 +14,7 @@
 
 #include "CssStyleSheet.h"
 #include "EmbeddedFonts.h"
+#include "ChapterTreeBudget.h"
 #include "EpubFontObfuscation.h"
 #include "FormatReader.h"
 
@@ -59,6 +60,13 @@ public:
     QList<ContentChunk> chunks() const override { return chunks_; }
     bool followsColourScheme() const override { return followsColourScheme_; }
 
+    // Bytes of chapter text whose DOM trees may exist at once while open() parses the spine
+    // (see ChapterTreeBudget); ChapterTreeBudget::DefaultUnits unless set.
+    void setChapterTreeBudget(qint64 bytes) { treeBudget = bytes; }
+    // Bytes the book may need in memory once laid out (BookMemoryBudget), counted by the weight of
+    // its chunks; a book that needs more is refused. BookMemoryBudget::defaultBudget() unless set.
+    void setMemoryBudget(qint64 bytes) { memoryBudget = bytes; }
+
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
     static bool parseContainer(const QByteArray& bytes, QString* outPath);
@@ -70,7 +78,7 @@ private:
     // else the first content document of its fallback chain; null when there is none.
     const EpubManifestItem* spineDocumentFor(const QString& id) const;
     // Any thread: reads only fields that stay unchanged while the spine is parsed.
-    EpubSpineDocument parseSpineDocument(const QString& html, const QString& path,
+    EpubSpineDocument parseSpineDocument(QString html, const QString& path,
                                          StyleSheetCache& styleSheetCache) const;
     // A picture standing in the spine by itself (a bitmap or an SVG page): one chunk showing it.
     EpubSpineDocument imageSpineDocument(const QString& path) const;
@@ -96,4 +104,6 @@ private:
     QList<ContentChunk> chunks_;
     bool followsColourScheme_ = false;
     EpubFontObfuscation fontObfuscation; // of the open book's fonts, set before they are registered
+    qint64 treeBudget;
+    qint64 memoryBudget;
 };

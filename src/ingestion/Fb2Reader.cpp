@@ -1,6 +1,7 @@
 #include "Fb2Reader.h"
 
 #include "AttributeLimit.h"
+#include "BookMemoryBudget.h"
 #include "DocumentChunkBuilder.h"
 #include "Fb2ByteSource.h"
 #include "HtmlBlockParser.h"
@@ -182,6 +183,12 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     if (!appendBodies(xml)) {
         errorString_ = QStringLiteral("Invalid or malformed FictionBook XML");
         contentHash_.clear();
+        return false;
+    }
+    if (!BookMemoryBudget::fits(chunks_, BookMemoryBudget::defaultBudget())) {
+        chunks_.clear();
+        contentHash_.clear();
+        errorString_ = BookMemoryBudget::refusal(QStringLiteral("Cannot open FB2 file: "), path);
         return false;
     }
     if (chunks_.isEmpty()) {

@@ -328,7 +328,16 @@ bool isValidUtf8(const char* data, qsizetype size)
     while (i < size) {
         const unsigned char lead = bytes[i];
         if (lead < 0x80) {
-            ++i;
+            // Runs of ASCII, eight bytes at a time: most books are mostly ASCII or two-byte letters.
+            quint64 eight = 0;
+            while (i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0))
+                i += 8;
+            while (i < size && bytes[i] < 0x80)
+                ++i;
+            continue;
+        }
+        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+            i += 2; // a letter of Cyrillic, Greek, Hebrew or Arabic, or an accented Latin one
             continue;
         }
         int length = 0;

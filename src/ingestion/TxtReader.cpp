@@ -118,6 +118,8 @@ bool TxtReader::open(const QString& filePath)
     }
     if (verdict == TextContentCheck::Verdict::Undecodable)
         return fail(QStringLiteral("Failed to decode text: ") + info.fileName());
+    if (!BookMemoryBudget::fits(text.size(), memoryBudget))
+        return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), filePath));
     hash = digest;
     bookChunks = buildChunks(text, filePath);
     return true;

@@ -6,6 +6,7 @@
 //
 // Used by one thread at a time, as every FormatReader: opened on a worker thread, then only read.
 
+#include "BookMemoryBudget.h"
 #include "FormatReader.h"
 
 class TxtReader : public FormatReader {
@@ -25,6 +26,9 @@ public:
 
     // Larger files are refused rather than held several times over in memory.
     static constexpr qint64 MaxFileSize = qint64(256) * 1024 * 1024;
+    // Bytes a book may need in memory once laid out (BookMemoryBudget); a book whose text needs
+    // more is refused. BookMemoryBudget::defaultBudget() unless set.
+    void setMemoryBudget(qint64 bytes) { memoryBudget = bytes; }
 
 private:
     // Clears every field, then takes the path and the title of the new book.
@@ -37,4 +41,5 @@ private:
     QString bookAuthor;
     QString error;
     QList<ContentChunk> bookChunks;
+    qint64 memoryBudget = BookMemoryBudget::defaultBudget();
 };

@@ -54,13 +54,31 @@ ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared
                                                    const LineBreakObserver& observer) const
 {
     const bool otherSize = params.fontSize > 0 && params.fontSize != prepared.fontSize;
+    ChunkLayout layout;
     if (!prepared.isEmpty() && (otherSize || params.fontFamily != prepared.fontFamily)) {
         const QHash<QString, QSizeF> sizes = prepared.imageSizes;
         auto lookup = [sizes](const QString& url) { return sizes.value(url, QSizeF(-1, -1)); };
         const PreparedChunk remeasured =
             ChunkPreparer(*measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
                 .prepare(prepared.sourceBlocks, prepared.reopenedContainers, prepared.sourceLeadingMargin);
-        return ChunkLayouter(remeasured, withinLimits(params, remeasured.readerMetrics), observer).layout();
+        layout = ChunkLayouter(remeasured, withinLimits(params, remeasured.readerMetrics), observer).layout();
+    } else {
+        layout = ChunkLayouter(prepared, withinLimits(params, prepared.readerMetrics), observer).layout();
     }
-    return ChunkLayouter(prepared, withinLimits(params, prepared.readerMetrics), observer).layout();
+    return keepsHeightsOnly ? heightOf(layout) : layout;
+}
+
+ChunkLayoutEngine ChunkLayoutEngine::heightsOnly() const
+{
+    ChunkLayoutEngine engine = *this;
+    engine.keepsHeightsOnly = true;
+    return engine;
+}
+
+ChunkLayout ChunkLayoutEngine::heightOf(const ChunkLayout& layout)
+{
+    ChunkLayout height;
+    height.height = layout.height;
+    height.width = layout.width;
+    return height;
 }

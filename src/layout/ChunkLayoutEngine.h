@@ -41,10 +41,17 @@ public:
     ChunkLayout layoutPreparedChunk(const PreparedChunk& prepared, const LayoutParams& params,
                                     const LineBreakObserver& observer = {}) const;
 
+    // A copy of this engine whose layouts keep only their height and width: what a book holds for
+    // the chunks nobody is looking at, whose lines are laid out again when they are shown.
+    ChunkLayoutEngine heightsOnly() const;
+    // The layout's height and width, and nothing to draw.
+    static ChunkLayout heightOf(const ChunkLayout& layout);
+
 private:
     PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers,
                           const CollapsingMargin& leadingMargin, int fontSize,
                           IBookImageResolver* resolver) const;
 
     std::shared_ptr<const ITextMeasurer> measurer;
+    bool keepsHeightsOnly = false;
 };

@@ -42,15 +42,13 @@ public:
         : items(items), lineWidth(std::max(lineWidth, 1.0)), params(params)
     {
         const qsizetype n = items.size();
-        widths.resize(n + 1);
-        stretches.resize(n + 1);
-        shrinks.resize(n + 1);
-        widths[0] = stretches[0] = shrinks[0] = 0;
-        for (qsizetype k = 0; k < n; ++k) {
-            const Item& item = items[k];
-            widths[k + 1] = widths[k] + (item.type == Penalty ? 0 : item.width);
-            stretches[k + 1] = stretches[k] + (item.type == Glue ? item.stretch : 0);
-            shrinks[k + 1] = shrinks[k] + (item.type == Glue ? item.shrink : 0);
+        sums.resize(n + 1);
+        Sums* sum = sums.data();
+        for (const Item& item : items) {
+            sum[1].width = sum[0].width + (item.type == Penalty ? 0 : item.width);
+            sum[1].stretch = sum[0].stretch + (item.type == Glue ? item.stretch : 0);
+            sum[1].shrink = sum[0].shrink + (item.type == Glue ? item.shrink : 0);
+            ++sum;
         }
     }
 
@@ -80,11 +78,13 @@ public:
 private:
     Measure measure(int start, int end) const
     {
-        double length = widths[end] - widths[start];
+        const Sums& from = sums[start];
+        const Sums& to = sums[end];
+        double length = to.width - from.width;
         if (items[end].type == Penalty)
             length += items[end].width;
-        const double shrink = shrinks[end] - shrinks[start];
-        return {adjustmentRatio(length, stretches[end] - stretches[start], shrink, lineWidth),
+        const double shrink = to.shrink - from.shrink;
+        return {adjustmentRatio(length, to.stretch - from.stretch, shrink, lineWidth),
                 !(length > lineWidth && shrink <= 0)};
     }
 
@@ -182,11 +182,12 @@ private:
             }
             std::swap(active, kept);
 
-            const int lineStart = nextLineStart(j);
+            int lineStart = -1; // found only where a node is made: most breakpoints make none
             for (int fitness = 0; fitness < 4; ++fitness) {
                 const Candidate& c = candidates[fitness];
                 if (c.node < 0)
                     continue;
+                lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
                 nodes.append({j, lineStart, nodes[c.node].line + 1, fitness, c.demerits, c.node});
                 active.append(int(nodes.size()) - 1);
             }
@@ -194,6 +195,7 @@ private:
             if (active.isEmpty()) {
                 if (!rescue || lastDeactivated < 0)
                     return -1;
+                lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
                 const Node& from = nodes[lastDeactivated];
                 nodes.append({j, lineStart, from.line + 1, 0, from.totalDemerits + RescueDemerits,
                               lastDeactivated});
@@ -215,7 +217,12 @@ private:
     const QList<Item>& items;
     const double lineWidth;
     const Params& params;
-    QList<double> widths, stretches, shrinks; // prefix sums, entry 0 is 0
+    struct Sums {
+        double width = 0;
+        double stretch = 0;
+        double shrink = 0;
+    };
+    QList<Sums> sums; // prefix sums of the items before each index; entry 0 is all 0
     QList<Node> nodes;
 };
 

@@ -79,7 +79,7 @@ PreparedParagraph ParagraphPreparer::prepare()
         paragraph.lineHeight = block.lineHeight * chunk.style(paragraph.baseStyle).request.pixelSize;
 
     if (block.indent != 0)
-        paragraph.items.append(Item::box(block.indent * chunk.scale()));
+        items.append(Item::box(block.indent * chunk.scale()));
     if (!block.marker.isEmpty()) {
         // The marker is one box with its trailing space, so the first word stays beside it.
         const int style = paragraph.baseStyle;
@@ -91,7 +91,7 @@ PreparedParagraph ParagraphPreparer::prepare()
     for (qsizetype i = 0; i < block.runs.size(); ++i) {
         const InlineRun& run = block.runs[i];
         if (trackSources)
-            sourceStarts.append({paragraph.items.size(), int(i)});
+            sourceStarts.append({items.size(), int(i)});
         switch (run.kind) {
         case InlineRun::Text:
             if (block.preformatted)
@@ -110,10 +110,10 @@ PreparedParagraph ParagraphPreparer::prepare()
             break;
         }
     }
-    KnuthPlass::finishParagraph(paragraph.items);
+    KnuthPlass::finishParagraph(items);
     if (trackSources)
         resolveLevels(base);
-    paragraph.items.squeeze();
+    paragraph.items = PackedItems(items);
     paragraph.runs.squeeze();
     return std::move(paragraph);
 }
@@ -141,13 +141,13 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
     // embeddings its runs are in (runs of one embedding one after another share it).
     QString text;
     QList<BidiLevels::Piece> pieces;
-    pieces.reserve(paragraph.items.size());
+    pieces.reserve(items.size());
     const TextStyle* embedding = nullptr; // the style whose embedding is open
     QString closing;
     qsizetype nextSource = 0;
     const TextStyle* source = nullptr; // the inline run the items come from; null for the marker
-    for (qsizetype k = 0; k < paragraph.items.size(); ++k) {
-        const Item& item = paragraph.items[k];
+    for (qsizetype k = 0; k < items.size(); ++k) {
+        const Item& item = items[k];
         while (nextSource < sourceStarts.size() && sourceStarts[nextSource].first <= k)
             source = &block.runs[sourceStarts[nextSource++].second].style;
         BidiLevels::Piece piece{text.size(), 0};
@@ -183,8 +183,8 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
     // A break shows its hyphen beside the box it ends, in that box's direction.
     quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
     bool reorders = resolved.rightToLeft;
-    for (qsizetype k = 0; k < paragraph.items.size(); ++k) {
-        const int type = paragraph.items[k].type;
+    for (qsizetype k = 0; k < items.size(); ++k) {
+        const int type = items[k].type;
         if (type == KnuthPlass::Box)
             boxLevel = resolved.levels[k];
         else if (type == KnuthPlass::Penalty)
@@ -298,8 +298,8 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
 {
     const QSizeF size = chunk.imageRunSize(run);
     // Images break from their neighbours, so that two pictures in a row do not make one line.
-    if (!paragraph.items.isEmpty() && paragraph.items.last().type == KnuthPlass::Box && !atLineStart)
-        paragraph.items.append(Item::penaltyItem(0, 0, false));
+    if (!items.isEmpty() && items.last().type == KnuthPlass::Box && !atLineStart)
+        items.append(Item::penaltyItem(0, 0, false));
     pendingBreak.reset();
     addBox(PreparedRun::Image, style, run.url, size.width(), size.height());
     if (run.invert > 0)
@@ -312,7 +312,7 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
 void ParagraphPreparer::addForcedBreak()
 {
     pendingBreak.reset();
-    KnuthPlass::finishLine(paragraph.items);
+    KnuthPlass::finishLine(items);
     lastChar = QChar();
     atLineStart = true;
     atWordStart = true;
@@ -338,25 +338,25 @@ void ParagraphPreparer::addSpaces(int style, int count)
         return;
     }
     pendingBreak.reset();
-    paragraph.items.append(Item::glue(width, 0, 0, spaceRun(style)));
+    items.append(Item::glue(width, 0, 0, spaceRun(style)));
 }
 
 void ParagraphPreparer::addGlue(int style)
 {
-    if (atLineStart || paragraph.items.isEmpty() || paragraph.items.last().type == KnuthPlass::Glue)
+    if (atLineStart || items.isEmpty() || items.last().type == KnuthPlass::Glue)
         return;
     pendingBreak.reset();
     const double width = chunk.style(style).spaceWidth;
-    paragraph.items.append(Item::glue(width, width * SpaceStretch, width * SpaceShrink, spaceRun(style)));
+    items.append(Item::glue(width, width * SpaceStretch, width * SpaceShrink, spaceRun(style)));
 }
 
 void ParagraphPreparer::addInterCharacterGlue(int style)
 {
-    if (paragraph.items.isEmpty() || paragraph.items.last().type != KnuthPlass::Box)
+    if (items.isEmpty() || items.last().type != KnuthPlass::Box)
         return;
     pendingBreak.reset();
     const double stretch = chunk.style(style).request.pixelSize * InterCharacterStretch;
-    paragraph.items.append(Item::glue(0, stretch, 0, spaceRun(style)));
+    items.append(Item::glue(0, stretch, 0, spaceRun(style)));
 }
 
 int ParagraphPreparer::spaceRun(int style)
@@ -373,20 +373,20 @@ int ParagraphPreparer::spaceRun(int style)
 void ParagraphPreparer::addBox(int kind, int style, const QString& text, double width, double height)
 {
     if (pendingBreak) {
-        if (!paragraph.items.isEmpty() && paragraph.items.last().type == KnuthPlass::Box)
-            paragraph.items.append(*pendingBreak);
+        if (!items.isEmpty() && items.last().type == KnuthPlass::Box)
+            items.append(*pendingBreak);
         pendingBreak.reset();
     }
     paragraph.runs.append(PreparedRun{kind, style, chunk.storeText(text), int(text.size()), height});
-    paragraph.items.append(Item::box(width, int(paragraph.runs.size()) - 1));
+    items.append(Item::box(width, int(paragraph.runs.size()) - 1));
     atLineStart = false;
 }
 
 bool ParagraphPreparer::lastIsTextBox() const
 {
-    if (paragraph.items.isEmpty())
+    if (items.isEmpty())
         return false;
-    const Item& last = paragraph.items.last();
+    const Item& last = items.last();
     return last.type == KnuthPlass::Box && last.runIndex >= 0
         && paragraph.runs[last.runIndex].kind == PreparedRun::Text;
 }
@@ -394,7 +394,7 @@ bool ParagraphPreparer::lastIsTextBox() const
 void ParagraphPreparer::setPendingBreak(bool showsHyphen, double penalty, bool flagged)
 {
     // The break belongs to the box before it: a hyphen shown there takes that box's style.
-    const int runIndex = paragraph.items.isEmpty() ? -1 : paragraph.items.last().runIndex;
+    const int runIndex = items.isEmpty() ? -1 : items.last().runIndex;
     const double width = showsHyphen && runIndex >= 0
         ? chunk.style(paragraph.runs[runIndex].style).hyphenWidth : 0;
     pendingBreak = Item::penaltyItem(width, penalty, flagged, runIndex);

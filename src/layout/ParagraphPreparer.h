@@ -52,6 +52,7 @@ private:
     ChunkPreparer& chunk;
     const BlockItem& block;
     PreparedParagraph paragraph;
+    QList<KnuthPlass::Item> items; // packed into the paragraph once complete
     QHash<int, int> spaceRuns; // style -> index of its Space run
     std::optional<KnuthPlass::Item> pendingBreak; // goes in before the next box, unless glue comes
     bool atLineStart = true;

@@ -10,6 +10,7 @@
 #include "FontRequest.h"
 #include "ITextMeasurer.h"
 #include "KnuthPlass.h"
+#include "PackedItems.h"
 
 #include <QColor>
 #include <QFont>
@@ -46,7 +47,7 @@ struct PreparedRun {
 };
 
 struct PreparedParagraph {
-    QList<KnuthPlass::Item> items; // closed by KnuthPlass::finishParagraph
+    PackedItems items; // closed by KnuthPlass::finishParagraph
     QList<PreparedRun> runs;
     TextAlign align = TextAlign::Justify;
     bool preformatted = false;

@@ -8,10 +8,37 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <atomic>
 
 #include <memory>
 
 namespace {
+
+// The ink of text whose letters carry marks, measured from the glyph outlines of the first word
+// of a script with stacks that deep: deeper stacks are measured again, shallower ones reach no
+// further.
+struct MarkedInk {
+    int depth = 0; // marks stacked on one letter in the measured word
+    double ascent = 0;
+    double descent = 0;
+};
+
+std::atomic<int> s_outlines{0};
+
+// The most marks stacked on one letter of text.
+int markDepth(const QString& text)
+{
+    int deepest = 0;
+    int depth = 0;
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing)
+            deepest = std::max(deepest, ++depth);
+        else
+            depth = 0;
+    }
+    return deepest;
+}
 
 struct MeasuredFont {
     explicit MeasuredFont(const FontRequest& request)
@@ -26,7 +53,7 @@ struct MeasuredFont {
     FontMetrics own;
     QHash<QString, double> widths;
     QHash<int, FontMetrics> scriptMetrics; // QChar::Script -> what the fonts its glyphs come from need
-    QHash<QString, FontMetrics> textExtents; // text beyond Latin -> what its glyphs need
+    QHash<int, MarkedInk> markedInk;        // QChar::Script -> how far its stacked marks reach
 };
 
 // The ascent and descent of the fonts text is drawn with, fallbacks included.
@@ -66,13 +93,28 @@ struct ThreadCache {
 
     void clearWidths()
     {
-        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts)) {
+        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts))
             font->widths.clear();
-            font->textExtents.clear();
-        }
         words = 0;
     }
 };
+
+// Marks stacked above and below letters (Arabic vowel signs, Thai tone marks) may reach beyond
+// a font's ascent and descent; the glyphs' own outline keeps them off the next line. Tracing an
+// outline costs far more than shaping, so it is done once per script and depth of stacked marks
+// (the depth hardly ever passes three), not per word.
+const MarkedInk& markReach(MeasuredFont& measured, int script, int depth, const QString& text)
+{
+    MarkedInk& ink = measured.markedInk[script];
+    if (ink.depth < depth) {
+        QPainterPath outline;
+        outline.addText(0, 0, measured.font, text);
+        const QRectF box = outline.boundingRect();
+        ink = {depth, std::max(ink.ascent, -box.top()), std::max(ink.descent, box.bottom())};
+        ++s_outlines;
+    }
+    return ink;
+}
 
 ThreadCache& threadCache()
 {
@@ -104,8 +146,7 @@ double QtTextMeasurer::advance(const FontRequest& font, const QString& text) con
 
 FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& text) const
 {
-    ThreadCache& cache = threadCache();
-    MeasuredFont& measured = cache.lookup(font);
+    MeasuredFont& measured = threadCache().lookup(font);
     FontMetrics needed = measured.own;
     // Text in the scripts of the reader's faces (Latin, Greek, Cyrillic, and the punctuation and
     // signs all scripts share) keeps the font's own extent and costs nothing more.
@@ -118,9 +159,7 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
     });
     if (other == text.cend())
         return needed;
-    const auto hit = measured.textExtents.constFind(text);
-    if (hit != measured.textExtents.constEnd())
-        return hit.value();
+    int firstScript = -1;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char32_t code = text.at(i).isHighSurrogate() && i + 1 < text.size()
             ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
@@ -129,6 +168,7 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
         const QChar::Script script = QChar::script(code);
         if (faceScript(script))
             continue;
+        firstScript = firstScript < 0 ? int(script) : firstScript;
         auto found = measured.scriptMetrics.constFind(int(script));
         if (found == measured.scriptMetrics.constEnd()) {
             // The letters of this word in that script find the fallback font the script is set in.
@@ -143,16 +183,16 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
         needed.descent = std::max(needed.descent, found->descent);
         needed.lineSpacing = std::max(needed.lineSpacing, found->lineSpacing);
     }
-    // Marks stacked above and below letters (Arabic vowel signs, Thai tone marks) may reach
-    // beyond a font's ascent and descent; the glyphs' own outline keeps them off the next line.
-    QPainterPath outline;
-    outline.addText(0, 0, measured.font, text);
-    const QRectF ink = outline.boundingRect();
-    needed.ascent = std::max(needed.ascent, -ink.top());
-    needed.descent = std::max(needed.descent, ink.bottom());
-    if (cache.words >= CacheLimit)
-        cache.clearWidths();
-    measured.textExtents.insert(text, needed);
-    ++cache.words;
+    const int depth = markDepth(text);
+    if (depth > 0 && firstScript >= 0) {
+        const MarkedInk& ink = markReach(measured, firstScript, depth, text);
+        needed.ascent = std::max(needed.ascent, ink.ascent);
+        needed.descent = std::max(needed.descent, ink.descent);
+    }
     return needed;
+}
+
+int QtTextMeasurer::outlinesTraced()
+{
+    return s_outlines.load();
 }

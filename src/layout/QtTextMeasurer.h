@@ -6,7 +6,7 @@
 // Any thread may call it, concurrently, while a QGuiApplication exists (the font database needs
 // it). Each thread measures with fonts it built itself and keeps its own cache, so no lock is
 // taken and no QFont is shared between threads (see FontRequest). The cache holds at most
-// CacheLimit words (widths and extents) per thread and is then emptied.
+// CacheLimit word widths per thread and is then emptied.
 
 #include "ITextMeasurer.h"
 
@@ -17,7 +17,11 @@ public:
     FontMetrics metrics(const FontRequest& font) const override;
     double advance(const FontRequest& font, const QString& text) const override;
     // Text in scripts beyond Latin, Greek and Cyrillic needs the ascents and descents of the
-    // fallback fonts its script is set in (laid out once per script and font), and at least its
-    // glyphs' own extent (kept per word).
+    // fallback fonts its script is set in (laid out once per script and font), and, where its
+    // letters carry marks, the reach of their glyph outlines (traced once per script, font and
+    // depth of stacked marks on the thread).
     FontMetrics textMetrics(const FontRequest& font, const QString& text) const override;
+
+    // Outlines traced by every thread so far: what the once-per-script rule above saves.
+    static int outlinesTraced();
 };

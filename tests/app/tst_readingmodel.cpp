@@ -489,6 +489,31 @@ private Q_SLOTS:
         pool->waitForDone();
     }
 
+    // A book holds the lines only of the rows around the reader: the others keep their heights
+    // and are laid out again, the same, when they are shown.
+    void farRowsKeepTheirHeightsOnly()
+    {
+        Fixture f;
+        FakeReader reader("book.txt", textBook(makeChunks(400, 100, true)));
+        f.model->setReader(&reader);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.model->measuring(), 60000);
+        QCOMPARE(f.model->rowsWithLines(), 26); // the window laid out at once, rows 0 to 25
+        const ChunkLayoutEngine engine;
+        LayoutParams params;
+        params.width = 600;
+        for (int row = 0; row < 400; ++row) {
+            const double height = pixelHeight(*f.model, row);
+            const ChunkLayout shown = layoutOf(*f.model, row);
+            QVERIFY(!shown.lines.isEmpty());
+            QCOMPARE(shown.height, height);
+            QVERIFY(shown == engine.layoutPreparedChunk(engine.prepareChunk(reader.chunks().at(row), 16, &f.resolver), params));
+            QVERIFY(f.model->rowsWithLines() <= ReadingModel::kRowsWithLines);
+        }
+        QVERIFY(f.model->rowsWithLines() > ReadingModel::kRowsWithLines / 2);
+        // Row 0 lost its lines on the way down and gets them back.
+        QCOMPARE(layoutOf(*f.model, 0).lines.isEmpty(), false);
+    }
+
     void supersededRunIsNeverInstalled()
     {
         Fixture f;

@@ -1,4 +1,5 @@
 #include "ColourScheme.h"
+#include "BookMemoryBudget.h"
 #include "EmbeddedFonts.h"
 #include "EpubReader.h"
 #include "ImageUrl.h"
@@ -176,6 +177,7 @@ private Q_SLOTS:
     void styleSheetsAreReadOnceAndCascadeInOrder();
     void darkSchemeRulesFollowTheApplicationsScheme();
     void manyDocumentsOpenAsOneByOne();
+    void largeChaptersTakeTurnsWithinTheBudgets();
     void fontsAreReadOnlyByAFullOpen();
     void reopenClearsThePreviousBook();
     void inlineSpacesAndEntitiesSurvive();
@@ -644,6 +646,66 @@ void TestEpubReader::manyDocumentsOpenAsOneByOne()
         QCOMPARE(book->reads.value(QStringLiteral("OEBPS/missing.css")) + book->reads.value(QStringLiteral("OEBPS/text/missing.css")), 10);
         // Once for the manifest's font and all the @font-face rules naming it.
         QCOMPARE(book->reads.value(QStringLiteral("OEBPS/fonts/f.otf")), 1);
+    }
+}
+
+void TestEpubReader::largeChaptersTakeTurnsWithinTheBudgets()
+{
+    // More large chapters than the pool has threads; the budget holds two of them at once.
+    const int chapterCount = 24;
+    const int paragraphs = 600;
+    QByteArray manifest;
+    QByteArray spine;
+    auto book = makeBook(QByteArray());
+    qint64 chapterBytes = 0;
+    for (int i = 0; i < chapterCount; ++i) {
+        const QByteArray id = "c" + QByteArray::number(i);
+        manifest += item(id, id + ".xhtml");
+        spine += itemref(id);
+        QByteArray body;
+        for (int p = 0; p < paragraphs; ++p)
+            body += "<p>Chapter " + QByteArray::number(i) + " paragraph " + QByteArray::number(p)
+                + " with <em>some</em> words in it.</p>";
+        const QByteArray chapter = xhtml(body);
+        chapterBytes = chapter.size();
+        book->entries.insert(QStringLiteral("OEBPS/") + QString::fromLatin1(id) + QStringLiteral(".xhtml"), chapter);
+    }
+    book->entries.insert(QStringLiteral("OEBPS/content.opf"), package(QByteArray(), manifest, spine));
+
+    struct Case {
+        qint64 budget;
+        int mostTrees;
+    };
+    for (const Case& c : {Case{chapterBytes * 2, 2}, Case{chapterBytes / 2, 1}}) {
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        reader.setChapterTreeBudget(c.budget);
+        ChapterTreeBudget::resetPeak();
+        QVERIFY(reader.open(bookPath));
+        QVERIFY2(ChapterTreeBudget::peakTrees() <= c.mostTrees, qPrintable(QString::number(ChapterTreeBudget::peakTrees())));
+        QCOMPARE(ChapterTreeBudget::peakTrees() >= 1, true);
+        QCOMPARE(ChapterTreeBudget::liveTrees(), 0); // every tree is gone once its blocks are built
+        const QList<BlockItem> paragraphsRead = textParagraphs(reader.chunks());
+        QCOMPARE(paragraphsRead.size(), chapterCount * paragraphs);
+        QCOMPARE(paragraphsRead.last().runs.first().text, QStringLiteral("Chapter 23 paragraph 599 with "));
+    }
+
+    // A book whose text needs more than the memory budget is refused, not laid out.
+    qint64 weight = 0;
+    {
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        QVERIFY(reader.open(bookPath));
+        for (const ContentChunk& chunk : reader.chunks())
+            weight += chunk.weight;
+    }
+    for (const qint64 budget : {weight * BookMemoryBudget::BytesPerCharacter, weight * BookMemoryBudget::BytesPerCharacter - 1}) {
+        EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+        reader.setMemoryBudget(budget);
+        const bool fits = budget / BookMemoryBudget::BytesPerCharacter >= weight;
+        if (!fits)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Book too large for the memory of this computer: " + bookPath));
+        QCOMPARE(reader.open(bookPath), fits);
+        QCOMPARE(reader.errorString(), fits ? QString() : QStringLiteral("Cannot open EPUB file: ") + bookPath);
+        QCOMPARE(reader.chunks().isEmpty(), !fits);
     }
 }
 

@@ -365,6 +365,32 @@ private Q_SLOTS:
         QCOMPARE(int(TextContentCheck::judge(text)), verdict);
     }
 
+    void bookBeyondTheMemoryBudgetIsRefused_data()
+    {
+        QTest::addColumn<int>("characters");
+        QTest::addColumn<bool>("opens");
+        // The budget leaves room for 1000 characters of text.
+        QTest::newRow("within") << 1000 << true;
+        QTest::newRow("one beyond") << 1001 << false;
+        // Two bytes of UTF-8 each: characters count, not bytes.
+        QTest::newRow("Cyrillic within") << -600 << true;
+    }
+    void bookBeyondTheMemoryBudgetIsRefused()
+    {
+        QFETCH(int, characters);
+        QFETCH(bool, opens);
+        const QByteArray text = characters >= 0 ? QByteArray(characters, 'a') : QString(-characters, QChar(0x0434)).toUtf8();
+        const QString path = write(QStringLiteral("big.txt"), text);
+        TxtReader reader;
+        reader.setMemoryBudget(1000 * BookMemoryBudget::BytesPerCharacter);
+        if (!opens)
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Book too large for the memory of this computer: " + path));
+        QCOMPARE(reader.open(path), opens);
+        QCOMPARE(reader.errorString(), opens ? QString() : QStringLiteral("Cannot open file: ") + path);
+        QCOMPARE(reader.chunks().isEmpty(), !opens);
+        QCOMPARE(reader.contentHash().isEmpty(), !opens);
+    }
+
     void metadataIsPathAndTitleOnly()
     {
         const QString path = write(QStringLiteral("War and Peace.txt"), "Well, Prince, so Genoa and Lucca");

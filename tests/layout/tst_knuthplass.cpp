@@ -1,4 +1,5 @@
 #include "KnuthPlass.h"
+#include "PackedItems.h"
 
 #include <QTest>
 
@@ -58,6 +59,7 @@ private Q_SLOTS:
     void flaggedDemeritAvoidsConsecutiveHyphens();
     void aggregateFieldsInOrder_data();
     void aggregateFieldsInOrder();
+    void packedItemsUnpackAsTheyWere();
 };
 
 void TestKnuthPlass::finishParagraph_data()
@@ -193,6 +195,43 @@ void TestKnuthPlass::aggregateFieldsInOrder()
     QCOMPARE(written.penalty, built.penalty);
     QCOMPARE(written.flagged, built.flagged);
     QCOMPARE(written.runIndex, built.runIndex);
+}
+
+// A paragraph of every kind of item, with more distinct glue than the packing looks back over.
+void TestKnuthPlass::packedItemsUnpackAsTheyWere()
+{
+    QList<Item> items;
+    for (int i = 0; i < 40; ++i) {
+        items << Item::box(7.25 + i / 3.0, i) << Item::glue(4.1 + i % 12, 2.05 + i % 12, 1.3 + i % 12, 100 + i % 12);
+        if (i % 5 == 0)
+            items << Item::penaltyItem(3.5, 50, true, i);
+        if (i % 7 == 0)
+            items << Item::glue(0, 0.8, 0, -1) << Item::penaltyItem(0, -0.0, false);
+    }
+    KnuthPlass::finishParagraph(items);
+    const PackedItems packed(items);
+    const QList<Item> unpacked = packed.unpacked();
+    QCOMPARE(packed.size(), items.size());
+    QCOMPARE(unpacked.size(), items.size());
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        for (const Item& item : {unpacked[i], packed[i]}) {
+            QCOMPARE(item.type, items[i].type);
+            QCOMPARE(item.width, items[i].width);
+            QCOMPARE(item.stretch, items[i].stretch);
+            QCOMPARE(item.shrink, items[i].shrink);
+            QCOMPARE(item.penalty, items[i].penalty);
+            QCOMPARE(item.runIndex, items[i].runIndex);
+            QCOMPARE(item.flagged, items[i].flagged);
+        }
+    }
+    // One style's words share their glue's values, whatever their number: boxes, glue and the
+    // three items that finish a paragraph make five.
+    QList<Item> words;
+    for (int i = 0; i < 500; ++i)
+        words << Item::box(5 + i % 9, i) << Item::glue(4, 2, 1.5, 500);
+    KnuthPlass::finishParagraph(words);
+    QCOMPARE(PackedItems(words).valueCapacity(), 5);
+    QCOMPARE(describe(KnuthPlass::breakLines(packed, 90, {})), describe(KnuthPlass::breakLines(items, 90, {})));
 }
 
 QTEST_GUILESS_MAIN(TestKnuthPlass)

@@ -112,6 +112,7 @@ private Q_SLOTS:
     void arabicLinesDoNotOverlap();
     void novelParagraphsFillTheirLines_data();
     void novelParagraphsFillTheirLines();
+    void outlinesAreTracedOncePerScript();
 };
 
 void TestQtTextMeasurer::measuresAsQtDoes()
@@ -271,6 +272,37 @@ void TestQtTextMeasurer::novelParagraphsFillTheirLines()
     }
     QCOMPARE(paragraphs, 2);
     QVERIFY(loose > 0); // the case holds in this face
+}
+
+// A window of chunks full of different words whose letters carry marks traces one outline per
+// script and depth of stacked marks, however many words there are.
+void TestQtTextMeasurer::outlinesAreTracedOncePerScript()
+{
+    QList<ContentChunk> window;
+    for (int c = 0; c < 31; ++c) {
+        QString arabic;
+        QString thai;
+        for (int w = 0; w < 20; ++w) {
+            const int n = c * 20 + w;
+            // Three letters, each with one vowel sign; two Thai consonants, one with a tone mark.
+            for (int letter = 0; letter < 3; ++letter)
+                arabic.append(QChar(0x0628 + (n >> (letter * 3)) % 8 + letter * 8)).append(QChar(0x064E));
+            thai.append(QChar(0x0E01 + n % 40)).append(QChar(0x0E48)).append(QChar(0x0E01 + n / 40 % 40)).append(u' ');
+            arabic += u' ';
+        }
+        window.append(chunk({paragraph(arabic), paragraph(thai), paragraph(words(30))}));
+    }
+    const ChunkLayoutEngine engine;
+    LayoutParams params;
+    params.width = 300;
+    // A font size no other case uses: its fonts have traced nothing on this thread yet.
+    params.fontSize = 23;
+    const int before = QtTextMeasurer::outlinesTraced();
+    qsizetype lines = 0;
+    for (const ContentChunk& chunk : std::as_const(window))
+        lines += engine.layoutPreparedChunk(engine.prepareChunk(chunk, params.fontSize, nullptr), params).lines.size();
+    QVERIFY(lines > 31 * 3);
+    QCOMPARE(QtTextMeasurer::outlinesTraced() - before, 2);
 }
 
 QTEST_MAIN(TestQtTextMeasurer)

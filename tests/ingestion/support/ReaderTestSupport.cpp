@@ -11,6 +11,7 @@ FakeByteSource::FakeByteSource(std::shared_ptr<FakeBook> book)
 
 bool FakeByteSource::open(const QString&)
 {
+    const QMutexLocker lock(&book->mutex);
     ++book->opens;
     return book->openSucceeds;
 }
@@ -22,6 +23,7 @@ QStringList FakeByteSource::listEntries() const
 
 QByteArray FakeByteSource::readEntry(const QString& name) const
 {
+    const QMutexLocker lock(&book->mutex);
     ++book->reads[name];
     return book->entries.value(name);
 }

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 
@@ -16,8 +17,10 @@
 
 namespace ReaderTestSupport {
 
-// The book behind every FakeByteSource a factory makes; the reads of all of them add up here.
+// The book behind every FakeByteSource a factory makes; the reads of all of them add up here, from
+// any thread.
 struct FakeBook {
+    QMutex mutex; // guards the counts
     QHash<QString, QByteArray> entries;
     bool openSucceeds = true;
     QByteArray hash = QByteArray(16, '\x2a');
