@@ -7,8 +7,8 @@
 // Main thread only.
 
 #include "ChunkLayout.h"
-#include "ContentModel.h"
 #include "PreparedChunk.h"
+#include "content/ContentModel.h"
 
 #include <QList>
 #include <QSet>

@@ -4,9 +4,9 @@
 
 #include "BookFigures.h"
 #include "BookImageResolver.h"
-#include "DefaultFormats.h"
 #include "LayoutFigures.h"
 #include "WebImageProvider.h"
+#include "formats/DefaultFormats.h"
 
 #include <QGuiApplication>
 #include <QTextStream>

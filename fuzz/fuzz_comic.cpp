@@ -5,13 +5,13 @@
 // give back every file as the bundle has it, entry by entry and in one walk.
 
 #include "ChunkChecks.h"
-#include "ComicReader.h"
 #include "FuzzApplication.h"
 #include "FuzzBundle.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
-#include "RarByteSource.h"
 #include "TestRar.h"
+#include "formats/ComicReader.h"
+#include "sources/RarByteSource.h"
 
 #include <QHash>
 #include <QSet>

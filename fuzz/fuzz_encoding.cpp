@@ -6,8 +6,8 @@
 #include "ChunkChecks.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
-#include "TextEncoding.h"
-#include "TxtReader.h"
+#include "formats/TxtReader.h"
+#include "text/TextEncoding.h"
 
 #include <cstdint>
 

@@ -5,11 +5,11 @@
 
 #include "ChunkChecks.h"
 #include "ChunkDump.h"
-#include "Fb2ByteSource.h"
-#include "Fb2Reader.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
 #include "TestZip.h"
+#include "formats/Fb2Reader.h"
+#include "sources/Fb2ByteSource.h"
 
 #include <QRegularExpression>
 

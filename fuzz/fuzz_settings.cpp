@@ -6,7 +6,6 @@
 #include "AppState.h"
 #include "BookPositionStore.h"
 #include "ChunkChecks.h"
-#include "FormatRegistry.h"
 #include "FuzzApplication.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
@@ -14,6 +13,7 @@
 #include "ReadingPreferences.h"
 #include "StartupSteps.h"
 #include "UiState.h"
+#include "formats/FormatRegistry.h"
 
 #include <QFile>
 #include <QSettings>

@@ -1,13 +1,13 @@
 #include "AppCoordinator.h"
 
 #include "Book.h"
-#include "ColourScheme.h"
-#include "FormatReader.h"
 #include "HistoryModel.h"
 #include "KnuthPlassItem.h"
 #include "ReadingModel.h"
 #include "ReadingPreferences.h"
 #include "UiState.h"
+#include "css/ColourScheme.h"
+#include "formats/FormatReader.h"
 
 #include <QColor>
 #include <QCoreApplication>

@@ -13,8 +13,8 @@
 
 #include "ChunkLayout.h"
 #include "ChunkLayoutEngine.h"
-#include "ContentModel.h"
 #include "LayoutParams.h"
+#include "content/ContentModel.h"
 
 #include <QList>
 

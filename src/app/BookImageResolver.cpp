@@ -1,10 +1,10 @@
 #include "BookImageResolver.h"
 
-#include "DataUrl.h"
-#include "ImageDecoder.h"
-#include "ImageUrl.h"
-#include "SvgImageInliner.h"
 #include "WebImageProvider.h"
+#include "images/DataUrl.h"
+#include "images/ImageDecoder.h"
+#include "images/ImageUrl.h"
+#include "images/SvgImageInliner.h"
 
 #include <QFileInfo>
 

@@ -20,8 +20,8 @@
 // The decoded images are held up to DecodedCacheBytes, least recently used dropped first; the sizes
 // (a few bytes each) are kept until clearCache() or a factory change.
 
-#include "FormatReader.h"
 #include "IBookImageResolver.h"
+#include "formats/FormatReader.h"
 
 #include <QByteArray>
 #include <QCache>

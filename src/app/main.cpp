@@ -13,10 +13,8 @@
 #include "BookImageResolver.h"
 #include "BookPositionStore.h"
 #include "ChunkLayout.h"
-#include "DefaultFormats.h"
 #include "DiskWebImageStorage.h"
 #include "FileIconProvider.h"
-#include "FormatRegistry.h"
 #include "HistoryModel.h"
 #include "KnuthPlassItem.h"
 #include "LogMessageHandler.h"
@@ -29,6 +27,8 @@
 #include "StartupSteps.h"
 #include "UiState.h"
 #include "WebImageProvider.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 
 #include <QApplication>
 #include <QIcon>

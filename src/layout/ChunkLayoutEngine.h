@@ -12,11 +12,11 @@
 
 #include "ChunkLayout.h"
 #include "ChunkLayouter.h"
-#include "ContentModel.h"
 #include "IBookImageResolver.h"
 #include "ITextMeasurer.h"
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
+#include "content/ContentModel.h"
 
 #include <memory>
 

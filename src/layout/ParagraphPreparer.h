@@ -18,9 +18,9 @@
 // direction, runs in embeddings of another direction) gets the embedding levels of its items, so
 // that each line can be put in visual order after breaking; others get none and cost nothing.
 
-#include "ContentModel.h"
 #include "KnuthPlass.h"
 #include "PreparedChunk.h"
+#include "content/ContentModel.h"
 
 #include <optional>
 

@@ -2,15 +2,15 @@
 #include "AppState.h"
 #include "Book.h"
 #include "BookPositionStore.h"
-#include "ColourScheme.h"
-#include "DefaultFormats.h"
-#include "FormatRegistry.h"
 #include "HistoryModel.h"
 #include "IFileDialogService.h"
 #include "ReadingModel.h"
 #include "ReadingPreferences.h"
 #include "TestZip.h"
 #include "UiState.h"
+#include "css/ColourScheme.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 
 #include <QDir>
 #include <QFile>

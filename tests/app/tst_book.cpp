@@ -1,8 +1,8 @@
 #include "Book.h"
-#include "DefaultFormats.h"
 #include "FakeReader.h"
-#include "FormatRegistry.h"
 #include "IFileDialogService.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,12 +1,12 @@
 #include "BookImageResolver.h"
 #include "ChunkLayoutEngine.h"
-#include "DataUrl.h"
-#include "HtmlBlockParser.h"
-#include "ImageDecoder.h"
-#include "ImageUrl.h"
 #include "LocalHttpServer.h"
 #include "TestImages.h"
 #include "WebImageProvider.h"
+#include "html/HtmlBlockParser.h"
+#include "images/DataUrl.h"
+#include "images/ImageDecoder.h"
+#include "images/ImageUrl.h"
 
 #include <QBuffer>
 #include <QHash>

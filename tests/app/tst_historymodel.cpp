@@ -1,9 +1,9 @@
 #include "AppState.h"
-#include "DefaultFormats.h"
 #include "FakeReader.h"
-#include "FormatRegistry.h"
 #include "HistoryModel.h"
 #include "LocalHttpServer.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

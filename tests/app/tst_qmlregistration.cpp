@@ -2,8 +2,6 @@
 #include "AppState.h"
 #include "Book.h"
 #include "BookPositionStore.h"
-#include "DefaultFormats.h"
-#include "FormatRegistry.h"
 #include "HistoryModel.h"
 #include "IFileDialogService.h"
 #include "KnuthPlassItem.h"
@@ -11,6 +9,8 @@
 #include "ReadingModel.h"
 #include "ReadingPreferences.h"
 #include "UiState.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 
 #include <QFile>
 #include <QPointer>

@@ -4,11 +4,11 @@
 #include "AppState.h"
 #include "Book.h"
 #include "BookPositionStore.h"
-#include "DefaultFormats.h"
-#include "FormatRegistry.h"
 #include "IFileDialogService.h"
 #include "ReadingModel.h"
 #include "TestZip.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 
 #include <QAbstractItemModelTester>
 #include <QBuffer>

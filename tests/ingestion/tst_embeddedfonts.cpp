@@ -1,4 +1,4 @@
-#include "EmbeddedFonts.h"
+#include "formats/EmbeddedFonts.h"
 
 #include <QDirIterator>
 #include <QFile>

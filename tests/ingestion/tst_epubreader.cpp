@@ -1,10 +1,10 @@
-#include "ColourScheme.h"
-#include "EmbeddedFonts.h"
-#include "EpubReader.h"
-#include "ImageUrl.h"
 #include "ReaderTestSupport.h"
 #include "TestZip.h"
-#include "ZipByteSource.h"
+#include "css/ColourScheme.h"
+#include "formats/EmbeddedFonts.h"
+#include "formats/EpubReader.h"
+#include "images/ImageUrl.h"
+#include "sources/ZipByteSource.h"
 
 #include <QFile>
 #include <QFontDatabase>

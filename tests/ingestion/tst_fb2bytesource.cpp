@@ -1,5 +1,5 @@
-#include "Fb2ByteSource.h"
 #include "TestZip.h"
+#include "sources/Fb2ByteSource.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "Fb2ByteSource.h"
-#include "Fb2Reader.h"
-#include "ImageUrl.h"
 #include "ReaderTestSupport.h"
 #include "TestZip.h"
+#include "formats/Fb2Reader.h"
+#include "images/ImageUrl.h"
+#include "sources/Fb2ByteSource.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "Md5OfFile.h"
-#include "RarByteSource.h"
 #include "TestRar.h"
+#include "sources/Md5OfFile.h"
+#include "sources/RarByteSource.h"
 
 #include <QCryptographicHash>
 #include <QFile>

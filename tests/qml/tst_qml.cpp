@@ -9,9 +9,7 @@
 #include "BookImageResolver.h"
 #include "BookPositionStore.h"
 #include "ChunkLayout.h"
-#include "DefaultFormats.h"
 #include "DiskWebImageStorage.h"
-#include "FormatRegistry.h"
 #include "HistoryModel.h"
 #include "IFileDialogService.h"
 #include "KnuthPlassItem.h"
@@ -21,6 +19,8 @@
 #include "ReadingPreferences.h"
 #include "UiState.h"
 #include "WebImageProvider.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 
 #include <QImage>
 #include <QQmlContext>
