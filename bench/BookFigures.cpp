@@ -1,6 +1,6 @@
 #include "BookFigures.h"
 
-#include "ImageUrl.h"
+#include "images/ImageUrl.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 // turned into the key=value fields of its line and, with --dump, into its content lines.
 // Main thread only.
 
-#include "FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 
 #include <QString>
 #include <QStringList>

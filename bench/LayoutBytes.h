@@ -7,7 +7,7 @@
 // Main thread only.
 
 #include "ChunkLayout.h"
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 #include "PreparedChunk.h"
 
 #include <QList>

@@ -8,7 +8,7 @@
 // Images are measured through the given resolver, as the reading model measures them; with none
 // they keep the sizes the book gives, or a placeholder. Call from the GUI thread of a QGuiApplication (the Qt measurer needs one).
 
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 #include "IBookImageResolver.h"
 
 #include <QStringList>

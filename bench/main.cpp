@@ -4,7 +4,7 @@
 
 #include "BookFigures.h"
 #include "BookImageResolver.h"
-#include "DefaultFormats.h"
+#include "formats/DefaultFormats.h"
 #include "LayoutFigures.h"
 #include "WebImageProvider.h"
 

@@ -5,12 +5,12 @@
 // give back every file as the bundle has it, entry by entry and in one walk.
 
 #include "ChunkChecks.h"
-#include "ComicReader.h"
+#include "formats/ComicReader.h"
 #include "FuzzApplication.h"
 #include "FuzzBundle.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
-#include "RarByteSource.h"
+#include "sources/RarByteSource.h"
 #include "TestRar.h"
 
 #include <QHash>

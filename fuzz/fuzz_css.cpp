@@ -5,10 +5,10 @@
 // Every computed length must be finite.
 
 #include "ChunkChecks.h"
-#include "CssComputedStyle.h"
-#include "CssStyleSheet.h"
+#include "css/CssComputedStyle.h"
+#include "css/CssStyleSheet.h"
 #include "FuzzLimits.h"
-#include "XmlDomParser.h"
+#include "html/XmlDomParser.h"
 
 #include <QDomDocument>
 

@@ -4,10 +4,10 @@
 // The UTF-8 validator must agree with Qt's strict decoder.
 
 #include "ChunkChecks.h"
+#include "formats/TxtReader.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
-#include "TextEncoding.h"
-#include "TxtReader.h"
+#include "text/TextEncoding.h"
 
 #include <cstdint>
 

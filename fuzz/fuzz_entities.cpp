@@ -5,7 +5,7 @@
 
 #include "ChunkChecks.h"
 #include "FuzzLimits.h"
-#include "HtmlEntities.h"
+#include "html/HtmlEntities.h"
 
 #include <cstdint>
 

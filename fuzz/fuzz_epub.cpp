@@ -5,13 +5,13 @@
 // the bundle has it.
 
 #include "ChunkChecks.h"
-#include "EpubReader.h"
+#include "formats/EpubReader.h"
 #include "FuzzApplication.h"
 #include "FuzzBundle.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
+#include "sources/ZipByteSource.h"
 #include "TestZip.h"
-#include "ZipByteSource.h"
 
 #include <QHash>
 

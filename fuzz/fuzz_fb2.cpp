@@ -5,10 +5,10 @@
 
 #include "ChunkChecks.h"
 #include "ChunkDump.h"
-#include "Fb2ByteSource.h"
-#include "Fb2Reader.h"
+#include "formats/Fb2Reader.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"
+#include "sources/Fb2ByteSource.h"
 #include "TestZip.h"
 
 #include <QRegularExpression>

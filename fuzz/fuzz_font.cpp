@@ -3,8 +3,8 @@
 // written back, and what is written must read again as the same tables under the new name.
 
 #include "ChunkChecks.h"
+#include "formats/WoffDecoder.h"
 #include "FuzzLimits.h"
-#include "WoffDecoder.h"
 
 #include <cstdint>
 

@@ -7,10 +7,10 @@
 
 #include "ChunkChecks.h"
 #include "ChunkDump.h"
-#include "DocumentChunkBuilder.h"
+#include "content/DocumentChunkBuilder.h"
 #include "FuzzChapter.h"
 #include "FuzzLimits.h"
-#include "HtmlBlockParser.h"
+#include "html/HtmlBlockParser.h"
 
 #include <cstdint>
 

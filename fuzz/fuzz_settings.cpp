@@ -6,7 +6,7 @@
 #include "AppState.h"
 #include "BookPositionStore.h"
 #include "ChunkChecks.h"
-#include "FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 #include "FuzzApplication.h"
 #include "FuzzLimits.h"
 #include "FuzzScratchFile.h"

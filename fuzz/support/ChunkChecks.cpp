@@ -1,6 +1,6 @@
 #include "ChunkChecks.h"
 
-#include "DocumentChunkBuilder.h"
+#include "content/DocumentChunkBuilder.h"
 
 #include <cmath>
 #include <cstdio>

@@ -5,7 +5,7 @@
 //
 // Stateless; any thread.
 
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 
 #include <QList>
 

@@ -3,7 +3,7 @@
 // A text form of content blocks holding every field, one entry per block, so that harnesses can
 // compare two ways of making the same blocks and print the difference. Pure; any thread.
 
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 
 #include <QList>
 #include <QStringList>

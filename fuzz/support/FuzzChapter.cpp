@@ -1,11 +1,11 @@
 #include "FuzzChapter.h"
 
-#include "CssStyleSheet.h"
+#include "css/CssStyleSheet.h"
 #include "FuzzBundle.h"
-#include "HtmlBlockParser.h"
-#include "HtmlEntities.h"
-#include "HtmlSoupParser.h"
-#include "XmlDomParser.h"
+#include "html/HtmlBlockParser.h"
+#include "html/HtmlEntities.h"
+#include "html/HtmlSoupParser.h"
+#include "html/XmlDomParser.h"
 
 #include <QDomDocument>
 

@@ -8,8 +8,8 @@
 //
 // Stateless; any thread.
 
-#include "ContentModel.h"
-#include "DocumentChunkBuilder.h"
+#include "content/ContentModel.h"
+#include "content/DocumentChunkBuilder.h"
 
 #include <QByteArray>
 #include <QList>

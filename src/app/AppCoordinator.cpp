@@ -1,8 +1,8 @@
 #include "AppCoordinator.h"
 
 #include "Book.h"
-#include "ColourScheme.h"
-#include "FormatReader.h"
+#include "css/ColourScheme.h"
+#include "formats/FormatReader.h"
 #include "HistoryModel.h"
 #include "KnuthPlassItem.h"
 #include "ReadingModel.h"

@@ -1,6 +1,6 @@
 #include "BackgroundLayoutRun.h"
 
-#include "ParallelFor.h"
+#include "formats/ParallelFor.h"
 
 #include <QThreadPool>
 

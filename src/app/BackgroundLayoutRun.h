@@ -13,7 +13,7 @@
 
 #include "ChunkLayout.h"
 #include "ChunkLayoutEngine.h"
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 #include "LayoutParams.h"
 
 #include <QList>

@@ -1,9 +1,9 @@
 #include "Book.h"
 
-#include "FormatReader.h"
-#include "FormatRegistry.h"
+#include "formats/FormatReader.h"
+#include "formats/FormatRegistry.h"
 #include "IFileDialogService.h"
-#include "ImageUrl.h"
+#include "images/ImageUrl.h"
 
 #include <QFileInfo>
 #include <QThreadPool>

@@ -1,9 +1,9 @@
 #include "BookImageResolver.h"
 
-#include "DataUrl.h"
-#include "ImageDecoder.h"
-#include "ImageUrl.h"
-#include "SvgImageInliner.h"
+#include "images/DataUrl.h"
+#include "images/ImageDecoder.h"
+#include "images/ImageUrl.h"
+#include "images/SvgImageInliner.h"
 #include "WebImageProvider.h"
 
 #include <QFileInfo>

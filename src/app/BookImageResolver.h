@@ -20,7 +20,7 @@
 // The decoded images are held up to DecodedCacheBytes, least recently used dropped first; the sizes
 // (a few bytes each) are kept until clearCache() or a factory change.
 
-#include "FormatReader.h"
+#include "formats/FormatReader.h"
 #include "IBookImageResolver.h"
 
 #include <QByteArray>

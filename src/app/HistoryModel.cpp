@@ -1,8 +1,8 @@
 #include "HistoryModel.h"
 
 #include "AppState.h"
-#include "FormatReader.h"
-#include "FormatRegistry.h"
+#include "formats/FormatReader.h"
+#include "formats/FormatRegistry.h"
 
 #include <QFileInfo>
 #include <QPointer>

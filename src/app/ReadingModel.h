@@ -11,13 +11,13 @@
 // outlives the model. The reader and the image resolver are not owned and must outlive the model's
 // use of them (the image resolver until the model is destroyed).
 
+#include "BackgroundLayoutRun.h"
 #include "BookPosition.h"
 #include "ChunkLayout.h"
 #include "ChunkLayoutEngine.h"
-#include "ContentModel.h"
-#include "FormatReader.h"
+#include "content/ContentModel.h"
+#include "formats/FormatReader.h"
 #include "LayoutParams.h"
-#include "BackgroundLayoutRun.h"
 #include "MangaPagination.h"
 
 #include <QAbstractListModel>

@@ -1,7 +1,7 @@
 #include "WebImageCache.h"
 
 #include "HttpDownload.h"
-#include "ImageDecoder.h"
+#include "images/ImageDecoder.h"
 
 #include <QThread>
 #include <QThreadPool>

@@ -1,7 +1,7 @@
 #include "WebImageProvider.h"
 
-#include "AsyncImageResponse.h"
-#include "ImageScaling.h"
+#include "quick/AsyncImageResponse.h"
+#include "quick/ImageScaling.h"
 
 #include <QThreadPool>
 

@@ -9,7 +9,7 @@
 //
 // Pure functions; any thread.
 
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 
 #include <QList>
 #include <QString>

@@ -12,7 +12,7 @@
 
 #include "ChunkLayout.h"
 #include "ChunkLayouter.h"
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 #include "IBookImageResolver.h"
 #include "ITextMeasurer.h"
 #include "LayoutParams.h"

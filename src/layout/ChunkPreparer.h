@@ -8,7 +8,7 @@
 // One preparer serves one prepare() call on one thread; the measurer and the image-size lookup
 // it is given must be callable from that thread (ChunkLayoutEngine runs it on any thread).
 
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 #include "ITextMeasurer.h"
 #include "PreparedChunk.h"
 

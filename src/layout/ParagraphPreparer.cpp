@@ -2,7 +2,7 @@
 
 #include "BidiLevels.h"
 #include "ChunkPreparer.h"
-#include "IdeographicText.h"
+#include "text/IdeographicText.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 // direction, runs in embeddings of another direction) gets the embedding levels of its items, so
 // that each line can be put in visual order after breaking; others get none and cost nothing.
 
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 #include "KnuthPlass.h"
 #include "PreparedChunk.h"
 

@@ -6,7 +6,7 @@
 // Plain values, made on any thread and then only read; copies are cheap (implicitly shared
 // lists). A prepared chunk depends only on its chunk, the font size and the image sizes.
 
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 #include "FontRequest.h"
 #include "ITextMeasurer.h"
 #include "KnuthPlass.h"

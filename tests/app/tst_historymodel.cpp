@@ -1,7 +1,7 @@
 #include "AppState.h"
-#include "DefaultFormats.h"
 #include "FakeReader.h"
-#include "FormatRegistry.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
 #include "HistoryModel.h"
 #include "LocalHttpServer.h"
 

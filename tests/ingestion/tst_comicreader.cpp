@@ -1,12 +1,12 @@
-#include "ComicReader.h"
-#include "DirByteSource.h"
-#include "ImageDecoder.h"
-#include "ImageUrl.h"
-#include "Md5OfFile.h"
-#include "RarByteSource.h"
+#include "formats/ComicReader.h"
+#include "images/ImageDecoder.h"
+#include "images/ImageUrl.h"
+#include "sources/DirByteSource.h"
+#include "sources/Md5OfFile.h"
+#include "sources/RarByteSource.h"
+#include "sources/ZipByteSource.h"
 #include "TestRar.h"
 #include "TestZip.h"
-#include "ZipByteSource.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 
 #include <QTest>
 

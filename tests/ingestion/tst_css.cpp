@@ -1,13 +1,13 @@
-#include "ColourScheme.h"
-#include "CssComputedStyle.h"
-#include "CssElementTree.h"
-#include "CssMatchBudget.h"
-#include "CssParser.h"
-#include "CssSelector.h"
-#include "CssStyleSheet.h"
-#include "CssValues.h"
-#include "HtmlBlockParser.h"
-#include "XmlDomParser.h"
+#include "css/ColourScheme.h"
+#include "css/CssComputedStyle.h"
+#include "css/CssElementTree.h"
+#include "css/CssMatchBudget.h"
+#include "css/CssParser.h"
+#include "css/CssSelector.h"
+#include "css/CssStyleSheet.h"
+#include "css/CssValues.h"
+#include "html/HtmlBlockParser.h"
+#include "html/XmlDomParser.h"
 
 #include <QTest>
 

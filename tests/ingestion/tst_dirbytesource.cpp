@@ -1,4 +1,4 @@
-#include "DirByteSource.h"
+#include "sources/DirByteSource.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "DocumentChunkBuilder.h"
+#include "content/DocumentChunkBuilder.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "BookFontFaces.h"
-#include "EmbeddedFonts.h"
+#include "formats/BookFontFaces.h"
+#include "formats/EmbeddedFonts.h"
 #include "TestFonts.h"
 #include "TestWoff.h"
 

@@ -1,10 +1,10 @@
-#include "AsyncImageResponse.h"
-#include "EntryImageProvider.h"
-#include "ImageScaling.h"
-#include "ImageUrl.h"
+#include "images/ImageUrl.h"
+#include "quick/AsyncImageResponse.h"
+#include "quick/EntryImageProvider.h"
+#include "quick/ImageScaling.h"
+#include "sources/ZipByteSource.h"
 #include "TestImages.h"
 #include "TestZip.h"
-#include "ZipByteSource.h"
 
 #include <QBuffer>
 #include <QQuickTextureFactory>

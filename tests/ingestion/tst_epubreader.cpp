@@ -1,13 +1,13 @@
-#include "ColourScheme.h"
-#include "BookMemoryBudget.h"
-#include "EmbeddedFonts.h"
-#include "EpubReader.h"
-#include "ImageUrl.h"
+#include "css/ColourScheme.h"
+#include "formats/BookMemoryBudget.h"
+#include "formats/EmbeddedFonts.h"
+#include "formats/EpubReader.h"
+#include "formats/SfntFont.h"
+#include "images/ImageUrl.h"
 #include "ReaderTestSupport.h"
-#include "SfntFont.h"
+#include "sources/ZipByteSource.h"
 #include "TestFonts.h"
 #include "TestZip.h"
-#include "ZipByteSource.h"
 
 #include <QFile>
 #include <QFontDatabase>

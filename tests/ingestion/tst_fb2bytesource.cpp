@@ -1,4 +1,4 @@
-#include "Fb2ByteSource.h"
+#include "sources/Fb2ByteSource.h"
 #include "TestZip.h"
 
 #include <QCryptographicHash>

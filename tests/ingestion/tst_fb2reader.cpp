@@ -1,7 +1,7 @@
-#include "Fb2ByteSource.h"
-#include "Fb2Reader.h"
-#include "ImageUrl.h"
+#include "formats/Fb2Reader.h"
+#include "images/ImageUrl.h"
 #include "ReaderTestSupport.h"
+#include "sources/Fb2ByteSource.h"
 #include "TestZip.h"
 
 #include <QCryptographicHash>

@@ -1,12 +1,12 @@
-#include "ComicReader.h"
-#include "DefaultFormats.h"
-#include "DirByteSource.h"
-#include "EpubReader.h"
-#include "Fb2ByteSource.h"
-#include "Fb2Reader.h"
-#include "FormatRegistry.h"
-#include "RarByteSource.h"
-#include "ZipByteSource.h"
+#include "formats/ComicReader.h"
+#include "formats/DefaultFormats.h"
+#include "formats/EpubReader.h"
+#include "formats/Fb2Reader.h"
+#include "formats/FormatRegistry.h"
+#include "sources/DirByteSource.h"
+#include "sources/Fb2ByteSource.h"
+#include "sources/RarByteSource.h"
+#include "sources/ZipByteSource.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,9 +1,9 @@
-#include "CssStyleSheet.h"
-#include "DataUrl.h"
-#include "DocumentChunkBuilder.h"
-#include "HtmlBlockParser.h"
-#include "ImageUrl.h"
-#include "XmlDomParser.h"
+#include "content/DocumentChunkBuilder.h"
+#include "css/CssStyleSheet.h"
+#include "html/HtmlBlockParser.h"
+#include "html/XmlDomParser.h"
+#include "images/DataUrl.h"
+#include "images/ImageUrl.h"
 
 #include <QDomDocument>
 #include <QFile>

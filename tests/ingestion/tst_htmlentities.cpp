@@ -1,4 +1,4 @@
-#include "HtmlEntities.h"
+#include "html/HtmlEntities.h"
 
 #include <QTest>
 #include <QXmlStreamReader>

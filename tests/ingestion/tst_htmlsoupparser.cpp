@@ -1,5 +1,5 @@
-#include "HtmlSoupParser.h"
-#include "XmlDomParser.h"
+#include "html/HtmlSoupParser.h"
+#include "html/XmlDomParser.h"
 
 #include <QTest>
 

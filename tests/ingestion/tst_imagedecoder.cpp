@@ -1,4 +1,4 @@
-#include "ImageDecoder.h"
+#include "images/ImageDecoder.h"
 
 #include <QBuffer>
 #include <QImage>

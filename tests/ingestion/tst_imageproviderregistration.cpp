@@ -1,4 +1,4 @@
-#include "FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 
 #include <QQmlEngine>
 #include <QQuickAsyncImageProvider>

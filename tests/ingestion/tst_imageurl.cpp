@@ -1,4 +1,4 @@
-#include "ImageUrl.h"
+#include "images/ImageUrl.h"
 
 #include <QTest>
 

@@ -1,4 +1,4 @@
-#include "ParallelFor.h"
+#include "formats/ParallelFor.h"
 
 #include <QTest>
 #include <QThreadPool>

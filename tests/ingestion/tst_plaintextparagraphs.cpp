@@ -1,4 +1,4 @@
-#include "PlainTextParagraphs.h"
+#include "text/PlainTextParagraphs.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "Md5OfFile.h"
-#include "RarByteSource.h"
+#include "sources/Md5OfFile.h"
+#include "sources/RarByteSource.h"
 #include "TestRar.h"
 
 #include <QCryptographicHash>

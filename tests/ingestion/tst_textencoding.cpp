@@ -1,5 +1,5 @@
 #include "EncodedText.h"
-#include "TextEncoding.h"
+#include "text/TextEncoding.h"
 
 #include <QTest>
 

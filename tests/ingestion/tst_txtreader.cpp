@@ -1,10 +1,10 @@
-#include "DefaultFormats.h"
-#include "DocumentChunkBuilder.h"
-#include "FormatRegistry.h"
+#include "content/DocumentChunkBuilder.h"
 #include "EncodedText.h"
-#include "PlainTextParagraphs.h"
-#include "TextContentCheck.h"
-#include "TxtReader.h"
+#include "formats/DefaultFormats.h"
+#include "formats/FormatRegistry.h"
+#include "formats/TxtReader.h"
+#include "text/PlainTextParagraphs.h"
+#include "text/TextContentCheck.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "XmlDomParser.h"
-#include "AttributeLimit.h"
-#include "HtmlSoupParser.h"
+#include "html/HtmlSoupParser.h"
+#include "html/XmlDomParser.h"
+#include "text/AttributeLimit.h"
 
 #include <QTest>
 

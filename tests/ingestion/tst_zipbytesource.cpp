@@ -1,6 +1,6 @@
-#include "Md5OfFile.h"
+#include "sources/Md5OfFile.h"
+#include "sources/ZipByteSource.h"
 #include "TestZip.h"
-#include "ZipByteSource.h"
 
 #include <QCryptographicHash>
 #include <QDir>

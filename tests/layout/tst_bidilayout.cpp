@@ -1,7 +1,7 @@
 #include "ChunkFixture.h"
 #include "ChunkLayoutDump.h"
 #include "FixedAdvanceMeasurer.h"
-#include "HtmlBlockParser.h"
+#include "html/HtmlBlockParser.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "ChunkFixture.h"
-#include "DocumentChunkBuilder.h"
-#include "HtmlBlockParser.h"
+#include "content/DocumentChunkBuilder.h"
+#include "html/HtmlBlockParser.h"
 
 #include <QRandomGenerator>
 #include <QTest>

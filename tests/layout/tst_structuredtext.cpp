@@ -3,7 +3,7 @@
 
 #include "ChunkFixture.h"
 #include "ChunkLayoutDump.h"
-#include "HtmlBlockParser.h"
+#include "html/HtmlBlockParser.h"
 
 #include <QTest>
 

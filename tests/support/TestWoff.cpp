@@ -1,6 +1,6 @@
 #include "TestWoff.h"
 
-#include "SfntFont.h"
+#include "formats/SfntFont.h"
 
 #include <QtEndian>
 

@@ -1,4 +1,4 @@
-#include "AsyncImageResponse.h"
+#include "quick/AsyncImageResponse.h"
 
 #include <QThreadPool>
 

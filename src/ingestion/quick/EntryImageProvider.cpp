@@ -1,9 +1,9 @@
-#include "EntryImageProvider.h"
+#include "quick/EntryImageProvider.h"
 
-#include "AsyncImageResponse.h"
-#include "ImageDecoder.h"
-#include "ImageScaling.h"
-#include "ImageUrl.h"
+#include "images/ImageDecoder.h"
+#include "images/ImageUrl.h"
+#include "quick/AsyncImageResponse.h"
+#include "quick/ImageScaling.h"
 
 #include <QThreadPool>
 

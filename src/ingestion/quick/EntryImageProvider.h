@@ -7,7 +7,7 @@
 // runs on the global thread pool with a byte source of its own, so requests share nothing but the
 // factory, which is only called.
 
-#include "FormatReader.h"
+#include "formats/FormatReader.h"
 
 #include <QQuickAsyncImageProvider>
 

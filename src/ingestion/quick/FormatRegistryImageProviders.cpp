@@ -1,7 +1,7 @@
 // FormatRegistry's one QML-facing operation, kept here so that the registry itself needs no Quick.
-#include "FormatRegistry.h"
+#include "formats/FormatRegistry.h"
 
-#include "EntryImageProvider.h"
+#include "quick/EntryImageProvider.h"
 
 #include <QQmlEngine>
 #include <QSet>

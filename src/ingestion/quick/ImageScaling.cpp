@@ -1,4 +1,4 @@
-#include "ImageScaling.h"
+#include "quick/ImageScaling.h"
 
 namespace ImageScaling {
 

@@ -4,7 +4,7 @@
 // test releases it, and counters of readers made and alive. Shared by the test and the readers it
 // makes on pool threads; every member is safe to use from any thread.
 
-#include "FormatReader.h"
+#include "formats/FormatReader.h"
 
 #include <QHash>
 

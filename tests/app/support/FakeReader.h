@@ -5,7 +5,7 @@
 // one thread at a time like a real reader.
 
 #include "FakeLibrary.h"
-#include "FormatSpec.h"
+#include "formats/FormatSpec.h"
 
 class FakeReader : public FormatReader {
 public:

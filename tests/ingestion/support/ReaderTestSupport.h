@@ -3,8 +3,8 @@
 // Helpers of the reader tests: an in-memory byte source that counts its reads, and the plain text
 // of content chunks.
 
-#include "ContentModel.h"
-#include "FormatReader.h"
+#include "content/ContentModel.h"
+#include "formats/FormatReader.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -4,7 +4,7 @@
 // the fixed-advance font.
 
 #include "ChunkLayoutEngine.h"
-#include "ContentModel.h"
+#include "content/ContentModel.h"
 
 namespace ChunkFixture {
 

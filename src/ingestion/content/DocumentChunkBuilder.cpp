@@ -1,0 +1,320 @@
+#include "content/DocumentChunkBuilder.h"
+
+#include <algorithm>
+
+namespace {
+
+// The white space that collapses: ASCII only (what a regular expression's \s means by default), so
+// no-break spaces survive as the spacers books use them for. Books are parsed on several threads at
+// once, and a shared regular expression would make them queue for it.
+bool isCollapsibleSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u' ' || (u >= u'\t' && u <= u'\r');
+}
+
+bool isBlankText(const InlineRun& run)
+{
+    return run.kind == InlineRun::Text && std::all_of(run.text.cbegin(), run.text.cend(), isCollapsibleSpace);
+}
+
+// Every run of collapsible white space becomes one blank.
+QString collapsedSpaces(const QString& text)
+{
+    const auto needsWork = [&text](qsizetype i) {
+        return text.at(i) != u' ' ? isCollapsibleSpace(text.at(i)) : i > 0 && isCollapsibleSpace(text.at(i - 1));
+    };
+    qsizetype first = 0;
+    while (first < text.size() && !needsWork(first))
+        ++first;
+    if (first == text.size())
+        return text; // already collapsed, as the HTML walker hands most text over
+    QString out = text.left(first);
+    bool space = first > 0 && text.at(first - 1) == u' ';
+    for (qsizetype i = first; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!isCollapsibleSpace(c)) {
+            out += c;
+            space = false;
+        } else if (!space) {
+            out += u' ';
+            space = true;
+        }
+    }
+    return out;
+}
+
+// An end item may be closed with an empty box: then the box of the container it closes is written.
+bool isEmptyBox(const BoxStyle& box)
+{
+    return box.marginTop == 0 && box.marginBottom == 0 && box.marginLeft == 0 && box.marginRight == 0
+        && box.paddingTop == 0 && box.paddingBottom == 0 && box.borderLeft == 0 && !box.background.isValid();
+}
+
+void trimParagraph(BlockItem& paragraph)
+{
+    QList<InlineRun>& runs = paragraph.runs;
+    while (!runs.isEmpty() && (runs.last().kind == InlineRun::LineBreak || isBlankText(runs.last())))
+        runs.removeLast();
+    if (!runs.isEmpty() && runs.last().kind == InlineRun::Text) {
+        QString& text = runs.last().text;
+        qsizetype end = text.size();
+        while (end > 0 && text.at(end - 1) == QLatin1Char(' '))
+            --end;
+        text.truncate(end);
+    }
+    while (!runs.isEmpty() && isBlankText(runs.first()))
+        runs.removeFirst();
+    if (!runs.isEmpty() && runs.first().kind == InlineRun::Text) {
+        QString& text = runs.first().text;
+        qsizetype start = 0;
+        while (start < text.size() && text.at(start) == QLatin1Char(' '))
+            ++start;
+        text.remove(0, start);
+    }
+    // Trimming the edge spaces can leave an empty text run behind; no text run may be empty.
+    runs.removeIf([](const InlineRun& run) { return run.kind == InlineRun::Text && run.text.isEmpty(); });
+}
+
+} // namespace
+
+DocumentChunkBuilder::DocumentChunkBuilder(QString id, int chunkBudget)
+    : chunkId(std::move(id))
+    , budget(chunkBudget)
+{
+    current.id = chunkId;
+}
+
+int DocumentChunkBuilder::paragraphWeight(const BlockItem& paragraph)
+{
+    int weight = 0;
+    for (const InlineRun& run : paragraph.runs) {
+        if (run.kind == InlineRun::Text)
+            weight += int(run.text.size());
+        else if (run.kind == InlineRun::Image) {
+            const bool icon = run.width > 0 && run.width <= 48 && run.height > 0 && run.height <= 48;
+            weight += icon ? 1 : 1800;
+        }
+    }
+    return weight;
+}
+
+void DocumentChunkBuilder::addWeight(int weight)
+{
+    current.weight += weight;
+    if (current.weight >= budget)
+        flushPending = true;
+}
+
+void DocumentChunkBuilder::checkPendingFlush()
+{
+    if (!flushPending)
+        return;
+    flushPending = false;
+    flushCurrentChunk();
+}
+
+void DocumentChunkBuilder::startParagraph(TextAlign align, double indent, double lineHeight, double fontSize,
+                                          bool preformatted, const QString& marker, const TextStyle& style)
+{
+    finishParagraph();
+    checkPendingFlush();
+    paragraph = BlockItem();
+    paragraph.align = align;
+    paragraph.indent = indent;
+    paragraph.lineHeight = lineHeight;
+    paragraph.fontSize = fontSize;
+    paragraph.preformatted = preformatted;
+    paragraph.marker = marker;
+    paragraph.style = style;
+    paragraphOpen = true;
+}
+
+void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& style, bool preserve)
+{
+    if (text.isEmpty())
+        return;
+    if (!paragraphOpen)
+        startParagraph(TextAlign::Justify, 0, 0, style.size, preserve, QString(), TextStyle());
+    QString collapsed = text;
+    if (!preserve && !paragraph.preformatted) {
+        collapsed = collapsedSpaces(text);
+        if (paragraph.runs.isEmpty() && collapsed == QLatin1String(" "))
+            return;
+    }
+    if (collapsed.isEmpty())
+        return;
+    InlineRun run;
+    run.kind = InlineRun::Text;
+    run.text = collapsed;
+    run.style = style;
+    paragraph.runs.append(run);
+}
+
+void DocumentChunkBuilder::appendImage(const QString& url, double width, double height, double maxWidth,
+                                       const TextStyle& style, double invert)
+{
+    if (url.isEmpty())
+        return;
+    if (!paragraphOpen)
+        startParagraph(TextAlign::Justify, 0, 0, style.size > 0 ? style.size : 16, false, QString(), TextStyle());
+    InlineRun run;
+    run.kind = InlineRun::Image;
+    run.url = url;
+    run.width = width;
+    run.height = height;
+    run.maxWidth = maxWidth;
+    run.invert = invert;
+    run.style = style;
+    paragraph.runs.append(run);
+}
+
+void DocumentChunkBuilder::appendLineBreak()
+{
+    if (!paragraphOpen)
+        startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), TextStyle());
+    InlineRun run;
+    run.kind = InlineRun::LineBreak;
+    paragraph.runs.append(run);
+}
+
+void DocumentChunkBuilder::appendRule(const QColor& colour)
+{
+    finishParagraph();
+    checkPendingFlush();
+    BlockItem rule;
+    rule.kind = BlockItem::Rule;
+    rule.ruleColour = colour;
+    appendToChunk(rule);
+    addWeight(1);
+}
+
+void DocumentChunkBuilder::startContainer(const BoxStyle& box)
+{
+    finishParagraph();
+    checkPendingFlush();
+    openContainers.append(box);
+    BlockItem start;
+    start.kind = BlockItem::ContainerStart;
+    start.box = box;
+    appendToChunk(start);
+}
+
+void DocumentChunkBuilder::endContainer(const BoxStyle& box)
+{
+    finishParagraph();
+    // An end without an open container would unbalance the chunk; the layout pops a box per end.
+    if (openContainers.isEmpty())
+        return;
+    const BoxStyle popped = openContainers.takeLast();
+    BlockItem end;
+    end.kind = BlockItem::ContainerEnd;
+    end.box = isEmptyBox(box) ? popped : box;
+    appendToChunk(end);
+    checkPendingFlush();
+}
+
+void DocumentChunkBuilder::appendBlock(const BlockItem& item)
+{
+    finishParagraph();
+    checkPendingFlush();
+    switch (item.kind) {
+    case BlockItem::ContainerStart:
+        startContainer(item.box);
+        break;
+    case BlockItem::ContainerEnd:
+        endContainer(item.box);
+        break;
+    case BlockItem::Rule:
+        appendRule(item.ruleColour);
+        break;
+    case BlockItem::Paragraph:
+        // A paragraph without runs would break what every consumer may assume of a paragraph.
+        if (item.runs.isEmpty())
+            break;
+        appendToChunk(item);
+        addWeight(paragraphWeight(item));
+        break;
+    default:
+        break;
+    }
+}
+
+void DocumentChunkBuilder::finishParagraph()
+{
+    if (!paragraphOpen)
+        return;
+    if (!paragraph.preformatted)
+        trimParagraph(paragraph);
+    if (!paragraph.runs.isEmpty()) {
+        appendToChunk(paragraph);
+        addWeight(paragraphWeight(paragraph));
+    }
+    paragraphOpen = false;
+    paragraph = BlockItem();
+}
+
+void DocumentChunkBuilder::appendToChunk(const BlockItem& block)
+{
+    current.blocks.append(block);
+    // The same rules as the layout's: content, a padding or a border ends the margins that meet.
+    switch (block.kind) {
+    case BlockItem::ContainerStart:
+        trailingMargin.add(block.box.marginTop);
+        if (block.box.borderTop + block.box.paddingTop > 0)
+            trailingMargin = CollapsingMargin();
+        break;
+    case BlockItem::ContainerEnd:
+        if (block.box.borderBottom + block.box.paddingBottom > 0)
+            trailingMargin = CollapsingMargin();
+        trailingMargin.add(block.box.marginBottom);
+        break;
+    default:
+        trailingMargin = CollapsingMargin();
+        break;
+    }
+}
+
+void DocumentChunkBuilder::flushCurrentChunk()
+{
+    if (current.blocks.isEmpty())
+        return;
+    for (qsizetype i = openContainers.size() - 1; i >= 0; --i) {
+        BlockItem end;
+        end.kind = BlockItem::ContainerEnd;
+        end.box = openContainers.at(i);
+        end.box.marginBottom = 0;
+        end.box.paddingBottom = 0;
+        end.box.borderBottom = 0;
+        current.blocks.append(end);
+    }
+    // A book keeps every chunk for as long as it is open: blocks are large, room to spare is not.
+    current.blocks.squeeze();
+    chunks.append(current);
+    current = ContentChunk();
+    current.id = chunkId;
+    current.reopenedContainers = int(openContainers.size());
+    current.leadingMargin = trailingMargin;
+    for (const BoxStyle& open : std::as_const(openContainers)) {
+        BlockItem start;
+        start.kind = BlockItem::ContainerStart;
+        start.box = open;
+        start.box.marginTop = 0;
+        start.box.paddingTop = 0;
+        start.box.borderTop = 0;
+        current.blocks.append(start);
+    }
+}
+
+QList<ContentChunk> DocumentChunkBuilder::build()
+{
+    finishParagraph();
+    flushPending = false;
+    if (!current.blocks.isEmpty()) {
+        current.blocks.squeeze();
+        chunks.append(current);
+        current = ContentChunk();
+        current.id = chunkId;
+    }
+    return std::move(chunks);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+// Turns a stream of building calls into weighted content chunks, cutting a new chunk once the filled
+// one reaches its budget, but only at a block boundary (see ContentChunk for the invariants). The
+// margins meeting at a cut go with the next chunk (ContentChunk::leadingMargin), so a cut leaves
+// the page as it was.
+//
+// One builder is used by one thread, once: construct, build, call build().
+
+#include "content/ContentModel.h"
+
+class DocumentChunkBuilder {
+public:
+    // Budget of the readers' chunk lists, and of callers that want one chunk for everything.
+    static constexpr int ReaderBudget = 512;
+    static constexpr int SingleChunkBudget = 1000000000;
+
+    DocumentChunkBuilder(QString chunkId, int budget);
+
+    void startParagraph(TextAlign align, double indent, double lineHeight, double fontSize,
+                        bool preformatted, const QString& marker, const TextStyle& style);
+    void appendText(const QString& text, const TextStyle& style, bool preserve);
+    void appendImage(const QString& url, double width, double height, double maxWidth,
+                     const TextStyle& style, double invert = 0);
+    void appendLineBreak();
+    void appendRule(const QColor& colour);
+    void startContainer(const BoxStyle& box);
+    void endContainer(const BoxStyle& box);
+    void appendBlock(const BlockItem& item);
+    void finishParagraph();
+    void checkPendingFlush();
+    QList<ContentChunk> build();
+
+    bool paragraphIsOpen() const { return paragraphOpen; }
+    int openContainerCount() const { return int(openContainers.size()); }
+
+    static int paragraphWeight(const BlockItem& paragraph);
+
+private:
+    void flushCurrentChunk();
+    void appendToChunk(const BlockItem& block);
+    void addWeight(int weight);
+
+    QString chunkId;
+    int budget;
+    QList<ContentChunk> chunks;
+    ContentChunk current;
+    QList<BoxStyle> openContainers;
+    bool paragraphOpen = false;
+    BlockItem paragraph;
+    bool flushPending = false;
+    CollapsingMargin trailingMargin; // the margins meeting at the end of what was appended
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+// How much text a reflowable book may have before it is refused. A book is held as chunks, as
+// prepared chunks and as layouts at once (the reading model keeps all three for every chunk), so
+// what it needs grows with its text; a book that would need more than the budget is refused with
+// a message instead of exhausting the machine's memory.
+//
+// Stateless; any thread.
+
+#include "content/ContentModel.h"
+
+#include <QList>
+#include <QString>
+
+namespace BookMemoryBudget {
+
+// What the reading model holds per character of text, all three forms together, with room to
+// spare for the stretch of a book's opening when its file, its decoded text and its chunks exist
+// side by side.
+constexpr qint64 BytesPerCharacter = 40;
+
+// A quarter of the machine's physical memory (1 GiB where that cannot be learnt).
+qint64 defaultBudget();
+
+// True when a book of this many characters of text fits within budgetBytes.
+bool fits(qint64 characters, qint64 budgetBytes);
+// The same for a book of these chunks, counted by their weight.
+bool fits(const QList<ContentChunk>& chunks, qint64 budgetBytes);
+
+// The message of a refused book: the reader's own text for a book it cannot open, followed by the
+// path (the user is shown no other kind of text); the log says why.
+QString refusal(const QString& cannotOpenText, const QString& path);
+
+} // namespace BookMemoryBudget

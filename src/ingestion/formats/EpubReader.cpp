@@ -1,0 +1,579 @@
+#include "formats/EpubReader.h"
+
+#include "content/DocumentChunkBuilder.h"
+#include "css/StyleSheetCache.h"
+#include "formats/BookFontFaces.h"
+#include "formats/BookMemoryBudget.h"
+#include "formats/EmbeddedFonts.h"
+#include "formats/ParallelFor.h"
+#include "html/HtmlBlockParser.h"
+#include "html/HtmlEntities.h"
+#include "html/HtmlSoupParser.h"
+#include "html/XmlDomParser.h"
+#include "images/ImageUrl.h"
+#include "sources/ArchivePath.h"
+#include "text/AttributeLimit.h"
+#include "text/HtmlWhiteSpace.h"
+#include "text/MetadataDirection.h"
+
+#include <QDomDocument>
+#include <QFileInfo>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QThread>
+#include <QThreadPool>
+#include <QUrl>
+#include <QXmlStreamReader>
+#include <QtDebug>
+
+#include <atomic>
+#include <limits>
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace {
+
+const QString dublinCoreNamespace = QStringLiteral("http://purl.org/dc/elements/1.1/");
+
+// The directory part of an archive path with its final "/", or empty at the archive root.
+QString directoryOf(const QString& path)
+{
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : path.left(slash + 1);
+}
+
+QString percentDecoded(const QString& href)
+{
+    return QUrl::fromPercentEncoding(href.toUtf8());
+}
+
+bool isFontMediaType(const QString& mediaType)
+{
+    return mediaType.startsWith(QLatin1String("font/")) || mediaType.startsWith(QLatin1String("application/font"))
+        || mediaType.startsWith(QLatin1String("application/x-font"))
+        || mediaType == QLatin1String("application/vnd.ms-opentype");
+}
+
+// What the spine can show: (X)HTML in its EPUB 2 and 3 forms, and SVG. An item without a media
+// type is shown too: nothing says it is not a document, and binary bytes are still found out.
+bool isContentDocument(const QString& mediaType)
+{
+    const QString type = mediaType.section(u';', 0, 0).trimmed();
+    return type.isEmpty() || type == QLatin1String("application/xhtml+xml") || type == QLatin1String("text/html")
+        || type == QLatin1String("text/x-oeb1-document") || type == QLatin1String("application/x-dtbook+xml")
+        || type == QLatin1String("image/svg+xml");
+}
+
+bool isDublinCore(const QXmlStreamReader& reader)
+{
+    return reader.namespaceUri().isEmpty() || reader.namespaceUri() == dublinCoreNamespace;
+}
+
+// The text of the element the reader stands on with that of all its descendants (a title may hold
+// a span), read to the element's end.
+QString elementText(QXmlStreamReader& reader)
+{
+    return reader.readElementText(QXmlStreamReader::IncludeChildElements);
+}
+
+// The direction a metadata element states: its dir, and its own language if it names one.
+struct StatedDirection {
+    QString dir;
+    QString language;
+
+    static StatedDirection of(const QXmlStreamAttributes& attributes)
+    {
+        QString language = attributes.value(QLatin1String("http://www.w3.org/XML/1998/namespace"), QLatin1String("lang")).toString();
+        return {attributes.value(QLatin1String("dir")).toString().trimmed(), language.trimmed()};
+    }
+    QString languageOr(const QString& book) const { return language.isEmpty() ? book : language; }
+};
+
+// Runs of white space as one blank, none at either end: a title as a reader shows it.
+QString collapsed(const QString& text)
+{
+    bool space = true;
+    QString result = collapseHtmlSpaces(text, space);
+    if (space && !result.isEmpty())
+        result.chop(1);
+    return result;
+}
+
+// Bytes no text document holds: a binary file listed as a chapter would otherwise be shown as
+// thousands of pages of garbage. XML allows no control characters but tab, line feed and carriage
+// return (HTML adds form feed), and binary data is full of them, zero bytes above all; one stray
+// control character in a chapter's first few kilobytes does not count. Text in UTF-16, which this
+// reader does not decode, is not taken for binary.
+bool looksBinary(const QByteArray& bytes)
+{
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF"))
+        return false;
+    const QByteArrayView sample = QByteArrayView(bytes).first(qMin<qsizetype>(bytes.size(), 4096));
+    qsizetype controls = 0;
+    for (const char c : sample) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r' && byte != '\f')
+            ++controls;
+    }
+    return controls > qMax<qsizetype>(1, sample.size() / 64);
+}
+
+// How many tags in xml could open an element of this qualified name. Once a text is XML-safe no
+// entity can expand to markup, so a document parsed from it has at most this many such elements
+// (fewer when some of the tags stand in comments or CDATA).
+qsizetype tagCount(const QString& xml, QLatin1String name)
+{
+    const QString open = QLatin1Char('<') + name;
+    qsizetype count = 0;
+    for (qsizetype at = xml.indexOf(open); at >= 0; at = xml.indexOf(open, at + open.size())) {
+        const qsizetype after = at + open.size();
+        const QChar next = after < xml.size() ? xml.at(after) : QChar();
+        if (next == u' ' || next == u'\t' || next == u'\r' || next == u'\n' || next == u'/' || next == u'>')
+            ++count;
+    }
+    return count;
+}
+
+// The elements of the document with this qualified name, in document order, as
+// QDomDocument::elementsByTagName finds them; but the walk stops once all the tags of that name in
+// xml, the document's text, are accounted for. A chapter's links all stand in its head, so the
+// large body is seldom walked, and a document without a style tag is not walked for styles at all.
+// A null xml (a tree read as HTML, whose tags may be written in any case) walks the whole tree.
+QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xml, QLatin1String name)
+{
+    QList<QDomElement> found;
+    const qsizetype expected = xml.isNull() ? std::numeric_limits<qsizetype>::max() : tagCount(xml, name);
+    const QDomElement root = document.documentElement();
+    QDomNode node = root;
+    while (!node.isNull() && found.size() < expected) {
+        if (node.isElement() && node.nodeName() == name)
+            found.append(node.toElement());
+        QDomNode next = node.firstChild();
+        while (next.isNull() && node != root) {
+            next = node.nextSibling();
+            node = node.parentNode();
+        }
+        node = next;
+    }
+    return found;
+}
+
+// The entries of the open book read from several threads at once: each thread reads through a
+// byte source of its own, made and opened on its first read, so that entries inflate side by side
+// (one zip handle inflates one entry at a time). The opening thread, and a thread whose source
+// cannot be opened, read through the opening thread's source in turns.
+class ThreadSources {
+public:
+    ThreadSources(const SourceFactory& factory, const QString& path, IByteSource& shared)
+        : factory(factory), path(path), shared(shared), sharedOwner(QThread::currentThread())
+    {
+    }
+
+    QByteArray read(const QString& name)
+    {
+        if (IByteSource* own = ownSource())
+            return own->readEntry(name);
+        const QMutexLocker lock(&sharedMutex);
+        return shared.readEntry(name);
+    }
+
+private:
+    IByteSource* ownSource()
+    {
+        QThread* const thread = QThread::currentThread();
+        if (thread == sharedOwner || !factory)
+            return nullptr;
+        {
+            const QMutexLocker lock(&mutex);
+            const auto found = sources.find(thread);
+            if (found != sources.end())
+                return found->second.get();
+        }
+        // Opened outside the lock: only this thread ever adds its own entry.
+        std::unique_ptr<IByteSource> made = factory();
+        if (made && !made->open(path))
+            made.reset();
+        const QMutexLocker lock(&mutex);
+        return sources.emplace(thread, std::move(made)).first->second.get();
+    }
+
+    const SourceFactory& factory;
+    const QString path;
+    IByteSource& shared;
+    QThread* const sharedOwner;
+    QMutex mutex; // guards sources
+    QMutex sharedMutex;
+    std::map<QThread*, std::unique_ptr<IByteSource>> sources;
+};
+
+} // namespace
+
+EpubReader::EpubReader(SourceFactory sourceFactory, QString scheme)
+    : sourceFactory(std::move(sourceFactory))
+    , scheme(std::move(scheme))
+    , treeBudget(ChapterTreeBudget::DefaultUnits)
+    , memoryBudget(BookMemoryBudget::defaultBudget())
+{
+}
+
+bool EpubReader::open(const QString& path)
+{
+    return parseOpen(path, false);
+}
+
+bool EpubReader::loadMetadata(const QString& path)
+{
+    return parseOpen(path, true);
+}
+
+QString EpubReader::coverImageUrl() const
+{
+    return coverPath.isEmpty() ? QString() : ImageUrl::build(scheme, coverPath, filePath_);
+}
+
+bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
+{
+    filePath_.clear();
+    title_.clear();
+    author_.clear();
+    errorString_.clear();
+    opfDirectory.clear();
+    coverPath.clear();
+    manifest.clear();
+    spine.clear();
+    imageSpinePaths.clear();
+    chunks_.clear();
+    followsColourScheme_ = false;
+    contentHash_.clear();
+    fontObfuscation = EpubFontObfuscation();
+
+    const std::unique_ptr<IByteSource> source = sourceFactory ? sourceFactory() : nullptr;
+    if (!source || !source->open(path)) {
+        errorString_ = QStringLiteral("Cannot open EPUB file: ") + path;
+        return false;
+    }
+    if (!metadataOnly)
+        contentHash_ = source->contentHash();
+
+    const QByteArray container = source->readEntry(QStringLiteral("META-INF/container.xml"));
+    if (container.isEmpty()) {
+        errorString_ = QStringLiteral("Missing or invalid META-INF/container.xml");
+        return false;
+    }
+    QString opfPath;
+    if (!parseContainer(container, &opfPath)) {
+        errorString_ = QStringLiteral("Could not find OPF rootfile path in container.xml");
+        return false;
+    }
+    opfDirectory = directoryOf(opfPath);
+
+    const QByteArray opf = source->readEntry(opfPath);
+    if (opf.isEmpty()) {
+        errorString_ = QStringLiteral("Cannot read OPF file: ") + opfPath;
+        return false;
+    }
+    QStringList manifestFontPaths;
+    QStringList identifiers;
+    parseOpf(opf, metadataOnly, &manifestFontPaths, &identifiers);
+
+    if (title_.isEmpty())
+        title_ = QFileInfo(path).completeBaseName();
+    filePath_ = path;
+
+    if (metadataOnly)
+        return true;
+    fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
+
+    // The documents are parsed in parallel; a source need not be safe to read from several
+    // threads, so each thread reads through one of its own.
+    ThreadSources sources(sourceFactory, path, *source);
+    const auto readEntry = [&sources](const QString& name) { return sources.read(name); };
+    // Shared by all spine documents of this open: most books link one sheet from every chapter.
+    StyleSheetCache styleSheetCache(readEntry);
+    std::vector<EpubSpineDocument> documents(spine.size());
+    // A chapter too large to read (a zip bomb) fails the book: left out, it would leave a book
+    // without its text and without a word why.
+    std::atomic<bool> chapterTooLarge{false};
+    ChapterTreeBudget trees(treeBudget);
+    ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
+        const QString& documentPath = spine.at(index);
+        if (imageSpinePaths.contains(documentPath)) {
+            documents[index] = imageSpineDocument(documentPath);
+            return;
+        }
+        QByteArray bytes = readEntry(documentPath);
+        if (bytes.isEmpty()) {
+            // The zip source answers this under its own lock.
+            if (source->entryExceedsLimit(documentPath)) {
+                qWarning() << "Chapter too large to read:" << documentPath;
+                chapterTooLarge = true;
+            }
+            return;
+        }
+        if (looksBinary(bytes)) {
+            documents[index].notText = true;
+            return;
+        }
+        const ChapterTreeBudget::Share share(trees, bytes.size());
+        QString html = QString::fromUtf8(bytes);
+        bytes = QByteArray();
+        documents[index] = parseSpineDocument(std::move(html), documentPath, styleSheetCache);
+    });
+    // Fonts are registered from this thread only; the package's own go while the pool parses.
+    BookFontFaces faces;
+    QHash<QString, EmbeddedFonts::Font> loadedFonts; // by path
+    for (const QString& fontPath : std::as_const(manifestFontPaths)) {
+        const EmbeddedFonts::Font font = registerFont(fontPath, readEntry(fontPath));
+        loadedFonts.insert(fontPath, font);
+        faces.addOwnName(font.ownFamily, font.weight, font.italic, font.family);
+    }
+    parsing.finish();
+    if (chapterTooLarge) {
+        errorString_ = QStringLiteral("Cannot open EPUB file: ") + path;
+        return false;
+    }
+    for (qsizetype index = 0; index < spine.size(); ++index)
+        appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFonts, faces);
+    faces.applyTo(chunks_);
+
+    if (!BookMemoryBudget::fits(chunks_, memoryBudget)) {
+        chunks_.clear();
+        contentHash_.clear();
+        errorString_ = BookMemoryBudget::refusal(QStringLiteral("Cannot open EPUB file: "), path);
+        return false;
+    }
+    if (chunks_.isEmpty()) {
+        // The reading model needs one row even for a book without readable content.
+        ContentChunk empty;
+        empty.id = filePath_;
+        empty.blocks.append(BlockItem());
+        chunks_.append(empty);
+    }
+    return true;
+}
+
+bool EpubReader::parseContainer(const QByteArray& bytes, QString* outPath)
+{
+    QXmlStreamReader reader(AttributeLimit::apply(bytes));
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement || reader.name() != QLatin1String("rootfile"))
+            continue;
+        const QString fullPath = reader.attributes().value(QLatin1String("full-path")).toString();
+        if (!fullPath.isEmpty()) {
+            *outPath = fullPath;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths, QStringList* identifiers)
+{
+    QString coverId;
+    QStringList manifestOrder; // document order, so that the cover guess below is deterministic
+    QString uniqueIdentifierId;
+    bool uniqueIdentifierFound = false;
+
+    StatedDirection titleDirection;
+    StatedDirection authorDirection;
+
+    QXmlStreamReader reader(AttributeLimit::apply(bytes));
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = reader.name();
+        const QXmlStreamAttributes attributes = reader.attributes();
+
+        if (name == QLatin1String("package")) {
+            uniqueIdentifierId = attributes.value(QLatin1String("unique-identifier")).toString();
+        } else if (name == QLatin1String("meta")) {
+            if (attributes.value(QLatin1String("name")) == QLatin1String("cover"))
+                coverId = attributes.value(QLatin1String("content")).toString();
+            else if (attributes.value(QLatin1String("content")) == QLatin1String("cover"))
+                coverId = attributes.value(QLatin1String("name")).toString();
+        } else if (name == QLatin1String("item")) {
+            const QString id = attributes.value(QLatin1String("id")).toString();
+            EpubManifestItem item;
+            item.href = percentDecoded(attributes.value(QLatin1String("href")).toString());
+            item.mediaType = attributes.value(QLatin1String("media-type")).toString().toLower();
+            item.properties = attributes.value(QLatin1String("properties")).toString();
+            item.fallback = attributes.value(QLatin1String("fallback")).toString();
+            if (id.isEmpty() || item.href.isEmpty())
+                continue;
+            if (!manifest.contains(id))
+                manifestOrder.append(id);
+            manifest.insert(id, item);
+            if (item.properties.contains(QLatin1String("cover-image")))
+                coverId = id;
+            if (!metadataOnly && isFontMediaType(item.mediaType))
+                fontPaths->append(ArchivePath::resolve(opfDirectory, item.href));
+        } else if (name == QLatin1String("title") && isDublinCore(reader)) {
+            if (title_.isEmpty()) {
+                title_ = collapsed(elementText(reader));
+                titleDirection = StatedDirection::of(attributes);
+            }
+        } else if (name == QLatin1String("language") && isDublinCore(reader)) {
+            if (language_.isEmpty())
+                language_ = elementText(reader).trimmed();
+        } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
+            if (author_.isEmpty()) {
+                author_ = collapsed(elementText(reader));
+                authorDirection = StatedDirection::of(attributes);
+            }
+        } else if (name == QLatin1String("identifier") && isDublinCore(reader)) {
+            const bool unique = !uniqueIdentifierFound && !uniqueIdentifierId.isEmpty()
+                && attributes.value(QLatin1String("id")) == uniqueIdentifierId;
+            const QString identifier = elementText(reader).trimmed();
+            if (unique) {
+                identifiers->prepend(identifier);
+                uniqueIdentifierFound = true;
+            } else {
+                identifiers->append(identifier);
+            }
+        } else if (name == QLatin1String("itemref")) {
+            const QString idref = attributes.value(QLatin1String("idref")).toString();
+            const auto item = manifest.constFind(idref);
+            if (item == manifest.constEnd())
+                continue;
+            // A picture standing in the spine is shown as one; other items that are no content
+            // documents give way to their fallback chain.
+            if (item->mediaType.startsWith(QLatin1String("image/"))) {
+                spine.append(ArchivePath::resolve(opfDirectory, item->href));
+                imageSpinePaths.insert(spine.last());
+            } else if (const EpubManifestItem* document = spineDocumentFor(idref)) {
+                spine.append(ArchivePath::resolve(opfDirectory, document->href));
+            } else if (!metadataOnly) {
+                qWarning("EPUB: spine item %s (%s) has no content document in its fallback chain; skipped",
+                         qUtf8Printable(item->href), qUtf8Printable(item->mediaType));
+            }
+        }
+    }
+
+    // The language may follow the title it gives a direction to.
+    title_ = MetadataDirection::marked(title_, titleDirection.dir, titleDirection.languageOr(language_));
+    author_ = MetadataDirection::marked(author_, authorDirection.dir, authorDirection.languageOr(language_));
+
+    if (!coverId.isEmpty()) {
+        const auto item = manifest.constFind(coverId);
+        if (item != manifest.constEnd())
+            coverPath = ArchivePath::resolve(opfDirectory, item->href);
+        return true;
+    }
+    for (const QString& id : std::as_const(manifestOrder)) {
+        const EpubManifestItem& item = manifest[id];
+        if (id.contains(QLatin1String("cover"), Qt::CaseInsensitive) && item.mediaType.startsWith(QLatin1String("image/"))) {
+            coverPath = ArchivePath::resolve(opfDirectory, item.href);
+            break;
+        }
+    }
+    return true;
+}
+
+const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
+{
+    // A chain may loop back on itself: each item is visited once.
+    QSet<QString> visited;
+    QString at = id;
+    while (!at.isEmpty() && !visited.contains(at)) {
+        visited.insert(at);
+        const auto item = manifest.constFind(at);
+        if (item == manifest.constEnd())
+            return nullptr;
+        if (isContentDocument(item->mediaType))
+            return &*item;
+        at = item->fallback;
+    }
+    return nullptr;
+}
+
+EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& path,
+                                                 StyleSheetCache& styleSheetCache) const
+{
+    EpubSpineDocument result;
+    ParseParams params;
+    params.language = language_;
+    QDomDocument document;
+    QString xml = HtmlEntities::toXmlSafe(html);
+    if (!XmlDomParser::parse(xml, &document)) {
+        // Tag soup keeps its styles, links and images when an HTML parser can read it.
+        if (!HtmlSoupParser::parse(html, &document)) {
+            result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
+            return result;
+        }
+        xml = QString();
+    }
+    // Only the tree is read from here on: the texts it was built from go before the blocks come.
+    html = QString();
+    const QString base = directoryOf(path);
+
+    // Linked sheets come first in the cascade wherever the link elements stand.
+    Css::StyleSheet sheet;
+    for (const QDomElement& link : elementsNamed(document, xml, QLatin1String("link"))) {
+        if (link.attribute(QStringLiteral("rel")).toLower() != QLatin1String("stylesheet"))
+            continue;
+        const QString sheetPath = ArchivePath::resolve(base, percentDecoded(link.attribute(QStringLiteral("href"))));
+        if (const Css::StyleSheet* linked = styleSheetCache.sheet(sheetPath))
+            sheet.append(*linked);
+    }
+    for (const QDomElement& style : elementsNamed(document, xml, QLatin1String("style")))
+        sheet.append(styleSheetCache.parseInline(style.text(), path));
+
+    // Font sources are relative to the sheet that names them.
+    for (Css::FontFace face : sheet.fontFaces()) {
+        if (face.source.isEmpty())
+            continue;
+        face.source = ArchivePath::resolve(face.directory, percentDecoded(face.source));
+        result.fontFaces.append(face);
+    }
+
+    xml = QString();
+    result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
+                                                 params, &sheet, scheme, filePath_, base, 1);
+    result.asksColourScheme = sheet.asksColourScheme();
+    return result;
+}
+
+EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
+{
+    // Its bytes are not read here: the picture's size is learnt from its header when laid out.
+    DocumentChunkBuilder builder(path, DocumentChunkBuilder::ReaderBudget);
+    builder.startParagraph(TextAlign::Center, 0, 0, 16, false, QString(), TextStyle());
+    builder.appendImage(ImageUrl::build(scheme, path, filePath_), -1, -1, -1, TextStyle());
+    builder.finishParagraph();
+    EpubSpineDocument document;
+    document.chunks = builder.build();
+    return document;
+}
+
+void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& path, const IByteSource& source,
+                                   QHash<QString, EmbeddedFonts::Font>& loadedFonts, BookFontFaces& faces)
+{
+    if (document.notText) {
+        qWarning("EPUB: spine item %s is not text; skipped", qUtf8Printable(path));
+        return;
+    }
+    for (const Css::FontFace& face : std::as_const(document.fontFaces)) {
+        auto loaded = loadedFonts.find(face.source);
+        if (loaded == loadedFonts.end()) {
+            loaded = loadedFonts.insert(face.source, registerFont(face.source, source.readEntry(face.source)));
+            faces.addOwnName(loaded->ownFamily, loaded->weight, loaded->italic, loaded->family);
+        }
+        faces.declare(face.family, face.minWeight, face.maxWeight, face.italic, loaded->family);
+    }
+    chunks_ += std::move(document.chunks);
+    followsColourScheme_ = followsColourScheme_ || document.asksColourScheme;
+}
+
+EmbeddedFonts::Font EpubReader::registerFont(const QString& path, const QByteArray& stored) const
+{
+    if (stored.isEmpty())
+        return EmbeddedFonts::Font();
+    const QByteArray clear = fontObfuscation.clearFont(path, stored);
+    if (clear.isEmpty())
+        return EmbeddedFonts::Font();
+    const EmbeddedFonts::Font font = EmbeddedFonts::add(clear);
+    if (font.family.isEmpty())
+        qWarning("EPUB: font %s is in no format this reader can read; left out", qUtf8Printable(path));
+    return font;
+}

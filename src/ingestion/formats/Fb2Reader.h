@@ -1,0 +1,54 @@
+#pragma once
+
+// The reader of FictionBook 2 books, plain or zipped, over an Fb2ByteSource: title, author and
+// cover from description/title-info, and the bodies (the main text, then the notes) turned into
+// content chunks section by section, each section's chunks named by its path in the book
+// ("body0/section3/section1").
+//
+// One thread at a time (see FormatReader): open() runs on the book-opening task, loadMetadata()
+// on a history task.
+
+#include "formats/FormatReader.h"
+
+#include <QDomElement>
+#include <QList>
+#include <QString>
+
+class Fb2Reader : public FormatReader {
+public:
+    // sourceFactory must make Fb2ByteSources: the reader needs the book's XML, not only its entries.
+    Fb2Reader(SourceFactory sourceFactory, QString scheme);
+
+    int contentKind() const override { return ContentKind::Text; }
+    bool open(const QString& path) override;
+    bool loadMetadata(const QString& path) override;
+    QString errorString() const override { return errorString_; }
+    QString filePath() const override { return filePath_; }
+    QString title() const override { return title_; }
+    QString author() const override { return author_; }
+    QString coverImageUrl() const override;
+    QByteArray contentHash() const override { return contentHash_; }
+    QList<ComicPage> pages() const override { return {}; }
+    QList<ContentChunk> chunks() const override { return chunks_; }
+
+    // Sections nested deeper than this are read as content of the deepest section kept.
+    static constexpr int MaxSectionDepth = 64;
+
+private:
+    bool parseOpen(const QString& path, bool metadataOnly);
+    void readMetadata(const QString& xml);
+    // False when the document is not well-formed and no text can be recovered from it.
+    bool appendBodies(const QString& xml);
+    void appendSection(const QDomElement& section, const QString& chunkId, int depth);
+    void appendContent(const QDomElement& owner, const QList<QDomNode>& nodes, const QString& chunkId, int depth);
+
+    SourceFactory sourceFactory;
+    QString scheme;
+    QString filePath_;
+    QByteArray contentHash_;
+    QString title_;
+    QString author_;
+    QString errorString_;
+    QString coverId; // binary id of the cover image, without "#"; empty when none
+    QList<ContentChunk> chunks_;
+};

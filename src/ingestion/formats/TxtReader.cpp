@@ -1,0 +1,126 @@
+#include "formats/TxtReader.h"
+
+#include "content/DocumentChunkBuilder.h"
+#include "text/PlainTextParagraphs.h"
+#include "text/TextContentCheck.h"
+#include "text/TextEncoding.h"
+#include "text/VisualHebrew.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// The reading model always needs a chunk to show, even for a book with no text at all.
+ContentChunk emptyChunk(const QString& id)
+{
+    ContentChunk chunk;
+    chunk.id = id;
+    chunk.blocks.append(BlockItem());
+    return chunk;
+}
+
+// Paragraphs are set apart as in printed books: a first-line indent of 1.5 em on a paragraph
+// that follows a paragraph, none after a gap, a break or lines laid out by hand.
+constexpr double kParagraphIndent = 1.5;
+
+QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
+{
+    using PlainTextParagraphs::Block;
+    DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::ReaderBudget);
+    const TextStyle style;
+    int previous = -1;
+    PlainTextParagraphs::split(text, DocumentChunkBuilder::ReaderBudget, [&](const Block& block) {
+        switch (block.kind) {
+        case Block::Paragraph: {
+            const bool indented = previous == Block::Paragraph && !block.continues;
+            builder.startParagraph(TextAlign::Justify, indented ? kParagraphIndent * style.size : 0, 0,
+                                   style.size, false, QString(), TextStyle());
+            builder.appendText(block.text, style, false);
+            break;
+        }
+        case Block::Lines: { // at the side the text starts on: the right for Hebrew and Arabic
+            const TextAlign side = block.text.isRightToLeft() ? TextAlign::Right : TextAlign::Left;
+            builder.startParagraph(side, 0, 0, style.size, true, QString(), TextStyle());
+            builder.appendText(block.text, style, true);
+            break;
+        }
+        case Block::Gap:
+            // One empty line, whatever the layout does with margins.
+            builder.startParagraph(TextAlign::Left, 0, 0, style.size, false, QString(), TextStyle());
+            builder.appendText(QStringLiteral("\u00A0"), style, true);
+            break;
+        case Block::Break:
+            builder.appendRule(QColor());
+            break;
+        }
+        previous = block.kind;
+    });
+    QList<ContentChunk> chunks = builder.build();
+    if (chunks.isEmpty())
+        chunks.append(emptyChunk(chunkId));
+    return chunks;
+}
+
+} // namespace
+
+void TxtReader::start(const QString& filePath)
+{
+    path = filePath;
+    hash.clear();
+    bookTitle = QFileInfo(filePath).completeBaseName();
+    bookAuthor.clear();
+    error.clear();
+    bookChunks.clear();
+}
+
+bool TxtReader::fail(const QString& message)
+{
+    error = message;
+    return false;
+}
+
+bool TxtReader::loadMetadata(const QString& filePath)
+{
+    start(filePath);
+    QFile file(filePath);
+    if (!QFileInfo(filePath).isFile() || !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
+    return true;
+}
+
+bool TxtReader::open(const QString& filePath)
+{
+    start(filePath);
+    const QFileInfo info(filePath);
+    QFile file(filePath);
+    // Only regular files: a device or a pipe named .txt could be read forever. A file too large
+    // to hold is refused as one that cannot be opened.
+    if (!info.isFile() || info.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
+    // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
+    QByteArray bytes = file.read(info.size());
+    if (file.error() != QFileDevice::NoError)
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
+    file.close();
+
+    // The digest of the bytes just read is the file's MD5, without reading the file twice.
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
+    QString text = TextEncoding::decode(bytes, QString());
+    if (VisualHebrew::isVisual(text))
+        text = VisualHebrew::toLogical(text);
+    bytes = QByteArray();
+    const TextContentCheck::Verdict verdict = TextContentCheck::judge(text);
+    if (verdict == TextContentCheck::Verdict::Binary) {
+        return fail(QStringLiteral("File contains corrupted, binary, or encrypted data and cannot be read as plain text: ")
+                    + info.fileName());
+    }
+    if (verdict == TextContentCheck::Verdict::Undecodable)
+        return fail(QStringLiteral("Failed to decode text: ") + info.fileName());
+    if (!BookMemoryBudget::fits(text.size(), memoryBudget))
+        return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), filePath));
+    hash = digest;
+    bookChunks = buildChunks(text, filePath);
+    return true;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// The reader of plain-text books: decodes the file in its detected encoding and cuts it into
+// paragraphs and chunks. It reads no container, so it has no byte source and no images. What
+// decodes into binary data or into replacement characters (TextContentCheck) fails to open.
+//
+// Used by one thread at a time, as every FormatReader: opened on a worker thread, then only read.
+
+#include "formats/BookMemoryBudget.h"
+#include "formats/FormatReader.h"
+
+class TxtReader : public FormatReader {
+public:
+    int contentKind() const override { return ContentKind::Text; }
+    bool open(const QString& path) override;
+    // Path and title only: the text is not read.
+    bool loadMetadata(const QString& path) override;
+    QString errorString() const override { return error; }
+    QString filePath() const override { return path; }
+    QString title() const override { return bookTitle; }
+    QString author() const override { return bookAuthor; }
+    QString coverImageUrl() const override { return QString(); }
+    QByteArray contentHash() const override { return hash; }
+    QList<ComicPage> pages() const override { return {}; }
+    QList<ContentChunk> chunks() const override { return bookChunks; }
+
+    // Larger files are refused rather than held several times over in memory.
+    static constexpr qint64 MaxFileSize = qint64(256) * 1024 * 1024;
+    // Bytes a book may need in memory once laid out (BookMemoryBudget); a book whose text needs
+    // more is refused. BookMemoryBudget::defaultBudget() unless set.
+    void setMemoryBudget(qint64 bytes) { memoryBudget = bytes; }
+
+private:
+    // Clears every field, then takes the path and the title of the new book.
+    void start(const QString& path);
+    bool fail(const QString& message);
+
+    QString path;
+    QByteArray hash;
+    QString bookTitle;
+    QString bookAuthor;
+    QString error;
+    QList<ContentChunk> bookChunks;
+    qint64 memoryBudget = BookMemoryBudget::defaultBudget();
+};

@@ -1,0 +1,317 @@
+#include "html/MathLinearizer.h"
+
+#include "html/CellSeparator.h"
+#include "text/HtmlWhiteSpace.h"
+
+namespace {
+
+// Scripts are set smaller, down to half the formula's size, and moved as CSS moves sub and sup.
+constexpr double ScriptScale = 0.75;
+constexpr double SmallestScale = 0.5;
+constexpr double SubscriptDrop = 0.2;
+constexpr double SuperscriptRise = 0.33;
+
+QString localName(const QDomElement& element)
+{
+    const QString tag = element.tagName();
+    return tag.mid(tag.lastIndexOf(u':') + 1).toLower();
+}
+
+QString collapsedText(const QString& text)
+{
+    bool space = true;
+    QString collapsed = collapseHtmlSpaces(text, space);
+    if (collapsed.endsWith(u' '))
+        collapsed.chop(1);
+    return collapsed;
+}
+
+QList<QDomElement> childElements(const QDomElement& element)
+{
+    QList<QDomElement> children;
+    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
+        children.append(child);
+    return children;
+}
+
+// Relations read with a space on either side.
+bool isRelation(const QString& op)
+{
+    static const QString relations = QStringLiteral(
+        "=<>\u2264\u2265\u2260\u2248\u2261\u223C\u2245\u221D\u2208\u2209\u2282\u2283\u2286\u2287"
+        "\u2192\u2190\u2194\u21D2\u21D0\u21D4\u21A6");
+    return op.size() == 1 && relations.contains(op[0]);
+}
+
+// Binary operators too, unless they stand first or after another operator (a sign: "-x").
+bool isBinaryOperator(const QString& op)
+{
+    static const QString binary = QStringLiteral("+-\u2212\u00B1\u2213\u00D7\u00F7\u22C5\u00B7\u222A\u2229\u2218\u2295\u2297");
+    return op.size() == 1 && binary.contains(op[0]);
+}
+
+class Linearizer {
+public:
+    QList<MathPiece> pieces;
+    qsizetype length = 0; // of the text of all pieces
+
+    struct Place {
+        double scale = 1;
+        double shift = 0;
+
+        Place script(double direction) const
+        {
+            return { std::max(scale * ScriptScale, SmallestScale),
+                     shift + direction * scale * (direction > 0 ? SuperscriptRise : SubscriptDrop) };
+        }
+    };
+
+    void element(const QDomElement& node, Place place, int depth)
+    {
+        if (depth > MathLinearizer::MaxDepth) {
+            text(node.text(), place);
+            text(QStringLiteral(" "), place);
+            return;
+        }
+        const QString name = localName(node);
+        const QList<QDomElement> children = childElements(node);
+        const auto child = [&](qsizetype i, Place at) {
+            if (i < children.size())
+                element(children[i], at, depth + 1);
+        };
+        if (name == u"mi" || name == u"mn" || name == u"mtext") {
+            text(collapsedText(node.text()), place);
+        } else if (name == u"ms") {
+            text(u'"' + collapsedText(node.text()) + u'"', place);
+        } else if (name == u"mo") {
+            op(collapsedText(node.text()), node, place);
+        } else if (name == u"mspace") {
+            if (!node.attribute(QStringLiteral("width")).trimmed().startsWith(u'-'))
+                text(QStringLiteral(" "), place);
+        } else if (name == u"mglyph") {
+            text(node.attribute(QStringLiteral("alt")), place);
+        } else if (name == u"msub" || name == u"munder") {
+            child(0, place);
+            child(1, place.script(-1));
+        } else if (name == u"msup" || name == u"mover") {
+            child(0, place);
+            child(1, place.script(+1));
+        } else if (name == u"msubsup" || name == u"munderover") {
+            child(0, place);
+            child(1, place.script(-1));
+            child(2, place.script(+1));
+        } else if (name == u"mmultiscripts") {
+            multiscripts(children, place, depth);
+        } else if (name == u"mfrac") {
+            fraction(node, children, place, depth);
+        } else if (name == u"msqrt") {
+            root(children, place, depth);
+        } else if (name == u"mroot") {
+            child(1, place.script(+1));
+            root(children.mid(0, 1), place, depth);
+        } else if (name == u"mfenced") {
+            fenced(node, children, place, depth);
+        } else if (name == u"mtable") {
+            table(children, place, depth);
+        } else if (name == u"semantics" || name == u"maction") {
+            child(0, place); // the presentation; annotations and other actions are alternatives
+        } else if (name != u"mphantom" && name != u"annotation" && name != u"annotation-xml" && name != u"none"
+                   && name != u"mprescripts") {
+            for (const QDomElement& c : children) // mrow, mstyle, mpadded, menclose, math itself, ...
+                element(c, place, depth + 1);
+        }
+    }
+
+private:
+    void text(const QString& value, Place place)
+    {
+        if (value.isEmpty())
+            return;
+        length += value.size();
+        if (!pieces.isEmpty() && pieces.last().kind == MathPiece::Text && pieces.last().scale == place.scale
+            && pieces.last().shift == place.shift) {
+            pieces.last().text += value;
+            return;
+        }
+        pieces.append({ MathPiece::Text, value, place.scale, place.shift });
+    }
+
+    void op(const QString& value, const QDomElement& node, Place place)
+    {
+        const QDomElement before = node.previousSiblingElement();
+        const bool sign = before.isNull() || localName(before) == u"mo";
+        if (isRelation(value) || (isBinaryOperator(value) && !sign))
+            text(u' ' + value + u' ', place);
+        else if (value == u"," || value == u";")
+            text(value + u' ', place);
+        else
+            text(value, place);
+    }
+
+    // A part of a fraction or root needs brackets unless it is a single token.
+    static bool isSimple(const QList<QDomElement>& parts)
+    {
+        if (parts.size() != 1)
+            return false;
+        const QString name = localName(parts.first());
+        if (name == u"mrow" || name == u"mstyle")
+            return isSimple(childElements(parts.first()));
+        return name == u"mi" || name == u"mn" || name == u"mtext" || name == u"ms";
+    }
+
+    void grouped(const QList<QDomElement>& parts, Place place, int depth)
+    {
+        const bool brackets = !isSimple(parts);
+        if (brackets)
+            text(QStringLiteral("("), place);
+        for (const QDomElement& part : parts)
+            element(part, place, depth + 1);
+        if (brackets)
+            text(QStringLiteral(")"), place);
+    }
+
+    void fraction(const QDomElement& node, const QList<QDomElement>& children, Place place, int depth)
+    {
+        if (children.size() < 2)
+            return grouped(children, place, depth);
+        // A fraction without a bar (a binomial coefficient) reads as its two parts side by side.
+        const QString thickness = node.attribute(QStringLiteral("linethickness")).trimmed();
+        const bool noBar = !thickness.isEmpty() && thickness.toDouble() == 0 && thickness[0] == u'0';
+        grouped({ children[0] }, place, depth);
+        text(noBar ? QStringLiteral(" ") : QStringLiteral("/"), place);
+        grouped({ children[1] }, place, depth);
+    }
+
+    void root(const QList<QDomElement>& children, Place place, int depth)
+    {
+        text(QStringLiteral("\u221A"), place);
+        grouped(children, place, depth);
+    }
+
+    void fenced(const QDomElement& node, const QList<QDomElement>& children, Place place, int depth)
+    {
+        const QString open = node.hasAttribute(QStringLiteral("open")) ? node.attribute(QStringLiteral("open")) : QStringLiteral("(");
+        const QString close = node.hasAttribute(QStringLiteral("close")) ? node.attribute(QStringLiteral("close")) : QStringLiteral(")");
+        QString separators = node.hasAttribute(QStringLiteral("separators")) ? node.attribute(QStringLiteral("separators"))
+                                                                             : QStringLiteral(",");
+        separators.remove(QChar(u' ')).remove(QChar(u'\t')).remove(QChar(u'\n')).remove(QChar(u'\r'));
+        text(open.trimmed(), place);
+        for (qsizetype i = 0; i < children.size(); ++i) {
+            if (i > 0 && !separators.isEmpty()) {
+                const QChar separator = separators[std::min(i - 1, separators.size() - 1)];
+                text(QString(separator) + u' ', place);
+            }
+            element(children[i], place, depth + 1);
+        }
+        text(close.trimmed(), place);
+    }
+
+    void table(const QList<QDomElement>& rows, Place place, int depth)
+    {
+        bool rowsBefore = false;
+        for (const QDomElement& row : rows) {
+            const QString rowName = localName(row);
+            if (rowName != u"mtr" && rowName != u"mlabeledtr")
+                continue;
+            const qsizetype rowText = length;
+            if (rowsBefore)
+                pieces.append({ MathPiece::LineBreak, QString(), place.scale, place.shift });
+            QList<QDomElement> cells = childElements(row);
+            if (rowName == u"mlabeledtr" && !cells.isEmpty())
+                cells.removeFirst(); // the equation's label, not one of its cells
+            for (qsizetype i = 0; i < cells.size(); ++i) {
+                if (i > 0) {
+                    chopTrailingSpace();
+                    text(cellSeparator(), place);
+                }
+                element(cells[i], place, depth + 1);
+            }
+            dropTrailingEmptyCells(rowText);
+            if (length > rowText)
+                rowsBefore = true;
+            else if (rowsBefore && pieces.last().kind == MathPiece::LineBreak)
+                pieces.removeLast(); // a row of empty cells makes no line
+        }
+    }
+
+    void chopTrailingSpace()
+    {
+        if (pieces.isEmpty() || !pieces.last().text.endsWith(u' ') || pieces.last().text.endsWith(cellSeparator()))
+            return;
+        pieces.last().text.chop(1);
+        --length;
+        if (pieces.last().text.isEmpty())
+            pieces.removeLast();
+    }
+
+    // Empty cells at the end of a row show nothing. rowText is the length of the text before the
+    // row: the row's text may share a piece with it.
+    void dropTrailingEmptyCells(qsizetype rowText)
+    {
+        const QString separator = cellSeparator().chopped(1); // without the space it ends with
+        while (length > rowText && !pieces.isEmpty() && pieces.last().kind == MathPiece::Text) {
+            QString& last = pieces.last().text;
+            const qsizetype floor = std::max<qsizetype>(0, last.size() - (length - rowText));
+            qsizetype end = last.size();
+            while (end > floor && (last[end - 1] == u' ' || last[end - 1] == QChar(0x00A0)))
+                --end;
+            const bool separatorLast = end - floor >= separator.size() && QStringView(last).first(end).endsWith(separator);
+            const qsizetype cut = separatorLast ? end - separator.size() : end;
+            length -= last.size() - cut;
+            last.truncate(cut);
+            if (last.isEmpty())
+                pieces.removeLast();
+            else if (!separatorLast)
+                return;
+        }
+    }
+
+    // Scripts after the base in pairs of subscript and superscript; those after mprescripts go
+    // before the base.
+    void multiscripts(const QList<QDomElement>& children, Place place, int depth)
+    {
+        if (children.isEmpty())
+            return;
+        qsizetype prescripts = children.size();
+        for (qsizetype i = 1; i < children.size(); ++i) {
+            if (localName(children[i]) == u"mprescripts")
+                prescripts = i;
+        }
+        const auto scripts = [&](qsizetype from, qsizetype to) {
+            for (qsizetype i = from; i < to; ++i)
+                element(children[i], place.script((i - from) % 2 == 0 ? -1 : +1), depth + 1);
+        };
+        scripts(prescripts + 1, children.size());
+        element(children[0], place, depth + 1);
+        scripts(1, prescripts);
+    }
+};
+
+} // namespace
+
+QString MathLinearizer::textAlternative(const QDomElement& math)
+{
+    const QString alttext = collapsedText(math.attribute(QStringLiteral("alttext")));
+    const QString lower = alttext.toLower();
+    if (!alttext.isEmpty() && !lower.contains(QLatin1String("not available")) && !lower.contains(QLatin1String("unavailable")))
+        return alttext;
+    for (QDomElement semantics = math.firstChildElement(); !semantics.isNull(); semantics = semantics.nextSiblingElement()) {
+        if (localName(semantics) != u"semantics")
+            continue;
+        for (QDomElement note = semantics.firstChildElement(); !note.isNull(); note = note.nextSiblingElement()) {
+            const QString encoding = note.attribute(QStringLiteral("encoding")).trimmed().toLower();
+            const bool readable = encoding.isEmpty() || encoding == u"text/plain" || encoding.contains(u"tex");
+            const QString text = collapsedText(note.text());
+            if (localName(note) == u"annotation" && readable && !text.isEmpty())
+                return text;
+        }
+    }
+    return QString();
+}
+
+QList<MathPiece> MathLinearizer::linearize(const QDomElement& math)
+{
+    Linearizer linearizer;
+    linearizer.element(math, {}, 0);
+    return std::move(linearizer.pieces);
+}

@@ -1,0 +1,207 @@
+#include "sources/Fb2ByteSource.h"
+
+#include "sources/ZipByteSource.h"
+#include "text/AttributeLimit.h"
+#include "text/TextEncoding.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+namespace {
+
+constexpr char binaryOpen[] = "<binary";
+constexpr char binaryClose[] = "</binary>";
+
+bool hasZipSuffix(const QString& path)
+{
+    return path.endsWith(QLatin1String(".fbz"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".fb2.zip"), Qt::CaseInsensitive)
+        || path.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
+}
+
+bool hasZipMagic(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4);
+    return head.size() == 4 && head[0] == 'P' && head[1] == 'K' && (head[2] == 3 || head[2] == 5 || head[2] == 7);
+}
+
+// Position of tag (ASCII, starting with "<") in data at or after from, ignoring ASCII case; -1 if
+// none. Jumping from "<" to "<" keeps megabytes of base64 text cheap to pass over.
+qsizetype findTag(const QByteArray& data, const char* tag, qsizetype from)
+{
+    const qsizetype length = qsizetype(qstrlen(tag));
+    for (qsizetype at = data.indexOf('<', from); at >= 0; at = data.indexOf('<', at + 1)) {
+        if (data.size() - at < length)
+            return -1;
+        if (qstrnicmp(data.constData() + at, tag, length) == 0)
+            return at;
+    }
+    return -1;
+}
+
+bool isAscii(const QByteArray& bytes)
+{
+    for (const char c : bytes) {
+        if (uchar(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+struct TagAttributes {
+    QString id;
+    QString contentType;
+};
+
+TagAttributes readTagAttributes(const QString& tag)
+{
+    TagAttributes result;
+    QXmlStreamReader reader(AttributeLimit::apply(tag) + QLatin1String(binaryClose));
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (reader.name().compare(QLatin1String("binary"), Qt::CaseInsensitive) == 0) {
+            result.id = reader.attributes().value(QLatin1String("id")).toString();
+            result.contentType = reader.attributes().value(QLatin1String("content-type")).toString();
+        }
+        break;
+    }
+    if (result.id.isEmpty()) {
+        // Tags the XML reader rejects (capitals, undeclared prefixes) still name their binary.
+        static const QRegularExpression idPattern(QStringLiteral("id\\s*=\\s*[\"']([^\"']+)[\"']"),
+                                                  QRegularExpression::CaseInsensitiveOption);
+        static const QRegularExpression typePattern(QStringLiteral("content-type\\s*=\\s*[\"']([^\"']+)[\"']"),
+                                                    QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch idMatch = idPattern.match(tag);
+        if (idMatch.hasMatch())
+            result.id = idMatch.captured(1);
+        const QRegularExpressionMatch typeMatch = typePattern.match(tag);
+        if (typeMatch.hasMatch())
+            result.contentType = typeMatch.captured(1);
+    }
+    return result;
+}
+
+} // namespace
+
+bool Fb2ByteSource::open(const QString& path)
+{
+    this->path = path;
+    errorString_.clear();
+    binaries.clear();
+    entries.clear();
+    xmlData_.clear();
+    contentHash_.clear();
+
+    zipped = hasZipSuffix(path) || hasZipMagic(path);
+    if (!(zipped ? openZipped() : openPlain()))
+        return false;
+    extractBinaries();
+    return true;
+}
+
+bool Fb2ByteSource::openPlain()
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ZipByteSource::kMaxEntrySize) {
+        errorString_ = QStringLiteral("Cannot open FB2 file: ") + path;
+        return false;
+    }
+    xmlData_ = file.readAll();
+    contentHash_ = QCryptographicHash::hash(xmlData_, QCryptographicHash::Md5);
+    return true;
+}
+
+bool Fb2ByteSource::openZipped()
+{
+    ZipByteSource zip;
+    if (!zip.open(path)) {
+        errorString_ = QStringLiteral("Cannot open zip archive: ") + path;
+        return false;
+    }
+    entries = zip.listEntries();
+    if (entries.isEmpty()) {
+        errorString_ = QStringLiteral("Archive contains no readable FB2 entry");
+        return false;
+    }
+    QString bookEntry = entries.first();
+    for (const QString& entry : std::as_const(entries)) {
+        if (entry.endsWith(QLatin1String(".fb2"), Qt::CaseInsensitive)) {
+            bookEntry = entry;
+            break;
+        }
+    }
+    xmlData_ = zip.readEntry(bookEntry);
+    if (xmlData_.isEmpty()) {
+        errorString_ = QStringLiteral("Archive contains no readable FB2 entry");
+        return false;
+    }
+    contentHash_ = zip.contentHash();
+    return true;
+}
+
+void Fb2ByteSource::extractBinaries()
+{
+    // Needed only for a tag with non-ASCII bytes (an id in the book's own code page).
+    std::optional<QString> encoding;
+
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype start = findTag(xmlData_, binaryOpen, from);
+        if (start < 0)
+            return;
+        const qsizetype tagEnd = xmlData_.indexOf('>', start);
+        if (tagEnd < 0 || tagEnd + 1 >= xmlData_.size())
+            return;
+        const qsizetype contentStart = tagEnd + 1;
+        const QByteArray tagBytes = xmlData_.mid(start, contentStart - start);
+        if (tagBytes.endsWith("/>")) {
+            // An empty binary: its content search would swallow the next binary.
+            from = contentStart;
+            continue;
+        }
+        const qsizetype close = findTag(xmlData_, binaryClose, contentStart);
+        if (close < 0)
+            return;
+        from = close + qsizetype(qstrlen(binaryClose));
+
+        QString tag;
+        if (isAscii(tagBytes)) {
+            tag = QString::fromLatin1(tagBytes);
+        } else {
+            if (!encoding)
+                encoding = TextEncoding::detectEncoding(xmlData_);
+            tag = TextEncoding::decode(tagBytes, *encoding);
+        }
+        const TagAttributes attributes = readTagAttributes(tag);
+        QString id = attributes.id;
+        if (id.startsWith(QLatin1Char('#')))
+            id.remove(0, 1);
+        if (id.isEmpty())
+            continue;
+
+        Fb2Binary binary;
+        binary.id = id;
+        if (!attributes.contentType.isEmpty())
+            binary.contentType = attributes.contentType;
+        binary.data = QByteArray::fromBase64(xmlData_.mid(contentStart, close - contentStart).trimmed());
+        binaries.insert(id, binary);
+    }
+}
+
+QStringList Fb2ByteSource::listEntries() const
+{
+    return binaries.keys();
+}
+
+QByteArray Fb2ByteSource::readEntry(const QString& name) const
+{
+    const QString id = name.startsWith(QLatin1Char('#')) ? name.mid(1) : name;
+    const auto found = binaries.constFind(id);
+    return found == binaries.constEnd() ? QByteArray() : found->data;
+}
