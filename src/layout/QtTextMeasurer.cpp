@@ -14,30 +14,18 @@
 
 namespace {
 
-// The ink of text whose letters carry marks, measured from the glyph outlines of the first word
-// of a script with stacks that deep: deeper stacks are measured again, shallower ones reach no
-// further.
+// How far above and below the baseline one letter and the marks stacked on it reach.
 struct MarkedInk {
-    int depth = 0; // marks stacked on one letter in the measured word
     double ascent = 0;
     double descent = 0;
 };
 
 std::atomic<int> s_outlines{0};
 
-// The most marks stacked on one letter of text.
-int markDepth(const QString& text)
+bool isMark(QChar c)
 {
-    int deepest = 0;
-    int depth = 0;
-    for (const QChar c : text) {
-        const QChar::Category category = c.category();
-        if (category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing)
-            deepest = std::max(deepest, ++depth);
-        else
-            depth = 0;
-    }
-    return deepest;
+    const QChar::Category category = c.category();
+    return category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing;
 }
 
 struct MeasuredFont {
@@ -53,7 +41,7 @@ struct MeasuredFont {
     FontMetrics own;
     QHash<QString, double> widths;
     QHash<int, FontMetrics> scriptMetrics; // QChar::Script -> what the fonts its glyphs come from need
-    QHash<int, MarkedInk> markedInk;        // QChar::Script -> how far its stacked marks reach
+    QHash<QString, MarkedInk> markedInk;    // a word whose letters carry marks -> how far they reach
 };
 
 // The ascent and descent of the fonts text is drawn with, fallbacks included.
@@ -93,27 +81,30 @@ struct ThreadCache {
 
     void clearWidths()
     {
-        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts))
+        for (const std::shared_ptr<MeasuredFont>& font : std::as_const(fonts)) {
             font->widths.clear();
+            font->markedInk.clear();
+        }
         words = 0;
     }
 };
 
 // Marks stacked above and below letters (Arabic vowel signs, Thai tone marks) may reach beyond
 // a font's ascent and descent; the glyphs' own outline keeps them off the next line. Tracing an
-// outline costs far more than shaping, so it is done once per script and depth of stacked marks
-// (the depth hardly ever passes three), not per word.
-const MarkedInk& markReach(MeasuredFont& measured, int script, int depth, const QString& text)
+// outline costs far more than shaping, so only words whose letters carry marks are traced, once
+// each per font on the thread. A word is traced whole, since its letters join and ligate (the
+// reach of a letter alone is not the word's), and on its own, so that its height does not hang
+// on which words the thread measured before it.
+const MarkedInk& markReach(MeasuredFont& measured, const QString& word)
 {
-    MarkedInk& ink = measured.markedInk[script];
-    if (ink.depth < depth) {
-        QPainterPath outline;
-        outline.addText(0, 0, measured.font, text);
-        const QRectF box = outline.boundingRect();
-        ink = {depth, std::max(ink.ascent, -box.top()), std::max(ink.descent, box.bottom())};
-        ++s_outlines;
-    }
-    return ink;
+    const auto found = measured.markedInk.constFind(word);
+    if (found != measured.markedInk.constEnd())
+        return found.value();
+    QPainterPath outline;
+    outline.addText(0, 0, measured.font, word);
+    const QRectF box = outline.boundingRect();
+    ++s_outlines;
+    return measured.markedInk.insert(word, MarkedInk{-box.top(), box.bottom()}).value();
 }
 
 ThreadCache& threadCache()
@@ -159,7 +150,6 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
     });
     if (other == text.cend())
         return needed;
-    int firstScript = -1;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char32_t code = text.at(i).isHighSurrogate() && i + 1 < text.size()
             ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
@@ -168,7 +158,6 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
         const QChar::Script script = QChar::script(code);
         if (faceScript(script))
             continue;
-        firstScript = firstScript < 0 ? int(script) : firstScript;
         auto found = measured.scriptMetrics.constFind(int(script));
         if (found == measured.scriptMetrics.constEnd()) {
             // The letters of this word in that script find the fallback font the script is set in.
@@ -183,9 +172,8 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
         needed.descent = std::max(needed.descent, found->descent);
         needed.lineSpacing = std::max(needed.lineSpacing, found->lineSpacing);
     }
-    const int depth = markDepth(text);
-    if (depth > 0 && firstScript >= 0) {
-        const MarkedInk& ink = markReach(measured, firstScript, depth, text);
+    if (std::any_of(text.cbegin(), text.cend(), isMark)) {
+        const MarkedInk& ink = markReach(measured, text);
         needed.ascent = std::max(needed.ascent, ink.ascent);
         needed.descent = std::max(needed.descent, ink.descent);
     }

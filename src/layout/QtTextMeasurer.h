@@ -6,7 +6,7 @@
 // Any thread may call it, concurrently, while a QGuiApplication exists (the font database needs
 // it). Each thread measures with fonts it built itself and keeps its own cache, so no lock is
 // taken and no QFont is shared between threads (see FontRequest). The cache holds at most
-// CacheLimit word widths per thread and is then emptied.
+// CacheLimit words (widths, and the extents of words with marks) per thread and is then emptied.
 
 #include "ITextMeasurer.h"
 
@@ -18,10 +18,10 @@ public:
     double advance(const FontRequest& font, const QString& text) const override;
     // Text in scripts beyond Latin, Greek and Cyrillic needs the ascents and descents of the
     // fallback fonts its script is set in (laid out once per script and font), and, where its
-    // letters carry marks, the reach of their glyph outlines (traced once per script, font and
-    // depth of stacked marks on the thread).
+    // letters carry marks, the reach of their glyph outlines (each such word traced once per font
+    // on the thread, on its own, so the same whatever was measured before).
     FontMetrics textMetrics(const FontRequest& font, const QString& text) const override;
 
-    // Outlines traced by every thread so far: what the once-per-script rule above saves.
+    // Outlines traced by every thread so far: what the rule above saves.
     static int outlinesTraced();
 };

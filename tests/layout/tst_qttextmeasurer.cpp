@@ -112,7 +112,8 @@ private Q_SLOTS:
     void arabicLinesDoNotOverlap();
     void novelParagraphsFillTheirLines_data();
     void novelParagraphsFillTheirLines();
-    void outlinesAreTracedOncePerScript();
+    void outlinesAreTracedOncePerMarkedWord();
+    void markedWordsMeasureAloneAsAmongOthers();
 };
 
 void TestQtTextMeasurer::measuresAsQtDoes()
@@ -274,23 +275,26 @@ void TestQtTextMeasurer::novelParagraphsFillTheirLines()
     QVERIFY(loose > 0); // the case holds in this face
 }
 
-// A window of chunks full of different words whose letters carry marks traces one outline per
-// script and depth of stacked marks, however many words there are.
-void TestQtTextMeasurer::outlinesAreTracedOncePerScript()
+// A window of chunks whose words come back again and again traces each word with marks once, and
+// words without marks (Latin, Chinese, Thai consonants alone) never.
+void TestQtTextMeasurer::outlinesAreTracedOncePerMarkedWord()
 {
     QList<ContentChunk> window;
+    QSet<QString> markedWords;
     for (int c = 0; c < 31; ++c) {
         QString arabic;
         QString thai;
         for (int w = 0; w < 20; ++w) {
-            const int n = c * 20 + w;
-            // Three letters, each with one vowel sign; two Thai consonants, one with a tone mark.
+            const int n = (c * 20 + w) % 37;
+            QString word;
             for (int letter = 0; letter < 3; ++letter)
-                arabic.append(QChar(0x0628 + (n >> (letter * 3)) % 8 + letter * 8)).append(QChar(0x064E));
-            thai.append(QChar(0x0E01 + n % 40)).append(QChar(0x0E48)).append(QChar(0x0E01 + n / 40 % 40)).append(u' ');
-            arabic += u' ';
+                word.append(QChar(0x0628 + (n >> (letter * 2)) % 4 + letter * 8)).append(QChar(0x064E));
+            arabic += word + u' ';
+            const QString tone = QString(QChar(0x0E01 + n % 40)) + QChar(0x0E48) + QChar(0x0E01 + n / 2);
+            thai += tone + u' ' + QChar(0x0E01 + n) + QChar(0x0E02 + n) + u' ';
+            markedWords << word << tone;
         }
-        window.append(chunk({paragraph(arabic), paragraph(thai), paragraph(words(30))}));
+        window.append(chunk({paragraph(arabic), paragraph(thai), paragraph(QStringLiteral("\u4E2D\u6587\u5B57")), paragraph(words(30))}));
     }
     const ChunkLayoutEngine engine;
     LayoutParams params;
@@ -302,7 +306,35 @@ void TestQtTextMeasurer::outlinesAreTracedOncePerScript()
     for (const ContentChunk& chunk : std::as_const(window))
         lines += engine.layoutPreparedChunk(engine.prepareChunk(chunk, params.fontSize, nullptr), params).lines.size();
     QVERIFY(lines > 31 * 3);
-    QCOMPARE(QtTextMeasurer::outlinesTraced() - before, 2);
+    QCOMPARE(QtTextMeasurer::outlinesTraced() - before, int(markedWords.size()));
+}
+
+// A word's height does not hang on the words its thread measured before: a shallow word first
+// must not stand in for a deeper one, nor a tall one for a short one.
+void TestQtTextMeasurer::markedWordsMeasureAloneAsAmongOthers()
+{
+    const FontRequest font{QString(), 19};
+    const QString deep = QStringLiteral("\u0628\u0651\u064E\u0643\u0650"); // shadda and fatha stacked, kasra below
+    const QString shallow = QStringLiteral("\u0645\u064F\u0646"); // one damma
+    const auto measure = [&](const QStringList& before, const QString& word) {
+        FontMetrics result;
+        QThread* thread = QThread::create([&] {
+            const QtTextMeasurer measurer; // a new thread: a cache of its own, empty
+            for (const QString& other : before)
+                measurer.textMetrics(font, other);
+            result = measurer.textMetrics(font, word);
+        });
+        thread->start();
+        thread->wait();
+        delete thread;
+        return result;
+    };
+    for (const QString& word : {deep, shallow}) {
+        const FontMetrics alone = measure({}, word);
+        const FontMetrics among = measure({word == deep ? shallow : deep, QStringLiteral("\u0644\u064E")}, word);
+        QCOMPARE(among.ascent, alone.ascent);
+        QCOMPARE(among.descent, alone.descent);
+    }
 }
 
 QTEST_MAIN(TestQtTextMeasurer)
