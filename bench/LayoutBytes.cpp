@@ -3,7 +3,7 @@
 namespace {
 
 // What glibc malloc and Qt's array header add to every buffer.
-constexpr qint64 AllocationOverhead = 16 + 16;
+constexpr qint64 kAllocationOverhead = 16 + 16;
 
 } // namespace
 
@@ -42,14 +42,14 @@ bool LayoutBytes::addBuffer(const QList<T>& list)
 {
     if (!firstSight(list.constData()))
         return false;
-    m_bytes += AllocationOverhead + list.capacity() * qint64(sizeof(T));
+    m_bytes += kAllocationOverhead + list.capacity() * qint64(sizeof(T));
     return true;
 }
 
 void LayoutBytes::addString(const QString& text)
 {
     if (firstSight(text.constData()) && !text.isEmpty())
-        m_bytes += AllocationOverhead + (text.capacity() + 1) * qint64(sizeof(QChar));
+        m_bytes += kAllocationOverhead + (text.capacity() + 1) * qint64(sizeof(QChar));
 }
 
 void LayoutBytes::add(const PreparedChunk& chunk)
@@ -58,7 +58,7 @@ void LayoutBytes::add(const PreparedChunk& chunk)
         for (const PreparedBlock& block : chunk.blocks) {
             const PackedItems& items = block.paragraph.items;
             if (items.itemCapacity() > 0)
-                m_bytes += 2 * AllocationOverhead + items.itemCapacity() * PackedItems::ItemBytes
+                m_bytes += 2 * kAllocationOverhead + items.itemCapacity() * PackedItems::ItemBytes
                     + items.valueCapacity() * PackedItems::ValueBytes;
             addBuffer(block.paragraph.runs);
         }
@@ -71,7 +71,7 @@ void LayoutBytes::add(const PreparedChunk& chunk)
     addString(chunk.fontFamily);
     addBuffer(chunk.sourceBlocks);
     // A hash node holds its key and value beside two pointers' worth of bookkeeping.
-    m_bytes += chunk.imageSizes.size() * qint64(sizeof(QString) + sizeof(QSizeF) + AllocationOverhead);
+    m_bytes += chunk.imageSizes.size() * qint64(sizeof(QString) + sizeof(QSizeF) + kAllocationOverhead);
     for (auto it = chunk.imageSizes.cbegin(); it != chunk.imageSizes.cend(); ++it)
         addString(it.key());
 }

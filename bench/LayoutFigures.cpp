@@ -16,8 +16,8 @@
 namespace {
 
 // The reading model lays out the chunks from 5 before to 25 after the reading position at once.
-constexpr int FirstWindow = 31;
-constexpr int VirtualPage = 1800;
+constexpr int kFirstWindow = 31;
+constexpr int kVirtualPage = 1800;
 
 using PreparedChunk = ChunkLayoutEngine::PreparedChunk;
 
@@ -45,12 +45,12 @@ struct Ratios {
 // speak of and is left out.
 void collect(QList<double>& out, const QList<KnuthPlass::Item>& items, const QList<KnuthPlass::Line>& lines)
 {
-    constexpr double Unadjustable = 10000;
+    constexpr double kUnadjustable = 10000;
     for (const KnuthPlass::Line& line : lines) {
         const KnuthPlass::Item& end = items[line.end];
         if (end.type == KnuthPlass::Penalty && end.penalty <= -KnuthPlass::Infinity)
             continue;
-        if (std::abs(line.ratio) >= Unadjustable)
+        if (std::abs(line.ratio) >= kUnadjustable)
             continue;
         out.append(std::abs(line.ratio));
     }
@@ -115,6 +115,112 @@ QStringList dumpOf(const QList<ChunkLayout>& layouts, bool runs)
     return dump;
 }
 
+// What the stages of one measurement share: the engine, the reading settings, and the resolver
+// the images are measured through (null for none).
+struct Stages {
+    ChunkLayoutEngine engine;
+    LayoutParams params;
+    IBookImageResolver* images = nullptr;
+    bool keepsLines = false; // the layouts keep their lines, to be dumped
+};
+
+// The window the reading model lays out on the GUI thread while the book opens.
+void layOutFirstWindow(const Stages& stages, const QList<ContentChunk>& chunks, qsizetype window)
+{
+    for (qsizetype i = 0; i < window; ++i)
+        stages.engine.layoutPreparedChunk(stages.engine.prepareChunk(chunks[i], stages.params.fontSize, stages.images),
+                                          stages.params);
+}
+
+QList<PreparedChunk> prepareAll(const Stages& stages, const QList<ContentChunk>& chunks)
+{
+    auto prepare = [engine = stages.engine, fontSize = stages.params.fontSize,
+                    images = stages.images](const ContentChunk& chunk) {
+        return engine.prepareChunk(chunk, fontSize, images);
+    };
+    auto append = [](QList<PreparedChunk>& list, const PreparedChunk& p) { list.append(p); };
+    return QtConcurrent::blockingMappedReduced<QList<PreparedChunk>>(chunks, prepare, append,
+                                                                     QtConcurrent::OrderedReduce);
+}
+
+// As the reading model's background run keeps them: the heights only (all the lines when they
+// are dumped).
+LaidOut layOutAll(const Stages& stages, const QList<PreparedChunk>& prepared, const LayoutParams& at)
+{
+    auto layOut = [engine = stages.engine, at, keepsLines = stages.keepsLines](const PreparedChunk& chunk) {
+        const ChunkLayout layout = engine.layoutPreparedChunk(chunk, at);
+        return ChunkLaidOut{keepsLines ? layout : ChunkLayoutEngine::heightOf(layout), layout.lines.size(),
+                            layout.images.size()};
+    };
+    auto keep = [](LaidOut& all, const ChunkLaidOut& one) {
+        all.lines += one.lines;
+        all.images += one.images;
+        all.height += one.kept.height;
+        all.layouts.append(one.kept);
+    };
+    return QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layOut, keep, QtConcurrent::OrderedReduce);
+}
+
+// The same paragraphs again, watching the breaks, and first fit on the same items.
+Ratios ratiosOf(const Stages& stages, const QList<PreparedChunk>& prepared)
+{
+    auto ofChunk = [engine = stages.engine, params = stages.params](const PreparedChunk& chunk) {
+        Ratios ratios;
+        const LineBreakObserver observer = [&ratios](const PreparedParagraph& paragraph,
+                                                     const QList<KnuthPlass::Item>& items, double lineWidth,
+                                                     const QList<KnuthPlass::Line>& lines) {
+            if (paragraph.align != TextAlign::Justify || paragraph.preformatted)
+                return;
+            collect(ratios.totalFit, items, lines);
+            collect(ratios.firstFit, items, FirstFitBreaker::breakLines(items, lineWidth));
+        };
+        engine.layoutPreparedChunk(chunk, params, observer);
+        return ratios;
+    };
+    auto add = [](Ratios& all, const Ratios& one) {
+        all.totalFit += one.totalFit;
+        all.firstFit += one.firstFit;
+    };
+    return QtConcurrent::blockingMappedReduced<Ratios>(prepared, ofChunk, add, QtConcurrent::OrderedReduce);
+}
+
+qint64 virtualPages(const QList<ContentChunk>& chunks)
+{
+    qint64 weight = 0;
+    for (const ContentChunk& chunk : chunks)
+        weight += chunk.weight;
+    return chunks.isEmpty() ? 0 : std::max<qint64>(1, (weight + kVirtualPage - 1) / kVirtualPage);
+}
+
+struct Timings {
+    double firstWindowMs = 0;
+    double prepareMs = 0;
+    double layoutMs = 0;
+    double relayoutMs = 0;
+    double imageSizeMs = 0;
+};
+
+QStringList fieldsOf(qint64 pages, const Timings& timings, const LaidOut& laidOut, const Ratios& ratios,
+                     qint64 layoutBytes)
+{
+    return QStringList{
+        QStringLiteral("vpages=%1").arg(pages),
+        field("first_window_ms", timings.firstWindowMs),
+        field("prepare_ms", timings.prepareMs),
+        field("layout_ms", timings.layoutMs),
+        field("relayout_ms", timings.relayoutMs),
+        QStringLiteral("lines=%1").arg(laidOut.lines),
+        QStringLiteral("height_px=%1").arg(qRound64(laidOut.height)),
+        QStringLiteral("images=%1").arg(laidOut.images),
+        field("image_size_ms", timings.imageSizeMs),
+        field("ratio_mean", mean(ratios.totalFit), 3),
+        field("ratio_p95", percentile95(ratios.totalFit), 3),
+        field("greedy_ratio_mean", mean(ratios.firstFit), 3),
+        field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
+        QStringLiteral("layout_bytes=%1").arg(layoutBytes),
+    };
+}
+
 } // namespace
 
 bool LayoutFigures::Options::takeFrom(QStringList& arguments, Options& options, QString* error)
@@ -153,115 +259,54 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     std::optional<TimedImageResolver> timed;
     if (resolver)
         timed.emplace(*resolver);
-    IBookImageResolver* const images = timed ? &*timed : nullptr;
-    const ChunkLayoutEngine engine;
-    const int fontSize = options.fontSize;
-    LayoutParams params;
-    params.width = options.width;
-    params.fontSize = fontSize;
-    params.lineHeight = options.lineSpacing;
-    LayoutParams narrower = params;
+    Stages stages;
+    stages.params.width = options.width;
+    stages.params.fontSize = options.fontSize;
+    stages.params.lineHeight = options.lineSpacing;
+    stages.images = timed ? &*timed : nullptr;
+    stages.keepsLines = options.dumpLines || options.dumpRuns;
+    LayoutParams narrower = stages.params;
     narrower.width = std::max(1, options.width * 4 / 5);
+    Timings timings;
 
-    auto prepare = [engine, fontSize, images](const ContentChunk& chunk) {
-        return engine.prepareChunk(chunk, fontSize, images);
-    };
-    // As the reading model's background run keeps them: the heights only (all the lines when they
-    // are dumped).
-    auto layoutAt = [engine, keepsLines = options.dumpLines || options.dumpRuns](const LayoutParams& at) {
-        return [engine, at, keepsLines](const PreparedChunk& prepared) {
-            const ChunkLayout layout = engine.layoutPreparedChunk(prepared, at);
-            return ChunkLaidOut{keepsLines ? layout : ChunkLayoutEngine::heightOf(layout), layout.lines.size(),
-                                layout.images.size()};
-        };
-    };
-    auto appendPrepared = [](QList<PreparedChunk>& list, const PreparedChunk& p) { list.append(p); };
-
-    // The window the reading model lays out on the GUI thread while the book opens.
+    // The first window on this thread, as the book opens.
     QElapsedTimer timer;
     timer.start();
-    const qsizetype window = std::min<qsizetype>(FirstWindow, chunks.size());
-    for (qsizetype i = 0; i < window; ++i)
-        engine.layoutPreparedChunk(prepare(chunks[i]), params);
-    const double firstWindowMs = openMs + milliseconds(timer);
+    const qsizetype window = std::min<qsizetype>(kFirstWindow, chunks.size());
+    layOutFirstWindow(stages, chunks, window);
+    timings.firstWindowMs = openMs + milliseconds(timer);
 
+    // Every chunk prepared, then laid out, on the pool.
     timer.restart();
-    const QList<PreparedChunk> prepared = QtConcurrent::blockingMappedReduced<QList<PreparedChunk>>(
-        chunks, prepare, appendPrepared, QtConcurrent::OrderedReduce);
-    const double prepareMs = milliseconds(timer);
-
-    auto keepLayout = [](LaidOut& all, const ChunkLaidOut& one) {
-        all.lines += one.lines;
-        all.images += one.images;
-        all.height += one.kept.height;
-        all.layouts.append(one.kept);
-    };
+    const QList<PreparedChunk> prepared = prepareAll(stages, chunks);
+    timings.prepareMs = milliseconds(timer);
     timer.restart();
-    LaidOut laidOut = QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layoutAt(params), keepLayout,
-                                                                    QtConcurrent::OrderedReduce);
-    const double layoutMs = milliseconds(timer);
+    LaidOut laidOut = layOutAll(stages, prepared, stages.params);
+    timings.layoutMs = milliseconds(timer);
     // The rows the reader looks at keep their lines.
-    for (qsizetype i = 0; i < window && !options.dumpLines && !options.dumpRuns; ++i)
-        laidOut.layouts[i] = engine.layoutPreparedChunk(prepared.at(i), params);
+    for (qsizetype i = 0; i < window && !stages.keepsLines; ++i)
+        laidOut.layouts[i] = stages.engine.layoutPreparedChunk(prepared.at(i), stages.params);
 
+    // The heap held now, and the dump; a reader holds one set of layouts, so the first goes
+    // before the relayout makes the second.
     LayoutBytes bytes;
     bytes.excludeChunks(chunks);
     bytes.addPrepared(prepared);
     bytes.addLayouts(laidOut.layouts);
     LayoutFigures figures;
-    if (options.dumpLines || options.dumpRuns)
+    if (stages.keepsLines)
         figures.dump = dumpOf(laidOut.layouts, options.dumpRuns);
-    // A reader holds one set of layouts: the first goes before the relayout makes the second.
     laidOut.layouts = QList<ChunkLayout>();
 
+    // Everything again at a narrower width, dropped at once.
     timer.restart();
-    LaidOut relaid = QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layoutAt(narrower), keepLayout,
-                                                                   QtConcurrent::OrderedReduce);
-    const double relayoutMs = milliseconds(timer);
+    LaidOut relaid = layOutAll(stages, prepared, narrower);
+    timings.relayoutMs = milliseconds(timer);
     relaid = LaidOut();
 
-    // Untimed: the same paragraphs again, watching the breaks, and first fit on the same items.
-    auto ratiosOf = [engine, params](const PreparedChunk& chunk) {
-        Ratios ratios;
-        const LineBreakObserver observer = [&ratios](const PreparedParagraph& paragraph,
-                                                     const QList<KnuthPlass::Item>& items, double lineWidth,
-                                                     const QList<KnuthPlass::Line>& lines) {
-            if (paragraph.align != TextAlign::Justify || paragraph.preformatted)
-                return;
-            collect(ratios.totalFit, items, lines);
-            collect(ratios.firstFit, items, FirstFitBreaker::breakLines(items, lineWidth));
-        };
-        engine.layoutPreparedChunk(chunk, params, observer);
-        return ratios;
-    };
-    const Ratios ratios = QtConcurrent::blockingMappedReduced<Ratios>(
-        prepared, ratiosOf,
-        [](Ratios& all, const Ratios& one) {
-            all.totalFit += one.totalFit;
-            all.firstFit += one.firstFit;
-        },
-        QtConcurrent::OrderedReduce);
-
-    qint64 weight = 0;
-    for (const ContentChunk& chunk : chunks)
-        weight += chunk.weight;
-    const qint64 pages = chunks.isEmpty() ? 0 : std::max<qint64>(1, (weight + VirtualPage - 1) / VirtualPage);
-
-    figures.fields = QStringList{
-        QStringLiteral("vpages=%1").arg(pages),
-        field("first_window_ms", firstWindowMs),
-        field("prepare_ms", prepareMs),
-        field("layout_ms", layoutMs),
-        field("relayout_ms", relayoutMs),
-        QStringLiteral("lines=%1").arg(laidOut.lines),
-        QStringLiteral("height_px=%1").arg(qRound64(laidOut.height)),
-        QStringLiteral("images=%1").arg(laidOut.images),
-        field("image_size_ms", timed ? timed->sizeMs() : 0.0),
-        field("ratio_mean", mean(ratios.totalFit), 3),
-        field("ratio_p95", percentile95(ratios.totalFit), 3),
-        field("greedy_ratio_mean", mean(ratios.firstFit), 3),
-        field("greedy_ratio_p95", percentile95(ratios.firstFit), 3),
-        QStringLiteral("layout_bytes=%1").arg(bytes.total()),
-    };
+    // Untimed: the adjustment ratios of both breakers.
+    const Ratios ratios = ratiosOf(stages, prepared);
+    timings.imageSizeMs = timed ? timed->sizeMs() : 0.0;
+    figures.fields = fieldsOf(virtualPages(chunks), timings, laidOut, ratios, bytes.total());
     return figures;
 }

@@ -42,21 +42,21 @@ bool known(const QSizeF& size)
 } // namespace
 
 BookImageResolver::BookImageResolver()
-    : m_images(DecodedCacheBytes)
+    : m_images(kDecodedCacheBytes)
 {
 }
 
 BookImageResolver::BookImageResolver(SourceFactory factory, WebImageProvider* web)
     : m_sourceFactory(std::move(factory))
     , m_web(web)
-    , m_images(DecodedCacheBytes)
+    , m_images(kDecodedCacheBytes)
 {
 }
 
 BookImageResolver::BookImageResolver(SchemeSourceFactory factory, WebImageProvider* web)
     : m_schemeSourceFactory(std::move(factory))
     , m_web(web)
-    , m_images(DecodedCacheBytes)
+    , m_images(kDecodedCacheBytes)
 {
 }
 

@@ -17,7 +17,7 @@
 // threads may fetch the same image at once (the later store wins). The size listener is called on
 // whichever thread learnt the size, without the lock.
 //
-// The decoded images are held up to DecodedCacheBytes, least recently used dropped first; the sizes
+// The decoded images are held up to kDecodedCacheBytes, least recently used dropped first; the sizes
 // (a few bytes each) are kept until clearCache() or a factory change.
 
 #include "formats/FormatReader.h"
@@ -39,7 +39,7 @@ class WebImageProvider;
 
 class BookImageResolver : public IBookImageResolver {
 public:
-    static constexpr qsizetype DecodedCacheBytes = 64 * 1024 * 1024;
+    static constexpr qsizetype kDecodedCacheBytes = 64 * 1024 * 1024;
 
     // Told the URL of an image that was asked for and could not be had (its size unknown, or its
     // picture still on its way) and can be now.

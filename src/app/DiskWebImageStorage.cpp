@@ -44,7 +44,7 @@ QByteArray DiskWebImageStorage::load(const QString& url) const
     const QMutexLocker lock(&m_mutex);
     QFile file(path);
     // A file larger than any download could be was not written by us.
-    if (!file.open(QIODevice::ReadOnly) || file.size() > HttpDownload::MaxBytes)
+    if (!file.open(QIODevice::ReadOnly) || file.size() > HttpDownload::kMaxBytes)
         return QByteArray();
     return file.readAll();
 }

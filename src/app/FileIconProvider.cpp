@@ -17,7 +17,7 @@ QImage FileIconProvider::requestImage(const QString& id, QSize* size, const QSiz
     QIcon icon = icons.icon(QFileInfo(path));
     if (icon.isNull())
         icon = icons.icon(QAbstractFileIconProvider::File);
-    const QSize target = requestedSize.width() > 0 && requestedSize.height() > 0 ? requestedSize : DefaultSize;
+    const QSize target = requestedSize.width() > 0 && requestedSize.height() > 0 ? requestedSize : kDefaultSize;
     QImage image(target, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     if (!icon.isNull()) {

@@ -2,7 +2,7 @@
 
 // The QML image provider "fileicon": "image://fileicon/" + a file path gives the platform's icon for
 // that kind of file (the generic file icon when the platform has none for it), drawn at the
-// requested size, DefaultSize when the request does not give both sides.
+// requested size, kDefaultSize when the request does not give both sides.
 //
 // Synchronous; the engine calls it on the GUI thread for synchronous image elements.
 
@@ -10,7 +10,7 @@
 
 class FileIconProvider : public QQuickImageProvider {
 public:
-    static constexpr QSize DefaultSize{60, 80};
+    static constexpr QSize kDefaultSize{60, 80};
 
     FileIconProvider();
 

@@ -11,12 +11,12 @@
 
 namespace HttpDownload {
 
-inline constexpr int TimeoutMs = 5000;
+inline constexpr int kTimeoutMs = 5000;
 // Far above any picture a book shows, far below what would hurt.
-inline constexpr qint64 MaxBytes = 32 * 1024 * 1024;
+inline constexpr qint64 kMaxBytes = 32 * 1024 * 1024;
 
 // The body of a 2xx answer; empty for any other scheme than http and https, an error, a timeout,
 // another status, or a body (announced or received) above maxBytes.
-QByteArray get(const QString& url, int timeoutMs = TimeoutMs, qint64 maxBytes = MaxBytes);
+QByteArray get(const QString& url, int timeoutMs = kTimeoutMs, qint64 maxBytes = kMaxBytes);
 
 } // namespace HttpDownload

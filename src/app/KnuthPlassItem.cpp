@@ -245,6 +245,41 @@ QColor KnuthPlassItem::runPenColour(const LayoutStyle& style) const
     return contrastRatio(black, backdrop) >= contrastRatio(white, backdrop) ? black : white;
 }
 
+// The stretch of the item one paint covers: the painter's clip, or the whole height.
+struct KnuthPlassItem::PaintBand {
+    double top = 0;
+    double bottom = 0;
+    bool meets(const QRectF& rect) const { return rect.bottom() >= top && rect.top() <= bottom; }
+};
+
+// The pen and font last set on the painter: runs in a row mostly share them, and setting a font
+// costs a lookup.
+struct KnuthPlassItem::RunPen {
+    bool set = false;
+    QColor colour;
+    QFont font;
+    int fontStyle = -1;
+};
+
+namespace {
+
+void paintDecorations(QPainter* painter, const LayoutStyle& style, const QRectF& rect, double baseline,
+                      const QFont& font)
+{
+    if (!style.underline && !style.lineThrough && !style.overline)
+        return;
+    const double pixelSize = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
+    const auto rule = [&](double y) { painter->drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y)); };
+    if (style.underline)
+        rule(baseline + 2);
+    if (style.lineThrough)
+        rule(baseline - 0.35 * pixelSize);
+    if (style.overline)
+        rule(baseline - 0.85 * pixelSize);
+}
+
+} // namespace
+
 void KnuthPlassItem::paint(QPainter* painter)
 {
     if (!painter)
@@ -253,20 +288,25 @@ void KnuthPlassItem::paint(QPainter* painter)
     painter->setRenderHint(QPainter::TextAntialiasing);
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
 
-    double bandTop = 0;
-    double bandBottom = height();
+    PaintBand band{0, height()};
     const QRectF clip = painter->clipBoundingRect();
-    if (clip.width() > 0 && clip.height() > 0) {
-        bandTop = clip.top();
-        bandBottom = clip.bottom();
-    }
-    const auto meetsBand = [&](const QRectF& rect) { return rect.bottom() >= bandTop && rect.top() <= bandBottom; };
+    if (clip.width() > 0 && clip.height() > 0)
+        band = PaintBand{clip.top(), clip.bottom()};
 
     painter->save();
     painter->translate(m_horizontalMargin, 0);
+    // Back to front: box grounds and borders, rules, the text with its lines, then the pictures.
+    paintBoxes(painter, band);
+    paintRules(painter, band);
+    paintRuns(painter, band);
+    paintImages(painter, band);
+    painter->restore();
+}
 
+void KnuthPlassItem::paintBoxes(QPainter* painter, const PaintBand& band) const
+{
     for (const LayoutBox& box : std::as_const(m_layout.boxes)) {
-        if (!meetsBand(box.rect))
+        if (!band.meets(box.rect))
             continue;
         const QRectF& r = box.rect;
         if (m_useBookColours) {
@@ -286,66 +326,66 @@ void KnuthPlassItem::paint(QPainter* painter)
             painter->fillRect(QRectF(r.x(), r.y(), box.left, r.height()), m_dimColor);
         }
     }
+}
 
+void KnuthPlassItem::paintRules(QPainter* painter, const PaintBand& band) const
+{
     for (const LayoutRule& rule : std::as_const(m_layout.rules)) {
-        if (meetsBand(rule.rect))
+        if (band.meets(rule.rect))
             painter->fillRect(rule.rect, m_useBookColours && rule.colour.isValid() ? rule.colour : m_dimColor);
     }
+}
 
+void KnuthPlassItem::paintRuns(QPainter* painter, const PaintBand& band) const
+{
     const auto firstLine = std::partition_point(m_layout.lines.cbegin(), m_layout.lines.cend(),
-        [&](const LayoutLine& line) { return line.y + line.height < bandTop; });
-    bool firstRun = true;
+        [&](const LayoutLine& line) { return line.y + line.height < band.top; });
     const Qt::LayoutDirection pageDirection = painter->layoutDirection();
-    QColor penColour;
-    QFont font;
-    int fontStyle = -1;
-    for (auto line = firstLine; line != m_layout.lines.cend() && line->y <= bandBottom; ++line) {
+    RunPen pen;
+    for (auto line = firstLine; line != m_layout.lines.cend() && line->y <= band.bottom; ++line) {
         for (const LayoutRun& run : line->runs) {
-            if (run.style < 0 || run.style >= m_layout.styles.size())
-                continue; // not a run of this layout
-            const LayoutStyle& style = m_layout.styleOf(run);
-            const QRectF rect = m_layout.rectOf(run);
-            if (m_useBookColours && style.background.paints())
-                painter->fillRect(rect, style.background.toColor());
-            const QColor colour = runPenColour(style);
-            if (firstRun || colour != penColour) {
-                penColour = colour;
-                painter->setPen(penColour);
-            }
-            if (firstRun || (run.style != fontStyle && style.font != font)) {
-                font = style.font;
-                painter->setFont(font);
-            }
-            fontStyle = run.style;
-            firstRun = false;
-            if (run.hasText()) {
-                // The painter's direction is the base direction Qt sets the run's characters in.
-                const Qt::LayoutDirection direction = run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
-                if (painter->layoutDirection() != direction)
-                    painter->setLayoutDirection(direction);
-                painter->drawText(QPointF(run.x, run.baseline), m_layout.textOf(run));
-            }
-            if (!style.underline && !style.lineThrough && !style.overline)
-                continue;
-            const double pixelSize = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-            const auto rule = [&](double y) { painter->drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y)); };
-            if (style.underline)
-                rule(run.baseline + 2);
-            if (style.lineThrough)
-                rule(run.baseline - 0.35 * pixelSize);
-            if (style.overline)
-                rule(run.baseline - 0.85 * pixelSize);
+            if (run.style >= 0 && run.style < m_layout.styles.size()) // else not a run of this layout
+                paintRun(painter, run, pen);
         }
     }
-
     painter->setLayoutDirection(pageDirection);
+}
 
+void KnuthPlassItem::paintRun(QPainter* painter, const LayoutRun& run, RunPen& pen) const
+{
+    const LayoutStyle& style = m_layout.styleOf(run);
+    const QRectF rect = m_layout.rectOf(run);
+    if (m_useBookColours && style.background.paints())
+        painter->fillRect(rect, style.background.toColor());
+    const QColor colour = runPenColour(style);
+    if (!pen.set || colour != pen.colour) {
+        pen.colour = colour;
+        painter->setPen(pen.colour);
+    }
+    if (!pen.set || (run.style != pen.fontStyle && style.font != pen.font)) {
+        pen.font = style.font;
+        painter->setFont(pen.font);
+    }
+    pen.fontStyle = run.style;
+    pen.set = true;
+    if (run.hasText()) {
+        // The painter's direction is the base direction Qt sets the run's characters in.
+        const Qt::LayoutDirection direction = run.rightToLeft ? Qt::RightToLeft : Qt::LeftToRight;
+        if (painter->layoutDirection() != direction)
+            painter->setLayoutDirection(direction);
+        painter->drawText(QPointF(run.x, run.baseline), m_layout.textOf(run));
+    }
+    paintDecorations(painter, style, rect, run.baseline, pen.font);
+}
+
+void KnuthPlassItem::paintImages(QPainter* painter, const PaintBand& band) const
+{
     // Decoded no larger than drawn: a full-size page scaled down on every paint would be held whole.
     const qreal pixelRatio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
     // On a dark page, dark ink on a transparent ground stands on the light of the text colour.
     const bool lightInkOnDarkPage = relativeLuminance(m_textColor) > relativeLuminance(m_surfaceColor);
     for (const LayoutImage& image : std::as_const(m_layout.images)) {
-        if (!meetsBand(image.rect))
+        if (!band.meets(image.rect))
             continue;
         const QSize shown = (image.rect.size() * pixelRatio).toSize().expandedTo(QSize(1, 1));
         QImage decoded = s_imageResolver ? s_imageResolver->resolveImageAt(image.source, shown) : QImage();
@@ -361,6 +401,4 @@ void KnuthPlassItem::paint(QPainter* painter)
             painter->drawImage(image.rect, decoded);
         }
     }
-
-    painter->restore();
 }

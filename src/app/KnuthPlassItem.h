@@ -97,6 +97,13 @@ private:
     void updateBands();
     bool nearViewport(const QRectF& band) const;
     QColor runPenColour(const LayoutStyle& style) const;
+    struct PaintBand;
+    struct RunPen;
+    void paintBoxes(QPainter* painter, const PaintBand& band) const;
+    void paintRules(QPainter* painter, const PaintBand& band) const;
+    void paintRuns(QPainter* painter, const PaintBand& band) const;
+    void paintRun(QPainter* painter, const LayoutRun& run, RunPen& pen) const;
+    void paintImages(QPainter* painter, const PaintBand& band) const;
 
     static IBookImageResolver* s_imageResolver;
 

@@ -174,8 +174,20 @@ void ReadingModel::setReader(FormatReader* reader)
     // Whatever ran for the previous book is superseded, even when no new run starts.
     m_layoutTimer->stop();
     advanceGeneration();
-
     m_reader = reader;
+    clearRows();
+    setTextMode(reader && reader->contentKind() == ContentKind::Text);
+    // The book's own position and reading choices, before its rows or pages exist.
+    const BookPosition saved = reader ? m_positions.load(reader->contentHash()) : BookPosition();
+    applySavedPosition(saved);
+    if (m_textMode)
+        openTextBook(saved);
+    else
+        openComicBook(saved);
+}
+
+void ReadingModel::clearRows()
+{
     beginResetModel();
     m_chunks.clear();
     m_prepared.clear();
@@ -185,14 +197,18 @@ void ReadingModel::setReader(FormatReader* reader)
     m_weightPrefix.clear();
     m_windowFirst = m_windowLast = -1;
     endResetModel();
+}
 
-    const bool textMode = reader && reader->contentKind() == ContentKind::Text;
-    if (textMode != m_textMode) {
-        m_textMode = textMode;
-        Q_EMIT modeChanged();
-    }
+void ReadingModel::setTextMode(bool textMode)
+{
+    if (textMode == m_textMode)
+        return;
+    m_textMode = textMode;
+    Q_EMIT modeChanged();
+}
 
-    const BookPosition saved = reader ? m_positions.load(reader->contentHash()) : BookPosition();
+void ReadingModel::applySavedPosition(const BookPosition& saved)
+{
     const bool shiftChanged = saved.pageShift != m_pageShift;
     const bool directionChanged = saved.mangaRTL != m_mangaRTL;
     m_progress = saved.progress;
@@ -207,60 +223,68 @@ void ReadingModel::setReader(FormatReader* reader)
         Q_EMIT pageShiftChanged();
     if (directionChanged)
         Q_EMIT mangaRTLChanged();
+}
 
-    if (m_textMode) {
-        clearPages();
-        beginResetModel();
-        m_chunks = reader->chunks();
-        m_weightPrefix.reserve(m_chunks.size() + 1);
-        m_weightPrefix.append(0);
-        for (const ContentChunk& chunk : std::as_const(m_chunks))
-            m_weightPrefix.append(m_weightPrefix.last() + chunk.weight);
-        if (m_chunks.isEmpty()) {
-            m_currentChunk = 0;
-            m_totalPages = 0;
-        } else {
-            const qint64 total = m_weightPrefix.last();
-            m_totalPages = int(std::max<qint64>(1, (total + kCharsPerPage - 1) / kCharsPerPage));
-            const int last = int(m_chunks.size()) - 1;
-            if (saved.chunkIndex > last) {
-                // The book changed since the position was saved: keep the reader at its end.
-                m_currentChunk = last;
-                m_intraOffset = 0.0;
-            } else {
-                m_currentChunk = std::max(saved.chunkIndex, 0);
-            }
-        }
-        m_currentPage = calculatePageFromPosition(m_currentChunk, m_intraOffset);
-        endResetModel();
-        Q_EMIT totalPagesChanged();
-        Q_EMIT currentPageChanged();
-        Q_EMIT currentChunkChanged();
-        if (m_chunks.isEmpty()) {
-            setMeasuring(false);
-            Q_EMIT restoreReady(0, 0.0); // nothing to lay out, but the view must not wait for ever
-        } else {
-            startLayoutMeasurement(m_currentChunk, m_intraOffset);
-        }
+void ReadingModel::openTextBook(const BookPosition& saved)
+{
+    clearPages();
+    beginResetModel();
+    m_chunks = m_reader->chunks();
+    m_weightPrefix.reserve(m_chunks.size() + 1);
+    m_weightPrefix.append(0);
+    for (const ContentChunk& chunk : std::as_const(m_chunks))
+        m_weightPrefix.append(m_weightPrefix.last() + chunk.weight);
+    placeReader(saved.chunkIndex);
+    m_currentPage = calculatePageFromPosition(m_currentChunk, m_intraOffset);
+    endResetModel();
+    Q_EMIT totalPagesChanged();
+    Q_EMIT currentPageChanged();
+    Q_EMIT currentChunkChanged();
+    if (m_chunks.isEmpty()) {
+        setMeasuring(false);
+        Q_EMIT restoreReady(0, 0.0); // nothing to lay out, but the view must not wait for ever
+    } else {
+        startLayoutMeasurement(m_currentChunk, m_intraOffset);
+    }
+}
+
+void ReadingModel::placeReader(int savedChunk)
+{
+    if (m_chunks.isEmpty()) {
+        m_currentChunk = 0;
+        m_totalPages = 0;
         return;
     }
+    const qint64 total = m_weightPrefix.last();
+    m_totalPages = int(std::max<qint64>(1, (total + kCharsPerPage - 1) / kCharsPerPage));
+    const int last = int(m_chunks.size()) - 1;
+    if (savedChunk > last) {
+        // The book changed since the position was saved: keep the reader at its end.
+        m_currentChunk = last;
+        m_intraOffset = 0.0;
+    } else {
+        m_currentChunk = std::max(savedChunk, 0);
+    }
+}
 
+void ReadingModel::openComicBook(const BookPosition& saved)
+{
     setMeasuring(false);
     loadPages();
-    if (reader) {
-        const int count = int(m_pages.size());
-        const int page = count == 0 || saved.chunkIndex < 0 ? 0 : std::min(saved.chunkIndex, count - 1);
-        const int generation = m_generation;
-        // Queued so that the view, created or reset by this very change, is listening; dropped when
-        // another book was installed meanwhile.
-        QMetaObject::invokeMethod(
-            this,
-            [this, page, generation] {
-                if (generation == m_generation)
-                    Q_EMIT restoreReady(page, 0.0);
-            },
-            Qt::QueuedConnection);
-    }
+    if (!m_reader)
+        return;
+    const int count = int(m_pages.size());
+    const int page = count == 0 || saved.chunkIndex < 0 ? 0 : std::min(saved.chunkIndex, count - 1);
+    const int generation = m_generation;
+    // Queued so that the view, created or reset by this very change, is listening; dropped when
+    // another book was installed meanwhile.
+    QMetaObject::invokeMethod(
+        this,
+        [this, page, generation] {
+            if (generation == m_generation)
+                Q_EMIT restoreReady(page, 0.0);
+        },
+        Qt::QueuedConnection);
 }
 
 double ReadingModel::progress() const

@@ -169,6 +169,14 @@ private:
     void onRelayoutDone(const BackgroundLayoutRun& run);
     void installLayouts(const BackgroundLayoutRun& run);
     void clearPages();
+    // The stages of setReader.
+    void clearRows();
+    void setTextMode(bool textMode);
+    void applySavedPosition(const BookPosition& saved);
+    void openTextBook(const BookPosition& saved);
+    // The current chunk and the page count of a book just opened, from its saved chunk.
+    void placeReader(int savedChunk);
+    void openComicBook(const BookPosition& saved);
     bool settleImagesIn(int row);
 
     ChunkLayoutEngine m_engine;

@@ -50,8 +50,8 @@ void fitWindowToScreens(UiState& uiState, const QList<QRect>& availableAreas)
         return;
 
     const QSize stored(uiState.windowWidth(), uiState.windowHeight());
-    const QSize size = QSize(stored.width() > 0 ? stored.width() : UiState::DefaultWindowWidth,
-                             stored.height() > 0 ? stored.height() : UiState::DefaultWindowHeight)
+    const QSize size = QSize(stored.width() > 0 ? stored.width() : UiState::kDefaultWindowWidth,
+                             stored.height() > 0 ? stored.height() : UiState::kDefaultWindowHeight)
                            .boundedTo(largest);
     if (size != stored) {
         qWarning() << "Stored window size" << stored << "does not fit the screens; using" << size;

@@ -26,8 +26,8 @@ class UiState : public QObject {
     Q_PROPERTY(int windowX READ windowX WRITE setWindowX NOTIFY windowXChanged FINAL)
     Q_PROPERTY(int windowY READ windowY WRITE setWindowY NOTIFY windowYChanged FINAL)
 public:
-    static constexpr int DefaultWindowWidth = 1024;
-    static constexpr int DefaultWindowHeight = 768;
+    static constexpr int kDefaultWindowWidth = 1024;
+    static constexpr int kDefaultWindowHeight = 768;
 
     explicit UiState(AppState& state, QObject* parent = nullptr);
 
@@ -79,8 +79,8 @@ private:
     bool m_barsVisible = true;
     QString m_lastFilePath;
     QVariantMap m_customThemeColors;
-    int m_windowWidth = DefaultWindowWidth;
-    int m_windowHeight = DefaultWindowHeight;
+    int m_windowWidth = kDefaultWindowWidth;
+    int m_windowHeight = kDefaultWindowHeight;
     int m_windowX = -1; // -1: no position saved
     int m_windowY = -1;
 };

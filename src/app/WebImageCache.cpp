@@ -15,7 +15,7 @@ QThreadPool* WebImageCache::downloadPool()
 {
     static QThreadPool* const pool = [] {
         auto* made = new QThreadPool;
-        made->setMaxThreadCount(DownloadThreads);
+        made->setMaxThreadCount(kDownloadThreads);
         return made;
     }();
     return pool;
@@ -24,7 +24,7 @@ QThreadPool* WebImageCache::downloadPool()
 WebImageCache::WebImageCache(std::shared_ptr<DiskWebImageStorage> storage, Fetcher fetcher)
     : m_storage(std::move(storage))
     , m_fetcher(fetcher ? std::move(fetcher) : Fetcher([](const QString& url) { return HttpDownload::get(url); }))
-    , m_memory(MemoryCacheBytes)
+    , m_memory(kMemoryCacheBytes)
 {
 }
 
@@ -112,7 +112,7 @@ QImage WebImageCache::fetchAndKeep(const QString& url)
     if (image.isNull()) {
         // An error page, a broken file or nothing: only the failure is kept.
         const QMutexLocker lock(&m_mutex);
-        m_failed.insert(url, QDeadlineTimer(FailureMemoryMs));
+        m_failed.insert(url, QDeadlineTimer(kFailureMemoryMs));
         return image;
     }
     if (m_storage)

@@ -10,7 +10,7 @@
 // caches alone, and a miss there starts the download for later requests. All requests for one URL
 // share one download. When a download brings an image, the arrival listener hears of it (on the
 // download thread), so that layouts made without its size can be made again. A URL whose download
-// failed is not tried again for FailureMemoryMs, so an unreachable server costs one timeout, not one
+// failed is not tried again for kFailureMemoryMs, so an unreachable server costs one timeout, not one
 // per request.
 //
 // Held by shared pointer: downloads started here keep it alive until they end.
@@ -38,9 +38,9 @@ public:
     // Called on a download thread with the URL of an image that has just arrived.
     using ArrivalListener = std::function<void(const QString& url)>;
 
-    static constexpr qsizetype MemoryCacheBytes = 128 * 1024 * 1024;
-    static constexpr int FailureMemoryMs = 60 * 1000;
-    static constexpr int DownloadThreads = 4;
+    static constexpr qsizetype kMemoryCacheBytes = 128 * 1024 * 1024;
+    static constexpr int kFailureMemoryMs = 60 * 1000;
+    static constexpr int kDownloadThreads = 4;
 
     // A null storage keeps nothing on disk; an empty fetcher means HttpDownload::get.
     static std::shared_ptr<WebImageCache> create(std::shared_ptr<DiskWebImageStorage> storage, Fetcher fetcher = {});

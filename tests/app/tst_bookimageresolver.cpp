@@ -367,7 +367,7 @@ private Q_SLOTS:
         for (int i = 0; i < 12; ++i) {
             const QString url = entryUrl(QStringLiteral("p/%1.png").arg(i), QStringLiteral("/books/big.cbz"));
             QCOMPARE(resolver.resolveImage(url).size(), QSize(2000, 3000));
-            QVERIFY(resolver.decodedBytes() <= BookImageResolver::DecodedCacheBytes);
+            QVERIFY(resolver.decodedBytes() <= BookImageResolver::kDecodedCacheBytes);
         }
         QVERIFY(resolver.decodedBytes() > 0);
         resolver.clearCache();
