@@ -101,6 +101,15 @@ private:
                               Compound* compound, int* ids, int* classes, int* types);
     static bool parsePseudo(QStringView s, qsizetype& i, const NamespaceMap& namespaces, int notDepth,
                             Compound* compound, int* ids, int* classes, int* types);
+    static bool parseTypeSelector(QStringView s, qsizetype& i, const NamespaceMap& namespaces, Compound* compound);
+    static bool parseAttributeSelector(QStringView s, qsizetype& i, const NamespaceMap& namespaces,
+                                       AttributeTest* test);
+    static bool parseAttributeName(QStringView s, qsizetype& i, const NamespaceMap& namespaces, AttributeTest* test);
+    static bool parseAttributeMatcher(QStringView s, qsizetype& i, AttributeTest* test);
+    static bool parseNegation(QStringView argument, const NamespaceMap& namespaces, int notDepth,
+                              Compound* compound, int* ids, int* classes, int* types);
+    static bool parseFunctionalPseudo(const QString& name, QStringView argument, PseudoTest* test);
+    static bool parseSimplePseudo(const QString& name, PseudoTest* test);
     bool compoundMatches(int j, const ElementFacts& element, qint64* steps) const;
     static bool attributeMatches(const AttributeTest& test, const ElementFacts& element);
     static bool valueMatches(const AttributeTest& test, const QString& actual);
