@@ -261,14 +261,25 @@ private:
 
     void computeText()
     {
+        computeLetterForms();
+        computeDecorationAndShift();
+        computeAlignment();
+        computeParagraphText();
+    }
+
+    // Case and letter spacing.
+    void computeLetterForms()
+    {
         TextStyle& t = style.text;
-        if (const QString* v = value(TextTransform, [] {}, [&] { t.textTransform = 0; })) {
+        if (const QString* v = value(TextTransform, [] {}, [&] { t.textTransform = TextStyle::NoTransform; })) {
             const QString lower = v->toLower();
-            static const QHash<QString, int> transforms = {
-                { QStringLiteral("none"), 0 }, { QStringLiteral("uppercase"), 1 },
-                { QStringLiteral("lowercase"), 2 }, { QStringLiteral("capitalize"), 3 },
+            static const QHash<QString, int> kTransforms = {
+                { QStringLiteral("none"), TextStyle::NoTransform },
+                { QStringLiteral("uppercase"), TextStyle::Uppercase },
+                { QStringLiteral("lowercase"), TextStyle::Lowercase },
+                { QStringLiteral("capitalize"), TextStyle::Capitalize },
             };
-            t.textTransform = transforms.value(lower, t.textTransform);
+            t.textTransform = kTransforms.value(lower, t.textTransform);
         }
         if (const QString* v = value(LetterSpacing, [] {}, [&] { t.letterSpacing = 0; })) {
             double px;
@@ -277,6 +288,12 @@ private:
             else if (!v->endsWith(u'%') && parseLength(*v, size(), params, &px))
                 t.letterSpacing = px;
         }
+    }
+
+    // Decoration lines and the baseline shift.
+    void computeDecorationAndShift()
+    {
+        TextStyle& t = style.text;
         // Decorations of the ancestors stay drawn under the element's own (as in CSS, a
         // descendant cannot take them away); "inherit" and "initial" add nothing of its own.
         if (const QString* v = value(TextDecorationLine, [] {}, [] {})) {
@@ -297,6 +314,12 @@ private:
             else if (parseLength(lower, size(), params, &px))
                 ownShift = px;
         }
+    }
+
+    // Alignment, direction and bidi embedding.
+    void computeAlignment()
+    {
+        TextStyle& t = style.text;
         if (const QString* v = value(TextAlignProperty, [] {}, [&] { style.align = Align::Justify; })) {
             const QString lower = v->toLower();
             if (lower == u"left" || lower == u"-webkit-left")
@@ -334,6 +357,11 @@ private:
             };
             t.unicodeBidi = kinds.value(v->toLower(), t.unicodeBidi);
         }
+    }
+
+    // Indent, line height, white space and list marker.
+    void computeParagraphText()
+    {
         if (const QString* v = value(TextIndent, [] {}, [&] { style.indent = 0; })) {
             const QStringList parts = splitValue(*v);
             double px;
