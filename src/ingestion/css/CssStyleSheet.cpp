@@ -132,59 +132,10 @@ bool StyleSheet::isEmpty() const
 QList<Declaration> StyleSheet::declarationsFor(const ElementFacts& subject, const QString& styleAttribute,
                                                MatchBudget* budget) const
 {
-    QList<Declaration> out;
-    QVarLengthArray<int, 64> matched;
-    if (!entries.isEmpty()) {
-        if (budget)
-            budget->enterElement();
-        auto collect = [&](const QList<int>& candidates) {
-            for (int index : candidates) {
-                if (!budget) {
-                    if (entries[index].selector.matches(subject))
-                        matched.append(index);
-                    continue;
-                }
-                if (index >= budget->ruleLimit())
-                    break; // candidates are in source order
-                if (budget->exhausted()) {
-                    budget->cutAt(index);
-                    break;
-                }
-                qint64 steps = 0;
-                if (entries[index].selector.matches(subject, &steps)) {
-                    matched.append(index);
-                    steps += ruleDeclarations[entries[index].rule].size();
-                }
-                budget->spend(steps);
-            }
-        };
-        if (!subject.id.isEmpty())
-            collect(byId.value(subject.id));
-        for (const QString& name : subject.classes)
-            collect(byClass.value(name));
-        if (!byAttribute.isEmpty()) {
-            const QDomNamedNodeMap attributes = subject.element.attributes();
-            for (int i = 0; i < attributes.length(); ++i) {
-                QString name = attributes.item(i).nodeName();
-                if (name.contains(u':'))
-                    name = name.mid(name.lastIndexOf(u':') + 1);
-                const auto found = byAttribute.constFind(name.isLower() ? name : name.toLower());
-                if (found != byAttribute.constEnd())
-                    collect(*found);
-            }
-        }
-        collect(byType.value(subject.name));
-        collect(anyElement);
-        // Entry indices are source order, so this orders by specificity, then source order.
-        std::sort(matched.begin(), matched.end(), [&](int a, int b) {
-            const int sa = entries[a].selector.specificity(), sb = entries[b].selector.specificity();
-            return sa != sb ? sa < sb : a < b;
-        });
-        // An element may carry two attributes of one local name ("type", "epub:type").
-        matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
-    }
+    const RuleIndices matched = matchingEntries(subject, budget);
     const QList<Declaration> inlineDeclarations = styleAttribute.isEmpty()
         ? QList<Declaration>() : Parser::parseDeclarations(styleAttribute);
+    QList<Declaration> out;
     for (const bool important : { false, true }) {
         for (int index : matched) {
             for (const Declaration& declaration : ruleDeclarations[entries[index].rule]) {
@@ -198,6 +149,65 @@ QList<Declaration> StyleSheet::declarationsFor(const ElementFacts& subject, cons
         }
     }
     return out;
+}
+
+StyleSheet::RuleIndices StyleSheet::matchingEntries(const ElementFacts& subject, MatchBudget* budget) const
+{
+    RuleIndices matched;
+    if (entries.isEmpty())
+        return matched;
+    if (budget)
+        budget->enterElement();
+    // Only the entries indexed under one of the subject's keys can match it.
+    if (!subject.id.isEmpty())
+        collectMatches(byId.value(subject.id), subject, budget, &matched);
+    for (const QString& name : subject.classes)
+        collectMatches(byClass.value(name), subject, budget, &matched);
+    if (!byAttribute.isEmpty()) {
+        const QDomNamedNodeMap attributes = subject.element.attributes();
+        for (int i = 0; i < attributes.length(); ++i) {
+            QString name = attributes.item(i).nodeName();
+            if (name.contains(u':'))
+                name = name.mid(name.lastIndexOf(u':') + 1);
+            const auto found = byAttribute.constFind(name.isLower() ? name : name.toLower());
+            if (found != byAttribute.constEnd())
+                collectMatches(*found, subject, budget, &matched);
+        }
+    }
+    collectMatches(byType.value(subject.name), subject, budget, &matched);
+    collectMatches(anyElement, subject, budget, &matched);
+    // Entry indices are source order, so this orders by specificity, then source order.
+    std::sort(matched.begin(), matched.end(), [&](int a, int b) {
+        const int sa = entries[a].selector.specificity(), sb = entries[b].selector.specificity();
+        return sa != sb ? sa < sb : a < b;
+    });
+    // An element may carry two attributes of one local name ("type", "epub:type").
+    matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
+    return matched;
+}
+
+void StyleSheet::collectMatches(const QList<int>& candidates, const ElementFacts& subject, MatchBudget* budget,
+                                RuleIndices* matched) const
+{
+    for (int index : candidates) {
+        if (!budget) {
+            if (entries[index].selector.matches(subject))
+                matched->append(index);
+            continue;
+        }
+        if (index >= budget->ruleLimit())
+            break; // candidates are in source order
+        if (budget->exhausted()) {
+            budget->cutAt(index);
+            break;
+        }
+        qint64 steps = 0;
+        if (entries[index].selector.matches(subject, &steps)) {
+            matched->append(index);
+            steps += ruleDeclarations[entries[index].rule].size();
+        }
+        budget->spend(steps);
+    }
 }
 
 } // namespace Css

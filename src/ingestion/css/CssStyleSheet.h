@@ -18,6 +18,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <functional>
 
@@ -64,7 +65,15 @@ private:
         int rule = 0; // index into ruleDeclarations
     };
 
+    // Indices into entries.
+    using RuleIndices = QVarLengthArray<int, 64>;
+
     void addEntry(Entry entry);
+    // The entries whose selectors match subject, in cascade order.
+    RuleIndices matchingEntries(const ElementFacts& subject, MatchBudget* budget) const;
+    // Appends those of candidates (entry indices in source order) that match subject.
+    void collectMatches(const QList<int>& candidates, const ElementFacts& subject, MatchBudget* budget,
+                        RuleIndices* matched) const;
 
     QList<QList<Declaration>> ruleDeclarations;
     QList<Entry> entries; // in source order
