@@ -213,73 +213,84 @@ struct BlockParser {
     bool rulesSeen = false;      // @import and @namespace count only before any other rule
     bool namespacesSeen = false; // and @import only before @namespace
 
+    // Reads the rules of s: a sheet, or the body of an @media or @supports block at depth.
     void parse(QStringView s, int depth)
     {
         qsizetype i = 0;
         while (i < s.size()) {
-            while (i < s.size() && isHtmlSpace(s[i]))
-                ++i;
+            i = skipSeparators(s, i);
             if (i >= s.size())
                 break;
-            if (s.mid(i).startsWith(u"<!--")) {
-                i += 4;
-                continue;
-            }
-            if (s.mid(i).startsWith(u"-->")) {
-                i += 3;
-                continue;
-            }
-            const QChar c = s[i];
-            if (c == u'}' || c == u';') {
-                ++i; // stray: skip it
-                continue;
-            }
-            if (c == u'@') {
-                const QString name = atKeyword(s, i).toString().toLower();
-                const qsizetype preludeStart = i + 1 + name.size();
-                const qsizetype end = findTopLevel(s, preludeStart, u";{}");
-                if (end >= s.size() && name != u"import" && name != u"namespace")
-                    break;
-                const QStringView prelude = s.mid(preludeStart, end - preludeStart);
-                if (end >= s.size() || s[end] != u'{') {
-                    // A statement, or an at-rule cut short by a stray "}".
-                    statement(name, prelude, depth);
-                    i = end + 1;
-                    continue;
-                }
-                if (name != u"charset")
-                    rulesSeen = true;
-                const qsizetype close = matchingBrace(s, end);
-                const QStringView body = s.mid(end + 1, close - end - 1);
-                if (name == u"media")
-                    noteColourScheme(prelude);
-                if (name == u"media" || name == u"supports") {
-                    const bool applies = name == u"media" ? Parser::mediaApplies(prelude, media)
-                                                          : Parser::supportsApplies(prelude);
-                    if (depth < Parser::MaxMediaNesting && applies)
-                        parse(body, depth + 1);
-                } else if (name == u"font-face") {
-                    out.fontFaces.append(parseDeclarationsOfCleanText(body, false));
-                }
-                i = close + 1;
-                continue;
-            }
-            rulesSeen = true;
-            const qsizetype open = findTopLevel(s, i, u"{}");
-            if (open >= s.size())
-                break; // a selector without a block
-            if (s[open] == u'}') {
-                i = open + 1;
-                continue;
-            }
-            const qsizetype close = matchingBrace(s, open);
-            Rule rule;
-            rule.selectors = s.mid(i, open - i).trimmed().toString();
-            rule.declarations = parseDeclarationsOfCleanText(s.mid(open + 1, close - open - 1));
-            if (!rule.selectors.isEmpty() && !rule.declarations.isEmpty())
-                out.rules.append(std::move(rule));
-            i = close + 1;
+            // Each returns where the next rule starts, or s.size() when the rest is cut short.
+            i = s[i] == u'@' ? atRule(s, i, depth) : styleRule(s, i);
         }
+    }
+
+    // Skips white space, the "<!--" and "-->" a sheet may be wrapped in and a stray "}" or ";".
+    static qsizetype skipSeparators(QStringView s, qsizetype i)
+    {
+        while (i < s.size()) {
+            if (isHtmlSpace(s[i]) || s[i] == u'}' || s[i] == u';')
+                ++i;
+            else if (s.mid(i).startsWith(u"<!--"))
+                i += 4;
+            else if (s.mid(i).startsWith(u"-->"))
+                i += 3;
+            else
+                break;
+        }
+        return i;
+    }
+
+    qsizetype atRule(QStringView s, qsizetype i, int depth)
+    {
+        const QString name = atKeyword(s, i).toString().toLower();
+        const qsizetype preludeStart = i + 1 + name.size();
+        const qsizetype end = findTopLevel(s, preludeStart, u";{}");
+        if (end >= s.size() && name != u"import" && name != u"namespace")
+            return s.size();
+        const QStringView prelude = s.mid(preludeStart, end - preludeStart);
+        if (end >= s.size() || s[end] != u'{') {
+            // A statement, or an at-rule cut short by a stray "}".
+            statement(name, prelude, depth);
+            return end + 1;
+        }
+        if (name != u"charset")
+            rulesSeen = true;
+        const qsizetype close = matchingBrace(s, end);
+        blockAtRule(name, prelude, s.mid(end + 1, close - end - 1), depth);
+        return close + 1;
+    }
+
+    void blockAtRule(const QString& name, QStringView prelude, QStringView body, int depth)
+    {
+        if (name == u"media")
+            noteColourScheme(prelude);
+        if (name == u"media" || name == u"supports") {
+            const bool applies = name == u"media" ? Parser::mediaApplies(prelude, media)
+                                                  : Parser::supportsApplies(prelude);
+            if (depth < Parser::MaxMediaNesting && applies)
+                parse(body, depth + 1);
+        } else if (name == u"font-face") {
+            out.fontFaces.append(parseDeclarationsOfCleanText(body, false));
+        }
+    }
+
+    qsizetype styleRule(QStringView s, qsizetype i)
+    {
+        rulesSeen = true;
+        const qsizetype open = findTopLevel(s, i, u"{}");
+        if (open >= s.size())
+            return s.size(); // a selector without a block
+        if (s[open] == u'}')
+            return open + 1;
+        const qsizetype close = matchingBrace(s, open);
+        Rule rule;
+        rule.selectors = s.mid(i, open - i).trimmed().toString();
+        rule.declarations = parseDeclarationsOfCleanText(s.mid(open + 1, close - open - 1));
+        if (!rule.selectors.isEmpty() && !rule.declarations.isEmpty())
+            out.rules.append(std::move(rule));
+        return close + 1;
     }
 
     // Whether the sheet would read otherwise in the other colour scheme.
@@ -465,17 +476,12 @@ bool queryHolds(QStringView query, const MediaContext& media)
     return negated ? !result : result;
 }
 
-// One condition of @supports, with its operators.
-bool supportsCondition(QStringView s, int depth)
+bool supportsCondition(QStringView s, int depth);
+
+// Splits s at its top-level "and" or "or" into parenthesised terms (or selector(...) ones); false
+// when s is no such list or mixes the two operators without parentheses.
+bool splitSupportsTerms(QStringView s, QList<QStringView>* terms, QString* op)
 {
-    s = s.trimmed();
-    if (s.isEmpty() || depth > 16)
-        return false;
-    if (s.startsWith(u"not", Qt::CaseInsensitive) && s.size() > 3 && (isHtmlSpace(s[3]) || s[3] == u'('))
-        return !supportsCondition(s.mid(3), depth + 1);
-    // Split at top-level "and" / "or" between parenthesised terms.
-    QList<QStringView> terms;
-    QString op;
     qsizetype i = 0;
     while (i < s.size()) {
         while (i < s.size() && isHtmlSpace(s[i]))
@@ -490,7 +496,7 @@ bool supportsCondition(QStringView s, int depth)
         const qsizetype close = findTopLevel(s, i + 1, u")");
         if (close >= s.size())
             return false;
-        terms.append(s.mid(termStart, close + 1 - termStart));
+        terms->append(s.mid(termStart, close + 1 - termStart));
         i = close + 1;
         while (i < s.size() && isHtmlSpace(s[i]))
             ++i;
@@ -500,31 +506,45 @@ bool supportsCondition(QStringView s, int depth)
         while (end < s.size() && s[end].isLetter())
             ++end;
         const QString word = s.mid(i, end - i).toString().toLower();
-        if ((word != u"and" && word != u"or") || (!op.isEmpty() && op != word))
-            return false; // mixing and/or without parentheses is invalid
-        op = word;
+        if ((word != u"and" && word != u"or") || (!op->isEmpty() && *op != word))
+            return false;
+        *op = word;
         i = end;
     }
-    if (terms.isEmpty())
+    return !terms->isEmpty();
+}
+
+// One term: "selector(...)", "(property: value)" or a parenthesised condition.
+bool supportsTerm(QStringView term, int depth)
+{
+    if (term.startsWith(u"selector(", Qt::CaseInsensitive))
+        return !Selector::parseList(term.mid(9, term.size() - 10)).isEmpty();
+    const QStringView inner = term.mid(1, term.size() - 2).trimmed();
+    const qsizetype colon = findTopLevel(inner, 0, u":");
+    const bool nested = inner.startsWith(u'(') || inner.startsWith(u"not", Qt::CaseInsensitive);
+    if (nested || colon >= inner.size())
+        return supportsCondition(inner, depth + 1);
+    Declaration declaration;
+    declaration.property = inner.left(colon).trimmed().toString().toLower();
+    declaration.value = inner.mid(colon + 1).trimmed().toString();
+    return !declaration.value.isEmpty() && ComputedStyle::supports(declaration);
+}
+
+// One condition of @supports, with its operators.
+bool supportsCondition(QStringView s, int depth)
+{
+    s = s.trimmed();
+    if (s.isEmpty() || depth > 16)
+        return false;
+    if (s.startsWith(u"not", Qt::CaseInsensitive) && s.size() > 3 && (isHtmlSpace(s[3]) || s[3] == u'('))
+        return !supportsCondition(s.mid(3), depth + 1);
+    QList<QStringView> terms;
+    QString op;
+    if (!splitSupportsTerms(s, &terms, &op))
         return false;
     bool result = op != u"or";
     for (QStringView term : terms) {
-        bool holds = false;
-        if (term.startsWith(u"selector(", Qt::CaseInsensitive)) {
-            holds = !Selector::parseList(term.mid(9, term.size() - 10)).isEmpty();
-        } else {
-            const QStringView inner = term.mid(1, term.size() - 2).trimmed();
-            const qsizetype colon = findTopLevel(inner, 0, u":");
-            const bool nested = inner.startsWith(u'(') || inner.startsWith(u"not", Qt::CaseInsensitive);
-            if (nested || colon >= inner.size()) {
-                holds = supportsCondition(inner, depth + 1);
-            } else {
-                Declaration declaration;
-                declaration.property = inner.left(colon).trimmed().toString().toLower();
-                declaration.value = inner.mid(colon + 1).trimmed().toString();
-                holds = !declaration.value.isEmpty() && ComputedStyle::supports(declaration);
-            }
-        }
+        const bool holds = supportsTerm(term, depth);
         result = op == u"or" ? result || holds : result && holds;
     }
     return result;
