@@ -269,7 +269,7 @@ struct BlockParser {
         if (name == u"media" || name == u"supports") {
             const bool applies = name == u"media" ? Parser::mediaApplies(prelude, media)
                                                   : Parser::supportsApplies(prelude);
-            if (depth < Parser::MaxMediaNesting && applies)
+            if (depth < Parser::kMaxMediaNesting && applies)
                 parse(body, depth + 1);
         } else if (name == u"font-face") {
             out.fontFaces.append(parseDeclarationsOfCleanText(body, false));

@@ -220,7 +220,7 @@ QList<Selector> Selector::parseList(QStringView text, const NamespaceMap& namesp
     QList<Selector> out;
     for (QStringView part : splitTopLevelCommas(text)) {
         Selector selector;
-        if (parseOne(part.trimmed(), namespaces, 0, &selector) && !selector.never)
+        if (parseOne(part.trimmed(), namespaces, 0, &selector) && !selector.m_never)
             out.append(std::move(selector));
     }
     return out;
@@ -241,31 +241,31 @@ bool Selector::parseOne(QStringView s, const NamespaceMap& namespaces, int notDe
             break;
         const QChar c = s[i];
         if (c == u'>' || c == u'+' || c == u'~') {
-            if (out->compounds.isEmpty() || pendingCombinator)
+            if (out->m_compounds.isEmpty() || pendingCombinator)
                 return false;
             pendingCombinator = true;
             combinator = c == u'>' ? Combinator::Child : c == u'+' ? Combinator::Adjacent : Combinator::Sibling;
             ++i;
             continue;
         }
-        if (!out->compounds.isEmpty()) {
+        if (!out->m_compounds.isEmpty()) {
             if (!pendingCombinator && !sawSpace)
                 return false;
-            out->combinators.append(pendingCombinator ? combinator : Combinator::Descendant);
+            out->m_combinators.append(pendingCombinator ? combinator : Combinator::Descendant);
         }
         pendingCombinator = false;
-        if (out->compounds.size() >= MaxCompounds)
+        if (out->m_compounds.size() >= kMaxCompounds)
             return false;
         Compound compound;
         if (!parseCompound(s, i, namespaces, notDepth, &compound, &ids, &classes, &types))
             return false;
         for (const PseudoTest& pseudo : compound.pseudos)
-            out->never = out->never || pseudo.kind == Pseudo::Never;
-        out->compounds.append(std::move(compound));
+            out->m_never = out->m_never || pseudo.kind == Pseudo::Never;
+        out->m_compounds.append(std::move(compound));
     }
-    if (pendingCombinator || out->compounds.isEmpty())
+    if (pendingCombinator || out->m_compounds.isEmpty())
         return false;
-    out->spec = (qMin(ids, 255) << 16) | (qMin(classes, 255) << 8) | qMin(types, 255);
+    out->m_spec = (qMin(ids, 255) << 16) | (qMin(classes, 255) << 8) | qMin(types, 255);
     return true;
 }
 
@@ -278,7 +278,7 @@ bool Selector::parseCompound(QStringView s, qsizetype& i, const NamespaceMap& na
         compound->namespaceUri = namespaces.defaultUri;
     }
     while (i < s.size() && !isHtmlSpace(s[i]) && s[i] != u'>' && s[i] != u'+' && s[i] != u'~') {
-        if (++parts > MaxSimpleSelectors)
+        if (++parts > kMaxSimpleSelectors)
             return false;
         const QChar d = s[i];
         QString name;
@@ -469,14 +469,14 @@ bool Selector::parsePseudo(QStringView s, qsizetype& i, const NamespaceMap& name
 bool Selector::parseNegation(QStringView argument, const NamespaceMap& namespaces, int notDepth,
                              Compound* compound, int* ids, int* classes, int* types)
 {
-    if (notDepth >= MaxNotNesting)
+    if (notDepth >= kMaxNotNesting)
         return false;
     int best = -1;
     for (QStringView part : splitTopLevelCommas(argument)) {
         Selector negation;
         if (!parseOne(part.trimmed(), namespaces, notDepth + 1, &negation))
             return false;
-        best = std::max(best, negation.spec);
+        best = std::max(best, negation.m_spec);
         compound->negations.push_back(std::move(negation));
     }
     // A negation counts as its most specific argument.
@@ -540,7 +540,7 @@ bool Selector::parseSimplePseudo(const QString& name, PseudoTest* test)
 
 Selector::KeyKind Selector::keyKind() const
 {
-    const Compound& subject = compounds.last();
+    const Compound& subject = m_compounds.last();
     if (!subject.id.isEmpty())
         return KeyKind::Id;
     if (!subject.classes.isEmpty())
@@ -554,7 +554,7 @@ Selector::KeyKind Selector::keyKind() const
 
 QString Selector::key() const
 {
-    const Compound& subject = compounds.last();
+    const Compound& subject = m_compounds.last();
     switch (keyKind()) {
     case KeyKind::Id:
         return subject.id;
@@ -674,7 +674,7 @@ bool Selector::compoundMatches(int j, const ElementFacts& element, qint64* steps
 {
     if (steps)
         ++*steps;
-    const Compound& compound = compounds[j];
+    const Compound& compound = m_compounds[j];
     if (!compound.type.isEmpty() && compound.type != element.name)
         return false;
     if (!compound.anyNamespace && compound.namespaceUri != element.namespaceUri)
@@ -702,9 +702,9 @@ bool Selector::compoundMatches(int j, const ElementFacts& element, qint64* steps
 
 bool Selector::matches(const ElementFacts& element, qint64* steps) const
 {
-    if (compounds.isEmpty())
+    if (m_compounds.isEmpty())
         return false;
-    return matchesAt(int(compounds.size()) - 1, element, steps);
+    return matchesAt(int(m_compounds.size()) - 1, element, steps);
 }
 
 bool Selector::matchesAt(int j, const ElementFacts& element, qint64* steps) const
@@ -713,7 +713,7 @@ bool Selector::matchesAt(int j, const ElementFacts& element, qint64* steps) cons
         return false;
     if (j == 0)
         return true;
-    switch (combinators[j - 1]) {
+    switch (m_combinators[j - 1]) {
     case Combinator::Child:
         return element.parent && matchesAt(j - 1, *element.parent, steps);
     case Combinator::Adjacent:
@@ -734,7 +734,7 @@ bool Selector::matchesAlong(int j, bool ancestors, const ElementFacts& start, qi
 {
     const auto next = [ancestors](const ElementFacts* e) { return ancestors ? e->parent : e->previous; };
     // Copies of a selector share their compounds, and so their answers.
-    const void* selector = compounds.constData();
+    const void* selector = m_compounds.constData();
     const int step = j * 2 + (ancestors ? 0 : 1);
     QVarLengthArray<const ElementFacts*, 64> unanswered;
     bool answer = false;

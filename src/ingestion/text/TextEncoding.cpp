@@ -114,8 +114,8 @@ QString uchardetGuess(const QByteArray& data)
         return {};
     // The guess settles long before the end of a book, and uchardet's cost grows with the input
     // (seconds for a 50 MB file), so it sees the first megabyte only.
-    constexpr qsizetype sampleSize = 1 << 20;
-    uchardet_handle_data(detector, data.constData(), size_t(qMin(data.size(), sampleSize)));
+    constexpr qsizetype kSampleSize = 1 << 20;
+    uchardet_handle_data(detector, data.constData(), size_t(qMin(data.size(), kSampleSize)));
     uchardet_data_end(detector);
     const char* charset = uchardet_get_charset(detector);
     // The name belongs to the detector: copy it before deleting it.
