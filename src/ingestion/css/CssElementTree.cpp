@@ -101,16 +101,16 @@ void ElementFacts::keepAnswer(const void* selector, int step, bool answer) const
 
 bool ElementFacts::empty() const
 {
-    if (m_emptyState < 0) {
-        m_emptyState = 1;
+    if (m_emptyState == EmptyState::Unknown) {
+        m_emptyState = EmptyState::Empty;
         for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
             if (child.isElement() || ((child.isText() || child.isCDATASection()) && !child.nodeValue().isEmpty())) {
-                m_emptyState = 0;
+                m_emptyState = EmptyState::NotEmpty;
                 break;
             }
         }
     }
-    return m_emptyState == 1;
+    return m_emptyState == EmptyState::Empty;
 }
 
 ElementTree::ElementTree()

@@ -61,7 +61,8 @@ private:
     friend class ElementTree;
     struct Children; // counts of a parent's element children, made on first use
     mutable std::shared_ptr<Children> m_counts;
-    mutable int m_emptyState = -1;
+    enum class EmptyState { Unknown, Empty, NotEmpty }; // found on first use
+    mutable EmptyState m_emptyState = EmptyState::Unknown;
     const Children& childCounts() const;
 };
 

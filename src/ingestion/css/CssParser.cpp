@@ -369,24 +369,29 @@ bool mediaRatio(QStringView text, double* ratio)
     return true;
 }
 
+// How a media feature's value is compared: "min-" and "max-" prefixes make it a bound.
+enum class FeatureBound { Exact, Min, Max };
+
 // One "(feature)" or "(feature: value)", without its parentheses.
 bool featureHolds(QStringView feature, const MediaContext& media)
 {
     const qsizetype colon = feature.indexOf(u':');
     QString name = (colon < 0 ? feature : feature.left(colon)).trimmed().toString().toLower();
     const QStringView value = colon < 0 ? QStringView() : feature.mid(colon + 1).trimmed();
-    int bound = 0; // -1 max, 1 min
+    FeatureBound bound = FeatureBound::Exact;
     if (name.startsWith(u"min-")) {
-        bound = 1;
+        bound = FeatureBound::Min;
         name.remove(0, 4);
     } else if (name.startsWith(u"max-")) {
-        bound = -1;
+        bound = FeatureBound::Max;
         name.remove(0, 4);
     }
-    if (colon < 0 && bound != 0)
+    if (colon < 0 && bound != FeatureBound::Exact)
         return false;
     auto compare = [bound](double actual, double wanted) {
-        return bound > 0 ? actual >= wanted : bound < 0 ? actual <= wanted : qFuzzyCompare(actual + 1, wanted + 1);
+        return bound == FeatureBound::Min   ? actual >= wanted
+            : bound == FeatureBound::Max ? actual <= wanted
+                                         : qFuzzyCompare(actual + 1, wanted + 1);
     };
     if (name == u"width" || name == u"height" || name == u"device-width" || name == u"device-height") {
         const double actual = name.endsWith(u"width") ? media.width : media.height;
@@ -401,7 +406,7 @@ bool featureHolds(QStringView feature, const MediaContext& media)
             return true;
         return media.height > 0 && mediaRatio(value, &ratio) && compare(media.width / media.height, ratio);
     }
-    if (name == u"orientation" && bound == 0) {
+    if (name == u"orientation" && bound == FeatureBound::Exact) {
         const bool portrait = media.height >= media.width;
         return colon < 0 || value.compare(portrait ? u"portrait" : u"landscape", Qt::CaseInsensitive) == 0;
     }
@@ -413,10 +418,10 @@ bool featureHolds(QStringView feature, const MediaContext& media)
         const double wanted = value.toDouble(&ok);
         return ok && compare(actual, wanted);
     }
-    if (name == u"prefers-color-scheme" && bound == 0)
+    if (name == u"prefers-color-scheme" && bound == FeatureBound::Exact)
         return colon >= 0 && value.compare(media.dark ? u"dark" : u"light", Qt::CaseInsensitive) == 0;
     if (name == u"hover" || name == u"any-hover" || name == u"pointer" || name == u"any-pointer")
-        return bound == 0 && (colon < 0 ? false : value.compare(u"none", Qt::CaseInsensitive) == 0);
+        return bound == FeatureBound::Exact && (colon < 0 ? false : value.compare(u"none", Qt::CaseInsensitive) == 0);
     if (name == u"grid" || name == u"scan")
         return false;
     return false;
