@@ -28,7 +28,7 @@ enum Side { Top, Right, Bottom, Left };
 
 int propertyId(const QString& name)
 {
-    static const QHash<QString, int> ids = [] {
+    static const QHash<QString, int> kIds = [] {
         QHash<QString, int> table;
         const char* const names[PropertyCount] = {
             "font-family", "font-size", "font-weight", "font-style", "font-variant-caps", "text-transform",
@@ -46,7 +46,7 @@ int propertyId(const QString& name)
             table.insert(QString::fromLatin1(names[i]), i);
         return table;
     }();
-    return ids.value(name, -1);
+    return kIds.value(name, -1);
 }
 
 bool isInherited(int id)
@@ -346,7 +346,7 @@ private:
         // inherit it: the runs of a span lie in its embedding.
         if (const QString* v = value(UnicodeBidiProperty, [&] { t.unicodeBidi = parent.text.unicodeBidi; },
                                      [&] { t.unicodeBidi = UnicodeBidi::Normal; })) {
-            static const QHash<QString, UnicodeBidi> kinds = {
+            static const QHash<QString, UnicodeBidi> kBidiKinds = {
                 { QStringLiteral("normal"), UnicodeBidi::Normal },
                 { QStringLiteral("embed"), UnicodeBidi::Embed },
                 { QStringLiteral("isolate"), UnicodeBidi::Isolate },
@@ -355,7 +355,7 @@ private:
                 { QStringLiteral("isolate-override"), UnicodeBidi::IsolateOverride },
                 { QStringLiteral("plaintext"), UnicodeBidi::Plaintext },
             };
-            t.unicodeBidi = kinds.value(v->toLower(), t.unicodeBidi);
+            t.unicodeBidi = kBidiKinds.value(v->toLower(), t.unicodeBidi);
         }
     }
 
@@ -379,13 +379,13 @@ private:
         }
         if (const QString* v = value(ListStyleType, [] {}, [&] { style.listStyleType = QStringLiteral("disc"); })) {
             const QString lower = v->toLower();
-            static const QStringList types = {
+            static const QStringList kListStyleTypes = {
                 QStringLiteral("disc"), QStringLiteral("circle"), QStringLiteral("square"), QStringLiteral("decimal"),
                 QStringLiteral("decimal-leading-zero"), QStringLiteral("lower-roman"), QStringLiteral("upper-roman"),
                 QStringLiteral("lower-alpha"), QStringLiteral("upper-alpha"), QStringLiteral("lower-latin"),
                 QStringLiteral("upper-latin"), QStringLiteral("lower-greek"), QStringLiteral("none"),
             };
-            if (types.contains(lower))
+            if (kListStyleTypes.contains(lower))
                 style.listStyleType = lower;
             else if (v->size() >= 2 && (v->startsWith(u'"') || v->startsWith(u'\'')) && v->endsWith(v->at(0)))
                 style.listStyleType = *v;

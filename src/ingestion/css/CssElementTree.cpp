@@ -10,8 +10,8 @@ namespace {
 
 const QString& xhtmlNamespace()
 {
-    static const QString uri = QStringLiteral("http://www.w3.org/1999/xhtml");
-    return uri;
+    static const QString kUri = QStringLiteral("http://www.w3.org/1999/xhtml");
+    return kUri;
 }
 
 QString localPart(const QString& qualified)

@@ -339,11 +339,11 @@ struct BlockParser {
 bool mediaLength(QStringView text, double* px)
 {
     const QString value = text.trimmed().toString().toLower();
-    static const struct { const char16_t* unit; double scale; } units[] = {
+    static const struct { const char16_t* unit; double scale; } kUnits[] = {
         { u"px", 1 }, { u"rem", 16 }, { u"em", 16 }, { u"pt", 4.0 / 3 }, { u"pc", 16 },
         { u"in", 96 }, { u"cm", 96 / 2.54 }, { u"mm", 96 / 25.4 },
     };
-    for (const auto& entry : units) {
+    for (const auto& entry : kUnits) {
         const QStringView unit(entry.unit);
         if (value.endsWith(unit)) {
             bool ok = false;

@@ -185,11 +185,11 @@ QList<Declaration> borderSide(const QString& side, const QStringList& parts, boo
 
 bool isListStyleType(QStringView value)
 {
-    static const char16_t* const types[] = {
+    static const char16_t* const kTypes[] = {
         u"disc", u"circle", u"square", u"decimal", u"decimal-leading-zero", u"lower-roman", u"upper-roman",
         u"lower-alpha", u"upper-alpha", u"lower-latin", u"upper-latin", u"lower-greek", u"none",
     };
-    for (const char16_t* type : types) {
+    for (const char16_t* type : kTypes) {
         if (value.compare(QStringView(type), Qt::CaseInsensitive) == 0)
             return true;
     }
@@ -199,10 +199,10 @@ bool isListStyleType(QStringView value)
 // What else text-decoration may hold: none, blink, a line style, a colour or a thickness.
 bool isDecorationPart(const QString& lower)
 {
-    static const char16_t* const keywords[] = {
+    static const char16_t* const kKeywords[] = {
         u"none", u"blink", u"solid", u"double", u"dotted", u"dashed", u"wavy", u"auto", u"from-font",
     };
-    if (std::any_of(std::begin(keywords), std::end(keywords), [&](const char16_t* k) { return lower == QStringView(k); }))
+    if (std::any_of(std::begin(kKeywords), std::end(kKeywords), [&](const char16_t* k) { return lower == QStringView(k); }))
         return true;
     QColor ignoredColour;
     double ignoredLength;
@@ -365,13 +365,13 @@ bool parseColour(QStringView value, const QColor& currentColour, QColor* out)
 
 bool parseFontSize(QStringView value, double parentSize, const ParseParams& params, double* out)
 {
-    static const struct { const char16_t* name; double px; } keywords[] = {
+    static const struct { const char16_t* name; double px; } kKeywords[] = {
         { u"xx-small", 9 }, { u"x-small", 10 }, { u"small", 13 }, { u"medium", 16 },
         { u"large", 18 }, { u"x-large", 24 }, { u"xx-large", 32 }, { u"xxx-large", 48 },
     };
     const QStringView text = value.trimmed();
     double size = -1;
-    for (const auto& keyword : keywords) {
+    for (const auto& keyword : kKeywords) {
         if (text.compare(QStringView(keyword.name), Qt::CaseInsensitive) == 0)
             size = keyword.px * params.baseFontSize / 16.0;
     }
@@ -470,10 +470,10 @@ bool parseBorderWidth(QStringView value, double fontSize, const ParseParams& par
 
 bool isBorderStyle(QStringView value)
 {
-    static const char16_t* const styles[] = {
+    static const char16_t* const kStyles[] = {
         u"none", u"hidden", u"dotted", u"dashed", u"solid", u"double", u"groove", u"ridge", u"inset", u"outset",
     };
-    for (const char16_t* style : styles) {
+    for (const char16_t* style : kStyles) {
         if (value.trimmed().compare(QStringView(style), Qt::CaseInsensitive) == 0)
             return true;
     }
