@@ -527,7 +527,8 @@ QString firstUrl(QStringView value)
 
 namespace {
 
-// A CSS-wide keyword ("inherit", "initial"...) arrives as the one part of parts.
+// The expansions of one shorthand each. With wide, the value is a CSS-wide keyword ("inherit",
+// "initial"...), the one part of parts, and every longhand takes it.
 
 QList<Declaration> expandBorder(const QString& p, const QStringList& parts, bool wide, bool important)
 {
