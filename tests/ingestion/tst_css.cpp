@@ -559,7 +559,7 @@ private Q_SLOTS:
             }
             *wasCut = budget.cut();
             // Never more than the allowance, give or take the rule being matched when it ran out.
-            if (budget.steps() > Css::MatchBudget::BaseSteps + Css::MatchBudget::StepsPerElement * elements + 1000)
+            if (budget.steps() > Css::MatchBudget::kBaseSteps + Css::MatchBudget::kStepsPerElement * elements + 1000)
                 return qint64(-2);
             return budget.steps();
         };
@@ -579,7 +579,7 @@ private Q_SLOTS:
         // A chain of descendant combinators against a deep chain of matching ancestors: the
         // matcher must not try every way to fit the compounds onto the ancestors.
         QString selector;
-        for (int i = 0; i < Css::Selector::MaxCompounds - 1; ++i)
+        for (int i = 0; i < Css::Selector::kMaxCompounds - 1; ++i)
             selector += QStringLiteral("div ");
         selector += QStringLiteral("p");
         const QList<Css::Selector> list = Css::Selector::parseList(selector);

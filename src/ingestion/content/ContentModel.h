@@ -34,12 +34,15 @@ enum class UnicodeBidi : int { Normal = 0, Embed = 1, Isolate = 2, BidiOverride 
                                Plaintext = 5 };
 
 struct TextStyle {
+    // The values textTransform takes (CSS text-transform).
+    enum Transform : int { NoTransform = 0, Uppercase = 1, Lowercase = 2, Capitalize = 3 };
+
     QStringList families;       // CSS order; layout uses the first
     double size = 16;           // px; <= 0 means the reader's font size
     int weight = 400;           // 100..900
     bool italic = false;
     bool smallCaps = false;
-    int textTransform = 0;      // 0 none, 1 uppercase, 2 lowercase, 3 capitalize
+    int textTransform = NoTransform; // a Transform
     double letterSpacing = 0;   // extra px between letters
     bool underline = false;
     bool lineThrough = false;

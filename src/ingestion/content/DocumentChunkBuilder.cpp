@@ -1,28 +1,20 @@
 #include "content/DocumentChunkBuilder.h"
+#include "text/HtmlWhiteSpace.h"
 
 #include <algorithm>
 
 namespace {
 
-// The white space that collapses: ASCII only (what a regular expression's \s means by default), so
-// no-break spaces survive as the spacers books use them for. Books are parsed on several threads at
-// once, and a shared regular expression would make them queue for it.
-bool isCollapsibleSpace(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == u' ' || (u >= u'\t' && u <= u'\r');
-}
-
 bool isBlankText(const InlineRun& run)
 {
-    return run.kind == InlineRun::Text && std::all_of(run.text.cbegin(), run.text.cend(), isCollapsibleSpace);
+    return run.kind == InlineRun::Text && std::all_of(run.text.cbegin(), run.text.cend(), isAsciiSpace);
 }
 
-// Every run of collapsible white space becomes one blank.
+// Every run of ASCII white space becomes one blank.
 QString collapsedSpaces(const QString& text)
 {
     const auto needsWork = [&text](qsizetype i) {
-        return text.at(i) != u' ' ? isCollapsibleSpace(text.at(i)) : i > 0 && isCollapsibleSpace(text.at(i - 1));
+        return text.at(i) != u' ' ? isAsciiSpace(text.at(i)) : i > 0 && isAsciiSpace(text.at(i - 1));
     };
     qsizetype first = 0;
     while (first < text.size() && !needsWork(first))
@@ -33,7 +25,7 @@ QString collapsedSpaces(const QString& text)
     bool space = first > 0 && text.at(first - 1) == u' ';
     for (qsizetype i = first; i < text.size(); ++i) {
         const QChar c = text.at(i);
-        if (!isCollapsibleSpace(c)) {
+        if (!isAsciiSpace(c)) {
             out += c;
             space = false;
         } else if (!space) {

@@ -28,7 +28,7 @@ enum Side { Top, Right, Bottom, Left };
 
 int propertyId(const QString& name)
 {
-    static const QHash<QString, int> ids = [] {
+    static const QHash<QString, int> kIds = [] {
         QHash<QString, int> table;
         const char* const names[PropertyCount] = {
             "font-family", "font-size", "font-weight", "font-style", "font-variant-caps", "text-transform",
@@ -46,7 +46,7 @@ int propertyId(const QString& name)
             table.insert(QString::fromLatin1(names[i]), i);
         return table;
     }();
-    return ids.value(name, -1);
+    return kIds.value(name, -1);
 }
 
 bool isInherited(int id)
@@ -261,14 +261,25 @@ private:
 
     void computeText()
     {
+        computeLetterForms();
+        computeDecorationAndShift();
+        computeAlignment();
+        computeParagraphText();
+    }
+
+    // Case and letter spacing.
+    void computeLetterForms()
+    {
         TextStyle& t = style.text;
-        if (const QString* v = value(TextTransform, [] {}, [&] { t.textTransform = 0; })) {
+        if (const QString* v = value(TextTransform, [] {}, [&] { t.textTransform = TextStyle::NoTransform; })) {
             const QString lower = v->toLower();
-            static const QHash<QString, int> transforms = {
-                { QStringLiteral("none"), 0 }, { QStringLiteral("uppercase"), 1 },
-                { QStringLiteral("lowercase"), 2 }, { QStringLiteral("capitalize"), 3 },
+            static const QHash<QString, int> kTransforms = {
+                { QStringLiteral("none"), TextStyle::NoTransform },
+                { QStringLiteral("uppercase"), TextStyle::Uppercase },
+                { QStringLiteral("lowercase"), TextStyle::Lowercase },
+                { QStringLiteral("capitalize"), TextStyle::Capitalize },
             };
-            t.textTransform = transforms.value(lower, t.textTransform);
+            t.textTransform = kTransforms.value(lower, t.textTransform);
         }
         if (const QString* v = value(LetterSpacing, [] {}, [&] { t.letterSpacing = 0; })) {
             double px;
@@ -277,6 +288,12 @@ private:
             else if (!v->endsWith(u'%') && parseLength(*v, size(), params, &px))
                 t.letterSpacing = px;
         }
+    }
+
+    // Decoration lines and the baseline shift.
+    void computeDecorationAndShift()
+    {
+        TextStyle& t = style.text;
         // Decorations of the ancestors stay drawn under the element's own (as in CSS, a
         // descendant cannot take them away); "inherit" and "initial" add nothing of its own.
         if (const QString* v = value(TextDecorationLine, [] {}, [] {})) {
@@ -297,6 +314,12 @@ private:
             else if (parseLength(lower, size(), params, &px))
                 ownShift = px;
         }
+    }
+
+    // Alignment, direction and bidi embedding.
+    void computeAlignment()
+    {
+        TextStyle& t = style.text;
         if (const QString* v = value(TextAlignProperty, [] {}, [&] { style.align = Align::Justify; })) {
             const QString lower = v->toLower();
             if (lower == u"left" || lower == u"-webkit-left")
@@ -323,7 +346,7 @@ private:
         // inherit it: the runs of a span lie in its embedding.
         if (const QString* v = value(UnicodeBidiProperty, [&] { t.unicodeBidi = parent.text.unicodeBidi; },
                                      [&] { t.unicodeBidi = UnicodeBidi::Normal; })) {
-            static const QHash<QString, UnicodeBidi> kinds = {
+            static const QHash<QString, UnicodeBidi> kBidiKinds = {
                 { QStringLiteral("normal"), UnicodeBidi::Normal },
                 { QStringLiteral("embed"), UnicodeBidi::Embed },
                 { QStringLiteral("isolate"), UnicodeBidi::Isolate },
@@ -332,8 +355,13 @@ private:
                 { QStringLiteral("isolate-override"), UnicodeBidi::IsolateOverride },
                 { QStringLiteral("plaintext"), UnicodeBidi::Plaintext },
             };
-            t.unicodeBidi = kinds.value(v->toLower(), t.unicodeBidi);
+            t.unicodeBidi = kBidiKinds.value(v->toLower(), t.unicodeBidi);
         }
+    }
+
+    // Indent, line height, white space and list marker.
+    void computeParagraphText()
+    {
         if (const QString* v = value(TextIndent, [] {}, [&] { style.indent = 0; })) {
             const QStringList parts = splitValue(*v);
             double px;
@@ -351,13 +379,13 @@ private:
         }
         if (const QString* v = value(ListStyleType, [] {}, [&] { style.listStyleType = QStringLiteral("disc"); })) {
             const QString lower = v->toLower();
-            static const QStringList types = {
+            static const QStringList kListStyleTypes = {
                 QStringLiteral("disc"), QStringLiteral("circle"), QStringLiteral("square"), QStringLiteral("decimal"),
                 QStringLiteral("decimal-leading-zero"), QStringLiteral("lower-roman"), QStringLiteral("upper-roman"),
                 QStringLiteral("lower-alpha"), QStringLiteral("upper-alpha"), QStringLiteral("lower-latin"),
                 QStringLiteral("upper-latin"), QStringLiteral("lower-greek"), QStringLiteral("none"),
             };
-            if (types.contains(lower))
+            if (kListStyleTypes.contains(lower))
                 style.listStyleType = lower;
             else if (v->size() >= 2 && (v->startsWith(u'"') || v->startsWith(u'\'')) && v->endsWith(v->at(0)))
                 style.listStyleType = *v;

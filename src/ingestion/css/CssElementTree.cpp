@@ -10,8 +10,8 @@ namespace {
 
 const QString& xhtmlNamespace()
 {
-    static const QString uri = QStringLiteral("http://www.w3.org/1999/xhtml");
-    return uri;
+    static const QString kUri = QStringLiteral("http://www.w3.org/1999/xhtml");
+    return kUri;
 }
 
 QString localPart(const QString& qualified)
@@ -44,14 +44,14 @@ struct ElementFacts::Children {
 
 const ElementFacts::Children& ElementFacts::childCounts() const
 {
-    if (!counts) {
-        counts = std::make_shared<Children>();
+    if (!m_counts) {
+        m_counts = std::make_shared<Children>();
         for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
-            ++counts->total;
-            ++counts->byType[localPart(child.tagName()).toLower()];
+            ++m_counts->total;
+            ++m_counts->byType[localPart(child.tagName()).toLower()];
         }
     }
-    return *counts;
+    return *m_counts;
 }
 
 int ElementFacts::followingSiblings() const
@@ -76,11 +76,11 @@ int ElementFacts::followingOfType() const
 
 const bool* ElementFacts::findAnswer(const void* selector, int step) const
 {
-    if (!manyAnswers.isEmpty()) {
-        const auto found = manyAnswers.constFind(qMakePair(selector, step));
-        return found == manyAnswers.constEnd() ? nullptr : &*found;
+    if (!m_manyAnswers.isEmpty()) {
+        const auto found = m_manyAnswers.constFind(qMakePair(selector, step));
+        return found == m_manyAnswers.constEnd() ? nullptr : &*found;
     }
-    for (const Answer& kept : fewAnswers) {
+    for (const Answer& kept : m_fewAnswers) {
         if (kept.selector == selector && kept.step == step)
             return &kept.answer;
     }
@@ -89,28 +89,28 @@ const bool* ElementFacts::findAnswer(const void* selector, int step) const
 
 void ElementFacts::keepAnswer(const void* selector, int step, bool answer) const
 {
-    if (manyAnswers.isEmpty() && fewAnswers.size() < FewAnswers) {
-        fewAnswers.append({ selector, step, answer });
+    if (m_manyAnswers.isEmpty() && m_fewAnswers.size() < kFewAnswers) {
+        m_fewAnswers.append({ selector, step, answer });
         return;
     }
-    for (const Answer& kept : std::as_const(fewAnswers))
-        manyAnswers.insert(qMakePair(kept.selector, kept.step), kept.answer);
-    fewAnswers.clear();
-    manyAnswers.insert(qMakePair(selector, step), answer);
+    for (const Answer& kept : std::as_const(m_fewAnswers))
+        m_manyAnswers.insert(qMakePair(kept.selector, kept.step), kept.answer);
+    m_fewAnswers.clear();
+    m_manyAnswers.insert(qMakePair(selector, step), answer);
 }
 
 bool ElementFacts::empty() const
 {
-    if (emptyState < 0) {
-        emptyState = 1;
+    if (m_emptyState == EmptyState::Unknown) {
+        m_emptyState = EmptyState::Empty;
         for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
             if (child.isElement() || ((child.isText() || child.isCDATASection()) && !child.nodeValue().isEmpty())) {
-                emptyState = 0;
+                m_emptyState = EmptyState::NotEmpty;
                 break;
             }
         }
     }
-    return emptyState == 1;
+    return m_emptyState == EmptyState::Empty;
 }
 
 ElementTree::ElementTree()
@@ -122,7 +122,7 @@ ElementTree::~ElementTree() = default;
 
 const ElementFacts& ElementTree::push(const QDomElement& element)
 {
-    Level& level = levels[open.size()];
+    Level& level = levels[m_open.size()];
     const ElementFacts* previous = level.children.empty() ? nullptr : &level.children.back();
     ElementFacts& facts = level.children.emplace_back(); // built in place: facts are large
     const QString tag = element.tagName();
@@ -132,7 +132,7 @@ const ElementFacts& ElementTree::push(const QDomElement& element)
         facts.classes = classesOf(element.attribute(QStringLiteral("class")));
     }
     facts.element = element;
-    facts.parent = open.empty() ? nullptr : open.back();
+    facts.parent = m_open.empty() ? nullptr : m_open.back();
     facts.previous = previous;
     facts.index = facts.previous ? facts.previous->index + 1 : 1;
     facts.indexOfType = ++level.typeCounts[facts.name];
@@ -161,25 +161,25 @@ const ElementFacts& ElementTree::push(const QDomElement& element)
     facts.namespaceUri = prefix.isEmpty() ? facts.defaultNamespace : facts.prefixes.value(prefix);
 
     const ElementFacts* pushed = &facts;
-    open.push_back(pushed);
-    if (levels.size() <= open.size())
+    m_open.push_back(pushed);
+    if (levels.size() <= m_open.size())
         levels.emplace_back();
     return *pushed;
 }
 
 void ElementTree::pop()
 {
-    if (open.empty())
+    if (m_open.empty())
         return;
-    Level& children = levels[open.size()];
+    Level& children = levels[m_open.size()];
     children.children.clear();
     children.typeCounts.clear();
-    open.pop_back();
+    m_open.pop_back();
 }
 
 bool ElementTree::isEmpty() const
 {
-    return open.empty();
+    return m_open.empty();
 }
 
 } // namespace Css

@@ -48,20 +48,21 @@ struct ElementFacts {
     void keepAnswer(const void* selector, int step, bool answer) const;
 
 private:
-    // Most elements keep a few answers, held inline; past FewAnswers they move to a hash.
-    static constexpr int FewAnswers = 16;
+    // Most elements keep a few answers, held inline; past kFewAnswers they move to a hash.
+    static constexpr int kFewAnswers = 16;
     struct Answer {
         const void* selector;
         int step;
         bool answer;
     };
-    mutable QVarLengthArray<Answer, 4> fewAnswers;
-    mutable QHash<QPair<const void*, int>, bool> manyAnswers;
+    mutable QVarLengthArray<Answer, 4> m_fewAnswers;
+    mutable QHash<QPair<const void*, int>, bool> m_manyAnswers;
 
     friend class ElementTree;
     struct Children; // counts of a parent's element children, made on first use
-    mutable std::shared_ptr<Children> counts;
-    mutable int emptyState = -1;
+    mutable std::shared_ptr<Children> m_counts;
+    enum class EmptyState { Unknown, Empty, NotEmpty }; // found on first use
+    mutable EmptyState m_emptyState = EmptyState::Unknown;
     const Children& childCounts() const;
 };
 
@@ -83,7 +84,7 @@ private:
         QHash<QString, int> typeCounts;
     };
     std::deque<Level> levels;           // levels[d]: the children of open[d - 1] (levels[0]: the roots)
-    std::deque<const ElementFacts*> open; // the elements pushed and not popped, outermost first
+    std::deque<const ElementFacts*> m_open; // the elements pushed and not popped, outermost first
 };
 
 } // namespace Css

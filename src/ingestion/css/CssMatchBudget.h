@@ -1,7 +1,7 @@
 #pragma once
 
 // Css::MatchBudget: how much selector matching one document may cost. Every element entered adds
-// StepsPerElement to the allowance, on top of BaseSteps, so a document may spend steps linear in
+// kStepsPerElement to the allowance, on top of kBaseSteps, so a document may spend steps linear in
 // its size. When the allowance is spent, the rules from the one being tried on are skipped for
 // the rest of the document (the limit only ever moves down), so a hostile sheet degrades to its
 // early rules instead of hanging the open. No real book comes near the allowance.
@@ -16,22 +16,22 @@ namespace Css {
 
 class MatchBudget {
 public:
-    static constexpr qint64 BaseSteps = 200000;
-    static constexpr qint64 StepsPerElement = 1000;
+    static constexpr qint64 kBaseSteps = 200000;
+    static constexpr qint64 kStepsPerElement = 1000;
 
-    void enterElement() { allowance += StepsPerElement; }
-    void spend(qint64 steps) { spent += steps; }
-    bool exhausted() const { return spent >= allowance; }
+    void enterElement() { m_allowance += kStepsPerElement; }
+    void spend(qint64 steps) { m_spent += steps; }
+    bool exhausted() const { return m_spent >= m_allowance; }
     // Rules from index `rule` on are skipped from now on.
-    void cutAt(int rule) { limit = qMin(limit, rule); }
-    int ruleLimit() const { return limit; }
-    bool cut() const { return limit != std::numeric_limits<int>::max(); }
-    qint64 steps() const { return spent; }
+    void cutAt(int rule) { m_limit = qMin(m_limit, rule); }
+    int ruleLimit() const { return m_limit; }
+    bool cut() const { return m_limit != std::numeric_limits<int>::max(); }
+    qint64 steps() const { return m_spent; }
 
 private:
-    qint64 allowance = BaseSteps;
-    qint64 spent = 0;
-    int limit = std::numeric_limits<int>::max();
+    qint64 m_allowance = kBaseSteps;
+    qint64 m_spent = 0;
+    int m_limit = std::numeric_limits<int>::max();
 };
 
 } // namespace Css

@@ -213,73 +213,84 @@ struct BlockParser {
     bool rulesSeen = false;      // @import and @namespace count only before any other rule
     bool namespacesSeen = false; // and @import only before @namespace
 
+    // Reads the rules of s: a sheet, or the body of an @media or @supports block at depth.
     void parse(QStringView s, int depth)
     {
         qsizetype i = 0;
         while (i < s.size()) {
-            while (i < s.size() && isHtmlSpace(s[i]))
-                ++i;
+            i = skipSeparators(s, i);
             if (i >= s.size())
                 break;
-            if (s.mid(i).startsWith(u"<!--")) {
-                i += 4;
-                continue;
-            }
-            if (s.mid(i).startsWith(u"-->")) {
-                i += 3;
-                continue;
-            }
-            const QChar c = s[i];
-            if (c == u'}' || c == u';') {
-                ++i; // stray: skip it
-                continue;
-            }
-            if (c == u'@') {
-                const QString name = atKeyword(s, i).toString().toLower();
-                const qsizetype preludeStart = i + 1 + name.size();
-                const qsizetype end = findTopLevel(s, preludeStart, u";{}");
-                if (end >= s.size() && name != u"import" && name != u"namespace")
-                    break;
-                const QStringView prelude = s.mid(preludeStart, end - preludeStart);
-                if (end >= s.size() || s[end] != u'{') {
-                    // A statement, or an at-rule cut short by a stray "}".
-                    statement(name, prelude, depth);
-                    i = end + 1;
-                    continue;
-                }
-                if (name != u"charset")
-                    rulesSeen = true;
-                const qsizetype close = matchingBrace(s, end);
-                const QStringView body = s.mid(end + 1, close - end - 1);
-                if (name == u"media")
-                    noteColourScheme(prelude);
-                if (name == u"media" || name == u"supports") {
-                    const bool applies = name == u"media" ? Parser::mediaApplies(prelude, media)
-                                                          : Parser::supportsApplies(prelude);
-                    if (depth < Parser::MaxMediaNesting && applies)
-                        parse(body, depth + 1);
-                } else if (name == u"font-face") {
-                    out.fontFaces.append(parseDeclarationsOfCleanText(body, false));
-                }
-                i = close + 1;
-                continue;
-            }
-            rulesSeen = true;
-            const qsizetype open = findTopLevel(s, i, u"{}");
-            if (open >= s.size())
-                break; // a selector without a block
-            if (s[open] == u'}') {
-                i = open + 1;
-                continue;
-            }
-            const qsizetype close = matchingBrace(s, open);
-            Rule rule;
-            rule.selectors = s.mid(i, open - i).trimmed().toString();
-            rule.declarations = parseDeclarationsOfCleanText(s.mid(open + 1, close - open - 1));
-            if (!rule.selectors.isEmpty() && !rule.declarations.isEmpty())
-                out.rules.append(std::move(rule));
-            i = close + 1;
+            // Each returns where the next rule starts, or s.size() when the rest is cut short.
+            i = s[i] == u'@' ? atRule(s, i, depth) : styleRule(s, i);
         }
+    }
+
+    // Skips white space, the "<!--" and "-->" a sheet may be wrapped in and a stray "}" or ";".
+    static qsizetype skipSeparators(QStringView s, qsizetype i)
+    {
+        while (i < s.size()) {
+            if (isHtmlSpace(s[i]) || s[i] == u'}' || s[i] == u';')
+                ++i;
+            else if (s.mid(i).startsWith(u"<!--"))
+                i += 4;
+            else if (s.mid(i).startsWith(u"-->"))
+                i += 3;
+            else
+                break;
+        }
+        return i;
+    }
+
+    qsizetype atRule(QStringView s, qsizetype i, int depth)
+    {
+        const QString name = atKeyword(s, i).toString().toLower();
+        const qsizetype preludeStart = i + 1 + name.size();
+        const qsizetype end = findTopLevel(s, preludeStart, u";{}");
+        if (end >= s.size() && name != u"import" && name != u"namespace")
+            return s.size();
+        const QStringView prelude = s.mid(preludeStart, end - preludeStart);
+        if (end >= s.size() || s[end] != u'{') {
+            // A statement, or an at-rule cut short by a stray "}".
+            statement(name, prelude, depth);
+            return end + 1;
+        }
+        if (name != u"charset")
+            rulesSeen = true;
+        const qsizetype close = matchingBrace(s, end);
+        blockAtRule(name, prelude, s.mid(end + 1, close - end - 1), depth);
+        return close + 1;
+    }
+
+    void blockAtRule(const QString& name, QStringView prelude, QStringView body, int depth)
+    {
+        if (name == u"media")
+            noteColourScheme(prelude);
+        if (name == u"media" || name == u"supports") {
+            const bool applies = name == u"media" ? Parser::mediaApplies(prelude, media)
+                                                  : Parser::supportsApplies(prelude);
+            if (depth < Parser::kMaxMediaNesting && applies)
+                parse(body, depth + 1);
+        } else if (name == u"font-face") {
+            out.fontFaces.append(parseDeclarationsOfCleanText(body, false));
+        }
+    }
+
+    qsizetype styleRule(QStringView s, qsizetype i)
+    {
+        rulesSeen = true;
+        const qsizetype open = findTopLevel(s, i, u"{}");
+        if (open >= s.size())
+            return s.size(); // a selector without a block
+        if (s[open] == u'}')
+            return open + 1;
+        const qsizetype close = matchingBrace(s, open);
+        Rule rule;
+        rule.selectors = s.mid(i, open - i).trimmed().toString();
+        rule.declarations = parseDeclarationsOfCleanText(s.mid(open + 1, close - open - 1));
+        if (!rule.selectors.isEmpty() && !rule.declarations.isEmpty())
+            out.rules.append(std::move(rule));
+        return close + 1;
     }
 
     // Whether the sheet would read otherwise in the other colour scheme.
@@ -328,11 +339,11 @@ struct BlockParser {
 bool mediaLength(QStringView text, double* px)
 {
     const QString value = text.trimmed().toString().toLower();
-    static const struct { const char16_t* unit; double scale; } units[] = {
+    static const struct { const char16_t* unit; double scale; } kUnits[] = {
         { u"px", 1 }, { u"rem", 16 }, { u"em", 16 }, { u"pt", 4.0 / 3 }, { u"pc", 16 },
         { u"in", 96 }, { u"cm", 96 / 2.54 }, { u"mm", 96 / 25.4 },
     };
-    for (const auto& entry : units) {
+    for (const auto& entry : kUnits) {
         const QStringView unit(entry.unit);
         if (value.endsWith(unit)) {
             bool ok = false;
@@ -358,24 +369,29 @@ bool mediaRatio(QStringView text, double* ratio)
     return true;
 }
 
+// How a media feature's value is compared: "min-" and "max-" prefixes make it a bound.
+enum class FeatureBound { Exact, Min, Max };
+
 // One "(feature)" or "(feature: value)", without its parentheses.
 bool featureHolds(QStringView feature, const MediaContext& media)
 {
     const qsizetype colon = feature.indexOf(u':');
     QString name = (colon < 0 ? feature : feature.left(colon)).trimmed().toString().toLower();
     const QStringView value = colon < 0 ? QStringView() : feature.mid(colon + 1).trimmed();
-    int bound = 0; // -1 max, 1 min
+    FeatureBound bound = FeatureBound::Exact;
     if (name.startsWith(u"min-")) {
-        bound = 1;
+        bound = FeatureBound::Min;
         name.remove(0, 4);
     } else if (name.startsWith(u"max-")) {
-        bound = -1;
+        bound = FeatureBound::Max;
         name.remove(0, 4);
     }
-    if (colon < 0 && bound != 0)
+    if (colon < 0 && bound != FeatureBound::Exact)
         return false;
     auto compare = [bound](double actual, double wanted) {
-        return bound > 0 ? actual >= wanted : bound < 0 ? actual <= wanted : qFuzzyCompare(actual + 1, wanted + 1);
+        return bound == FeatureBound::Min   ? actual >= wanted
+            : bound == FeatureBound::Max ? actual <= wanted
+                                         : qFuzzyCompare(actual + 1, wanted + 1);
     };
     if (name == u"width" || name == u"height" || name == u"device-width" || name == u"device-height") {
         const double actual = name.endsWith(u"width") ? media.width : media.height;
@@ -390,7 +406,7 @@ bool featureHolds(QStringView feature, const MediaContext& media)
             return true;
         return media.height > 0 && mediaRatio(value, &ratio) && compare(media.width / media.height, ratio);
     }
-    if (name == u"orientation" && bound == 0) {
+    if (name == u"orientation" && bound == FeatureBound::Exact) {
         const bool portrait = media.height >= media.width;
         return colon < 0 || value.compare(portrait ? u"portrait" : u"landscape", Qt::CaseInsensitive) == 0;
     }
@@ -402,10 +418,10 @@ bool featureHolds(QStringView feature, const MediaContext& media)
         const double wanted = value.toDouble(&ok);
         return ok && compare(actual, wanted);
     }
-    if (name == u"prefers-color-scheme" && bound == 0)
+    if (name == u"prefers-color-scheme" && bound == FeatureBound::Exact)
         return colon >= 0 && value.compare(media.dark ? u"dark" : u"light", Qt::CaseInsensitive) == 0;
     if (name == u"hover" || name == u"any-hover" || name == u"pointer" || name == u"any-pointer")
-        return bound == 0 && (colon < 0 ? false : value.compare(u"none", Qt::CaseInsensitive) == 0);
+        return bound == FeatureBound::Exact && (colon < 0 ? false : value.compare(u"none", Qt::CaseInsensitive) == 0);
     if (name == u"grid" || name == u"scan")
         return false;
     return false;
@@ -465,17 +481,12 @@ bool queryHolds(QStringView query, const MediaContext& media)
     return negated ? !result : result;
 }
 
-// One condition of @supports, with its operators.
-bool supportsCondition(QStringView s, int depth)
+bool supportsCondition(QStringView s, int depth);
+
+// Splits s at its top-level "and" or "or" into parenthesised terms (or selector(...) ones); false
+// when s is no such list or mixes the two operators without parentheses.
+bool splitSupportsTerms(QStringView s, QList<QStringView>* terms, QString* op)
 {
-    s = s.trimmed();
-    if (s.isEmpty() || depth > 16)
-        return false;
-    if (s.startsWith(u"not", Qt::CaseInsensitive) && s.size() > 3 && (isHtmlSpace(s[3]) || s[3] == u'('))
-        return !supportsCondition(s.mid(3), depth + 1);
-    // Split at top-level "and" / "or" between parenthesised terms.
-    QList<QStringView> terms;
-    QString op;
     qsizetype i = 0;
     while (i < s.size()) {
         while (i < s.size() && isHtmlSpace(s[i]))
@@ -490,7 +501,7 @@ bool supportsCondition(QStringView s, int depth)
         const qsizetype close = findTopLevel(s, i + 1, u")");
         if (close >= s.size())
             return false;
-        terms.append(s.mid(termStart, close + 1 - termStart));
+        terms->append(s.mid(termStart, close + 1 - termStart));
         i = close + 1;
         while (i < s.size() && isHtmlSpace(s[i]))
             ++i;
@@ -500,31 +511,45 @@ bool supportsCondition(QStringView s, int depth)
         while (end < s.size() && s[end].isLetter())
             ++end;
         const QString word = s.mid(i, end - i).toString().toLower();
-        if ((word != u"and" && word != u"or") || (!op.isEmpty() && op != word))
-            return false; // mixing and/or without parentheses is invalid
-        op = word;
+        if ((word != u"and" && word != u"or") || (!op->isEmpty() && *op != word))
+            return false;
+        *op = word;
         i = end;
     }
-    if (terms.isEmpty())
+    return !terms->isEmpty();
+}
+
+// One term: "selector(...)", "(property: value)" or a parenthesised condition.
+bool supportsTerm(QStringView term, int depth)
+{
+    if (term.startsWith(u"selector(", Qt::CaseInsensitive))
+        return !Selector::parseList(term.mid(9, term.size() - 10)).isEmpty();
+    const QStringView inner = term.mid(1, term.size() - 2).trimmed();
+    const qsizetype colon = findTopLevel(inner, 0, u":");
+    const bool nested = inner.startsWith(u'(') || inner.startsWith(u"not", Qt::CaseInsensitive);
+    if (nested || colon >= inner.size())
+        return supportsCondition(inner, depth + 1);
+    Declaration declaration;
+    declaration.property = inner.left(colon).trimmed().toString().toLower();
+    declaration.value = inner.mid(colon + 1).trimmed().toString();
+    return !declaration.value.isEmpty() && ComputedStyle::supports(declaration);
+}
+
+// One condition of @supports, with its operators.
+bool supportsCondition(QStringView s, int depth)
+{
+    s = s.trimmed();
+    if (s.isEmpty() || depth > 16)
+        return false;
+    if (s.startsWith(u"not", Qt::CaseInsensitive) && s.size() > 3 && (isHtmlSpace(s[3]) || s[3] == u'('))
+        return !supportsCondition(s.mid(3), depth + 1);
+    QList<QStringView> terms;
+    QString op;
+    if (!splitSupportsTerms(s, &terms, &op))
         return false;
     bool result = op != u"or";
     for (QStringView term : terms) {
-        bool holds = false;
-        if (term.startsWith(u"selector(", Qt::CaseInsensitive)) {
-            holds = !Selector::parseList(term.mid(9, term.size() - 10)).isEmpty();
-        } else {
-            const QStringView inner = term.mid(1, term.size() - 2).trimmed();
-            const qsizetype colon = findTopLevel(inner, 0, u":");
-            const bool nested = inner.startsWith(u'(') || inner.startsWith(u"not", Qt::CaseInsensitive);
-            if (nested || colon >= inner.size()) {
-                holds = supportsCondition(inner, depth + 1);
-            } else {
-                Declaration declaration;
-                declaration.property = inner.left(colon).trimmed().toString().toLower();
-                declaration.value = inner.mid(colon + 1).trimmed().toString();
-                holds = !declaration.value.isEmpty() && ComputedStyle::supports(declaration);
-            }
-        }
+        const bool holds = supportsTerm(term, depth);
         result = op == u"or" ? result || holds : result && holds;
     }
     return result;

@@ -8,7 +8,7 @@
 // MediaContext, @supports blocks when their condition holds for the properties this engine reads;
 // other at-rules (@charset, @page, @keyframes, ...) are skipped whole, without losing the rules
 // after them. Every pass is linear in the text, except that an applicable @media or @supports
-// block is read once more for each level it is nested in (at most MaxMediaNesting levels; deeper
+// block is read once more for each level it is nested in (at most kMaxMediaNesting levels; deeper
 // blocks are skipped).
 //
 // Stateless; any thread.
@@ -57,7 +57,7 @@ struct MediaContext {
 
 class Parser {
 public:
-    static constexpr int MaxMediaNesting = 8;
+    static constexpr int kMaxMediaNesting = 8;
 
     static ParsedSheet parseSheet(const QString& text, const MediaContext& media = MediaContext());
     // The body of a rule or a style attribute: "a: b; c: d !important". Malformed declarations

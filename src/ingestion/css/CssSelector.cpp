@@ -6,6 +6,8 @@
 #include <QDomNamedNodeMap>
 #include <QVarLengthArray>
 
+#include <algorithm>
+
 
 namespace Css {
 
@@ -66,6 +68,17 @@ bool readIdentifier(QStringView s, qsizetype& i, QString* out)
         ++i;
     }
     return !out->isEmpty();
+}
+
+// A type name or "*" (read as empty) at i.
+bool readTypeName(QStringView s, qsizetype& i, QString* name)
+{
+    if (i < s.size() && s[i] == u'*') {
+        ++i;
+        name->clear();
+        return true;
+    }
+    return readIdentifier(s, i, name);
 }
 
 void skipSpaces(QStringView s, qsizetype& i)
@@ -207,7 +220,7 @@ QList<Selector> Selector::parseList(QStringView text, const NamespaceMap& namesp
     QList<Selector> out;
     for (QStringView part : splitTopLevelCommas(text)) {
         Selector selector;
-        if (parseOne(part.trimmed(), namespaces, 0, &selector) && !selector.never)
+        if (parseOne(part.trimmed(), namespaces, 0, &selector) && !selector.m_never)
             out.append(std::move(selector));
     }
     return out;
@@ -228,31 +241,31 @@ bool Selector::parseOne(QStringView s, const NamespaceMap& namespaces, int notDe
             break;
         const QChar c = s[i];
         if (c == u'>' || c == u'+' || c == u'~') {
-            if (out->compounds.isEmpty() || pendingCombinator)
+            if (out->m_compounds.isEmpty() || pendingCombinator)
                 return false;
             pendingCombinator = true;
             combinator = c == u'>' ? Combinator::Child : c == u'+' ? Combinator::Adjacent : Combinator::Sibling;
             ++i;
             continue;
         }
-        if (!out->compounds.isEmpty()) {
+        if (!out->m_compounds.isEmpty()) {
             if (!pendingCombinator && !sawSpace)
                 return false;
-            out->combinators.append(pendingCombinator ? combinator : Combinator::Descendant);
+            out->m_combinators.append(pendingCombinator ? combinator : Combinator::Descendant);
         }
         pendingCombinator = false;
-        if (out->compounds.size() >= MaxCompounds)
+        if (out->m_compounds.size() >= kMaxCompounds)
             return false;
         Compound compound;
         if (!parseCompound(s, i, namespaces, notDepth, &compound, &ids, &classes, &types))
             return false;
         for (const PseudoTest& pseudo : compound.pseudos)
-            out->never = out->never || pseudo.kind == Pseudo::Never;
-        out->compounds.append(std::move(compound));
+            out->m_never = out->m_never || pseudo.kind == Pseudo::Never;
+        out->m_compounds.append(std::move(compound));
     }
-    if (pendingCombinator || out->compounds.isEmpty())
+    if (pendingCombinator || out->m_compounds.isEmpty())
         return false;
-    out->spec = (qMin(ids, 255) << 16) | (qMin(classes, 255) << 8) | qMin(types, 255);
+    out->m_spec = (qMin(ids, 255) << 16) | (qMin(classes, 255) << 8) | qMin(types, 255);
     return true;
 }
 
@@ -260,48 +273,19 @@ bool Selector::parseCompound(QStringView s, qsizetype& i, const NamespaceMap& na
                              Compound* compound, int* ids, int* classes, int* types)
 {
     int parts = 0;
-    bool first = true;
     if (!namespaces.defaultUri.isEmpty()) {
         compound->anyNamespace = false;
         compound->namespaceUri = namespaces.defaultUri;
     }
     while (i < s.size() && !isHtmlSpace(s[i]) && s[i] != u'>' && s[i] != u'+' && s[i] != u'~') {
-        if (++parts > MaxSimpleSelectors)
+        if (++parts > kMaxSimpleSelectors)
             return false;
         const QChar d = s[i];
         QString name;
-        if (first && (d == u'*' || d == u'|' || startsIdentifier(s, i))) {
-            // A type or universal selector, with an optional namespace prefix.
-            auto readTypeName = [&](QString* typeName) {
-                if (i < s.size() && s[i] == u'*') {
-                    ++i;
-                    typeName->clear();
-                    return true;
-                }
-                return readIdentifier(s, i, typeName);
-            };
-            if (d == u'|') {
-                ++i;
-                if (!readTypeName(&name))
-                    return false;
-                compound->anyNamespace = false;
-                compound->namespaceUri.clear();
-            } else {
-                const bool star = d == u'*';
-                if (!readTypeName(&name))
-                    return false;
-                if (i < s.size() && s[i] == u'|' && !(i + 1 < s.size() && s[i + 1] == u'=')) {
-                    ++i;
-                    const QString prefix = name;
-                    if (!readTypeName(&name))
-                        return false;
-                    const auto uri = namespaces.prefixes.constFind(prefix);
-                    // "*|" and a prefix the sheet does not declare match in any namespace.
-                    compound->anyNamespace = star || uri == namespaces.prefixes.constEnd();
-                    compound->namespaceUri = compound->anyNamespace ? QString() : *uri;
-                }
-            }
-            compound->type = name.toLower();
+        if (parts == 1 && (d == u'*' || d == u'|' || startsIdentifier(s, i))) {
+            // Only the first part may be a type or universal selector.
+            if (!parseTypeSelector(s, i, namespaces, compound))
+                return false;
             if (!compound->type.isEmpty())
                 ++*types;
         } else if (d == u'#') {
@@ -319,81 +303,9 @@ bool Selector::parseCompound(QStringView s, qsizetype& i, const NamespaceMap& na
             compound->classes.append(name);
             ++*classes;
         } else if (d == u'[') {
-            ++i;
-            skipSpaces(s, i);
             AttributeTest test;
-            // [name], [prefix|name], [|name] or [*|name].
-            QString first;
-            bool wildcard = false;
-            if (i < s.size() && s[i] == u'*') {
-                wildcard = true;
-                ++i;
-            } else {
-                readIdentifier(s, i, &first);
-            }
-            if (i + 1 < s.size() && s[i] == u'|' && s[i + 1] != u'=') {
-                ++i;
-                if (!readIdentifier(s, i, &name))
-                    return false;
-                if (wildcard) {
-                    test.space = AttributeTest::Space::Any;
-                } else if (!first.isEmpty()) {
-                    const auto uri = namespaces.prefixes.constFind(first);
-                    test.space = uri == namespaces.prefixes.constEnd() ? AttributeTest::Space::Prefix
-                                                                       : AttributeTest::Space::Uri;
-                    test.namespaceUri = uri == namespaces.prefixes.constEnd() ? QString() : *uri;
-                    test.prefix = first;
-                }
-            } else if (wildcard || first.isEmpty()) {
+            if (!parseAttributeSelector(s, i, namespaces, &test))
                 return false;
-            } else {
-                name = first;
-            }
-            test.name = name.toLower();
-            skipSpaces(s, i);
-            if (i >= s.size())
-                return false;
-            if (s[i] != u']') {
-                static const struct { char16_t first; AttributeTest::Op op; } ops[] = {
-                    { u'~', AttributeTest::Includes }, { u'|', AttributeTest::DashMatch },
-                    { u'^', AttributeTest::Prefix },   { u'$', AttributeTest::Suffix },
-                    { u'*', AttributeTest::Substring },
-                };
-                if (s[i] == u'=') {
-                    test.op = AttributeTest::Equals;
-                    ++i;
-                } else {
-                    bool found = false;
-                    for (const auto& op : ops) {
-                        if (s[i] == op.first && i + 1 < s.size() && s[i + 1] == u'=') {
-                            test.op = op.op;
-                            i += 2;
-                            found = true;
-                            break;
-                        }
-                    }
-                    if (!found)
-                        return false;
-                }
-                skipSpaces(s, i);
-                if (i >= s.size())
-                    return false;
-                if (s[i] == u'"' || s[i] == u'\'') {
-                    if (!readString(s, i, &test.value))
-                        return false;
-                } else if (!readIdentifier(s, i, &test.value)) {
-                    return false;
-                }
-                skipSpaces(s, i);
-                if (i < s.size() && (s[i] == u'i' || s[i] == u'I' || s[i] == u's' || s[i] == u'S')) {
-                    test.ignoreCase = s[i] == u'i' || s[i] == u'I';
-                    ++i;
-                    skipSpaces(s, i);
-                }
-            }
-            if (i >= s.size() || s[i] != u']')
-                return false;
-            ++i;
             compound->attributes.append(test);
             ++*classes;
         } else if (d == u':') {
@@ -403,9 +315,129 @@ bool Selector::parseCompound(QStringView s, qsizetype& i, const NamespaceMap& na
         } else {
             return false;
         }
-        first = false;
     }
     return parts > 0;
+}
+
+// A type or universal selector at i, with an optional namespace prefix: "name", "*", "|name",
+// "*|name" or "prefix|name".
+bool Selector::parseTypeSelector(QStringView s, qsizetype& i, const NamespaceMap& namespaces, Compound* compound)
+{
+    QString name;
+    if (s[i] == u'|') {
+        ++i;
+        if (!readTypeName(s, i, &name))
+            return false;
+        compound->anyNamespace = false;
+        compound->namespaceUri.clear();
+    } else {
+        const bool star = s[i] == u'*';
+        if (!readTypeName(s, i, &name))
+            return false;
+        if (i < s.size() && s[i] == u'|' && !(i + 1 < s.size() && s[i + 1] == u'=')) {
+            ++i;
+            const QString prefix = name;
+            if (!readTypeName(s, i, &name))
+                return false;
+            const auto uri = namespaces.prefixes.constFind(prefix);
+            // "*|" and a prefix the sheet does not declare match in any namespace.
+            compound->anyNamespace = star || uri == namespaces.prefixes.constEnd();
+            compound->namespaceUri = compound->anyNamespace ? QString() : *uri;
+        }
+    }
+    compound->type = name.toLower();
+    return true;
+}
+
+// An attribute selector from its "[" to its "]".
+bool Selector::parseAttributeSelector(QStringView s, qsizetype& i, const NamespaceMap& namespaces,
+                                      AttributeTest* test)
+{
+    ++i;
+    skipSpaces(s, i);
+    if (!parseAttributeName(s, i, namespaces, test))
+        return false;
+    skipSpaces(s, i);
+    if (i >= s.size())
+        return false;
+    if (s[i] != u']' && !parseAttributeMatcher(s, i, test))
+        return false;
+    if (i >= s.size() || s[i] != u']')
+        return false;
+    ++i;
+    return true;
+}
+
+// [name], [prefix|name], [|name] or [*|name].
+bool Selector::parseAttributeName(QStringView s, qsizetype& i, const NamespaceMap& namespaces, AttributeTest* test)
+{
+    QString first;
+    QString name;
+    bool wildcard = false;
+    if (i < s.size() && s[i] == u'*') {
+        wildcard = true;
+        ++i;
+    } else {
+        readIdentifier(s, i, &first);
+    }
+    if (i + 1 < s.size() && s[i] == u'|' && s[i + 1] != u'=') {
+        ++i;
+        if (!readIdentifier(s, i, &name))
+            return false;
+        if (wildcard) {
+            test->space = AttributeTest::Space::Any;
+        } else if (!first.isEmpty()) {
+            const auto uri = namespaces.prefixes.constFind(first);
+            test->space = uri == namespaces.prefixes.constEnd() ? AttributeTest::Space::Prefix
+                                                                : AttributeTest::Space::Uri;
+            test->namespaceUri = uri == namespaces.prefixes.constEnd() ? QString() : *uri;
+            test->prefix = first;
+        }
+    } else if (wildcard || first.isEmpty()) {
+        return false;
+    } else {
+        name = first;
+    }
+    test->name = name.toLower();
+    return true;
+}
+
+// The operator, value and case flag after an attribute's name, up to (not including) the "]".
+bool Selector::parseAttributeMatcher(QStringView s, qsizetype& i, AttributeTest* test)
+{
+    static const struct { char16_t first; AttributeTest::Op op; } kOperators[] = {
+        { u'~', AttributeTest::Includes }, { u'|', AttributeTest::DashMatch },
+        { u'^', AttributeTest::Prefix },   { u'$', AttributeTest::Suffix },
+        { u'*', AttributeTest::Substring },
+    };
+    if (s[i] == u'=') {
+        test->op = AttributeTest::Equals;
+        ++i;
+    } else {
+        const auto* op = std::find_if(std::begin(kOperators), std::end(kOperators), [&](const auto& entry) {
+            return s[i] == entry.first && i + 1 < s.size() && s[i + 1] == u'=';
+        });
+        if (op == std::end(kOperators))
+            return false;
+        test->op = op->op;
+        i += 2;
+    }
+    skipSpaces(s, i);
+    if (i >= s.size())
+        return false;
+    if (s[i] == u'"' || s[i] == u'\'') {
+        if (!readString(s, i, &test->value))
+            return false;
+    } else if (!readIdentifier(s, i, &test->value)) {
+        return false;
+    }
+    skipSpaces(s, i);
+    if (i < s.size() && (s[i] == u'i' || s[i] == u'I' || s[i] == u's' || s[i] == u'S')) {
+        test->ignoreCase = s[i] == u'i' || s[i] == u'I';
+        ++i;
+        skipSpaces(s, i);
+    }
+    return true;
 }
 
 bool Selector::parsePseudo(QStringView s, qsizetype& i, const NamespaceMap& namespaces, int notDepth,
@@ -422,87 +454,93 @@ bool Selector::parsePseudo(QStringView s, qsizetype& i, const NamespaceMap& name
             return false;
         const QStringView argument = s.mid(i + 1, close - i - 1).trimmed();
         i = close + 1;
-        if (name == u"not") {
-            if (notDepth >= MaxNotNesting)
-                return false;
-            int best = -1;
-            for (QStringView part : splitTopLevelCommas(argument)) {
-                Selector negation;
-                if (!parseOne(part.trimmed(), namespaces, notDepth + 1, &negation))
-                    return false;
-                best = std::max(best, negation.spec);
-                compound->negations.push_back(std::move(negation));
-            }
-            // A negation counts as its most specific argument.
-            *ids += best >> 16;
-            *classes += (best >> 8) & 0xFF;
-            *types += best & 0xFF;
-            return true;
-        }
-        static const struct { const char16_t* name; Pseudo kind; } nth[] = {
-            { u"nth-child", Pseudo::NthChild }, { u"nth-last-child", Pseudo::NthLastChild },
-            { u"nth-of-type", Pseudo::NthOfType }, { u"nth-last-of-type", Pseudo::NthLastOfType },
-        };
-        bool known = false;
-        for (const auto& entry : nth) {
-            if (name == QStringView(entry.name)) {
-                if (!parseNth(argument, &test.a, &test.b))
-                    return false;
-                test.kind = entry.kind;
-                known = true;
-            }
-        }
-        if (!known && name == u"lang") {
-            QString language;
-            qsizetype at = 0;
-            if (argument.isEmpty())
-                return false;
-            if (argument[0] == u'"' || argument[0] == u'\'') {
-                if (!readString(argument, at, &language))
-                    return false;
-            } else if (!readIdentifier(argument, at, &language)) {
-                return false;
-            }
-            test.kind = Pseudo::Lang;
-            test.lang = language;
-            known = true;
-        }
-        if (!known)
+        if (name == u"not")
+            return parseNegation(argument, namespaces, notDepth, compound, ids, classes, types);
+        if (!parseFunctionalPseudo(name, argument, &test))
             return false;
-    } else {
-        static const struct { const char16_t* name; Pseudo kind; int a, b; } simple[] = {
-            { u"root", Pseudo::Root, 0, 0 },           { u"empty", Pseudo::Empty, 0, 0 },
-            { u"first-child", Pseudo::NthChild, 0, 1 }, { u"last-child", Pseudo::NthLastChild, 0, 1 },
-            { u"first-of-type", Pseudo::NthOfType, 0, 1 }, { u"last-of-type", Pseudo::NthLastOfType, 0, 1 },
-            { u"only-child", Pseudo::OnlyChild, 0, 0 }, { u"only-of-type", Pseudo::OnlyOfType, 0, 0 },
-            { u"link", Pseudo::Link, 0, 0 },           { u"any-link", Pseudo::Link, 0, 0 },
-            { u"enabled", Pseudo::Enabled, 0, 0 },     { u"disabled", Pseudo::Disabled, 0, 0 },
-            { u"checked", Pseudo::Checked, 0, 0 },
-            { u"visited", Pseudo::Never, 0, 0 },       { u"hover", Pseudo::Never, 0, 0 },
-            { u"active", Pseudo::Never, 0, 0 },        { u"focus", Pseudo::Never, 0, 0 },
-            { u"target", Pseudo::Never, 0, 0 },
-        };
-        bool known = false;
-        for (const auto& entry : simple) {
-            if (name == QStringView(entry.name)) {
-                test.kind = entry.kind;
-                test.a = entry.a;
-                test.b = entry.b;
-                known = true;
-                break;
-            }
-        }
-        if (!known)
-            return false; // a pseudo-element in the old one-colon form, or unknown
+    } else if (!parseSimplePseudo(name, &test)) {
+        return false; // a pseudo-element in the old one-colon form, or unknown
     }
     compound->pseudos.append(test);
     ++*classes;
     return true;
 }
 
+bool Selector::parseNegation(QStringView argument, const NamespaceMap& namespaces, int notDepth,
+                             Compound* compound, int* ids, int* classes, int* types)
+{
+    if (notDepth >= kMaxNotNesting)
+        return false;
+    int best = -1;
+    for (QStringView part : splitTopLevelCommas(argument)) {
+        Selector negation;
+        if (!parseOne(part.trimmed(), namespaces, notDepth + 1, &negation))
+            return false;
+        best = std::max(best, negation.m_spec);
+        compound->negations.push_back(std::move(negation));
+    }
+    // A negation counts as its most specific argument.
+    *ids += best >> 16;
+    *classes += (best >> 8) & 0xFF;
+    *types += best & 0xFF;
+    return true;
+}
+
+// The nth-* pseudo-classes and :lang(), with their argument.
+bool Selector::parseFunctionalPseudo(const QString& name, QStringView argument, PseudoTest* test)
+{
+    static const struct { const char16_t* name; Pseudo kind; } kNth[] = {
+        { u"nth-child", Pseudo::NthChild }, { u"nth-last-child", Pseudo::NthLastChild },
+        { u"nth-of-type", Pseudo::NthOfType }, { u"nth-last-of-type", Pseudo::NthLastOfType },
+    };
+    for (const auto& entry : kNth) {
+        if (name == QStringView(entry.name)) {
+            test->kind = entry.kind;
+            return parseNth(argument, &test->a, &test->b);
+        }
+    }
+    if (name != u"lang" || argument.isEmpty())
+        return false;
+    qsizetype at = 0;
+    if (argument[0] == u'"' || argument[0] == u'\'') {
+        if (!readString(argument, at, &test->lang))
+            return false;
+    } else if (!readIdentifier(argument, at, &test->lang)) {
+        return false;
+    }
+    test->kind = Pseudo::Lang;
+    return true;
+}
+
+// The pseudo-classes without an argument; first-child and its kin are nth tests of 1.
+bool Selector::parseSimplePseudo(const QString& name, PseudoTest* test)
+{
+    static const struct { const char16_t* name; Pseudo kind; int a, b; } kSimple[] = {
+        { u"root", Pseudo::Root, 0, 0 },           { u"empty", Pseudo::Empty, 0, 0 },
+        { u"first-child", Pseudo::NthChild, 0, 1 }, { u"last-child", Pseudo::NthLastChild, 0, 1 },
+        { u"first-of-type", Pseudo::NthOfType, 0, 1 }, { u"last-of-type", Pseudo::NthLastOfType, 0, 1 },
+        { u"only-child", Pseudo::OnlyChild, 0, 0 }, { u"only-of-type", Pseudo::OnlyOfType, 0, 0 },
+        { u"link", Pseudo::Link, 0, 0 },           { u"any-link", Pseudo::Link, 0, 0 },
+        { u"enabled", Pseudo::Enabled, 0, 0 },     { u"disabled", Pseudo::Disabled, 0, 0 },
+        { u"checked", Pseudo::Checked, 0, 0 },
+        { u"visited", Pseudo::Never, 0, 0 },       { u"hover", Pseudo::Never, 0, 0 },
+        { u"active", Pseudo::Never, 0, 0 },        { u"focus", Pseudo::Never, 0, 0 },
+        { u"target", Pseudo::Never, 0, 0 },
+    };
+    for (const auto& entry : kSimple) {
+        if (name == QStringView(entry.name)) {
+            test->kind = entry.kind;
+            test->a = entry.a;
+            test->b = entry.b;
+            return true;
+        }
+    }
+    return false;
+}
+
 Selector::KeyKind Selector::keyKind() const
 {
-    const Compound& subject = compounds.last();
+    const Compound& subject = m_compounds.last();
     if (!subject.id.isEmpty())
         return KeyKind::Id;
     if (!subject.classes.isEmpty())
@@ -516,7 +554,7 @@ Selector::KeyKind Selector::keyKind() const
 
 QString Selector::key() const
 {
-    const Compound& subject = compounds.last();
+    const Compound& subject = m_compounds.last();
     switch (keyKind()) {
     case KeyKind::Id:
         return subject.id;
@@ -636,7 +674,7 @@ bool Selector::compoundMatches(int j, const ElementFacts& element, qint64* steps
 {
     if (steps)
         ++*steps;
-    const Compound& compound = compounds[j];
+    const Compound& compound = m_compounds[j];
     if (!compound.type.isEmpty() && compound.type != element.name)
         return false;
     if (!compound.anyNamespace && compound.namespaceUri != element.namespaceUri)
@@ -664,9 +702,9 @@ bool Selector::compoundMatches(int j, const ElementFacts& element, qint64* steps
 
 bool Selector::matches(const ElementFacts& element, qint64* steps) const
 {
-    if (compounds.isEmpty())
+    if (m_compounds.isEmpty())
         return false;
-    return matchesAt(int(compounds.size()) - 1, element, steps);
+    return matchesAt(int(m_compounds.size()) - 1, element, steps);
 }
 
 bool Selector::matchesAt(int j, const ElementFacts& element, qint64* steps) const
@@ -675,7 +713,7 @@ bool Selector::matchesAt(int j, const ElementFacts& element, qint64* steps) cons
         return false;
     if (j == 0)
         return true;
-    switch (combinators[j - 1]) {
+    switch (m_combinators[j - 1]) {
     case Combinator::Child:
         return element.parent && matchesAt(j - 1, *element.parent, steps);
     case Combinator::Adjacent:
@@ -696,7 +734,7 @@ bool Selector::matchesAlong(int j, bool ancestors, const ElementFacts& start, qi
 {
     const auto next = [ancestors](const ElementFacts* e) { return ancestors ? e->parent : e->previous; };
     // Copies of a selector share their compounds, and so their answers.
-    const void* selector = compounds.constData();
+    const void* selector = m_compounds.constData();
     const int step = j * 2 + (ancestors ? 0 : 1);
     QVarLengthArray<const ElementFacts*, 64> unanswered;
     bool answer = false;

@@ -12,7 +12,7 @@
 // focus, history or fragment target: :hover, :active, :focus, :visited and :target never match.
 // A selector with a pseudo-element (this engine draws none), an unknown pseudo-class or a syntax
 // error is left out of the list, like a browser drops what it cannot match. So is a selector of
-// more than MaxCompounds compound selectors or a compound of more than MaxSimpleSelectors parts.
+// more than kMaxCompounds compound selectors or a compound of more than kMaxSimpleSelectors parts.
 //
 // A namespace prefix is resolved through the sheet's @namespace rules; a prefix the sheet does not
 // declare is taken to name the namespace the document binds it to, so "[epub|type]" works in
@@ -45,9 +45,9 @@ struct NamespaceMap {
 
 class Selector {
 public:
-    static constexpr int MaxCompounds = 32;
-    static constexpr int MaxSimpleSelectors = 32;
-    static constexpr int MaxNotNesting = 4;
+    static constexpr int kMaxCompounds = 32;
+    static constexpr int kMaxSimpleSelectors = 32;
+    static constexpr int kMaxNotNesting = 4;
 
     // Selectors that cannot be compiled are left out.
     static QList<Selector> parseList(QStringView text, const NamespaceMap& namespaces = NamespaceMap());
@@ -55,7 +55,7 @@ public:
     // *steps grows by the work done, when given.
     bool matches(const ElementFacts& element, qint64* steps = nullptr) const;
     // ids << 16 | (classes, attributes, pseudo-classes) << 8 | types, each part capped at 255.
-    int specificity() const { return spec; }
+    int specificity() const { return m_spec; }
 
     // The most selective part of the subject, by which a sheet indexes its rules: its id, first
     // class, first attribute local name or type.
@@ -101,6 +101,15 @@ private:
                               Compound* compound, int* ids, int* classes, int* types);
     static bool parsePseudo(QStringView s, qsizetype& i, const NamespaceMap& namespaces, int notDepth,
                             Compound* compound, int* ids, int* classes, int* types);
+    static bool parseTypeSelector(QStringView s, qsizetype& i, const NamespaceMap& namespaces, Compound* compound);
+    static bool parseAttributeSelector(QStringView s, qsizetype& i, const NamespaceMap& namespaces,
+                                       AttributeTest* test);
+    static bool parseAttributeName(QStringView s, qsizetype& i, const NamespaceMap& namespaces, AttributeTest* test);
+    static bool parseAttributeMatcher(QStringView s, qsizetype& i, AttributeTest* test);
+    static bool parseNegation(QStringView argument, const NamespaceMap& namespaces, int notDepth,
+                              Compound* compound, int* ids, int* classes, int* types);
+    static bool parseFunctionalPseudo(const QString& name, QStringView argument, PseudoTest* test);
+    static bool parseSimplePseudo(const QString& name, PseudoTest* test);
     bool compoundMatches(int j, const ElementFacts& element, qint64* steps) const;
     static bool attributeMatches(const AttributeTest& test, const ElementFacts& element);
     static bool valueMatches(const AttributeTest& test, const QString& actual);
@@ -111,10 +120,10 @@ private:
     // Compounds 0..j match with compound j on some ancestor (or preceding sibling) of element.
     bool matchesAlong(int j, bool ancestors, const ElementFacts& element, qint64* steps) const;
 
-    QList<Compound> compounds;      // left to right; the last is the subject
-    QList<Combinator> combinators;  // combinators[i] joins compounds[i] and compounds[i + 1]
-    int spec = 0;
-    bool never = false; // holds a pseudo-class that never matches in a reader
+    QList<Compound> m_compounds;      // left to right; the last is the subject
+    QList<Combinator> m_combinators;  // combinators[i] joins compounds[i] and compounds[i + 1]
+    int m_spec = 0;
+    bool m_never = false; // holds a pseudo-class that never matches in a reader
 };
 
 } // namespace Css

@@ -48,7 +48,7 @@ StyleSheet StyleSheet::parse(const QString& text, const ImportLoader& loadImport
 {
     StyleSheet sheet;
     const ParsedSheet parsed = Parser::parseSheet(text, media);
-    sheet.colourSchemeAsked = parsed.asksColourScheme;
+    sheet.m_colourSchemeAsked = parsed.asksColourScheme;
     if (loadImport) {
         for (const QString& url : parsed.imports)
             sheet.append(loadImport(url));
@@ -68,40 +68,40 @@ StyleSheet StyleSheet::parse(const QString& text, const ImportLoader& loadImport
             found = compiled.insert(rule.selectors, Selector::parseList(rule.selectors, namespaces));
         if (found->isEmpty())
             continue;
-        const int index = int(sheet.ruleDeclarations.size());
-        sheet.ruleDeclarations.append(rule.declarations);
+        const int index = int(sheet.m_ruleDeclarations.size());
+        sheet.m_ruleDeclarations.append(rule.declarations);
         for (const Selector& selector : *found)
             sheet.addEntry({ selector, index });
     }
     for (const QList<Declaration>& body : parsed.fontFaces) {
         const FontFace face = parseFontFace(body, directory);
         if (!face.family.isEmpty() || !face.source.isEmpty())
-            sheet.faces.append(face);
+            sheet.m_faces.append(face);
     }
     return sheet;
 }
 
 void StyleSheet::addEntry(Entry entry)
 {
-    const int index = int(entries.size());
+    const int index = int(m_entries.size());
     switch (entry.selector.keyKind()) {
     case Selector::KeyKind::Id:
-        byId[entry.selector.key()].append(index);
+        m_byId[entry.selector.key()].append(index);
         break;
     case Selector::KeyKind::Class:
-        byClass[entry.selector.key()].append(index);
+        m_byClass[entry.selector.key()].append(index);
         break;
     case Selector::KeyKind::Attribute:
-        byAttribute[entry.selector.key()].append(index);
+        m_byAttribute[entry.selector.key()].append(index);
         break;
     case Selector::KeyKind::Type:
-        byType[entry.selector.key()].append(index);
+        m_byType[entry.selector.key()].append(index);
         break;
     case Selector::KeyKind::Any:
-        anyElement.append(index);
+        m_anyElement.append(index);
         break;
     }
-    entries.append(std::move(entry));
+    m_entries.append(std::move(entry));
 }
 
 void StyleSheet::append(const StyleSheet& other)
@@ -111,83 +111,34 @@ void StyleSheet::append(const StyleSheet& other)
         append(copy);
         return;
     }
-    const int ruleOffset = int(ruleDeclarations.size());
-    ruleDeclarations += other.ruleDeclarations;
-    for (const Entry& entry : other.entries)
+    const int ruleOffset = int(m_ruleDeclarations.size());
+    m_ruleDeclarations += other.m_ruleDeclarations;
+    for (const Entry& entry : other.m_entries)
         addEntry({ entry.selector, entry.rule + ruleOffset });
-    faces += other.faces;
-    colourSchemeAsked = colourSchemeAsked || other.colourSchemeAsked;
+    m_faces += other.m_faces;
+    m_colourSchemeAsked = m_colourSchemeAsked || other.m_colourSchemeAsked;
 }
 
 QList<FontFace> StyleSheet::fontFaces() const
 {
-    return faces;
+    return m_faces;
 }
 
 bool StyleSheet::isEmpty() const
 {
-    return entries.isEmpty() && faces.isEmpty();
+    return m_entries.isEmpty() && m_faces.isEmpty();
 }
 
 QList<Declaration> StyleSheet::declarationsFor(const ElementFacts& subject, const QString& styleAttribute,
                                                MatchBudget* budget) const
 {
-    QList<Declaration> out;
-    QVarLengthArray<int, 64> matched;
-    if (!entries.isEmpty()) {
-        if (budget)
-            budget->enterElement();
-        auto collect = [&](const QList<int>& candidates) {
-            for (int index : candidates) {
-                if (!budget) {
-                    if (entries[index].selector.matches(subject))
-                        matched.append(index);
-                    continue;
-                }
-                if (index >= budget->ruleLimit())
-                    break; // candidates are in source order
-                if (budget->exhausted()) {
-                    budget->cutAt(index);
-                    break;
-                }
-                qint64 steps = 0;
-                if (entries[index].selector.matches(subject, &steps)) {
-                    matched.append(index);
-                    steps += ruleDeclarations[entries[index].rule].size();
-                }
-                budget->spend(steps);
-            }
-        };
-        if (!subject.id.isEmpty())
-            collect(byId.value(subject.id));
-        for (const QString& name : subject.classes)
-            collect(byClass.value(name));
-        if (!byAttribute.isEmpty()) {
-            const QDomNamedNodeMap attributes = subject.element.attributes();
-            for (int i = 0; i < attributes.length(); ++i) {
-                QString name = attributes.item(i).nodeName();
-                if (name.contains(u':'))
-                    name = name.mid(name.lastIndexOf(u':') + 1);
-                const auto found = byAttribute.constFind(name.isLower() ? name : name.toLower());
-                if (found != byAttribute.constEnd())
-                    collect(*found);
-            }
-        }
-        collect(byType.value(subject.name));
-        collect(anyElement);
-        // Entry indices are source order, so this orders by specificity, then source order.
-        std::sort(matched.begin(), matched.end(), [&](int a, int b) {
-            const int sa = entries[a].selector.specificity(), sb = entries[b].selector.specificity();
-            return sa != sb ? sa < sb : a < b;
-        });
-        // An element may carry two attributes of one local name ("type", "epub:type").
-        matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
-    }
+    const RuleIndices matched = matchingEntries(subject, budget);
     const QList<Declaration> inlineDeclarations = styleAttribute.isEmpty()
         ? QList<Declaration>() : Parser::parseDeclarations(styleAttribute);
+    QList<Declaration> out;
     for (const bool important : { false, true }) {
         for (int index : matched) {
-            for (const Declaration& declaration : ruleDeclarations[entries[index].rule]) {
+            for (const Declaration& declaration : m_ruleDeclarations[m_entries[index].rule]) {
                 if (declaration.important == important)
                     out.append(declaration);
             }
@@ -198,6 +149,65 @@ QList<Declaration> StyleSheet::declarationsFor(const ElementFacts& subject, cons
         }
     }
     return out;
+}
+
+StyleSheet::RuleIndices StyleSheet::matchingEntries(const ElementFacts& subject, MatchBudget* budget) const
+{
+    RuleIndices matched;
+    if (m_entries.isEmpty())
+        return matched;
+    if (budget)
+        budget->enterElement();
+    // Only the entries indexed under one of the subject's keys can match it.
+    if (!subject.id.isEmpty())
+        collectMatches(m_byId.value(subject.id), subject, budget, &matched);
+    for (const QString& name : subject.classes)
+        collectMatches(m_byClass.value(name), subject, budget, &matched);
+    if (!m_byAttribute.isEmpty()) {
+        const QDomNamedNodeMap attributes = subject.element.attributes();
+        for (int i = 0; i < attributes.length(); ++i) {
+            QString name = attributes.item(i).nodeName();
+            if (name.contains(u':'))
+                name = name.mid(name.lastIndexOf(u':') + 1);
+            const auto found = m_byAttribute.constFind(name.isLower() ? name : name.toLower());
+            if (found != m_byAttribute.constEnd())
+                collectMatches(*found, subject, budget, &matched);
+        }
+    }
+    collectMatches(m_byType.value(subject.name), subject, budget, &matched);
+    collectMatches(m_anyElement, subject, budget, &matched);
+    // Entry indices are source order, so this orders by specificity, then source order.
+    std::sort(matched.begin(), matched.end(), [&](int a, int b) {
+        const int sa = m_entries[a].selector.specificity(), sb = m_entries[b].selector.specificity();
+        return sa != sb ? sa < sb : a < b;
+    });
+    // An element may carry two attributes of one local name ("type", "epub:type").
+    matched.erase(std::unique(matched.begin(), matched.end()), matched.end());
+    return matched;
+}
+
+void StyleSheet::collectMatches(const QList<int>& candidates, const ElementFacts& subject, MatchBudget* budget,
+                                RuleIndices* matched) const
+{
+    for (int index : candidates) {
+        if (!budget) {
+            if (m_entries[index].selector.matches(subject))
+                matched->append(index);
+            continue;
+        }
+        if (index >= budget->ruleLimit())
+            break; // candidates are in source order
+        if (budget->exhausted()) {
+            budget->cutAt(index);
+            break;
+        }
+        qint64 steps = 0;
+        if (m_entries[index].selector.matches(subject, &steps)) {
+            matched->append(index);
+            steps += m_ruleDeclarations[m_entries[index].rule].size();
+        }
+        budget->spend(steps);
+    }
 }
 
 } // namespace Css

@@ -18,6 +18,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <functional>
 
@@ -48,7 +49,7 @@ public:
     QList<FontFace> fontFaces() const;
     bool isEmpty() const;
     // True when a query of this sheet or of one appended or imported names prefers-color-scheme.
-    bool asksColourScheme() const { return colourSchemeAsked; }
+    bool asksColourScheme() const { return m_colourSchemeAsked; }
 
     // The declarations that apply to element, in cascade order (a later one wins): the normal
     // declarations of the matching rules by specificity, then source order; then the normal ones
@@ -61,17 +62,25 @@ public:
 private:
     struct Entry {
         Selector selector;
-        int rule = 0; // index into ruleDeclarations
+        int rule = 0; // index into m_ruleDeclarations
     };
 
-    void addEntry(Entry entry);
+    // Indices into m_entries.
+    using RuleIndices = QVarLengthArray<int, 64>;
 
-    QList<QList<Declaration>> ruleDeclarations;
-    QList<Entry> entries; // in source order
-    QHash<QString, QList<int>> byId, byClass, byAttribute, byType;
-    QList<int> anyElement;
-    QList<FontFace> faces;
-    bool colourSchemeAsked = false;
+    void addEntry(Entry entry);
+    // The entries whose selectors match subject, in cascade order.
+    RuleIndices matchingEntries(const ElementFacts& subject, MatchBudget* budget) const;
+    // Appends those of candidates (entry indices in source order) that match subject.
+    void collectMatches(const QList<int>& candidates, const ElementFacts& subject, MatchBudget* budget,
+                        RuleIndices* matched) const;
+
+    QList<QList<Declaration>> m_ruleDeclarations;
+    QList<Entry> m_entries; // in source order
+    QHash<QString, QList<int>> m_byId, m_byClass, m_byAttribute, m_byType;
+    QList<int> m_anyElement;
+    QList<FontFace> m_faces;
+    bool m_colourSchemeAsked = false;
 };
 
 // Css::parseLength and the other value parsers are declared in CssValues.h.

@@ -6,7 +6,7 @@ namespace {
 
 // Close to the defaults of a browser, without the page margin of body, so that books without
 // style sheets read like their authors saw them.
-const char* const htmlSheet = R"css(
+const char* const kHtmlSheet = R"css(
 html, body, address, article, aside, blockquote, center, dd, details, dialog, dir, div, dl, dt,
 fieldset, figcaption, figure, footer, form, h1, h2, h3, h4, h5, h6, header, hgroup, hr, legend,
 main, menu, nav, ol, p, pre, section, summary, ul, listing, plaintext, xmp, search,
@@ -56,7 +56,7 @@ math[display=block] { display: block; text-align: center }
 
 // FictionBook has no style sheets of its own worth the name: these presets are its whole look.
 // A section title's size also depends on the depth of its section (given by the parser).
-const char* const fictionBookSheet = R"css(
+const char* const kFictionBookSheet = R"css(
 FictionBook, body, section, title, subtitle, epigraph, poem, stanza, v, cite, text-author, p,
 annotation, date, table, tr, td, th, image { display: block }
 binary, description, stylesheet { display: none }
@@ -94,10 +94,10 @@ p image, v image, subtitle image, text-author image, td image, th image, a image
 const StyleSheet& userAgentSheet(Vocabulary vocabulary)
 {
     if (vocabulary == Vocabulary::FictionBook) {
-        static const StyleSheet sheet = StyleSheet::parse(QString::fromUtf8(fictionBookSheet));
+        static const StyleSheet sheet = StyleSheet::parse(QString::fromUtf8(kFictionBookSheet));
         return sheet;
     }
-    static const StyleSheet sheet = StyleSheet::parse(QString::fromUtf8(htmlSheet));
+    static const StyleSheet sheet = StyleSheet::parse(QString::fromUtf8(kHtmlSheet));
     return sheet;
 }
 

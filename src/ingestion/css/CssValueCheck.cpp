@@ -262,7 +262,7 @@ bool isFontVariantCaps(QStringView value)
 
 const QHash<QString, Check>& checks()
 {
-    static const QHash<QString, Check> table = [] {
+    static const QHash<QString, Check> kChecks = [] {
         QHash<QString, Check> t = {
             { QStringLiteral("font-family"), isFamilyList }, { QStringLiteral("font-size"), isFontSize },
             { QStringLiteral("font-weight"), isFontWeight }, { QStringLiteral("font-style"), isFontStyle },
@@ -288,7 +288,7 @@ const QHash<QString, Check>& checks()
         }
         return t;
     }();
-    return table;
+    return kChecks;
 }
 
 bool isCssWide(QStringView value)

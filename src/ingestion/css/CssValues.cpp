@@ -185,11 +185,11 @@ QList<Declaration> borderSide(const QString& side, const QStringList& parts, boo
 
 bool isListStyleType(QStringView value)
 {
-    static const char16_t* const types[] = {
+    static const char16_t* const kTypes[] = {
         u"disc", u"circle", u"square", u"decimal", u"decimal-leading-zero", u"lower-roman", u"upper-roman",
         u"lower-alpha", u"upper-alpha", u"lower-latin", u"upper-latin", u"lower-greek", u"none",
     };
-    for (const char16_t* type : types) {
+    for (const char16_t* type : kTypes) {
         if (value.compare(QStringView(type), Qt::CaseInsensitive) == 0)
             return true;
     }
@@ -199,65 +199,77 @@ bool isListStyleType(QStringView value)
 // What else text-decoration may hold: none, blink, a line style, a colour or a thickness.
 bool isDecorationPart(const QString& lower)
 {
-    static const char16_t* const keywords[] = {
+    static const char16_t* const kKeywords[] = {
         u"none", u"blink", u"solid", u"double", u"dotted", u"dashed", u"wavy", u"auto", u"from-font",
     };
-    if (std::any_of(std::begin(keywords), std::end(keywords), [&](const char16_t* k) { return lower == QStringView(k); }))
+    if (std::any_of(std::begin(kKeywords), std::end(kKeywords), [&](const char16_t* k) { return lower == QStringView(k); }))
         return true;
     QColor ignoredColour;
     double ignoredLength;
     return parseColour(lower, QColor(), &ignoredColour) || parseLength(lower, 16, ParseParams(), &ignoredLength);
 }
 
-QList<Declaration> expandFont(const Declaration& d)
+// Reads a font size at parts[i], with the line height it may carry ("12px/1.4", "12px /1.4",
+// "12px/ 1.4"), and moves i past them; false when parts[i] is no size.
+bool readFontSize(const QStringList& parts, qsizetype& i, QString* size, QString* lineHeight)
 {
-    static const char16_t* const styles[] = { u"italic", u"oblique" };
-    static const char16_t* const stretches[] = {
+    const QString lower = parts[i].toLower();
+    const qsizetype slash = lower.indexOf(u'/');
+    const QString sizePart = slash >= 0 ? lower.left(slash) : lower;
+    double ignored;
+    if (!parseFontSize(sizePart, 16, ParseParams(), &ignored))
+        return false;
+    *size = sizePart;
+    if (slash >= 0) {
+        *lineHeight = lower.mid(slash + 1);
+        if (lineHeight->isEmpty() && i + 1 < parts.size())
+            *lineHeight = parts[++i];
+    } else if (i + 1 < parts.size() && parts[i + 1].startsWith(u'/')) {
+        *lineHeight = parts[++i].mid(1);
+        if (lineHeight->isEmpty() && i + 1 < parts.size())
+            *lineHeight = parts[++i];
+    }
+    ++i;
+    return true;
+}
+
+// Files one of the keywords that may stand before a font's size; false for any other word.
+bool readFontKeyword(const QString& lower, QString* style, QString* variant, QString* weight)
+{
+    static const char16_t* const kStyles[] = { u"italic", u"oblique" };
+    static const char16_t* const kStretches[] = {
         u"ultra-condensed", u"extra-condensed", u"condensed", u"semi-condensed", u"semi-expanded",
         u"expanded", u"extra-expanded", u"ultra-expanded",
     };
+    const auto is = [&](const char16_t* k) { return lower == QStringView(k); };
+    if (lower == u"normal")
+        return true;
+    if (std::any_of(std::begin(kStyles), std::end(kStyles), is)) {
+        *style = lower;
+        return true;
+    }
+    if (lower == u"small-caps") {
+        *variant = lower;
+        return true;
+    }
+    if (parseFontWeight(lower, 400) > 0) {
+        *weight = lower;
+        return true;
+    }
+    return std::any_of(std::begin(kStretches), std::end(kStretches), is);
+}
+
+QList<Declaration> expandFont(const Declaration& d)
+{
     const QStringList parts = splitValue(d.value);
     QString style = QStringLiteral("normal"), variant = QStringLiteral("normal"), weight = QStringLiteral("normal");
     QString size, lineHeight = QStringLiteral("normal");
-    const ParseParams params;
+    // Style, variant, weight and stretch in any order, then the size, then the family.
     qsizetype i = 0;
-    for (; i < parts.size(); ++i) {
-        const QString lower = parts[i].toLower();
-        double ignored;
-        // The size may carry the line height: "12px/1.4".
-        const qsizetype slash = lower.indexOf(u'/');
-        const QString sizePart = slash >= 0 ? lower.left(slash) : lower;
-        if (parseFontSize(sizePart, 16, params, &ignored)) {
-            size = sizePart;
-            if (slash >= 0) {
-                lineHeight = lower.mid(slash + 1);
-                if (lineHeight.isEmpty() && i + 1 < parts.size())
-                    lineHeight = parts[++i];
-            } else if (i + 1 < parts.size() && parts[i + 1].startsWith(u'/')) {
-                lineHeight = parts[++i].mid(1);
-                if (lineHeight.isEmpty() && i + 1 < parts.size())
-                    lineHeight = parts[++i];
-            }
-            ++i;
-            break;
-        }
-        bool known = false;
-        if (lower == u"normal") {
-            known = true;
-        } else if (std::any_of(std::begin(styles), std::end(styles), [&](const char16_t* s) { return lower == QStringView(s); })) {
-            style = lower;
-            known = true;
-        } else if (lower == u"small-caps") {
-            variant = lower;
-            known = true;
-        } else if (parseFontWeight(lower, 400) > 0) {
-            weight = lower;
-            known = true;
-        } else if (std::any_of(std::begin(stretches), std::end(stretches), [&](const char16_t* s) { return lower == QStringView(s); })) {
-            known = true;
-        }
-        if (!known)
+    while (i < parts.size() && !readFontSize(parts, i, &size, &lineHeight)) {
+        if (!readFontKeyword(parts[i].toLower(), &style, &variant, &weight))
             return {}; // a system font keyword or garbage
+        ++i;
     }
     if (size.isEmpty() || i >= parts.size())
         return {};
@@ -353,13 +365,13 @@ bool parseColour(QStringView value, const QColor& currentColour, QColor* out)
 
 bool parseFontSize(QStringView value, double parentSize, const ParseParams& params, double* out)
 {
-    static const struct { const char16_t* name; double px; } keywords[] = {
+    static const struct { const char16_t* name; double px; } kKeywords[] = {
         { u"xx-small", 9 }, { u"x-small", 10 }, { u"small", 13 }, { u"medium", 16 },
         { u"large", 18 }, { u"x-large", 24 }, { u"xx-large", 32 }, { u"xxx-large", 48 },
     };
     const QStringView text = value.trimmed();
     double size = -1;
-    for (const auto& keyword : keywords) {
+    for (const auto& keyword : kKeywords) {
         if (text.compare(QStringView(keyword.name), Qt::CaseInsensitive) == 0)
             size = keyword.px * params.baseFontSize / 16.0;
     }
@@ -458,10 +470,10 @@ bool parseBorderWidth(QStringView value, double fontSize, const ParseParams& par
 
 bool isBorderStyle(QStringView value)
 {
-    static const char16_t* const styles[] = {
+    static const char16_t* const kStyles[] = {
         u"none", u"hidden", u"dotted", u"dashed", u"solid", u"double", u"groove", u"ridge", u"inset", u"outset",
     };
-    for (const char16_t* style : styles) {
+    for (const char16_t* style : kStyles) {
         if (value.trimmed().compare(QStringView(style), Qt::CaseInsensitive) == 0)
             return true;
     }
@@ -513,6 +525,100 @@ QString firstUrl(QStringView value)
     return end < 0 ? QString() : rest.left(end).trimmed().toString();
 }
 
+namespace {
+
+// The expansions of one shorthand each. With wide, the value is a CSS-wide keyword ("inherit",
+// "initial"...), the one part of parts, and every longhand takes it.
+
+QList<Declaration> expandBorder(const QString& p, const QStringList& parts, bool wide, bool important)
+{
+    const QStringList sides = p == u"border"
+        ? QStringList { QStringLiteral("top"), QStringLiteral("right"), QStringLiteral("bottom"), QStringLiteral("left") }
+        : QStringList { p.mid(7) };
+    QList<Declaration> out;
+    for (const QString& side : sides) {
+        if (wide) {
+            for (const char16_t* what : { u"-width", u"-style", u"-color" })
+                out.append({ QStringLiteral("border-") + side + QString::fromUtf16(what), parts[0], important });
+            continue;
+        }
+        const QList<Declaration> longhands = borderSide(side, parts, important);
+        if (longhands.isEmpty())
+            return {};
+        out += longhands;
+    }
+    return out;
+}
+
+QList<Declaration> expandFontShorthand(const Declaration& d, const QStringList& parts, bool wide)
+{
+    if (!wide)
+        return expandFont(d);
+    QList<Declaration> out;
+    for (const char16_t* name : { u"font-style", u"font-variant-caps", u"font-weight", u"font-size", u"line-height", u"font-family" })
+        out.append({ QString::fromUtf16(name), parts[0], d.important });
+    return out;
+}
+
+QList<Declaration> expandFontVariant(const Declaration& d, const QStringList& parts, bool wide)
+{
+    const QString lower = d.value.toLower();
+    if (wide)
+        return { { QStringLiteral("font-variant-caps"), parts[0], d.important } };
+    if (lower.contains(u"small-caps") || lower.contains(u"petite-caps") || lower.contains(u"unicase"))
+        return { { QStringLiteral("font-variant-caps"), QStringLiteral("small-caps"), d.important } };
+    if (lower.trimmed() == u"normal" || lower.trimmed() == u"none")
+        return { { QStringLiteral("font-variant-caps"), QStringLiteral("normal"), d.important } };
+    return {}; // numeric and ligature variants say nothing about capitals
+}
+
+QList<Declaration> expandBackground(const QStringList& parts, bool wide, bool important)
+{
+    QString colour = QStringLiteral("transparent");
+    if (wide) {
+        colour = parts[0];
+    } else {
+        for (const QString& part : parts) {
+            QColor ignored;
+            if (parseColour(part, QColor(), &ignored))
+                colour = part;
+        }
+    }
+    return { { QStringLiteral("background-color"), colour, important } };
+}
+
+QList<Declaration> expandListStyle(const QStringList& parts, bool wide, bool important)
+{
+    QString type;
+    bool sawNone = false;
+    for (const QString& part : parts) {
+        if (part.compare(u"none", Qt::CaseInsensitive) == 0)
+            sawNone = true;
+        else if (isListStyleType(part) || wide)
+            type = part;
+    }
+    if (type.isEmpty())
+        type = sawNone ? QStringLiteral("none") : QStringLiteral("disc");
+    return { { QStringLiteral("list-style-type"), type, important } };
+}
+
+QList<Declaration> expandTextDecoration(const QStringList& parts, bool wide, bool important)
+{
+    if (wide)
+        return { { QStringLiteral("text-decoration-line"), parts[0], important } };
+    QStringList lines;
+    for (const QString& part : parts) {
+        const QString lower = part.toLower();
+        if (lower == u"underline" || lower == u"overline" || lower == u"line-through")
+            lines.append(lower);
+        else if (!isDecorationPart(lower))
+            return {};
+    }
+    return { { QStringLiteral("text-decoration-line"), lines.isEmpty() ? QStringLiteral("none") : lines.join(u' '), important } };
+}
+
+} // namespace
+
 QList<Declaration> expandShorthand(const Declaration& d)
 {
     const QString& p = d.property;
@@ -525,82 +631,18 @@ QList<Declaration> expandShorthand(const Declaration& d)
         const QString suffix = p.mid(6); // "-width", "-style", "-color"
         return fourSides(QStringLiteral("border"), suffix, parts, d.important);
     }
-    if (p == u"border" || p == u"border-top" || p == u"border-right" || p == u"border-bottom" || p == u"border-left") {
-        const QStringList sides = p == u"border"
-            ? QStringList { QStringLiteral("top"), QStringLiteral("right"), QStringLiteral("bottom"), QStringLiteral("left") }
-            : QStringList { p.mid(7) };
-        QList<Declaration> out;
-        for (const QString& side : sides) {
-            if (wide) {
-                for (const char16_t* what : { u"-width", u"-style", u"-color" })
-                    out.append({ QStringLiteral("border-") + side + QString::fromUtf16(what), parts[0], d.important });
-                continue;
-            }
-            const QList<Declaration> longhands = borderSide(side, parts, d.important);
-            if (longhands.isEmpty())
-                return {};
-            out += longhands;
-        }
-        return out;
-    }
-    if (p == u"font") {
-        if (wide) {
-            QList<Declaration> out;
-            for (const char16_t* name : { u"font-style", u"font-variant-caps", u"font-weight", u"font-size", u"line-height", u"font-family" })
-                out.append({ QString::fromUtf16(name), parts[0], d.important });
-            return out;
-        }
-        return expandFont(d);
-    }
-    if (p == u"font-variant") {
-        const QString lower = d.value.toLower();
-        if (wide)
-            return { { QStringLiteral("font-variant-caps"), parts[0], d.important } };
-        if (lower.contains(u"small-caps") || lower.contains(u"petite-caps") || lower.contains(u"unicase"))
-            return { { QStringLiteral("font-variant-caps"), QStringLiteral("small-caps"), d.important } };
-        if (lower.trimmed() == u"normal" || lower.trimmed() == u"none")
-            return { { QStringLiteral("font-variant-caps"), QStringLiteral("normal"), d.important } };
-        return {}; // numeric and ligature variants say nothing about capitals
-    }
-    if (p == u"background") {
-        QString colour = QStringLiteral("transparent");
-        if (wide) {
-            colour = parts[0];
-        } else {
-            for (const QString& part : parts) {
-                QColor ignored;
-                if (parseColour(part, QColor(), &ignored))
-                    colour = part;
-            }
-        }
-        return { { QStringLiteral("background-color"), colour, d.important } };
-    }
-    if (p == u"list-style") {
-        QString type;
-        bool sawNone = false;
-        for (const QString& part : parts) {
-            if (part.compare(u"none", Qt::CaseInsensitive) == 0)
-                sawNone = true;
-            else if (isListStyleType(part) || wide)
-                type = part;
-        }
-        if (type.isEmpty())
-            type = sawNone ? QStringLiteral("none") : QStringLiteral("disc");
-        return { { QStringLiteral("list-style-type"), type, d.important } };
-    }
-    if (p == u"text-decoration") {
-        if (wide)
-            return { { QStringLiteral("text-decoration-line"), parts[0], d.important } };
-        QStringList lines;
-        for (const QString& part : parts) {
-            const QString lower = part.toLower();
-            if (lower == u"underline" || lower == u"overline" || lower == u"line-through")
-                lines.append(lower);
-            else if (!isDecorationPart(lower))
-                return {};
-        }
-        return { { QStringLiteral("text-decoration-line"), lines.isEmpty() ? QStringLiteral("none") : lines.join(u' '), d.important } };
-    }
+    if (p == u"border" || p == u"border-top" || p == u"border-right" || p == u"border-bottom" || p == u"border-left")
+        return expandBorder(p, parts, wide, d.important);
+    if (p == u"font")
+        return expandFontShorthand(d, parts, wide);
+    if (p == u"font-variant")
+        return expandFontVariant(d, parts, wide);
+    if (p == u"background")
+        return expandBackground(parts, wide, d.important);
+    if (p == u"list-style")
+        return expandListStyle(parts, wide, d.important);
+    if (p == u"text-decoration")
+        return expandTextDecoration(parts, wide, d.important);
     return { d };
 }
 

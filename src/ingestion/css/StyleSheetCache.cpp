@@ -18,7 +18,7 @@ QString directoryOf(const QString& path)
 } // namespace
 
 StyleSheetCache::StyleSheetCache(EntryReader readEntry)
-    : readEntry(std::move(readEntry))
+    : m_readEntry(std::move(readEntry))
 {
 }
 
@@ -26,18 +26,18 @@ const Css::StyleSheet* StyleSheetCache::sheet(const QString& path)
 {
     std::shared_ptr<Slot> slot;
     {
-        const QMutexLocker locker(&entriesMutex);
-        std::shared_ptr<Slot>& found = entries[path];
+        const QMutexLocker locker(&m_entriesMutex);
+        std::shared_ptr<Slot>& found = m_entries[path];
         if (!found)
             found = std::make_shared<Slot>();
         slot = found;
     }
     const QMutexLocker locker(&slot->mutex);
     if (!slot->loaded) {
-        const QByteArray bytes = readEntry(path);
+        const QByteArray bytes = m_readEntry(path);
         if (bytes.isEmpty())
             return nullptr;
-        int importsLeft = MaxImports;
+        int importsLeft = kMaxImports;
         slot->sheet = parseWithImports(QString::fromUtf8(bytes), { path }, directoryOf(path), &importsLeft);
         slot->loaded = true;
     }
@@ -46,7 +46,7 @@ const Css::StyleSheet* StyleSheetCache::sheet(const QString& path)
 
 Css::StyleSheet StyleSheetCache::parseInline(const QString& text, const QString& documentPath) const
 {
-    int importsLeft = MaxImports;
+    int importsLeft = kMaxImports;
     return parseWithImports(text, { documentPath }, directoryOf(documentPath), &importsLeft);
 }
 
@@ -55,14 +55,14 @@ Css::StyleSheet StyleSheetCache::parseWithImports(const QString& text, const QSt
 {
     const Css::StyleSheet::ImportLoader loadImport = [&](const QString& url) {
         const QString href = QUrl::fromPercentEncoding(url.trimmed().toUtf8());
-        if (chain.size() > MaxImportDepth || *importsLeft <= 0 || href.isEmpty() || href.contains(QLatin1String("://")))
+        if (chain.size() > kMaxImportDepth || *importsLeft <= 0 || href.isEmpty() || href.contains(QLatin1String("://")))
             return Css::StyleSheet();
         --*importsLeft;
         // As chapters and images: ".." stops at the root of the book.
         const QString path = ArchivePath::resolve(href.startsWith(u'/') ? QString() : directory, href);
         if (chain.contains(path))
             return Css::StyleSheet();
-        const QByteArray bytes = readEntry(path);
+        const QByteArray bytes = m_readEntry(path);
         if (bytes.isEmpty())
             return Css::StyleSheet();
         return parseWithImports(QString::fromUtf8(bytes), chain + QStringList { path }, directoryOf(path), importsLeft);

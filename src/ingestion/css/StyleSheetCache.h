@@ -6,7 +6,7 @@
 // document that links it tries again, just as when the documents are read one after another.
 //
 // A sheet's @import rules are read through the same reader, relative to the importing sheet (an
-// absolute path from the root of the book), at most MaxImportDepth levels deep and MaxImports in
+// absolute path from the root of the book), at most kMaxImportDepth levels deep and kMaxImports in
 // all per sheet; an import of a sheet already on the chain of imports is a cycle and is left out. Imported sheets are not shared
 // between the sheets that import them: the reads of one sheet never wait for another's lock.
 //
@@ -29,8 +29,8 @@ public:
     // readEntry must be safe to call from several threads at once.
     using EntryReader = std::function<QByteArray(const QString& path)>;
 
-    static constexpr int MaxImportDepth = 8;
-    static constexpr int MaxImports = 64;
+    static constexpr int kMaxImportDepth = 8;
+    static constexpr int kMaxImports = 64;
 
     explicit StyleSheetCache(EntryReader readEntry);
     StyleSheetCache(const StyleSheetCache&) = delete;
@@ -53,7 +53,7 @@ private:
         Css::StyleSheet sheet;
     };
 
-    EntryReader readEntry;
-    QMutex entriesMutex;
-    QHash<QString, std::shared_ptr<Slot>> entries; // by path
+    EntryReader m_readEntry;
+    QMutex m_entriesMutex;
+    QHash<QString, std::shared_ptr<Slot>> m_entries; // by path
 };

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr char binaryOpen[] = "<binary";
-constexpr char binaryClose[] = "</binary>";
+constexpr char kBinaryOpen[] = "<binary";
+constexpr char kBinaryClose[] = "</binary>";
 
 bool hasZipSuffix(const QString& path)
 {
@@ -61,7 +61,7 @@ struct TagAttributes {
 TagAttributes readTagAttributes(const QString& tag)
 {
     TagAttributes result;
-    QXmlStreamReader reader(AttributeLimit::apply(tag) + QLatin1String(binaryClose));
+    QXmlStreamReader reader(AttributeLimit::apply(tag) + QLatin1String(kBinaryClose));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
@@ -91,15 +91,15 @@ TagAttributes readTagAttributes(const QString& tag)
 
 bool Fb2ByteSource::open(const QString& path)
 {
-    this->path = path;
-    errorString_.clear();
-    binaries.clear();
-    entries.clear();
-    xmlData_.clear();
-    contentHash_.clear();
+    this->m_path = path;
+    m_errorString.clear();
+    m_binaries.clear();
+    m_entries.clear();
+    m_xmlData.clear();
+    m_contentHash.clear();
 
-    zipped = hasZipSuffix(path) || hasZipMagic(path);
-    if (!(zipped ? openZipped() : openPlain()))
+    m_zipped = hasZipSuffix(path) || hasZipMagic(path);
+    if (!(m_zipped ? openZipped() : openPlain()))
         return false;
     extractBinaries();
     return true;
@@ -107,41 +107,41 @@ bool Fb2ByteSource::open(const QString& path)
 
 bool Fb2ByteSource::openPlain()
 {
-    QFile file(path);
+    QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > ZipByteSource::kMaxEntrySize) {
-        errorString_ = QStringLiteral("Cannot open FB2 file: ") + path;
+        m_errorString = QStringLiteral("Cannot open FB2 file: ") + m_path;
         return false;
     }
-    xmlData_ = file.readAll();
-    contentHash_ = QCryptographicHash::hash(xmlData_, QCryptographicHash::Md5);
+    m_xmlData = file.readAll();
+    m_contentHash = QCryptographicHash::hash(m_xmlData, QCryptographicHash::Md5);
     return true;
 }
 
 bool Fb2ByteSource::openZipped()
 {
     ZipByteSource zip;
-    if (!zip.open(path)) {
-        errorString_ = QStringLiteral("Cannot open zip archive: ") + path;
+    if (!zip.open(m_path)) {
+        m_errorString = QStringLiteral("Cannot open zip archive: ") + m_path;
         return false;
     }
-    entries = zip.listEntries();
-    if (entries.isEmpty()) {
-        errorString_ = QStringLiteral("Archive contains no readable FB2 entry");
+    m_entries = zip.listEntries();
+    if (m_entries.isEmpty()) {
+        m_errorString = QStringLiteral("Archive contains no readable FB2 entry");
         return false;
     }
-    QString bookEntry = entries.first();
-    for (const QString& entry : std::as_const(entries)) {
+    QString bookEntry = m_entries.first();
+    for (const QString& entry : std::as_const(m_entries)) {
         if (entry.endsWith(QLatin1String(".fb2"), Qt::CaseInsensitive)) {
             bookEntry = entry;
             break;
         }
     }
-    xmlData_ = zip.readEntry(bookEntry);
-    if (xmlData_.isEmpty()) {
-        errorString_ = QStringLiteral("Archive contains no readable FB2 entry");
+    m_xmlData = zip.readEntry(bookEntry);
+    if (m_xmlData.isEmpty()) {
+        m_errorString = QStringLiteral("Archive contains no readable FB2 entry");
         return false;
     }
-    contentHash_ = zip.contentHash();
+    m_contentHash = zip.contentHash();
     return true;
 }
 
@@ -152,30 +152,30 @@ void Fb2ByteSource::extractBinaries()
 
     qsizetype from = 0;
     while (true) {
-        const qsizetype start = findTag(xmlData_, binaryOpen, from);
+        const qsizetype start = findTag(m_xmlData, kBinaryOpen, from);
         if (start < 0)
             return;
-        const qsizetype tagEnd = xmlData_.indexOf('>', start);
-        if (tagEnd < 0 || tagEnd + 1 >= xmlData_.size())
+        const qsizetype tagEnd = m_xmlData.indexOf('>', start);
+        if (tagEnd < 0 || tagEnd + 1 >= m_xmlData.size())
             return;
         const qsizetype contentStart = tagEnd + 1;
-        const QByteArray tagBytes = xmlData_.mid(start, contentStart - start);
+        const QByteArray tagBytes = m_xmlData.mid(start, contentStart - start);
         if (tagBytes.endsWith("/>")) {
             // An empty binary: its content search would swallow the next binary.
             from = contentStart;
             continue;
         }
-        const qsizetype close = findTag(xmlData_, binaryClose, contentStart);
+        const qsizetype close = findTag(m_xmlData, kBinaryClose, contentStart);
         if (close < 0)
             return;
-        from = close + qsizetype(qstrlen(binaryClose));
+        from = close + qsizetype(qstrlen(kBinaryClose));
 
         QString tag;
         if (isAscii(tagBytes)) {
             tag = QString::fromLatin1(tagBytes);
         } else {
             if (!encoding)
-                encoding = TextEncoding::detectEncoding(xmlData_);
+                encoding = TextEncoding::detectEncoding(m_xmlData);
             tag = TextEncoding::decode(tagBytes, *encoding);
         }
         const TagAttributes attributes = readTagAttributes(tag);
@@ -189,19 +189,19 @@ void Fb2ByteSource::extractBinaries()
         binary.id = id;
         if (!attributes.contentType.isEmpty())
             binary.contentType = attributes.contentType;
-        binary.data = QByteArray::fromBase64(xmlData_.mid(contentStart, close - contentStart).trimmed());
-        binaries.insert(id, binary);
+        binary.data = QByteArray::fromBase64(m_xmlData.mid(contentStart, close - contentStart).trimmed());
+        m_binaries.insert(id, binary);
     }
 }
 
 QStringList Fb2ByteSource::listEntries() const
 {
-    return binaries.keys();
+    return m_binaries.keys();
 }
 
 QByteArray Fb2ByteSource::readEntry(const QString& name) const
 {
     const QString id = name.startsWith(QLatin1Char('#')) ? name.mid(1) : name;
-    const auto found = binaries.constFind(id);
-    return found == binaries.constEnd() ? QByteArray() : found->data;
+    const auto found = m_binaries.constFind(id);
+    return found == m_binaries.constEnd() ? QByteArray() : found->data;
 }

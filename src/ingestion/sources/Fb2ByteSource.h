@@ -31,24 +31,24 @@ public:
     QStringList listEntries() const override;
     // A leading "#" of the name (as in an FB2 link) is ignored.
     QByteArray readEntry(const QString& name) const override;
-    QByteArray contentHash() const override { return contentHash_; }
+    QByteArray contentHash() const override { return m_contentHash; }
 
     // The FictionBook XML bytes as stored (not decoded); empty after a failed open.
-    QByteArray xmlData() const { return xmlData_; }
-    bool isZipped() const { return zipped; }
+    QByteArray xmlData() const { return m_xmlData; }
+    bool isZipped() const { return m_zipped; }
     // The reason of the last failed open, empty after a successful one.
-    QString errorString() const { return errorString_; }
+    QString errorString() const { return m_errorString; }
 
 private:
     bool openZipped();
     bool openPlain();
     void extractBinaries();
 
-    QString path;
-    QByteArray contentHash_;
-    QByteArray xmlData_;
-    bool zipped = false;
-    QStringList entries;
-    QHash<QString, Fb2Binary> binaries;
-    QString errorString_;
+    QString m_path;
+    QByteArray m_contentHash;
+    QByteArray m_xmlData;
+    bool m_zipped = false;
+    QStringList m_entries;
+    QHash<QString, Fb2Binary> m_binaries;
+    QString m_errorString;
 };

@@ -1,4 +1,5 @@
 #include "text/AttributeLimit.h"
+#include "text/HtmlWhiteSpace.h"
 
 #include <QtDebug>
 
@@ -32,7 +33,7 @@ struct Scanner {
         }
         return true;
     }
-    static bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+    static bool isSpace(int c) { return c >= 0 && isHtmlSpace(QChar(char16_t(c))); }
     static bool isNameStart(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80; }
 
     // Moves past the next `marker`, or to the end.

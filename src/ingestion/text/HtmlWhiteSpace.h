@@ -8,10 +8,18 @@
 #include <QString>
 #include <QStringView>
 
-inline bool isHtmlSpace(QChar c)
+// Every ASCII space: HTML's and the vertical tab. The chunk builder collapses these in the text it
+// is handed, so that no control character of a plain-text file (or one that markup keeps as
+// content) reaches a line as a glyph of its own.
+inline bool isAsciiSpace(QChar c)
 {
     const char16_t u = c.unicode();
-    return u == u' ' || u == u'\t' || u == u'\n' || u == u'\r' || u == u'\f';
+    return u == u' ' || (u >= u'\t' && u <= u'\r');
+}
+
+inline bool isHtmlSpace(QChar c)
+{
+    return isAsciiSpace(c) && c.unicode() != u'\v';
 }
 
 // Every run of white space in text becomes one blank. `space` says whether the text follows white

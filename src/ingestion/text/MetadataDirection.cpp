@@ -44,13 +44,13 @@ bool holdsRightToLeft(const QString& text)
 
 bool isRightToLeftLanguage(const QString& tag)
 {
-    static const QStringList languages = {
+    static const QStringList kLanguages = {
         QStringLiteral("ar"), QStringLiteral("arc"), QStringLiteral("ckb"), QStringLiteral("dv"), QStringLiteral("fa"),
         QStringLiteral("he"), QStringLiteral("iw"), QStringLiteral("ji"), QStringLiteral("ks"), QStringLiteral("ku-arab"),
         QStringLiteral("mzn"), QStringLiteral("pnb"), QStringLiteral("prs"), QStringLiteral("ps"), QStringLiteral("sd"),
         QStringLiteral("syr"), QStringLiteral("ug"), QStringLiteral("ur"), QStringLiteral("yi"),
     };
-    static const QStringList rightToLeftScripts = {
+    static const QStringList kRightToLeftScripts = {
         QStringLiteral("arab"), QStringLiteral("hebr"), QStringLiteral("syrc"), QStringLiteral("thaa"),
         QStringLiteral("nkoo"), QStringLiteral("adlm"), QStringLiteral("rohg"), QStringLiteral("mand"),
         QStringLiteral("samr"),
@@ -60,9 +60,9 @@ bool isRightToLeftLanguage(const QString& tag)
         return false;
     for (qsizetype i = 1; i < subtags.size(); ++i) {
         if (subtags[i].size() == 4)
-            return rightToLeftScripts.contains(subtags[i]);
+            return kRightToLeftScripts.contains(subtags[i]);
     }
-    return languages.contains(subtags.first());
+    return kLanguages.contains(subtags.first());
 }
 
 QString marked(const QString& text, QStringView dir, const QString& language)

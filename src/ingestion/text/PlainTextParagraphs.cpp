@@ -139,13 +139,17 @@ bool startsLowerCase(const Line& line)
     return !text.isEmpty() && text.front().isLower();
 }
 
-FileRule ruleFor(const QList<Line>& lines)
-{
-    FileRule rule;
+// The shape of a file's text lines: their lengths, indents and the blank runs between them.
+struct LineCounts {
     QList<int> lengths;
     std::map<int, int> indents;
-    std::map<int, int> blankRuns;
+    std::map<int, int> blankRuns; // blank lines in a run between text lines -> how many runs
     int blankRunCount = 0;
+};
+
+LineCounts countLines(const QList<Line>& lines)
+{
+    LineCounts counts;
     int run = 0;
     bool seenText = false;
     for (const Line& line : lines) {
@@ -154,54 +158,73 @@ FileRule ruleFor(const QList<Line>& lines)
             continue;
         }
         if (line.kind == LineKind::Text) {
-            lengths.append(line.length);
-            ++indents[line.indent];
+            counts.lengths.append(line.length);
+            ++counts.indents[line.indent];
             if (seenText && run > 0) {
-                ++blankRuns[run];
-                ++blankRunCount;
+                ++counts.blankRuns[run];
+                ++counts.blankRunCount;
             }
             seenText = true;
         }
         run = 0;
     }
-    if (lengths.isEmpty())
-        return rule;
-    const qsizetype rank = (lengths.size() * 95 + 99) / 100;
-    std::nth_element(lengths.begin(), lengths.begin() + (rank - 1), lengths.end());
-    rule.wrapWidth = lengths.at(rank - 1);
-    rule.linesAreParagraphs = rule.wrapWidth > kWidestWrap;
-    rule.narrow = rule.wrapWidth < kNarrowestWrap;
-    rule.bodyIndent = mostCommon(indents);
+    return counts;
+}
 
-    rule.fewLines = lengths.size() < kFewLines;
+// How often a text line below a body-indented one is indented further, and how often it goes
+// on in lower case.
+struct StartCounts {
     std::map<int, int> startIndents;
     int starts = 0;
-    // One indented line of prose length below the body starts the second paragraph of a short
-    // file; two are needed in a long one, whose verse may be indented.
-    const int startsNeeded = rule.fewLines ? 1 : 2;
-    const int startLength = rule.fewLines ? kShortestProseLine : 0;
     qsizetype followers = 0; // text lines right below a text line
     qsizetype lowerFollowers = 0;
+};
+
+StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLength)
+{
+    StartCounts counts;
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const Line& before = lines.at(i - 1);
         const Line& line = lines.at(i);
         if (line.kind != LineKind::Text || before.kind != LineKind::Text)
             continue;
-        ++followers;
-        lowerFollowers += startsLowerCase(line);
-        if (line.indent > rule.bodyIndent && before.indent == rule.bodyIndent && line.length >= startLength) {
-            ++startIndents[line.indent];
-            ++starts;
+        ++counts.followers;
+        counts.lowerFollowers += startsLowerCase(line);
+        if (line.indent > bodyIndent && before.indent == bodyIndent && line.length >= startLength) {
+            ++counts.startIndents[line.indent];
+            ++counts.starts;
         }
     }
+    return counts;
+}
+
+FileRule ruleFor(const QList<Line>& lines)
+{
+    FileRule rule;
+    LineCounts counts = countLines(lines);
+    if (counts.lengths.isEmpty())
+        return rule;
+    // The wrap width is the 95th percentile of the lengths, so a few long lines do not set it.
+    const qsizetype textLines = counts.lengths.size();
+    const qsizetype rank = (textLines * 95 + 99) / 100;
+    std::nth_element(counts.lengths.begin(), counts.lengths.begin() + (rank - 1), counts.lengths.end());
+    rule.wrapWidth = counts.lengths.at(rank - 1);
+    rule.linesAreParagraphs = rule.wrapWidth > kWidestWrap;
+    rule.narrow = rule.wrapWidth < kNarrowestWrap;
+    rule.bodyIndent = mostCommon(counts.indents);
+    rule.fewLines = textLines < kFewLines;
+
+    // One indented line of prose length below the body starts the second paragraph of a short
+    // file; two are needed in a long one, whose verse may be indented.
+    const int startsNeeded = rule.fewLines ? 1 : 2;
+    const StartCounts starts = countStarts(lines, rule.bodyIndent, rule.fewLines ? kShortestProseLine : 0);
     // Narrow lines that often go on in lower case are prose wrapped narrow (or by bytes rather
     // than characters), not verse.
-    rule.narrow = rule.narrow && kProseLowerShare * lowerFollowers < followers;
-    const qsizetype textLines = lengths.size();
-    rule.indentLed = starts >= startsNeeded && starts * qsizetype(kHabitShare) >= textLines;
-    rule.paragraphIndent = mostCommon(startIndents);
-    rule.blankSeparated = blankRunCount > 0 && blankRunCount * qsizetype(kHabitShare) >= textLines;
-    rule.separatorRun = rule.blankSeparated ? mostCommon(blankRuns) : 0;
+    rule.narrow = rule.narrow && kProseLowerShare * starts.lowerFollowers < starts.followers;
+    rule.indentLed = starts.starts >= startsNeeded && starts.starts * qsizetype(kHabitShare) >= textLines;
+    rule.paragraphIndent = mostCommon(starts.startIndents);
+    rule.blankSeparated = counts.blankRunCount > 0 && counts.blankRunCount * qsizetype(kHabitShare) >= textLines;
+    rule.separatorRun = rule.blankSeparated ? mostCommon(counts.blankRuns) : 0;
     return rule;
 }
 

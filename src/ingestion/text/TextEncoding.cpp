@@ -87,7 +87,7 @@ QString unmarkedUtf16(const QByteArray& data)
 
 QString declaredEncoding(const QByteArray& data)
 {
-    static const QRegularExpression patterns[] = {
+    static const QRegularExpression kPatterns[] = {
         QRegularExpression(QStringLiteral(R"(encoding\s*=\s*["']([^"']+)["'])"),
                            QRegularExpression::CaseInsensitiveOption),
         QRegularExpression(QStringLiteral(R"(<meta\s+[^>]*charset\s*=\s*["']?([^"'>/\s]+))"),
@@ -96,7 +96,7 @@ QString declaredEncoding(const QByteArray& data)
                            QRegularExpression::CaseInsensitiveOption),
     };
     const QString head = QString::fromLatin1(data.constData(), qMin(data.size(), kDeclarationWindow));
-    for (const QRegularExpression& pattern : patterns) {
+    for (const QRegularExpression& pattern : kPatterns) {
         const QRegularExpressionMatch match = pattern.match(head);
         if (!match.hasMatch())
             continue;
@@ -114,8 +114,8 @@ QString uchardetGuess(const QByteArray& data)
         return {};
     // The guess settles long before the end of a book, and uchardet's cost grows with the input
     // (seconds for a 50 MB file), so it sees the first megabyte only.
-    constexpr qsizetype sampleSize = 1 << 20;
-    uchardet_handle_data(detector, data.constData(), size_t(qMin(data.size(), sampleSize)));
+    constexpr qsizetype kSampleSize = 1 << 20;
+    uchardet_handle_data(detector, data.constData(), size_t(qMin(data.size(), kSampleSize)));
     uchardet_data_end(detector);
     const char* charset = uchardet_get_charset(detector);
     // The name belongs to the detector: copy it before deleting it.
@@ -249,7 +249,7 @@ QString escapeSequenceEncoding(const QByteArray& data)
         const char* encoding;
     };
     // Longer and rarer sets first: ISO-2022-JP-2 also designates the sets of ISO-2022-JP.
-    static const Designation designations[] = {
+    static const Designation kDesignations[] = {
         {"\x1B$)C", "ISO-2022-KR"},     {"\x1B$+I", "ISO-2022-CN-EXT"}, {"\x1B$+J", "ISO-2022-CN-EXT"},
         {"\x1B$)A", "ISO-2022-CN"},     {"\x1B$)G", "ISO-2022-CN"},     {"\x1B$*H", "ISO-2022-CN"},
         {"\x1B$)E", "ISO-2022-CN"},     {"\x1B$A", "ISO-2022-JP-2"},    {"\x1B$(C", "ISO-2022-JP-2"},
@@ -258,7 +258,7 @@ QString escapeSequenceEncoding(const QByteArray& data)
         {"\x1B(I", "ISO-2022-JP"},
     };
     if (head.contains('\x1B')) {
-        for (const Designation& d : designations) {
+        for (const Designation& d : kDesignations) {
             if (head.contains(QByteArrayView(d.sequence)))
                 return QLatin1String(d.encoding);
         }
@@ -285,14 +285,14 @@ QString scriptCodePage(const QByteArray& data)
         char16_t first;
         char16_t last;
     };
-    static const Candidate candidates[] = {
+    static const Candidate kCandidates[] = {
         {"JOHAB", u'\uAC00', u'\uD7A3'}, // Hangul syllables
         {"IBM862", u'\u05D0', u'\u05EA'}, // Hebrew letters (DOS Hebrew)
     };
     QByteArray window = data.left(kCyrillicWindow);
     if (window.size() < data.size()) // end the window at a line end, never inside a character
         window.truncate(window.lastIndexOf('\n') + 1);
-    for (const Candidate& candidate : candidates) {
+    for (const Candidate& candidate : kCandidates) {
         const QString text = decodeWithIconv(window, QLatin1String(candidate.encoding), false);
         qsizetype wide = 0;
         qsizetype inScript = 0;
@@ -466,12 +466,12 @@ QString decodeWithEncoding(const QByteArray& data, const QString& encoding)
         if (!decoder.hasError())
             return text;
     }
-    static const int order3412[4] = {2, 3, 0, 1};
-    static const int order2143[4] = {1, 0, 3, 2};
+    static const int kOrder3412[4] = {2, 3, 0, 1};
+    static const int kOrder2143[4] = {1, 0, 3, 2};
     if (isOneOf(name, {"X-ISO-10646-UCS-4-3412"}))
-        return fromSwappedUcs4(data, order3412);
+        return fromSwappedUcs4(data, kOrder3412);
     if (isOneOf(name, {"X-ISO-10646-UCS-4-2143"}))
-        return fromSwappedUcs4(data, order2143);
+        return fromSwappedUcs4(data, kOrder2143);
     // Qt's EUC-TW reads some characters of CNS 11643 as other ones, without reporting it.
     const bool iconvFirst = isOneOf(name, {"EUC-TW"});
     if (iconvFirst) {
