@@ -162,6 +162,28 @@ void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
 void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<Item>& items,
                               const KnuthPlass::Line& breakLine, double available)
 {
+    // Ratio: how far the line's glue stretches or shrinks.
+    PlacedLine placed{paragraph, items, breakLine, lineRatio(paragraph, items, breakLine)};
+    // Extent: the width the items take and the height above and below the baseline.
+    const LineExtent extent = lineExtent(placed);
+    // Alignment: where the line starts in the column.
+    LayoutLine& line = placed.line;
+    line.x = left + alignOffset(paragraph, available, extent.natural);
+    line.y = y;
+    line.width = extent.natural;
+    line.height = extent.above + extent.below;
+    line.baseline = y + extent.above;
+    // Visual order and runs: the pieces left to right, each word one run.
+    placed.x = line.x;
+    placePieces(placed);
+    line.runs.squeeze();
+    result.lines.append(line);
+    y += line.height;
+}
+
+double ChunkLayouter::lineRatio(const PreparedParagraph& paragraph, const QList<Item>& items,
+                                const KnuthPlass::Line& breakLine)
+{
     const Item& endItem = items[breakLine.end];
     const bool forcedEnd = endItem.type == KnuthPlass::Penalty && endItem.penalty <= -KnuthPlass::Infinity;
     const bool justify = paragraph.align == TextAlign::Justify && !paragraph.preformatted && !forcedEnd;
@@ -174,11 +196,18 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         ratio = std::max(ratio, -1.0);
     else if (!justify)
         ratio = 0;
-    auto glueWidth = [ratio](const Item& glue) {
-        return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
-    };
+    return ratio;
+}
 
-    // Vertical extent: the strut of the paragraph's own font, grown by what the line holds.
+double ChunkLayouter::PlacedLine::glueWidth(const Item& glue) const
+{
+    return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
+}
+
+ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) const
+{
+    // The strut of the paragraph's own font, grown by what the line holds.
+    const PreparedParagraph& paragraph = placed.paragraph;
     const PreparedStyle& base = chunk.styles[paragraph.baseStyle];
     const double strutHeight = paragraph.lineHeight > 0 ? paragraph.lineHeight
                                                         : lineSpacing * base.metrics.lineSpacing;
@@ -187,16 +216,16 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     const double none = -std::numeric_limits<double>::infinity();
     double textAbove = none, textBelow = none, imageAbove = none, imageBelow = none;
     bool hasText = false, hasImage = false;
-    double natural = 0;
-    for (int k = breakLine.start; k < breakLine.end; ++k) {
-        const Item& item = items[k];
+    LineExtent extent;
+    for (int k = placed.breakLine.start; k < placed.breakLine.end; ++k) {
+        const Item& item = placed.items[k];
         if (item.type == KnuthPlass::Glue) {
-            natural += glueWidth(item);
+            extent.natural += placed.glueWidth(item);
             continue;
         }
         if (item.type != KnuthPlass::Box)
             continue;
-        natural += item.width;
+        extent.natural += item.width;
         if (item.runIndex < 0)
             continue;
         const PreparedRun& run = paragraph.runs[item.runIndex];
@@ -212,131 +241,140 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
             textBelow = std::max(textBelow, style.metrics.descent - style.baselineShift + tightening);
         }
     }
+    const Item& endItem = placed.items[placed.breakLine.end];
     if (endItem.type == KnuthPlass::Penalty)
-        natural += endItem.width;
-    double above = std::max(textAbove, imageAbove);
-    double below = std::max(textBelow, imageBelow);
+        extent.natural += endItem.width;
+    extent.above = std::max(textAbove, imageAbove);
+    extent.below = std::max(textBelow, imageBelow);
     if (hasText || !hasImage) {
-        above = std::max(above, base.metrics.ascent + halfLeading);
-        below = std::max(below, base.metrics.descent + halfLeading);
+        extent.above = std::max(extent.above, base.metrics.ascent + halfLeading);
+        extent.below = std::max(extent.below, base.metrics.descent + halfLeading);
     } else {
-        below = std::max(below, 0.0);
+        extent.below = std::max(extent.below, 0.0);
     }
+    return extent;
+}
 
-    double offset = 0;
+double ChunkLayouter::alignOffset(const PreparedParagraph& paragraph, double available, double natural)
+{
     const TextAlign align = placedAlign(paragraph);
     if (align == TextAlign::Center)
-        offset = std::max((available - natural) / 2, 0.0);
-    else if (align == TextAlign::Right)
-        offset = std::max(available - natural, 0.0);
+        return std::max((available - natural) / 2, 0.0);
+    if (align == TextAlign::Right)
+        return std::max(available - natural, 0.0);
+    return 0;
+}
 
-    LayoutLine line;
-    line.x = left + offset;
-    line.y = y;
-    line.width = natural;
-    line.height = above + below;
-    line.baseline = y + above;
-
-    // The pieces left to right: the items, then the hyphen a hyphenated line ends with (at the
-    // end item's index); each piece of a word in the style of the one before extends its run.
-    double x = line.x;
-    int openRun = -1; // the run the next piece of the same word and style extends
-    int openStyle = -1;
-    bool openReversed = false;
-    // A text piece extends the open run when it is the next stretch of the chunk's text in the
-    // run's reading direction: left to right on the page, a right-to-left word's later piece
-    // comes first.
-    auto addText = [&](int style, bool reversed, const PreparedRun& piece, double width) {
-        if (openRun >= 0 && openStyle == style && openReversed == reversed
-            && extends(line.runs[openRun], piece, reversed)) {
-            LayoutRun& extended = line.runs[openRun];
-            if (reversed)
-                extended.textStart = piece.textStart;
-            extended.textLength += piece.textLength;
-            extended.width += width;
-        } else {
-            line.runs.append(makeRun(style, x, line.baseline, piece, width));
-            line.runs.last().rightToLeft = reversed;
-            openRun = int(line.runs.size()) - 1;
-            openStyle = style;
-            openReversed = reversed;
-        }
-        x += width;
-    };
-    auto addHyphen = [&](int style, bool reversed, double width) {
-        if (openRun >= 0 && openStyle == style && openReversed == reversed) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.hyphen = true;
-            extended.width += width;
-        } else {
-            LayoutRun hyphen = makeRun(style, x, line.baseline, PreparedRun{}, width);
-            hyphen.hyphen = true;
-            hyphen.rightToLeft = reversed;
-            line.runs.append(hyphen);
-            openRun = -1;
-        }
-        x += width;
-    };
-    auto placePiece = [&](int k, bool reversed) {
-        if (k == breakLine.end) {
-            const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
-                                                    : paragraph.baseStyle;
-            addHyphen(style, reversed, endItem.width);
-            return;
-        }
-        const Item& item = items[k];
-        if (item.type == KnuthPlass::Glue) {
-            const double w = glueWidth(item);
-            if (item.runIndex >= 0) {
-                const int style = paragraph.runs[item.runIndex].style;
-                if (decorated(chunk.styles[style]))
-                    line.runs.append(makeRun(style, x, line.baseline, PreparedRun{}, w));
-            }
-            x += w;
-            openRun = -1;
-            return;
-        }
-        if (item.type != KnuthPlass::Box)
-            return;
-        if (item.runIndex < 0) {
-            x += item.width;
-            openRun = -1;
-            return;
-        }
-        const PreparedRun& run = paragraph.runs[item.runIndex];
-        if (run.kind == PreparedRun::Image) {
-            const double height = imageHeight(run, paragraph.items[k], item);
-            const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
-            result.images.append({textOf(chunk, run).toString(), QRectF(x, bottom - height, item.width, height),
-                                  paragraph.inverts.value(item.runIndex)});
-            x += item.width;
-            openRun = -1;
-            return;
-        }
-        addText(run.style, reversed, run, item.width);
-    };
+void ChunkLayouter::placePieces(PlacedLine& placed)
+{
+    // The items, then the hyphen a hyphenated line ends with (at the end item's index).
+    const PreparedParagraph& paragraph = placed.paragraph;
+    const KnuthPlass::Line& breakLine = placed.breakLine;
     const int last = breakLine.hyphenated ? breakLine.end : breakLine.end - 1;
     if (paragraph.levels.isEmpty()) {
         for (int k = breakLine.start; k <= last; ++k)
-            placePiece(k, false);
-    } else {
-        const int count = std::max(last - breakLine.start + 1, 0);
-        QVarLengthArray<quint8, 64> levels(count);
-        QVarLengthArray<int, 64> order(count);
-        for (int i = 0; i < count; ++i)
-            levels[i] = paragraph.levels[breakLine.start + i];
-        // Spaces that end a line take the paragraph's level (rule L1).
-        const quint8 own = paragraph.rightToLeft ? 1 : 0;
-        for (int i = count - 1; i >= 0 && breakLine.start + i < breakLine.end
-             && items[breakLine.start + i].type != KnuthPlass::Box; --i)
-            levels[i] = own;
-        BidiLevels::visualOrder(levels.data(), count, order.data());
-        for (int i = 0; i < count; ++i)
-            placePiece(breakLine.start + order[i], (levels[order[i]] & 1) != 0);
+            placePiece(placed, k, false);
+        return;
     }
-    line.runs.squeeze();
-    result.lines.append(line);
-    y += line.height;
+    const int count = std::max(last - breakLine.start + 1, 0);
+    QVarLengthArray<quint8, 64> levels(count);
+    QVarLengthArray<int, 64> order(count);
+    for (int i = 0; i < count; ++i)
+        levels[i] = paragraph.levels[breakLine.start + i];
+    // Spaces that end a line take the paragraph's level (rule L1).
+    const quint8 own = paragraph.rightToLeft ? 1 : 0;
+    for (int i = count - 1; i >= 0 && breakLine.start + i < breakLine.end
+         && placed.items[breakLine.start + i].type != KnuthPlass::Box; --i)
+        levels[i] = own;
+    BidiLevels::visualOrder(levels.data(), count, order.data());
+    for (int i = 0; i < count; ++i)
+        placePiece(placed, breakLine.start + order[i], (levels[order[i]] & 1) != 0);
+}
+
+void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
+{
+    const PreparedParagraph& paragraph = placed.paragraph;
+    if (k == placed.breakLine.end) {
+        const Item& endItem = placed.items[k];
+        const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
+                                                : paragraph.baseStyle;
+        addHyphen(placed, style, reversed, endItem.width);
+        return;
+    }
+    const Item& item = placed.items[k];
+    if (item.type == KnuthPlass::Glue) {
+        const double w = placed.glueWidth(item);
+        if (item.runIndex >= 0) {
+            const int style = paragraph.runs[item.runIndex].style;
+            if (decorated(chunk.styles[style]))
+                placed.line.runs.append(makeRun(style, placed.x, placed.line.baseline, PreparedRun{}, w));
+        }
+        placed.advance(w);
+        return;
+    }
+    if (item.type != KnuthPlass::Box)
+        return;
+    if (item.runIndex < 0) {
+        placed.advance(item.width);
+        return;
+    }
+    const PreparedRun& run = paragraph.runs[item.runIndex];
+    if (run.kind == PreparedRun::Image) {
+        const double height = imageHeight(run, paragraph.items[k], item);
+        const double bottom = placed.line.baseline - chunk.styles[run.style].baselineShift;
+        result.images.append({textOf(chunk, run).toString(), QRectF(placed.x, bottom - height, item.width, height),
+                              paragraph.inverts.value(item.runIndex)});
+        placed.advance(item.width);
+        return;
+    }
+    addText(placed, run.style, reversed, run, item.width);
+}
+
+void ChunkLayouter::PlacedLine::advance(double width)
+{
+    x += width;
+    openRun = -1;
+}
+
+void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece,
+                            double width)
+{
+    // A text piece extends the open run when it is the next stretch of the chunk's text in the
+    // run's reading direction: left to right on the page, a right-to-left word's later piece
+    // comes first.
+    LayoutLine& line = placed.line;
+    if (placed.openRun >= 0 && placed.openStyle == style && placed.openReversed == reversed
+        && extends(line.runs[placed.openRun], piece, reversed)) {
+        LayoutRun& extended = line.runs[placed.openRun];
+        if (reversed)
+            extended.textStart = piece.textStart;
+        extended.textLength += piece.textLength;
+        extended.width += width;
+    } else {
+        line.runs.append(makeRun(style, placed.x, line.baseline, piece, width));
+        line.runs.last().rightToLeft = reversed;
+        placed.openRun = int(line.runs.size()) - 1;
+        placed.openStyle = style;
+        placed.openReversed = reversed;
+    }
+    placed.x += width;
+}
+
+void ChunkLayouter::addHyphen(PlacedLine& placed, int style, bool reversed, double width)
+{
+    LayoutLine& line = placed.line;
+    if (placed.openRun >= 0 && placed.openStyle == style && placed.openReversed == reversed) {
+        LayoutRun& extended = line.runs[placed.openRun];
+        extended.hyphen = true;
+        extended.width += width;
+    } else {
+        LayoutRun hyphen = makeRun(style, placed.x, line.baseline, PreparedRun{}, width);
+        hyphen.hyphen = true;
+        hyphen.rightToLeft = reversed;
+        line.runs.append(hyphen);
+        placed.openRun = -1;
+    }
+    placed.x += width;
 }
 
 void ChunkLayouter::placeRule(const PreparedBlock& block)

@@ -56,12 +56,41 @@ private:
         double outerRight = 0;
         QColor background;
     };
+    // A line being placed: what it is made of and the state of its run emission.
+    struct PlacedLine {
+        const PreparedParagraph& paragraph;
+        const QList<KnuthPlass::Item>& items;
+        const KnuthPlass::Line& breakLine;
+        double ratio = 0; // the adjustment its glue is set at
+        LayoutLine line;
+        double x = 0;            // where the next piece goes
+        int openRun = -1;        // the run the next piece of the same word and style extends
+        int openStyle = -1;
+        bool openReversed = false;
+
+        double glueWidth(const KnuthPlass::Item& glue) const;
+        void advance(double width); // past a piece that ends the open run
+    };
+    struct LineExtent {
+        double natural = 0; // the items' width at the line's ratio
+        double above = 0;   // from the baseline up
+        double below = 0;
+    };
 
     void openBox(const PreparedBlock& block);
     void closeBox(const PreparedBlock* end);
     void placeParagraph(const PreparedParagraph& paragraph);
     void placeLine(const PreparedParagraph& paragraph, const QList<KnuthPlass::Item>& items,
                    const KnuthPlass::Line& breakLine, double available);
+    static double lineRatio(const PreparedParagraph& paragraph, const QList<KnuthPlass::Item>& items,
+                            const KnuthPlass::Line& breakLine);
+    LineExtent lineExtent(const PlacedLine& placed) const;
+    static double alignOffset(const PreparedParagraph& paragraph, double available, double natural);
+    // Sets the pieces in visual order: logical order, or the embedding levels' order.
+    void placePieces(PlacedLine& placed);
+    void placePiece(PlacedLine& placed, int item, bool reversed);
+    void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width);
+    void addHyphen(PlacedLine& placed, int style, bool reversed, double width);
     void placeRule(const PreparedBlock& block);
     void addMargin(double margin);
     void flushMargins();
