@@ -150,59 +150,83 @@ private:
         nodes.clear();
         nodes.reserve(n / 4 + 8);
         nodes.append(Node{});
-        QList<int> active{0};
-        QList<int> kept;
+        active = {0};
+        kept.clear();
         kept.reserve(64);
-
         for (int j = 0; j < n; ++j) {
             if (!isBreakpoint(j))
                 continue;
+            // The best line from an active node to this break, per fitness class.
             Candidate candidates[4];
-            int lastDeactivated = -1;
-            const bool forced = items[j].type == Penalty && items[j].penalty <= -Infinity;
-            kept.clear();
-
-            for (int nodeIndex : std::as_const(active)) {
-                const Node node = nodes[nodeIndex];
-                const Measure m = measure(node.lineStart, j);
-                if (!m.settable) {
-                    lastDeactivated = nodeIndex;
-                    continue;
-                }
-                if (forced || m.ratio < -1)
-                    lastDeactivated = nodeIndex;
-                else
-                    kept.append(nodeIndex);
-                if (m.ratio >= -1 && m.ratio <= tolerance) {
-                    const int fitness = fitnessClass(m.ratio);
-                    const double total = demerits(node, nodeIndex, j, m.ratio, fitness);
-                    if (total < candidates[fitness].demerits)
-                        candidates[fitness] = {total, nodeIndex};
-                }
-            }
-            std::swap(active, kept);
-
-            int lineStart = -1; // found only where a node is made: most breakpoints make none
-            for (int fitness = 0; fitness < 4; ++fitness) {
-                const Candidate& c = candidates[fitness];
-                if (c.node < 0)
-                    continue;
-                lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
-                nodes.append({j, lineStart, nodes[c.node].line + 1, fitness, c.demerits, c.node});
-                active.append(int(nodes.size()) - 1);
-            }
-
+            const int lastDeactivated = weighBreak(j, tolerance, candidates);
+            // A node at this break for each class that has a line to it.
+            const int lineStart = addNodes(j, candidates);
+            // No line at all: give up, or in the last pass set an overfull line and go on.
             if (active.isEmpty()) {
                 if (!rescue || lastDeactivated < 0)
                     return -1;
-                lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
-                const Node& from = nodes[lastDeactivated];
-                nodes.append({j, lineStart, from.line + 1, 0, from.totalDemerits + RescueDemerits,
-                              lastDeactivated});
-                active.append(int(nodes.size()) - 1);
+                addRescueNode(j, lineStart, lastDeactivated);
             }
         }
+        return bestFinalNode();
+    }
 
+    // Measures the line from each active node to break j, keeps the nodes a later break can still
+    // reach, and fills the candidates; returns the last node dropped (-1 for none).
+    int weighBreak(int j, double tolerance, Candidate (&candidates)[4])
+    {
+        int lastDeactivated = -1;
+        const bool forced = items[j].type == Penalty && items[j].penalty <= -Infinity;
+        kept.clear();
+        for (int nodeIndex : std::as_const(active)) {
+            const Node node = nodes[nodeIndex];
+            const Measure m = measure(node.lineStart, j);
+            if (!m.settable) {
+                lastDeactivated = nodeIndex;
+                continue;
+            }
+            if (forced || m.ratio < -1)
+                lastDeactivated = nodeIndex;
+            else
+                kept.append(nodeIndex);
+            if (m.ratio >= -1 && m.ratio <= tolerance) {
+                const int fitness = fitnessClass(m.ratio);
+                const double total = demerits(node, nodeIndex, j, m.ratio, fitness);
+                if (total < candidates[fitness].demerits)
+                    candidates[fitness] = {total, nodeIndex};
+            }
+        }
+        std::swap(active, kept);
+        return lastDeactivated;
+    }
+
+    // Returns the start of the line after break j, or -1 when no node was made.
+    int addNodes(int j, const Candidate (&candidates)[4])
+    {
+        int lineStart = -1; // found only where a node is made: most breakpoints make none
+        for (int fitness = 0; fitness < 4; ++fitness) {
+            const Candidate& c = candidates[fitness];
+            if (c.node < 0)
+                continue;
+            lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
+            nodes.append({j, lineStart, nodes[c.node].line + 1, fitness, c.demerits, c.node});
+            active.append(int(nodes.size()) - 1);
+        }
+        return lineStart;
+    }
+
+    void addRescueNode(int j, int lineStart, int from)
+    {
+        lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
+        const Node& node = nodes[from];
+        nodes.append({j, lineStart, node.line + 1, 0, node.totalDemerits + RescueDemerits, from});
+        active.append(int(nodes.size()) - 1);
+    }
+
+    // The active node at the paragraph's end with the fewest demerits; -1 for none.
+    int bestFinalNode() const
+    {
+        const int n = int(items.size());
         int best = -1;
         for (int nodeIndex : std::as_const(active)) {
             const Node& node = nodes[nodeIndex];
@@ -224,6 +248,8 @@ private:
     };
     QList<Sums> sums; // prefix sums of the items before each index; entry 0 is all 0
     QList<Node> nodes;
+    QList<int> active; // nodes of the pass a later break can still be reached from
+    QList<int> kept;   // scratch for the next active list
 };
 
 } // namespace
