@@ -136,11 +136,32 @@ bool ParagraphPreparer::needsBidi(TextDirection base) const
 
 void ParagraphPreparer::resolveLevels(TextDirection base)
 {
+    QList<BidiLevels::Piece> pieces;
+    const QString text = bidiText(base, pieces);
+    BidiLevels::Resolved resolved = BidiLevels::resolve(text, pieces, base);
+    // A break shows its hyphen beside the box it ends, in that box's direction.
+    quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
+    bool reorders = resolved.rightToLeft;
+    for (qsizetype k = 0; k < items.size(); ++k) {
+        const int type = items[k].type;
+        if (type == KnuthPlass::Box)
+            boxLevel = resolved.levels[k];
+        else if (type == KnuthPlass::Penalty)
+            resolved.levels[k] = boxLevel;
+        reorders = reorders || resolved.levels[k] > 0;
+    }
+    paragraph.rightToLeft = resolved.rightToLeft;
+    // Only a paragraph that reads right to left somewhere keeps its levels.
+    if (reorders)
+        paragraph.levels = std::move(resolved.levels);
+}
+
+QString ParagraphPreparer::bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const
+{
     // The paragraph's text as the bidirectional algorithm sees it: each box's characters, a space
     // for each word gap, an object replacement character for each image, and the controls of the
     // embeddings its runs are in (runs of one embedding one after another share it).
     QString text;
-    QList<BidiLevels::Piece> pieces;
     pieces.reserve(items.size());
     const TextStyle* embedding = nullptr; // the style whose embedding is open
     QString closing;
@@ -178,22 +199,7 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
         pieces.append(piece);
     }
     text += closing;
-
-    BidiLevels::Resolved resolved = BidiLevels::resolve(text, pieces, base);
-    // A break shows its hyphen beside the box it ends, in that box's direction.
-    quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
-    bool reorders = resolved.rightToLeft;
-    for (qsizetype k = 0; k < items.size(); ++k) {
-        const int type = items[k].type;
-        if (type == KnuthPlass::Box)
-            boxLevel = resolved.levels[k];
-        else if (type == KnuthPlass::Penalty)
-            resolved.levels[k] = boxLevel;
-        reorders = reorders || resolved.levels[k] > 0;
-    }
-    paragraph.rightToLeft = resolved.rightToLeft;
-    if (reorders)
-        paragraph.levels = std::move(resolved.levels);
+    return text;
 }
 
 void ParagraphPreparer::addText(const InlineRun& run, int style)

@@ -18,6 +18,7 @@
 // direction, runs in embeddings of another direction) gets the embedding levels of its items, so
 // that each line can be put in visual order after breaking; others get none and cost nothing.
 
+#include "BidiLevels.h"
 #include "content/ContentModel.h"
 #include "KnuthPlass.h"
 #include "PreparedChunk.h"
@@ -48,6 +49,8 @@ private:
     TextDirection baseDirection() const;
     bool needsBidi(TextDirection base) const;
     void resolveLevels(TextDirection base);
+    // Fills one piece per item, where its characters lie in the returned text.
+    QString bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const;
 
     ChunkPreparer& chunk;
     const BlockItem& block;
