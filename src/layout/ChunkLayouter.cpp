@@ -12,7 +12,22 @@ namespace {
 
 using KnuthPlass::Item;
 
-const KnuthPlass::Params BreakParams{2, 10, 10, 100, 100};
+// The line breaker's settings, the same for every paragraph.
+// A first pass takes only lines whose spaces grow at most twice their stretch: well-set lines,
+// which nearly every paragraph has.
+constexpr double kTolerance = 2;
+// A paragraph with no such set (a narrow column, long words) is set looser before an overfull
+// line is allowed.
+constexpr double kFallbackTolerance = 10;
+// Every line costs this much before its badness, so that of two equally even sets the one with
+// fewer lines wins.
+constexpr double kLinePenalty = 10;
+// Hyphens ending two lines in a row catch the eye: such a pair costs extra.
+constexpr double kFlaggedDemerit = 100;
+// A tight line beside a loose one shows as a change of colour: such a pair costs extra.
+constexpr double kFitnessDemerit = 100;
+const KnuthPlass::Params kBreakParams{kTolerance, kFallbackTolerance, kLinePenalty, kFlaggedDemerit,
+                                      kFitnessDemerit};
 
 bool draws(const BoxStyle& box)
 {
@@ -152,7 +167,7 @@ void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
             && paragraph.runs[item.runIndex].kind == PreparedRun::Image)
             items[k].width = available;
     }
-    const QList<KnuthPlass::Line> lines = KnuthPlass::breakLines(items, available, BreakParams);
+    const QList<KnuthPlass::Line> lines = KnuthPlass::breakLines(items, available, kBreakParams);
     if (observer)
         observer(paragraph, items, available, lines);
     for (const KnuthPlass::Line& line : lines)
