@@ -125,22 +125,16 @@ void ChunkLayouter::openBox(const PreparedBlock& block)
         return;
     }
     openBoxes.append(open);
-    addMargin(box.marginTop);
-    if (box.borderTop + box.paddingTop > 0) {
-        flushMargins();
-        y += box.borderTop + box.paddingTop;
-    }
+    meetMargins(BlockMargins::of(block.kind, box));
 }
 
 void ChunkLayouter::closeBox(const PreparedBlock* end)
 {
     if (openBoxes.isEmpty())
         return; // an end without its start draws nothing
-    const double bottomEdge = end ? end->box.borderBottom + end->box.paddingBottom : 0;
-    if (bottomEdge > 0) {
-        flushMargins();
-        y += bottomEdge;
-    }
+    // A box still open at the chunk's end has no bottom edge or margin here.
+    if (end)
+        meetMargins(BlockMargins::of(end->kind, end->box));
     const OpenBox open = openBoxes.takeLast();
     if (open.record >= 0) {
         LayoutBox& record = result.boxes[open.record];
@@ -151,8 +145,6 @@ void ChunkLayouter::closeBox(const PreparedBlock* end)
     }
     left = open.outerLeft;
     right = open.outerRight;
-    if (end)
-        addMargin(end->box.marginBottom);
 }
 
 void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
@@ -409,9 +401,14 @@ void ChunkLayouter::placeRule(const PreparedBlock& block)
     y += height;
 }
 
-void ChunkLayouter::addMargin(double margin)
+void ChunkLayouter::meetMargins(const BlockMargins& margins)
 {
-    pendingMargin.add(margin);
+    pendingMargin.add(margins.before);
+    if (margins.ends) {
+        flushMargins();
+        y += margins.edge;
+    }
+    pendingMargin.add(margins.after);
 }
 
 void ChunkLayouter::flushMargins()

@@ -27,6 +27,7 @@
 // One layouter serves one layout() call on one thread; it only reads the prepared chunk.
 
 #include "ChunkLayout.h"
+#include "content/BlockMargins.h"
 #include "KnuthPlass.h"
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
@@ -92,7 +93,7 @@ private:
     void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width);
     void addHyphen(PlacedLine& placed, int style, bool reversed, double width);
     void placeRule(const PreparedBlock& block);
-    void addMargin(double margin);
+    void meetMargins(const BlockMargins& margins);
     void flushMargins();
     static TextAlign placedAlign(const PreparedParagraph& paragraph);
     QColor innermostBackground() const;
