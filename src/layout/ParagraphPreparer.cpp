@@ -1,7 +1,6 @@
 #include "ParagraphPreparer.h"
 
 #include "BidiLevels.h"
-#include "ChunkPreparer.h"
 #include "text/IdeographicText.h"
 
 namespace {
@@ -63,7 +62,7 @@ QString transformed(const QString& text, int textTransform)
 
 } // namespace
 
-ParagraphPreparer::ParagraphPreparer(ChunkPreparer& chunk, const BlockItem& block)
+ParagraphPreparer::ParagraphPreparer(IParagraphContext& chunk, const BlockItem& block)
     : chunk(chunk), block(block)
 {
 }

@@ -20,16 +20,15 @@
 
 #include "BidiLevels.h"
 #include "content/ContentModel.h"
+#include "IParagraphContext.h"
 #include "KnuthPlass.h"
 #include "PreparedChunk.h"
 
 #include <optional>
 
-class ChunkPreparer;
-
 class ParagraphPreparer {
 public:
-    ParagraphPreparer(ChunkPreparer& chunk, const BlockItem& block);
+    ParagraphPreparer(IParagraphContext& chunk, const BlockItem& block);
 
     PreparedParagraph prepare();
 
@@ -52,7 +51,7 @@ private:
     // Fills one piece per item, where its characters lie in the returned text.
     QString bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const;
 
-    ChunkPreparer& chunk;
+    IParagraphContext& chunk;
     const BlockItem& block;
     PreparedParagraph paragraph;
     QList<KnuthPlass::Item> items; // packed into the paragraph once complete
