@@ -45,21 +45,21 @@ bool decorated(const PreparedStyle& style)
 
 ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
                              const LineBreakObserver& observer)
-    : chunk(chunk)
-    , params(params)
-    , observer(observer)
-    , width(std::max(params.width, 1.0))
-    , lineSpacing(params.lineHeight > 0 ? params.lineHeight : 1.0)
-    , right(width)
+    : m_chunk(chunk)
+    , m_params(params)
+    , m_observer(observer)
+    , m_width(std::max(params.width, 1.0))
+    , m_lineSpacing(params.lineHeight > 0 ? params.lineHeight : 1.0)
+    , m_right(m_width)
 {
 }
 
 ChunkLayout ChunkLayouter::layout()
 {
-    result.width = params.width;
-    pendingMargin = chunk.leadingMargin;
-    result.text = chunk.text;
-    for (const PreparedBlock& block : chunk.blocks) {
+    m_result.width = m_params.width;
+    m_pendingMargin = m_chunk.leadingMargin;
+    m_result.text = m_chunk.text;
+    for (const PreparedBlock& block : m_chunk.blocks) {
         switch (block.kind) {
         case BlockItem::ContainerStart:
             openBox(block);
@@ -78,90 +78,90 @@ ChunkLayout ChunkLayouter::layout()
         }
     }
     // Containers still open continue in the next chunk: they reach this chunk's bottom.
-    while (!openBoxes.isEmpty())
+    while (!m_openBoxes.isEmpty())
         closeBox(nullptr);
-    result.height = y;
-    result.lines.squeeze();
-    return std::move(result);
+    m_result.height = m_y;
+    m_result.lines.squeeze();
+    return std::move(m_result);
 }
 
 void ChunkLayouter::openBox(const PreparedBlock& block)
 {
     const BoxStyle& box = block.box;
     OpenBox open;
-    open.outerLeft = left;
-    open.outerRight = right;
+    open.outerLeft = m_left;
+    open.outerRight = m_right;
     open.background = box.background;
 
-    const double boxLeft = left + box.marginLeft;
-    const double boxRight = right - box.marginRight;
+    const double boxLeft = m_left + box.marginLeft;
+    const double boxRight = m_right - box.marginRight;
     if (draws(box)) {
-        open.record = int(result.boxes.size());
+        open.record = int(m_result.boxes.size());
         LayoutBox record;
-        record.rect = QRectF(boxLeft, y, boxRight - boxLeft, 0);
+        record.rect = QRectF(boxLeft, m_y, boxRight - boxLeft, 0);
         record.background = box.background;
         record.borderColour = box.borderColour;
         record.left = box.borderLeft;
         record.top = box.borderTop;
         record.right = box.borderRight;
-        result.boxes.append(record);
+        m_result.boxes.append(record);
     }
 
     double innerLeft = boxLeft + box.borderLeft + box.paddingLeft;
     double innerRight = boxRight - box.borderRight - box.paddingRight;
     // Deep nesting in a narrow column must still leave room for a few letters.
-    const double minimum = std::min(width, 4.0 * std::max(1, params.fontSize));
+    const double minimum = std::min(m_width, 4.0 * std::max(1, m_params.fontSize));
     if (innerRight - innerLeft < minimum) {
-        innerLeft = std::clamp(innerLeft, 0.0, width - minimum);
+        innerLeft = std::clamp(innerLeft, 0.0, m_width - minimum);
         innerRight = innerLeft + minimum;
     }
-    left = innerLeft;
-    right = innerRight;
+    m_left = innerLeft;
+    m_right = innerRight;
 
     if (block.reopened) {
         // The upper half of this box ended the previous chunk; this half starts at the top.
         open.topFixed = true;
-        openBoxes.append(open);
+        m_openBoxes.append(open);
         return;
     }
-    openBoxes.append(open);
+    m_openBoxes.append(open);
     meetMargins(BlockMargins::of(block.kind, box));
 }
 
 void ChunkLayouter::closeBox(const PreparedBlock* end)
 {
-    if (openBoxes.isEmpty())
+    if (m_openBoxes.isEmpty())
         return; // an end without its start draws nothing
     // A box still open at the chunk's end has no bottom edge or margin here.
     if (end)
         meetMargins(BlockMargins::of(end->kind, end->box));
-    const OpenBox open = openBoxes.takeLast();
+    const OpenBox open = m_openBoxes.takeLast();
     if (open.record >= 0) {
-        LayoutBox& record = result.boxes[open.record];
+        LayoutBox& record = m_result.boxes[open.record];
         if (!open.topFixed)
-            record.rect.moveTop(y); // nothing inside: an empty box where it closes
-        record.rect.setBottom(y);
+            record.rect.moveTop(m_y); // nothing inside: an empty box where it closes
+        record.rect.setBottom(m_y);
         record.bottom = end ? end->box.borderBottom : 0;
     }
-    left = open.outerLeft;
-    right = open.outerRight;
+    m_left = open.outerLeft;
+    m_right = open.outerRight;
 }
 
 void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
 {
     flushMargins();
-    blockBackground = innermostBackground();
-    const double available = std::max(right - left, 1.0);
+    m_blockBackground = innermostBackground();
+    const double available = std::max(m_right - m_left, 1.0);
     QList<Item> items = paragraph.items; // shared until an image must be scaled
     for (qsizetype k = 0; k < items.size(); ++k) {
         const Item& item = items.at(k);
         if (item.type == KnuthPlass::Box && item.runIndex >= 0 && item.width > available
-            && paragraph.runs[item.runIndex].kind == PreparedRun::Image)
+            && paragraph.runs[item.runIndex].kind == PreparedRun::Kind::Image)
             items[k].width = available;
     }
     const QList<KnuthPlass::Line> lines = KnuthPlass::breakLines(items, available, kBreakParams);
-    if (observer)
-        observer(paragraph, items, available, lines);
+    if (m_observer)
+        m_observer(paragraph, items, available, lines);
     for (const KnuthPlass::Line& line : lines)
         placeLine(paragraph, items, line, available);
 }
@@ -175,17 +175,17 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     const LineExtent extent = lineExtent(placed);
     // Alignment: where the line starts in the column.
     LayoutLine& line = placed.line;
-    line.x = left + alignOffset(paragraph, available, extent.natural);
-    line.y = y;
+    line.x = m_left + alignOffset(paragraph, available, extent.natural);
+    line.y = m_y;
     line.width = extent.natural;
     line.height = extent.above + extent.below;
-    line.baseline = y + extent.above;
+    line.baseline = m_y + extent.above;
     // Visual order and runs: the pieces left to right, each word one run.
     placed.x = line.x;
     placePieces(placed);
     line.runs.squeeze();
-    result.lines.append(line);
-    y += line.height;
+    m_result.lines.append(line);
+    m_y += line.height;
 }
 
 double ChunkLayouter::lineRatio(const PreparedParagraph& paragraph, const QList<Item>& items,
@@ -215,9 +215,9 @@ ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) co
 {
     // The strut of the paragraph's own font, grown by what the line holds.
     const PreparedParagraph& paragraph = placed.paragraph;
-    const PreparedStyle& base = chunk.styles[paragraph.baseStyle];
+    const PreparedStyle& base = m_chunk.styles[paragraph.baseStyle];
     const double strutHeight = paragraph.lineHeight > 0 ? paragraph.lineHeight
-                                                        : lineSpacing * base.metrics.lineSpacing;
+                                                        : m_lineSpacing * base.metrics.lineSpacing;
     const double halfLeading = (strutHeight - base.metrics.ascent - base.metrics.descent) / 2;
     const double tightening = std::min(halfLeading, 0.0); // tight spacing tightens every run
     const double none = -std::numeric_limits<double>::infinity();
@@ -236,8 +236,8 @@ ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) co
         if (item.runIndex < 0)
             continue;
         const PreparedRun& run = paragraph.runs[item.runIndex];
-        const PreparedStyle& style = chunk.styles[run.style];
-        if (run.kind == PreparedRun::Image) {
+        const PreparedStyle& style = m_chunk.styles[run.style];
+        if (run.kind == PreparedRun::Kind::Image) {
             hasImage = true;
             const double height = imageHeight(run, paragraph.items[k], item);
             imageAbove = std::max(imageAbove, height + style.baselineShift);
@@ -313,7 +313,7 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         const double w = placed.glueWidth(item);
         if (item.runIndex >= 0) {
             const int style = paragraph.runs[item.runIndex].style;
-            if (decorated(chunk.styles[style]))
+            if (decorated(m_chunk.styles[style]))
                 placed.line.runs.append(makeRun(style, placed.x, placed.line.baseline, PreparedRun{}, w));
         }
         placed.advance(w);
@@ -326,10 +326,10 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         return;
     }
     const PreparedRun& run = paragraph.runs[item.runIndex];
-    if (run.kind == PreparedRun::Image) {
+    if (run.kind == PreparedRun::Kind::Image) {
         const double height = imageHeight(run, paragraph.items[k], item);
-        const double bottom = placed.line.baseline - chunk.styles[run.style].baselineShift;
-        result.images.append({textOf(chunk, run).toString(), QRectF(placed.x, bottom - height, item.width, height),
+        const double bottom = placed.line.baseline - m_chunk.styles[run.style].baselineShift;
+        m_result.images.append({textOf(m_chunk, run).toString(), QRectF(placed.x, bottom - height, item.width, height),
                               paragraph.inverts.value(item.runIndex)});
         placed.advance(item.width);
         return;
@@ -387,41 +387,41 @@ void ChunkLayouter::addHyphen(PlacedLine& placed, int style, bool reversed, doub
 void ChunkLayouter::placeRule(const PreparedBlock& block)
 {
     flushMargins();
-    const double available = std::max(right - left, 1.0);
-    const double height = lineSpacing * chunk.readerMetrics.lineSpacing;
-    const double thickness = std::max(1.0, std::round(std::max(1, params.fontSize) / 16.0));
-    result.rules.append({QRectF(left, y + (height - thickness) / 2, available, thickness), block.ruleColour});
+    const double available = std::max(m_right - m_left, 1.0);
+    const double height = m_lineSpacing * m_chunk.readerMetrics.lineSpacing;
+    const double thickness = std::max(1.0, std::round(std::max(1, m_params.fontSize) / 16.0));
+    m_result.rules.append({QRectF(m_left, m_y + (height - thickness) / 2, available, thickness), block.ruleColour});
     LayoutLine line;
-    line.x = left;
-    line.y = y;
+    line.x = m_left;
+    line.y = m_y;
     line.width = available;
     line.height = height;
-    line.baseline = y + height / 2;
-    result.lines.append(line);
-    y += height;
+    line.baseline = m_y + height / 2;
+    m_result.lines.append(line);
+    m_y += height;
 }
 
 void ChunkLayouter::meetMargins(const BlockMargins& margins)
 {
-    pendingMargin.add(margins.before);
+    m_pendingMargin.add(margins.before);
     if (margins.ends) {
         flushMargins();
-        y += margins.edge;
+        m_y += margins.edge;
     }
-    pendingMargin.add(margins.after);
+    m_pendingMargin.add(margins.after);
 }
 
 void ChunkLayouter::flushMargins()
 {
-    y += pendingMargin.total();
-    pendingMargin = CollapsingMargin();
+    m_y += m_pendingMargin.total();
+    m_pendingMargin = CollapsingMargin();
     // Boxes whose top margin was still collapsing start where the content does.
-    for (OpenBox& open : openBoxes) {
+    for (OpenBox& open : m_openBoxes) {
         if (open.topFixed)
             continue;
         open.topFixed = true;
         if (open.record >= 0)
-            result.boxes[open.record].rect.moveTop(y);
+            m_result.boxes[open.record].rect.moveTop(m_y);
     }
 }
 
@@ -441,8 +441,8 @@ TextAlign ChunkLayouter::placedAlign(const PreparedParagraph& paragraph)
 
 QColor ChunkLayouter::innermostBackground() const
 {
-    for (qsizetype i = openBoxes.size() - 1; i >= 0; --i) {
-        const QColor& background = openBoxes[i].background;
+    for (qsizetype i = m_openBoxes.size() - 1; i >= 0; --i) {
+        const QColor& background = m_openBoxes[i].background;
         if (background.isValid() && background.alpha() > 0)
             return background;
     }
@@ -452,7 +452,7 @@ QColor ChunkLayouter::innermostBackground() const
 LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const PreparedRun& text,
                                  double width)
 {
-    const PreparedStyle& style = chunk.styles[styleIndex];
+    const PreparedStyle& style = m_chunk.styles[styleIndex];
     LayoutRun run;
     run.baseline = lineBaseline - style.baselineShift;
     run.x = x;
@@ -480,13 +480,13 @@ bool ChunkLayouter::extends(const LayoutRun& run, const PreparedRun& piece, bool
 
 int ChunkLayouter::layoutStyle(int styleIndex)
 {
-    const LayoutColour block = LayoutColour::of(blockBackground);
+    const LayoutColour block = LayoutColour::of(m_blockBackground);
     // One entry per prepared style and box background met together.
     const quint64 key = (quint64(styleIndex) << 33) | (quint64(block.none) << 32) | block.rgba;
-    const auto found = layoutStyles.constFind(key);
-    if (found != layoutStyles.constEnd())
+    const auto found = m_layoutStyles.constFind(key);
+    if (found != m_layoutStyles.constEnd())
         return found.value();
-    const PreparedStyle& prepared = chunk.styles[styleIndex];
+    const PreparedStyle& prepared = m_chunk.styles[styleIndex];
     LayoutStyle style;
     style.font = prepared.font;
     style.ascent = prepared.metrics.ascent;
@@ -498,8 +498,8 @@ int ChunkLayouter::layoutStyle(int styleIndex)
     style.underline = prepared.underline;
     style.lineThrough = prepared.lineThrough;
     style.overline = prepared.overline;
-    result.styles.append(style);
-    const int index = int(result.styles.size()) - 1;
-    layoutStyles.insert(key, index);
+    m_result.styles.append(style);
+    const int index = int(m_result.styles.size()) - 1;
+    m_layoutStyles.insert(key, index);
     return index;
 }

@@ -107,17 +107,17 @@ private:
     // The layout's style for a prepared style in the current block background.
     int layoutStyle(int preparedStyle);
 
-    const PreparedChunk& chunk;
-    const LayoutParams params;
-    const LineBreakObserver observer;
-    const double width;
-    const double lineSpacing;
-    ChunkLayout result;
-    QList<OpenBox> openBoxes;
-    double y = 0;
-    double left = 0;
-    double right = 0;
-    CollapsingMargin pendingMargin; // not yet placed
-    QColor blockBackground; // of the paragraph being placed
-    QHash<quint64, int> layoutStyles; // prepared style and block background -> layout style
+    const PreparedChunk& m_chunk;
+    const LayoutParams m_params;
+    const LineBreakObserver m_observer;
+    const double m_width;
+    const double m_lineSpacing;
+    ChunkLayout m_result;
+    QList<OpenBox> m_openBoxes;
+    double m_y = 0;
+    double m_left = 0;
+    double m_right = 0;
+    CollapsingMargin m_pendingMargin; // not yet placed
+    QColor m_blockBackground; // of the paragraph being placed
+    QHash<quint64, int> m_layoutStyles; // prepared style and block background -> layout style
 };

@@ -27,21 +27,21 @@ public:
 
     // IParagraphContext: the chunk being prepared, for its paragraphs.
     int styleIndex(const TextStyle& style, double sizeOverride = 0) override;
-    const PreparedStyle& style(int index) const override { return chunk.styles[index]; }
+    const PreparedStyle& style(int index) const override { return m_chunk.styles[index]; }
     int styleFor(int index, const QString& text) override;
     int storeText(const QString& text) override;
-    QStringView textOf(const PreparedRun& run) const override { return ::textOf(chunk, run); }
-    const ITextMeasurer& textMeasurer() const override { return measurer; }
-    double scale() const override { return fontScale; }
+    QStringView textOf(const PreparedRun& run) const override { return ::textOf(m_chunk, run); }
+    const ITextMeasurer& textMeasurer() const override { return m_measurer; }
+    double scale() const override { return m_fontScale; }
     QSizeF imageRunSize(const InlineRun& run) override;
 
 private:
     BoxStyle scaledBox(const BoxStyle& box) const;
 
-    const ITextMeasurer& measurer;
-    const int fontSize;
-    const QString fontFamily;
-    const double fontScale;
-    ImageSizeLookup imageSize;
-    PreparedChunk chunk;
+    const ITextMeasurer& m_measurer;
+    const int m_fontSize;
+    const QString m_fontFamily;
+    const double m_fontScale;
+    ImageSizeLookup m_imageSize;
+    PreparedChunk m_chunk;
 };

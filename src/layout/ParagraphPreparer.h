@@ -41,7 +41,7 @@ private:
     void addSpaces(int style, int count);
     void addGlue(int style);
     void addInterCharacterGlue(int style);
-    void addBox(int kind, int style, const QString& text, double width, double height = 0);
+    void addBox(PreparedRun::Kind kind, int style, const QString& text, double width, double height = 0);
     int spaceRun(int style);
     bool lastIsTextBox() const;
     void setPendingBreak(bool showsHyphen, double penalty, bool flagged);
@@ -51,17 +51,17 @@ private:
     // Fills one piece per item, where its characters lie in the returned text.
     QString bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const;
 
-    IParagraphContext& chunk;
-    const BlockItem& block;
-    PreparedParagraph paragraph;
-    QList<KnuthPlass::Item> items; // packed into the paragraph once complete
-    QHash<int, int> spaceRuns; // style -> index of its Space run
-    std::optional<KnuthPlass::Item> pendingBreak; // goes in before the next box, unless glue comes
-    bool atLineStart = true;
-    bool atWordStart = true;
-    int column = 0;
-    QChar lastChar; // the character before the next one, within a word; null after a break
-    bool joined = false; // a word joiner came last: no break before the next character
-    bool trackSources = false;
-    QList<std::pair<qsizetype, int>> sourceStarts; // (first item, inline run) for each run's items
+    IParagraphContext& m_chunk;
+    const BlockItem& m_block;
+    PreparedParagraph m_paragraph;
+    QList<KnuthPlass::Item> m_items; // packed into the paragraph once complete
+    QHash<int, int> m_spaceRuns; // style -> index of its Space run
+    std::optional<KnuthPlass::Item> m_pendingBreak; // goes in before the next box, unless glue comes
+    bool m_atLineStart = true;
+    bool m_atWordStart = true;
+    int m_column = 0;
+    QChar m_lastChar; // the character before the next one, within a word; null after a break
+    bool m_joined = false; // a word joiner came last: no break before the next character
+    bool m_trackSources = false;
+    QList<std::pair<qsizetype, int>> m_sourceStarts; // (first item, inline run) for each run's items
 };
