@@ -206,11 +206,6 @@ double ChunkLayouter::lineRatio(const PreparedParagraph& paragraph, const QList<
     return ratio;
 }
 
-double ChunkLayouter::PlacedLine::glueWidth(const Item& glue) const
-{
-    return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
-}
-
 ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) const
 {
     // The strut of the paragraph's own font, grown by what the line holds.
@@ -335,12 +330,6 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         return;
     }
     addText(placed, run.style, reversed, run, item.width);
-}
-
-void ChunkLayouter::PlacedLine::advance(double width)
-{
-    x += width;
-    openRun = -1;
 }
 
 void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece,

@@ -69,8 +69,16 @@ private:
         int openStyle = -1;
         bool openReversed = false;
 
-        double glueWidth(const KnuthPlass::Item& glue) const;
-        void advance(double width); // past a piece that ends the open run
+        double glueWidth(const KnuthPlass::Item& glue) const
+        {
+            return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
+        }
+        // Past a piece that ends the open run.
+        void advance(double width)
+        {
+            x += width;
+            openRun = -1;
+        }
     };
     struct LineExtent {
         double natural = 0; // the items' width at the line's ratio
