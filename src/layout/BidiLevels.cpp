@@ -9,8 +9,8 @@ namespace BidiLevels {
 
 namespace {
 
-constexpr char16_t LRE = 0x202A, RLE = 0x202B, PDF = 0x202C, LRO = 0x202D, RLO = 0x202E;
-constexpr char16_t LRI = 0x2066, RLI = 0x2067, FSI = 0x2068, PDI = 0x2069;
+constexpr char16_t kLRE = 0x202A, kRLE = 0x202B, kPDF = 0x202C, kLRO = 0x202D, kRLO = 0x202E;
+constexpr char16_t kLRI = 0x2066, kRLI = 0x2067, kFSI = 0x2068, kPDI = 0x2069;
 
 struct BidiCloser {
     void operator()(UBiDi* bidi) const { ubidi_close(bidi); }
@@ -105,15 +105,15 @@ QString openingControls(const TextStyle& run, TextDirection paragraph)
     const bool rtl = run.direction == TextDirection::RightToLeft;
     switch (run.unicodeBidi) {
     case UnicodeBidi::Embed:
-        return QString(QChar(rtl ? RLE : LRE));
+        return QString(QChar(rtl ? kRLE : kLRE));
     case UnicodeBidi::BidiOverride:
-        return QString(QChar(rtl ? RLO : LRO));
+        return QString(QChar(rtl ? kRLO : kLRO));
     case UnicodeBidi::IsolateOverride:
-        return QString(QChar(rtl ? RLI : LRI)) + QChar(rtl ? RLO : LRO);
+        return QString(QChar(rtl ? kRLI : kLRI)) + QChar(rtl ? kRLO : kLRO);
     default:
         if (run.unicodeBidi == UnicodeBidi::Plaintext || run.direction == TextDirection::Auto)
-            return QString(QChar(FSI));
-        return QString(QChar(rtl ? RLI : LRI));
+            return QString(QChar(kFSI));
+        return QString(QChar(rtl ? kRLI : kLRI));
     }
 }
 
@@ -124,11 +124,11 @@ QString closingControls(const TextStyle& run, TextDirection paragraph)
     switch (run.unicodeBidi) {
     case UnicodeBidi::Embed:
     case UnicodeBidi::BidiOverride:
-        return QString(QChar(PDF));
+        return QString(QChar(kPDF));
     case UnicodeBidi::IsolateOverride:
-        return QString(QChar(PDF)) + QChar(PDI);
+        return QString(QChar(kPDF)) + QChar(kPDI);
     default:
-        return QString(QChar(PDI));
+        return QString(QChar(kPDI));
     }
 }
 

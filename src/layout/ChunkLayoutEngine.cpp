@@ -20,10 +20,10 @@ LayoutParams withinLimits(LayoutParams params, const FontMetrics& readerFont)
 
 } // namespace
 
-ChunkLayoutEngine::ChunkLayoutEngine() : measurer(std::make_shared<QtTextMeasurer>()) {}
+ChunkLayoutEngine::ChunkLayoutEngine() : m_measurer(std::make_shared<QtTextMeasurer>()) {}
 
 ChunkLayoutEngine::ChunkLayoutEngine(std::shared_ptr<const ITextMeasurer> measurer)
-    : measurer(measurer ? std::move(measurer) : std::make_shared<QtTextMeasurer>())
+    : m_measurer(measurer ? std::move(measurer) : std::make_shared<QtTextMeasurer>())
 {
 }
 
@@ -47,7 +47,7 @@ ChunkLayoutEngine::PreparedChunk ChunkLayoutEngine::prepare(const QList<BlockIte
     ChunkPreparer::ImageSizeLookup lookup;
     if (resolver)
         lookup = [resolver](const QString& url) { return resolver->imageSize(url); };
-    return ChunkPreparer(*measurer, fontSize, QString(), lookup).prepare(blocks, reopenedContainers, leadingMargin);
+    return ChunkPreparer(*m_measurer, fontSize, QString(), lookup).prepare(blocks, reopenedContainers, leadingMargin);
 }
 
 ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared, const LayoutParams& params,
@@ -59,19 +59,19 @@ ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared
         const QHash<QString, QSizeF> sizes = prepared.imageSizes;
         auto lookup = [sizes](const QString& url) { return sizes.value(url, QSizeF(-1, -1)); };
         const PreparedChunk remeasured =
-            ChunkPreparer(*measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
+            ChunkPreparer(*m_measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
                 .prepare(prepared.sourceBlocks, prepared.reopenedContainers, prepared.sourceLeadingMargin);
         layout = ChunkLayouter(remeasured, withinLimits(params, remeasured.readerMetrics), observer).layout();
     } else {
         layout = ChunkLayouter(prepared, withinLimits(params, prepared.readerMetrics), observer).layout();
     }
-    return keepsHeightsOnly ? heightOf(layout) : layout;
+    return m_keepsHeightsOnly ? heightOf(layout) : layout;
 }
 
 ChunkLayoutEngine ChunkLayoutEngine::heightsOnly() const
 {
     ChunkLayoutEngine engine = *this;
-    engine.keepsHeightsOnly = true;
+    engine.m_keepsHeightsOnly = true;
     return engine;
 }
 

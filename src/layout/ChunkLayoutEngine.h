@@ -52,6 +52,6 @@ private:
                           const CollapsingMargin& leadingMargin, int fontSize,
                           IBookImageResolver* resolver) const;
 
-    std::shared_ptr<const ITextMeasurer> measurer;
-    bool keepsHeightsOnly = false;
+    std::shared_ptr<const ITextMeasurer> m_measurer;
+    bool m_keepsHeightsOnly = false;
 };

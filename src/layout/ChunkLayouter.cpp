@@ -12,7 +12,22 @@ namespace {
 
 using KnuthPlass::Item;
 
-const KnuthPlass::Params BreakParams{2, 10, 10, 100, 100};
+// The line breaker's settings, the same for every paragraph.
+// A first pass takes only lines whose spaces grow at most twice their stretch: well-set lines,
+// which nearly every paragraph has.
+constexpr double kTolerance = 2;
+// A paragraph with no such set (a narrow column, long words) is set looser before an overfull
+// line is allowed.
+constexpr double kFallbackTolerance = 10;
+// Every line costs this much before its badness, so that of two equally even sets the one with
+// fewer lines wins.
+constexpr double kLinePenalty = 10;
+// Hyphens ending two lines in a row catch the eye: such a pair costs extra.
+constexpr double kFlaggedDemerit = 100;
+// A tight line beside a loose one shows as a change of colour: such a pair costs extra.
+constexpr double kFitnessDemerit = 100;
+const KnuthPlass::Params kBreakParams{kTolerance, kFallbackTolerance, kLinePenalty, kFlaggedDemerit,
+                                      kFitnessDemerit};
 
 bool draws(const BoxStyle& box)
 {
@@ -30,21 +45,21 @@ bool decorated(const PreparedStyle& style)
 
 ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
                              const LineBreakObserver& observer)
-    : chunk(chunk)
-    , params(params)
-    , observer(observer)
-    , width(std::max(params.width, 1.0))
-    , lineSpacing(params.lineHeight > 0 ? params.lineHeight : 1.0)
-    , right(width)
+    : m_chunk(chunk)
+    , m_params(params)
+    , m_observer(observer)
+    , m_width(std::max(params.width, 1.0))
+    , m_lineSpacing(params.lineHeight > 0 ? params.lineHeight : 1.0)
+    , m_right(m_width)
 {
 }
 
 ChunkLayout ChunkLayouter::layout()
 {
-    result.width = params.width;
-    pendingMargin = chunk.leadingMargin;
-    result.text = chunk.text;
-    for (const PreparedBlock& block : chunk.blocks) {
+    m_result.width = m_params.width;
+    m_pendingMargin = m_chunk.leadingMargin;
+    m_result.text = m_chunk.text;
+    for (const PreparedBlock& block : m_chunk.blocks) {
         switch (block.kind) {
         case BlockItem::ContainerStart:
             openBox(block);
@@ -63,104 +78,118 @@ ChunkLayout ChunkLayouter::layout()
         }
     }
     // Containers still open continue in the next chunk: they reach this chunk's bottom.
-    while (!openBoxes.isEmpty())
+    while (!m_openBoxes.isEmpty())
         closeBox(nullptr);
-    result.height = y;
-    result.lines.squeeze();
-    return std::move(result);
+    m_result.height = m_y;
+    m_result.lines.squeeze();
+    return std::move(m_result);
 }
 
 void ChunkLayouter::openBox(const PreparedBlock& block)
 {
     const BoxStyle& box = block.box;
     OpenBox open;
-    open.outerLeft = left;
-    open.outerRight = right;
+    open.outerLeft = m_left;
+    open.outerRight = m_right;
     open.background = box.background;
 
-    const double boxLeft = left + box.marginLeft;
-    const double boxRight = right - box.marginRight;
+    const double boxLeft = m_left + box.marginLeft;
+    const double boxRight = m_right - box.marginRight;
     if (draws(box)) {
-        open.record = int(result.boxes.size());
+        open.record = int(m_result.boxes.size());
         LayoutBox record;
-        record.rect = QRectF(boxLeft, y, boxRight - boxLeft, 0);
+        record.rect = QRectF(boxLeft, m_y, boxRight - boxLeft, 0);
         record.background = box.background;
         record.borderColour = box.borderColour;
         record.left = box.borderLeft;
         record.top = box.borderTop;
         record.right = box.borderRight;
-        result.boxes.append(record);
+        m_result.boxes.append(record);
     }
 
     double innerLeft = boxLeft + box.borderLeft + box.paddingLeft;
     double innerRight = boxRight - box.borderRight - box.paddingRight;
     // Deep nesting in a narrow column must still leave room for a few letters.
-    const double minimum = std::min(width, 4.0 * std::max(1, params.fontSize));
+    const double minimum = std::min(m_width, 4.0 * std::max(1, m_params.fontSize));
     if (innerRight - innerLeft < minimum) {
-        innerLeft = std::clamp(innerLeft, 0.0, width - minimum);
+        innerLeft = std::clamp(innerLeft, 0.0, m_width - minimum);
         innerRight = innerLeft + minimum;
     }
-    left = innerLeft;
-    right = innerRight;
+    m_left = innerLeft;
+    m_right = innerRight;
 
     if (block.reopened) {
         // The upper half of this box ended the previous chunk; this half starts at the top.
         open.topFixed = true;
-        openBoxes.append(open);
+        m_openBoxes.append(open);
         return;
     }
-    openBoxes.append(open);
-    addMargin(box.marginTop);
-    if (box.borderTop + box.paddingTop > 0) {
-        flushMargins();
-        y += box.borderTop + box.paddingTop;
-    }
+    m_openBoxes.append(open);
+    meetMargins(BlockMargins::of(block.kind, box));
 }
 
 void ChunkLayouter::closeBox(const PreparedBlock* end)
 {
-    if (openBoxes.isEmpty())
+    if (m_openBoxes.isEmpty())
         return; // an end without its start draws nothing
-    const double bottomEdge = end ? end->box.borderBottom + end->box.paddingBottom : 0;
-    if (bottomEdge > 0) {
-        flushMargins();
-        y += bottomEdge;
-    }
-    const OpenBox open = openBoxes.takeLast();
+    // A box still open at the chunk's end has no bottom edge or margin here.
+    if (end)
+        meetMargins(BlockMargins::of(end->kind, end->box));
+    const OpenBox open = m_openBoxes.takeLast();
     if (open.record >= 0) {
-        LayoutBox& record = result.boxes[open.record];
+        LayoutBox& record = m_result.boxes[open.record];
         if (!open.topFixed)
-            record.rect.moveTop(y); // nothing inside: an empty box where it closes
-        record.rect.setBottom(y);
+            record.rect.moveTop(m_y); // nothing inside: an empty box where it closes
+        record.rect.setBottom(m_y);
         record.bottom = end ? end->box.borderBottom : 0;
     }
-    left = open.outerLeft;
-    right = open.outerRight;
-    if (end)
-        addMargin(end->box.marginBottom);
+    m_left = open.outerLeft;
+    m_right = open.outerRight;
 }
 
 void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
 {
     flushMargins();
-    blockBackground = innermostBackground();
-    const double available = std::max(right - left, 1.0);
+    m_blockBackground = innermostBackground();
+    const double available = std::max(m_right - m_left, 1.0);
     QList<Item> items = paragraph.items; // shared until an image must be scaled
     for (qsizetype k = 0; k < items.size(); ++k) {
         const Item& item = items.at(k);
         if (item.type == KnuthPlass::Box && item.runIndex >= 0 && item.width > available
-            && paragraph.runs[item.runIndex].kind == PreparedRun::Image)
+            && paragraph.runs[item.runIndex].kind == PreparedRun::Kind::Image)
             items[k].width = available;
     }
-    const QList<KnuthPlass::Line> lines = KnuthPlass::breakLines(items, available, BreakParams);
-    if (observer)
-        observer(paragraph, items, available, lines);
+    const QList<KnuthPlass::Line> lines = KnuthPlass::breakLines(items, available, kBreakParams);
+    if (m_observer)
+        m_observer(paragraph, items, available, lines);
     for (const KnuthPlass::Line& line : lines)
         placeLine(paragraph, items, line, available);
 }
 
 void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<Item>& items,
                               const KnuthPlass::Line& breakLine, double available)
+{
+    // Ratio: how far the line's glue stretches or shrinks.
+    PlacedLine placed{paragraph, items, breakLine, lineRatio(paragraph, items, breakLine)};
+    // Extent: the width the items take and the height above and below the baseline.
+    const LineExtent extent = lineExtent(placed);
+    // Alignment: where the line starts in the column.
+    LayoutLine& line = placed.line;
+    line.x = m_left + alignOffset(paragraph, available, extent.natural);
+    line.y = m_y;
+    line.width = extent.natural;
+    line.height = extent.above + extent.below;
+    line.baseline = m_y + extent.above;
+    // Visual order and runs: the pieces left to right, each word one run.
+    placed.x = line.x;
+    placePieces(placed);
+    line.runs.squeeze();
+    m_result.lines.append(line);
+    m_y += line.height;
+}
+
+double ChunkLayouter::lineRatio(const PreparedParagraph& paragraph, const QList<Item>& items,
+                                const KnuthPlass::Line& breakLine)
 {
     const Item& endItem = items[breakLine.end];
     const bool forcedEnd = endItem.type == KnuthPlass::Penalty && endItem.penalty <= -KnuthPlass::Infinity;
@@ -174,34 +203,36 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
         ratio = std::max(ratio, -1.0);
     else if (!justify)
         ratio = 0;
-    auto glueWidth = [ratio](const Item& glue) {
-        return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
-    };
+    return ratio;
+}
 
-    // Vertical extent: the strut of the paragraph's own font, grown by what the line holds.
-    const PreparedStyle& base = chunk.styles[paragraph.baseStyle];
+ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) const
+{
+    // The strut of the paragraph's own font, grown by what the line holds.
+    const PreparedParagraph& paragraph = placed.paragraph;
+    const PreparedStyle& base = m_chunk.styles[paragraph.baseStyle];
     const double strutHeight = paragraph.lineHeight > 0 ? paragraph.lineHeight
-                                                        : lineSpacing * base.metrics.lineSpacing;
+                                                        : m_lineSpacing * base.metrics.lineSpacing;
     const double halfLeading = (strutHeight - base.metrics.ascent - base.metrics.descent) / 2;
     const double tightening = std::min(halfLeading, 0.0); // tight spacing tightens every run
     const double none = -std::numeric_limits<double>::infinity();
     double textAbove = none, textBelow = none, imageAbove = none, imageBelow = none;
     bool hasText = false, hasImage = false;
-    double natural = 0;
-    for (int k = breakLine.start; k < breakLine.end; ++k) {
-        const Item& item = items[k];
+    LineExtent extent;
+    for (int k = placed.breakLine.start; k < placed.breakLine.end; ++k) {
+        const Item& item = placed.items[k];
         if (item.type == KnuthPlass::Glue) {
-            natural += glueWidth(item);
+            extent.natural += placed.glueWidth(item);
             continue;
         }
         if (item.type != KnuthPlass::Box)
             continue;
-        natural += item.width;
+        extent.natural += item.width;
         if (item.runIndex < 0)
             continue;
         const PreparedRun& run = paragraph.runs[item.runIndex];
-        const PreparedStyle& style = chunk.styles[run.style];
-        if (run.kind == PreparedRun::Image) {
+        const PreparedStyle& style = m_chunk.styles[run.style];
+        if (run.kind == PreparedRun::Kind::Image) {
             hasImage = true;
             const double height = imageHeight(run, paragraph.items[k], item);
             imageAbove = std::max(imageAbove, height + style.baselineShift);
@@ -212,166 +243,174 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
             textBelow = std::max(textBelow, style.metrics.descent - style.baselineShift + tightening);
         }
     }
+    const Item& endItem = placed.items[placed.breakLine.end];
     if (endItem.type == KnuthPlass::Penalty)
-        natural += endItem.width;
-    double above = std::max(textAbove, imageAbove);
-    double below = std::max(textBelow, imageBelow);
+        extent.natural += endItem.width;
+    extent.above = std::max(textAbove, imageAbove);
+    extent.below = std::max(textBelow, imageBelow);
     if (hasText || !hasImage) {
-        above = std::max(above, base.metrics.ascent + halfLeading);
-        below = std::max(below, base.metrics.descent + halfLeading);
+        extent.above = std::max(extent.above, base.metrics.ascent + halfLeading);
+        extent.below = std::max(extent.below, base.metrics.descent + halfLeading);
     } else {
-        below = std::max(below, 0.0);
+        extent.below = std::max(extent.below, 0.0);
     }
+    return extent;
+}
 
-    double offset = 0;
+double ChunkLayouter::alignOffset(const PreparedParagraph& paragraph, double available, double natural)
+{
     const TextAlign align = placedAlign(paragraph);
     if (align == TextAlign::Center)
-        offset = std::max((available - natural) / 2, 0.0);
-    else if (align == TextAlign::Right)
-        offset = std::max(available - natural, 0.0);
+        return std::max((available - natural) / 2, 0.0);
+    if (align == TextAlign::Right)
+        return std::max(available - natural, 0.0);
+    return 0;
+}
 
-    LayoutLine line;
-    line.x = left + offset;
-    line.y = y;
-    line.width = natural;
-    line.height = above + below;
-    line.baseline = y + above;
-
-    // The pieces left to right: the items, then the hyphen a hyphenated line ends with (at the
-    // end item's index); each piece of a word in the style of the one before extends its run.
-    double x = line.x;
-    int openRun = -1; // the run the next piece of the same word and style extends
-    int openStyle = -1;
-    bool openReversed = false;
-    // A text piece extends the open run when it is the next stretch of the chunk's text in the
-    // run's reading direction: left to right on the page, a right-to-left word's later piece
-    // comes first.
-    auto addText = [&](int style, bool reversed, const PreparedRun& piece, double width) {
-        if (openRun >= 0 && openStyle == style && openReversed == reversed
-            && extends(line.runs[openRun], piece, reversed)) {
-            LayoutRun& extended = line.runs[openRun];
-            if (reversed)
-                extended.textStart = piece.textStart;
-            extended.textLength += piece.textLength;
-            extended.width += width;
-        } else {
-            line.runs.append(makeRun(style, x, line.baseline, piece, width));
-            line.runs.last().rightToLeft = reversed;
-            openRun = int(line.runs.size()) - 1;
-            openStyle = style;
-            openReversed = reversed;
-        }
-        x += width;
-    };
-    auto addHyphen = [&](int style, bool reversed, double width) {
-        if (openRun >= 0 && openStyle == style && openReversed == reversed) {
-            LayoutRun& extended = line.runs[openRun];
-            extended.hyphen = true;
-            extended.width += width;
-        } else {
-            LayoutRun hyphen = makeRun(style, x, line.baseline, PreparedRun{}, width);
-            hyphen.hyphen = true;
-            hyphen.rightToLeft = reversed;
-            line.runs.append(hyphen);
-            openRun = -1;
-        }
-        x += width;
-    };
-    auto placePiece = [&](int k, bool reversed) {
-        if (k == breakLine.end) {
-            const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
-                                                    : paragraph.baseStyle;
-            addHyphen(style, reversed, endItem.width);
-            return;
-        }
-        const Item& item = items[k];
-        if (item.type == KnuthPlass::Glue) {
-            const double w = glueWidth(item);
-            if (item.runIndex >= 0) {
-                const int style = paragraph.runs[item.runIndex].style;
-                if (decorated(chunk.styles[style]))
-                    line.runs.append(makeRun(style, x, line.baseline, PreparedRun{}, w));
-            }
-            x += w;
-            openRun = -1;
-            return;
-        }
-        if (item.type != KnuthPlass::Box)
-            return;
-        if (item.runIndex < 0) {
-            x += item.width;
-            openRun = -1;
-            return;
-        }
-        const PreparedRun& run = paragraph.runs[item.runIndex];
-        if (run.kind == PreparedRun::Image) {
-            const double height = imageHeight(run, paragraph.items[k], item);
-            const double bottom = line.baseline - chunk.styles[run.style].baselineShift;
-            result.images.append({textOf(chunk, run).toString(), QRectF(x, bottom - height, item.width, height),
-                                  paragraph.inverts.value(item.runIndex)});
-            x += item.width;
-            openRun = -1;
-            return;
-        }
-        addText(run.style, reversed, run, item.width);
-    };
+void ChunkLayouter::placePieces(PlacedLine& placed)
+{
+    // The items, then the hyphen a hyphenated line ends with (at the end item's index).
+    const PreparedParagraph& paragraph = placed.paragraph;
+    const KnuthPlass::Line& breakLine = placed.breakLine;
     const int last = breakLine.hyphenated ? breakLine.end : breakLine.end - 1;
     if (paragraph.levels.isEmpty()) {
         for (int k = breakLine.start; k <= last; ++k)
-            placePiece(k, false);
-    } else {
-        const int count = std::max(last - breakLine.start + 1, 0);
-        QVarLengthArray<quint8, 64> levels(count);
-        QVarLengthArray<int, 64> order(count);
-        for (int i = 0; i < count; ++i)
-            levels[i] = paragraph.levels[breakLine.start + i];
-        // Spaces that end a line take the paragraph's level (rule L1).
-        const quint8 own = paragraph.rightToLeft ? 1 : 0;
-        for (int i = count - 1; i >= 0 && breakLine.start + i < breakLine.end
-             && items[breakLine.start + i].type != KnuthPlass::Box; --i)
-            levels[i] = own;
-        BidiLevels::visualOrder(levels.data(), count, order.data());
-        for (int i = 0; i < count; ++i)
-            placePiece(breakLine.start + order[i], (levels[order[i]] & 1) != 0);
+            placePiece(placed, k, false);
+        return;
     }
-    line.runs.squeeze();
-    result.lines.append(line);
-    y += line.height;
+    const int count = std::max(last - breakLine.start + 1, 0);
+    QVarLengthArray<quint8, 64> levels(count);
+    QVarLengthArray<int, 64> order(count);
+    for (int i = 0; i < count; ++i)
+        levels[i] = paragraph.levels[breakLine.start + i];
+    // Spaces that end a line take the paragraph's level (rule L1).
+    const quint8 own = paragraph.rightToLeft ? 1 : 0;
+    for (int i = count - 1; i >= 0 && breakLine.start + i < breakLine.end
+         && placed.items[breakLine.start + i].type != KnuthPlass::Box; --i)
+        levels[i] = own;
+    BidiLevels::visualOrder(levels.data(), count, order.data());
+    for (int i = 0; i < count; ++i)
+        placePiece(placed, breakLine.start + order[i], (levels[order[i]] & 1) != 0);
+}
+
+void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
+{
+    const PreparedParagraph& paragraph = placed.paragraph;
+    if (k == placed.breakLine.end) {
+        const Item& endItem = placed.items[k];
+        const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
+                                                : paragraph.baseStyle;
+        addHyphen(placed, style, reversed, endItem.width);
+        return;
+    }
+    const Item& item = placed.items[k];
+    if (item.type == KnuthPlass::Glue) {
+        const double w = placed.glueWidth(item);
+        if (item.runIndex >= 0) {
+            const int style = paragraph.runs[item.runIndex].style;
+            if (decorated(m_chunk.styles[style]))
+                placed.line.runs.append(makeRun(style, placed.x, placed.line.baseline, PreparedRun{}, w));
+        }
+        placed.advance(w);
+        return;
+    }
+    if (item.type != KnuthPlass::Box)
+        return;
+    if (item.runIndex < 0) {
+        placed.advance(item.width);
+        return;
+    }
+    const PreparedRun& run = paragraph.runs[item.runIndex];
+    if (run.kind == PreparedRun::Kind::Image) {
+        const double height = imageHeight(run, paragraph.items[k], item);
+        const double bottom = placed.line.baseline - m_chunk.styles[run.style].baselineShift;
+        m_result.images.append({textOf(m_chunk, run).toString(), QRectF(placed.x, bottom - height, item.width, height),
+                              paragraph.inverts.value(item.runIndex)});
+        placed.advance(item.width);
+        return;
+    }
+    addText(placed, run.style, reversed, run, item.width);
+}
+
+void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece,
+                            double width)
+{
+    // A text piece extends the open run when it is the next stretch of the chunk's text in the
+    // run's reading direction: left to right on the page, a right-to-left word's later piece
+    // comes first.
+    LayoutLine& line = placed.line;
+    if (placed.openRun >= 0 && placed.openStyle == style && placed.openReversed == reversed
+        && extends(line.runs[placed.openRun], piece, reversed)) {
+        LayoutRun& extended = line.runs[placed.openRun];
+        if (reversed)
+            extended.textStart = piece.textStart;
+        extended.textLength += piece.textLength;
+        extended.width += width;
+    } else {
+        line.runs.append(makeRun(style, placed.x, line.baseline, piece, width));
+        line.runs.last().rightToLeft = reversed;
+        placed.openRun = int(line.runs.size()) - 1;
+        placed.openStyle = style;
+        placed.openReversed = reversed;
+    }
+    placed.x += width;
+}
+
+void ChunkLayouter::addHyphen(PlacedLine& placed, int style, bool reversed, double width)
+{
+    LayoutLine& line = placed.line;
+    if (placed.openRun >= 0 && placed.openStyle == style && placed.openReversed == reversed) {
+        LayoutRun& extended = line.runs[placed.openRun];
+        extended.hyphen = true;
+        extended.width += width;
+    } else {
+        LayoutRun hyphen = makeRun(style, placed.x, line.baseline, PreparedRun{}, width);
+        hyphen.hyphen = true;
+        hyphen.rightToLeft = reversed;
+        line.runs.append(hyphen);
+        placed.openRun = -1;
+    }
+    placed.x += width;
 }
 
 void ChunkLayouter::placeRule(const PreparedBlock& block)
 {
     flushMargins();
-    const double available = std::max(right - left, 1.0);
-    const double height = lineSpacing * chunk.readerMetrics.lineSpacing;
-    const double thickness = std::max(1.0, std::round(std::max(1, params.fontSize) / 16.0));
-    result.rules.append({QRectF(left, y + (height - thickness) / 2, available, thickness), block.ruleColour});
+    const double available = std::max(m_right - m_left, 1.0);
+    const double height = m_lineSpacing * m_chunk.readerMetrics.lineSpacing;
+    const double thickness = std::max(1.0, std::round(std::max(1, m_params.fontSize) / 16.0));
+    m_result.rules.append({QRectF(m_left, m_y + (height - thickness) / 2, available, thickness), block.ruleColour});
     LayoutLine line;
-    line.x = left;
-    line.y = y;
+    line.x = m_left;
+    line.y = m_y;
     line.width = available;
     line.height = height;
-    line.baseline = y + height / 2;
-    result.lines.append(line);
-    y += height;
+    line.baseline = m_y + height / 2;
+    m_result.lines.append(line);
+    m_y += height;
 }
 
-void ChunkLayouter::addMargin(double margin)
+void ChunkLayouter::meetMargins(const BlockMargins& margins)
 {
-    pendingMargin.add(margin);
+    m_pendingMargin.add(margins.before);
+    if (margins.ends) {
+        flushMargins();
+        m_y += margins.edge;
+    }
+    m_pendingMargin.add(margins.after);
 }
 
 void ChunkLayouter::flushMargins()
 {
-    y += pendingMargin.total();
-    pendingMargin = CollapsingMargin();
+    m_y += m_pendingMargin.total();
+    m_pendingMargin = CollapsingMargin();
     // Boxes whose top margin was still collapsing start where the content does.
-    for (OpenBox& open : openBoxes) {
+    for (OpenBox& open : m_openBoxes) {
         if (open.topFixed)
             continue;
         open.topFixed = true;
         if (open.record >= 0)
-            result.boxes[open.record].rect.moveTop(y);
+            m_result.boxes[open.record].rect.moveTop(m_y);
     }
 }
 
@@ -391,8 +430,8 @@ TextAlign ChunkLayouter::placedAlign(const PreparedParagraph& paragraph)
 
 QColor ChunkLayouter::innermostBackground() const
 {
-    for (qsizetype i = openBoxes.size() - 1; i >= 0; --i) {
-        const QColor& background = openBoxes[i].background;
+    for (qsizetype i = m_openBoxes.size() - 1; i >= 0; --i) {
+        const QColor& background = m_openBoxes[i].background;
         if (background.isValid() && background.alpha() > 0)
             return background;
     }
@@ -402,7 +441,7 @@ QColor ChunkLayouter::innermostBackground() const
 LayoutRun ChunkLayouter::makeRun(int styleIndex, double x, double lineBaseline, const PreparedRun& text,
                                  double width)
 {
-    const PreparedStyle& style = chunk.styles[styleIndex];
+    const PreparedStyle& style = m_chunk.styles[styleIndex];
     LayoutRun run;
     run.baseline = lineBaseline - style.baselineShift;
     run.x = x;
@@ -430,13 +469,13 @@ bool ChunkLayouter::extends(const LayoutRun& run, const PreparedRun& piece, bool
 
 int ChunkLayouter::layoutStyle(int styleIndex)
 {
-    const LayoutColour block = LayoutColour::of(blockBackground);
+    const LayoutColour block = LayoutColour::of(m_blockBackground);
     // One entry per prepared style and box background met together.
     const quint64 key = (quint64(styleIndex) << 33) | (quint64(block.none) << 32) | block.rgba;
-    const auto found = layoutStyles.constFind(key);
-    if (found != layoutStyles.constEnd())
+    const auto found = m_layoutStyles.constFind(key);
+    if (found != m_layoutStyles.constEnd())
         return found.value();
-    const PreparedStyle& prepared = chunk.styles[styleIndex];
+    const PreparedStyle& prepared = m_chunk.styles[styleIndex];
     LayoutStyle style;
     style.font = prepared.font;
     style.ascent = prepared.metrics.ascent;
@@ -448,8 +487,8 @@ int ChunkLayouter::layoutStyle(int styleIndex)
     style.underline = prepared.underline;
     style.lineThrough = prepared.lineThrough;
     style.overline = prepared.overline;
-    result.styles.append(style);
-    const int index = int(result.styles.size()) - 1;
-    layoutStyles.insert(key, index);
+    m_result.styles.append(style);
+    const int index = int(m_result.styles.size()) - 1;
+    m_layoutStyles.insert(key, index);
     return index;
 }

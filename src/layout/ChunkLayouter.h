@@ -27,6 +27,7 @@
 // One layouter serves one layout() call on one thread; it only reads the prepared chunk.
 
 #include "ChunkLayout.h"
+#include "content/BlockMargins.h"
 #include "KnuthPlass.h"
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
@@ -56,14 +57,51 @@ private:
         double outerRight = 0;
         QColor background;
     };
+    // A line being placed: what it is made of and the state of its run emission.
+    struct PlacedLine {
+        const PreparedParagraph& paragraph;
+        const QList<KnuthPlass::Item>& items;
+        const KnuthPlass::Line& breakLine;
+        double ratio = 0; // the adjustment its glue is set at
+        LayoutLine line;
+        double x = 0;            // where the next piece goes
+        int openRun = -1;        // the run the next piece of the same word and style extends
+        int openStyle = -1;
+        bool openReversed = false;
+
+        double glueWidth(const KnuthPlass::Item& glue) const
+        {
+            return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
+        }
+        // Past a piece that ends the open run.
+        void advance(double width)
+        {
+            x += width;
+            openRun = -1;
+        }
+    };
+    struct LineExtent {
+        double natural = 0; // the items' width at the line's ratio
+        double above = 0;   // from the baseline up
+        double below = 0;
+    };
 
     void openBox(const PreparedBlock& block);
     void closeBox(const PreparedBlock* end);
     void placeParagraph(const PreparedParagraph& paragraph);
     void placeLine(const PreparedParagraph& paragraph, const QList<KnuthPlass::Item>& items,
                    const KnuthPlass::Line& breakLine, double available);
+    static double lineRatio(const PreparedParagraph& paragraph, const QList<KnuthPlass::Item>& items,
+                            const KnuthPlass::Line& breakLine);
+    LineExtent lineExtent(const PlacedLine& placed) const;
+    static double alignOffset(const PreparedParagraph& paragraph, double available, double natural);
+    // Sets the pieces in visual order: logical order, or the embedding levels' order.
+    void placePieces(PlacedLine& placed);
+    void placePiece(PlacedLine& placed, int item, bool reversed);
+    void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width);
+    void addHyphen(PlacedLine& placed, int style, bool reversed, double width);
     void placeRule(const PreparedBlock& block);
-    void addMargin(double margin);
+    void meetMargins(const BlockMargins& margins);
     void flushMargins();
     static TextAlign placedAlign(const PreparedParagraph& paragraph);
     QColor innermostBackground() const;
@@ -77,17 +115,17 @@ private:
     // The layout's style for a prepared style in the current block background.
     int layoutStyle(int preparedStyle);
 
-    const PreparedChunk& chunk;
-    const LayoutParams params;
-    const LineBreakObserver observer;
-    const double width;
-    const double lineSpacing;
-    ChunkLayout result;
-    QList<OpenBox> openBoxes;
-    double y = 0;
-    double left = 0;
-    double right = 0;
-    CollapsingMargin pendingMargin; // not yet placed
-    QColor blockBackground; // of the paragraph being placed
-    QHash<quint64, int> layoutStyles; // prepared style and block background -> layout style
+    const PreparedChunk& m_chunk;
+    const LayoutParams m_params;
+    const LineBreakObserver m_observer;
+    const double m_width;
+    const double m_lineSpacing;
+    ChunkLayout m_result;
+    QList<OpenBox> m_openBoxes;
+    double m_y = 0;
+    double m_left = 0;
+    double m_right = 0;
+    CollapsingMargin m_pendingMargin; // not yet placed
+    QColor m_blockBackground; // of the paragraph being placed
+    QHash<quint64, int> m_layoutStyles; // prepared style and block background -> layout style
 };

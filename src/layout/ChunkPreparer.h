@@ -8,16 +8,13 @@
 // One preparer serves one prepare() call on one thread; the measurer and the image-size lookup
 // it is given must be callable from that thread (ChunkLayoutEngine runs it on any thread).
 
-#include "content/ContentModel.h"
-#include "ITextMeasurer.h"
-#include "PreparedChunk.h"
+#include "IParagraphContext.h"
 
-#include <QSizeF>
 #include <QString>
 
 #include <functional>
 
-class ChunkPreparer {
+class ChunkPreparer : public IParagraphContext {
 public:
     // The natural size of an image, (-1, -1) when unknown.
     using ImageSizeLookup = std::function<QSizeF(const QString& url)>;
@@ -28,31 +25,23 @@ public:
     PreparedChunk prepare(const QList<BlockItem>& blocks, int reopenedContainers,
                           const CollapsingMargin& leadingMargin);
 
-    // Index into the chunk's styles of the style a run is drawn with; sizeOverride > 0 replaces
-    // the style's own size (a paragraph's base style takes the paragraph's font size).
-    int styleIndex(const TextStyle& style, double sizeOverride = 0);
-    const PreparedStyle& style(int index) const { return chunk.styles[index]; }
-    // The style index, or that of a copy whose metrics are grown to what text needs (glyphs from
-    // a taller fallback font), so that lines holding it are as tall as their glyphs.
-    int styleFor(int index, const QString& text);
-    // Appends a run's text to the chunk's text; returns where it starts.
-    int storeText(const QString& text);
-    // The text a prepared run refers to.
-    QStringView textOf(const PreparedRun& run) const { return ::textOf(chunk, run); }
-    const ITextMeasurer& textMeasurer() const { return measurer; }
-    double scale() const { return fontScale; }
-
-    // The size an image run takes before it meets a column: its given size, completed from its
-    // natural aspect, else its natural size, else an em square; then capped at its max width.
-    QSizeF imageRunSize(const InlineRun& run);
+    // IParagraphContext: the chunk being prepared, for its paragraphs.
+    int styleIndex(const TextStyle& style, double sizeOverride = 0) override;
+    const PreparedStyle& style(int index) const override { return m_chunk.styles[index]; }
+    int styleFor(int index, const QString& text) override;
+    int storeText(const QString& text) override;
+    QStringView textOf(const PreparedRun& run) const override { return ::textOf(m_chunk, run); }
+    const ITextMeasurer& textMeasurer() const override { return m_measurer; }
+    double scale() const override { return m_fontScale; }
+    QSizeF imageRunSize(const InlineRun& run) override;
 
 private:
     BoxStyle scaledBox(const BoxStyle& box) const;
 
-    const ITextMeasurer& measurer;
-    const int fontSize;
-    const QString fontFamily;
-    const double fontScale;
-    ImageSizeLookup imageSize;
-    PreparedChunk chunk;
+    const ITextMeasurer& m_measurer;
+    const int m_fontSize;
+    const QString m_fontFamily;
+    const double m_fontScale;
+    ImageSizeLookup m_imageSize;
+    PreparedChunk m_chunk;
 };

@@ -5,7 +5,7 @@
 namespace {
 
 // The face used where a book names none: reflowable books read best in a serif face.
-const QString DefaultFamily = QStringLiteral("serif");
+const QString kDefaultFamily = QStringLiteral("serif");
 
 QFont::StyleHint hintFor(const QString& family)
 {
@@ -22,7 +22,7 @@ QFont::StyleHint hintFor(const QString& family)
 
 QFont FontRequest::toFont() const
 {
-    const QString name = family.isEmpty() ? DefaultFamily : family;
+    const QString name = family.isEmpty() ? kDefaultFamily : family;
     // The family-list constructor makes fresh private data, shared with no other font.
     QFont font(QStringList{name});
     const QFont::StyleHint hint = hintFor(name);

@@ -9,12 +9,12 @@ namespace KnuthPlass {
 
 namespace {
 
-constexpr double FinishingStretch = 1e7;
-constexpr double NaturalWidthStretch = 100000; // a line holding the finishing glue is set natural
-constexpr double NoStretchRatio = 10000;
-constexpr double CannotSetRatio = -10000;
-constexpr double BadnessCap = 1e7;
-constexpr double RescueDemerits = 1e8;
+constexpr double kFinishingStretch = 1e7;
+constexpr double kNaturalWidthStretch = 100000; // a line holding the finishing glue is set natural
+constexpr double kNoStretchRatio = 10000;
+constexpr double kCannotSetRatio = -10000;
+constexpr double kBadnessCap = 1e7;
+constexpr double kRescueDemerits = 1e8;
 
 // One feasible breakpoint of a pass; nodes refer to each other by index into the pass's array.
 struct Node {
@@ -39,11 +39,11 @@ struct Candidate {
 class Breaker {
 public:
     Breaker(const QList<Item>& items, double lineWidth, const Params& params)
-        : items(items), lineWidth(std::max(lineWidth, 1.0)), params(params)
+        : m_items(items), m_lineWidth(std::max(lineWidth, 1.0)), m_params(params)
     {
         const qsizetype n = items.size();
-        sums.resize(n + 1);
-        Sums* sum = sums.data();
+        m_sums.resize(n + 1);
+        Sums* sum = m_sums.data();
         for (const Item& item : items) {
             sum[1].width = sum[0].width + (item.type == Penalty ? 0 : item.width);
             sum[1].stretch = sum[0].stretch + (item.type == Glue ? item.stretch : 0);
@@ -54,21 +54,21 @@ public:
 
     QList<Line> run()
     {
-        int chosen = pass(params.tolerance, false);
+        int chosen = pass(m_params.tolerance, false);
         if (chosen < 0)
-            chosen = pass(params.fallbackTolerance, false);
+            chosen = pass(m_params.fallbackTolerance, false);
         if (chosen < 0)
             chosen = pass(std::numeric_limits<double>::infinity(), true);
         if (chosen < 0)
             return {};
 
         QList<Line> lines;
-        for (int index = chosen; nodes[index].previous >= 0; index = nodes[index].previous) {
-            const Node& node = nodes[index];
-            const Node& before = nodes[node.previous];
+        for (int index = chosen; m_nodes[index].previous >= 0; index = m_nodes[index].previous) {
+            const Node& node = m_nodes[index];
+            const Node& before = m_nodes[node.previous];
             const Measure m = measure(before.lineStart, node.position);
-            const Item& breakItem = items[node.position];
-            lines.append({before.lineStart, node.position, m.settable ? m.ratio : CannotSetRatio,
+            const Item& breakItem = m_items[node.position];
+            lines.append({before.lineStart, node.position, m.settable ? m.ratio : kCannotSetRatio,
                           breakItem.type == Penalty && breakItem.flagged && breakItem.width > 0});
         }
         std::reverse(lines.begin(), lines.end());
@@ -78,14 +78,14 @@ public:
 private:
     Measure measure(int start, int end) const
     {
-        const Sums& from = sums[start];
-        const Sums& to = sums[end];
+        const Sums& from = m_sums[start];
+        const Sums& to = m_sums[end];
         double length = to.width - from.width;
-        if (items[end].type == Penalty)
-            length += items[end].width;
+        if (m_items[end].type == Penalty)
+            length += m_items[end].width;
         const double shrink = to.shrink - from.shrink;
-        return {adjustmentRatio(length, to.stretch - from.stretch, shrink, lineWidth),
-                !(length > lineWidth && shrink <= 0)};
+        return {adjustmentRatio(length, to.stretch - from.stretch, shrink, m_lineWidth),
+                !(length > m_lineWidth && shrink <= 0)};
     }
 
     static int fitnessClass(double ratio)
@@ -101,19 +101,19 @@ private:
 
     bool isBreakpoint(int j) const
     {
-        const Item& item = items[j];
+        const Item& item = m_items[j];
         if (item.type == Penalty)
             return item.penalty < Infinity;
-        return item.type == Glue && j > 0 && items[j - 1].type == Box;
+        return item.type == Glue && j > 0 && m_items[j - 1].type == Box;
     }
 
     // Glue and ordinary penalties after a break are discarded: the next line starts at a box or
     // at a forced break.
     int nextLineStart(int j) const
     {
-        const int n = int(items.size());
+        const int n = int(m_items.size());
         for (int k = j + 1; k < n; ++k) {
-            const Item& item = items[k];
+            const Item& item = m_items[k];
             if (item.type == Box || (item.type == Penalty && item.penalty <= -Infinity))
                 return k;
         }
@@ -122,9 +122,9 @@ private:
 
     double demerits(const Node& from, int nodeIndex, int j, double ratio, int fitness) const
     {
-        const Item& item = items[j];
-        const double badness = std::min(100 * std::abs(ratio * ratio * ratio), BadnessCap);
-        double d = (params.linePenalty + badness) * (params.linePenalty + badness);
+        const Item& item = m_items[j];
+        const double badness = std::min(100 * std::abs(ratio * ratio * ratio), kBadnessCap);
+        double d = (m_params.linePenalty + badness) * (m_params.linePenalty + badness);
         if (item.type == Penalty) {
             const double p = item.penalty;
             if (p >= 0)
@@ -134,96 +134,122 @@ private:
         }
         const bool fromStart = nodeIndex == 0;
         if (!fromStart && item.type == Penalty && item.flagged) {
-            const Item& previousBreak = items[from.position];
+            const Item& previousBreak = m_items[from.position];
             if (previousBreak.type == Penalty && previousBreak.flagged)
-                d += params.flaggedDemerit;
+                d += m_params.flaggedDemerit;
         }
         if (!fromStart && std::abs(fitness - from.fitness) > 1)
-            d += params.fitnessDemerit;
+            d += m_params.fitnessDemerit;
         return d + from.totalDemerits;
     }
 
     // Returns the index of the chosen final node, or -1 when this pass finds no break sequence.
     int pass(double tolerance, bool rescue)
     {
-        const int n = int(items.size());
-        nodes.clear();
-        nodes.reserve(n / 4 + 8);
-        nodes.append(Node{});
-        QList<int> active{0};
-        QList<int> kept;
-        kept.reserve(64);
-
+        const int n = int(m_items.size());
+        m_nodes.clear();
+        m_nodes.reserve(n / 4 + 8);
+        m_nodes.append(Node{});
+        m_active = {0};
+        m_kept.clear();
+        m_kept.reserve(64);
         for (int j = 0; j < n; ++j) {
             if (!isBreakpoint(j))
                 continue;
+            // The best line from an active node to this break, per fitness class.
             Candidate candidates[4];
-            int lastDeactivated = -1;
-            const bool forced = items[j].type == Penalty && items[j].penalty <= -Infinity;
-            kept.clear();
-
-            for (int nodeIndex : std::as_const(active)) {
-                const Node node = nodes[nodeIndex];
-                const Measure m = measure(node.lineStart, j);
-                if (!m.settable) {
-                    lastDeactivated = nodeIndex;
-                    continue;
-                }
-                if (forced || m.ratio < -1)
-                    lastDeactivated = nodeIndex;
-                else
-                    kept.append(nodeIndex);
-                if (m.ratio >= -1 && m.ratio <= tolerance) {
-                    const int fitness = fitnessClass(m.ratio);
-                    const double total = demerits(node, nodeIndex, j, m.ratio, fitness);
-                    if (total < candidates[fitness].demerits)
-                        candidates[fitness] = {total, nodeIndex};
-                }
-            }
-            std::swap(active, kept);
-
-            int lineStart = -1; // found only where a node is made: most breakpoints make none
-            for (int fitness = 0; fitness < 4; ++fitness) {
-                const Candidate& c = candidates[fitness];
-                if (c.node < 0)
-                    continue;
-                lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
-                nodes.append({j, lineStart, nodes[c.node].line + 1, fitness, c.demerits, c.node});
-                active.append(int(nodes.size()) - 1);
-            }
-
-            if (active.isEmpty()) {
+            const int lastDeactivated = weighBreak(j, tolerance, candidates);
+            // A node at this break for each class that has a line to it.
+            const int lineStart = addNodes(j, candidates);
+            // No line at all: give up, or in the last pass set an overfull line and go on.
+            if (m_active.isEmpty()) {
                 if (!rescue || lastDeactivated < 0)
                     return -1;
-                lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
-                const Node& from = nodes[lastDeactivated];
-                nodes.append({j, lineStart, from.line + 1, 0, from.totalDemerits + RescueDemerits,
-                              lastDeactivated});
-                active.append(int(nodes.size()) - 1);
+                addRescueNode(j, lineStart, lastDeactivated);
             }
         }
+        return bestFinalNode();
+    }
 
+    // Measures the line from each active node to break j, keeps the nodes a later break can still
+    // reach, and fills the candidates; returns the last node dropped (-1 for none).
+    int weighBreak(int j, double tolerance, Candidate (&candidates)[4])
+    {
+        int lastDeactivated = -1;
+        const bool forced = m_items[j].type == Penalty && m_items[j].penalty <= -Infinity;
+        m_kept.clear();
+        for (int nodeIndex : std::as_const(m_active)) {
+            const Node node = m_nodes[nodeIndex];
+            const Measure m = measure(node.lineStart, j);
+            if (!m.settable) {
+                lastDeactivated = nodeIndex;
+                continue;
+            }
+            if (forced || m.ratio < -1)
+                lastDeactivated = nodeIndex;
+            else
+                m_kept.append(nodeIndex);
+            if (m.ratio >= -1 && m.ratio <= tolerance) {
+                const int fitness = fitnessClass(m.ratio);
+                const double total = demerits(node, nodeIndex, j, m.ratio, fitness);
+                if (total < candidates[fitness].demerits)
+                    candidates[fitness] = {total, nodeIndex};
+            }
+        }
+        std::swap(m_active, m_kept);
+        return lastDeactivated;
+    }
+
+    // Returns the start of the line after break j, or -1 when no node was made.
+    int addNodes(int j, const Candidate (&candidates)[4])
+    {
+        int lineStart = -1; // found only where a node is made: most breakpoints make none
+        for (int fitness = 0; fitness < 4; ++fitness) {
+            const Candidate& c = candidates[fitness];
+            if (c.node < 0)
+                continue;
+            lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
+            m_nodes.append({j, lineStart, m_nodes[c.node].line + 1, fitness, c.demerits, c.node});
+            m_active.append(int(m_nodes.size()) - 1);
+        }
+        return lineStart;
+    }
+
+    void addRescueNode(int j, int lineStart, int from)
+    {
+        lineStart = lineStart < 0 ? nextLineStart(j) : lineStart;
+        const Node& node = m_nodes[from];
+        m_nodes.append({j, lineStart, node.line + 1, 0, node.totalDemerits + kRescueDemerits, from});
+        m_active.append(int(m_nodes.size()) - 1);
+    }
+
+    // The active node at the paragraph's end with the fewest demerits; -1 for none.
+    int bestFinalNode() const
+    {
+        const int n = int(m_items.size());
         int best = -1;
-        for (int nodeIndex : std::as_const(active)) {
-            const Node& node = nodes[nodeIndex];
+        for (int nodeIndex : std::as_const(m_active)) {
+            const Node& node = m_nodes[nodeIndex];
             if (node.position != n - 1)
                 continue;
-            if (best < 0 || node.totalDemerits < nodes[best].totalDemerits)
+            if (best < 0 || node.totalDemerits < m_nodes[best].totalDemerits)
                 best = nodeIndex;
         }
         return best;
     }
 
-    const QList<Item>& items;
-    const double lineWidth;
-    const Params& params;
+    const QList<Item>& m_items;
+    const double m_lineWidth;
+    const Params& m_params;
     struct Sums {
         double width = 0;
         double stretch = 0;
         double shrink = 0;
     };
-    QList<Sums> sums; // prefix sums of the items before each index; entry 0 is all 0
-    QList<Node> nodes;
+    QList<Sums> m_sums; // prefix sums of the items before each index; entry 0 is all 0
+    QList<Node> m_nodes;
+    QList<int> m_active; // nodes of the pass a later break can still be reached from
+    QList<int> m_kept;   // scratch for the next active list
 };
 
 } // namespace
@@ -232,14 +258,14 @@ double adjustmentRatio(double length, double stretch, double shrink, double line
 {
     lineWidth = std::max(lineWidth, 1.0);
     if (length < lineWidth) {
-        if (stretch >= NaturalWidthStretch)
+        if (stretch >= kNaturalWidthStretch)
             return 0;
         if (stretch > 0)
             return (lineWidth - length) / stretch;
-        return NoStretchRatio;
+        return kNoStretchRatio;
     }
     if (length > lineWidth)
-        return shrink > 0 ? (lineWidth - length) / shrink : CannotSetRatio;
+        return shrink > 0 ? (lineWidth - length) / shrink : kCannotSetRatio;
     return 0;
 }
 
@@ -250,7 +276,7 @@ void finishLine(QList<Item>& items)
     if (items.isEmpty() || (items.last().type == Penalty && items.last().penalty <= -Infinity))
         items.append(Item::box(0));
     items.append(Item::penaltyItem(0, Infinity, false));
-    items.append(Item::glue(0, FinishingStretch, 0));
+    items.append(Item::glue(0, kFinishingStretch, 0));
     items.append(Item::penaltyItem(0, -Infinity, false));
 }
 

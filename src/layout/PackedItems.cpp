@@ -7,7 +7,7 @@ namespace {
 
 // How far back a paragraph's table of values is searched: its glue and penalties repeat the ones
 // just met, and a paragraph of many styles merely keeps a few values twice.
-constexpr qsizetype RecentValues = 8;
+constexpr qsizetype kRecentValues = 8;
 
 } // namespace
 
@@ -23,7 +23,7 @@ PackedItems::PackedItems(const QList<KnuthPlass::Item>& items)
         qsizetype index = 0;
         const Values* known = m_values.constData();
         if (std::memcmp(&values, known, sizeof(Values)) != 0) {
-            const qsizetype oldest = std::max<qsizetype>(1, m_values.size() - RecentValues);
+            const qsizetype oldest = std::max<qsizetype>(1, m_values.size() - kRecentValues);
             for (index = m_values.size() - 1; index >= oldest; --index) {
                 if (std::memcmp(known + index, &values, sizeof(Values)) == 0)
                     break;

@@ -1,7 +1,6 @@
 #include "ParagraphPreparer.h"
 
 #include "BidiLevels.h"
-#include "ChunkPreparer.h"
 #include "text/IdeographicText.h"
 
 namespace {
@@ -9,17 +8,17 @@ namespace {
 using KnuthPlass::Item;
 
 // TeX's proportions: a space may grow by half and shrink by a third of its width.
-constexpr double SpaceStretch = 0.5;
-constexpr double SpaceShrink = 1.0 / 3.0;
-constexpr double HyphenPenalty = 50;
+constexpr double kSpaceStretch = 0.5;
+constexpr double kSpaceShrink = 1.0 / 3.0;
+constexpr double kHyphenPenalty = 50;
 // Chinese and Japanese set without spaces: lines may break between any two characters, and the
 // gaps take up the line's slack, a twentieth of an em each at most before the ratio grows.
-constexpr double InterCharacterStretch = 0.05;
-constexpr int TabStop = 8;
+constexpr double kInterCharacterStretch = 0.05;
+constexpr int kTabStop = 8;
 
-constexpr char16_t SoftHyphen = 0x00AD;
-constexpr char16_t ZeroWidthSpace = 0x200B;
-constexpr char16_t WordJoiner = 0x2060;
+constexpr char16_t kSoftHyphen = 0x00AD;
+constexpr char16_t kZeroWidthSpace = 0x200B;
+constexpr char16_t kWordJoiner = 0x2060;
 
 bool isDash(QChar c)
 {
@@ -63,45 +62,45 @@ QString transformed(const QString& text, int textTransform)
 
 } // namespace
 
-ParagraphPreparer::ParagraphPreparer(ChunkPreparer& chunk, const BlockItem& block)
-    : chunk(chunk), block(block)
+ParagraphPreparer::ParagraphPreparer(IParagraphContext& chunk, const BlockItem& block)
+    : m_chunk(chunk), m_block(block)
 {
 }
 
 PreparedParagraph ParagraphPreparer::prepare()
 {
     const TextDirection base = baseDirection();
-    trackSources = needsBidi(base);
-    paragraph.align = block.align;
-    paragraph.preformatted = block.preformatted;
-    paragraph.baseStyle = chunk.styleIndex(block.style, block.fontSize);
-    if (block.lineHeight > 0)
-        paragraph.lineHeight = block.lineHeight * chunk.style(paragraph.baseStyle).request.pixelSize;
+    m_trackSources = needsBidi(base);
+    m_paragraph.align = m_block.align;
+    m_paragraph.preformatted = m_block.preformatted;
+    m_paragraph.baseStyle = m_chunk.styleIndex(m_block.style, m_block.fontSize);
+    if (m_block.lineHeight > 0)
+        m_paragraph.lineHeight = m_block.lineHeight * m_chunk.style(m_paragraph.baseStyle).request.pixelSize;
 
-    if (block.indent != 0)
-        items.append(Item::box(block.indent * chunk.scale()));
-    if (!block.marker.isEmpty()) {
+    if (m_block.indent != 0)
+        m_items.append(Item::box(m_block.indent * m_chunk.scale()));
+    if (!m_block.marker.isEmpty()) {
         // The marker is one box with its trailing space, so the first word stays beside it.
-        const int style = paragraph.baseStyle;
-        const double width = chunk.textMeasurer().advance(chunk.style(style).request, block.marker);
-        addBox(PreparedRun::Text, style, block.marker, width);
-        atLineStart = true; // a space after the marker is dropped like one at the line start
+        const int style = m_paragraph.baseStyle;
+        const double width = m_chunk.textMeasurer().advance(m_chunk.style(style).request, m_block.marker);
+        addBox(PreparedRun::Kind::Text, style, m_block.marker, width);
+        m_atLineStart = true; // a space after the marker is dropped like one at the line start
     }
 
-    for (qsizetype i = 0; i < block.runs.size(); ++i) {
-        const InlineRun& run = block.runs[i];
-        if (trackSources)
-            sourceStarts.append({items.size(), int(i)});
+    for (qsizetype i = 0; i < m_block.runs.size(); ++i) {
+        const InlineRun& run = m_block.runs[i];
+        if (m_trackSources)
+            m_sourceStarts.append({m_items.size(), int(i)});
         switch (run.kind) {
         case InlineRun::Text:
-            if (block.preformatted)
-                addPreformattedText(run, chunk.styleIndex(run.style));
+            if (m_block.preformatted)
+                addPreformattedText(run, m_chunk.styleIndex(run.style));
             else
-                addText(run, chunk.styleIndex(run.style));
+                addText(run, m_chunk.styleIndex(run.style));
             break;
         case InlineRun::Image:
             if (!run.url.isEmpty())
-                addImage(run, chunk.styleIndex(run.style));
+                addImage(run, m_chunk.styleIndex(run.style));
             break;
         case InlineRun::LineBreak:
             addForcedBreak();
@@ -110,24 +109,24 @@ PreparedParagraph ParagraphPreparer::prepare()
             break;
         }
     }
-    KnuthPlass::finishParagraph(items);
-    if (trackSources)
+    KnuthPlass::finishParagraph(m_items);
+    if (m_trackSources)
         resolveLevels(base);
-    paragraph.items = PackedItems(items);
-    paragraph.runs.squeeze();
-    return std::move(paragraph);
+    m_paragraph.items = PackedItems(m_items);
+    m_paragraph.runs.squeeze();
+    return std::move(m_paragraph);
 }
 
 TextDirection ParagraphPreparer::baseDirection() const
 {
-    return block.style.unicodeBidi == UnicodeBidi::Plaintext ? TextDirection::Auto : block.style.direction;
+    return m_block.style.unicodeBidi == UnicodeBidi::Plaintext ? TextDirection::Auto : m_block.style.direction;
 }
 
 bool ParagraphPreparer::needsBidi(TextDirection base) const
 {
-    if (base == TextDirection::RightToLeft || BidiLevels::mayReorder(block.marker))
+    if (base == TextDirection::RightToLeft || BidiLevels::mayReorder(m_block.marker))
         return true;
-    for (const InlineRun& run : block.runs) {
+    for (const InlineRun& run : m_block.runs) {
         if (BidiLevels::mayReorder(run.text) || !BidiLevels::openingControls(run.style, base).isEmpty())
             return true;
     }
@@ -136,20 +135,41 @@ bool ParagraphPreparer::needsBidi(TextDirection base) const
 
 void ParagraphPreparer::resolveLevels(TextDirection base)
 {
+    QList<BidiLevels::Piece> pieces;
+    const QString text = bidiText(base, pieces);
+    BidiLevels::Resolved resolved = BidiLevels::resolve(text, pieces, base);
+    // A break shows its hyphen beside the box it ends, in that box's direction.
+    quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
+    bool reorders = resolved.rightToLeft;
+    for (qsizetype k = 0; k < m_items.size(); ++k) {
+        const int type = m_items[k].type;
+        if (type == KnuthPlass::Box)
+            boxLevel = resolved.levels[k];
+        else if (type == KnuthPlass::Penalty)
+            resolved.levels[k] = boxLevel;
+        reorders = reorders || resolved.levels[k] > 0;
+    }
+    m_paragraph.rightToLeft = resolved.rightToLeft;
+    // Only a paragraph that reads right to left somewhere keeps its levels.
+    if (reorders)
+        m_paragraph.levels = std::move(resolved.levels);
+}
+
+QString ParagraphPreparer::bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const
+{
     // The paragraph's text as the bidirectional algorithm sees it: each box's characters, a space
     // for each word gap, an object replacement character for each image, and the controls of the
     // embeddings its runs are in (runs of one embedding one after another share it).
     QString text;
-    QList<BidiLevels::Piece> pieces;
-    pieces.reserve(items.size());
+    pieces.reserve(m_items.size());
     const TextStyle* embedding = nullptr; // the style whose embedding is open
     QString closing;
     qsizetype nextSource = 0;
     const TextStyle* source = nullptr; // the inline run the items come from; null for the marker
-    for (qsizetype k = 0; k < items.size(); ++k) {
-        const Item& item = items[k];
-        while (nextSource < sourceStarts.size() && sourceStarts[nextSource].first <= k)
-            source = &block.runs[sourceStarts[nextSource++].second].style;
+    for (qsizetype k = 0; k < m_items.size(); ++k) {
+        const Item& item = m_items[k];
+        while (nextSource < m_sourceStarts.size() && m_sourceStarts[nextSource].first <= k)
+            source = &m_block.runs[m_sourceStarts[nextSource++].second].style;
         BidiLevels::Piece piece{text.size(), 0};
         const bool box = item.type == KnuthPlass::Box && item.runIndex >= 0;
         const bool space = item.type == KnuthPlass::Glue && item.runIndex >= 0;
@@ -166,11 +186,11 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
             piece.start = text.size();
         }
         if (box) {
-            const PreparedRun& run = paragraph.runs[item.runIndex];
-            if (run.kind == PreparedRun::Image)
+            const PreparedRun& run = m_paragraph.runs[item.runIndex];
+            if (run.kind == PreparedRun::Kind::Image)
                 text += QChar(0xFFFC);
             else
-                text += chunk.textOf(run);
+                text += m_chunk.textOf(run);
         } else if (space) {
             text += u' ';
         }
@@ -178,22 +198,7 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
         pieces.append(piece);
     }
     text += closing;
-
-    BidiLevels::Resolved resolved = BidiLevels::resolve(text, pieces, base);
-    // A break shows its hyphen beside the box it ends, in that box's direction.
-    quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
-    bool reorders = resolved.rightToLeft;
-    for (qsizetype k = 0; k < items.size(); ++k) {
-        const int type = items[k].type;
-        if (type == KnuthPlass::Box)
-            boxLevel = resolved.levels[k];
-        else if (type == KnuthPlass::Penalty)
-            resolved.levels[k] = boxLevel;
-        reorders = reorders || resolved.levels[k] > 0;
-    }
-    paragraph.rightToLeft = resolved.rightToLeft;
-    if (reorders)
-        paragraph.levels = std::move(resolved.levels);
+    return text;
 }
 
 void ParagraphPreparer::addText(const InlineRun& run, int style)
@@ -207,48 +212,48 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
             addWord(piece, style);
             piece.clear();
             addGlue(style);
-            atWordStart = true;
-            lastChar = QChar();
+            m_atWordStart = true;
+            m_lastChar = QChar();
             continue;
         }
-        if (c == QChar(SoftHyphen) || c == QChar(ZeroWidthSpace)) {
+        if (c == QChar(kSoftHyphen) || c == QChar(kZeroWidthSpace)) {
             addWord(piece, style);
             piece.clear();
-            lastChar = QChar();
+            m_lastChar = QChar();
             if (lastIsTextBox()) {
-                if (c == QChar(SoftHyphen))
-                    setPendingBreak(true, HyphenPenalty, true);
+                if (c == QChar(kSoftHyphen))
+                    setPendingBreak(true, kHyphenPenalty, true);
                 else
                     setPendingBreak(false, 0, false);
             }
             continue;
         }
-        if (c == QChar(WordJoiner)) {
+        if (c == QChar(kWordJoiner)) {
             // No break on either side: the characters around it stay on one line. A break still
             // pending lies before the word in hand, away from the joiner, unless that is empty.
             if (piece.isEmpty())
-                pendingBreak.reset();
-            joined = true;
+                m_pendingBreak.reset();
+            m_joined = true;
             continue;
         }
-        if (capitalize && atWordStart && c.isLetter())
+        if (capitalize && m_atWordStart && c.isLetter())
             c = c.toUpper();
-        atWordStart = false;
-        const bool mayBreak = !joined;
-        joined = false;
-        if (mayBreak && !lastChar.isNull() && breaksBetween(lastChar, c)) {
+        m_atWordStart = false;
+        const bool mayBreak = !m_joined;
+        m_joined = false;
+        if (mayBreak && !m_lastChar.isNull() && breaksBetween(m_lastChar, c)) {
             addWord(piece, style);
             piece.clear();
             addInterCharacterGlue(style);
         }
         piece += c;
-        lastChar = c;
+        m_lastChar = c;
         // A line may end after a dash inside a word ("well-known"), as after an explicit hyphen.
         const bool insideWord = piece.size() > 1 && i + 1 < text.size() && text[i + 1].isLetterOrNumber();
         if (isDash(c) && insideWord) {
             addWord(piece, style);
             piece.clear();
-            setPendingBreak(false, HyphenPenalty, true);
+            setPendingBreak(false, kHyphenPenalty, true);
         }
     }
     addWord(piece, style);
@@ -274,21 +279,21 @@ void ParagraphPreparer::addPreformattedText(const InlineRun& run, int style)
             spaces = 0; // trailing spaces of a line are dropped with its trailing glue
             addForcedBreak();
         } else if (c == u'\t') {
-            const int count = TabStop - column % TabStop;
+            const int count = kTabStop - m_column % kTabStop;
             addWord(piece, style);
             piece.clear();
             spaces += count;
-            column += count;
+            m_column += count;
         } else if (c == u' ') {
             addWord(piece, style);
             piece.clear();
             ++spaces;
-            ++column;
+            ++m_column;
         } else {
             if (spaces > 0)
                 flush();
             piece += c;
-            ++column;
+            ++m_column;
         }
     }
     flush();
@@ -296,106 +301,106 @@ void ParagraphPreparer::addPreformattedText(const InlineRun& run, int style)
 
 void ParagraphPreparer::addImage(const InlineRun& run, int style)
 {
-    const QSizeF size = chunk.imageRunSize(run);
+    const QSizeF size = m_chunk.imageRunSize(run);
     // Images break from their neighbours, so that two pictures in a row do not make one line.
-    if (!items.isEmpty() && items.last().type == KnuthPlass::Box && !atLineStart)
-        items.append(Item::penaltyItem(0, 0, false));
-    pendingBreak.reset();
-    addBox(PreparedRun::Image, style, run.url, size.width(), size.height());
+    if (!m_items.isEmpty() && m_items.last().type == KnuthPlass::Box && !m_atLineStart)
+        m_items.append(Item::penaltyItem(0, 0, false));
+    m_pendingBreak.reset();
+    addBox(PreparedRun::Kind::Image, style, run.url, size.width(), size.height());
     if (run.invert > 0)
-        paragraph.inverts.insert(int(paragraph.runs.size()) - 1, run.invert);
+        m_paragraph.inverts.insert(int(m_paragraph.runs.size()) - 1, run.invert);
     setPendingBreak(false, 0, false);
-    atWordStart = true;
-    lastChar = QChar();
+    m_atWordStart = true;
+    m_lastChar = QChar();
 }
 
 void ParagraphPreparer::addForcedBreak()
 {
-    pendingBreak.reset();
-    KnuthPlass::finishLine(items);
-    lastChar = QChar();
-    atLineStart = true;
-    atWordStart = true;
-    column = 0;
+    m_pendingBreak.reset();
+    KnuthPlass::finishLine(m_items);
+    m_lastChar = QChar();
+    m_atLineStart = true;
+    m_atWordStart = true;
+    m_column = 0;
 }
 
 void ParagraphPreparer::addWord(const QString& text, int style)
 {
     if (text.isEmpty())
         return;
-    const double width = chunk.textMeasurer().advance(chunk.style(style).request, text);
-    addBox(PreparedRun::Text, chunk.styleFor(style, text), text, width);
+    const double width = m_chunk.textMeasurer().advance(m_chunk.style(style).request, text);
+    addBox(PreparedRun::Kind::Text, m_chunk.styleFor(style, text), text, width);
 }
 
 void ParagraphPreparer::addSpaces(int style, int count)
 {
     if (count <= 0)
         return;
-    const double width = chunk.style(style).spaceWidth * count;
-    if (atLineStart) {
+    const double width = m_chunk.style(style).spaceWidth * count;
+    if (m_atLineStart) {
         // Indentation of a preformatted line: a box, since glue at a line start is discarded.
-        addBox(PreparedRun::Text, style, QString(count, u' '), width);
+        addBox(PreparedRun::Kind::Text, style, QString(count, u' '), width);
         return;
     }
-    pendingBreak.reset();
-    items.append(Item::glue(width, 0, 0, spaceRun(style)));
+    m_pendingBreak.reset();
+    m_items.append(Item::glue(width, 0, 0, spaceRun(style)));
 }
 
 void ParagraphPreparer::addGlue(int style)
 {
-    if (atLineStart || items.isEmpty() || items.last().type == KnuthPlass::Glue)
+    if (m_atLineStart || m_items.isEmpty() || m_items.last().type == KnuthPlass::Glue)
         return;
-    pendingBreak.reset();
-    const double width = chunk.style(style).spaceWidth;
-    items.append(Item::glue(width, width * SpaceStretch, width * SpaceShrink, spaceRun(style)));
+    m_pendingBreak.reset();
+    const double width = m_chunk.style(style).spaceWidth;
+    m_items.append(Item::glue(width, width * kSpaceStretch, width * kSpaceShrink, spaceRun(style)));
 }
 
 void ParagraphPreparer::addInterCharacterGlue(int style)
 {
-    if (items.isEmpty() || items.last().type != KnuthPlass::Box)
+    if (m_items.isEmpty() || m_items.last().type != KnuthPlass::Box)
         return;
-    pendingBreak.reset();
-    const double stretch = chunk.style(style).request.pixelSize * InterCharacterStretch;
-    items.append(Item::glue(0, stretch, 0, spaceRun(style)));
+    m_pendingBreak.reset();
+    const double stretch = m_chunk.style(style).request.pixelSize * kInterCharacterStretch;
+    m_items.append(Item::glue(0, stretch, 0, spaceRun(style)));
 }
 
 int ParagraphPreparer::spaceRun(int style)
 {
-    const auto found = spaceRuns.constFind(style);
-    if (found != spaceRuns.constEnd())
+    const auto found = m_spaceRuns.constFind(style);
+    if (found != m_spaceRuns.constEnd())
         return found.value();
-    paragraph.runs.append(PreparedRun{PreparedRun::Space, style});
-    const int index = int(paragraph.runs.size()) - 1;
-    spaceRuns.insert(style, index);
+    m_paragraph.runs.append(PreparedRun{PreparedRun::Kind::Space, style});
+    const int index = int(m_paragraph.runs.size()) - 1;
+    m_spaceRuns.insert(style, index);
     return index;
 }
 
-void ParagraphPreparer::addBox(int kind, int style, const QString& text, double width, double height)
+void ParagraphPreparer::addBox(PreparedRun::Kind kind, int style, const QString& text, double width, double height)
 {
-    if (pendingBreak) {
-        if (!items.isEmpty() && items.last().type == KnuthPlass::Box)
-            items.append(*pendingBreak);
-        pendingBreak.reset();
+    if (m_pendingBreak) {
+        if (!m_items.isEmpty() && m_items.last().type == KnuthPlass::Box)
+            m_items.append(*m_pendingBreak);
+        m_pendingBreak.reset();
     }
-    paragraph.runs.append(PreparedRun{kind, style, chunk.storeText(text), int(text.size()), height});
-    items.append(Item::box(width, int(paragraph.runs.size()) - 1));
-    atLineStart = false;
+    m_paragraph.runs.append(PreparedRun{kind, style, m_chunk.storeText(text), int(text.size()), height});
+    m_items.append(Item::box(width, int(m_paragraph.runs.size()) - 1));
+    m_atLineStart = false;
 }
 
 bool ParagraphPreparer::lastIsTextBox() const
 {
-    if (items.isEmpty())
+    if (m_items.isEmpty())
         return false;
-    const Item& last = items.last();
+    const Item& last = m_items.last();
     return last.type == KnuthPlass::Box && last.runIndex >= 0
-        && paragraph.runs[last.runIndex].kind == PreparedRun::Text;
+        && m_paragraph.runs[last.runIndex].kind == PreparedRun::Kind::Text;
 }
 
 void ParagraphPreparer::setPendingBreak(bool showsHyphen, double penalty, bool flagged)
 {
     // The break belongs to the box before it: a hyphen shown there takes that box's style.
-    const int runIndex = items.isEmpty() ? -1 : items.last().runIndex;
+    const int runIndex = m_items.isEmpty() ? -1 : m_items.last().runIndex;
     const double width = showsHyphen && runIndex >= 0
-        ? chunk.style(paragraph.runs[runIndex].style).hyphenWidth : 0;
-    pendingBreak = Item::penaltyItem(width, penalty, flagged, runIndex);
+        ? m_chunk.style(m_paragraph.runs[runIndex].style).hyphenWidth : 0;
+    m_pendingBreak = Item::penaltyItem(width, penalty, flagged, runIndex);
 }

@@ -18,17 +18,17 @@
 // direction, runs in embeddings of another direction) gets the embedding levels of its items, so
 // that each line can be put in visual order after breaking; others get none and cost nothing.
 
+#include "BidiLevels.h"
 #include "content/ContentModel.h"
+#include "IParagraphContext.h"
 #include "KnuthPlass.h"
 #include "PreparedChunk.h"
 
 #include <optional>
 
-class ChunkPreparer;
-
 class ParagraphPreparer {
 public:
-    ParagraphPreparer(ChunkPreparer& chunk, const BlockItem& block);
+    ParagraphPreparer(IParagraphContext& chunk, const BlockItem& block);
 
     PreparedParagraph prepare();
 
@@ -41,25 +41,27 @@ private:
     void addSpaces(int style, int count);
     void addGlue(int style);
     void addInterCharacterGlue(int style);
-    void addBox(int kind, int style, const QString& text, double width, double height = 0);
+    void addBox(PreparedRun::Kind kind, int style, const QString& text, double width, double height = 0);
     int spaceRun(int style);
     bool lastIsTextBox() const;
     void setPendingBreak(bool showsHyphen, double penalty, bool flagged);
     TextDirection baseDirection() const;
     bool needsBidi(TextDirection base) const;
     void resolveLevels(TextDirection base);
+    // Fills one piece per item, where its characters lie in the returned text.
+    QString bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const;
 
-    ChunkPreparer& chunk;
-    const BlockItem& block;
-    PreparedParagraph paragraph;
-    QList<KnuthPlass::Item> items; // packed into the paragraph once complete
-    QHash<int, int> spaceRuns; // style -> index of its Space run
-    std::optional<KnuthPlass::Item> pendingBreak; // goes in before the next box, unless glue comes
-    bool atLineStart = true;
-    bool atWordStart = true;
-    int column = 0;
-    QChar lastChar; // the character before the next one, within a word; null after a break
-    bool joined = false; // a word joiner came last: no break before the next character
-    bool trackSources = false;
-    QList<std::pair<qsizetype, int>> sourceStarts; // (first item, inline run) for each run's items
+    IParagraphContext& m_chunk;
+    const BlockItem& m_block;
+    PreparedParagraph m_paragraph;
+    QList<KnuthPlass::Item> m_items; // packed into the paragraph once complete
+    QHash<int, int> m_spaceRuns; // style -> index of its Space run
+    std::optional<KnuthPlass::Item> m_pendingBreak; // goes in before the next box, unless glue comes
+    bool m_atLineStart = true;
+    bool m_atWordStart = true;
+    int m_column = 0;
+    QChar m_lastChar; // the character before the next one, within a word; null after a break
+    bool m_joined = false; // a word joiner came last: no break before the next character
+    bool m_trackSources = false;
+    QList<std::pair<qsizetype, int>> m_sourceStarts; // (first item, inline run) for each run's items
 };

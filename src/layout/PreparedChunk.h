@@ -37,9 +37,9 @@ struct PreparedStyle {
 
 // What a Knuth-Plass item measures (KnuthPlass::Item::runIndex indexes a paragraph's runs).
 struct PreparedRun {
-    enum Kind : int { Text = 0, Image = 1, Space = 2 };
+    enum class Kind : int { Text = 0, Image = 1, Space = 2 };
 
-    int kind = Text;
+    Kind kind = Kind::Text;
     int style = 0;       // index into PreparedChunk::styles
     int textStart = 0;   // PreparedChunk::text from textStart, textLength long. Text: the piece
     int textLength = 0;  // as drawn; Image: the source URL; Space: empty

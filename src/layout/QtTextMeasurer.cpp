@@ -128,7 +128,7 @@ double QtTextMeasurer::advance(const FontRequest& font, const QString& text) con
     if (hit != measured.widths.constEnd())
         return hit.value();
     const double width = measured.fontMetrics.horizontalAdvance(text);
-    if (cache.words >= CacheLimit)
+    if (cache.words >= kCacheLimit)
         cache.clearWidths();
     measured.widths.insert(text, width);
     ++cache.words;

@@ -6,13 +6,13 @@
 // Any thread may call it, concurrently, while a QGuiApplication exists (the font database needs
 // it). Each thread measures with fonts it built itself and keeps its own cache, so no lock is
 // taken and no QFont is shared between threads (see FontRequest). The cache holds at most
-// CacheLimit words (widths, and the extents of words with marks) per thread and is then emptied.
+// kCacheLimit words (widths, and the extents of words with marks) per thread and is then emptied.
 
 #include "ITextMeasurer.h"
 
 class QtTextMeasurer final : public ITextMeasurer {
 public:
-    static constexpr int CacheLimit = 200000;
+    static constexpr int kCacheLimit = 200000;
 
     FontMetrics metrics(const FontRequest& font) const override;
     double advance(const FontRequest& font, const QString& text) const override;

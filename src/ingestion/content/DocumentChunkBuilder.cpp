@@ -1,6 +1,8 @@
 #include "content/DocumentChunkBuilder.h"
 #include "text/HtmlWhiteSpace.h"
 
+#include "content/BlockMargins.h"
+
 #include <algorithm>
 
 namespace {
@@ -249,22 +251,7 @@ void DocumentChunkBuilder::finishParagraph()
 void DocumentChunkBuilder::appendToChunk(const BlockItem& block)
 {
     current.blocks.append(block);
-    // The same rules as the layout's: content, a padding or a border ends the margins that meet.
-    switch (block.kind) {
-    case BlockItem::ContainerStart:
-        trailingMargin.add(block.box.marginTop);
-        if (block.box.borderTop + block.box.paddingTop > 0)
-            trailingMargin = CollapsingMargin();
-        break;
-    case BlockItem::ContainerEnd:
-        if (block.box.borderBottom + block.box.paddingBottom > 0)
-            trailingMargin = CollapsingMargin();
-        trailingMargin.add(block.box.marginBottom);
-        break;
-    default:
-        trailingMargin = CollapsingMargin();
-        break;
-    }
+    trailingMargin = BlockMargins::of(block.kind, block.box).meet(trailingMargin);
 }
 
 void DocumentChunkBuilder::flushCurrentChunk()
