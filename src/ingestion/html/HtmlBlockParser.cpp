@@ -10,9 +10,8 @@
 #include "css/CssUserAgentSheet.h"
 #include "html/HtmlEntities.h"
 #include "html/HtmlPlainText.h"
-#include "html/HtmlSoupParser.h"
+#include "html/MarkupFallback.h"
 #include "html/MathLinearizer.h"
-#include "html/XmlDomParser.h"
 #include "images/DataUrl.h"
 #include "images/ImageUrl.h"
 #include "text/IdeographicText.h"
@@ -242,27 +241,16 @@ private:
 
     void visitElement(const QDomElement& element)
     {
-        Frame& parent = frames.last();
         if (frames.size() > HtmlBlockParser::MaxStyledDepth) {
             appendFlattenedText(element);
             return;
         }
         const QString name = localName(element);
         const Css::ElementFacts& facts = elements.push(element);
-
-        QList<Css::Declaration> declarations = userAgent->declarationsFor(facts);
-        declarations += presentationalHints(element, name);
-        const QString styleAttribute = element.attribute(QStringLiteral("style"));
-        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(facts, styleAttribute, &budget);
-        Css::ComputedStyle style = Css::ComputedStyle::compute(parent.style, declarations, params);
-        if (name == u"a" && !hrefOf(element).isEmpty())
-            style.text.link = true;
         const QString dir = fictionBook ? QString() : element.attribute(QStringLiteral("dir")).trimmed().toLower();
-        if (dir == u"auto") {
-            style.text.direction = TextDirection::Auto;
-            style.text.unicodeBidi = UnicodeBidi::Isolate;
-        }
-        if (!fictionBook && name == u"rp" && parent.rubyFrame >= 0) {
+        // Its style: the cascade, then what its markup says.
+        Css::ComputedStyle style = styleOf(element, facts, name, dir);
+        if (!fictionBook && name == u"rp" && frames.last().rubyFrame >= 0) {
             // The book's own fallback for readers without ruby, whatever its style sheet says.
             elements.pop();
             appendText(element.text());
@@ -272,8 +260,40 @@ private:
             elements.pop();
             return;
         }
-        const bool flattened = fitIntoRow(style, parent, name);
+        // Its frame, opening the block, row cell or list it starts.
+        enterFrame(element, name, dir, style);
+        const bool inRow = frames.last().rowFrame >= 0;
+        if (frames.last().parenthesised)
+            appendText(QStringLiteral("("));
+        // Elements whose content is not walked as text stand for themselves and end at once.
+        if (!isLeaf(name))
+            return;
+        frames.last().next = QDomNode();
+        appendLeaf(element, name, style, inRow);
+        leaveFrame();
+    }
 
+    Css::ComputedStyle styleOf(const QDomElement& element, const Css::ElementFacts& facts, const QString& name,
+                               const QString& dir)
+    {
+        QList<Css::Declaration> declarations = userAgent->declarationsFor(facts);
+        declarations += presentationalHints(element, name);
+        const QString styleAttribute = element.attribute(QStringLiteral("style"));
+        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(facts, styleAttribute, &budget);
+        Css::ComputedStyle style = Css::ComputedStyle::compute(frames.last().style, declarations, params);
+        if (name == u"a" && !hrefOf(element).isEmpty())
+            style.text.link = true;
+        if (dir == u"auto") {
+            style.text.direction = TextDirection::Auto;
+            style.text.unicodeBidi = UnicodeBidi::Isolate;
+        }
+        return style;
+    }
+
+    void enterFrame(const QDomElement& element, const QString& name, const QString& dir, Css::ComputedStyle& style)
+    {
+        const Frame& parent = frames.last();
+        const bool flattened = fitIntoRow(style, parent, name);
         Frame frame;
         frame.name = name;
         frame.next = element.firstChild();
@@ -294,17 +314,18 @@ private:
         if (isTableCell(name) && frame.rowFrame >= 0)
             startCell(frame);
         frames.append(frame);
-        if (frame.parenthesised)
-            appendText(QStringLiteral("("));
+    }
 
-        // Elements whose content is not walked as text.
-        const bool leaf = fictionBook ? (name == u"empty-line" || name == u"image")
-                                      : (name == u"br" || name == u"img" || name == u"hr" || name == u"svg" || name == u"image"
-                                         || name == u"math");
-        if (!leaf)
-            return;
-        frames.last().next = QDomNode();
-        if ((name == u"br" || name == u"hr") && frame.rowFrame >= 0) {
+    bool isLeaf(const QString& name) const
+    {
+        return fictionBook ? (name == u"empty-line" || name == u"image")
+                           : (name == u"br" || name == u"img" || name == u"hr" || name == u"svg" || name == u"image"
+                              || name == u"math");
+    }
+
+    void appendLeaf(const QDomElement& element, const QString& name, const Css::ComputedStyle& style, bool inRow)
+    {
+        if ((name == u"br" || name == u"hr") && inRow) {
             appendText(QStringLiteral(" ")); // a row stays one paragraph
         } else if (name == u"math") {
             appendMath(element);
@@ -329,7 +350,6 @@ private:
             appendImage(hrefOf(element).isEmpty() ? element.attribute(QStringLiteral("src")) : hrefOf(element), style.width,
                         style.height, style.maxWidth, style.text, style.invert);
         }
-        leaveFrame();
     }
 
     void beginBlock(Frame& frame, const QDomElement& element, const QString& name)
@@ -816,7 +836,7 @@ QList<ContentChunk> HtmlBlockParser::parseChunks(const QString& html, const QStr
     }
     const QString safe = HtmlEntities::toXmlSafe(wrapped);
     QDomDocument document;
-    if (!XmlDomParser::parse(safe, &document) && !HtmlSoupParser::parse(html, &document))
+    if (MarkupFallback::parse(safe, html, &document) == MarkupFallback::Reading::PlainText)
         return plainTextChunks(safe, chunkId, budget, params);
     return parseChunks(document.documentElement(), chunkId, budget, params, nullptr, QString(), QString(), QString(), 1);
 }
