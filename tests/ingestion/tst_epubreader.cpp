@@ -697,10 +697,10 @@ void TestEpubReader::largeChaptersTakeTurnsWithinTheBudgets()
         for (const ContentChunk& chunk : reader.chunks())
             weight += chunk.weight;
     }
-    for (const qint64 budget : {weight * BookMemoryBudget::BytesPerCharacter, weight * BookMemoryBudget::BytesPerCharacter - 1}) {
+    for (const qint64 budget : {weight * BookMemoryBudget::kBytesPerCharacter, weight * BookMemoryBudget::kBytesPerCharacter - 1}) {
         EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
         reader.setMemoryBudget(budget);
-        const bool fits = budget / BookMemoryBudget::BytesPerCharacter >= weight;
+        const bool fits = budget / BookMemoryBudget::kBytesPerCharacter >= weight;
         if (!fits)
             QTest::ignoreMessage(QtWarningMsg, qPrintable("Book too large for the memory of this computer: " + bookPath));
         QCOMPARE(reader.open(bookPath), fits);

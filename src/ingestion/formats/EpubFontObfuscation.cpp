@@ -11,10 +11,10 @@
 
 namespace {
 
-const QLatin1String idpfAlgorithm("http://www.idpf.org/2008/embedding");
-const QLatin1String adobeAlgorithm("http://ns.adobe.com/pdf/enc#RC");
-constexpr qsizetype idpfLength = 1040;
-constexpr qsizetype adobeLength = 1024;
+const QLatin1String kIdpfAlgorithm("http://www.idpf.org/2008/embedding");
+const QLatin1String kAdobeAlgorithm("http://ns.adobe.com/pdf/enc#RC");
+constexpr qsizetype kIdpfLength = 1040;
+constexpr qsizetype kAdobeLength = 1024;
 
 QByteArray idpfKeyOf(const QString& identifier)
 {
@@ -76,8 +76,8 @@ EpubFontObfuscation::EpubFontObfuscation(const QByteArray& encryptionXml, const 
             method = Method::Unsupported;
         } else if (name == QLatin1String("EncryptionMethod")) {
             const QStringView algorithm = attributes.value(QLatin1String("Algorithm"));
-            method = algorithm == idpfAlgorithm ? Method::Idpf
-                : algorithm == adobeAlgorithm   ? Method::Adobe
+            method = algorithm == kIdpfAlgorithm ? Method::Idpf
+                : algorithm == kAdobeAlgorithm   ? Method::Adobe
                                                 : Method::Unsupported;
         } else if (name == QLatin1String("CipherReference") && method != Method::None) {
             // The URI is relative to the container's root, the folder that holds META-INF.
@@ -110,5 +110,5 @@ QByteArray EpubFontObfuscation::clearFont(const QString& path, const QByteArray&
                  idpf ? "identifier" : "UUID identifier");
         return QByteArray();
     }
-    return xorHead(stored, key, idpf ? idpfLength : adobeLength);
+    return xorHead(stored, key, idpf ? kIdpfLength : kAdobeLength);
 }

@@ -34,7 +34,7 @@
 
 namespace {
 
-const QString dublinCoreNamespace = QStringLiteral("http://purl.org/dc/elements/1.1/");
+const QString kDublinCoreNamespace = QStringLiteral("http://purl.org/dc/elements/1.1/");
 
 // The directory part of an archive path with its final "/", or empty at the archive root.
 QString directoryOf(const QString& path)
@@ -67,7 +67,7 @@ bool isContentDocument(const QString& mediaType)
 
 bool isDublinCore(const QXmlStreamReader& reader)
 {
-    return reader.namespaceUri().isEmpty() || reader.namespaceUri() == dublinCoreNamespace;
+    return reader.namespaceUri().isEmpty() || reader.namespaceUri() == kDublinCoreNamespace;
 }
 
 // The text of the element the reader stands on with that of all its descendants (a title may hold
@@ -237,7 +237,7 @@ struct EpubReader::SpineReading {
 EpubReader::EpubReader(SourceFactory sourceFactory, QString scheme)
     : m_sourceFactory(std::move(sourceFactory))
     , m_scheme(std::move(scheme))
-    , m_treeBudget(ChapterTreeBudget::DefaultUnits)
+    , m_treeBudget(ChapterTreeBudget::kDefaultUnits)
     , m_memoryBudget(BookMemoryBudget::defaultBudget())
 {
 }

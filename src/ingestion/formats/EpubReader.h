@@ -65,7 +65,7 @@ public:
     bool followsColourScheme() const override { return m_followsColourScheme; }
 
     // Bytes of chapter text whose DOM trees may exist at once while open() parses the spine
-    // (see ChapterTreeBudget); ChapterTreeBudget::DefaultUnits unless set.
+    // (see ChapterTreeBudget); ChapterTreeBudget::kDefaultUnits unless set.
     void setChapterTreeBudget(qint64 bytes) { m_treeBudget = bytes; }
     // Bytes the book may need in memory once laid out (BookMemoryBudget), counted by the weight of
     // its chunks; a book that needs more is refused. BookMemoryBudget::defaultBudget() unless set.

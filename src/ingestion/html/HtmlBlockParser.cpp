@@ -180,7 +180,7 @@ struct Frame {
     bool parenthesised = false; // rt frames: the reading is put in parentheses of ours
 };
 
-constexpr char16_t WordJoiner = 0x2060;
+constexpr char16_t kWordJoiner = 0x2060;
 
 bool isTableCell(const QString& name)
 {
@@ -241,7 +241,7 @@ private:
 
     void visitElement(const QDomElement& element)
     {
-        if (frames.size() > HtmlBlockParser::MaxStyledDepth) {
+        if (frames.size() > HtmlBlockParser::kMaxStyledDepth) {
             appendFlattenedText(element);
             return;
         }
@@ -475,11 +475,11 @@ private:
         QString out;
         out.reserve(trimmed.size() * 2 + 1);
         if (ruby.rubyHasText)
-            out += QChar(WordJoiner);
+            out += QChar(kWordJoiner);
         for (qsizetype i = 0; i < trimmed.size(); ++i) {
             const QChar c = trimmed[i];
             if (i > 0 && (isIdeographic(trimmed[i - 1].unicode()) || isIdeographic(c.unicode())))
-                out += QChar(WordJoiner);
+                out += QChar(kWordJoiner);
             out += c == u' ' ? QChar(0x00A0) : c;
         }
         ruby.rubyHasText = true;

@@ -13,7 +13,7 @@
 //
 // Readers build the tree with XmlDomParser, which keeps the white space between inline elements,
 // or, for chapters that are not well-formed, with HtmlSoupParser, which gives the same shape.
-// The tree is walked without recursion. Elements nested deeper than MaxStyledDepth add their text
+// The tree is walked without recursion. Elements nested deeper than kMaxStyledDepth add their text
 // to the element above them, unstyled, so a hostile document costs time linear in its size.
 //
 // Stateless between calls; any thread, several at once (the EPUB reader parses its documents in
@@ -31,7 +31,7 @@ class StyleSheet;
 
 class HtmlBlockParser {
 public:
-    static constexpr int MaxStyledDepth = 256;
+    static constexpr int kMaxStyledDepth = 256;
 
     // Walks root with the cascade of sheet (may be null). Image sources are resolved with
     // ImageUrl::resolve(providerId, src, bookPath, baseDir). sectionDepth is the nesting depth of

@@ -125,7 +125,7 @@ int nestingEstimate(const QString& html)
         QStringLiteral("tbody"), QStringLiteral("thead"), QStringLiteral("tfoot"), QStringLiteral("rt"),
         QStringLiteral("rp"), QStringLiteral("optgroup"),
     };
-    constexpr int Window = 16;
+    constexpr int kWindow = 16;
     QList<QString> open;
     int deepest = 0;
     const qsizetype n = html.size();
@@ -142,7 +142,7 @@ int nestingEstimate(const QString& html)
         const QString name = html.mid(j, end - j).toLower();
         const qsizetype close = html.indexOf(u'>', end);
         const bool selfClosed = close > 0 && html[close - 1] == u'/';
-        const qsizetype from = std::max<qsizetype>(0, open.size() - Window);
+        const qsizetype from = std::max<qsizetype>(0, open.size() - kWindow);
         if (closing || selfClosing.contains(name)) {
             for (qsizetype k = open.size() - 1; k >= from; --k) {
                 if (open[k] == name) {
@@ -171,7 +171,7 @@ const GumboOutput* parseInArena(const QByteArray& utf8, Arena& arena)
 
 // Copies gumbo's tree into a QDomDocument, depth first without recursion; an element joins its
 // parent once complete, so every append happens at the top of a detached tree (QDom pays for an
-// append with its depth). Elements below XmlDomParser::MaxDepth are left out, their text kept.
+// append with its depth). Elements below XmlDomParser::kMaxDepth are left out, their text kept.
 class TreeCopy {
 public:
     explicit TreeCopy(QDomDocument& document) : m_document(document) {}
@@ -222,7 +222,7 @@ private:
         switch (child->type) {
         case GUMBO_NODE_ELEMENT:
         case GUMBO_NODE_TEMPLATE:
-            if (!m_skipped.isEmpty() || m_open.size() >= XmlDomParser::MaxDepth) {
+            if (!m_skipped.isEmpty() || m_open.size() >= XmlDomParser::kMaxDepth) {
                 m_skipped.append({child, 0u});
                 appendSpace();
             } else {
@@ -258,7 +258,7 @@ bool HtmlSoupParser::parse(const QString& markup, QDomDocument* document)
     const QString html = AttributeLimit::apply(markup); // gumbo is quadratic in an element's attributes
     if (html.contains(QChar(0)))
         return false; // binary data (an image in the spine), no markup of any kind
-    if (nestingEstimate(html) > MaxNesting)
+    if (nestingEstimate(html) > kMaxNesting)
         return false;
     const QByteArray utf8 = html.toUtf8(); // the tree points into it
     Arena arena;

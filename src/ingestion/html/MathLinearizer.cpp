@@ -6,10 +6,10 @@
 namespace {
 
 // Scripts are set smaller, down to half the formula's size, and moved as CSS moves sub and sup.
-constexpr double ScriptScale = 0.75;
-constexpr double SmallestScale = 0.5;
-constexpr double SubscriptDrop = 0.2;
-constexpr double SuperscriptRise = 0.33;
+constexpr double kScriptScale = 0.75;
+constexpr double kSmallestScale = 0.5;
+constexpr double kSubscriptDrop = 0.2;
+constexpr double kSuperscriptRise = 0.33;
 
 QString localName(const QDomElement& element)
 {
@@ -61,14 +61,14 @@ public:
 
         Place script(double direction) const
         {
-            return { std::max(scale * ScriptScale, SmallestScale),
-                     shift + direction * scale * (direction > 0 ? SuperscriptRise : SubscriptDrop) };
+            return { std::max(scale * kScriptScale, kSmallestScale),
+                     shift + direction * scale * (direction > 0 ? kSuperscriptRise : kSubscriptDrop) };
         }
     };
 
     void element(const QDomElement& node, Place place, int depth)
     {
-        if (depth > MathLinearizer::MaxDepth) {
+        if (depth > MathLinearizer::kMaxDepth) {
             text(node.text(), place);
             text(QStringLiteral(" "), place);
             return;

@@ -37,7 +37,7 @@ public:
 private:
     void startElement()
     {
-        if (m_open.size() >= XmlDomParser::MaxDepth) {
+        if (m_open.size() >= XmlDomParser::kMaxDepth) {
             ++m_skipped;
             m_open.last().appendChild(m_document.createTextNode(QStringLiteral(" ")));
             return;
@@ -80,7 +80,7 @@ private:
     QXmlStreamReader& m_reader;
     QList<QDomElement> m_open;
     QDomElement m_root;
-    int m_skipped = 0; // open elements below MaxDepth that are left out
+    int m_skipped = 0; // open elements below kMaxDepth that are left out
 };
 
 } // namespace
