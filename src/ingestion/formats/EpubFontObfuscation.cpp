@@ -57,10 +57,10 @@ QByteArray xorHead(QByteArray data, const QByteArray& key, qsizetype length)
 EpubFontObfuscation::EpubFontObfuscation(const QByteArray& encryptionXml, const QStringList& identifiers)
 {
     if (!identifiers.isEmpty())
-        idpfKey = idpfKeyOf(identifiers.first());
+        m_idpfKey = idpfKeyOf(identifiers.first());
     for (const QString& identifier : identifiers) {
-        adobeKey = adobeKeyOf(identifier);
-        if (!adobeKey.isEmpty())
+        m_adobeKey = adobeKeyOf(identifier);
+        if (!m_adobeKey.isEmpty())
             break;
     }
 
@@ -84,14 +84,14 @@ EpubFontObfuscation::EpubFontObfuscation(const QByteArray& encryptionXml, const 
             const QString uri = attributes.value(QLatin1String("URI")).toString();
             const QString path = ArchivePath::resolve(QString(), QUrl::fromPercentEncoding(uri.toUtf8()));
             if (!path.isEmpty())
-                methods.insert(path, method);
+                m_methods.insert(path, method);
         }
     }
 }
 
 EpubFontObfuscation::Method EpubFontObfuscation::methodFor(const QString& path) const
 {
-    return methods.value(path, Method::None);
+    return m_methods.value(path, Method::None);
 }
 
 QByteArray EpubFontObfuscation::clearFont(const QString& path, const QByteArray& stored) const
@@ -104,7 +104,7 @@ QByteArray EpubFontObfuscation::clearFont(const QString& path, const QByteArray&
         return QByteArray();
     }
     const bool idpf = method == Method::Idpf;
-    const QByteArray& key = idpf ? idpfKey : adobeKey;
+    const QByteArray& key = idpf ? m_idpfKey : m_adobeKey;
     if (key.isEmpty()) {
         qWarning("EPUB: font %s is obfuscated, but the package has no %s to undo it; left out", qUtf8Printable(path),
                  idpf ? "identifier" : "UUID identifier");

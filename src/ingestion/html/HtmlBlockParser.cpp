@@ -449,7 +449,7 @@ private:
             return;
         }
         for (const MathPiece& piece : MathLinearizer::linearize(math)) {
-            if (piece.kind == MathPiece::LineBreak) {
+            if (piece.kind == MathPiece::Kind::LineBreak) {
                 if (!pendingPreserve && pendingText.endsWith(u' '))
                     pendingText.chop(1);
                 ensureParagraph();

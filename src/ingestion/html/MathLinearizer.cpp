@@ -128,12 +128,12 @@ private:
         if (value.isEmpty())
             return;
         length += value.size();
-        if (!pieces.isEmpty() && pieces.last().kind == MathPiece::Text && pieces.last().scale == place.scale
+        if (!pieces.isEmpty() && pieces.last().kind == MathPiece::Kind::Text && pieces.last().scale == place.scale
             && pieces.last().shift == place.shift) {
             pieces.last().text += value;
             return;
         }
-        pieces.append({ MathPiece::Text, value, place.scale, place.shift });
+        pieces.append({ MathPiece::Kind::Text, value, place.scale, place.shift });
     }
 
     void op(const QString& value, const QDomElement& node, Place place)
@@ -215,7 +215,7 @@ private:
                 continue;
             const qsizetype rowText = length;
             if (rowsBefore)
-                pieces.append({ MathPiece::LineBreak, QString(), place.scale, place.shift });
+                pieces.append({ MathPiece::Kind::LineBreak, QString(), place.scale, place.shift });
             QList<QDomElement> cells = childElements(row);
             if (rowName == u"mlabeledtr" && !cells.isEmpty())
                 cells.removeFirst(); // the equation's label, not one of its cells
@@ -229,7 +229,7 @@ private:
             dropTrailingEmptyCells(rowText);
             if (length > rowText)
                 rowsBefore = true;
-            else if (rowsBefore && pieces.last().kind == MathPiece::LineBreak)
+            else if (rowsBefore && pieces.last().kind == MathPiece::Kind::LineBreak)
                 pieces.removeLast(); // a row of empty cells makes no line
         }
     }
@@ -249,7 +249,7 @@ private:
     void dropTrailingEmptyCells(qsizetype rowText)
     {
         const QString separator = cellSeparator().chopped(1); // without the space it ends with
-        while (length > rowText && !pieces.isEmpty() && pieces.last().kind == MathPiece::Text) {
+        while (length > rowText && !pieces.isEmpty() && pieces.last().kind == MathPiece::Kind::Text) {
             QString& last = pieces.last().text;
             const qsizetype floor = std::max<qsizetype>(0, last.size() - (length - rowText));
             qsizetype end = last.size();

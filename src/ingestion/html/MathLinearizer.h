@@ -14,9 +14,9 @@
 #include <QString>
 
 struct MathPiece {
-    enum Kind : int { Text = 0, LineBreak = 1 };
+    enum class Kind { Text, LineBreak };
 
-    int kind = Text;
+    Kind kind = Kind::Text;
     QString text;
     double scale = 1; // of the formula's font size
     double shift = 0; // baseline offset in units of the formula's font size; positive raises

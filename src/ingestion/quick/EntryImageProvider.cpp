@@ -8,8 +8,8 @@
 #include <QThreadPool>
 
 EntryImageProvider::EntryImageProvider(SourceFactory sourceFactory, QString id)
-    : factory(std::move(sourceFactory))
-    , providerId(std::move(id))
+    : m_factory(std::move(sourceFactory))
+    , m_providerId(std::move(id))
 {
 }
 
@@ -35,7 +35,7 @@ QImage EntryImageProvider::loadImageFromSource(IByteSource& source, const QStrin
 QQuickImageResponse* EntryImageProvider::requestImageResponse(const QString& id, const QSize& requestedSize)
 {
     const ProviderIdParts parts = ImageUrl::parseProviderId(id);
-    AsyncImageResponse::Job job = [sourceFactory = factory, entry = parts.path, bookPath = parts.src,
+    AsyncImageResponse::Job job = [sourceFactory = m_factory, entry = parts.path, bookPath = parts.src,
                                    requestedSize]() -> QImage {
         if (bookPath.isEmpty() || !sourceFactory)
             return QImage();
