@@ -166,7 +166,7 @@ QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xm
 class ThreadSources {
 public:
     ThreadSources(const SourceFactory& factory, const QString& path, IByteSource& shared)
-        : factory(factory), path(path), shared(shared), sharedOwner(QThread::currentThread())
+        : m_factory(factory), m_path(path), m_shared(shared), m_sharedOwner(QThread::currentThread())
     {
     }
 
@@ -174,37 +174,37 @@ public:
     {
         if (IByteSource* own = ownSource())
             return own->readEntry(name);
-        const QMutexLocker lock(&sharedMutex);
-        return shared.readEntry(name);
+        const QMutexLocker lock(&m_sharedMutex);
+        return m_shared.readEntry(name);
     }
 
 private:
     IByteSource* ownSource()
     {
         QThread* const thread = QThread::currentThread();
-        if (thread == sharedOwner || !factory)
+        if (thread == m_sharedOwner || !m_factory)
             return nullptr;
         {
-            const QMutexLocker lock(&mutex);
-            const auto found = sources.find(thread);
-            if (found != sources.end())
+            const QMutexLocker lock(&m_mutex);
+            const auto found = m_sources.find(thread);
+            if (found != m_sources.end())
                 return found->second.get();
         }
         // Opened outside the lock: only this thread ever adds its own entry.
-        std::unique_ptr<IByteSource> made = factory();
-        if (made && !made->open(path))
+        std::unique_ptr<IByteSource> made = m_factory();
+        if (made && !made->open(m_path))
             made.reset();
-        const QMutexLocker lock(&mutex);
-        return sources.emplace(thread, std::move(made)).first->second.get();
+        const QMutexLocker lock(&m_mutex);
+        return m_sources.emplace(thread, std::move(made)).first->second.get();
     }
 
-    const SourceFactory& factory;
-    const QString path;
-    IByteSource& shared;
-    QThread* const sharedOwner;
-    QMutex mutex; // guards sources
-    QMutex sharedMutex;
-    std::map<QThread*, std::unique_ptr<IByteSource>> sources;
+    const SourceFactory& m_factory;
+    const QString m_path;
+    IByteSource& m_shared;
+    QThread* const m_sharedOwner;
+    QMutex m_mutex; // guards m_sources
+    QMutex m_sharedMutex;
+    std::map<QThread*, std::unique_ptr<IByteSource>> m_sources;
 };
 
 } // namespace
