@@ -10,7 +10,7 @@
 
 struct BookMetadata {
     QString filePath;        // the path given to the last open()/loadMetadata()
-    QByteArray contentHash;  // identity of the book file; empty after loadMetadata() or a failure
+    QByteArray contentHash;  // identity of the book file; empty after loadMetadata()
     QString title;
     QString author;
     QString errorString;     // the message of the last failure, empty when none

@@ -13,9 +13,9 @@
 // a time, and the chunks keep the spine order.
 
 #include "css/CssStyleSheet.h"
+#include "formats/BookMetadata.h"
 #include "formats/ChapterTreeBudget.h"
 #include "formats/EmbeddedFonts.h"
-#include "formats/BookMetadata.h"
 #include "formats/EpubFontObfuscation.h"
 #include "formats/FormatReader.h"
 

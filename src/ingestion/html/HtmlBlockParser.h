@@ -11,8 +11,9 @@
 // element is FictionBook, else HTML. Lists number their items by list-style-type (ol start, li
 // value); br, hr, img, svg image, and FictionBook's empty-line and image are the leaves.
 //
-// Readers build the tree with XmlDomParser, which keeps the white space between inline elements,
-// or, for chapters that are not well-formed, with HtmlSoupParser, which gives the same shape.
+// Readers build the tree through MarkupFallback: with XmlDomParser, which keeps the white space
+// between inline elements, or, for chapters that are not well-formed, with HtmlSoupParser, which
+// gives the same shape.
 // The tree is walked without recursion. Elements nested deeper than kMaxStyledDepth add their text
 // to the element above them, unstyled, so a hostile document costs time linear in its size.
 //
