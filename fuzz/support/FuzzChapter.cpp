@@ -4,8 +4,7 @@
 #include "FuzzBundle.h"
 #include "html/HtmlBlockParser.h"
 #include "html/HtmlEntities.h"
-#include "html/HtmlSoupParser.h"
-#include "html/XmlDomParser.h"
+#include "html/MarkupFallback.h"
 
 #include <QDomDocument>
 
@@ -28,7 +27,7 @@ QList<ContentChunk> parseChunks(const QByteArray& input, int budget)
     const QString chunkId = QStringLiteral("OEBPS/text/chapter.xhtml");
     const ParseParams params;
     QDomDocument document;
-    if (!XmlDomParser::parse(HtmlEntities::toXmlSafe(text), &document) && !HtmlSoupParser::parse(text, &document))
+    if (MarkupFallback::parse(HtmlEntities::toXmlSafe(text), text, &document) == MarkupFallback::Reading::PlainText)
         return HtmlBlockParser::plainTextChunks(text, chunkId, budget, params);
 
     const QDomNodeList styles = document.elementsByTagName(QStringLiteral("style"));

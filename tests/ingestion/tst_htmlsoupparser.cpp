@@ -40,7 +40,7 @@ private Q_SLOTS:
     void deepNesting()
     {
         QString html;
-        for (int i = 0; i < HtmlSoupParser::MaxNesting - 10; ++i)
+        for (int i = 0; i < HtmlSoupParser::kMaxNesting - 10; ++i)
             html += QStringLiteral("<div>");
         html += QStringLiteral("deep");
         QDomDocument document;
@@ -51,7 +51,7 @@ private Q_SLOTS:
             e = e.firstChildElement();
             ++depth;
         }
-        QVERIFY(depth < XmlDomParser::MaxDepth);
+        QVERIFY(depth < XmlDomParser::kMaxDepth);
         QVERIFY(document.documentElement().text().contains(QStringLiteral("deep")));
     }
 
@@ -71,7 +71,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, unit);
         QFETCH(bool, parsed);
-        const QString html = QStringLiteral("<ul>") + unit.repeated(4 * HtmlSoupParser::MaxNesting);
+        const QString html = QStringLiteral("<ul>") + unit.repeated(4 * HtmlSoupParser::kMaxNesting);
         QDomDocument document;
         QCOMPARE(HtmlSoupParser::parse(html, &document), parsed);
         QCOMPARE(document.documentElement().isNull(), !parsed);

@@ -382,7 +382,7 @@ private Q_SLOTS:
         const QByteArray text = characters >= 0 ? QByteArray(characters, 'a') : QString(-characters, QChar(0x0434)).toUtf8();
         const QString path = write(QStringLiteral("big.txt"), text);
         TxtReader reader;
-        reader.setMemoryBudget(1000 * BookMemoryBudget::BytesPerCharacter);
+        reader.setMemoryBudget(1000 * BookMemoryBudget::kBytesPerCharacter);
         if (!opens)
             QTest::ignoreMessage(QtWarningMsg, qPrintable("Book too large for the memory of this computer: " + path));
         QCOMPARE(reader.open(path), opens);

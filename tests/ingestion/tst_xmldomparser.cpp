@@ -53,7 +53,7 @@ private Q_SLOTS:
         QVERIFY(document.documentElement().isNull());
     }
 
-    // A document nested far deeper than any book: linear to build, no deeper than MaxDepth (so it
+    // A document nested far deeper than any book: linear to build, no deeper than kMaxDepth (so it
     // can be freed on a small stack), every letter of its text kept.
     void deepNestingIsCapped()
     {
@@ -72,8 +72,8 @@ private Q_SLOTS:
             deepest = deepest.firstChildElement();
             ++levels;
         }
-        QCOMPARE(levels, XmlDomParser::MaxDepth - 1);
-        QCOMPARE(deepest.text().count(u'x'), depth - XmlDomParser::MaxDepth + 1);
+        QCOMPARE(levels, XmlDomParser::kMaxDepth - 1);
+        QCOMPARE(deepest.text().count(u'x'), depth - XmlDomParser::kMaxDepth + 1);
     }
 
     // Both parsers compare each attribute with the earlier ones of its element: an element with a

@@ -30,7 +30,7 @@ void BookFontFaces::declare(const QString& family, int minWeight, int maxWeight,
     if (family.isEmpty() || registeredFamily.isEmpty())
         return;
     // Every chapter linking the book's sheet declares its faces again.
-    QList<Face>& faces = declared[family.toLower()];
+    QList<Face>& faces = m_declared[family.toLower()];
     for (const Face& face : std::as_const(faces)) {
         if (face.minWeight == minWeight && face.maxWeight == maxWeight && face.italic == italic
             && face.registeredFamily == registeredFamily)
@@ -42,7 +42,7 @@ void BookFontFaces::declare(const QString& family, int minWeight, int maxWeight,
 void BookFontFaces::addOwnName(const QString& family, int weight, bool italic, const QString& registeredFamily)
 {
     if (!family.isEmpty() && !registeredFamily.isEmpty())
-        ownNames[family.toLower()].append({ weight, weight, italic, registeredFamily });
+        m_ownNames[family.toLower()].append({ weight, weight, italic, registeredFamily });
 }
 
 QString BookFontFaces::best(const QList<Face>& faces, int weight, bool italic)
@@ -63,11 +63,11 @@ QString BookFontFaces::best(const QList<Face>& faces, int weight, bool italic)
 QString BookFontFaces::resolve(const QString& family, int weight, bool italic) const
 {
     const QString key = family.trimmed().toLower();
-    const auto found = declared.constFind(key);
-    if (found != declared.constEnd())
+    const auto found = m_declared.constFind(key);
+    if (found != m_declared.constEnd())
         return best(*found, weight, italic);
-    const auto own = ownNames.constFind(key);
-    return own == ownNames.constEnd() ? QString() : best(*own, weight, italic);
+    const auto own = m_ownNames.constFind(key);
+    return own == m_ownNames.constEnd() ? QString() : best(*own, weight, italic);
 }
 
 void BookFontFaces::apply(TextStyle& style) const

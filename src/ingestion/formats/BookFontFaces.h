@@ -21,7 +21,7 @@ public:
     void declare(const QString& family, int minWeight, int maxWeight, bool italic, const QString& registeredFamily);
     // A font of the book by the family, weight and style inside its file.
     void addOwnName(const QString& family, int weight, bool italic, const QString& registeredFamily);
-    bool isEmpty() const { return declared.isEmpty() && ownNames.isEmpty(); }
+    bool isEmpty() const { return m_declared.isEmpty() && m_ownNames.isEmpty(); }
 
     // The registered family standing for family in this weight and style, or empty.
     QString resolve(const QString& family, int weight, bool italic) const;
@@ -39,6 +39,6 @@ private:
     static QString best(const QList<Face>& faces, int weight, bool italic);
     void apply(TextStyle& style) const;
 
-    QHash<QString, QList<Face>> declared; // by lower-cased family
-    QHash<QString, QList<Face>> ownNames;
+    QHash<QString, QList<Face>> m_declared; // by lower-cased family
+    QHash<QString, QList<Face>> m_ownNames;
 };

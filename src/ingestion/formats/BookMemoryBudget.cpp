@@ -17,7 +17,7 @@ qint64 defaultBudget()
 
 bool fits(qint64 characters, qint64 budgetBytes)
 {
-    return characters <= budgetBytes / BytesPerCharacter;
+    return characters <= budgetBytes / kBytesPerCharacter;
 }
 
 bool fits(const QList<ContentChunk>& chunks, qint64 budgetBytes)

@@ -17,7 +17,7 @@ namespace BookMemoryBudget {
 // What the reading model holds per character of text, all three forms together, with room to
 // spare for the stretch of a book's opening when its file, its decoded text and its chunks exist
 // side by side.
-constexpr qint64 BytesPerCharacter = 40;
+constexpr qint64 kBytesPerCharacter = 40;
 
 // A quarter of the machine's physical memory (1 GiB where that cannot be learnt).
 qint64 defaultBudget();

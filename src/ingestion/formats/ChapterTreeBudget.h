@@ -21,9 +21,9 @@
 class ChapterTreeBudget {
 public:
     // Bytes of chapter text whose trees may exist at once: a few large chapters.
-    static constexpr qint64 DefaultUnits = qint64(3) * 1024 * 1024;
+    static constexpr qint64 kDefaultUnits = qint64(3) * 1024 * 1024;
 
-    explicit ChapterTreeBudget(qint64 units = DefaultUnits);
+    explicit ChapterTreeBudget(qint64 units = kDefaultUnits);
     ChapterTreeBudget(const ChapterTreeBudget&) = delete;
     ChapterTreeBudget& operator=(const ChapterTreeBudget&) = delete;
 

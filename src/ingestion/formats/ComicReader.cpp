@@ -72,37 +72,32 @@ bool ComicReader::loadMetadata(const QString& path)
 
 void ComicReader::clear()
 {
-    m_filePath.clear();
-    m_contentHash.clear();
-    m_title.clear();
-    m_author.clear();
-    m_errorString.clear();
-    m_coverImageUrl.clear();
+    m_book = BookMetadata();
     m_pages.clear();
 }
 
 bool ComicReader::load(const QString& path, bool withPages)
 {
     clear();
-    m_filePath = path;
+    m_book.filePath = path;
 
     std::unique_ptr<IByteSource> source = m_sourceFactory ? m_sourceFactory() : nullptr;
     if (!source || !source->open(path)) {
         // A folder that can be listed fails only when it holds no file, and so no image.
         const QFileInfo info(path);
-        m_errorString = (source && info.isDir() && info.isReadable() ? QStringLiteral("No images found: ")
+        m_book.errorString = (source && info.isDir() && info.isReadable() ? QStringLiteral("No images found: ")
                                                                      : QStringLiteral("Cannot open comic source: "))
             + path;
         return false;
     }
     const QStringList entries = pageEntries(source->listEntries());
     if (entries.isEmpty()) {
-        m_errorString = QStringLiteral("No images found: ") + path;
+        m_book.errorString = QStringLiteral("No images found: ") + path;
         return false;
     }
 
-    m_title = bookTitle(path);
-    m_coverImageUrl = ImageUrl::build(m_scheme, entries.first(), path);
+    m_book.title = bookTitle(path);
+    m_book.cover = entries.first();
     if (!withPages)
         return true;
 
@@ -125,10 +120,10 @@ bool ComicReader::load(const QString& path, bool withPages)
     }
     // Entries that are listed but never read (an encrypted archive, say) would show as blank pages.
     if (!anyReadable) {
-        m_errorString = QStringLiteral("Cannot open comic source: ") + path;
+        m_book.errorString = QStringLiteral("Cannot open comic source: ") + path;
         return false;
     }
-    m_contentHash = source->contentHash();
+    m_book.contentHash = source->contentHash();
     for (const QString& name : entries)
         m_pages.append(ComicPage{ImageUrl::build(m_scheme, name, path), sizes.value(name, QSize(-1, -1))});
     return true;

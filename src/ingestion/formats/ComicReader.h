@@ -7,6 +7,7 @@
 // left out. Each page carries its pixel size, read from the image header without decoding it.
 // Used by one thread at a time, like every FormatReader.
 
+#include "formats/BookMetadata.h"
 #include "formats/FormatReader.h"
 
 class ComicReader : public FormatReader {
@@ -18,12 +19,12 @@ public:
     bool open(const QString& path) override;
     // Title and cover only: no page list, no sizes, no content hash.
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return m_errorString; }
-    QString filePath() const override { return m_filePath; }
-    QString title() const override { return m_title; }
-    QString author() const override { return m_author; }
-    QString coverImageUrl() const override { return m_coverImageUrl; }
-    QByteArray contentHash() const override { return m_contentHash; }
+    QString errorString() const override { return m_book.errorString; }
+    QString filePath() const override { return m_book.filePath; }
+    QString title() const override { return m_book.title; }
+    QString author() const override { return m_book.author; }
+    QString coverImageUrl() const override { return m_book.coverImageUrl(m_scheme); }
+    QByteArray contentHash() const override { return m_book.contentHash; }
     // Entries are image URLs; sizes are (-1, -1) where the header could not be read.
     QList<ComicPage> pages() const override { return m_pages; }
     QList<ContentChunk> chunks() const override { return {}; }
@@ -34,11 +35,6 @@ private:
 
     SourceFactory m_sourceFactory;
     QString m_scheme;
-    QString m_filePath;
-    QByteArray m_contentHash;
-    QString m_title;
-    QString m_author;
-    QString m_errorString;
-    QString m_coverImageUrl;
+    BookMetadata m_book; // its cover is the first page's entry
     QList<ComicPage> m_pages;
 };

@@ -11,10 +11,10 @@
 
 namespace {
 
-const QLatin1String idpfAlgorithm("http://www.idpf.org/2008/embedding");
-const QLatin1String adobeAlgorithm("http://ns.adobe.com/pdf/enc#RC");
-constexpr qsizetype idpfLength = 1040;
-constexpr qsizetype adobeLength = 1024;
+const QLatin1String kIdpfAlgorithm("http://www.idpf.org/2008/embedding");
+const QLatin1String kAdobeAlgorithm("http://ns.adobe.com/pdf/enc#RC");
+constexpr qsizetype kIdpfLength = 1040;
+constexpr qsizetype kAdobeLength = 1024;
 
 QByteArray idpfKeyOf(const QString& identifier)
 {
@@ -57,10 +57,10 @@ QByteArray xorHead(QByteArray data, const QByteArray& key, qsizetype length)
 EpubFontObfuscation::EpubFontObfuscation(const QByteArray& encryptionXml, const QStringList& identifiers)
 {
     if (!identifiers.isEmpty())
-        idpfKey = idpfKeyOf(identifiers.first());
+        m_idpfKey = idpfKeyOf(identifiers.first());
     for (const QString& identifier : identifiers) {
-        adobeKey = adobeKeyOf(identifier);
-        if (!adobeKey.isEmpty())
+        m_adobeKey = adobeKeyOf(identifier);
+        if (!m_adobeKey.isEmpty())
             break;
     }
 
@@ -76,22 +76,22 @@ EpubFontObfuscation::EpubFontObfuscation(const QByteArray& encryptionXml, const 
             method = Method::Unsupported;
         } else if (name == QLatin1String("EncryptionMethod")) {
             const QStringView algorithm = attributes.value(QLatin1String("Algorithm"));
-            method = algorithm == idpfAlgorithm ? Method::Idpf
-                : algorithm == adobeAlgorithm   ? Method::Adobe
+            method = algorithm == kIdpfAlgorithm ? Method::Idpf
+                : algorithm == kAdobeAlgorithm   ? Method::Adobe
                                                 : Method::Unsupported;
         } else if (name == QLatin1String("CipherReference") && method != Method::None) {
             // The URI is relative to the container's root, the folder that holds META-INF.
             const QString uri = attributes.value(QLatin1String("URI")).toString();
             const QString path = ArchivePath::resolve(QString(), QUrl::fromPercentEncoding(uri.toUtf8()));
             if (!path.isEmpty())
-                methods.insert(path, method);
+                m_methods.insert(path, method);
         }
     }
 }
 
 EpubFontObfuscation::Method EpubFontObfuscation::methodFor(const QString& path) const
 {
-    return methods.value(path, Method::None);
+    return m_methods.value(path, Method::None);
 }
 
 QByteArray EpubFontObfuscation::clearFont(const QString& path, const QByteArray& stored) const
@@ -104,11 +104,11 @@ QByteArray EpubFontObfuscation::clearFont(const QString& path, const QByteArray&
         return QByteArray();
     }
     const bool idpf = method == Method::Idpf;
-    const QByteArray& key = idpf ? idpfKey : adobeKey;
+    const QByteArray& key = idpf ? m_idpfKey : m_adobeKey;
     if (key.isEmpty()) {
         qWarning("EPUB: font %s is obfuscated, but the package has no %s to undo it; left out", qUtf8Printable(path),
                  idpf ? "identifier" : "UUID identifier");
         return QByteArray();
     }
-    return xorHead(stored, key, idpf ? idpfLength : adobeLength);
+    return xorHead(stored, key, idpf ? kIdpfLength : kAdobeLength);
 }

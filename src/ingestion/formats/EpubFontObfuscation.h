@@ -30,7 +30,7 @@ public:
     QByteArray clearFont(const QString& path, const QByteArray& stored) const;
 
 private:
-    QHash<QString, Method> methods; // by cleaned archive path
-    QByteArray idpfKey;             // empty: no identifier
-    QByteArray adobeKey;            // empty: no identifier is a UUID
+    QHash<QString, Method> m_methods; // by cleaned archive path
+    QByteArray m_idpfKey;             // empty: no identifier
+    QByteArray m_adobeKey;            // empty: no identifier is a UUID
 };

@@ -6,10 +6,10 @@
 #include "formats/BookMemoryBudget.h"
 #include "formats/EmbeddedFonts.h"
 #include "formats/ParallelFor.h"
+#include "formats/TextBookChunks.h"
 #include "html/HtmlBlockParser.h"
 #include "html/HtmlEntities.h"
-#include "html/HtmlSoupParser.h"
-#include "html/XmlDomParser.h"
+#include "html/MarkupFallback.h"
 #include "images/ImageUrl.h"
 #include "sources/ArchivePath.h"
 #include "text/AttributeLimit.h"
@@ -34,7 +34,7 @@
 
 namespace {
 
-const QString dublinCoreNamespace = QStringLiteral("http://purl.org/dc/elements/1.1/");
+const QString kDublinCoreNamespace = QStringLiteral("http://purl.org/dc/elements/1.1/");
 
 // The directory part of an archive path with its final "/", or empty at the archive root.
 QString directoryOf(const QString& path)
@@ -67,7 +67,7 @@ bool isContentDocument(const QString& mediaType)
 
 bool isDublinCore(const QXmlStreamReader& reader)
 {
-    return reader.namespaceUri().isEmpty() || reader.namespaceUri() == dublinCoreNamespace;
+    return reader.namespaceUri().isEmpty() || reader.namespaceUri() == kDublinCoreNamespace;
 }
 
 // The text of the element the reader stands on with that of all its descendants (a title may hold
@@ -166,7 +166,7 @@ QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xm
 class ThreadSources {
 public:
     ThreadSources(const SourceFactory& factory, const QString& path, IByteSource& shared)
-        : factory(factory), path(path), shared(shared), sharedOwner(QThread::currentThread())
+        : m_factory(factory), m_path(path), m_shared(shared), m_sharedOwner(QThread::currentThread())
     {
     }
 
@@ -174,46 +174,71 @@ public:
     {
         if (IByteSource* own = ownSource())
             return own->readEntry(name);
-        const QMutexLocker lock(&sharedMutex);
-        return shared.readEntry(name);
+        const QMutexLocker lock(&m_sharedMutex);
+        return m_shared.readEntry(name);
     }
 
 private:
     IByteSource* ownSource()
     {
         QThread* const thread = QThread::currentThread();
-        if (thread == sharedOwner || !factory)
+        if (thread == m_sharedOwner || !m_factory)
             return nullptr;
         {
-            const QMutexLocker lock(&mutex);
-            const auto found = sources.find(thread);
-            if (found != sources.end())
+            const QMutexLocker lock(&m_mutex);
+            const auto found = m_sources.find(thread);
+            if (found != m_sources.end())
                 return found->second.get();
         }
         // Opened outside the lock: only this thread ever adds its own entry.
-        std::unique_ptr<IByteSource> made = factory();
-        if (made && !made->open(path))
+        std::unique_ptr<IByteSource> made = m_factory();
+        if (made && !made->open(m_path))
             made.reset();
-        const QMutexLocker lock(&mutex);
-        return sources.emplace(thread, std::move(made)).first->second.get();
+        const QMutexLocker lock(&m_mutex);
+        return m_sources.emplace(thread, std::move(made)).first->second.get();
     }
 
-    const SourceFactory& factory;
-    const QString path;
-    IByteSource& shared;
-    QThread* const sharedOwner;
-    QMutex mutex; // guards sources
-    QMutex sharedMutex;
-    std::map<QThread*, std::unique_ptr<IByteSource>> sources;
+    const SourceFactory& m_factory;
+    const QString m_path;
+    IByteSource& m_shared;
+    QThread* const m_sharedOwner;
+    QMutex m_mutex; // guards m_sources
+    QMutex m_sharedMutex;
+    std::map<QThread*, std::unique_ptr<IByteSource>> m_sources;
 };
 
 } // namespace
 
+struct EpubReader::PackageReading {
+    QStringList* fontPaths;
+    QStringList* identifiers;
+    QString coverId;
+    QStringList manifestOrder; // document order, so that the cover guess is deterministic
+    QString uniqueIdentifierId;
+    bool uniqueIdentifierFound = false;
+    StatedDirection titleDirection;
+    StatedDirection authorDirection;
+};
+
+struct EpubReader::SpineReading {
+    SpineReading(ThreadSources& sources, const IByteSource& source, StyleSheetCache& styleSheets, qint64 treeBudget)
+        : sources(sources), source(source), styleSheets(styleSheets), trees(treeBudget)
+    {
+    }
+
+    ThreadSources& sources;
+    const IByteSource& source; // the opening thread's
+    // Shared by all spine documents of this open: most books link one sheet from every chapter.
+    StyleSheetCache& styleSheets;
+    ChapterTreeBudget trees;
+    std::atomic<bool> chapterTooLarge{false};
+};
+
 EpubReader::EpubReader(SourceFactory sourceFactory, QString scheme)
-    : sourceFactory(std::move(sourceFactory))
-    , scheme(std::move(scheme))
-    , treeBudget(ChapterTreeBudget::DefaultUnits)
-    , memoryBudget(BookMemoryBudget::defaultBudget())
+    : m_sourceFactory(std::move(sourceFactory))
+    , m_scheme(std::move(scheme))
+    , m_treeBudget(ChapterTreeBudget::kDefaultUnits)
+    , m_memoryBudget(BookMemoryBudget::defaultBudget())
 {
 }
 
@@ -227,129 +252,76 @@ bool EpubReader::loadMetadata(const QString& path)
     return parseOpen(path, true);
 }
 
-QString EpubReader::coverImageUrl() const
+void EpubReader::clear()
 {
-    return coverPath.isEmpty() ? QString() : ImageUrl::build(scheme, coverPath, filePath_);
+    m_book = BookMetadata();
+    m_language.clear();
+    m_opfDirectory.clear();
+    m_manifest.clear();
+    m_spine.clear();
+    m_imageSpinePaths.clear();
+    m_chunks.clear();
+    m_followsColourScheme = false;
+    m_fontObfuscation = EpubFontObfuscation();
 }
 
 bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
 {
-    filePath_.clear();
-    title_.clear();
-    author_.clear();
-    errorString_.clear();
-    opfDirectory.clear();
-    coverPath.clear();
-    manifest.clear();
-    spine.clear();
-    imageSpinePaths.clear();
-    chunks_.clear();
-    followsColourScheme_ = false;
-    contentHash_.clear();
-    fontObfuscation = EpubFontObfuscation();
-
-    const std::unique_ptr<IByteSource> source = sourceFactory ? sourceFactory() : nullptr;
-    if (!source || !source->open(path)) {
-        errorString_ = QStringLiteral("Cannot open EPUB file: ") + path;
-        return false;
-    }
-    if (!metadataOnly)
-        contentHash_ = source->contentHash();
-
-    const QByteArray container = source->readEntry(QStringLiteral("META-INF/container.xml"));
-    if (container.isEmpty()) {
-        errorString_ = QStringLiteral("Missing or invalid META-INF/container.xml");
-        return false;
-    }
+    clear();
+    // The container: the archive and, through META-INF/container.xml, its package document.
+    const std::unique_ptr<IByteSource> source = openSource(path, metadataOnly);
     QString opfPath;
-    if (!parseContainer(container, &opfPath)) {
-        errorString_ = QStringLiteral("Could not find OPF rootfile path in container.xml");
+    if (!source || !findPackage(*source, &opfPath))
         return false;
-    }
-    opfDirectory = directoryOf(opfPath);
 
+    // The package: its metadata, manifest and spine.
     const QByteArray opf = source->readEntry(opfPath);
     if (opf.isEmpty()) {
-        errorString_ = QStringLiteral("Cannot read OPF file: ") + opfPath;
+        m_book.errorString = QStringLiteral("Cannot read OPF file: ") + opfPath;
         return false;
     }
     QStringList manifestFontPaths;
     QStringList identifiers;
     parseOpf(opf, metadataOnly, &manifestFontPaths, &identifiers);
-
-    if (title_.isEmpty())
-        title_ = QFileInfo(path).completeBaseName();
-    filePath_ = path;
-
+    if (m_book.title.isEmpty())
+        m_book.title = QFileInfo(path).completeBaseName();
+    m_book.filePath = path;
     if (metadataOnly)
         return true;
-    fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
 
-    // The documents are parsed in parallel; a source need not be safe to read from several
-    // threads, so each thread reads through one of its own.
-    ThreadSources sources(sourceFactory, path, *source);
-    const auto readEntry = [&sources](const QString& name) { return sources.read(name); };
-    // Shared by all spine documents of this open: most books link one sheet from every chapter.
-    StyleSheetCache styleSheetCache(readEntry);
-    std::vector<EpubSpineDocument> documents(spine.size());
-    // A chapter too large to read (a zip bomb) fails the book: left out, it would leave a book
-    // without its text and without a word why.
-    std::atomic<bool> chapterTooLarge{false};
-    ChapterTreeBudget trees(treeBudget);
-    ParallelFor parsing(*QThreadPool::globalInstance(), spine.size(), [&](qsizetype index) {
-        const QString& documentPath = spine.at(index);
-        if (imageSpinePaths.contains(documentPath)) {
-            documents[index] = imageSpineDocument(documentPath);
-            return;
-        }
-        QByteArray bytes = readEntry(documentPath);
-        if (bytes.isEmpty()) {
-            // The zip source answers this under its own lock.
-            if (source->entryExceedsLimit(documentPath)) {
-                qWarning() << "Chapter too large to read:" << documentPath;
-                chapterTooLarge = true;
-            }
-            return;
-        }
-        if (looksBinary(bytes)) {
-            documents[index].notText = true;
-            return;
-        }
-        const ChapterTreeBudget::Share share(trees, bytes.size());
-        QString html = QString::fromUtf8(bytes);
-        bytes = QByteArray();
-        documents[index] = parseSpineDocument(std::move(html), documentPath, styleSheetCache);
-    });
-    // Fonts are registered from this thread only; the package's own go while the pool parses.
-    BookFontFaces faces;
-    QHash<QString, EmbeddedFonts::Font> loadedFonts; // by path
-    for (const QString& fontPath : std::as_const(manifestFontPaths)) {
-        const EmbeddedFonts::Font font = registerFont(fontPath, readEntry(fontPath));
-        loadedFonts.insert(fontPath, font);
-        faces.addOwnName(font.ownFamily, font.weight, font.italic, font.family);
-    }
-    parsing.finish();
-    if (chapterTooLarge) {
-        errorString_ = QStringLiteral("Cannot open EPUB file: ") + path;
+    // The spine documents, with the fonts they use, as chunks within the book's budget.
+    m_fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
+    if (!readSpine(*source, path, manifestFontPaths)) {
+        m_book.errorString = QStringLiteral("Cannot open EPUB file: ") + path;
         return false;
     }
-    for (qsizetype index = 0; index < spine.size(); ++index)
-        appendSpineChunks(std::move(documents[index]), spine.at(index), *source, loadedFonts, faces);
-    faces.applyTo(chunks_);
+    return TextBookChunks::settle(m_chunks, m_memoryBudget, QStringLiteral("Cannot open EPUB file: "), m_book);
+}
 
-    if (!BookMemoryBudget::fits(chunks_, memoryBudget)) {
-        chunks_.clear();
-        contentHash_.clear();
-        errorString_ = BookMemoryBudget::refusal(QStringLiteral("Cannot open EPUB file: "), path);
+std::unique_ptr<IByteSource> EpubReader::openSource(const QString& path, bool metadataOnly)
+{
+    std::unique_ptr<IByteSource> source = m_sourceFactory ? m_sourceFactory() : nullptr;
+    if (!source || !source->open(path)) {
+        m_book.errorString = QStringLiteral("Cannot open EPUB file: ") + path;
+        return nullptr;
+    }
+    if (!metadataOnly)
+        m_book.contentHash = source->contentHash();
+    return source;
+}
+
+bool EpubReader::findPackage(const IByteSource& source, QString* opfPath)
+{
+    const QByteArray container = source.readEntry(QStringLiteral("META-INF/container.xml"));
+    if (container.isEmpty()) {
+        m_book.errorString = QStringLiteral("Missing or invalid META-INF/container.xml");
         return false;
     }
-    if (chunks_.isEmpty()) {
-        // The reading model needs one row even for a book without readable content.
-        ContentChunk empty;
-        empty.id = filePath_;
-        empty.blocks.append(BlockItem());
-        chunks_.append(empty);
+    if (!parseContainer(container, opfPath)) {
+        m_book.errorString = QStringLiteral("Could not find OPF rootfile path in container.xml");
+        return false;
     }
+    m_opfDirectory = directoryOf(*opfPath);
     return true;
 }
 
@@ -370,104 +342,125 @@ bool EpubReader::parseContainer(const QByteArray& bytes, QString* outPath)
 
 bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths, QStringList* identifiers)
 {
-    QString coverId;
-    QStringList manifestOrder; // document order, so that the cover guess below is deterministic
-    QString uniqueIdentifierId;
-    bool uniqueIdentifierFound = false;
-
-    StatedDirection titleDirection;
-    StatedDirection authorDirection;
-
+    PackageReading package{fontPaths, identifiers};
     QXmlStreamReader reader(AttributeLimit::apply(bytes));
     while (!reader.atEnd()) {
         if (reader.readNext() != QXmlStreamReader::StartElement)
             continue;
         const QStringView name = reader.name();
         const QXmlStreamAttributes attributes = reader.attributes();
-
-        if (name == QLatin1String("package")) {
-            uniqueIdentifierId = attributes.value(QLatin1String("unique-identifier")).toString();
-        } else if (name == QLatin1String("meta")) {
-            if (attributes.value(QLatin1String("name")) == QLatin1String("cover"))
-                coverId = attributes.value(QLatin1String("content")).toString();
-            else if (attributes.value(QLatin1String("content")) == QLatin1String("cover"))
-                coverId = attributes.value(QLatin1String("name")).toString();
-        } else if (name == QLatin1String("item")) {
-            const QString id = attributes.value(QLatin1String("id")).toString();
-            EpubManifestItem item;
-            item.href = percentDecoded(attributes.value(QLatin1String("href")).toString());
-            item.mediaType = attributes.value(QLatin1String("media-type")).toString().toLower();
-            item.properties = attributes.value(QLatin1String("properties")).toString();
-            item.fallback = attributes.value(QLatin1String("fallback")).toString();
-            if (id.isEmpty() || item.href.isEmpty())
-                continue;
-            if (!manifest.contains(id))
-                manifestOrder.append(id);
-            manifest.insert(id, item);
-            if (item.properties.contains(QLatin1String("cover-image")))
-                coverId = id;
-            if (!metadataOnly && isFontMediaType(item.mediaType))
-                fontPaths->append(ArchivePath::resolve(opfDirectory, item.href));
-        } else if (name == QLatin1String("title") && isDublinCore(reader)) {
-            if (title_.isEmpty()) {
-                title_ = collapsed(elementText(reader));
-                titleDirection = StatedDirection::of(attributes);
-            }
-        } else if (name == QLatin1String("language") && isDublinCore(reader)) {
-            if (language_.isEmpty())
-                language_ = elementText(reader).trimmed();
-        } else if (name == QLatin1String("creator") && isDublinCore(reader)) {
-            if (author_.isEmpty()) {
-                author_ = collapsed(elementText(reader));
-                authorDirection = StatedDirection::of(attributes);
-            }
-        } else if (name == QLatin1String("identifier") && isDublinCore(reader)) {
-            const bool unique = !uniqueIdentifierFound && !uniqueIdentifierId.isEmpty()
-                && attributes.value(QLatin1String("id")) == uniqueIdentifierId;
-            const QString identifier = elementText(reader).trimmed();
-            if (unique) {
-                identifiers->prepend(identifier);
-                uniqueIdentifierFound = true;
-            } else {
-                identifiers->append(identifier);
-            }
-        } else if (name == QLatin1String("itemref")) {
-            const QString idref = attributes.value(QLatin1String("idref")).toString();
-            const auto item = manifest.constFind(idref);
-            if (item == manifest.constEnd())
-                continue;
-            // A picture standing in the spine is shown as one; other items that are no content
-            // documents give way to their fallback chain.
-            if (item->mediaType.startsWith(QLatin1String("image/"))) {
-                spine.append(ArchivePath::resolve(opfDirectory, item->href));
-                imageSpinePaths.insert(spine.last());
-            } else if (const EpubManifestItem* document = spineDocumentFor(idref)) {
-                spine.append(ArchivePath::resolve(opfDirectory, document->href));
-            } else if (!metadataOnly) {
-                qWarning("EPUB: spine item %s (%s) has no content document in its fallback chain; skipped",
-                         qUtf8Printable(item->href), qUtf8Printable(item->mediaType));
-            }
-        }
+        if (name == QLatin1String("package"))
+            package.uniqueIdentifierId = attributes.value(QLatin1String("unique-identifier")).toString();
+        else if (name == QLatin1String("item"))
+            readManifestItem(attributes, metadataOnly, package);
+        else if (name == QLatin1String("itemref"))
+            readSpineItem(attributes, metadataOnly);
+        else
+            readMetadataElement(reader, name, attributes, package);
     }
 
     // The language may follow the title it gives a direction to.
-    title_ = MetadataDirection::marked(title_, titleDirection.dir, titleDirection.languageOr(language_));
-    author_ = MetadataDirection::marked(author_, authorDirection.dir, authorDirection.languageOr(language_));
+    m_book.title = MetadataDirection::marked(m_book.title, package.titleDirection.dir,
+                                             package.titleDirection.languageOr(m_language));
+    m_book.author = MetadataDirection::marked(m_book.author, package.authorDirection.dir,
+                                              package.authorDirection.languageOr(m_language));
+    chooseCover(package);
+    return true;
+}
 
-    if (!coverId.isEmpty()) {
-        const auto item = manifest.constFind(coverId);
-        if (item != manifest.constEnd())
-            coverPath = ArchivePath::resolve(opfDirectory, item->href);
-        return true;
+void EpubReader::readMetadataElement(QXmlStreamReader& reader, QStringView name,
+                                     const QXmlStreamAttributes& attributes, PackageReading& package)
+{
+    if (name == QLatin1String("meta")) {
+        if (attributes.value(QLatin1String("name")) == QLatin1String("cover"))
+            package.coverId = attributes.value(QLatin1String("content")).toString();
+        else if (attributes.value(QLatin1String("content")) == QLatin1String("cover"))
+            package.coverId = attributes.value(QLatin1String("name")).toString();
+        return;
     }
-    for (const QString& id : std::as_const(manifestOrder)) {
-        const EpubManifestItem& item = manifest[id];
+    if (!isDublinCore(reader))
+        return;
+    if (name == QLatin1String("title")) {
+        if (m_book.title.isEmpty()) {
+            m_book.title = collapsed(elementText(reader));
+            package.titleDirection = StatedDirection::of(attributes);
+        }
+    } else if (name == QLatin1String("language")) {
+        if (m_language.isEmpty())
+            m_language = elementText(reader).trimmed();
+    } else if (name == QLatin1String("creator")) {
+        if (m_book.author.isEmpty()) {
+            m_book.author = collapsed(elementText(reader));
+            package.authorDirection = StatedDirection::of(attributes);
+        }
+    } else if (name == QLatin1String("identifier")) {
+        const bool unique = !package.uniqueIdentifierFound && !package.uniqueIdentifierId.isEmpty()
+            && attributes.value(QLatin1String("id")) == package.uniqueIdentifierId;
+        const QString identifier = elementText(reader).trimmed();
+        if (unique) {
+            package.identifiers->prepend(identifier);
+            package.uniqueIdentifierFound = true;
+        } else {
+            package.identifiers->append(identifier);
+        }
+    }
+}
+
+void EpubReader::readManifestItem(const QXmlStreamAttributes& attributes, bool metadataOnly, PackageReading& package)
+{
+    const QString id = attributes.value(QLatin1String("id")).toString();
+    EpubManifestItem item;
+    item.href = percentDecoded(attributes.value(QLatin1String("href")).toString());
+    item.mediaType = attributes.value(QLatin1String("media-type")).toString().toLower();
+    item.properties = attributes.value(QLatin1String("properties")).toString();
+    item.fallback = attributes.value(QLatin1String("fallback")).toString();
+    if (id.isEmpty() || item.href.isEmpty())
+        return;
+    if (!m_manifest.contains(id))
+        package.manifestOrder.append(id);
+    m_manifest.insert(id, item);
+    if (item.properties.contains(QLatin1String("cover-image")))
+        package.coverId = id;
+    if (!metadataOnly && isFontMediaType(item.mediaType))
+        package.fontPaths->append(ArchivePath::resolve(m_opfDirectory, item.href));
+}
+
+void EpubReader::readSpineItem(const QXmlStreamAttributes& attributes, bool metadataOnly)
+{
+    const QString idref = attributes.value(QLatin1String("idref")).toString();
+    const auto item = m_manifest.constFind(idref);
+    if (item == m_manifest.constEnd())
+        return;
+    // A picture standing in the spine is shown as one; other items that are no content documents
+    // give way to their fallback chain.
+    if (item->mediaType.startsWith(QLatin1String("image/"))) {
+        m_spine.append(ArchivePath::resolve(m_opfDirectory, item->href));
+        m_imageSpinePaths.insert(m_spine.last());
+    } else if (const EpubManifestItem* document = spineDocumentFor(idref)) {
+        m_spine.append(ArchivePath::resolve(m_opfDirectory, document->href));
+    } else if (!metadataOnly) {
+        qWarning("EPUB: spine item %s (%s) has no content document in its fallback chain; skipped",
+                 qUtf8Printable(item->href), qUtf8Printable(item->mediaType));
+    }
+}
+
+// The item the package names as its cover; else, when it names none, the first image whose id
+// says it is one.
+void EpubReader::chooseCover(const PackageReading& package)
+{
+    if (!package.coverId.isEmpty()) {
+        const auto item = m_manifest.constFind(package.coverId);
+        if (item != m_manifest.constEnd())
+            m_book.cover = ArchivePath::resolve(m_opfDirectory, item->href);
+        return;
+    }
+    for (const QString& id : std::as_const(package.manifestOrder)) {
+        const EpubManifestItem& item = m_manifest[id];
         if (id.contains(QLatin1String("cover"), Qt::CaseInsensitive) && item.mediaType.startsWith(QLatin1String("image/"))) {
-            coverPath = ArchivePath::resolve(opfDirectory, item.href);
+            m_book.cover = ArchivePath::resolve(m_opfDirectory, item.href);
             break;
         }
     }
-    return true;
 }
 
 const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
@@ -477,8 +470,8 @@ const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
     QString at = id;
     while (!at.isEmpty() && !visited.contains(at)) {
         visited.insert(at);
-        const auto item = manifest.constFind(at);
-        if (item == manifest.constEnd())
+        const auto item = m_manifest.constFind(at);
+        if (item == m_manifest.constEnd())
             return nullptr;
         if (isContentDocument(item->mediaType))
             return &*item;
@@ -487,21 +480,78 @@ const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
     return nullptr;
 }
 
+bool EpubReader::readSpine(IByteSource& source, const QString& path, const QStringList& manifestFontPaths)
+{
+    // The documents are parsed in parallel; a source need not be safe to read from several
+    // threads, so each thread reads through one of its own.
+    ThreadSources sources(m_sourceFactory, path, source);
+    const auto readEntry = [&sources](const QString& name) { return sources.read(name); };
+    StyleSheetCache styleSheetCache(readEntry);
+    SpineReading reading(sources, source, styleSheetCache, m_treeBudget);
+    std::vector<EpubSpineDocument> documents(m_spine.size());
+    ParallelFor parsing(*QThreadPool::globalInstance(), m_spine.size(), [&](qsizetype index) {
+        documents[index] = loadSpineDocument(m_spine.at(index), reading);
+    });
+    // Fonts are registered from this thread only; the package's own go while the pool parses.
+    BookFontFaces faces;
+    QHash<QString, EmbeddedFonts::Font> loadedFonts; // by path
+    for (const QString& fontPath : manifestFontPaths) {
+        const EmbeddedFonts::Font font = registerFont(fontPath, readEntry(fontPath));
+        loadedFonts.insert(fontPath, font);
+        faces.addOwnName(font.ownFamily, font.weight, font.italic, font.family);
+    }
+    parsing.finish();
+    // A chapter too large to read (a zip bomb) fails the book: left out, it would leave a book
+    // without its text and without a word why.
+    if (reading.chapterTooLarge)
+        return false;
+    for (qsizetype index = 0; index < m_spine.size(); ++index)
+        appendSpineChunks(std::move(documents[index]), m_spine.at(index), source, loadedFonts, faces);
+    faces.applyTo(m_chunks);
+    return true;
+}
+
+EpubSpineDocument EpubReader::loadSpineDocument(const QString& path, SpineReading& reading) const
+{
+    if (m_imageSpinePaths.contains(path))
+        return imageSpineDocument(path);
+    EpubSpineDocument document;
+    QByteArray bytes = reading.sources.read(path);
+    if (bytes.isEmpty()) {
+        // The zip source answers this under its own lock.
+        if (reading.source.entryExceedsLimit(path)) {
+            qWarning() << "Chapter too large to read:" << path;
+            reading.chapterTooLarge = true;
+        }
+        return document;
+    }
+    if (looksBinary(bytes)) {
+        document.notText = true;
+        return document;
+    }
+    const ChapterTreeBudget::Share share(reading.trees, bytes.size());
+    QString html = QString::fromUtf8(bytes);
+    bytes = QByteArray();
+    return parseSpineDocument(std::move(html), path, reading.styleSheets);
+}
+
 EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& path,
                                                  StyleSheetCache& styleSheetCache) const
 {
     EpubSpineDocument result;
     ParseParams params;
-    params.language = language_;
+    params.language = m_language;
     QDomDocument document;
     QString xml = HtmlEntities::toXmlSafe(html);
-    if (!XmlDomParser::parse(xml, &document)) {
-        // Tag soup keeps its styles, links and images when an HTML parser can read it.
-        if (!HtmlSoupParser::parse(html, &document)) {
-            result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
-            return result;
-        }
-        xml = QString();
+    switch (MarkupFallback::parse(xml, html, &document)) {
+    case MarkupFallback::Reading::PlainText:
+        result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
+        return result;
+    case MarkupFallback::Reading::TagSoup:
+        xml = QString(); // its tags may be written in any case: the tree is searched whole
+        break;
+    case MarkupFallback::Reading::Xml:
+        break;
     }
     // Only the tree is read from here on: the texts it was built from go before the blocks come.
     html = QString();
@@ -529,7 +579,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& pa
 
     xml = QString();
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
-                                                 params, &sheet, scheme, filePath_, base, 1);
+                                                 params, &sheet, m_scheme, m_book.filePath, base, 1);
     result.asksColourScheme = sheet.asksColourScheme();
     return result;
 }
@@ -539,7 +589,7 @@ EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
     // Its bytes are not read here: the picture's size is learnt from its header when laid out.
     DocumentChunkBuilder builder(path, DocumentChunkBuilder::ReaderBudget);
     builder.startParagraph(TextAlign::Center, 0, 0, 16, false, QString(), TextStyle());
-    builder.appendImage(ImageUrl::build(scheme, path, filePath_), -1, -1, -1, TextStyle());
+    builder.appendImage(ImageUrl::build(m_scheme, path, m_book.filePath), -1, -1, -1, TextStyle());
     builder.finishParagraph();
     EpubSpineDocument document;
     document.chunks = builder.build();
@@ -561,15 +611,15 @@ void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& 
         }
         faces.declare(face.family, face.minWeight, face.maxWeight, face.italic, loaded->family);
     }
-    chunks_ += std::move(document.chunks);
-    followsColourScheme_ = followsColourScheme_ || document.asksColourScheme;
+    m_chunks += std::move(document.chunks);
+    m_followsColourScheme = m_followsColourScheme || document.asksColourScheme;
 }
 
 EmbeddedFonts::Font EpubReader::registerFont(const QString& path, const QByteArray& stored) const
 {
     if (stored.isEmpty())
         return EmbeddedFonts::Font();
-    const QByteArray clear = fontObfuscation.clearFont(path, stored);
+    const QByteArray clear = m_fontObfuscation.clearFont(path, stored);
     if (clear.isEmpty())
         return EmbeddedFonts::Font();
     const EmbeddedFonts::Font font = EmbeddedFonts::add(clear);

@@ -13,6 +13,7 @@
 // a time, and the chunks keep the spine order.
 
 #include "css/CssStyleSheet.h"
+#include "formats/BookMetadata.h"
 #include "formats/ChapterTreeBudget.h"
 #include "formats/EmbeddedFonts.h"
 #include "formats/EpubFontObfuscation.h"
@@ -23,6 +24,9 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QXmlStreamReader>
+
+#include <memory>
 
 class BookFontFaces;
 class StyleSheetCache;
@@ -50,34 +54,49 @@ public:
     int contentKind() const override { return ContentKind::Text; }
     bool open(const QString& path) override;
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return errorString_; }
-    QString filePath() const override { return filePath_; }
-    QString title() const override { return title_; }
-    QString author() const override { return author_; }
-    QString coverImageUrl() const override;
-    QByteArray contentHash() const override { return contentHash_; }
+    QString errorString() const override { return m_book.errorString; }
+    QString filePath() const override { return m_book.filePath; }
+    QString title() const override { return m_book.title; }
+    QString author() const override { return m_book.author; }
+    QString coverImageUrl() const override { return m_book.coverImageUrl(m_scheme); }
+    QByteArray contentHash() const override { return m_book.contentHash; }
     QList<ComicPage> pages() const override { return {}; }
-    QList<ContentChunk> chunks() const override { return chunks_; }
-    bool followsColourScheme() const override { return followsColourScheme_; }
+    QList<ContentChunk> chunks() const override { return m_chunks; }
+    bool followsColourScheme() const override { return m_followsColourScheme; }
 
     // Bytes of chapter text whose DOM trees may exist at once while open() parses the spine
-    // (see ChapterTreeBudget); ChapterTreeBudget::DefaultUnits unless set.
-    void setChapterTreeBudget(qint64 bytes) { treeBudget = bytes; }
+    // (see ChapterTreeBudget); ChapterTreeBudget::kDefaultUnits unless set.
+    void setChapterTreeBudget(qint64 bytes) { m_treeBudget = bytes; }
     // Bytes the book may need in memory once laid out (BookMemoryBudget), counted by the weight of
     // its chunks; a book that needs more is refused. BookMemoryBudget::defaultBudget() unless set.
-    void setMemoryBudget(qint64 bytes) { memoryBudget = bytes; }
+    void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
 
 private:
+    struct PackageReading; // what parseOpf gathers on its way through the package document
+    struct SpineReading;   // what the spine documents share while they are parsed
+
+    void clear();
     bool parseOpen(const QString& path, bool metadataOnly);
+    // Opens the book and finds its package document; false with the error set.
+    std::unique_ptr<IByteSource> openSource(const QString& path, bool metadataOnly);
+    bool findPackage(const IByteSource& source, QString* opfPath);
     static bool parseContainer(const QByteArray& bytes, QString* outPath);
     // Unless metadataOnly, *fontPaths gets the cleaned paths of the manifest's font items in
     // manifest order; parseOpen registers them. *identifiers gets the dc:identifier texts, the
     // package's unique identifier first.
     bool parseOpf(const QByteArray& bytes, bool metadataOnly, QStringList* fontPaths, QStringList* identifiers);
+    void readMetadataElement(QXmlStreamReader& reader, QStringView name, const QXmlStreamAttributes& attributes,
+                             PackageReading& package);
+    void readManifestItem(const QXmlStreamAttributes& attributes, bool metadataOnly, PackageReading& package);
+    void readSpineItem(const QXmlStreamAttributes& attributes, bool metadataOnly);
+    void chooseCover(const PackageReading& package);
     // The item shown for the spine item of this manifest id: itself when it is a content document,
     // else the first content document of its fallback chain; null when there is none.
     const EpubManifestItem* spineDocumentFor(const QString& id) const;
+    // Parses every spine document into m_chunks; false when one is too large to read.
+    bool readSpine(IByteSource& source, const QString& path, const QStringList& manifestFontPaths);
     // Any thread: reads only fields that stay unchanged while the spine is parsed.
+    EpubSpineDocument loadSpineDocument(const QString& path, SpineReading& reading) const;
     EpubSpineDocument parseSpineDocument(QString html, const QString& path,
                                          StyleSheetCache& styleSheetCache) const;
     // A picture standing in the spine by itself (a bitmap or an SVG page): one chunk showing it.
@@ -88,22 +107,17 @@ private:
                            QHash<QString, EmbeddedFonts::Font>& loadedFonts, BookFontFaces& faces);
     EmbeddedFonts::Font registerFont(const QString& path, const QByteArray& stored) const;
 
-    SourceFactory sourceFactory;
-    QString scheme;
-    QString filePath_;
-    QByteArray contentHash_;
-    QString title_;
-    QString author_;
-    QString language_;     // the first dc:language
-    QString errorString_;
-    QString opfDirectory; // with its final "/", empty for an OPF at the archive root
-    QString coverPath;
-    QHash<QString, EpubManifestItem> manifest;
-    QList<QString> spine;  // cleaned archive paths, in reading order
-    QSet<QString> imageSpinePaths; // the spine items whose media type is an image
-    QList<ContentChunk> chunks_;
-    bool followsColourScheme_ = false;
-    EpubFontObfuscation fontObfuscation; // of the open book's fonts, set before they are registered
-    qint64 treeBudget;
-    qint64 memoryBudget;
+    SourceFactory m_sourceFactory;
+    QString m_scheme;
+    BookMetadata m_book;   // its cover is the cleaned archive path of the cover image
+    QString m_language;     // the first dc:language
+    QString m_opfDirectory; // with its final "/", empty for an OPF at the archive root
+    QHash<QString, EpubManifestItem> m_manifest;
+    QList<QString> m_spine;  // cleaned archive paths, in reading order
+    QSet<QString> m_imageSpinePaths; // the spine items whose media type is an image
+    QList<ContentChunk> m_chunks;
+    bool m_followsColourScheme = false;
+    EpubFontObfuscation m_fontObfuscation; // of the open book's fonts, set before they are registered
+    qint64 m_treeBudget;
+    qint64 m_memoryBudget;
 };

@@ -2,10 +2,10 @@
 
 #include "content/DocumentChunkBuilder.h"
 #include "formats/BookMemoryBudget.h"
+#include "formats/TextBookChunks.h"
 #include "html/HtmlBlockParser.h"
 #include "html/HtmlEntities.h"
 #include "html/XmlDomParser.h"
-#include "images/ImageUrl.h"
 #include "sources/Fb2ByteSource.h"
 #include "text/AttributeLimit.h"
 #include "text/TextEncoding.h"
@@ -126,8 +126,8 @@ bool holdsContent(const QList<QDomNode>& nodes)
 } // namespace
 
 Fb2Reader::Fb2Reader(SourceFactory sourceFactory, QString scheme)
-    : sourceFactory(std::move(sourceFactory))
-    , scheme(std::move(scheme))
+    : m_sourceFactory(std::move(sourceFactory))
+    , m_scheme(std::move(scheme))
 {
 }
 
@@ -141,64 +141,42 @@ bool Fb2Reader::loadMetadata(const QString& path)
     return parseOpen(path, true);
 }
 
-QString Fb2Reader::coverImageUrl() const
-{
-    return coverId.isEmpty() ? QString() : ImageUrl::build(scheme, coverId, filePath_);
-}
-
 bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
 {
-    filePath_.clear();
-    contentHash_.clear();
-    title_.clear();
-    author_.clear();
-    errorString_.clear();
-    coverId.clear();
-    chunks_.clear();
+    m_book = BookMetadata();
+    m_chunks.clear();
 
-    std::unique_ptr<IByteSource> source = sourceFactory ? sourceFactory() : nullptr;
+    std::unique_ptr<IByteSource> source = m_sourceFactory ? m_sourceFactory() : nullptr;
     auto* book = dynamic_cast<Fb2ByteSource*>(source.get());
     if (!book || !book->open(path)) {
-        errorString_ = book && !book->errorString().isEmpty() ? book->errorString()
-                                                              : QStringLiteral("Cannot open FB2 file: ") + path;
+        m_book.errorString = book && !book->errorString().isEmpty() ? book->errorString()
+                                                                    : QStringLiteral("Cannot open FB2 file: ") + path;
         return false;
     }
     if (!metadataOnly)
-        contentHash_ = book->contentHash();
+        m_book.contentHash = book->contentHash();
 
     // decode() honours the encoding the prolog declares and detects it when there is none; HTML
     // entities (&nbsp;, undeclared in XML) would stop both the metadata and the body parse.
     const QString xml =
         HtmlEntities::toXmlSafe(withoutBinaries(TextEncoding::decode(book->xmlData(), QString())));
     readMetadata(xml);
-    if (!coverId.isEmpty() && book->readEntry(coverId).isEmpty())
-        coverId.clear(); // a cover naming no binary would only ever show a broken image
+    if (!m_book.cover.isEmpty() && book->readEntry(m_book.cover).isEmpty())
+        m_book.cover.clear(); // a cover naming no binary would only ever show a broken image
     source.reset(); // the decoded images are not needed for the text
-    if (title_.isEmpty())
-        title_ = titleFromFileName(path);
-    filePath_ = path;
+    if (m_book.title.isEmpty())
+        m_book.title = titleFromFileName(path);
+    m_book.filePath = path;
     if (metadataOnly)
         return true;
 
     if (!appendBodies(xml)) {
-        errorString_ = QStringLiteral("Invalid or malformed FictionBook XML");
-        contentHash_.clear();
+        m_book.errorString = QStringLiteral("Invalid or malformed FictionBook XML");
+        m_book.contentHash.clear();
         return false;
     }
-    if (!BookMemoryBudget::fits(chunks_, BookMemoryBudget::defaultBudget())) {
-        chunks_.clear();
-        contentHash_.clear();
-        errorString_ = BookMemoryBudget::refusal(QStringLiteral("Cannot open FB2 file: "), path);
-        return false;
-    }
-    if (chunks_.isEmpty()) {
-        // The reading model needs one row even for a book without readable content.
-        ContentChunk empty;
-        empty.id = filePath_;
-        empty.blocks.append(BlockItem());
-        chunks_.append(empty);
-    }
-    return true;
+    return TextBookChunks::settle(m_chunks, BookMemoryBudget::defaultBudget(), QStringLiteral("Cannot open FB2 file: "),
+                                  m_book);
 }
 
 void Fb2Reader::readMetadata(const QString& xml)
@@ -225,20 +203,20 @@ void Fb2Reader::readMetadata(const QString& xml)
         if (!open.isEmpty() && open.last() == QLatin1String("title-info")) {
             if (name == QLatin1String("book-title")) {
                 const QString text = readText(reader);
-                if (title_.isEmpty())
-                    title_ = text;
+                if (m_book.title.isEmpty())
+                    m_book.title = text;
                 continue;
             }
             if (name == QLatin1String("author")) {
                 const QString text = readAuthor(reader);
-                if (author_.isEmpty())
-                    author_ = text;
+                if (m_book.author.isEmpty())
+                    m_book.author = text;
                 continue;
             }
             if (name == QLatin1String("coverpage")) {
                 const QString id = readCoverId(reader);
-                if (coverId.isEmpty())
-                    coverId = id;
+                if (m_book.cover.isEmpty())
+                    m_book.cover = id;
                 continue;
             }
         }
@@ -253,9 +231,9 @@ bool Fb2Reader::appendBodies(const QString& xml)
         // Not well-formed: the text-based parse keeps every word, without the structure. A book
         // broken before its first word has nothing to keep.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
-        chunks_ += HtmlBlockParser::plainTextChunks(body < 0 ? xml : xml.mid(body), filePath_,
+        m_chunks += HtmlBlockParser::plainTextChunks(body < 0 ? xml : xml.mid(body), m_book.filePath,
                                                     DocumentChunkBuilder::ReaderBudget, ParseParams());
-        return !chunks_.isEmpty();
+        return !m_chunks.isEmpty();
     }
 
     // The main text first, then the notes and comments its links point to, whatever order the
@@ -291,7 +269,7 @@ void Fb2Reader::appendSection(const QDomElement& section, const QString& chunkId
     QList<QDomNode> content;
     int sectionIndex = 0;
     for (const QDomNode& child : std::as_const(children)) {
-        if (depth < MaxSectionDepth && isNamed(child, QLatin1String("section"))) {
+        if (depth < kMaxSectionDepth && isNamed(child, QLatin1String("section"))) {
             appendContent(section, content, chunkId, depth);
             content.clear();
             appendSection(child.toElement(), chunkId + QStringLiteral("/section") + QString::number(sectionIndex++),
@@ -314,6 +292,6 @@ void Fb2Reader::appendContent(const QDomElement& owner, const QList<QDomNode>& n
     owner.parentNode().insertBefore(root, owner);
     for (const QDomNode& node : nodes)
         root.appendChild(node);
-    chunks_ += HtmlBlockParser::parseChunks(root, chunkId, DocumentChunkBuilder::ReaderBudget, ParseParams(), nullptr,
-                                            scheme, filePath_, QString(), depth);
+    m_chunks += HtmlBlockParser::parseChunks(root, chunkId, DocumentChunkBuilder::ReaderBudget, ParseParams(), nullptr,
+                                            m_scheme, m_book.filePath, QString(), depth);
 }

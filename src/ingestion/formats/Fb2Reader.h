@@ -8,6 +8,7 @@
 // One thread at a time (see FormatReader): open() runs on the book-opening task, loadMetadata()
 // on a history task.
 
+#include "formats/BookMetadata.h"
 #include "formats/FormatReader.h"
 
 #include <QDomElement>
@@ -22,17 +23,17 @@ public:
     int contentKind() const override { return ContentKind::Text; }
     bool open(const QString& path) override;
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return errorString_; }
-    QString filePath() const override { return filePath_; }
-    QString title() const override { return title_; }
-    QString author() const override { return author_; }
-    QString coverImageUrl() const override;
-    QByteArray contentHash() const override { return contentHash_; }
+    QString errorString() const override { return m_book.errorString; }
+    QString filePath() const override { return m_book.filePath; }
+    QString title() const override { return m_book.title; }
+    QString author() const override { return m_book.author; }
+    QString coverImageUrl() const override { return m_book.coverImageUrl(m_scheme); }
+    QByteArray contentHash() const override { return m_book.contentHash; }
     QList<ComicPage> pages() const override { return {}; }
-    QList<ContentChunk> chunks() const override { return chunks_; }
+    QList<ContentChunk> chunks() const override { return m_chunks; }
 
     // Sections nested deeper than this are read as content of the deepest section kept.
-    static constexpr int MaxSectionDepth = 64;
+    static constexpr int kMaxSectionDepth = 64;
 
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
@@ -42,13 +43,8 @@ private:
     void appendSection(const QDomElement& section, const QString& chunkId, int depth);
     void appendContent(const QDomElement& owner, const QList<QDomNode>& nodes, const QString& chunkId, int depth);
 
-    SourceFactory sourceFactory;
-    QString scheme;
-    QString filePath_;
-    QByteArray contentHash_;
-    QString title_;
-    QString author_;
-    QString errorString_;
-    QString coverId; // binary id of the cover image, without "#"; empty when none
-    QList<ContentChunk> chunks_;
+    SourceFactory m_sourceFactory;
+    QString m_scheme;
+    BookMetadata m_book; // its cover is the binary id of the cover image, without "#"
+    QList<ContentChunk> m_chunks;
 };

@@ -100,7 +100,7 @@ bool SfntFont::parse(const QByteArray& bytes, SfntFont* out)
     if (!isVersion(version))
         return false;
     const quint16 count = u16(bytes, start + 4);
-    if (count == 0 || count > MaxTables || start + 12 + qsizetype(count) * 16 > bytes.size())
+    if (count == 0 || count > kMaxTables || start + 12 + qsizetype(count) * 16 > bytes.size())
         return false;
     SfntFont font;
     font.version = version;

@@ -17,7 +17,7 @@ struct SfntFont {
     };
 
     // Fonts hold a few dozen tables; a directory of more is no font this reader takes.
-    static constexpr int MaxTables = 1024;
+    static constexpr int kMaxTables = 1024;
 
     quint32 version = 0; // 0x00010000 or "true" for TrueType outlines, "OTTO" for CFF
     QList<Table> tables;

@@ -1,6 +1,7 @@
 #include "formats/TxtReader.h"
 
 #include "content/DocumentChunkBuilder.h"
+#include "formats/TextBookChunks.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
 #include "text/TextEncoding.h"
@@ -11,15 +12,6 @@
 #include <QFileInfo>
 
 namespace {
-
-// The reading model always needs a chunk to show, even for a book with no text at all.
-ContentChunk emptyChunk(const QString& id)
-{
-    ContentChunk chunk;
-    chunk.id = id;
-    chunk.blocks.append(BlockItem());
-    return chunk;
-}
 
 // Paragraphs are set apart as in printed books: a first-line indent of 1.5 em on a paragraph
 // that follows a paragraph, none after a gap, a break or lines laid out by hand.
@@ -59,7 +51,7 @@ QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
     });
     QList<ContentChunk> chunks = builder.build();
     if (chunks.isEmpty())
-        chunks.append(emptyChunk(chunkId));
+        chunks.append(TextBookChunks::emptyChunk(chunkId));
     return chunks;
 }
 
@@ -67,17 +59,15 @@ QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
 
 void TxtReader::start(const QString& filePath)
 {
-    path = filePath;
-    hash.clear();
-    bookTitle = QFileInfo(filePath).completeBaseName();
-    bookAuthor.clear();
-    error.clear();
-    bookChunks.clear();
+    m_book = BookMetadata();
+    m_book.filePath = filePath;
+    m_book.title = QFileInfo(filePath).completeBaseName();
+    m_chunks.clear();
 }
 
 bool TxtReader::fail(const QString& message)
 {
-    error = message;
+    m_book.errorString = message;
     return false;
 }
 
@@ -97,7 +87,7 @@ bool TxtReader::open(const QString& filePath)
     QFile file(filePath);
     // Only regular files: a device or a pipe named .txt could be read forever. A file too large
     // to hold is refused as one that cannot be opened.
-    if (!info.isFile() || info.size() > MaxFileSize || !file.open(QIODevice::ReadOnly))
+    if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
     QByteArray bytes = file.read(info.size());
@@ -118,9 +108,9 @@ bool TxtReader::open(const QString& filePath)
     }
     if (verdict == TextContentCheck::Verdict::Undecodable)
         return fail(QStringLiteral("Failed to decode text: ") + info.fileName());
-    if (!BookMemoryBudget::fits(text.size(), memoryBudget))
+    if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
         return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), filePath));
-    hash = digest;
-    bookChunks = buildChunks(text, filePath);
+    m_book.contentHash = digest;
+    m_chunks = buildChunks(text, filePath);
     return true;
 }

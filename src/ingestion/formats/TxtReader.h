@@ -7,6 +7,7 @@
 // Used by one thread at a time, as every FormatReader: opened on a worker thread, then only read.
 
 #include "formats/BookMemoryBudget.h"
+#include "formats/BookMetadata.h"
 #include "formats/FormatReader.h"
 
 class TxtReader : public FormatReader {
@@ -15,31 +16,27 @@ public:
     bool open(const QString& path) override;
     // Path and title only: the text is not read.
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return error; }
-    QString filePath() const override { return path; }
-    QString title() const override { return bookTitle; }
-    QString author() const override { return bookAuthor; }
+    QString errorString() const override { return m_book.errorString; }
+    QString filePath() const override { return m_book.filePath; }
+    QString title() const override { return m_book.title; }
+    QString author() const override { return m_book.author; }
     QString coverImageUrl() const override { return QString(); }
-    QByteArray contentHash() const override { return hash; }
+    QByteArray contentHash() const override { return m_book.contentHash; }
     QList<ComicPage> pages() const override { return {}; }
-    QList<ContentChunk> chunks() const override { return bookChunks; }
+    QList<ContentChunk> chunks() const override { return m_chunks; }
 
     // Larger files are refused rather than held several times over in memory.
-    static constexpr qint64 MaxFileSize = qint64(256) * 1024 * 1024;
+    static constexpr qint64 kMaxFileSize = qint64(256) * 1024 * 1024;
     // Bytes a book may need in memory once laid out (BookMemoryBudget); a book whose text needs
     // more is refused. BookMemoryBudget::defaultBudget() unless set.
-    void setMemoryBudget(qint64 bytes) { memoryBudget = bytes; }
+    void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
 
 private:
     // Clears every field, then takes the path and the title of the new book.
     void start(const QString& path);
     bool fail(const QString& message);
 
-    QString path;
-    QByteArray hash;
-    QString bookTitle;
-    QString bookAuthor;
-    QString error;
-    QList<ContentChunk> bookChunks;
-    qint64 memoryBudget = BookMemoryBudget::defaultBudget();
+    BookMetadata m_book; // no cover
+    QList<ContentChunk> m_chunks;
+    qint64 m_memoryBudget = BookMemoryBudget::defaultBudget();
 };

@@ -27,8 +27,8 @@ bool decodeWoff(const QByteArray& bytes, SfntFont* out)
         return false;
     const quint16 count = quint16(u32(bytes, 12) >> 16);
     const quint32 sfntSize = u32(bytes, 16);
-    if (count == 0 || count > SfntFont::MaxTables || kHeaderSize + qsizetype(count) * kEntrySize > bytes.size()
-        || sfntSize > MaxFontBytes)
+    if (count == 0 || count > SfntFont::kMaxTables || kHeaderSize + qsizetype(count) * kEntrySize > bytes.size()
+        || sfntSize > kMaxFontBytes)
         return false;
     SfntFont font;
     font.version = u32(bytes, 4); // the flavour: the version of the font inside
@@ -65,7 +65,7 @@ bool decodeWoff2(const QByteArray& bytes, SfntFont* out)
 {
     const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
     const size_t size = woff2::ComputeWOFF2FinalSize(data, size_t(bytes.size()));
-    if (size == 0 || size > size_t(MaxFontBytes))
+    if (size == 0 || size > size_t(kMaxFontBytes))
         return false;
     QByteArray sfnt(qsizetype(size), Qt::Uninitialized);
     if (!woff2::ConvertWOFF2ToTTF(reinterpret_cast<uint8_t*>(sfnt.data()), size, data, size_t(bytes.size())))

@@ -10,9 +10,8 @@
 #include "css/CssUserAgentSheet.h"
 #include "html/HtmlEntities.h"
 #include "html/HtmlPlainText.h"
-#include "html/HtmlSoupParser.h"
+#include "html/MarkupFallback.h"
 #include "html/MathLinearizer.h"
-#include "html/XmlDomParser.h"
 #include "images/DataUrl.h"
 #include "images/ImageUrl.h"
 #include "text/IdeographicText.h"
@@ -181,7 +180,7 @@ struct Frame {
     bool parenthesised = false; // rt frames: the reading is put in parentheses of ours
 };
 
-constexpr char16_t WordJoiner = 0x2060;
+constexpr char16_t kWordJoiner = 0x2060;
 
 bool isTableCell(const QString& name)
 {
@@ -192,8 +191,8 @@ class Walker {
 public:
     Walker(const QString& chunkId, int budget, const ParseParams& params, const Css::StyleSheet* sheet,
            const QString& providerId, const QString& bookPath, const QString& baseDir)
-        : builder(chunkId, budget), documentId(chunkId), params(params), sheet(sheet), providerId(providerId), bookPath(bookPath),
-          baseDir(baseDir)
+        : m_builder(chunkId, budget), m_documentId(chunkId), m_params(params), m_sheet(sheet), m_providerId(providerId),
+          m_bookPath(bookPath), m_baseDir(baseDir)
     {
     }
 
@@ -202,39 +201,39 @@ public:
         if (root.isNull())
             return flushed().build();
         const QDomElement document = root.ownerDocument().documentElement();
-        fictionBook = localName(document.isNull() ? root : document) == u"fictionbook";
-        userAgent = &Css::userAgentSheet(fictionBook ? Css::Vocabulary::FictionBook : Css::Vocabulary::Html);
+        m_fictionBook = localName(document.isNull() ? root : document) == u"fictionbook";
+        m_userAgent = &Css::userAgentSheet(m_fictionBook ? Css::Vocabulary::FictionBook : Css::Vocabulary::Html);
 
         Frame base;
-        base.style = Css::ComputedStyle::initial(params);
+        base.style = Css::ComputedStyle::initial(m_params);
         // HTML reads left to right unless the book's language is written right to left; FictionBook
         // states no direction, so each paragraph takes it from its first strong character.
-        if (MetadataDirection::isRightToLeftLanguage(params.language))
+        if (MetadataDirection::isRightToLeftLanguage(m_params.language))
             base.style.text.direction = TextDirection::RightToLeft;
-        else if (!fictionBook)
+        else if (!m_fictionBook)
             base.style.text.direction = TextDirection::LeftToRight;
         base.block = true;
-        base.sectionDepth = sectionDepth - (fictionBook && localName(root) == u"section" ? 1 : 0);
-        for (QDomNode up = root.parentNode(); fictionBook && up.isElement(); up = up.parentNode())
+        base.sectionDepth = sectionDepth - (m_fictionBook && localName(root) == u"section" ? 1 : 0);
+        for (QDomNode up = root.parentNode(); m_fictionBook && up.isElement(); up = up.parentNode())
             base.notes = base.notes || isNotesBody(up.toElement());
-        frames.append(base);
+        m_frames.append(base);
 
         visitElement(root);
-        while (frames.size() > 1) {
-            const QDomNode node = frames.last().next;
+        while (m_frames.size() > 1) {
+            const QDomNode node = m_frames.last().next;
             if (node.isNull()) {
                 leaveFrame();
                 continue;
             }
-            frames.last().next = node.nextSibling();
+            m_frames.last().next = node.nextSibling();
             if (node.isElement())
                 visitElement(node.toElement());
             else if (node.isText() || node.isCDATASection())
                 appendText(node.nodeValue());
         }
-        if (budget.cut())
+        if (m_budget.cut())
             qWarning("%s: the style sheets cost too much to match; their rules from number %d on are skipped",
-                     qPrintable(documentId), budget.ruleLimit() + 1);
+                     qPrintable(m_documentId), m_budget.ruleLimit() + 1);
         return flushed().build();
     }
 
@@ -242,49 +241,70 @@ private:
 
     void visitElement(const QDomElement& element)
     {
-        Frame& parent = frames.last();
-        if (frames.size() > HtmlBlockParser::MaxStyledDepth) {
+        if (m_frames.size() > HtmlBlockParser::kMaxStyledDepth) {
             appendFlattenedText(element);
             return;
         }
         const QString name = localName(element);
-        const Css::ElementFacts& facts = elements.push(element);
-
-        QList<Css::Declaration> declarations = userAgent->declarationsFor(facts);
-        declarations += presentationalHints(element, name);
-        const QString styleAttribute = element.attribute(QStringLiteral("style"));
-        declarations += (sheet ? *sheet : emptySheet()).declarationsFor(facts, styleAttribute, &budget);
-        Css::ComputedStyle style = Css::ComputedStyle::compute(parent.style, declarations, params);
-        if (name == u"a" && !hrefOf(element).isEmpty())
-            style.text.link = true;
-        const QString dir = fictionBook ? QString() : element.attribute(QStringLiteral("dir")).trimmed().toLower();
-        if (dir == u"auto") {
-            style.text.direction = TextDirection::Auto;
-            style.text.unicodeBidi = UnicodeBidi::Isolate;
-        }
-        if (!fictionBook && name == u"rp" && parent.rubyFrame >= 0) {
+        const Css::ElementFacts& facts = m_elements.push(element);
+        const QString dir = m_fictionBook ? QString() : element.attribute(QStringLiteral("dir")).trimmed().toLower();
+        // Its style: the cascade, then what its markup says.
+        Css::ComputedStyle style = styleOf(element, facts, name, dir);
+        if (!m_fictionBook && name == u"rp" && m_frames.last().rubyFrame >= 0) {
             // The book's own fallback for readers without ruby, whatever its style sheet says.
-            elements.pop();
+            m_elements.pop();
             appendText(element.text());
             return;
         }
         if (style.display == Css::Display::None) {
-            elements.pop();
+            m_elements.pop();
             return;
         }
-        const bool flattened = fitIntoRow(style, parent, name);
+        // Its frame, opening the block, row cell or list it starts.
+        enterFrame(element, name, dir, style);
+        const bool inRow = m_frames.last().rowFrame >= 0;
+        if (m_frames.last().parenthesised)
+            appendText(QStringLiteral("("));
+        // Elements whose content is not walked as text stand for themselves and end at once.
+        if (!isLeaf(name))
+            return;
+        m_frames.last().next = QDomNode();
+        appendLeaf(element, name, style, inRow);
+        leaveFrame();
+    }
 
+    Css::ComputedStyle styleOf(const QDomElement& element, const Css::ElementFacts& facts, const QString& name,
+                               const QString& dir)
+    {
+        QList<Css::Declaration> declarations = m_userAgent->declarationsFor(facts);
+        declarations += presentationalHints(element, name);
+        const QString styleAttribute = element.attribute(QStringLiteral("style"));
+        declarations += (m_sheet ? *m_sheet : emptySheet()).declarationsFor(facts, styleAttribute, &m_budget);
+        Css::ComputedStyle style = Css::ComputedStyle::compute(m_frames.last().style, declarations, m_params);
+        if (name == u"a" && !hrefOf(element).isEmpty())
+            style.text.link = true;
+        if (dir == u"auto") {
+            style.text.direction = TextDirection::Auto;
+            style.text.unicodeBidi = UnicodeBidi::Isolate;
+        }
+        return style;
+    }
+
+    void enterFrame(const QDomElement& element, const QString& name, const QString& dir, Css::ComputedStyle& style)
+    {
+        const Frame& parent = m_frames.last();
+        const bool flattened = fitIntoRow(style, parent, name);
         Frame frame;
         frame.name = name;
         frame.next = element.firstChild();
         frame.style = style;
         frame.block = style.display != Css::Display::Inline;
-        frame.sectionDepth = parent.sectionDepth + (fictionBook && name == u"section" ? 1 : 0);
-        frame.notes = parent.notes || (fictionBook && isNotesBody(element));
+        frame.sectionDepth = parent.sectionDepth + (m_fictionBook && name == u"section" ? 1 : 0);
+        frame.notes = parent.notes || (m_fictionBook && isNotesBody(element));
         frame.directionGiven = parent.directionGiven || dir == u"rtl" || dir == u"ltr" || dir == u"auto";
-        frame.blockFrame = frame.block ? int(frames.size()) : parent.blockFrame;
+        frame.blockFrame = frame.block ? int(m_frames.size()) : parent.blockFrame;
         placeInRowAndRuby(frame, parent, element, flattened);
-        if (!fictionBook && name == u"ol") {
+        if (!m_fictionBook && name == u"ol") {
             int start = 0;
             const bool given = parseSaturatedInt(element.attribute(QStringLiteral("start")).trimmed(), &start);
             frame.listCounter = given ? qint64(start) - 1 : 0;
@@ -293,28 +313,29 @@ private:
             beginBlock(frame, element, name);
         if (isTableCell(name) && frame.rowFrame >= 0)
             startCell(frame);
-        frames.append(frame);
-        if (frame.parenthesised)
-            appendText(QStringLiteral("("));
+        m_frames.append(frame);
+    }
 
-        // Elements whose content is not walked as text.
-        const bool leaf = fictionBook ? (name == u"empty-line" || name == u"image")
-                                      : (name == u"br" || name == u"img" || name == u"hr" || name == u"svg" || name == u"image"
-                                         || name == u"math");
-        if (!leaf)
-            return;
-        frames.last().next = QDomNode();
-        if ((name == u"br" || name == u"hr") && frame.rowFrame >= 0) {
+    bool isLeaf(const QString& name) const
+    {
+        return m_fictionBook ? (name == u"empty-line" || name == u"image")
+                           : (name == u"br" || name == u"img" || name == u"hr" || name == u"svg" || name == u"image"
+                              || name == u"math");
+    }
+
+    void appendLeaf(const QDomElement& element, const QString& name, const Css::ComputedStyle& style, bool inRow)
+    {
+        if ((name == u"br" || name == u"hr") && inRow) {
             appendText(QStringLiteral(" ")); // a row stays one paragraph
         } else if (name == u"math") {
             appendMath(element);
         } else if (name == u"br") {
             // White space at the end of a line is no content.
-            if (!pendingPreserve && pendingText.endsWith(u' '))
-                pendingText.chop(1);
+            if (!m_pendingPreserve && m_pendingText.endsWith(u' '))
+                m_pendingText.chop(1);
             ensureParagraph();
             flushed().appendLineBreak();
-            lastWasSpace = true;
+            m_lastWasSpace = true;
         } else if (name == u"hr") {
             openPendingContainers();
             flushed().appendRule(style.ruleColour);
@@ -329,7 +350,6 @@ private:
             appendImage(hrefOf(element).isEmpty() ? element.attribute(QStringLiteral("src")) : hrefOf(element), style.width,
                         style.height, style.maxWidth, style.text, style.invert);
         }
-        leaveFrame();
     }
 
     void beginBlock(Frame& frame, const QDomElement& element, const QString& name)
@@ -342,16 +362,16 @@ private:
         boxOnly.box = frame.box;
         if (boxOnly.hasBox()) {
             frame.containerPending = true;
-            if (pendingFrom < 0)
-                pendingFrom = int(frames.size());
+            if (m_pendingFrom < 0)
+                m_pendingFrom = int(m_frames.size());
         }
         if (frame.style.display == Css::Display::ListItem) {
-            Frame& list = frames.last();
+            Frame& list = m_frames.last();
             int value = 0;
             const bool given = parseSaturatedInt(element.attribute(QStringLiteral("value")).trimmed(), &value);
             list.listCounter = given ? value : list.listCounter + 1;
-            pendingMarker = markerText(frame.style.listStyleType, saturatedInt(list.listCounter));
-            markerOwner = int(frames.size());
+            m_pendingMarker = markerText(frame.style.listStyleType, saturatedInt(list.listCounter));
+            m_markerOwner = int(m_frames.size());
         }
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
     }
@@ -376,33 +396,33 @@ private:
     // Where a new frame stands in a table row and in a ruby group.
     void placeInRowAndRuby(Frame& frame, const Frame& parent, const QDomElement& element, bool flattened) const
     {
-        const int index = int(frames.size());
+        const int index = int(m_frames.size());
         frame.flattened = flattened;
         frame.rowFrame = parent.rowFrame >= 0 ? parent.rowFrame : frame.name == u"tr" ? index : -1;
         frame.cellDepth = parent.cellDepth + (isTableCell(frame.name) ? 1 : 0);
-        if (fictionBook)
+        if (m_fictionBook)
             return;
         frame.rubyFrame = parent.rubyFrame >= 0 ? parent.rubyFrame : frame.name == u"ruby" ? index : -1;
         if (frame.rubyFrame == index)
             frame.rubyHasRp = !element.firstChildElement(QStringLiteral("rp")).isNull();
-        frame.parenthesised = frame.name == u"rt" && parent.rubyFrame >= 0 && !frames[parent.rubyFrame].rubyHasRp;
+        frame.parenthesised = frame.name == u"rt" && parent.rubyFrame >= 0 && !m_frames[parent.rubyFrame].rubyHasRp;
     }
 
     // A cell after the first gets the separator; the first cell of a table nested in a cell goes
     // on that cell's text, so nested tables read in order without an empty cell.
     void startCell(const Frame& cell)
     {
-        Frame& row = frames[cell.rowFrame];
-        const bool continuesCell = cell.cellDepth > 1 && atCellStart;
+        Frame& row = m_frames[cell.rowFrame];
+        const bool continuesCell = cell.cellDepth > 1 && m_atCellStart;
         if (row.cells > 0 && !continuesCell) {
-            if (!pendingPreserve && pendingText.endsWith(u' ') && !pendingText.endsWith(cellSeparator()))
-                pendingText.chop(1);
+            if (!m_pendingPreserve && m_pendingText.endsWith(u' ') && !m_pendingText.endsWith(cellSeparator()))
+                m_pendingText.chop(1);
             ensureParagraph();
             addText(cellSeparator(), row.style.text, row.style.preformatted);
-            lastWasSpace = true;
+            m_lastWasSpace = true;
         }
         ++row.cells;
-        atCellStart = true;
+        m_atCellStart = true;
     }
 
     // Cells at the end of a row that hold only spaces (no-break ones too) show nothing.
@@ -410,31 +430,31 @@ private:
     {
         const QString separator = cellSeparator().chopped(1); // without the space it ends with
         for (;;) {
-            qsizetype end = pendingText.size();
-            while (end > 0 && (pendingText[end - 1] == u' ' || pendingText[end - 1] == QChar(0x00A0)))
+            qsizetype end = m_pendingText.size();
+            while (end > 0 && (m_pendingText[end - 1] == u' ' || m_pendingText[end - 1] == QChar(0x00A0)))
                 --end;
-            if (!QStringView(pendingText).first(end).endsWith(separator))
+            if (!QStringView(m_pendingText).first(end).endsWith(separator))
                 return;
-            pendingText.truncate(end - separator.size());
+            m_pendingText.truncate(end - separator.size());
         }
     }
 
     // A formula's text alternative, or its linear form with scripts smaller and shifted.
     void appendMath(const QDomElement& math)
     {
-        const TextStyle base = frames.last().style.text;
+        const TextStyle base = m_frames.last().style.text;
         const QString alternative = MathLinearizer::textAlternative(math);
         if (!alternative.isEmpty()) {
             appendText(alternative);
             return;
         }
         for (const MathPiece& piece : MathLinearizer::linearize(math)) {
-            if (piece.kind == MathPiece::LineBreak) {
-                if (!pendingPreserve && pendingText.endsWith(u' '))
-                    pendingText.chop(1);
+            if (piece.kind == MathPiece::Kind::LineBreak) {
+                if (!m_pendingPreserve && m_pendingText.endsWith(u' '))
+                    m_pendingText.chop(1);
                 ensureParagraph();
                 flushed().appendLineBreak();
-                lastWasSpace = true;
+                m_lastWasSpace = true;
                 continue;
             }
             TextStyle style = base;
@@ -455,11 +475,11 @@ private:
         QString out;
         out.reserve(trimmed.size() * 2 + 1);
         if (ruby.rubyHasText)
-            out += QChar(WordJoiner);
+            out += QChar(kWordJoiner);
         for (qsizetype i = 0; i < trimmed.size(); ++i) {
             const QChar c = trimmed[i];
             if (i > 0 && (isIdeographic(trimmed[i - 1].unicode()) || isIdeographic(c.unicode())))
-                out += QChar(WordJoiner);
+                out += QChar(kWordJoiner);
             out += c == u' ' ? QChar(0x00A0) : c;
         }
         ruby.rubyHasText = true;
@@ -468,8 +488,8 @@ private:
 
     void leaveFrame()
     {
-        const int index = int(frames.size()) - 1;
-        Frame& frame = frames.last();
+        const int index = int(m_frames.size()) - 1;
+        Frame& frame = m_frames.last();
         if (frame.parenthesised)
             appendText(QStringLiteral(")"));
         else if (frame.flattened)
@@ -480,24 +500,24 @@ private:
             flushed().finishParagraph();
             if (frame.containerOpen)
                 closeContainer(frame.box);
-            else if (frame.containerPending && pendingFrom == index)
-                pendingFrom = -1;
-            if (markerOwner == index) {
-                pendingMarker.clear();
-                markerOwner = -1;
+            else if (frame.containerPending && m_pendingFrom == index)
+                m_pendingFrom = -1;
+            if (m_markerOwner == index) {
+                m_pendingMarker.clear();
+                m_markerOwner = -1;
             }
         }
-        frames.removeLast();
-        elements.pop();
+        m_frames.removeLast();
+        m_elements.pop();
     }
 
     QList<Css::Declaration> presentationalHints(const QDomElement& element, const QString& name) const
     {
         QList<Css::Declaration> hints;
-        if (fictionBook) {
-            const QString& parentName = frames.last().name;
-            if (name == u"title" && !frames.last().notes && (parentName == u"section" || parentName == u"body"))
-                hints.append({ QStringLiteral("font-size"), titleSizeForDepth(frames.last().sectionDepth), false });
+        if (m_fictionBook) {
+            const QString& parentName = m_frames.last().name;
+            if (name == u"title" && !m_frames.last().notes && (parentName == u"section" || parentName == u"body"))
+                hints.append({ QStringLiteral("font-size"), titleSizeForDepth(m_frames.last().sectionDepth), false });
             return hints;
         }
         if (name == u"img" || name == u"image") {
@@ -527,7 +547,7 @@ private:
         if (dir == u"rtl" || dir == u"ltr") {
             hints.append({ QStringLiteral("direction"), dir, false });
             hints.append({ QStringLiteral("unicode-bidi"), QStringLiteral("isolate"), false });
-        } else if (!frames.last().directionGiven && dir != u"auto") {
+        } else if (!m_frames.last().directionGiven && dir != u"auto") {
             const QString language = languageOf(element).trimmed();
             if (!language.isEmpty()) {
                 const bool rtl = MetadataDirection::isRightToLeftLanguage(language);
@@ -541,18 +561,18 @@ private:
 
     static const Css::StyleSheet& emptySheet()
     {
-        static const Css::StyleSheet sheet;
-        return sheet;
+        static const Css::StyleSheet m_sheet;
+        return m_sheet;
     }
 
-    void appendText(const QString& text) { appendText(text, frames.last().style.text); }
+    void appendText(const QString& text) { appendText(text, m_frames.last().style.text); }
 
     void appendText(const QString& text, const TextStyle& style)
     {
-        const Frame& frame = frames.last();
+        const Frame& frame = m_frames.last();
         if (frame.style.preformatted) {
             QString kept = text;
-            Frame& block = frames[frame.blockFrame];
+            Frame& block = m_frames[frame.blockFrame];
             if (block.stripLeadingNewline) {
                 block.stripLeadingNewline = false;
                 if (kept.startsWith(QLatin1String("\r\n")))
@@ -564,21 +584,21 @@ private:
                 return;
             ensureParagraph();
             addText(kept, style, true);
-            lastWasSpace = false;
-            atCellStart = false;
+            m_lastWasSpace = false;
+            m_atCellStart = false;
             return;
         }
         // White space collapses across the runs of a paragraph, not only inside each one.
-        bool space = !builder.paragraphIsOpen() || lastWasSpace;
+        bool space = !m_builder.paragraphIsOpen() || m_lastWasSpace;
         QString collapsed = collapseHtmlSpaces(text, space);
         if (frame.rubyFrame >= 0)
-            collapsed = joinedInRuby(collapsed, frames[frame.rubyFrame]);
+            collapsed = joinedInRuby(collapsed, m_frames[frame.rubyFrame]);
         if (collapsed.isEmpty())
             return;
         ensureParagraph();
         addText(collapsed, style, false);
-        lastWasSpace = collapsed.endsWith(u' ');
-        atCellStart = atCellStart && collapsed == u" ";
+        m_lastWasSpace = collapsed.endsWith(u' ');
+        m_atCellStart = m_atCellStart && collapsed == u" ";
     }
 
     // The text of an element nested too deep, gathered without recursion and without styles.
@@ -612,7 +632,7 @@ private:
     // to book URLs, travels as an SVG data URL and is rendered at the size it is shown.
     void appendInlineSvg(const QDomElement& svg)
     {
-        const Frame& frame = frames.last();
+        const Frame& frame = m_frames.last();
         QDomDocument document;
         QDomElement copy = document.importNode(svg, true).toElement();
         document.appendChild(copy);
@@ -656,9 +676,9 @@ private:
         const QString w = attributeLength(svg, QStringLiteral("width"));
         const QString h = attributeLength(svg, QStringLiteral("height"));
         if (!w.isEmpty())
-            Css::parseLength(w, frame.style.text.size, params, &width);
+            Css::parseLength(w, frame.style.text.size, m_params, &width);
         if (!h.isEmpty())
-            Css::parseLength(h, frame.style.text.size, params, &height);
+            Css::parseLength(h, frame.style.text.size, m_params, &height);
         appendImage(DataUrl::encode(document.toString(-1).toUtf8(), QStringLiteral("image/svg+xml")), width, height,
                     frame.style.maxWidth, frame.style.text, frame.style.invert);
     }
@@ -675,15 +695,15 @@ private:
         if (href.startsWith(QLatin1String("image:"), Qt::CaseInsensitive))
             return QString();
         if (href.startsWith(QLatin1String("http://")) || href.startsWith(QLatin1String("https://")))
-            return ImageUrl::resolve(providerId, href, bookPath, baseDir);
-        if (providerId.isEmpty())
+            return ImageUrl::resolve(m_providerId, href, m_bookPath, m_baseDir);
+        if (m_providerId.isEmpty())
             return QString(); // no book to take the entry from
         const qsizetype fragment = href.indexOf(u'#');
         if (fragment > 0)
             href.truncate(fragment);
         // An absolute path names an entry from the root of the book, not of the document's folder.
-        const QString base = href.startsWith(u'/') ? QString() : baseDir;
-        return ImageUrl::resolve(providerId, href, bookPath, base);
+        const QString base = href.startsWith(u'/') ? QString() : m_baseDir;
+        return ImageUrl::resolve(m_providerId, href, m_bookPath, base);
     }
 
     void appendImage(const QString& source, double width, double height, double maxWidth, const TextStyle& style,
@@ -694,91 +714,91 @@ private:
             return;
         ensureParagraph();
         flushed().appendImage(url, width, height, maxWidth, style, invert);
-        lastWasSpace = false;
-        atCellStart = false;
+        m_lastWasSpace = false;
+        m_atCellStart = false;
     }
 
     // Adjacent text of one style becomes one run (books wrap every sentence in its own span).
     void addText(const QString& text, const TextStyle& style, bool preserve)
     {
-        if (!pendingText.isEmpty() && (preserve != pendingPreserve || !sameStyle(style, pendingStyle)))
+        if (!m_pendingText.isEmpty() && (preserve != m_pendingPreserve || !sameStyle(style, m_pendingStyle)))
             flushText();
-        if (pendingText.isEmpty()) {
-            pendingStyle = style;
-            pendingPreserve = preserve;
+        if (m_pendingText.isEmpty()) {
+            m_pendingStyle = style;
+            m_pendingPreserve = preserve;
         }
-        pendingText += text;
+        m_pendingText += text;
     }
 
     void flushText()
     {
-        if (pendingText.isEmpty())
+        if (m_pendingText.isEmpty())
             return;
-        builder.appendText(pendingText, pendingStyle, pendingPreserve);
-        pendingText.clear();
+        m_builder.appendText(m_pendingText, m_pendingStyle, m_pendingPreserve);
+        m_pendingText.clear();
     }
 
     // The builder, with the text gathered so far handed to it first.
     DocumentChunkBuilder& flushed()
     {
         flushText();
-        return builder;
+        return m_builder;
     }
 
     void ensureParagraph()
     {
-        if (builder.paragraphIsOpen())
+        if (m_builder.paragraphIsOpen())
             return;
         openPendingContainers();
-        Frame& block = frames[frames.last().blockFrame];
+        Frame& block = m_frames[m_frames.last().blockFrame];
         const Css::ComputedStyle& style = block.style;
         const double indent = block.paragraphs == 0 ? style.indent : 0;
         flushed().startParagraph(style.paragraphAlign(), indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
-                               pendingMarker, style.text);
-        pendingMarker.clear();
-        markerOwner = -1;
+                               m_pendingMarker, style.text);
+        m_pendingMarker.clear();
+        m_markerOwner = -1;
         ++block.paragraphs;
-        lastWasSpace = true;
+        m_lastWasSpace = true;
     }
 
     // Opens the containers that wait for their first content, outermost first. Their margins go
     // on as the book gives them: the layout collapses adjacent margins, across chunk cuts too.
     void openPendingContainers()
     {
-        if (pendingFrom < 0)
+        if (m_pendingFrom < 0)
             return;
-        for (qsizetype i = pendingFrom; i < frames.size(); ++i) {
-            Frame& frame = frames[i];
+        for (qsizetype i = m_pendingFrom; i < m_frames.size(); ++i) {
+            Frame& frame = m_frames[i];
             if (!frame.containerPending)
                 continue;
             flushed().startContainer(frame.box);
             frame.containerPending = false;
             frame.containerOpen = true;
         }
-        pendingFrom = -1;
+        m_pendingFrom = -1;
     }
 
     void closeContainer(const BoxStyle& box) { flushed().endContainer(box); }
 
-    DocumentChunkBuilder builder;
-    const QString documentId;
-    const ParseParams params;
-    const Css::StyleSheet* sheet;
-    const Css::StyleSheet* userAgent = nullptr;
-    const QString providerId, bookPath, baseDir;
-    bool fictionBook = false;
+    DocumentChunkBuilder m_builder;
+    const QString m_documentId;
+    const ParseParams m_params;
+    const Css::StyleSheet* m_sheet;
+    const Css::StyleSheet* m_userAgent = nullptr;
+    const QString m_providerId, m_bookPath, m_baseDir;
+    bool m_fictionBook = false;
 
-    QList<Frame> frames;    // frames[0] stands for the root's parent
-    Css::ElementTree elements; // the elements of frames[1..]
-    Css::MatchBudget budget;   // for the book's sheet
-    int pendingFrom = -1;   // the outermost frame whose container waits for content, or -1
-    QString pendingMarker;  // the list marker for the next paragraph
-    int markerOwner = -1;   // the list item frame the marker belongs to
-    bool lastWasSpace = true;
-    bool atCellStart = false; // nothing has been added since the last table cell began
-    QString pendingText;    // text not yet handed to the builder, all in pendingStyle
-    TextStyle pendingStyle;
-    bool pendingPreserve = false;
+    QList<Frame> m_frames;    // frames[0] stands for the root's parent
+    Css::ElementTree m_elements; // the elements of frames[1..]
+    Css::MatchBudget m_budget;   // for the book's sheet
+    int m_pendingFrom = -1;   // the outermost frame whose container waits for content, or -1
+    QString m_pendingMarker;  // the list marker for the next paragraph
+    int m_markerOwner = -1;   // the list item frame the marker belongs to
+    bool m_lastWasSpace = true;
+    bool m_atCellStart = false; // nothing has been added since the last table cell began
+    QString m_pendingText;    // text not yet handed to the builder, all in pendingStyle
+    TextStyle m_pendingStyle;
+    bool m_pendingPreserve = false;
 };
 
 // "<p" or "<body" followed by ">", "/" or white space, ignoring case.
@@ -816,7 +836,7 @@ QList<ContentChunk> HtmlBlockParser::parseChunks(const QString& html, const QStr
     }
     const QString safe = HtmlEntities::toXmlSafe(wrapped);
     QDomDocument document;
-    if (!XmlDomParser::parse(safe, &document) && !HtmlSoupParser::parse(html, &document))
+    if (MarkupFallback::parse(safe, html, &document) == MarkupFallback::Reading::PlainText)
         return plainTextChunks(safe, chunkId, budget, params);
     return parseChunks(document.documentElement(), chunkId, budget, params, nullptr, QString(), QString(), QString(), 1);
 }

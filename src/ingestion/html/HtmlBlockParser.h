@@ -11,9 +11,10 @@
 // element is FictionBook, else HTML. Lists number their items by list-style-type (ol start, li
 // value); br, hr, img, svg image, and FictionBook's empty-line and image are the leaves.
 //
-// Readers build the tree with XmlDomParser, which keeps the white space between inline elements,
-// or, for chapters that are not well-formed, with HtmlSoupParser, which gives the same shape.
-// The tree is walked without recursion. Elements nested deeper than MaxStyledDepth add their text
+// Readers build the tree through MarkupFallback: with XmlDomParser, which keeps the white space
+// between inline elements, or, for chapters that are not well-formed, with HtmlSoupParser, which
+// gives the same shape.
+// The tree is walked without recursion. Elements nested deeper than kMaxStyledDepth add their text
 // to the element above them, unstyled, so a hostile document costs time linear in its size.
 //
 // Stateless between calls; any thread, several at once (the EPUB reader parses its documents in
@@ -31,7 +32,7 @@ class StyleSheet;
 
 class HtmlBlockParser {
 public:
-    static constexpr int MaxStyledDepth = 256;
+    static constexpr int kMaxStyledDepth = 256;
 
     // Walks root with the cascade of sheet (may be null). Image sources are resolved with
     // ImageUrl::resolve(providerId, src, bookPath, baseDir). sectionDepth is the nesting depth of

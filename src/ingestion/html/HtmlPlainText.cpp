@@ -63,98 +63,129 @@ qsizetype decodeReference(const QString& s, qsizetype at, QString& out)
     return at + 1;
 }
 
+// One pass over the markup. Once a terminator or a closing tag of style, script or head has not
+// been found, it will not be found later either: each search is made once past a failure, so the
+// scan stays linear.
+class PlainTextScan {
+public:
+    explicit PlainTextScan(const QString& markup) : m_markup(markup), m_size(markup.size()) {}
+
+    QStringList run()
+    {
+        while (m_at < m_size) {
+            const QChar c = m_markup[m_at];
+            if (c == u'&') {
+                m_at = decodeReference(m_markup, m_at, m_current);
+                continue;
+            }
+            if (c == u'<' && skipMarkup())
+                continue;
+            m_current += c; // text, or a "<" that starts nothing the parser knows
+            ++m_at;
+        }
+        breakParagraph();
+        return m_out;
+    }
+
+private:
+    void breakParagraph()
+    {
+        bool space = true; // drops leading white space
+        QString collapsed = collapseHtmlSpaces(m_current, space);
+        if (collapsed.endsWith(u' '))
+            collapsed.chop(1);
+        if (!collapsed.isEmpty())
+            m_out.append(collapsed);
+        m_current.clear();
+    }
+
+    // At a "<": steps over the comment, CDATA section, declaration or tag it opens; false when it
+    // opens none of them.
+    bool skipMarkup()
+    {
+        const QStringView rest = QStringView(m_markup).mid(m_at);
+        if (rest.startsWith(u"<!--"))
+            return skipPast(u"-->", 4, m_noCommentEnd);
+        if (rest.startsWith(u"<![CDATA[")) {
+            const qsizetype contentStart = m_at + 9;
+            if (!skipPast(u"]]>", 9, m_noCdataEnd))
+                return false;
+            m_current += QStringView(m_markup).mid(contentStart, m_at - 3 - contentStart);
+            return true;
+        }
+        if (rest.startsWith(u"<!") || rest.startsWith(u"<?"))
+            return skipPast(u">", 2, m_noTagEnd);
+        return skipTag();
+    }
+
+    // Moves past the first terminator found from offset characters on, unless none was found
+    // before (noEnd), which it records.
+    bool skipPast(QStringView terminator, qsizetype offset, bool& noEnd)
+    {
+        const qsizetype end = noEnd ? -1 : m_markup.indexOf(terminator, m_at + offset);
+        noEnd = end < 0;
+        if (noEnd)
+            return false;
+        m_at = end + terminator.size();
+        return true;
+    }
+
+    // A tag: "<" or "</", a letter, then everything up to the next ">" with no "<" before it.
+    bool skipTag()
+    {
+        qsizetype j = m_at + 1;
+        const bool closing = j < m_size && m_markup[j] == u'/';
+        if (closing)
+            ++j;
+        if (j >= m_size || !isAsciiLetter(m_markup[j]))
+            return false;
+        qsizetype end = j;
+        while (end < m_size && m_markup[end] != u'>' && m_markup[end] != u'<')
+            ++end;
+        if (end >= m_size || m_markup[end] != u'>')
+            return false;
+        qsizetype nameEnd = j;
+        while (nameEnd < end && !isHtmlSpace(m_markup[nameEnd]) && m_markup[nameEnd] != u'/')
+            ++nameEnd;
+        QString name = m_markup.mid(j, nameEnd - j).toLower();
+        name = name.mid(name.lastIndexOf(u':') + 1);
+        m_at = end + 1;
+        const bool selfClosing = m_markup[end - 1] == u'/';
+        if (!closing && !selfClosing)
+            skipHiddenContent(name);
+        if (isBlockTag(name))
+            breakParagraph();
+        return true;
+    }
+
+    // After the start tag of a style, script or head element: past its end tag, when it has one.
+    void skipHiddenContent(const QString& name)
+    {
+        if ((name != u"style" && name != u"script" && name != u"head") || m_unclosed.contains(name))
+            return;
+        const qsizetype close = m_markup.indexOf(QStringLiteral("</") + name, m_at, Qt::CaseInsensitive);
+        if (close < 0) {
+            m_unclosed.insert(name);
+            return;
+        }
+        const qsizetype closeEnd = m_markup.indexOf(u'>', close);
+        m_at = closeEnd < 0 ? m_size : closeEnd + 1;
+    }
+
+    const QString& m_markup;
+    const qsizetype m_size;
+    qsizetype m_at = 0;
+    QStringList m_out;
+    QString m_current;
+    QSet<QString> m_unclosed;
+    bool m_noCommentEnd = false;
+    bool m_noCdataEnd = false;
+    bool m_noTagEnd = false;
+};
+
 } // namespace
 
 QStringList HtmlPlainText::paragraphs(const QString& markup)
 {
-    QStringList out;
-    QString current;
-    auto breakParagraph = [&] {
-        bool space = true; // drops leading white space
-        QString collapsed = collapseHtmlSpaces(current, space);
-        if (collapsed.endsWith(u' '))
-            collapsed.chop(1);
-        if (!collapsed.isEmpty())
-            out.append(collapsed);
-        current.clear();
-    };
-
-    // Once a terminator or a closing tag of style, script or head has not been found, it will not
-    // be found later either: each search is made once past a failure, so the scan stays linear.
-    QSet<QString> unclosed;
-    bool noCommentEnd = false, noCdataEnd = false, noTagEnd = false;
-    const qsizetype n = markup.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = markup[i];
-        if (c == u'&') {
-            i = decodeReference(markup, i, current);
-            continue;
-        }
-        if (c != u'<') {
-            current += c;
-            ++i;
-            continue;
-        }
-        const QStringView rest = QStringView(markup).mid(i);
-        if (rest.startsWith(u"<!--")) {
-            const qsizetype end = noCommentEnd ? -1 : markup.indexOf(u"-->", i + 4);
-            noCommentEnd = end < 0;
-            if (end >= 0) {
-                i = end + 3;
-                continue;
-            }
-        } else if (rest.startsWith(u"<![CDATA[")) {
-            const qsizetype end = noCdataEnd ? -1 : markup.indexOf(u"]]>", i + 9);
-            noCdataEnd = end < 0;
-            if (end >= 0) {
-                current += QStringView(markup).mid(i + 9, end - i - 9);
-                i = end + 3;
-                continue;
-            }
-        } else if (rest.startsWith(u"<!") || rest.startsWith(u"<?")) {
-            const qsizetype end = noTagEnd ? -1 : markup.indexOf(u'>', i + 2);
-            noTagEnd = end < 0;
-            if (end >= 0) {
-                i = end + 1;
-                continue;
-            }
-        } else {
-            // A tag: "<" or "</", a letter, then everything up to the next ">" with no "<" before it.
-            qsizetype j = i + 1;
-            const bool closing = j < n && markup[j] == u'/';
-            if (closing)
-                ++j;
-            if (j < n && isAsciiLetter(markup[j])) {
-                qsizetype end = j;
-                while (end < n && markup[end] != u'>' && markup[end] != u'<')
-                    ++end;
-                if (end < n && markup[end] == u'>') {
-                    qsizetype nameEnd = j;
-                    while (nameEnd < end && !isHtmlSpace(markup[nameEnd]) && markup[nameEnd] != u'/')
-                        ++nameEnd;
-                    QString name = markup.mid(j, nameEnd - j).toLower();
-                    name = name.mid(name.lastIndexOf(u':') + 1);
-                    i = end + 1;
-                    const bool selfClosing = markup[end - 1] == u'/';
-                    if (!closing && !selfClosing && (name == u"style" || name == u"script" || name == u"head") && !unclosed.contains(name)) {
-                        const qsizetype close = markup.indexOf(QStringLiteral("</") + name, i, Qt::CaseInsensitive);
-                        if (close < 0) {
-                            unclosed.insert(name);
-                        } else {
-                            const qsizetype closeEnd = markup.indexOf(u'>', close);
-                            i = closeEnd < 0 ? n : closeEnd + 1;
-                        }
-                    }
-                    if (isBlockTag(name))
-                        breakParagraph();
-                    continue;
-                }
-            }
-        }
-        current += c; // a "<" that starts nothing the parser knows
-        ++i;
-    }
-    breakParagraph();
-    return out;
+    return PlainTextScan(markup).run();
 }

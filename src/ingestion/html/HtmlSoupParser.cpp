@@ -125,7 +125,7 @@ int nestingEstimate(const QString& html)
         QStringLiteral("tbody"), QStringLiteral("thead"), QStringLiteral("tfoot"), QStringLiteral("rt"),
         QStringLiteral("rp"), QStringLiteral("optgroup"),
     };
-    constexpr int Window = 16;
+    constexpr int kWindow = 16;
     QList<QString> open;
     int deepest = 0;
     const qsizetype n = html.size();
@@ -142,7 +142,7 @@ int nestingEstimate(const QString& html)
         const QString name = html.mid(j, end - j).toLower();
         const qsizetype close = html.indexOf(u'>', end);
         const bool selfClosed = close > 0 && html[close - 1] == u'/';
-        const qsizetype from = std::max<qsizetype>(0, open.size() - Window);
+        const qsizetype from = std::max<qsizetype>(0, open.size() - kWindow);
         if (closing || selfClosing.contains(name)) {
             for (qsizetype k = open.size() - 1; k >= from; --k) {
                 if (open[k] == name) {
@@ -159,6 +159,97 @@ int nestingEstimate(const QString& html)
     return deepest;
 }
 
+const GumboOutput* parseInArena(const QByteArray& utf8, Arena& arena)
+{
+    GumboOptions options = kGumboDefaultOptions;
+    options.allocator = &Arena::allocate;
+    options.deallocator = &Arena::deallocate;
+    options.userdata = &arena;
+    options.max_errors = 0;
+    return gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
+}
+
+// Copies gumbo's tree into a QDomDocument, depth first without recursion; an element joins its
+// parent once complete, so every append happens at the top of a detached tree (QDom pays for an
+// append with its depth). Elements below XmlDomParser::kMaxDepth are left out, their text kept.
+class TreeCopy {
+public:
+    explicit TreeCopy(QDomDocument& document) : m_document(document) {}
+
+    // The copy of the element root, or null.
+    QDomElement run(const GumboNode* root)
+    {
+        m_open.append({root, createElement(&m_document, root->v.element, GUMBO_NAMESPACE_HTML)});
+        while (!m_open.isEmpty()) {
+            // The node whose children are being walked: the deepest skipped one, or the last open one.
+            const GumboNode* parent = m_skipped.isEmpty() ? m_open.last().node : m_skipped.last().first;
+            unsigned& next = m_skipped.isEmpty() ? m_open.last().next : m_skipped.last().second;
+            const GumboVector& children = parent->type == GUMBO_NODE_DOCUMENT ? parent->v.document.children
+                                                                               : parent->v.element.children;
+            if (next >= children.length)
+                closeParent();
+            else
+                copyChild(static_cast<const GumboNode*>(children.data[next++]));
+        }
+        return m_root;
+    }
+
+private:
+    struct Open {
+        const GumboNode* node;
+        QDomElement element;
+        unsigned next = 0;
+    };
+
+    void appendSpace() { m_open.last().element.appendChild(m_document.createTextNode(QStringLiteral(" "))); }
+
+    void closeParent()
+    {
+        if (!m_skipped.isEmpty()) {
+            m_skipped.removeLast();
+            appendSpace();
+            return;
+        }
+        const Open done = m_open.takeLast();
+        if (m_open.isEmpty())
+            m_root = done.element;
+        else
+            m_open.last().element.appendChild(done.element);
+    }
+
+    void copyChild(const GumboNode* child)
+    {
+        switch (child->type) {
+        case GUMBO_NODE_ELEMENT:
+        case GUMBO_NODE_TEMPLATE:
+            if (!m_skipped.isEmpty() || m_open.size() >= XmlDomParser::kMaxDepth) {
+                m_skipped.append({child, 0u});
+                appendSpace();
+            } else {
+                m_open.append({child, createElement(&m_document, child->v.element,
+                                                    m_open.last().node->v.element.tag_namespace)});
+            }
+            break;
+        case GUMBO_NODE_TEXT:
+        case GUMBO_NODE_WHITESPACE:
+            m_open.last().element.appendChild(m_document.createTextNode(QString::fromUtf8(child->v.text.text)));
+            break;
+        case GUMBO_NODE_CDATA:
+            m_open.last().element.appendChild(m_document.createCDATASection(QString::fromUtf8(child->v.text.text)));
+            break;
+        case GUMBO_NODE_COMMENT:
+        case GUMBO_NODE_DOCUMENT:
+            break;
+        }
+    }
+
+    QDomDocument& m_document;
+    QList<Open> m_open;
+    // The skipped elements being walked, with the index of their next child.
+    QList<std::pair<const GumboNode*, unsigned>> m_skipped;
+    QDomElement m_root;
+};
+
 } // namespace
 
 bool HtmlSoupParser::parse(const QString& markup, QDomDocument* document)
@@ -167,75 +258,14 @@ bool HtmlSoupParser::parse(const QString& markup, QDomDocument* document)
     const QString html = AttributeLimit::apply(markup); // gumbo is quadratic in an element's attributes
     if (html.contains(QChar(0)))
         return false; // binary data (an image in the spine), no markup of any kind
-    if (nestingEstimate(html) > MaxNesting)
+    if (nestingEstimate(html) > kMaxNesting)
         return false;
-    const QByteArray utf8 = html.toUtf8();
+    const QByteArray utf8 = html.toUtf8(); // the tree points into it
     Arena arena;
-    GumboOptions options = kGumboDefaultOptions;
-    options.allocator = &Arena::allocate;
-    options.deallocator = &Arena::deallocate;
-    options.userdata = &arena;
-    options.max_errors = 0;
-    const GumboOutput* output = gumbo_parse_with_options(&options, utf8.constData(), size_t(utf8.size()));
+    const GumboOutput* output = parseInArena(utf8, arena);
     if (!output || !output->root || output->root->type != GUMBO_NODE_ELEMENT)
         return false;
-
-    // Depth first without recursion; an element joins its parent once complete, so every append
-    // happens at the top of a detached tree (QDom pays for an append with its depth).
-    struct Open {
-        const GumboNode* node;
-        QDomElement element;
-        unsigned next = 0;
-    };
-    QList<Open> open;
-    open.append({ output->root, createElement(document, output->root->v.element, GUMBO_NAMESPACE_HTML) });
-    int skipped = 0; // open elements below MaxDepth, left out
-    QList<std::pair<const GumboNode*, unsigned>> skippedStack;
-    QDomElement root;
-    while (!open.isEmpty()) {
-        // The node whose children are being walked: the deepest skipped one, or the last open one.
-        const GumboNode* parent = skipped > 0 ? skippedStack.last().first : open.last().node;
-        unsigned& next = skipped > 0 ? skippedStack.last().second : open.last().next;
-        const GumboVector& children = parent->type == GUMBO_NODE_DOCUMENT ? parent->v.document.children
-                                                                           : parent->v.element.children;
-        if (next >= children.length) {
-            if (skipped > 0) {
-                --skipped;
-                skippedStack.removeLast();
-                open.last().element.appendChild(document->createTextNode(QStringLiteral(" ")));
-                continue;
-            }
-            const Open done = open.takeLast();
-            if (open.isEmpty())
-                root = done.element;
-            else
-                open.last().element.appendChild(done.element);
-            continue;
-        }
-        const auto* child = static_cast<const GumboNode*>(children.data[next++]);
-        switch (child->type) {
-        case GUMBO_NODE_ELEMENT:
-        case GUMBO_NODE_TEMPLATE:
-            if (skipped > 0 || open.size() >= XmlDomParser::MaxDepth) {
-                ++skipped;
-                skippedStack.append({ child, 0u });
-                open.last().element.appendChild(document->createTextNode(QStringLiteral(" ")));
-            } else {
-                open.append({ child, createElement(document, child->v.element, open.last().node->v.element.tag_namespace) });
-            }
-            break;
-        case GUMBO_NODE_TEXT:
-        case GUMBO_NODE_WHITESPACE:
-            open.last().element.appendChild(document->createTextNode(QString::fromUtf8(child->v.text.text)));
-            break;
-        case GUMBO_NODE_CDATA:
-            open.last().element.appendChild(document->createCDATASection(QString::fromUtf8(child->v.text.text)));
-            break;
-        case GUMBO_NODE_COMMENT:
-        case GUMBO_NODE_DOCUMENT:
-            break;
-        }
-    }
+    const QDomElement root = TreeCopy(*document).run(output->root);
     if (root.isNull())
         return false;
     document->appendChild(root);

@@ -8,9 +8,9 @@
 // resolve.
 //
 // The HTML5 algorithm looks through the open elements at many tags, so its cost grows with the
-// square of the nesting: text whose tags would nest deeper than MaxNesting (a cheap estimate, run
+// square of the nesting: text whose tags would nest deeper than kMaxNesting (a cheap estimate, run
 // first) is refused, and the caller falls back to plain text. Below that the parse is linear in
-// the text. Elements nested deeper than XmlDomParser::MaxDepth are left out and their text kept in
+// the text. Elements nested deeper than XmlDomParser::kMaxDepth are left out and their text kept in
 // the element at that depth (QDom frees a tree recursively), and attributes beyond
 // AttributeLimit::MaxAttributes on one element are left out. Gumbo's own memory is freed at once,
 // without walking its tree.
@@ -22,9 +22,9 @@
 
 class HtmlSoupParser {
 public:
-    static constexpr int MaxNesting = 4096;
+    static constexpr int kMaxNesting = 4096;
 
-    // False when html yields no document element, nests deeper than MaxNesting or holds a NUL (it
+    // False when html yields no document element, nests deeper than kMaxNesting or holds a NUL (it
     // is binary data, not text); *document then holds nothing.
     static bool parse(const QString& html, QDomDocument* document);
 };

@@ -6,10 +6,10 @@
 namespace {
 
 // Scripts are set smaller, down to half the formula's size, and moved as CSS moves sub and sup.
-constexpr double ScriptScale = 0.75;
-constexpr double SmallestScale = 0.5;
-constexpr double SubscriptDrop = 0.2;
-constexpr double SuperscriptRise = 0.33;
+constexpr double kScriptScale = 0.75;
+constexpr double kSmallestScale = 0.5;
+constexpr double kSubscriptDrop = 0.2;
+constexpr double kSuperscriptRise = 0.33;
 
 QString localName(const QDomElement& element)
 {
@@ -61,14 +61,14 @@ public:
 
         Place script(double direction) const
         {
-            return { std::max(scale * ScriptScale, SmallestScale),
-                     shift + direction * scale * (direction > 0 ? SuperscriptRise : SubscriptDrop) };
+            return { std::max(scale * kScriptScale, kSmallestScale),
+                     shift + direction * scale * (direction > 0 ? kSuperscriptRise : kSubscriptDrop) };
         }
     };
 
     void element(const QDomElement& node, Place place, int depth)
     {
-        if (depth > MathLinearizer::MaxDepth) {
+        if (depth > MathLinearizer::kMaxDepth) {
             text(node.text(), place);
             text(QStringLiteral(" "), place);
             return;
@@ -128,12 +128,12 @@ private:
         if (value.isEmpty())
             return;
         length += value.size();
-        if (!pieces.isEmpty() && pieces.last().kind == MathPiece::Text && pieces.last().scale == place.scale
+        if (!pieces.isEmpty() && pieces.last().kind == MathPiece::Kind::Text && pieces.last().scale == place.scale
             && pieces.last().shift == place.shift) {
             pieces.last().text += value;
             return;
         }
-        pieces.append({ MathPiece::Text, value, place.scale, place.shift });
+        pieces.append({ MathPiece::Kind::Text, value, place.scale, place.shift });
     }
 
     void op(const QString& value, const QDomElement& node, Place place)
@@ -215,7 +215,7 @@ private:
                 continue;
             const qsizetype rowText = length;
             if (rowsBefore)
-                pieces.append({ MathPiece::LineBreak, QString(), place.scale, place.shift });
+                pieces.append({ MathPiece::Kind::LineBreak, QString(), place.scale, place.shift });
             QList<QDomElement> cells = childElements(row);
             if (rowName == u"mlabeledtr" && !cells.isEmpty())
                 cells.removeFirst(); // the equation's label, not one of its cells
@@ -229,7 +229,7 @@ private:
             dropTrailingEmptyCells(rowText);
             if (length > rowText)
                 rowsBefore = true;
-            else if (rowsBefore && pieces.last().kind == MathPiece::LineBreak)
+            else if (rowsBefore && pieces.last().kind == MathPiece::Kind::LineBreak)
                 pieces.removeLast(); // a row of empty cells makes no line
         }
     }
@@ -249,7 +249,7 @@ private:
     void dropTrailingEmptyCells(qsizetype rowText)
     {
         const QString separator = cellSeparator().chopped(1); // without the space it ends with
-        while (length > rowText && !pieces.isEmpty() && pieces.last().kind == MathPiece::Text) {
+        while (length > rowText && !pieces.isEmpty() && pieces.last().kind == MathPiece::Kind::Text) {
             QString& last = pieces.last().text;
             const qsizetype floor = std::max<qsizetype>(0, last.size() - (length - rowText));
             qsizetype end = last.size();

@@ -6,7 +6,7 @@
 // a fraction reads (numerator)/(denominator), fences and operators stay, a root reads √(…), and
 // the rows of a table become lines whose cells stand apart like those of an HTML table row.
 //
-// The formula is walked recursively down to MaxDepth levels; deeper content is taken as plain
+// The formula is walked recursively down to kMaxDepth levels; deeper content is taken as plain
 // text, so a hostile document costs time linear in its size. Stateless; any thread.
 
 #include <QDomElement>
@@ -14,9 +14,9 @@
 #include <QString>
 
 struct MathPiece {
-    enum Kind : int { Text = 0, LineBreak = 1 };
+    enum class Kind { Text, LineBreak };
 
-    int kind = Text;
+    Kind kind = Kind::Text;
     QString text;
     double scale = 1; // of the formula's font size
     double shift = 0; // baseline offset in units of the formula's font size; positive raises
@@ -24,7 +24,7 @@ struct MathPiece {
 
 class MathLinearizer {
 public:
-    static constexpr int MaxDepth = 64;
+    static constexpr int kMaxDepth = 64;
 
     // The alttext, or the first plain-text or TeX annotation, of math; empty when it has none
     // (an alttext that only says that there is none counts as none).

@@ -7,7 +7,7 @@
 //   spaces between inline elements ("<i>a</i> <b>b</b>" would read "ab");
 // - in time linear in the text: QDom pays for each node added with the depth it is added at, so
 //   the tree is built from the leaves up;
-// - with elements nested deeper than MaxDepth left out and their text kept in the element at that
+// - with elements nested deeper than kMaxDepth left out and their text kept in the element at that
 //   depth: QDom frees a tree recursively, and a hostile document nested a few hundred thousand
 //   levels deep would overflow the stack (a worker thread's stack may be far smaller still);
 // - with at most AttributeLimit::MaxAttributes attributes per element (Qt's reader is quadratic in
@@ -22,7 +22,7 @@
 
 class XmlDomParser {
 public:
-    static constexpr int MaxDepth = 512;
+    static constexpr int kMaxDepth = 512;
 
     // False, with *errorText set when given, when xml is not well-formed; *document then holds
     // nothing.

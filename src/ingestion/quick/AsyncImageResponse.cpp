@@ -3,8 +3,8 @@
 #include <QThreadPool>
 
 AsyncImageResponse::AsyncImageResponse(Job imageJob, QThreadPool* jobPool)
-    : job(std::move(imageJob))
-    , pool(jobPool ? jobPool : QThreadPool::globalInstance())
+    : m_job(std::move(imageJob))
+    , m_pool(jobPool ? jobPool : QThreadPool::globalInstance())
 {
     // The engine owns and deletes the response; the pool must not.
     setAutoDelete(false);
@@ -13,31 +13,31 @@ AsyncImageResponse::AsyncImageResponse(Job imageJob, QThreadPool* jobPool)
 AsyncImageResponse::~AsyncImageResponse()
 {
     // Never leave the pool a queued pointer to a deleted response.
-    static_cast<void>(pool->tryTake(this));
+    static_cast<void>(m_pool->tryTake(this));
 }
 
 QQuickTextureFactory* AsyncImageResponse::textureFactory() const
 {
-    if (image.isNull())
+    if (m_image.isNull())
         return nullptr;
-    return QQuickTextureFactory::textureFactoryForImage(image);
+    return QQuickTextureFactory::textureFactoryForImage(m_image);
 }
 
 void AsyncImageResponse::cancel()
 {
-    cancelled.store(true);
+    m_cancelled.store(true);
     // Taken off the queue before its turn, run() will never finish it: finish here. Otherwise
     // run() is under way or done, and finishes it.
-    if (pool->tryTake(this))
+    if (m_pool->tryTake(this))
         finish();
 }
 
 void AsyncImageResponse::run()
 {
-    if (!cancelled.load(std::memory_order_acquire)) {
-        QImage result = job();
-        if (!cancelled.load(std::memory_order_acquire))
-            image = std::move(result);
+    if (!m_cancelled.load(std::memory_order_acquire)) {
+        QImage result = m_job();
+        if (!m_cancelled.load(std::memory_order_acquire))
+            m_image = std::move(result);
     }
     // finished() is emitted on the response's own thread: the engine deletes the response on
     // receiving it, and must not do so while this pool thread is still inside the response.
@@ -47,7 +47,7 @@ void AsyncImageResponse::run()
 
 void AsyncImageResponse::finishWithoutRunning()
 {
-    cancelled.store(true);
+    m_cancelled.store(true);
     QMetaObject::invokeMethod(this, &AsyncImageResponse::finish, Qt::QueuedConnection);
 }
 

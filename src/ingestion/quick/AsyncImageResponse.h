@@ -45,8 +45,8 @@ public:
 private:
     void finish();
 
-    Job job;
-    QThreadPool* pool;
-    std::atomic<bool> cancelled{false};
-    QImage image;
+    Job m_job;
+    QThreadPool* m_pool;
+    std::atomic<bool> m_cancelled{false};
+    QImage m_image;
 };

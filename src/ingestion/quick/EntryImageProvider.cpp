@@ -8,8 +8,8 @@
 #include <QThreadPool>
 
 EntryImageProvider::EntryImageProvider(SourceFactory sourceFactory, QString id)
-    : factory(std::move(sourceFactory))
-    , providerId(std::move(id))
+    : m_factory(std::move(sourceFactory))
+    , m_providerId(std::move(id))
 {
 }
 
@@ -24,10 +24,10 @@ QImage EntryImageProvider::loadImageFromSource(IByteSource& source, const QStrin
         return QImage();
     // Decoded at the requested size where the format allows (a huge page would not fit in memory at
     // its own), then fitted exactly.
-    constexpr int Unbounded = 1 << 20;
+    constexpr int kUnbounded = 1 << 20;
     const bool width = requestedSize.width() >= 1;
     const bool height = requestedSize.height() >= 1;
-    const QSize bound = width || height ? QSize(width ? requestedSize.width() : Unbounded, height ? requestedSize.height() : Unbounded)
+    const QSize bound = width || height ? QSize(width ? requestedSize.width() : kUnbounded, height ? requestedSize.height() : kUnbounded)
                                         : QSize();
     return ImageScaling::toRequestedSize(ImageDecoder::decode(bytes, bound), requestedSize);
 }
@@ -35,7 +35,7 @@ QImage EntryImageProvider::loadImageFromSource(IByteSource& source, const QStrin
 QQuickImageResponse* EntryImageProvider::requestImageResponse(const QString& id, const QSize& requestedSize)
 {
     const ProviderIdParts parts = ImageUrl::parseProviderId(id);
-    AsyncImageResponse::Job job = [sourceFactory = factory, entry = parts.path, bookPath = parts.src,
+    AsyncImageResponse::Job job = [sourceFactory = m_factory, entry = parts.path, bookPath = parts.src,
                                    requestedSize]() -> QImage {
         if (bookPath.isEmpty() || !sourceFactory)
             return QImage();

@@ -23,6 +23,6 @@ public:
     static QImage loadImageFromSource(IByteSource& source, const QString& entry, const QSize& requestedSize);
 
 private:
-    SourceFactory factory;
-    QString providerId;
+    SourceFactory m_factory;
+    QString m_providerId;
 };

@@ -1,0 +1,28 @@
+#include "formats/TextBookChunks.h"
+
+#include "formats/BookMemoryBudget.h"
+
+namespace TextBookChunks {
+
+ContentChunk emptyChunk(const QString& id)
+{
+    ContentChunk chunk;
+    chunk.id = id;
+    chunk.blocks.append(BlockItem());
+    return chunk;
+}
+
+bool settle(QList<ContentChunk>& chunks, qint64 budgetBytes, const QString& cannotOpenText, BookMetadata& book)
+{
+    if (!BookMemoryBudget::fits(chunks, budgetBytes)) {
+        chunks.clear();
+        book.contentHash.clear();
+        book.errorString = BookMemoryBudget::refusal(cannotOpenText, book.filePath);
+        return false;
+    }
+    if (chunks.isEmpty())
+        chunks.append(emptyChunk(book.filePath));
+    return true;
+}
+
+} // namespace TextBookChunks
