@@ -10,13 +10,13 @@ bool isBreakpoint(const QList<Item>& items, qsizetype j)
 {
     const Item& item = items[j];
     if (item.type == KnuthPlass::Penalty)
-        return item.penalty < KnuthPlass::Infinity;
+        return item.penalty < KnuthPlass::kInfinity;
     return item.type == KnuthPlass::Glue && j > 0 && items[j - 1].type == KnuthPlass::Box;
 }
 
 bool isForced(const Item& item)
 {
-    return item.type == KnuthPlass::Penalty && item.penalty <= -KnuthPlass::Infinity;
+    return item.type == KnuthPlass::Penalty && item.penalty <= -KnuthPlass::kInfinity;
 }
 
 } // namespace

@@ -58,8 +58,8 @@ void LayoutBytes::add(const PreparedChunk& chunk)
         for (const PreparedBlock& block : chunk.blocks) {
             const PackedItems& items = block.paragraph.items;
             if (items.itemCapacity() > 0)
-                m_bytes += 2 * kAllocationOverhead + items.itemCapacity() * PackedItems::ItemBytes
-                    + items.valueCapacity() * PackedItems::ValueBytes;
+                m_bytes += 2 * kAllocationOverhead + items.itemCapacity() * PackedItems::kItemBytes
+                    + items.valueCapacity() * PackedItems::kValueBytes;
             addBuffer(block.paragraph.runs);
         }
     }

@@ -48,7 +48,7 @@ void collect(QList<double>& out, const QList<KnuthPlass::Item>& items, const QLi
     constexpr double kUnadjustable = 10000;
     for (const KnuthPlass::Line& line : lines) {
         const KnuthPlass::Item& end = items[line.end];
-        if (end.type == KnuthPlass::Penalty && end.penalty <= -KnuthPlass::Infinity)
+        if (end.type == KnuthPlass::Penalty && end.penalty <= -KnuthPlass::kInfinity)
             continue;
         if (std::abs(line.ratio) >= kUnadjustable)
             continue;

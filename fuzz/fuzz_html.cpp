@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const QList<ContentChunk> chunks = FuzzChapter::parseChunks(input);
     ChunkChecks::checkChunks(chunks);
-    const QList<ContentChunk> whole = FuzzChapter::parseChunks(input, DocumentChunkBuilder::SingleChunkBudget);
+    const QList<ContentChunk> whole = FuzzChapter::parseChunks(input, DocumentChunkBuilder::kSingleChunkBudget);
     ChunkChecks::require(whole.size() <= 1, "a document within the budget is one chunk");
     ChunkDump::requireSame(ChunkDump::blocks(ChunkDump::documentBlocks(whole)),
                            ChunkDump::blocks(ChunkDump::documentBlocks(chunks)), "cutting keeps the document's blocks");
@@ -30,10 +30,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ParseParams params;
     const QString text = QString::fromUtf8(input);
     const QList<ContentChunk> fragment = HtmlBlockParser::parseChunks(text, QStringLiteral("fragment"),
-                                                                      DocumentChunkBuilder::ReaderBudget, params);
+                                                                      DocumentChunkBuilder::kReaderBudget, params);
     ChunkChecks::checkChunks(fragment);
     ChunkDump::requireSame(ChunkDump::blocks(HtmlBlockParser::parse(text, params)),
                            ChunkDump::blocks(ChunkDump::documentBlocks(fragment)), "cutting keeps the fragment's blocks");
-    ChunkChecks::checkChunks(HtmlBlockParser::plainTextChunks(text, QStringLiteral("plain"), DocumentChunkBuilder::ReaderBudget, params));
+    ChunkChecks::checkChunks(HtmlBlockParser::plainTextChunks(text, QStringLiteral("plain"), DocumentChunkBuilder::kReaderBudget, params));
     return 0;
 }

@@ -17,6 +17,6 @@
 namespace FuzzChapter {
 
 // The chapter's chunks, as the EPUB reader would make them with this budget.
-QList<ContentChunk> parseChunks(const QByteArray& input, int budget = DocumentChunkBuilder::ReaderBudget);
+QList<ContentChunk> parseChunks(const QByteArray& input, int budget = DocumentChunkBuilder::kReaderBudget);
 
 } // namespace FuzzChapter

@@ -51,10 +51,10 @@ void checkLayout(const ChunkLayout& layout)
     double previous = 0;
     for (const double edge : edges) {
         require(edge > previous && edge < layout.height, "tile edges increase within the chunk");
-        require(edge - previous <= ChunkLayout::MaxTileHeight, "no tile is taller than the limit");
+        require(edge - previous <= ChunkLayout::kMaxTileHeight, "no tile is taller than the limit");
         previous = edge;
     }
-    require(layout.height - previous <= ChunkLayout::MaxTileHeight, "no tile is taller than the limit");
+    require(layout.height - previous <= ChunkLayout::kMaxTileHeight, "no tile is taller than the limit");
 }
 
 } // namespace LayoutChecks

@@ -10,7 +10,7 @@
 namespace LayoutChecks {
 
 // Finite geometry, lines in increasing y, images no wider than the layout, and tile edges that
-// cut the chunk into bands no taller than ChunkLayout::MaxTileHeight.
+// cut the chunk into bands no taller than ChunkLayout::kMaxTileHeight.
 void checkLayout(const ChunkLayout& layout);
 
 } // namespace LayoutChecks

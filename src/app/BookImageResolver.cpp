@@ -289,9 +289,9 @@ QSizeF BookImageResolver::imageSize(const QString& url)
         // Never waits for the network: an image still on its way is settled when it arrives.
         size = fetchWebImage(url).size();
     } else {
-        QByteArray bytes = fetchEntry(url, ImageDecoder::HeaderBytes);
+        QByteArray bytes = fetchEntry(url, ImageDecoder::kHeaderBytes);
         size = ImageDecoder::headerSize(bytes);
-        if (!known(QSizeF(size)) && bytes.size() >= ImageDecoder::HeaderBytes) {
+        if (!known(QSizeF(size)) && bytes.size() >= ImageDecoder::kHeaderBytes) {
             bytes = fetchEntryBytes(url); // a header longer than most, or an SVG, needs all of it
             size = ImageDecoder::headerSize(bytes);
         }

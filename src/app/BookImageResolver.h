@@ -9,7 +9,7 @@
 // Sizes come from image headers (an SVG's size attributes or view box) and are never learnt by
 // decoding when the header names them. Images are decoded at the size they are shown when the
 // painter says it (resolveImageAt), SVGs rendered at that size, and never beyond
-// ImageDecoder::MaxDecodedBytes. An SVG's <image> references are resolved against the book.
+// ImageDecoder::kMaxDecodedBytes. An SVG's <image> references are resolved against the book.
 //
 // Threads: called from the GUI thread and from several pool threads at once. One lock guards the
 // caches, the remembered book and the open source; it is held across opening and reading an entry

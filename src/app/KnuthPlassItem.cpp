@@ -143,7 +143,7 @@ QList<QRectF> KnuthPlassItem::bandRects() const
             tops.append(edge);
     }
     // Below the layout (an item taller than its chunk) there are no lines to respect.
-    while (itemHeight - tops.last() > ChunkLayout::MaxTileHeight)
+    while (itemHeight - tops.last() > ChunkLayout::kMaxTileHeight)
         tops.append(ChunkLayout::nextTileEdge(tops.last()));
     QList<QRectF> rects;
     for (qsizetype i = 0; i < tops.size(); ++i) {
@@ -185,7 +185,7 @@ void KnuthPlassItem::updateBands()
             painted.setTop(std::floor(std::min(0.0, m_inkTop) - kHintingBleed));
         if (i + 1 == rects.size())
             painted.setBottom(std::ceil(std::max(painted.bottom(), m_inkBottom) + kHintingBleed));
-        if (painted.height() > ChunkLayout::MaxTileHeight)
+        if (painted.height() > ChunkLayout::kMaxTileHeight)
             painted = rects[i]; // a full tile has no room to spare
         m_bands[i]->setPosition(painted.topLeft());
         m_bands[i]->setSize(painted.size());

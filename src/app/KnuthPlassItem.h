@@ -5,7 +5,7 @@
 // theme's colours or in the book's own.
 //
 // The item's area is covered by bands (BandPaintedItem children) no taller than
-// ChunkLayout::MaxTileHeight, cut between lines where the layout allows, and each band paints its
+// ChunkLayout::kMaxTileHeight, cut between lines where the layout allows, and each band paints its
 // part through paint(). So a chunk of any height is drawn without one texture beyond the graphics
 // stack's size limit, and the usual short chunk is a single band. When the view tells the item
 // which part of it is on screen (viewportTop, viewportHeight, in the item's coordinates), only the

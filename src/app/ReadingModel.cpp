@@ -371,9 +371,9 @@ void ReadingModel::setUseBookColours(bool enabled)
 int ReadingModel::contentWidthFor(double availableWidth) const
 {
     // A view wider than any screen or narrower than a few words is held to what the layout can use.
-    if (!(availableWidth >= LayoutParams::MinWidth))
-        return int(LayoutParams::MinWidth);
-    return int(std::floor(std::min(availableWidth, LayoutParams::MaxWidth)));
+    if (!(availableWidth >= LayoutParams::kMinWidth))
+        return int(LayoutParams::kMinWidth);
+    return int(std::floor(std::min(availableWidth, LayoutParams::kMaxWidth)));
 }
 
 void ReadingModel::updateLayoutMetrics(int contentWidth, int fontSize, double lineSpacing, int anchorChunk)

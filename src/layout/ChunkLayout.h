@@ -101,7 +101,7 @@ struct LayoutBox {
 struct ChunkLayout {
     // Tiles no taller than this stay within the texture limits of common GPUs (8192 device
     // pixels) at a device pixel ratio of 2.
-    static constexpr double MaxTileHeight = 4096;
+    static constexpr double kMaxTileHeight = 4096;
 
     QList<LayoutLine> lines; // in increasing y
     QList<LayoutStyle> styles; // what the runs refer to
@@ -115,10 +115,10 @@ struct ChunkLayout {
     // Increasing y positions, strictly between 0 and height, that cut the chunk into bands of at
     // most maxTileHeight; each cut lies at the top of a line. Only a single line taller than
     // maxTileHeight (a tall image) is cut inside, at multiples of maxTileHeight.
-    QList<double> tileEdges(double maxTileHeight = MaxTileHeight) const;
+    QList<double> tileEdges(double maxTileHeight = kMaxTileHeight) const;
     // The edge furthest below top whose tile keeps to the limit as it is computed: edge - top <=
     // maxTileHeight in floating point, not only on paper.
-    static double nextTileEdge(double top, double maxTileHeight = MaxTileHeight);
+    static double nextTileEdge(double top, double maxTileHeight = kMaxTileHeight);
 
     // A run's style, text and box (from its font's ascent above the baseline to its descent
     // below: where its background and decorations go). The run must belong to this layout.

@@ -12,9 +12,9 @@ namespace {
 // model holds the low end.
 LayoutParams withinLimits(LayoutParams params, const FontMetrics& readerFont)
 {
-    params.width = std::min(params.width, LayoutParams::MaxWidth);
+    params.width = std::min(params.width, LayoutParams::kMaxWidth);
     if (readerFont.lineSpacing > 0 && params.lineHeight > 0)
-        params.lineHeight = std::min(params.lineHeight, LayoutParams::MaxLineHeight / readerFont.lineSpacing);
+        params.lineHeight = std::min(params.lineHeight, LayoutParams::kMaxLineHeight / readerFont.lineSpacing);
     return params;
 }
 

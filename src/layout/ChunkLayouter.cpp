@@ -192,7 +192,7 @@ double ChunkLayouter::lineRatio(const PreparedParagraph& paragraph, const QList<
                                 const KnuthPlass::Line& breakLine)
 {
     const Item& endItem = items[breakLine.end];
-    const bool forcedEnd = endItem.type == KnuthPlass::Penalty && endItem.penalty <= -KnuthPlass::Infinity;
+    const bool forcedEnd = endItem.type == KnuthPlass::Penalty && endItem.penalty <= -KnuthPlass::kInfinity;
     const bool justify = paragraph.align == TextAlign::Justify && !paragraph.preformatted && !forcedEnd;
     // A justified line fills the column whatever its ratio: when no set of breaks keeps every
     // line within the first tolerance (a long word with no break point in it, moving between

@@ -103,7 +103,7 @@ private:
     {
         const Item& item = m_items[j];
         if (item.type == Penalty)
-            return item.penalty < Infinity;
+            return item.penalty < kInfinity;
         return item.type == Glue && j > 0 && m_items[j - 1].type == Box;
     }
 
@@ -114,7 +114,7 @@ private:
         const int n = int(m_items.size());
         for (int k = j + 1; k < n; ++k) {
             const Item& item = m_items[k];
-            if (item.type == Box || (item.type == Penalty && item.penalty <= -Infinity))
+            if (item.type == Box || (item.type == Penalty && item.penalty <= -kInfinity))
                 return k;
         }
         return n;
@@ -129,7 +129,7 @@ private:
             const double p = item.penalty;
             if (p >= 0)
                 d += p * p;
-            else if (p > -Infinity)
+            else if (p > -kInfinity)
                 d -= p * p;
         }
         const bool fromStart = nodeIndex == 0;
@@ -176,7 +176,7 @@ private:
     int weighBreak(int j, double tolerance, Candidate (&candidates)[4])
     {
         int lastDeactivated = -1;
-        const bool forced = m_items[j].type == Penalty && m_items[j].penalty <= -Infinity;
+        const bool forced = m_items[j].type == Penalty && m_items[j].penalty <= -kInfinity;
         m_kept.clear();
         for (int nodeIndex : std::as_const(m_active)) {
             const Node node = m_nodes[nodeIndex];
@@ -273,11 +273,11 @@ void finishLine(QList<Item>& items)
 {
     while (!items.isEmpty() && items.last().type == Glue)
         items.removeLast();
-    if (items.isEmpty() || (items.last().type == Penalty && items.last().penalty <= -Infinity))
+    if (items.isEmpty() || (items.last().type == Penalty && items.last().penalty <= -kInfinity))
         items.append(Item::box(0));
-    items.append(Item::penaltyItem(0, Infinity, false));
+    items.append(Item::penaltyItem(0, kInfinity, false));
     items.append(Item::glue(0, kFinishingStretch, 0));
-    items.append(Item::penaltyItem(0, -Infinity, false));
+    items.append(Item::penaltyItem(0, -kInfinity, false));
 }
 
 void finishParagraph(QList<Item>& items)

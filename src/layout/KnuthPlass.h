@@ -13,7 +13,7 @@ namespace KnuthPlass {
 enum ItemType : int { Box = 0, Glue = 1, Penalty = 2 };
 
 // A penalty at or above this value never breaks; at or below its negation it always breaks.
-constexpr double Infinity = 10000;
+constexpr double kInfinity = 10000;
 
 // Fields in the order an aggregate names them: {type, width, stretch, shrink, penalty, flagged,
 // runIndex}.

@@ -10,9 +10,9 @@ struct LayoutParams {
     // and line height (more only asks for lines, bands and textures no screen can show); the
     // reading model also holds its column to the minimum width, below which every word stands on
     // a line of its own.
-    static constexpr double MinWidth = 100;
-    static constexpr double MaxWidth = 20000;
-    static constexpr double MaxLineHeight = 4000; // pixels, the reader's spacing times its font's
+    static constexpr double kMinWidth = 100;
+    static constexpr double kMaxWidth = 20000;
+    static constexpr double kMaxLineHeight = 4000; // pixels, the reader's spacing times its font's
 
     double width = 600;      // content width in pixels
     int fontSize = 16;       // the reader's font size in pixels

@@ -28,8 +28,8 @@ public:
     // What the lists hold on the heap, for the benchmark's accounting.
     qsizetype itemCapacity() const { return m_items.capacity(); }
     qsizetype valueCapacity() const { return m_values.capacity(); }
-    static constexpr qsizetype ItemBytes = 16;
-    static constexpr qsizetype ValueBytes = 24;
+    static constexpr qsizetype kItemBytes = 16;
+    static constexpr qsizetype kValueBytes = 24;
 
 private:
     struct Packed {
@@ -37,7 +37,7 @@ private:
         qint32 runIndex;
         quint32 valueAndKind; // value index << 3 | flagged << 2 | type
     };
-    static_assert(sizeof(Packed) == ItemBytes);
+    static_assert(sizeof(Packed) == kItemBytes);
     struct Values {
         double stretch;
         double shrink;

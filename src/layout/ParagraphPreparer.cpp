@@ -204,7 +204,7 @@ QString ParagraphPreparer::bidiText(TextDirection base, QList<BidiLevels::Piece>
 void ParagraphPreparer::addText(const InlineRun& run, int style)
 {
     const QString text = transformed(run.text, run.style.textTransform);
-    const bool capitalize = run.style.textTransform == 3;
+    const bool capitalize = run.style.textTransform == TextStyle::Capitalize;
     QString piece;
     for (qsizetype i = 0; i < text.size(); ++i) {
         QChar c = text[i];

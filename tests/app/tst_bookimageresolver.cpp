@@ -386,7 +386,7 @@ private Q_SLOTS:
         // Asked at its own size, it still shows: shrunk to what may be held.
         const QImage whole = resolver.resolveImage(url);
         QVERIFY(!whole.isNull());
-        QVERIFY(whole.sizeInBytes() <= ImageDecoder::MaxDecodedBytes);
+        QVERIFY(whole.sizeInBytes() <= ImageDecoder::kMaxDecodedBytes);
         QVERIFY(std::abs(double(whole.width()) / whole.height() - 12000.0 / 9000.0) < 0.01);
         QCOMPARE(resolver.resolveImageAt(url, QSize(400, 400)).size(), whole.size()); // the larger copy serves
         QCOMPARE(resolver.imageSize(url), QSizeF(12000, 9000));
@@ -438,7 +438,7 @@ private Q_SLOTS:
                                          << QSizeF(12, 4);
         QTest::newRow("not an image") << QStringLiteral("data:text/plain,hello") << QSizeF(-1, -1);
         QTest::newRow("no comma") << QStringLiteral("data:image/png;base64") << QSizeF(-1, -1);
-        QTest::newRow("above the cap") << DataUrl::encode(QByteArray(DataUrl::MaxBytes + 1, 'x'), QStringLiteral("image/png"))
+        QTest::newRow("above the cap") << DataUrl::encode(QByteArray(DataUrl::kMaxBytes + 1, 'x'), QStringLiteral("image/png"))
                                        << QSizeF(-1, -1);
     }
     void dataUrls()

@@ -493,7 +493,7 @@ private Q_SLOTS:
         params.width = 260;
         const ChunkLayout layout = engine.layoutPreparedChunk(engine.prepareChunk(mixedChunk(), 16, &resolver), params);
         QVERIFY(layout.styles.size() >= 6);
-        QVERIFY(layout.height < ChunkLayout::MaxTileHeight);
+        QVERIFY(layout.height < ChunkLayout::kMaxTileHeight);
         QVERIFY(!layout.images.isEmpty() && !layout.rules.isEmpty() && !layout.boxes.isEmpty());
         bool hyphenated = false;
         for (const LayoutLine& line : layout.lines)
@@ -556,7 +556,7 @@ private Q_SLOTS:
         double top = 0;
         for (const QRectF& band : bands) {
             QCOMPARE(band.top(), top);
-            QVERIFY(band.height() <= ChunkLayout::MaxTileHeight);
+            QVERIFY(band.height() <= ChunkLayout::kMaxTileHeight);
             QVERIFY(std::fmod(band.top(), 100.0) == 0 || std::fmod(band.top(), 100.0) >= 20); // no line cut
             QCOMPARE(band.width(), 300.0);
             top = band.bottom();

@@ -252,7 +252,7 @@ private Q_SLOTS:
         QBuffer buffer(&longHeader);
         buffer.open(QIODevice::WriteOnly);
         QVERIFY(photo.save(&buffer, "JPEG"));
-        QVERIFY(longHeader.size() > ImageDecoder::HeaderBytes);
+        QVERIFY(longHeader.size() > ImageDecoder::kHeaderBytes);
         SourceFactory unused;
         const QString path = make(QStringLiteral("dir"), {{QStringLiteral("1.png"), image(2, 2, "PNG")},
                                                           {QStringLiteral("2.png"), image(3, 3, "PNG")},

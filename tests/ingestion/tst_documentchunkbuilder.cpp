@@ -48,7 +48,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, texts);
         QFETCH(QStringList, expectedRuns);
-        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::ReaderBudget);
+        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::kReaderBudget);
         for (const QString& text : texts)
             builder.appendText(text, TextStyle(), false);
         const QList<ContentChunk> chunks = builder.build();
@@ -70,7 +70,7 @@ private Q_SLOTS:
 
     void trailingLineBreaksDropLeadingKept()
     {
-        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::ReaderBudget);
+        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::kReaderBudget);
         builder.appendLineBreak();
         builder.appendText(QStringLiteral("text"), TextStyle(), false);
         builder.appendLineBreak();
@@ -85,7 +85,7 @@ private Q_SLOTS:
 
     void preformattedKeepsText()
     {
-        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::ReaderBudget);
+        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::kReaderBudget);
         builder.startParagraph(TextAlign::Left, 0, 0, 16, true, QString(), TextStyle());
         builder.appendText(QStringLiteral("  a\n   b  "), TextStyle(), false);
         builder.appendLineBreak();
@@ -127,7 +127,7 @@ private Q_SLOTS:
         QFETCH(double, width);
         QFETCH(double, height);
         QFETCH(int, weight);
-        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::SingleChunkBudget);
+        DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::kSingleChunkBudget);
         builder.appendImage(QStringLiteral("image://epub/a.png"), width, height, -1, TextStyle());
         builder.appendImage(QString(), 10, 10, -1, TextStyle()); // no url: nothing
         const QList<ContentChunk> chunks = builder.build();
@@ -228,7 +228,7 @@ private Q_SLOTS:
             }
         };
         DocumentChunkBuilder small(QStringLiteral("doc"), 512);
-        DocumentChunkBuilder whole(QStringLiteral("doc"), DocumentChunkBuilder::SingleChunkBudget);
+        DocumentChunkBuilder whole(QStringLiteral("doc"), DocumentChunkBuilder::kSingleChunkBudget);
         feed(small);
         feed(whole);
         const QList<ContentChunk> smallChunks = small.build();

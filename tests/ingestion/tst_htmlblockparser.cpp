@@ -21,7 +21,7 @@ QString xhtml(const QString& body, const QString& head = QString())
         .arg(body, head);
 }
 
-QList<ContentChunk> parseDocument(const QString& xml, const QString& css = QString(), int budget = DocumentChunkBuilder::SingleChunkBudget,
+QList<ContentChunk> parseDocument(const QString& xml, const QString& css = QString(), int budget = DocumentChunkBuilder::kSingleChunkBudget,
                                   const QString& providerId = QStringLiteral("epub"), int sectionDepth = 1,
                                   const QString& baseDir = QStringLiteral("OEBPS/text/"))
 {
@@ -127,7 +127,7 @@ QList<ContentChunk> parseFb2(const QString& xml, int depth = 0)
         return {};
     QList<ContentChunk> chunks;
     for (QDomElement body = document.documentElement().firstChildElement("body"); !body.isNull(); body = body.nextSiblingElement("body"))
-        chunks += HtmlBlockParser::parseChunks(body, "fb2", DocumentChunkBuilder::SingleChunkBudget, ParseParams(), nullptr,
+        chunks += HtmlBlockParser::parseChunks(body, "fb2", DocumentChunkBuilder::kSingleChunkBudget, ParseParams(), nullptr,
                                                "fb2", bookPath, QString(), depth);
     return chunks;
 }
@@ -199,7 +199,7 @@ private Q_SLOTS:
         for (int i = 0; i < 40; ++i)
             body += QStringLiteral("<div class=\"q\"><p>%1</p></div>").arg(QString(100, QChar(u'a' + i % 26)));
         body += QStringLiteral("</blockquote>");
-        const QList<ContentChunk> chunks = parseDocument(xhtml(body), ".q{border-left:2px solid}", DocumentChunkBuilder::ReaderBudget);
+        const QList<ContentChunk> chunks = parseDocument(xhtml(body), ".q{border-left:2px solid}", DocumentChunkBuilder::kReaderBudget);
         QVERIFY(chunks.size() > 5);
         QVERIFY(balanced(chunks));
         QCOMPARE(texts(chunks).size(), 40);
@@ -403,7 +403,7 @@ private Q_SLOTS:
             body += QStringLiteral("<div>x");
         for (int i = 0; i < depth; ++i)
             body += QStringLiteral("</div>");
-        const QList<ContentChunk> chunks = parseDocument(xhtml(body), "div{border-left:1px solid}", DocumentChunkBuilder::ReaderBudget);
+        const QList<ContentChunk> chunks = parseDocument(xhtml(body), "div{border-left:1px solid}", DocumentChunkBuilder::kReaderBudget);
         QVERIFY(balanced(chunks));
         QCOMPARE(texts(chunks).join(QString()).count(u'x'), depth);
     }
@@ -502,7 +502,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, html);
         QFETCH(QStringList, texts);
-        const QList<ContentChunk> chunks = HtmlBlockParser::parseChunks(html, "t", DocumentChunkBuilder::ReaderBudget, ParseParams());
+        const QList<ContentChunk> chunks = HtmlBlockParser::parseChunks(html, "t", DocumentChunkBuilder::kReaderBudget, ParseParams());
         QCOMPARE(::texts(chunks), texts);
         QVERIFY(balanced(chunks));
         for (const ContentChunk& chunk : chunks)
@@ -525,7 +525,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, markup);
         QFETCH(QStringList, texts);
-        QCOMPARE(::texts(HtmlBlockParser::plainTextChunks(markup, "t", DocumentChunkBuilder::ReaderBudget, ParseParams())), texts);
+        QCOMPARE(::texts(HtmlBlockParser::plainTextChunks(markup, "t", DocumentChunkBuilder::kReaderBudget, ParseParams())), texts);
     }
 
     void parseGivesOneChunkOfBlocks()
@@ -551,7 +551,7 @@ private Q_SLOTS:
         QVERIFY(chapter.open(QIODevice::ReadOnly));
         QVERIFY(style.open(QIODevice::ReadOnly));
         const QList<ContentChunk> chunks = parseDocument(QString::fromUtf8(chapter.readAll()), QString::fromUtf8(style.readAll()),
-                                                         DocumentChunkBuilder::ReaderBudget);
+                                                         DocumentChunkBuilder::kReaderBudget);
         QVERIFY(balanced(chunks));
         const QList<BlockItem> ps = paragraphs(chunks);
         const QStringList all = texts(chunks);

@@ -270,8 +270,8 @@ private Q_SLOTS:
         QVERIFY(reader.open(write(QStringLiteral("big.txt"), bytes)));
         const QList<ContentChunk> chunks = reader.chunks();
         QVERIFY(chunks.size() > 10);
-        const int limit = DocumentChunkBuilder::ReaderBudget
-            + int(PlainTextParagraphs::longLineLength(DocumentChunkBuilder::ReaderBudget));
+        const int limit = DocumentChunkBuilder::kReaderBudget
+            + int(PlainTextParagraphs::longLineLength(DocumentChunkBuilder::kReaderBudget));
         for (const ContentChunk& chunk : chunks)
             QVERIFY2(chunk.weight <= limit, qPrintable(QString::number(chunk.weight)));
     }

@@ -77,7 +77,7 @@ private Q_SLOTS:
     }
 
     // Both parsers compare each attribute with the earlier ones of its element: an element with a
-    // hundred thousand of them reaches them with the first MaxAttributes only, so their work stays
+    // hundred thousand of them reaches them with the first kMaxAttributes only, so their work stays
     // that of a thousand whatever the count; the rest of the book is read as before.
     void manyAttributesAreCapped_data()
     {
@@ -87,7 +87,7 @@ private Q_SLOTS:
         QTest::newRow("XML, 10,000") << false << 10000 << QStringLiteral("\"");
         QTest::newRow("XML, 100,000") << false << 100000 << QStringLiteral("'");
         QTest::newRow("tag soup, 100,000 unquoted") << true << 100000 << QString();
-        QTest::newRow("XML, exactly the limit") << false << AttributeLimit::MaxAttributes << QStringLiteral("\"");
+        QTest::newRow("XML, exactly the limit") << false << AttributeLimit::kMaxAttributes << QStringLiteral("\"");
     }
     void manyAttributesAreCapped()
     {
@@ -98,10 +98,10 @@ private Q_SLOTS:
         for (int i = 0; i < count; ++i)
             xml += QStringLiteral(" a%1=").arg(i) + quote + QString::number(i) + quote;
         xml += QStringLiteral(">text</p><!-- <p x=1 y=2> --><p b=") + quote + u'1' + quote + QStringLiteral(">1</p>after</body>");
-        const int kept = std::min(count, AttributeLimit::MaxAttributes);
+        const int kept = std::min(count, AttributeLimit::kMaxAttributes);
         if (count > kept)
             QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("Left out %1 attributes beyond the first %2 of their element")
-                                                              .arg(count - kept).arg(AttributeLimit::MaxAttributes)));
+                                                              .arg(count - kept).arg(AttributeLimit::kMaxAttributes)));
         QDomDocument document;
         QVERIFY(soup ? HtmlSoupParser::parse(xml, &document) : XmlDomParser::parse(xml, &document));
         const QDomNodeList paragraphs = document.elementsByTagName(QStringLiteral("p"));
@@ -119,7 +119,7 @@ private Q_SLOTS:
     void attributeLimitReadsOnlyStartTags_data()
     {
         QString many;
-        for (int i = 0; i <= AttributeLimit::MaxAttributes; ++i)
+        for (int i = 0; i <= AttributeLimit::kMaxAttributes; ++i)
             many += QStringLiteral(" a%1=\"x\"").arg(i);
         QTest::addColumn<QString>("markup");
         QTest::newRow("comment") << QStringLiteral("<r><!-- <p%1> --></r>").arg(many);

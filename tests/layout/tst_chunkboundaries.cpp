@@ -186,7 +186,7 @@ void TestChunkBoundaries::cutsLeaveNoTrace()
 {
     QFETCH(QString, html);
     const QList<ContentChunk> whole =
-        HtmlBlockParser::parseChunks(html, QStringLiteral("c"), DocumentChunkBuilder::SingleChunkBudget, ParseParams());
+        HtmlBlockParser::parseChunks(html, QStringLiteral("c"), DocumentChunkBuilder::kSingleChunkBudget, ParseParams());
     const QList<ContentChunk> cut = HtmlBlockParser::parseChunks(html, QStringLiteral("c"), 1, ParseParams());
     QCOMPARE(whole.size(), 1);
     QVERIFY(cut.size() > 2);
@@ -220,7 +220,7 @@ void TestChunkBoundaries::marginSeparatedParagraphsKeepEqualGaps()
         html += QStringLiteral("<p>%1</p>").arg(words(60 + i));
     html += QStringLiteral("</body>");
     const QList<ContentChunk> chunks =
-        HtmlBlockParser::parseChunks(html, QStringLiteral("c"), DocumentChunkBuilder::ReaderBudget, ParseParams());
+        HtmlBlockParser::parseChunks(html, QStringLiteral("c"), DocumentChunkBuilder::kReaderBudget, ParseParams());
     QVERIFY(chunks.size() >= 4); // about a paragraph each
     const Column column = laidOut(chunks, 16);
     // Every paragraph is separated from the next by one collapsed 1em margin.
@@ -262,7 +262,7 @@ void TestChunkBoundaries::gapsAreCollapsedMargins()
     QFETCH(QString, body);
     QFETCH(double, gap);
     const QList<ContentChunk> chunks = HtmlBlockParser::parseChunks(
-        QStringLiteral("<body>%1</body>").arg(body), QStringLiteral("c"), DocumentChunkBuilder::SingleChunkBudget, ParseParams());
+        QStringLiteral("<body>%1</body>").arg(body), QStringLiteral("c"), DocumentChunkBuilder::kSingleChunkBudget, ParseParams());
     const Column column = laidOut(chunks, 16);
     QCOMPARE(column.lines.size(), 2);
     const LayoutLine& above = column.lines[0];

@@ -427,7 +427,7 @@ void TestChunkLayout::stylesReachTheRuns()
     style.colour = QColor(Qt::red);
     style.background = QColor(Qt::green);
     style.link = style.underline = style.lineThrough = style.overline = true;
-    style.textTransform = 1;
+    style.textTransform = TextStyle::Uppercase;
     style.letterSpacing = 2;
     const ChunkLayout result = layout(chunk({paragraph({text("hello", style)})}), 400);
     const LayoutRun& run = result.lines[0].runs[0];
@@ -445,9 +445,9 @@ void TestChunkLayout::stylesReachTheRuns()
     QVERIFY(drawn.link && drawn.underline && drawn.lineThrough && drawn.overline);
 
     TextStyle capitalize;
-    capitalize.textTransform = 3;
+    capitalize.textTransform = TextStyle::Capitalize;
     TextStyle lower;
-    lower.textTransform = 2;
+    lower.textTransform = TextStyle::Lowercase;
     QCOMPARE(texts(layout(chunk({paragraph({text("the old ", capitalize), text("MAN", lower)})}), 400)),
              QStringList{"The Old man"});
 }
@@ -628,17 +628,17 @@ void TestChunkLayout::tileEdgesKeepToTheLimit()
     text.height = pictureTop;
     LayoutLine picture;
     picture.y = pictureTop;
-    picture.height = 5 * ChunkLayout::MaxTileHeight + 0.5;
+    picture.height = 5 * ChunkLayout::kMaxTileHeight + 0.5;
     tall.lines = {text, picture};
     tall.height = picture.y + picture.height;
     double top = 0;
     const QList<double> edges = tall.tileEdges();
     QVERIFY(edges.size() >= 6);
     for (double edge : edges) {
-        QVERIFY2(edge - top <= ChunkLayout::MaxTileHeight, qPrintable(QString::number(edge - top, 'g', 17)));
+        QVERIFY2(edge - top <= ChunkLayout::kMaxTileHeight, qPrintable(QString::number(edge - top, 'g', 17)));
         top = edge;
     }
-    QVERIFY(tall.height - top <= ChunkLayout::MaxTileHeight);
+    QVERIFY(tall.height - top <= ChunkLayout::kMaxTileHeight);
 }
 
 void TestChunkLayout::metaTypeAndEquality()

@@ -12,8 +12,8 @@
 class DocumentChunkBuilder {
 public:
     // Budget of the readers' chunk lists, and of callers that want one chunk for everything.
-    static constexpr int ReaderBudget = 512;
-    static constexpr int SingleChunkBudget = 1000000000;
+    static constexpr int kReaderBudget = 512;
+    static constexpr int kSingleChunkBudget = 1000000000;
 
     DocumentChunkBuilder(QString chunkId, int budget);
 

@@ -110,9 +110,9 @@ bool ComicReader::load(const QString& path, bool withPages)
     if (source->readsHeadsCheaply()) {
         // The headers alone: a page's pixels are read when it is shown.
         for (const QString& name : entries) {
-            const QByteArray head = source->readEntryHead(name, ImageDecoder::HeaderBytes);
+            const QByteArray head = source->readEntryHead(name, ImageDecoder::kHeaderBytes);
             learn(name, head);
-            if (!sizes.value(name).isValid() && head.size() >= ImageDecoder::HeaderBytes)
+            if (!sizes.value(name).isValid() && head.size() >= ImageDecoder::kHeaderBytes)
                 learn(name, source->readEntry(name)); // a header longer than most (large metadata)
         }
     } else {

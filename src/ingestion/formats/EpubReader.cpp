@@ -545,7 +545,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& pa
     QString xml = HtmlEntities::toXmlSafe(html);
     switch (MarkupFallback::parse(xml, html, &document)) {
     case MarkupFallback::Reading::PlainText:
-        result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::ReaderBudget, params);
+        result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::kReaderBudget, params);
         return result;
     case MarkupFallback::Reading::TagSoup:
         xml = QString(); // its tags may be written in any case: the tree is searched whole
@@ -578,7 +578,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& pa
     }
 
     xml = QString();
-    result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::ReaderBudget,
+    result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::kReaderBudget,
                                                  params, &sheet, m_scheme, m_book.filePath, base, 1);
     result.asksColourScheme = sheet.asksColourScheme();
     return result;
@@ -587,7 +587,7 @@ EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& pa
 EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
 {
     // Its bytes are not read here: the picture's size is learnt from its header when laid out.
-    DocumentChunkBuilder builder(path, DocumentChunkBuilder::ReaderBudget);
+    DocumentChunkBuilder builder(path, DocumentChunkBuilder::kReaderBudget);
     builder.startParagraph(TextAlign::Center, 0, 0, 16, false, QString(), TextStyle());
     builder.appendImage(ImageUrl::build(m_scheme, path, m_book.filePath), -1, -1, -1, TextStyle());
     builder.finishParagraph();

@@ -232,7 +232,7 @@ bool Fb2Reader::appendBodies(const QString& xml)
         // broken before its first word has nothing to keep.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
         m_chunks += HtmlBlockParser::plainTextChunks(body < 0 ? xml : xml.mid(body), m_book.filePath,
-                                                    DocumentChunkBuilder::ReaderBudget, ParseParams());
+                                                    DocumentChunkBuilder::kReaderBudget, ParseParams());
         return !m_chunks.isEmpty();
     }
 
@@ -292,6 +292,6 @@ void Fb2Reader::appendContent(const QDomElement& owner, const QList<QDomNode>& n
     owner.parentNode().insertBefore(root, owner);
     for (const QDomNode& node : nodes)
         root.appendChild(node);
-    m_chunks += HtmlBlockParser::parseChunks(root, chunkId, DocumentChunkBuilder::ReaderBudget, ParseParams(), nullptr,
+    m_chunks += HtmlBlockParser::parseChunks(root, chunkId, DocumentChunkBuilder::kReaderBudget, ParseParams(), nullptr,
                                             m_scheme, m_book.filePath, QString(), depth);
 }

@@ -20,10 +20,10 @@ constexpr double kParagraphIndent = 1.5;
 QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
 {
     using PlainTextParagraphs::Block;
-    DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::ReaderBudget);
+    DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
     const TextStyle style;
     int previous = -1;
-    PlainTextParagraphs::split(text, DocumentChunkBuilder::ReaderBudget, [&](const Block& block) {
+    PlainTextParagraphs::split(text, DocumentChunkBuilder::kReaderBudget, [&](const Block& block) {
         switch (block.kind) {
         case Block::Paragraph: {
             const bool indented = previous == Block::Paragraph && !block.continues;

@@ -691,7 +691,7 @@ private:
         // A book names its own entries only: an image URL of another provider, or of another
         // file on disk, written into its markup is not followed.
         if (DataUrl::isDataUrl(href)) // whatever it holds is checked when it is decoded
-            return href.size() <= DataUrl::MaxBytes * 2 ? href : QString();
+            return href.size() <= DataUrl::kMaxBytes * 2 ? href : QString();
         if (href.startsWith(QLatin1String("image:"), Qt::CaseInsensitive))
             return QString();
         if (href.startsWith(QLatin1String("http://")) || href.startsWith(QLatin1String("https://")))
@@ -857,7 +857,7 @@ QList<ContentChunk> HtmlBlockParser::plainTextChunks(const QString& markup, cons
 QList<BlockItem> HtmlBlockParser::parse(const QString& html, const ParseParams& params)
 {
     QList<BlockItem> blocks;
-    for (const ContentChunk& chunk : parseChunks(html, QString(), DocumentChunkBuilder::SingleChunkBudget, params))
+    for (const ContentChunk& chunk : parseChunks(html, QString(), DocumentChunkBuilder::kSingleChunkBudget, params))
         blocks += chunk.blocks;
     return blocks;
 }

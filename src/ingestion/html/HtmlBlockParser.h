@@ -55,7 +55,7 @@ public:
     static QList<ContentChunk> plainTextChunks(const QString& markup, const QString& chunkId, int budget,
                                                const ParseParams& params);
 
-    // The blocks of one chunk built with DocumentChunkBuilder::SingleChunkBudget.
+    // The blocks of one chunk built with DocumentChunkBuilder::kSingleChunkBudget.
     static QList<BlockItem> parse(const QString& html, const ParseParams& params);
 
 };

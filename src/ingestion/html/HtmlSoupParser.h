@@ -12,7 +12,7 @@
 // first) is refused, and the caller falls back to plain text. Below that the parse is linear in
 // the text. Elements nested deeper than XmlDomParser::kMaxDepth are left out and their text kept in
 // the element at that depth (QDom frees a tree recursively), and attributes beyond
-// AttributeLimit::MaxAttributes on one element are left out. Gumbo's own memory is freed at once,
+// AttributeLimit::kMaxAttributes on one element are left out. Gumbo's own memory is freed at once,
 // without walking its tree.
 //
 // Stateless; any thread.

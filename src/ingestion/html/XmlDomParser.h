@@ -10,7 +10,7 @@
 // - with elements nested deeper than kMaxDepth left out and their text kept in the element at that
 //   depth: QDom frees a tree recursively, and a hostile document nested a few hundred thousand
 //   levels deep would overflow the stack (a worker thread's stack may be far smaller still);
-// - with at most AttributeLimit::MaxAttributes attributes per element (Qt's reader is quadratic in
+// - with at most AttributeLimit::kMaxAttributes attributes per element (Qt's reader is quadratic in
 //   them).
 //
 // Comments, processing instructions and the document type are left out of the tree.

@@ -17,7 +17,7 @@ QByteArray DataUrl::decode(const QString& url)
     const QStringView payload = QStringView(url).mid(comma + 1);
     // Base64 grows the data by a third, percent-encoding at most threefold: a longer payload
     // cannot decode within the cap.
-    if (payload.size() > MaxBytes * 3)
+    if (payload.size() > kMaxBytes * 3)
         return QByteArray();
     QByteArray bytes;
     if (header.endsWith(QLatin1String(";base64"), Qt::CaseInsensitive)) {
@@ -27,7 +27,7 @@ QByteArray DataUrl::decode(const QString& url)
     } else {
         bytes = QByteArray::fromPercentEncoding(payload.toUtf8());
     }
-    return bytes.size() > MaxBytes ? QByteArray() : bytes;
+    return bytes.size() > kMaxBytes ? QByteArray() : bytes;
 }
 
 QString DataUrl::encode(const QByteArray& bytes, const QString& mediaType)

@@ -10,7 +10,7 @@ class DataUrl {
 public:
     // Decoded payloads above this are refused: an inline image is small, and a hostile book must not
     // make a reader hold a huge buffer per reference.
-    static constexpr qsizetype MaxBytes = 8 * 1024 * 1024;
+    static constexpr qsizetype kMaxBytes = 8 * 1024 * 1024;
 
     static bool isDataUrl(const QString& url);
     // The payload, base64 or percent-encoded; empty when the URL is malformed or too large.

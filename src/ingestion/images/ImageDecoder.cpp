@@ -109,8 +109,8 @@ QSize ImageDecoder::decodedSize(const QSize& natural, const QSize& bound)
     if (bound.width() > 0 && bound.height() > 0 && (size.width() > bound.width() || size.height() > bound.height()))
         size = size.scaled(bound, Qt::KeepAspectRatio);
     const double bytes = 4.0 * size.width() * size.height();
-    if (bytes > MaxDecodedBytes) {
-        const double factor = std::sqrt(MaxDecodedBytes / bytes);
+    if (bytes > kMaxDecodedBytes) {
+        const double factor = std::sqrt(kMaxDecodedBytes / bytes);
         size = QSize(std::max(1, int(size.width() * factor)), std::max(1, int(size.height() * factor)));
     }
     return size.expandedTo(QSize(1, 1));

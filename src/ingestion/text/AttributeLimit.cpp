@@ -106,7 +106,7 @@ Text limited(const Text& markup)
                     ++scan.at;
                     continue;
                 }
-                if (++count > AttributeLimit::MaxAttributes) {
+                if (++count > AttributeLimit::kMaxAttributes) {
                     ++dropped;
                     if (cutFrom < 0)
                         cutFrom = scan.at;
@@ -124,7 +124,7 @@ Text limited(const Text& markup)
     if (dropped == 0)
         return markup;
     out.append(markup.mid(copiedUpTo));
-    qWarning().nospace() << "Left out " << dropped << " attributes beyond the first " << AttributeLimit::MaxAttributes
+    qWarning().nospace() << "Left out " << dropped << " attributes beyond the first " << AttributeLimit::kMaxAttributes
                          << " of their element";
     return out;
 }

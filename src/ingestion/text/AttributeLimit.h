@@ -1,6 +1,6 @@
 #pragma once
 
-// AttributeLimit: keeps at most MaxAttributes attributes on every start tag of a book's markup
+// AttributeLimit: keeps at most kMaxAttributes attributes on every start tag of a book's markup
 // (XML or HTML) before it reaches a parser. Qt's XML stream reader and gumbo both check each new
 // attribute against all the earlier ones of its element, so a tag with a hundred thousand
 // attributes costs them minutes; no real book comes near the limit. Attributes beyond it are left
@@ -17,7 +17,7 @@
 
 namespace AttributeLimit {
 
-constexpr int MaxAttributes = 1000;
+constexpr int kMaxAttributes = 1000;
 
 QString apply(const QString& markup);
 // The same for markup still in bytes of an ASCII-compatible encoding.
