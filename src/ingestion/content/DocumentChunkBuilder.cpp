@@ -73,10 +73,10 @@ void trimParagraph(BlockItem& paragraph)
 } // namespace
 
 DocumentChunkBuilder::DocumentChunkBuilder(QString id, int chunkBudget)
-    : chunkId(std::move(id))
-    , budget(chunkBudget)
+    : m_chunkId(std::move(id))
+    , m_budget(chunkBudget)
 {
-    current.id = chunkId;
+    m_current.id = m_chunkId;
 }
 
 int DocumentChunkBuilder::paragraphWeight(const BlockItem& paragraph)
@@ -95,16 +95,16 @@ int DocumentChunkBuilder::paragraphWeight(const BlockItem& paragraph)
 
 void DocumentChunkBuilder::addWeight(int weight)
 {
-    current.weight += weight;
-    if (current.weight >= budget)
-        flushPending = true;
+    m_current.weight += weight;
+    if (m_current.weight >= m_budget)
+        m_flushPending = true;
 }
 
 void DocumentChunkBuilder::checkPendingFlush()
 {
-    if (!flushPending)
+    if (!m_flushPending)
         return;
-    flushPending = false;
+    m_flushPending = false;
     flushCurrentChunk();
 }
 
@@ -113,27 +113,27 @@ void DocumentChunkBuilder::startParagraph(TextAlign align, double indent, double
 {
     finishParagraph();
     checkPendingFlush();
-    paragraph = BlockItem();
-    paragraph.align = align;
-    paragraph.indent = indent;
-    paragraph.lineHeight = lineHeight;
-    paragraph.fontSize = fontSize;
-    paragraph.preformatted = preformatted;
-    paragraph.marker = marker;
-    paragraph.style = style;
-    paragraphOpen = true;
+    m_paragraph = BlockItem();
+    m_paragraph.align = align;
+    m_paragraph.indent = indent;
+    m_paragraph.lineHeight = lineHeight;
+    m_paragraph.fontSize = fontSize;
+    m_paragraph.preformatted = preformatted;
+    m_paragraph.marker = marker;
+    m_paragraph.style = style;
+    m_paragraphOpen = true;
 }
 
 void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& style, bool preserve)
 {
     if (text.isEmpty())
         return;
-    if (!paragraphOpen)
+    if (!m_paragraphOpen)
         startParagraph(TextAlign::Justify, 0, 0, style.size, preserve, QString(), TextStyle());
     QString collapsed = text;
-    if (!preserve && !paragraph.preformatted) {
+    if (!preserve && !m_paragraph.preformatted) {
         collapsed = collapsedSpaces(text);
-        if (paragraph.runs.isEmpty() && collapsed == QLatin1String(" "))
+        if (m_paragraph.runs.isEmpty() && collapsed == QLatin1String(" "))
             return;
     }
     if (collapsed.isEmpty())
@@ -142,7 +142,7 @@ void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& styl
     run.kind = InlineRun::Text;
     run.text = collapsed;
     run.style = style;
-    paragraph.runs.append(run);
+    m_paragraph.runs.append(run);
 }
 
 void DocumentChunkBuilder::appendImage(const QString& url, double width, double height, double maxWidth,
@@ -150,7 +150,7 @@ void DocumentChunkBuilder::appendImage(const QString& url, double width, double 
 {
     if (url.isEmpty())
         return;
-    if (!paragraphOpen)
+    if (!m_paragraphOpen)
         startParagraph(TextAlign::Justify, 0, 0, style.size > 0 ? style.size : 16, false, QString(), TextStyle());
     InlineRun run;
     run.kind = InlineRun::Image;
@@ -160,16 +160,16 @@ void DocumentChunkBuilder::appendImage(const QString& url, double width, double 
     run.maxWidth = maxWidth;
     run.invert = invert;
     run.style = style;
-    paragraph.runs.append(run);
+    m_paragraph.runs.append(run);
 }
 
 void DocumentChunkBuilder::appendLineBreak()
 {
-    if (!paragraphOpen)
+    if (!m_paragraphOpen)
         startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), TextStyle());
     InlineRun run;
     run.kind = InlineRun::LineBreak;
-    paragraph.runs.append(run);
+    m_paragraph.runs.append(run);
 }
 
 void DocumentChunkBuilder::appendRule(const QColor& colour)
@@ -187,7 +187,7 @@ void DocumentChunkBuilder::startContainer(const BoxStyle& box)
 {
     finishParagraph();
     checkPendingFlush();
-    openContainers.append(box);
+    m_openContainers.append(box);
     BlockItem start;
     start.kind = BlockItem::ContainerStart;
     start.box = box;
@@ -198,9 +198,9 @@ void DocumentChunkBuilder::endContainer(const BoxStyle& box)
 {
     finishParagraph();
     // An end without an open container would unbalance the chunk; the layout pops a box per end.
-    if (openContainers.isEmpty())
+    if (m_openContainers.isEmpty())
         return;
-    const BoxStyle popped = openContainers.takeLast();
+    const BoxStyle popped = m_openContainers.takeLast();
     BlockItem end;
     end.kind = BlockItem::ContainerEnd;
     end.box = isEmptyBox(box) ? popped : box;
@@ -236,64 +236,64 @@ void DocumentChunkBuilder::appendBlock(const BlockItem& item)
 
 void DocumentChunkBuilder::finishParagraph()
 {
-    if (!paragraphOpen)
+    if (!m_paragraphOpen)
         return;
-    if (!paragraph.preformatted)
-        trimParagraph(paragraph);
-    if (!paragraph.runs.isEmpty()) {
-        appendToChunk(paragraph);
-        addWeight(paragraphWeight(paragraph));
+    if (!m_paragraph.preformatted)
+        trimParagraph(m_paragraph);
+    if (!m_paragraph.runs.isEmpty()) {
+        appendToChunk(m_paragraph);
+        addWeight(paragraphWeight(m_paragraph));
     }
-    paragraphOpen = false;
-    paragraph = BlockItem();
+    m_paragraphOpen = false;
+    m_paragraph = BlockItem();
 }
 
 void DocumentChunkBuilder::appendToChunk(const BlockItem& block)
 {
-    current.blocks.append(block);
-    trailingMargin = BlockMargins::of(block.kind, block.box).meet(trailingMargin);
+    m_current.blocks.append(block);
+    m_trailingMargin = BlockMargins::of(block.kind, block.box).meet(m_trailingMargin);
 }
 
 void DocumentChunkBuilder::flushCurrentChunk()
 {
-    if (current.blocks.isEmpty())
+    if (m_current.blocks.isEmpty())
         return;
-    for (qsizetype i = openContainers.size() - 1; i >= 0; --i) {
+    for (qsizetype i = m_openContainers.size() - 1; i >= 0; --i) {
         BlockItem end;
         end.kind = BlockItem::ContainerEnd;
-        end.box = openContainers.at(i);
+        end.box = m_openContainers.at(i);
         end.box.marginBottom = 0;
         end.box.paddingBottom = 0;
         end.box.borderBottom = 0;
-        current.blocks.append(end);
+        m_current.blocks.append(end);
     }
     // A book keeps every chunk for as long as it is open: blocks are large, room to spare is not.
-    current.blocks.squeeze();
-    chunks.append(current);
-    current = ContentChunk();
-    current.id = chunkId;
-    current.reopenedContainers = int(openContainers.size());
-    current.leadingMargin = trailingMargin;
-    for (const BoxStyle& open : std::as_const(openContainers)) {
+    m_current.blocks.squeeze();
+    m_chunks.append(m_current);
+    m_current = ContentChunk();
+    m_current.id = m_chunkId;
+    m_current.reopenedContainers = int(m_openContainers.size());
+    m_current.leadingMargin = m_trailingMargin;
+    for (const BoxStyle& open : std::as_const(m_openContainers)) {
         BlockItem start;
         start.kind = BlockItem::ContainerStart;
         start.box = open;
         start.box.marginTop = 0;
         start.box.paddingTop = 0;
         start.box.borderTop = 0;
-        current.blocks.append(start);
+        m_current.blocks.append(start);
     }
 }
 
 QList<ContentChunk> DocumentChunkBuilder::build()
 {
     finishParagraph();
-    flushPending = false;
-    if (!current.blocks.isEmpty()) {
-        current.blocks.squeeze();
-        chunks.append(current);
-        current = ContentChunk();
-        current.id = chunkId;
+    m_flushPending = false;
+    if (!m_current.blocks.isEmpty()) {
+        m_current.blocks.squeeze();
+        m_chunks.append(m_current);
+        m_current = ContentChunk();
+        m_current.id = m_chunkId;
     }
-    return std::move(chunks);
+    return std::move(m_chunks);
 }

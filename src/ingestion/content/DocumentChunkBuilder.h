@@ -31,8 +31,8 @@ public:
     void checkPendingFlush();
     QList<ContentChunk> build();
 
-    bool paragraphIsOpen() const { return paragraphOpen; }
-    int openContainerCount() const { return int(openContainers.size()); }
+    bool paragraphIsOpen() const { return m_paragraphOpen; }
+    int openContainerCount() const { return int(m_openContainers.size()); }
 
     static int paragraphWeight(const BlockItem& paragraph);
 
@@ -41,13 +41,13 @@ private:
     void appendToChunk(const BlockItem& block);
     void addWeight(int weight);
 
-    QString chunkId;
-    int budget;
-    QList<ContentChunk> chunks;
-    ContentChunk current;
-    QList<BoxStyle> openContainers;
-    bool paragraphOpen = false;
-    BlockItem paragraph;
-    bool flushPending = false;
-    CollapsingMargin trailingMargin; // the margins meeting at the end of what was appended
+    QString m_chunkId;
+    int m_budget;
+    QList<ContentChunk> m_chunks;
+    ContentChunk m_current;
+    QList<BoxStyle> m_openContainers;
+    bool m_paragraphOpen = false;
+    BlockItem m_paragraph;
+    bool m_flushPending = false;
+    CollapsingMargin m_trailingMargin; // the margins meeting at the end of what was appended
 };
