@@ -7,10 +7,9 @@
 // left out. Each page carries its pixel size, read from the image header without decoding it.
 // Used by one thread at a time, like every FormatReader.
 
-#include "formats/BookMetadata.h"
-#include "formats/FormatReader.h"
+#include "formats/MetadataReader.h"
 
-class ComicReader : public FormatReader {
+class ComicReader : public MetadataReader {
 public:
     ComicReader(SourceFactory sourceFactory, QString scheme);
 
@@ -19,12 +18,8 @@ public:
     bool open(const QString& path) override;
     // Title and cover only: no page list, no sizes, no content hash.
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return m_book.errorString; }
-    QString filePath() const override { return m_book.filePath; }
-    QString title() const override { return m_book.title; }
-    QString author() const override { return m_book.author; }
+    // m_book.cover is the first page's entry.
     QString coverImageUrl() const override { return m_book.coverImageUrl(m_scheme); }
-    QByteArray contentHash() const override { return m_book.contentHash; }
     // Entries are image URLs; sizes are (-1, -1) where the header could not be read.
     QList<ComicPage> pages() const override { return m_pages; }
     QList<ContentChunk> chunks() const override { return {}; }
@@ -35,6 +30,5 @@ private:
 
     SourceFactory m_sourceFactory;
     QString m_scheme;
-    BookMetadata m_book; // its cover is the first page's entry
     QList<ComicPage> m_pages;
 };

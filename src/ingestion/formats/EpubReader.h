@@ -13,11 +13,10 @@
 // a time, and the chunks keep the spine order.
 
 #include "css/CssStyleSheet.h"
-#include "formats/BookMetadata.h"
 #include "formats/ChapterTreeBudget.h"
 #include "formats/EmbeddedFonts.h"
 #include "formats/EpubFontObfuscation.h"
-#include "formats/FormatReader.h"
+#include "formats/MetadataReader.h"
 
 #include <QHash>
 #include <QList>
@@ -47,19 +46,15 @@ struct EpubSpineDocument {
     bool asksColourScheme = false; // its style sheets have queries of prefers-color-scheme
 };
 
-class EpubReader : public FormatReader {
+class EpubReader : public MetadataReader {
 public:
     EpubReader(SourceFactory sourceFactory, QString scheme);
 
     int contentKind() const override { return ContentKind::Text; }
     bool open(const QString& path) override;
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return m_book.errorString; }
-    QString filePath() const override { return m_book.filePath; }
-    QString title() const override { return m_book.title; }
-    QString author() const override { return m_book.author; }
+    // m_book.cover is the cleaned archive path of the cover image.
     QString coverImageUrl() const override { return m_book.coverImageUrl(m_scheme); }
-    QByteArray contentHash() const override { return m_book.contentHash; }
     QList<ComicPage> pages() const override { return {}; }
     QList<ContentChunk> chunks() const override { return m_chunks; }
     bool followsColourScheme() const override { return m_followsColourScheme; }
@@ -109,7 +104,6 @@ private:
 
     SourceFactory m_sourceFactory;
     QString m_scheme;
-    BookMetadata m_book;   // its cover is the cleaned archive path of the cover image
     QString m_language;     // the first dc:language
     QString m_opfDirectory; // with its final "/", empty for an OPF at the archive root
     QHash<QString, EpubManifestItem> m_manifest;

@@ -8,14 +8,13 @@
 // One thread at a time (see FormatReader): open() runs on the book-opening task, loadMetadata()
 // on a history task.
 
-#include "formats/BookMetadata.h"
-#include "formats/FormatReader.h"
+#include "formats/MetadataReader.h"
 
 #include <QDomElement>
 #include <QList>
 #include <QString>
 
-class Fb2Reader : public FormatReader {
+class Fb2Reader : public MetadataReader {
 public:
     // sourceFactory must make Fb2ByteSources: the reader needs the book's XML, not only its entries.
     Fb2Reader(SourceFactory sourceFactory, QString scheme);
@@ -23,12 +22,8 @@ public:
     int contentKind() const override { return ContentKind::Text; }
     bool open(const QString& path) override;
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return m_book.errorString; }
-    QString filePath() const override { return m_book.filePath; }
-    QString title() const override { return m_book.title; }
-    QString author() const override { return m_book.author; }
+    // m_book.cover is the binary id of the cover image, without "#".
     QString coverImageUrl() const override { return m_book.coverImageUrl(m_scheme); }
-    QByteArray contentHash() const override { return m_book.contentHash; }
     QList<ComicPage> pages() const override { return {}; }
     QList<ContentChunk> chunks() const override { return m_chunks; }
 
@@ -45,6 +40,5 @@ private:
 
     SourceFactory m_sourceFactory;
     QString m_scheme;
-    BookMetadata m_book; // its cover is the binary id of the cover image, without "#"
     QList<ContentChunk> m_chunks;
 };

@@ -7,21 +7,15 @@
 // Used by one thread at a time, as every FormatReader: opened on a worker thread, then only read.
 
 #include "formats/BookMemoryBudget.h"
-#include "formats/BookMetadata.h"
-#include "formats/FormatReader.h"
+#include "formats/MetadataReader.h"
 
-class TxtReader : public FormatReader {
+class TxtReader : public MetadataReader {
 public:
     int contentKind() const override { return ContentKind::Text; }
     bool open(const QString& path) override;
     // Path and title only: the text is not read.
     bool loadMetadata(const QString& path) override;
-    QString errorString() const override { return m_book.errorString; }
-    QString filePath() const override { return m_book.filePath; }
-    QString title() const override { return m_book.title; }
-    QString author() const override { return m_book.author; }
     QString coverImageUrl() const override { return QString(); }
-    QByteArray contentHash() const override { return m_book.contentHash; }
     QList<ComicPage> pages() const override { return {}; }
     QList<ContentChunk> chunks() const override { return m_chunks; }
 
@@ -36,7 +30,6 @@ private:
     void start(const QString& path);
     bool fail(const QString& message);
 
-    BookMetadata m_book; // no cover
     QList<ContentChunk> m_chunks;
     qint64 m_memoryBudget = BookMemoryBudget::defaultBudget();
 };
