@@ -21,6 +21,9 @@ Verdict judge(QStringView text)
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t unit = text[i].unicode();
+        // Nearly every unit of a book is a printable one below the surrogates.
+        if (unit >= 0x20 && unit < 0xD800 && unit != 0x7F)
+            continue;
         if (isForeignToText(unit)) {
             ++foreign;
         } else if (unit == 0xFFFD) {

@@ -337,7 +337,11 @@ bool isValidUtf8(const char* data, qsizetype size)
             continue;
         }
         if (lead >= 0xC2 && lead <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
-            i += 2; // a letter of Cyrillic, Greek, Hebrew or Arabic, or an accented Latin one
+            // A letter of Cyrillic, Greek, Hebrew or Arabic, or an accented Latin one: words of
+            // them in a row.
+            i += 2;
+            while (i + 1 < size && bytes[i] >= 0xC2 && bytes[i] <= 0xDF && (bytes[i + 1] & 0xC0) == 0x80)
+                i += 2;
             continue;
         }
         int length = 0;
