@@ -326,24 +326,22 @@ bool isValidUtf8(const char* data, qsizetype size)
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
     qsizetype i = 0;
     while (i < size) {
-        const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            // Runs of ASCII, eight bytes at a time: most books are mostly ASCII or two-byte letters.
-            quint64 eight = 0;
-            while (i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0))
-                i += 8;
-            while (i < size && bytes[i] < 0x80)
-                ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
-            // A letter of Cyrillic, Greek, Hebrew or Arabic, or an accented Latin one: words of
-            // them in a row.
-            i += 2;
-            while (i + 1 < size && bytes[i] >= 0xC2 && bytes[i] <= 0xDF && (bytes[i + 1] & 0xC0) == 0x80)
+        // Most books are mostly ASCII or letters of two bytes (Cyrillic, Greek, Hebrew, Arabic,
+        // accented Latin), mixed in words and the spaces between them: this loop takes both,
+        // runs of ASCII eight bytes at a time.
+        quint64 eight = 0;
+        while (i < size) {
+            const unsigned char b = bytes[i];
+            if (b < 0x80)
+                i += i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0) ? 8 : 1;
+            else if (b >= 0xC2 && b <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80)
                 i += 2;
-            continue;
+            else
+                break;
         }
+        if (i == size)
+            return true;
+        const unsigned char lead = bytes[i];
         int length = 0;
         unsigned char secondLow = 0x80;
         unsigned char secondHigh = 0xBF;
