@@ -319,6 +319,16 @@ QString fromSwappedUcs4(const QByteArray& data, const int order[4])
     return decoder.hasError() ? QString() : text;
 }
 
+// Whether the eight bytes are four well-formed characters of two bytes, tested at once: in each
+// pair the lead is 110xxxxx but not C0 or C1 (an overlong form) and the next byte 10xxxxxx.
+bool areFourTwoByteLetters(const unsigned char* bytes)
+{
+    const quint64 eight = qFromLittleEndian<quint64>(bytes);
+    const quint64 leadBits = eight & 0x001E001E001E001EULL; // zero in a pair only for C0 and C1
+    return (eight & 0xC0E0C0E0C0E0C0E0ULL) == 0x80C080C080C080C0ULL
+        && ((leadBits + 0x7FFF7FFF7FFF7FFFULL) & 0x8000800080008000ULL) == 0x8000800080008000ULL;
+}
+
 } // namespace
 
 bool isValidUtf8(const char* data, qsizetype size)
@@ -335,7 +345,7 @@ bool isValidUtf8(const char* data, qsizetype size)
             if (b < 0x80)
                 i += i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0) ? 8 : 1;
             else if (b >= 0xC2 && b <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80)
-                i += 2;
+                i += i + 10 <= size && areFourTwoByteLetters(bytes + i + 2) ? 10 : 2;
             else
                 break;
         }
