@@ -81,6 +81,11 @@ private Q_SLOTS:
             << "  One\n  Two\n    Three" << QStringList{"L:One\nTwo\n  Three"};
         QTest::newRow("form feed") << "One\fTwo" << QStringList{"One", "#", "Two"};
         QTest::newRow("breaks at the edges vanish") << "\f***\nOne\n---\n\f" << QStringList{"One"};
+        const QString longA = QString(44, u'A') + u'.';
+        const QString longB = QString(44, u'B') + u'.';
+        QTest::newRow("line ends after long lines") << longA + "\r\n" + longB + "\r\n\r\nThree"
+                                                    << QStringList{"L:" + longA + "\n" + longB, "~", "Three"};
+        QTest::newRow("form feed after a long line") << longA + "\f" + longB << QStringList{longA, "#", longB};
         QTest::newRow("two marks are no break") << "One\n**\nTwo" << QStringList{"L:One\n**\nTwo"};
         QTest::newRow("lower case runs on") << "one\ntwo\n\nthree" << QStringList{"one two", "three"};
     }

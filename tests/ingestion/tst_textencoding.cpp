@@ -309,6 +309,13 @@ private Q_SLOTS:
         QTest::newRow("lone continuation") << QByteArray("\x80") << false;
         QTest::newRow("bad continuation") << QByteArray("\xE2\x28\xA1") << false;
         QTest::newRow("lead F5") << QByteArray("\xF5\x80\x80\x80") << false;
+        // Runs of two-byte letters, as in Cyrillic words, with a fault inside the run.
+        const QByteArray letter("\xD0\xB0");
+        QTest::newRow("words of two-byte letters") << letter.repeated(6) + ' ' + letter.repeated(9) << true;
+        QTest::newRow("overlong pair among letters") << letter.repeated(2) + "\xC1\xBF" + letter.repeated(4) << false;
+        QTest::newRow("bad continuation among letters") << letter.repeated(3) + "\xD0\x41" + letter.repeated(4) << false;
+        QTest::newRow("three-byte lead among letters") << letter.repeated(2) + "\xE2\x82" + letter.repeated(4) << false;
+        QTest::newRow("letters cut off by the end") << letter.repeated(5) + "\xD0" << false;
     }
     void validatesUtf8()
     {

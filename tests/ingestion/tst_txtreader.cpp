@@ -347,6 +347,8 @@ private Q_SLOTS:
                                              << int(Verdict::Text);
         QTest::newRow("one control in forty") << QStringLiteral("\x01").append(QString(39, u'x')).repeated(10)
                                              << int(Verdict::Binary);
+        QTest::newRow("controls after a long run of prose") << prose.repeated(3) + QString(40, QChar(1))
+                                                            << int(Verdict::Binary);
         QTest::newRow("zero bytes between letters") << QStringLiteral("a").append(QChar(0)).repeated(100)
                                                     << int(Verdict::Binary);
         QTest::newRow("DEL and noncharacters") << QStringLiteral("\x7F\uFFFE\uFFFF abcdefghijklmnopqrstuvwxyz").repeated(10)

@@ -16,6 +16,8 @@ bool isBlankText(const InlineRun& run)
 QString collapsedSpaces(const QString& text)
 {
     const auto needsWork = [&text](qsizetype i) {
+        if (text.at(i) > u' ') // most characters, and no white space
+            return false;
         return text.at(i) != u' ' ? isAsciiSpace(text.at(i)) : i > 0 && isAsciiSpace(text.at(i - 1));
     };
     qsizetype first = 0;

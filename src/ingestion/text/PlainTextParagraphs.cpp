@@ -38,9 +38,21 @@ struct Line {
     int length = 0;   // columns up to the last visible character, indent included
 };
 
+// QChar::isSpace looks every non-ASCII character up in the Unicode tables; no white space lies
+// between U+00A0 and U+1680, so most letters of most scripts are answered here.
+bool isSpace(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x1680)
+        return u == u' ' || (u >= u'\t' && u <= u'\r') || u == 0x85 || u == 0xA0;
+    return c.isSpace();
+}
+
 int columnsOf(QChar c)
 {
     const char16_t u = c.unicode();
+    if (u < 0x1100) // below the first wide range: nearly every character of a book
+        return 1;
     const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF)
         || (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) || (u >= 0xFE30 && u <= 0xFE4F)
         || (u >= 0xFF00 && u <= 0xFF60) || (u >= 0xFFE0 && u <= 0xFFE6);
@@ -52,34 +64,93 @@ bool isMarkCharacter(QChar c)
     return c == u'*' || c == u'-' || c == u'_';
 }
 
+int advance(int column, QChar c)
+{
+    return column + (c == u'\t' ? kTabStop - column % kTabStop : columnsOf(c));
+}
+
+// Without a branch, so that the compiler turns it into vector code: nearly every line of a book
+// has no tab and nothing in the first wide range or at or past U+2E80, where the others lie.
+bool isOneColumnEach(QStringView text)
+{
+    unsigned other = 0;
+    for (const QChar c : text)
+        other |= unsigned(c == u'\t') | unsigned(char16_t(c.unicode() - 0x1100) <= 0x115F - 0x1100)
+            | unsigned(c.unicode() >= 0x2E80);
+    return other == 0;
+}
+
+// At least three marks and nothing else but white space.
+bool isMarkLine(QStringView text)
+{
+    int marks = 0;
+    for (const QChar c : text) {
+        if (isMarkCharacter(c))
+            ++marks;
+        else if (!isSpace(c))
+            return false;
+    }
+    return marks >= kMinimumMarks;
+}
+
 Line describeLine(QStringView text)
 {
     Line line;
     line.text = text;
     qsizetype i = 0;
     int column = 0;
-    for (; i < text.size() && text.at(i).isSpace(); ++i)
-        column += text.at(i) == u'\t' ? kTabStop - column % kTabStop : columnsOf(text.at(i));
+    for (; i < text.size() && isSpace(text.at(i)); ++i)
+        column = advance(column, text.at(i));
     if (i == text.size()) {
         line.kind = LineKind::Blank;
         return line;
     }
     line.indent = column;
-    int marks = 0;
-    bool onlyMarks = true;
-    int end = column;
-    for (; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        column += c == u'\t' ? kTabStop - column % kTabStop : columnsOf(c);
-        if (!c.isSpace())
-            end = column;
-        marks += isMarkCharacter(c);
-        onlyMarks = onlyMarks && (isMarkCharacter(c) || c.isSpace());
+    // The length ends at the last visible character, so trailing white space is not counted.
+    qsizetype last = text.size() - 1;
+    while (isSpace(text.at(last)))
+        --last;
+    const QStringView visible = text.sliced(i, last + 1 - i);
+    if (isOneColumnEach(visible)) {
+        line.length = column + int(visible.size());
+    } else {
+        for (const QChar c : visible)
+            column = advance(column, c);
+        line.length = column;
     }
-    line.length = end;
-    if (onlyMarks && marks >= kMinimumMarks)
+    if (isMarkCharacter(text.at(i)) && isMarkLine(text.sliced(i)))
         line.kind = LineKind::Mark;
     return line;
+}
+
+constexpr qsizetype kScanBlock = 32;
+
+// Without a branch, so that the compiler turns it into vector code: line feed, form feed and
+// carriage return all lie at or below '\r', and most blocks of a book hold none of them.
+bool hasNoLineEnd(const QChar* units)
+{
+    unsigned low = 0;
+    for (qsizetype k = 0; k < kScanBlock; ++k)
+        low |= unsigned(units[k].unicode() <= u'\r');
+    return low == 0;
+}
+
+// Where the line starting at from ends: at a line end or a form feed, else at the text's end.
+qsizetype lineEnd(QStringView text, qsizetype from)
+{
+    qsizetype end = from;
+    while (end < text.size()) {
+        if (end + kScanBlock <= text.size() && hasNoLineEnd(text.data() + end)) {
+            end += kScanBlock;
+            continue;
+        }
+        for (const qsizetype stop = qMin(text.size(), end + kScanBlock); end < stop; ++end) {
+            const QChar c = text.at(end);
+            if (c == u'\n' || c == u'\r' || c == u'\f')
+                return end;
+        }
+    }
+    return end;
 }
 
 // A form feed ends its line and stands for a section break of its own.
@@ -88,9 +159,7 @@ QList<Line> readLines(QStringView text)
     QList<Line> lines;
     qsizetype pos = 0;
     while (pos < text.size()) {
-        qsizetype end = pos;
-        while (end < text.size() && text.at(end) != u'\n' && text.at(end) != u'\r' && text.at(end) != u'\f')
-            ++end;
+        qsizetype end = lineEnd(text, pos);
         const Line line = describeLine(text.sliced(pos, end - pos));
         const bool formFeed = end < text.size() && text.at(end) == u'\f';
         if (!formFeed || line.kind != LineKind::Blank)
@@ -235,7 +304,7 @@ bool endsSentence(QStringView line, qsizetype i)
     if (c == u'\u3002' || c == u'\uFF01' || c == u'\uFF1F')
         return true;
     if (c == u'.' || c == u'!' || c == u'?' || c == u'\u2026')
-        return i + 1 < line.size() && line.at(i + 1).isSpace();
+        return i + 1 < line.size() && isSpace(line.at(i + 1));
     return false;
 }
 
@@ -253,7 +322,7 @@ qsizetype cutPosition(QStringView text, qsizetype from, qsizetype limit, int bud
     if (limit >= text.size())
         return text.size();
     for (qsizetype i = from; i < limit; ++i) {
-        if (text.at(i).isSpace())
+        if (isSpace(text.at(i)))
             return i;
     }
     qsizetype cut = from;
@@ -277,13 +346,16 @@ public:
     // stays a gap.
     void blankLine() { blankSeen = true; }
 
-    void paragraph(QStringView text)
+    // Takes a string rather than a view so that a paragraph short enough to stay whole is
+    // handed on without a copy.
+    void paragraph(const QString& whole)
     {
         const qsizetype longLength = PlainTextParagraphs::longLineLength(budget);
-        if (text.size() <= longLength) {
-            hand(Block::Paragraph, text.toString(), false);
+        if (whole.size() <= longLength) {
+            hand(Block::Paragraph, whole, false);
             return;
         }
+        const QStringView text = whole;
         qsizetype start = 0;
         bool continues = false;
         while (text.size() - start > budget) {
@@ -415,7 +487,7 @@ private:
             return false;
         int word = 0;
         const QStringView rest = next.text.trimmed();
-        for (qsizetype k = 0; k < rest.size() && !rest.at(k).isSpace(); ++k)
+        for (qsizetype k = 0; k < rest.size() && !isSpace(rest.at(k)); ++k)
             word += columnsOf(rest.at(k));
         return 10 * (lines.at(i).length + 1 + word) > 9 * rule.wrapWidth;
     }
@@ -428,7 +500,7 @@ private:
         first = -1;
         if (rule.linesAreParagraphs) {
             for (qsizetype i = begin; i < end; ++i)
-                out.paragraph(lines.at(i).text.trimmed());
+                out.paragraph(lines.at(i).text.trimmed().toString());
         } else if (blockHandLaid) {
             handLaid(begin, end);
         } else if (rule.blankSeparated || rule.indentLed) {
@@ -503,7 +575,11 @@ private:
 
     void joined(qsizetype begin, qsizetype end)
     {
+        qsizetype size = 0;
+        for (qsizetype i = begin; i < end; ++i)
+            size += lines.at(i).text.size() + 1;
         QString text;
+        text.reserve(size);
         for (qsizetype i = begin; i < end; ++i) {
             if (!text.isEmpty())
                 text.append(u' ');
@@ -523,12 +599,12 @@ private:
             QStringView text = lines.at(i).text;
             int removed = 0;
             qsizetype k = 0;
-            while (k < text.size() && removed < common && text.at(k).isSpace()) {
-                removed += text.at(k) == u'\t' ? kTabStop - removed % kTabStop : columnsOf(text.at(k));
+            while (k < text.size() && removed < common && isSpace(text.at(k))) {
+                removed = advance(removed, text.at(k));
                 ++k;
             }
             text = text.sliced(k);
-            while (!text.isEmpty() && text.back().isSpace())
+            while (!text.isEmpty() && isSpace(text.back()))
                 text.chop(1);
             texts.append(text.toString());
         }

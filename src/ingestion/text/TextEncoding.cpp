@@ -319,6 +319,16 @@ QString fromSwappedUcs4(const QByteArray& data, const int order[4])
     return decoder.hasError() ? QString() : text;
 }
 
+// Whether the eight bytes are four well-formed characters of two bytes, tested at once: in each
+// pair the lead is 110xxxxx but not C0 or C1 (an overlong form) and the next byte 10xxxxxx.
+bool areFourTwoByteLetters(const unsigned char* bytes)
+{
+    const quint64 eight = qFromLittleEndian<quint64>(bytes);
+    const quint64 leadBits = eight & 0x001E001E001E001EULL; // zero in a pair only for C0 and C1
+    return (eight & 0xC0E0C0E0C0E0C0E0ULL) == 0x80C080C080C080C0ULL
+        && ((leadBits + 0x7FFF7FFF7FFF7FFFULL) & 0x8000800080008000ULL) == 0x8000800080008000ULL;
+}
+
 } // namespace
 
 bool isValidUtf8(const char* data, qsizetype size)
@@ -326,20 +336,22 @@ bool isValidUtf8(const char* data, qsizetype size)
     const auto* bytes = reinterpret_cast<const unsigned char*>(data);
     qsizetype i = 0;
     while (i < size) {
+        // Most books are mostly ASCII or letters of two bytes (Cyrillic, Greek, Hebrew, Arabic,
+        // accented Latin), mixed in words and the spaces between them: this loop takes both,
+        // runs of ASCII eight bytes at a time.
+        quint64 eight = 0;
+        while (i < size) {
+            const unsigned char b = bytes[i];
+            if (b < 0x80)
+                i += i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0) ? 8 : 1;
+            else if (b >= 0xC2 && b <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80)
+                i += i + 10 <= size && areFourTwoByteLetters(bytes + i + 2) ? 10 : 2;
+            else
+                break;
+        }
+        if (i == size)
+            return true;
         const unsigned char lead = bytes[i];
-        if (lead < 0x80) {
-            // Runs of ASCII, eight bytes at a time: most books are mostly ASCII or two-byte letters.
-            quint64 eight = 0;
-            while (i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0))
-                i += 8;
-            while (i < size && bytes[i] < 0x80)
-                ++i;
-            continue;
-        }
-        if (lead >= 0xC2 && lead <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
-            i += 2; // a letter of Cyrillic, Greek, Hebrew or Arabic, or an accented Latin one
-            continue;
-        }
         int length = 0;
         unsigned char secondLow = 0x80;
         unsigned char secondHigh = 0xBF;
