@@ -152,7 +152,8 @@ void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
     flushMargins();
     m_blockBackground = innermostBackground();
     const double available = std::max(m_right - m_left, 1.0);
-    QList<Item> items = paragraph.items; // shared until an image must be scaled
+    // Unpacked for the breaker; an image wider than the column is narrowed in this copy only.
+    QList<Item> items = paragraph.items.unpacked();
     for (qsizetype k = 0; k < items.size(); ++k) {
         const Item& item = items.at(k);
         if (item.type == KnuthPlass::Box && item.runIndex >= 0 && item.width > available

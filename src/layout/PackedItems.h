@@ -23,7 +23,6 @@ public:
     KnuthPlass::Item operator[](qsizetype index) const;
     // The items, unpacked, for the line breaker.
     QList<KnuthPlass::Item> unpacked() const;
-    operator QList<KnuthPlass::Item>() const { return unpacked(); }
 
     // What the lists hold on the heap, for the benchmark's accounting.
     qsizetype itemCapacity() const { return m_items.capacity(); }
