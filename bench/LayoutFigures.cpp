@@ -4,6 +4,7 @@
 #include "ChunkLayoutEngine.h"
 #include "FirstFitBreaker.h"
 #include "LayoutBytes.h"
+#include "PreparedRetention.h"
 #include "TimedImageResolver.h"
 
 #include <QElapsedTimer>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <optional>
 
 namespace {
@@ -145,51 +147,66 @@ QList<PreparedChunk> prepareAll(const Stages& stages, const QList<ContentChunk>&
 
 // As the reading model's background run keeps them: the heights only (all the lines when they
 // are dumped).
+ChunkLaidOut layOutOne(const Stages& stages, const PreparedChunk& chunk, const LayoutParams& at)
+{
+    const ChunkLayout layout = stages.engine.layoutPreparedChunk(chunk, at);
+    return ChunkLaidOut{stages.keepsLines ? layout : ChunkLayoutEngine::heightOf(layout), layout.lines.size(),
+                        layout.images.size()};
+}
+
+void keep(LaidOut& all, const ChunkLaidOut& one)
+{
+    all.lines += one.lines;
+    all.images += one.images;
+    all.height += one.kept.height;
+    all.layouts.append(one.kept);
+}
+
 LaidOut layOutAll(const Stages& stages, const QList<PreparedChunk>& prepared, const LayoutParams& at)
 {
-    auto layOut = [engine = stages.engine, at, keepsLines = stages.keepsLines](const PreparedChunk& chunk) {
-        const ChunkLayout layout = engine.layoutPreparedChunk(chunk, at);
-        return ChunkLaidOut{keepsLines ? layout : ChunkLayoutEngine::heightOf(layout), layout.lines.size(),
-                            layout.images.size()};
-    };
-    auto keep = [](LaidOut& all, const ChunkLaidOut& one) {
-        all.lines += one.lines;
-        all.images += one.images;
-        all.height += one.kept.height;
-        all.layouts.append(one.kept);
-    };
+    auto layOut = [&stages, at](const PreparedChunk& chunk) { return layOutOne(stages, chunk, at); };
     return QtConcurrent::blockingMappedReduced<LaidOut>(prepared, layOut, keep, QtConcurrent::OrderedReduce);
 }
 
 // The same paragraphs again, watching the breaks, and first fit on the same items.
+Ratios ratiosOfChunk(const Stages& stages, const PreparedChunk& chunk)
+{
+    Ratios ratios;
+    const LineBreakObserver observer = [&ratios](const PreparedParagraph& paragraph,
+                                                 const QList<KnuthPlass::Item>& items, double lineWidth,
+                                                 const QList<KnuthPlass::Line>& lines) {
+        if (paragraph.align != TextAlign::Justify || paragraph.preformatted)
+            return;
+        collect(ratios.totalFit, items, lines);
+        collect(ratios.firstFit, items, FirstFitBreaker::breakLines(items, lineWidth));
+    };
+    stages.engine.layoutPreparedChunk(chunk, stages.params, observer);
+    return ratios;
+}
+
+void add(Ratios& all, const Ratios& one)
+{
+    all.totalFit += one.totalFit;
+    all.firstFit += one.firstFit;
+}
+
 Ratios ratiosOf(const Stages& stages, const QList<PreparedChunk>& prepared)
 {
-    auto ofChunk = [engine = stages.engine, params = stages.params](const PreparedChunk& chunk) {
-        Ratios ratios;
-        const LineBreakObserver observer = [&ratios](const PreparedParagraph& paragraph,
-                                                     const QList<KnuthPlass::Item>& items, double lineWidth,
-                                                     const QList<KnuthPlass::Line>& lines) {
-            if (paragraph.align != TextAlign::Justify || paragraph.preformatted)
-                return;
-            collect(ratios.totalFit, items, lines);
-            collect(ratios.firstFit, items, FirstFitBreaker::breakLines(items, lineWidth));
-        };
-        engine.layoutPreparedChunk(chunk, params, observer);
-        return ratios;
-    };
-    auto add = [](Ratios& all, const Ratios& one) {
-        all.totalFit += one.totalFit;
-        all.firstFit += one.firstFit;
-    };
+    auto ofChunk = [&stages](const PreparedChunk& chunk) { return ratiosOfChunk(stages, chunk); };
     return QtConcurrent::blockingMappedReduced<Ratios>(prepared, ofChunk, add, QtConcurrent::OrderedReduce);
 }
 
-qint64 virtualPages(const QList<ContentChunk>& chunks)
+qint64 weightOf(const QList<ContentChunk>& chunks)
 {
     qint64 weight = 0;
     for (const ContentChunk& chunk : chunks)
         weight += chunk.weight;
-    return chunks.isEmpty() ? 0 : std::max<qint64>(1, (weight + kVirtualPage - 1) / kVirtualPage);
+    return weight;
+}
+
+qint64 virtualPages(const QList<ContentChunk>& chunks)
+{
+    return chunks.isEmpty() ? 0 : std::max<qint64>(1, (weightOf(chunks) + kVirtualPage - 1) / kVirtualPage);
 }
 
 struct Timings {
@@ -199,6 +216,113 @@ struct Timings {
     double relayoutMs = 0;
     double imageSizeMs = 0;
 };
+
+// Every chunk prepared and laid out: the prepared chunks the reader keeps, the layouts, the
+// ratios of both breakers (untimed).
+struct Measured {
+    QList<PreparedChunk> prepared;
+    LaidOut laidOut;
+    Ratios ratios;
+};
+
+// An ordinary book, as the reading model measures it: every chunk prepared, then laid out, on the
+// pool, and every prepared chunk kept.
+Measured measureWhole(const Stages& stages, const QList<ContentChunk>& chunks, Timings& timings)
+{
+    Measured measured;
+    QElapsedTimer timer;
+    timer.start();
+    measured.prepared = prepareAll(stages, chunks);
+    timings.prepareMs = milliseconds(timer);
+    timer.restart();
+    measured.laidOut = layOutAll(stages, measured.prepared, stages.params);
+    timings.layoutMs = milliseconds(timer);
+    measured.ratios = ratiosOf(stages, measured.prepared);
+    return measured;
+}
+
+// One chunk of a large book (PreparedRetention), as the reading model's run takes it: prepared,
+// laid out and dropped by one thread, which frees what it made (freeing it on another thread
+// would cost more than the work). The stages' own times are kept to share the pass out.
+struct StreamedChunk {
+    ChunkLaidOut laidOut;
+    Ratios ratios;
+    PreparedChunk kept; // the first window's chunks only
+    qint64 prepareNs = 0;
+    qint64 layoutNs = 0;
+    qint64 ratiosNs = 0;
+};
+
+StreamedChunk streamChunk(const Stages& stages, const ContentChunk& chunk, bool keeps)
+{
+    StreamedChunk out;
+    QElapsedTimer timer;
+    timer.start();
+    const PreparedChunk prepared = stages.engine.prepareChunk(chunk, stages.params.fontSize, stages.images);
+    out.prepareNs = timer.nsecsElapsed();
+    timer.restart();
+    out.laidOut = layOutOne(stages, prepared, stages.params);
+    out.layoutNs = timer.nsecsElapsed();
+    timer.restart();
+    out.ratios = ratiosOfChunk(stages, prepared);
+    out.ratiosNs = timer.nsecsElapsed();
+    if (keeps)
+        out.kept = prepared;
+    return out;
+}
+
+struct Streamed {
+    Measured measured;
+    qint64 prepareNs = 0;
+    qint64 layoutNs = 0;
+    qint64 ratiosNs = 0;
+};
+
+void addStreamed(Streamed& all, const StreamedChunk& one)
+{
+    all.measured.prepared.append(one.kept);
+    keep(all.measured.laidOut, one.laidOut);
+    add(all.measured.ratios, one.ratios);
+    all.prepareNs += one.prepareNs;
+    all.layoutNs += one.layoutNs;
+    all.ratiosNs += one.ratiosNs;
+}
+
+// A large book in one pass over the chunks; the pass's time is shared out between the stages
+// by their summed times (the ratios' share left out).
+Measured measureStreamed(const Stages& stages, const QList<ContentChunk>& chunks, qsizetype window, Timings& timings)
+{
+    QList<qsizetype> indices(chunks.size());
+    std::iota(indices.begin(), indices.end(), 0);
+    auto stream = [&](qsizetype index) { return streamChunk(stages, chunks.at(index), index < window); };
+    QElapsedTimer timer;
+    timer.start();
+    Streamed streamed = QtConcurrent::blockingMappedReduced<Streamed>(indices, stream, addStreamed,
+                                                                      QtConcurrent::OrderedReduce);
+    const double passMs = milliseconds(timer);
+    const double allNs = std::max<double>(1, streamed.prepareNs + streamed.layoutNs + streamed.ratiosNs);
+    timings.prepareMs = passMs * streamed.prepareNs / allNs;
+    timings.layoutMs = passMs * streamed.layoutNs / allNs;
+    return streamed.measured;
+}
+
+// Every chunk laid out again at another width, and dropped; a large book's chunks are prepared
+// again first, each on the thread that lays it out, as the reading model's run does.
+double relayoutMs(const Stages& stages, const QList<ContentChunk>& chunks, const QList<PreparedChunk>& prepared,
+                  bool keepsAll, const LayoutParams& at)
+{
+    QElapsedTimer timer;
+    timer.start();
+    if (keepsAll) {
+        layOutAll(stages, prepared, at);
+        return milliseconds(timer);
+    }
+    QList<ContentChunk> each = chunks;
+    QtConcurrent::blockingMap(each, [&stages, at](const ContentChunk& chunk) {
+        layOutOne(stages, stages.engine.prepareChunk(chunk, stages.params.fontSize, stages.images), at);
+    });
+    return milliseconds(timer);
+}
 
 QStringList fieldsOf(qint64 pages, const Timings& timings, const LaidOut& laidOut, const Ratios& ratios,
                      qint64 layoutBytes)
@@ -276,22 +400,20 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     layOutFirstWindow(stages, chunks, window);
     timings.firstWindowMs = openMs + milliseconds(timer);
 
-    // Every chunk prepared, then laid out, on the pool.
-    timer.restart();
-    const QList<PreparedChunk> prepared = prepareAll(stages, chunks);
-    timings.prepareMs = milliseconds(timer);
-    timer.restart();
-    LaidOut laidOut = layOutAll(stages, prepared, stages.params);
-    timings.layoutMs = milliseconds(timer);
+    // Every chunk prepared and laid out on the pool.
+    const bool keepsAll = PreparedRetention::keepsAll(weightOf(chunks));
+    Measured measured = keepsAll ? measureWhole(stages, chunks, timings)
+                                 : measureStreamed(stages, chunks, window, timings);
+    LaidOut& laidOut = measured.laidOut;
     // The rows the reader looks at keep their lines.
     for (qsizetype i = 0; i < window && !stages.keepsLines; ++i)
-        laidOut.layouts[i] = stages.engine.layoutPreparedChunk(prepared.at(i), stages.params);
+        laidOut.layouts[i] = stages.engine.layoutPreparedChunk(measured.prepared.at(i), stages.params);
 
     // The heap held now, and the dump; a reader holds one set of layouts, so the first goes
     // before the relayout makes the second.
     LayoutBytes bytes;
     bytes.excludeChunks(chunks);
-    bytes.addPrepared(prepared);
+    bytes.addPrepared(measured.prepared);
     bytes.addLayouts(laidOut.layouts);
     LayoutFigures figures;
     if (stages.keepsLines)
@@ -299,13 +421,9 @@ LayoutFigures LayoutFigures::measure(const QList<ContentChunk>& chunks, double o
     laidOut.layouts = QList<ChunkLayout>();
 
     // Everything again at a narrower width, dropped at once.
-    timer.restart();
-    LaidOut relaid = layOutAll(stages, prepared, narrower);
-    timings.relayoutMs = milliseconds(timer);
-    relaid = LaidOut();
+    timings.relayoutMs = relayoutMs(stages, chunks, measured.prepared, keepsAll, narrower);
 
-    // Untimed: the adjustment ratios of both breakers.
-    const Ratios ratios = ratiosOf(stages, prepared);
+    const Ratios& ratios = measured.ratios;
     timings.imageSizeMs = timed ? timed->sizeMs() : 0.0;
     figures.fields = fieldsOf(virtualPages(chunks), timings, laidOut, ratios, bytes.total());
     return figures;

@@ -1,6 +1,7 @@
 #include "BackgroundLayoutRun.h"
 
 #include "formats/ParallelFor.h"
+#include "PreparedRetention.h"
 
 #include <QThreadPool>
 
@@ -24,22 +25,28 @@ bool BackgroundLayoutRun::needsPreparation() const
 
 bool BackgroundLayoutRun::measurementTask()
 {
-    QList<qsizetype> missing;
-    for (qsizetype i = 0; i < chunks.size(); ++i) {
-        if (lacksPreparation(prepared.at(i), chunks.at(i)))
-            missing.append(i);
-    }
+    layouts = QList<ChunkLayout>(chunks.size());
+    ChunkLayout* out = layouts.data();
+    ChunkLayoutEngine::PreparedChunk* kept = prepared.data(); // detached here, written by index below
     // Each index checks the token, so a superseded run stops within one chunk per thread instead
     // of finishing the whole book (the model's destructor waits for it).
-    ChunkLayoutEngine::PreparedChunk* out = prepared.data(); // detached here, written by index below
-    ParallelFor::run(*QThreadPool::globalInstance(), missing.size(), [&](qsizetype k) {
-        const qsizetype index = missing.at(k);
+    ParallelFor::run(*QThreadPool::globalInstance(), chunks.size(), [&](qsizetype index) {
         if (!isStale())
-            out[index] = engine.prepareChunk(chunks.at(index), fontSize, resolver);
+            out[index] = measureChunk(index, kept[index]);
     });
-    if (isStale())
-        return false;
-    return relayoutTask();
+    return !isStale();
+}
+
+ChunkLayout BackgroundLayoutRun::measureChunk(qsizetype index, ChunkLayoutEngine::PreparedChunk& kept) const
+{
+    if (!lacksPreparation(kept, chunks.at(index)))
+        return engine.layoutPreparedChunk(kept, params);
+    ChunkLayoutEngine::PreparedChunk fresh = engine.prepareChunk(chunks.at(index), fontSize, resolver);
+    ChunkLayout layout = engine.layoutPreparedChunk(fresh, params);
+    const bool inWindow = index >= windowFirst && index <= windowLast;
+    if (keepsAllPrepared || inWindow || PreparedRetention::waitsForImages(fresh))
+        kept = std::move(fresh);
+    return layout;
 }
 
 bool BackgroundLayoutRun::relayoutTask()

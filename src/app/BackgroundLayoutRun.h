@@ -1,8 +1,10 @@
 #pragma once
 
-// One background layout run of the reading model. A measurement run prepares the chunks whose
-// prepared entry is still empty, then lays every chunk out; a relayout run only lays the prepared
-// chunks out again. Each stage is spread over the global pool with ParallelFor, results stored by
+// One background layout run of the reading model. A measurement run prepares each chunk whose
+// prepared entry is still empty and lays every chunk out; a relayout run only lays the prepared
+// chunks out again. A book too large to keep every prepared chunk (PreparedRetention) keeps
+// only those of the model's window, and of chunks still waiting for a picture's size: the others
+// are dropped as soon as they are laid out, so the run never holds them all. Each stage is spread over the global pool with ParallelFor, results stored by
 // chunk index (so list positions stay chunk indices). Everything a run reads is a copy it owns,
 // plus the image resolver (thread-safe) and the generation token it shares with its model; it
 // never touches the model itself.
@@ -33,6 +35,7 @@ struct BackgroundLayoutRun {
     IBookImageResolver* resolver = nullptr;
     int windowFirst = -1; // the rows the model laid out itself when the run started
     int windowLast = -1;
+    bool keepsAllPrepared = true; // false: see above
     int generation = 0;
     std::shared_ptr<const std::atomic<int>> currentGeneration;
 
@@ -45,4 +48,7 @@ struct BackgroundLayoutRun {
     // be dropped.
     bool measurementTask();
     bool relayoutTask();
+
+private:
+    ChunkLayout measureChunk(qsizetype index, ChunkLayoutEngine::PreparedChunk& kept) const;
 };

@@ -1,6 +1,7 @@
 #include "ReadingModel.h"
 
 #include "BookPositionStore.h"
+#include "PreparedRetention.h"
 #include "RelativeCompare.h"
 
 #include <QThreadPool>
@@ -151,11 +152,19 @@ void ReadingModel::dropLinesFarFrom(int row) const
     for (auto held = m_rowsWithLines.begin(); held != m_rowsWithLines.end();) {
         if (std::abs(*held - row) > kRowsWithLines / 2) {
             m_layouts[*held] = ChunkLayoutEngine::heightOf(m_layouts.at(*held));
+            if (!m_keepsAllPrepared && !PreparedRetention::waitsForImages(m_prepared.at(*held)))
+                m_prepared[*held] = ChunkLayoutEngine::PreparedChunk();
             held = m_rowsWithLines.erase(held);
         } else {
             ++held;
         }
     }
+}
+
+int ReadingModel::preparedRows() const
+{
+    return int(std::count_if(m_prepared.cbegin(), m_prepared.cend(),
+                             [](const ChunkLayoutEngine::PreparedChunk& prepared) { return !prepared.isEmpty(); }));
 }
 
 void ReadingModel::ensureChunkLayout(int row) const
@@ -234,6 +243,7 @@ void ReadingModel::openTextBook(const BookPosition& saved)
     m_weightPrefix.append(0);
     for (const ContentChunk& chunk : std::as_const(m_chunks))
         m_weightPrefix.append(m_weightPrefix.last() + chunk.weight);
+    m_keepsAllPrepared = PreparedRetention::keepsAll(m_weightPrefix.last());
     placeReader(saved.chunkIndex);
     m_currentPage = calculatePageFromPosition(m_currentChunk, m_intraOffset);
     endResetModel();
@@ -479,6 +489,7 @@ void ReadingModel::startRun(bool measure)
     run.resolver = m_imageResolver;
     run.windowFirst = m_windowFirst;
     run.windowLast = m_windowLast;
+    run.keepsAllPrepared = m_keepsAllPrepared;
     run.generation = m_generation;
     run.currentGeneration = m_generationToken;
 
@@ -504,7 +515,13 @@ void ReadingModel::onMeasurementDone(const BackgroundLayoutRun& run)
 {
     if (run.generation != m_generation || run.layouts.size() != m_chunks.size())
         return;
-    m_prepared = run.prepared;
+    // A large book's run kept only its window's prepared chunks; the rows shown since keep theirs.
+    QList<ChunkLayoutEngine::PreparedChunk> prepared = run.prepared;
+    for (const int row : std::as_const(m_rowsWithLines)) {
+        if (prepared.at(row).isEmpty())
+            prepared[row] = m_prepared.at(row);
+    }
+    m_prepared = prepared;
     installLayouts(run);
 }
 

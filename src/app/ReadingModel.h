@@ -116,6 +116,8 @@ public:
     void ensureChunkLayout(int row) const;
     // How many rows keep the lines of their layouts now (at most kRowsWithLines).
     int rowsWithLines() const { return int(m_rowsWithLines.size()); }
+    // How many rows hold their prepared chunks now (all of an ordinary book's; PreparedRetention).
+    int preparedRows() const;
     void startLayoutMeasurement(int anchorChunk, double intraOffset);
     void runRemainingLayout();
     // Teardown, before the global pool is drained: every run becomes stale, a run not started yet
@@ -156,7 +158,8 @@ private:
     // lines, only its height is kept.
     void layoutRow(int row, bool withLines = true) const;
     void ensureLines(int row) const;
-    // Past kRowsWithLines, the rows farthest from `row` keep only their heights.
+    // Past kRowsWithLines, the rows farthest from `row` keep only their heights (and, in a large
+    // book, lose their prepared chunks).
     void dropLinesFarFrom(int row) const;
     void setWindow(int anchor);
     void announceRows(int first, int last);
@@ -193,6 +196,9 @@ private:
     mutable QList<ChunkLayoutEngine::PreparedChunk> m_prepared;
     mutable QList<ChunkLayout> m_layouts;
     mutable QSet<int> m_rowsWithLines; // the layouts holding their lines; the rest are heights
+    // Whether every chunk keeps its prepared record, or only the rows holding lines do
+    // (PreparedRetention: a large book).
+    bool m_keepsAllPrepared = true;
     int m_windowFirst = -1;
     int m_windowLast = -1;
     int m_contentWidth = 600;

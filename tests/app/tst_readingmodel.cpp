@@ -5,6 +5,7 @@
 #include "GatedImageResolver.h"
 #include "ITextMeasurer.h"
 #include "LocalHttpServer.h"
+#include "PreparedRetention.h"
 #include "ReadingModel.h"
 #include "WebImageProvider.h"
 
@@ -512,6 +513,45 @@ private Q_SLOTS:
         QVERIFY(f.model->rowsWithLines() > ReadingModel::kRowsWithLines / 2);
         // Row 0 lost its lines on the way down and gets them back.
         QCOMPARE(layoutOf(*f.model, 0).lines.isEmpty(), false);
+    }
+
+    // A book too large to keep every prepared chunk keeps those of the rows around the reader, and
+    // lays the others out the same, prepared anew, when the width changes and when they are shown.
+    void largeBookKeepsPreparedChunksNearTheReader_data()
+    {
+        QTest::addColumn<qint64>("weight"); // of each of 400 chunks
+        QTest::addColumn<bool>("keepsAll");
+        QTest::newRow("ordinary book") << qint64(100) << true;
+        QTest::newRow("large book") << PreparedRetention::kKeepAllWeight / 100 << false;
+    }
+    void largeBookKeepsPreparedChunksNearTheReader()
+    {
+        QFETCH(qint64, weight);
+        QFETCH(bool, keepsAll);
+        QList<ContentChunk> chunks = makeChunks(400);
+        for (ContentChunk& chunk : chunks)
+            chunk.weight = weight;
+        Fixture f;
+        FakeReader reader("book.txt", textBook(chunks));
+        f.model->setReader(&reader);
+        QTRY_VERIFY_WITH_TIMEOUT(!f.model->measuring(), 60000);
+        QCOMPARE(f.model->preparedRows() == 400, keepsAll);
+        QVERIFY(f.model->preparedRows() >= 26); // the window laid out at once, rows 0 to 25
+
+        const ChunkLayoutEngine engine;
+        LayoutParams params;
+        params.width = 300;
+        const auto fresh = [&](int row) {
+            return engine.layoutPreparedChunk(engine.prepareChunk(reader.chunks().at(row), 16, &f.resolver), params);
+        };
+        f.model->updateLayoutMetrics(300, 16, 1.0);
+        QTRY_COMPARE_WITH_TIMEOUT(pixelHeight(*f.model, 399), fresh(399).height, 60000);
+        for (int row = 0; row < 400; ++row) {
+            QCOMPARE(pixelHeight(*f.model, row), fresh(row).height);
+            QVERIFY(layoutOf(*f.model, row) == fresh(row));
+            QVERIFY(keepsAll || f.model->preparedRows() <= ReadingModel::kRowsWithLines);
+        }
+        QCOMPARE(f.model->preparedRows() == 400, keepsAll);
     }
 
     void supersededRunIsNeverInstalled()
