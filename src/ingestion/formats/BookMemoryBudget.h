@@ -1,7 +1,7 @@
 #pragma once
 
 // How much text a reflowable book may have before it is refused. A book is held as chunks, as
-// prepared chunks and as layouts at once (the reading model keeps all three for every chunk), so
+// prepared chunks (all of them, or those around the reader in a large book) and as layouts, so
 // what it needs grows with its text; a book that would need more than the budget is refused with
 // a message instead of exhausting the machine's memory.
 //
@@ -14,9 +14,10 @@
 
 namespace BookMemoryBudget {
 
-// What the reading model holds per character of text, all three forms together, with room to
-// spare for the stretch of a book's opening when its file, its decoded text and its chunks exist
-// side by side.
+// What a book costs per character of text at its peak, with room to spare: the stretch of its
+// opening, when its file, its decoded text and its chunks exist side by side, and chapters dense
+// with markup, whose chunks hold a style for every few words (a large book of plain paragraphs
+// needs about 12).
 constexpr qint64 kBytesPerCharacter = 40;
 
 // A quarter of the machine's physical memory (1 GiB where that cannot be learnt).
