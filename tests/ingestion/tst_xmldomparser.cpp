@@ -1,4 +1,5 @@
 #include "html/HtmlSoupParser.h"
+#include "html/MathFolding.h"
 #include "html/XmlDomParser.h"
 #include "text/AttributeLimit.h"
 
@@ -69,6 +70,26 @@ private Q_SLOTS:
                 found.append(formulas.at(i).firstChildElement().tagName());
         }
         QCOMPARE(found, mathChildren);
+    }
+
+    // What the chapter budget counts as folded: the formulas' own markup, and nothing that only
+    // looks like it.
+    void formulaBytes_data()
+    {
+        QTest::addColumn<QByteArray>("markup");
+        QTest::addColumn<qsizetype>("bytes");
+        QTest::newRow("none") << QByteArray("<p>x</p>") << qsizetype(0);
+        QTest::newRow("two") << QByteArray("<p><math><mi>x</mi></math> and <math\ndisplay=\"block\"><mn>1</mn></math></p>")
+                             << qsizetype(23 + 39);
+        QTest::newRow("other names") << QByteArray("<mathematics>x</mathematics><m:math>y</m:math>") << qsizetype(0);
+        QTest::newRow("unclosed") << QByteArray("<p><math><mi>x</mi></p>") << qsizetype(0);
+    }
+
+    void formulaBytes()
+    {
+        QFETCH(QByteArray, markup);
+        QFETCH(qsizetype, bytes);
+        QCOMPARE(MathFolding::formulaBytes(markup), bytes);
     }
 
     // Bytes are read as UTF-8 whatever their declaration says, as the text decoded from them is.

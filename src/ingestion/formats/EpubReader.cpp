@@ -10,6 +10,7 @@
 #include "html/HtmlBlockParser.h"
 #include "html/HtmlEntities.h"
 #include "html/MarkupFallback.h"
+#include "html/MathFolding.h"
 #include "images/ImageUrl.h"
 #include "sources/ArchivePath.h"
 #include "text/AttributeLimit.h"
@@ -133,6 +134,15 @@ qsizetype tagCount(const QByteArray& xml, QLatin1String name)
             ++count;
     }
     return count;
+}
+
+// What a chapter's tree costs while it is built, as ChapterTreeBudget counts it: a byte of text for
+// each byte outside its formulas, a third of one for each byte inside them, whose nodes are gone
+// as soon as each formula is read (MathFolding): only the text itself stays while it is read.
+qint64 treeCost(const QByteArray& bytes)
+{
+    const qint64 formulas = MathFolding::formulaBytes(bytes);
+    return bytes.size() - formulas + formulas / 3;
 }
 
 // The elements of the document with this qualified name, in document order, as
@@ -529,7 +539,7 @@ EpubSpineDocument EpubReader::loadSpineDocument(const QString& path, SpineReadin
         document.notText = true;
         return document;
     }
-    const ChapterTreeBudget::Share share(reading.trees, bytes.size());
+    const ChapterTreeBudget::Share share(reading.trees, treeCost(bytes));
     return parseSpineDocument(std::move(bytes), path, reading.styleSheets);
 }
 

@@ -83,3 +83,19 @@ MathFolding::Formula MathFolding::formulaOf(const QDomElement& math)
         formula.pieces = MathLinearizer::linearize(math);
     return formula;
 }
+
+qsizetype MathFolding::formulaBytes(const QByteArray& markup)
+{
+    qsizetype inside = 0;
+    for (qsizetype at = markup.indexOf("<math"); at >= 0; at = markup.indexOf("<math", at + 1)) {
+        const char next = at + 5 < markup.size() ? markup.at(at + 5) : '\0';
+        if (next != '>' && next != ' ' && next != '\t' && next != '\r' && next != '\n')
+            continue;
+        const qsizetype end = markup.indexOf("</math>", at);
+        if (end < 0)
+            break;
+        inside += end + 7 - at;
+        at = end;
+    }
+    return inside;
+}

@@ -27,4 +27,8 @@ public:
 
     // The formula of math, folded or not.
     static Formula formulaOf(const QDomElement& math);
+
+    // About how many bytes of markup stand inside its formulas ("<math ...>...</math>"): what a
+    // tree built with them folded leaves out. A formula nested in another ends the count early.
+    static qsizetype formulaBytes(const QByteArray& markup);
 };
