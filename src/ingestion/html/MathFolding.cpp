@@ -1,5 +1,7 @@
 #include "html/MathFolding.h"
 
+#include <bit>
+
 namespace {
 
 const QString& markerName()
@@ -8,11 +10,34 @@ const QString& markerName()
     return kName;
 }
 
-// Each piece is one text node of the marker: its kind ('a' for the text alternative), scale and
-// shift (written so that they read back exactly), then its text.
+// Each piece is one text node of the marker: its kind ('a' for the text alternative), its scale and
+// shift as the bits of the numbers (read back exactly, and cheaply), then its text.
+constexpr qsizetype kNumberUnits = 4;
+constexpr qsizetype kTextAt = 1 + 2 * kNumberUnits;
+
+void appendNumber(QString& out, double value)
+{
+    const auto bits = std::bit_cast<quint64>(value);
+    for (qsizetype i = 0; i < kNumberUnits; ++i)
+        out += QChar(char16_t(bits >> (16 * i)));
+}
+
+double numberAt(const QString& stored, qsizetype at)
+{
+    quint64 bits = 0;
+    for (qsizetype i = 0; i < kNumberUnits; ++i)
+        bits |= quint64(stored.at(at + i).unicode()) << (16 * i);
+    return std::bit_cast<double>(bits);
+}
+
 QString pieceText(QChar kind, double scale, double shift, const QString& text)
 {
-    return kind + QString::number(scale, 'g', 17) + u' ' + QString::number(shift, 'g', 17) + u' ' + text;
+    QString stored;
+    stored.reserve(kTextAt + text.size());
+    stored += kind;
+    appendNumber(stored, scale);
+    appendNumber(stored, shift);
+    return stored + text;
 }
 
 bool hasContent(const QDomElement& element)
@@ -26,20 +51,17 @@ bool hasContent(const QDomElement& element)
 
 bool readPiece(const QString& stored, MathFolding::Formula* formula)
 {
-    const qsizetype afterScale = stored.indexOf(u' ', 1);
-    const qsizetype afterShift = afterScale < 0 ? -1 : stored.indexOf(u' ', afterScale + 1);
-    if (afterShift < 0)
+    if (stored.size() < kTextAt)
         return false;
-    const QString text = stored.sliced(afterShift + 1);
     if (stored.front() == u'a') {
-        formula->alternative = text;
+        formula->alternative = stored.sliced(kTextAt);
         return true;
     }
     MathPiece piece;
     piece.kind = stored.front() == u'b' ? MathPiece::Kind::LineBreak : MathPiece::Kind::Text;
-    piece.scale = QStringView(stored).sliced(1, afterScale - 1).toDouble();
-    piece.shift = QStringView(stored).sliced(afterScale + 1, afterShift - afterScale - 1).toDouble();
-    piece.text = text;
+    piece.scale = numberAt(stored, 1);
+    piece.shift = numberAt(stored, 1 + kNumberUnits);
+    piece.text = stored.sliced(kTextAt);
     formula->pieces.append(piece);
     return true;
 }

@@ -52,20 +52,27 @@ enum class Kind : quint8 {
     Keeper, // its content is read as text (rp, style) or copied whole (svg): formulas stay
 };
 
-// The reader's notion of a name: its local part in lower case.
-QString readerName(QStringView qualifiedName)
+QStringView localPart(QStringView qualifiedName)
 {
-    return qualifiedName.sliced(qualifiedName.lastIndexOf(u':') + 1).toString().toLower();
+    return qualifiedName.sliced(qualifiedName.lastIndexOf(u':') + 1);
+}
+
+// Whether local in lower case, the reader's notion of a name, is lower.
+bool isNamed(QStringView local, QLatin1String lower)
+{
+    if (std::any_of(local.begin(), local.end(), [](QChar c) { return c.unicode() >= 0x80; }))
+        return local.toString().toLower() == lower; // a letter beyond ASCII may lower into it
+    return local.compare(lower, Qt::CaseInsensitive) == 0;
 }
 
 Kind kindOf(QStringView qualifiedName)
 {
-    if (qualifiedName.size() - qualifiedName.lastIndexOf(u':') - 1 > 5)
-        return Kind::Plain;
-    const QString lower = readerName(qualifiedName);
-    if (lower == u"math")
+    const QStringView local = localPart(qualifiedName);
+    if (isNamed(local, QLatin1String("math")))
         return Kind::Math;
-    return lower == u"rp" || lower == u"svg" || lower == u"style" ? Kind::Keeper : Kind::Plain;
+    return isNamed(local, QLatin1String("rp")) || isNamed(local, QLatin1String("svg")) || isNamed(local, QLatin1String("style"))
+        ? Kind::Keeper
+        : Kind::Plain;
 }
 
 // Builds the tree from the reader's tokens. The open elements have no parent yet: an element joins
@@ -111,7 +118,7 @@ private:
         const QXmlStreamAttributes attributes = m_reader.attributes();
         for (const QXmlStreamAttribute& attribute : attributes)
             element.setAttribute(m_strings.of(attribute.qualifiedName()), m_strings.of(attribute.value()));
-        if (m_open.isEmpty() && readerName(name) == u"fictionbook")
+        if (m_open.isEmpty() && isNamed(localPart(name), QLatin1String("fictionbook")))
             m_folding = false; // its vocabulary has no formulas
         const Kind kind = m_folding ? kindOf(name) : Kind::Plain;
         m_mathOpen += kind == Kind::Math ? 1 : 0;
