@@ -17,6 +17,7 @@
 #include "text/HtmlWhiteSpace.h"
 #include "text/MetadataDirection.h"
 
+#include <QByteArrayMatcher>
 #include <QDomDocument>
 #include <QFileInfo>
 #include <QMutex>
@@ -126,8 +127,9 @@ bool looksBinary(const QByteArray& bytes)
 qsizetype tagCount(const QByteArray& xml, QLatin1String name)
 {
     const QByteArray open = '<' + QByteArray(name.data(), name.size());
+    const QByteArrayMatcher matcher(open); // skips through a chapter instead of hashing every byte
     qsizetype count = 0;
-    for (qsizetype at = xml.indexOf(open); at >= 0; at = xml.indexOf(open, at + open.size())) {
+    for (qsizetype at = matcher.indexIn(xml); at >= 0; at = matcher.indexIn(xml, at + open.size())) {
         const qsizetype after = at + open.size();
         const char next = after < xml.size() ? xml.at(after) : '\0';
         if (next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '/' || next == '>')

@@ -1,5 +1,7 @@
 #include "html/MathFolding.h"
 
+#include <QByteArrayMatcher>
+
 #include <bit>
 
 namespace {
@@ -108,12 +110,14 @@ MathFolding::Formula MathFolding::formulaOf(const QDomElement& math)
 
 qsizetype MathFolding::formulaBytes(const QByteArray& markup)
 {
+    static const QByteArrayMatcher start("<math");
+    static const QByteArrayMatcher stop("</math>");
     qsizetype inside = 0;
-    for (qsizetype at = markup.indexOf("<math"); at >= 0; at = markup.indexOf("<math", at + 1)) {
+    for (qsizetype at = start.indexIn(markup); at >= 0; at = start.indexIn(markup, at + 1)) {
         const char next = at + 5 < markup.size() ? markup.at(at + 5) : '\0';
         if (next != '>' && next != ' ' && next != '\t' && next != '\r' && next != '\n')
             continue;
-        const qsizetype end = markup.indexOf("</math>", at);
+        const qsizetype end = stop.indexIn(markup, at);
         if (end < 0)
             break;
         inside += end + 7 - at;
