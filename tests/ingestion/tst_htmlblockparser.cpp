@@ -33,6 +33,21 @@ QList<ContentChunk> parseDocument(const QString& xml, const QString& css = QStri
                                         providerId, bookPath, baseDir, sectionDepth);
 }
 
+// Every text run of the paragraphs, with its size and shift.
+QStringList runsOf(const QList<ContentChunk>& chunks)
+{
+    QStringList runs;
+    for (const ContentChunk& chunk : chunks) {
+        for (const BlockItem& block : chunk.blocks) {
+            for (const InlineRun& run : block.runs)
+                runs.append(QStringLiteral("%1:%2@%3%4").arg(run.kind).arg(run.text).arg(run.style.size, 0, 'g', 17)
+                                .arg(run.style.baselineShift, 0, 'g', 17));
+            runs.append(QStringLiteral("|"));
+        }
+    }
+    return runs;
+}
+
 QList<BlockItem> blocksOf(const QList<ContentChunk>& chunks)
 {
     QList<BlockItem> blocks;
@@ -137,6 +152,44 @@ QList<ContentChunk> parseFb2(const QString& xml, int depth = 0)
 class TestHtmlBlockParser : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // A formula folded while its tree is built reads as its markup does: scripts, rows, text
+    // alternatives, a style sheet asking whether it is empty, formulas the reader takes as text.
+    void foldedFormulasReadAsTheirMarkup_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("css");
+        QTest::newRow("scripts") << "<p>Let <math><msub><mi>x</mi><mn>1</mn></msub><mo>=</mo><mfrac><mn>1</mn>"
+                                    "<msup><mi>e</mi><mn>2</mn></msup></mfrac></math> be.</p>"
+                                 << "";
+        QTest::newRow("rows") << "<p><math><mtable><mtr><mtd><mi>a</mi></mtd><mtd><mi>b</mi></mtd></mtr>"
+                                 "<mtr><mtd><mn>1</mn></mtd></mtr></mtable></math></p>"
+                              << "";
+        QTest::newRow("alttext") << "<p><math alttext=\"x squared\"><msup><mi>x</mi><mn>2</mn></msup></math></p>" << "";
+        QTest::newRow("empty") << "<p>a<math></math>b<math> </math>c<math><mi>x</mi></math></p>"
+                               << "math:empty{display:none} math{font-size:2em}";
+        QTest::newRow("ruby fallback") << "<p><ruby>A<rp>(<math><mi>x</mi><mo>+</mo></math>)</rp><rt>a</rt></ruby></p>" << "";
+        QTest::newRow("nested") << "<p><math><mrow><math><msup><mi>y</mi><mn>2</mn></msup></math><mo>+</mo></mrow></math></p>"
+                                << "";
+    }
+
+    void foldedFormulasReadAsTheirMarkup()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, css);
+        const Css::StyleSheet sheet = Css::StyleSheet::parse(css);
+        QStringList read[2];
+        for (const XmlDomParser::Formulas formulas : { XmlDomParser::Formulas::Kept, XmlDomParser::Formulas::Folded }) {
+            QDomDocument document;
+            QVERIFY(XmlDomParser::parse(xhtml(body), &document, nullptr, formulas));
+            read[int(formulas)] = runsOf(HtmlBlockParser::parseChunks(document.documentElement(), QStringLiteral("chapter"),
+                                                                      DocumentChunkBuilder::kSingleChunkBudget, ParseParams(),
+                                                                      &sheet, QStringLiteral("epub"), bookPath,
+                                                                      QStringLiteral("OEBPS/"), 1));
+        }
+        QVERIFY(read[0].size() > 1);
+        QCOMPARE(read[1], read[0]);
+    }
+
     void blocksAndContainers_data()
     {
         QTest::addColumn<QString>("body");

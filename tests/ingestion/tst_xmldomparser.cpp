@@ -1,4 +1,5 @@
 #include "html/HtmlSoupParser.h"
+#include "html/MathFolding.h"
 #include "html/XmlDomParser.h"
 #include "text/AttributeLimit.h"
 
@@ -32,6 +33,88 @@ private Q_SLOTS:
         QCOMPARE(root.firstChildElement("image").attribute("l:href"), QStringLiteral("#a"));
         QCOMPARE(root.text(), QStringLiteral("<raw>&\u00E9"));
         QCOMPARE(document.childNodes().count(), 1);
+    }
+
+    // Folded, a formula keeps only its marker; where the reader reads a formula as text, copies
+    // it whole or looks for style sheets in it, or in a FictionBook, it stays as written.
+    void formulasFoldWhereTakenWhole_data()
+    {
+        QTest::addColumn<QString>("xml");
+        QTest::addColumn<QStringList>("mathChildren"); // the first child of each math element, in order
+        const QString marker = QStringLiteral("-folded-math");
+        QTest::newRow("formula") << "<html><body><p><math><mi>x</mi><mn>2</mn></math></p></body></html>"
+                                 << QStringList{marker};
+        QTest::newRow("outermost only") << "<html><body><math><mrow><math><mi>x</mi></math></mrow></math></body></html>"
+                                        << QStringList{marker};
+        QTest::newRow("empty") << "<html><body><math/></body></html>" << QStringList{QString()};
+        QTest::newRow("in rp") << "<html><body><rp><math><mi>x</mi></math></rp><math><mi>y</mi></math></body></html>"
+                               << QStringList{"mi", marker};
+        QTest::newRow("in svg") << "<html><body><svg><foreignObject><math><mi>x</mi></math></foreignObject></svg></body></html>"
+                                << QStringList{"mi"};
+        QTest::newRow("holding a style") << "<html><body><math><style>p{}</style></math><math><mi>x</mi></math></body></html>"
+                                         << QStringList{"style", marker};
+        QTest::newRow("FictionBook") << "<FictionBook><body><math><mi>x</mi></math></body></FictionBook>"
+                                     << QStringList{"mi"};
+    }
+
+    void formulasFoldWhereTakenWhole()
+    {
+        QFETCH(QString, xml);
+        QFETCH(QStringList, mathChildren);
+        QDomDocument document;
+        QVERIFY(XmlDomParser::parse(xml, &document, nullptr, XmlDomParser::Formulas::Folded));
+        QStringList found;
+        const QDomNodeList formulas = document.elementsByTagName(QStringLiteral("math"));
+        for (int i = 0; i < formulas.count(); ++i) {
+            if (formulas.at(i).parentNode().nodeName() != QLatin1String("mrow"))
+                found.append(formulas.at(i).firstChildElement().tagName());
+        }
+        QCOMPARE(found, mathChildren);
+    }
+
+    // What the chapter budget counts as folded: the formulas' own markup, and nothing that only
+    // looks like it.
+    void formulaBytes_data()
+    {
+        QTest::addColumn<QByteArray>("markup");
+        QTest::addColumn<qsizetype>("bytes");
+        QTest::newRow("none") << QByteArray("<p>x</p>") << qsizetype(0);
+        QTest::newRow("two") << QByteArray("<p><math><mi>x</mi></math> and <math\ndisplay=\"block\"><mn>1</mn></math></p>")
+                             << qsizetype(23 + 39);
+        QTest::newRow("other names") << QByteArray("<mathematics>x</mathematics><m:math>y</m:math>") << qsizetype(0);
+        QTest::newRow("unclosed") << QByteArray("<p><math><mi>x</mi></p>") << qsizetype(0);
+    }
+
+    void formulaBytes()
+    {
+        QFETCH(QByteArray, markup);
+        QFETCH(qsizetype, bytes);
+        QCOMPARE(MathFolding::formulaBytes(markup), bytes);
+    }
+
+    // Bytes are read as UTF-8 whatever their declaration says, as the text decoded from them is.
+    void bytesReadAsTheirText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("undeclared") << QByteArray("<p a=\"\xC3\xA9\">caf\xC3\xA9</p>");
+        QTest::newRow("utf-8") << QByteArray("<?xml version=\"1.0\" encoding='UTF-8'?><p>caf\xC3\xA9</p>");
+        QTest::newRow("latin-1") << QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><p>caf\xC3\xA9</p>");
+        QTest::newRow("invalid") << QByteArray("<p>caf\xE9 \xFF</p>");
+        QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF<p>caf\xC3\xA9</p>");
+        QTest::newRow("malformed") << QByteArray("<p>caf\xC3\xA9<b></p>");
+    }
+
+    void bytesReadAsTheirText()
+    {
+        QFETCH(QByteArray, bytes);
+        QDomDocument fromText;
+        QString textError;
+        const bool textRead = XmlDomParser::parse(QString::fromUtf8(bytes), &fromText, &textError);
+        QDomDocument fromBytes;
+        QString bytesError;
+        QCOMPARE(XmlDomParser::parseUtf8(bytes, &fromBytes, &bytesError), textRead);
+        QCOMPARE(fromBytes.toString(-1), fromText.toString(-1));
+        QCOMPARE(bytesError, textError);
     }
 
     void malformed_data()

@@ -3,9 +3,10 @@
 // How many chapter trees a book's open holds at once. The chapters of a book are parsed on several
 // threads, and a DOM tree costs many times the text it is built from: a book of large chapters
 // parsed all at once would hold one large tree per thread. Each chapter takes a share of the
-// budget as large as its text (at most the whole budget) before its tree is built and gives it
-// back once its blocks are built and the tree is gone, so small chapters still run side by side
-// while large ones take turns.
+// budget as large as its tree's cost, counted in bytes of text (at most the whole budget), before
+// its tree is built and gives it back once its blocks are built and the tree is gone, so small
+// chapters still run side by side while large ones take turns. The reader counts a byte of a
+// folded formula as a third of one (see EpubReader).
 //
 // The memory of a large tree goes back to the system as soon as the tree is gone (glibc keeps
 // freed blocks in the heap of the thread that freed them).
@@ -20,8 +21,9 @@
 
 class ChapterTreeBudget {
 public:
-    // Bytes of chapter text whose trees may exist at once: a few large chapters.
-    static constexpr qint64 kDefaultUnits = qint64(3) * 1024 * 1024;
+    // Bytes of chapter text whose trees may exist at once: a few large chapters, about 40 MB of
+    // trees.
+    static constexpr qint64 kDefaultUnits = qint64(4) * 1024 * 1024;
 
     explicit ChapterTreeBudget(qint64 units = kDefaultUnits);
     ChapterTreeBudget(const ChapterTreeBudget&) = delete;

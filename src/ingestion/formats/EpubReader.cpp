@@ -10,12 +10,14 @@
 #include "html/HtmlBlockParser.h"
 #include "html/HtmlEntities.h"
 #include "html/MarkupFallback.h"
+#include "html/MathFolding.h"
 #include "images/ImageUrl.h"
 #include "sources/ArchivePath.h"
 #include "text/AttributeLimit.h"
 #include "text/HtmlWhiteSpace.h"
 #include "text/MetadataDirection.h"
 
+#include <QByteArrayMatcher>
 #include <QDomDocument>
 #include <QFileInfo>
 #include <QMutex>
@@ -122,17 +124,27 @@ bool looksBinary(const QByteArray& bytes)
 // How many tags in xml could open an element of this qualified name. Once a text is XML-safe no
 // entity can expand to markup, so a document parsed from it has at most this many such elements
 // (fewer when some of the tags stand in comments or CDATA).
-qsizetype tagCount(const QString& xml, QLatin1String name)
+qsizetype tagCount(const QByteArray& xml, QLatin1String name)
 {
-    const QString open = QLatin1Char('<') + name;
+    const QByteArray open = '<' + QByteArray(name.data(), name.size());
+    const QByteArrayMatcher matcher(open); // skips through a chapter instead of hashing every byte
     qsizetype count = 0;
-    for (qsizetype at = xml.indexOf(open); at >= 0; at = xml.indexOf(open, at + open.size())) {
+    for (qsizetype at = matcher.indexIn(xml); at >= 0; at = matcher.indexIn(xml, at + open.size())) {
         const qsizetype after = at + open.size();
-        const QChar next = after < xml.size() ? xml.at(after) : QChar();
-        if (next == u' ' || next == u'\t' || next == u'\r' || next == u'\n' || next == u'/' || next == u'>')
+        const char next = after < xml.size() ? xml.at(after) : '\0';
+        if (next == ' ' || next == '\t' || next == '\r' || next == '\n' || next == '/' || next == '>')
             ++count;
     }
     return count;
+}
+
+// What a chapter's tree costs while it is built, as ChapterTreeBudget counts it: a byte of text for
+// each byte outside its formulas, a third of one for each byte inside them, whose nodes are gone
+// as soon as each formula is read (MathFolding): only the text itself stays while it is read.
+qint64 treeCost(const QByteArray& bytes)
+{
+    const qint64 formulas = MathFolding::formulaBytes(bytes);
+    return bytes.size() - formulas + formulas / 3;
 }
 
 // The elements of the document with this qualified name, in document order, as
@@ -140,7 +152,7 @@ qsizetype tagCount(const QString& xml, QLatin1String name)
 // xml, the document's text, are accounted for. A chapter's links all stand in its head, so the
 // large body is seldom walked, and a document without a style tag is not walked for styles at all.
 // A null xml (a tree read as HTML, whose tags may be written in any case) walks the whole tree.
-QList<QDomElement> elementsNamed(const QDomDocument& document, const QString& xml, QLatin1String name)
+QList<QDomElement> elementsNamed(const QDomDocument& document, const QByteArray& xml, QLatin1String name)
 {
     QList<QDomElement> found;
     const qsizetype expected = xml.isNull() ? std::numeric_limits<qsizetype>::max() : tagCount(xml, name);
@@ -529,32 +541,28 @@ EpubSpineDocument EpubReader::loadSpineDocument(const QString& path, SpineReadin
         document.notText = true;
         return document;
     }
-    const ChapterTreeBudget::Share share(reading.trees, bytes.size());
-    QString html = QString::fromUtf8(bytes);
-    bytes = QByteArray();
-    return parseSpineDocument(std::move(html), path, reading.styleSheets);
+    const ChapterTreeBudget::Share share(reading.trees, treeCost(bytes));
+    return parseSpineDocument(std::move(bytes), path, reading.styleSheets);
 }
 
-EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& path,
+EpubSpineDocument EpubReader::parseSpineDocument(QByteArray xml, const QString& path,
                                                  StyleSheetCache& styleSheetCache) const
 {
     EpubSpineDocument result;
     ParseParams params;
     params.language = m_language;
     QDomDocument document;
-    QString xml = HtmlEntities::toXmlSafe(html);
-    switch (MarkupFallback::parse(xml, html, &document)) {
+    switch (MarkupFallback::parse(xml, &document)) {
     case MarkupFallback::Reading::PlainText:
-        result.chunks = HtmlBlockParser::plainTextChunks(xml, path, DocumentChunkBuilder::kReaderBudget, params);
+        result.chunks = HtmlBlockParser::plainTextChunks(HtmlEntities::toXmlSafe(QString::fromUtf8(xml)), path,
+                                                         DocumentChunkBuilder::kReaderBudget, params);
         return result;
     case MarkupFallback::Reading::TagSoup:
-        xml = QString(); // its tags may be written in any case: the tree is searched whole
+        xml = QByteArray(); // its tags may be written in any case: the tree is searched whole
         break;
     case MarkupFallback::Reading::Xml:
         break;
     }
-    // Only the tree is read from here on: the texts it was built from go before the blocks come.
-    html = QString();
     const QString base = directoryOf(path);
 
     // Linked sheets come first in the cascade wherever the link elements stand.
@@ -577,7 +585,8 @@ EpubSpineDocument EpubReader::parseSpineDocument(QString html, const QString& pa
         result.fontFaces.append(face);
     }
 
-    xml = QString();
+    // Only the tree is read from here on: the text it was built from goes before the blocks come.
+    xml = QByteArray();
     result.chunks = HtmlBlockParser::parseChunks(document.documentElement(), path, DocumentChunkBuilder::kReaderBudget,
                                                  params, &sheet, m_scheme, m_book.filePath, base, 1);
     result.asksColourScheme = sheet.asksColourScheme();

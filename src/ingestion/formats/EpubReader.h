@@ -92,7 +92,7 @@ private:
     bool readSpine(IByteSource& source, const QString& path, const QStringList& manifestFontPaths);
     // Any thread: reads only fields that stay unchanged while the spine is parsed.
     EpubSpineDocument loadSpineDocument(const QString& path, SpineReading& reading) const;
-    EpubSpineDocument parseSpineDocument(QString html, const QString& path,
+    EpubSpineDocument parseSpineDocument(QByteArray xml, const QString& path,
                                          StyleSheetCache& styleSheetCache) const;
     // A picture standing in the spine by itself (a bitmap or an SVG page): one chunk showing it.
     EpubSpineDocument imageSpineDocument(const QString& path) const;

@@ -11,7 +11,7 @@
 #include "html/HtmlEntities.h"
 #include "html/HtmlPlainText.h"
 #include "html/MarkupFallback.h"
-#include "html/MathLinearizer.h"
+#include "html/MathFolding.h"
 #include "images/DataUrl.h"
 #include "images/ImageUrl.h"
 #include "text/IdeographicText.h"
@@ -443,12 +443,12 @@ private:
     void appendMath(const QDomElement& math)
     {
         const TextStyle base = m_frames.last().style.text;
-        const QString alternative = MathLinearizer::textAlternative(math);
-        if (!alternative.isEmpty()) {
-            appendText(alternative);
+        const MathFolding::Formula formula = MathFolding::formulaOf(math);
+        if (!formula.alternative.isEmpty()) {
+            appendText(formula.alternative);
             return;
         }
-        for (const MathPiece& piece : MathLinearizer::linearize(math)) {
+        for (const MathPiece& piece : formula.pieces) {
             if (piece.kind == MathPiece::Kind::LineBreak) {
                 if (!m_pendingPreserve && m_pendingText.endsWith(u' '))
                     m_pendingText.chop(1);

@@ -1,5 +1,6 @@
 #include "html/MarkupFallback.h"
 
+#include "html/HtmlEntities.h"
 #include "html/HtmlSoupParser.h"
 #include "html/XmlDomParser.h"
 
@@ -7,9 +8,28 @@ namespace MarkupFallback {
 
 Reading parse(const QString& xml, const QString& html, QDomDocument* document)
 {
-    if (XmlDomParser::parse(xml, document))
+    if (XmlDomParser::parse(xml, document, nullptr, XmlDomParser::Formulas::Folded))
         return Reading::Xml;
     if (HtmlSoupParser::parse(html, document))
+        return Reading::TagSoup;
+    return Reading::PlainText;
+}
+
+Reading parse(const QByteArray& markup, QDomDocument* document)
+{
+    // The references HTML knows and XML does not are spelled out first; the texts that takes are
+    // gone before the tree is built.
+    QByteArray xml = markup;
+    if (markup.contains('&')) {
+        const QString html = QString::fromUtf8(markup);
+        const QString safe = HtmlEntities::toXmlSafe(html);
+        if (safe != html)
+            xml = safe.toUtf8();
+    }
+    if (XmlDomParser::parseUtf8(xml, document, nullptr, XmlDomParser::Formulas::Folded))
+        return Reading::Xml;
+    xml = QByteArray();
+    if (HtmlSoupParser::parse(QString::fromUtf8(markup), document))
         return Reading::TagSoup;
     return Reading::PlainText;
 }

@@ -1,17 +1,88 @@
 #include "html/XmlDomParser.h"
 
+#include "html/HtmlBlockParser.h"
+#include "html/MathFolding.h"
 #include "text/AttributeLimit.h"
 
+#include <QHash>
 #include <QList>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 namespace {
+
+// Names, short texts and indentation repeat all through a chapter: each is held once, shared by
+// every node that has it, so that a node costs no text of its own.
+class SharedStrings {
+public:
+    QString of(QStringView text)
+    {
+        if (!worthSharing(text))
+            return text.toString();
+        const auto found = m_strings.constFind(text);
+        if (found != m_strings.constEnd())
+            return *found;
+        const QString kept = text.toString();
+        m_strings.insert(QStringView(kept), kept); // the key views the text the value holds
+        return kept;
+    }
+
+private:
+    static constexpr qsizetype kShortText = 32;
+    static constexpr qsizetype kLongestIndent = 512;
+
+    static bool worthSharing(QStringView text)
+    {
+        if (text.size() <= kShortText)
+            return true;
+        if (text.size() > kLongestIndent)
+            return false;
+        return std::all_of(text.begin(), text.end(),
+                           [](QChar c) { return c == u' ' || c == u'\n' || c == u'\t' || c == u'\r'; });
+    }
+
+    QHash<QStringView, QString> m_strings;
+};
+
+// What an open element means to folding its formulas (see MathFolding).
+enum class Kind : quint8 {
+    Plain,
+    Math,
+    Keeper, // its content is read as text (rp, style) or copied whole (svg): formulas stay
+};
+
+QStringView localPart(QStringView qualifiedName)
+{
+    return qualifiedName.sliced(qualifiedName.lastIndexOf(u':') + 1);
+}
+
+// Whether local in lower case, the reader's notion of a name, is lower.
+bool isNamed(QStringView local, QLatin1String lower)
+{
+    if (std::any_of(local.begin(), local.end(), [](QChar c) { return c.unicode() >= 0x80; }))
+        return local.toString().toLower() == lower; // a letter beyond ASCII may lower into it
+    return local.compare(lower, Qt::CaseInsensitive) == 0;
+}
+
+Kind kindOf(QStringView qualifiedName)
+{
+    const QStringView local = localPart(qualifiedName);
+    if (isNamed(local, QLatin1String("math")))
+        return Kind::Math;
+    return isNamed(local, QLatin1String("rp")) || isNamed(local, QLatin1String("svg")) || isNamed(local, QLatin1String("style"))
+        ? Kind::Keeper
+        : Kind::Plain;
+}
 
 // Builds the tree from the reader's tokens. The open elements have no parent yet: an element joins
 // its parent when it ends, complete, so every append happens at the top of a detached tree.
 class TreeBuilder {
 public:
-    TreeBuilder(QDomDocument& document, QXmlStreamReader& reader) : m_document(document), m_reader(reader) {}
+    TreeBuilder(QDomDocument& document, QXmlStreamReader& reader, XmlDomParser::Formulas formulas)
+        : m_document(document), m_reader(reader), m_folding(formulas == XmlDomParser::Formulas::Folded)
+    {
+    }
 
     // The document element once the reader is through, or null.
     QDomElement run()
@@ -42,11 +113,21 @@ private:
             m_open.last().appendChild(m_document.createTextNode(QStringLiteral(" ")));
             return;
         }
-        QDomElement element = m_document.createElement(m_reader.qualifiedName().toString());
+        const QStringView name = m_reader.qualifiedName();
+        QDomElement element = m_document.createElement(m_strings.of(name));
         const QXmlStreamAttributes attributes = m_reader.attributes();
         for (const QXmlStreamAttribute& attribute : attributes)
-            element.setAttribute(attribute.qualifiedName().toString(), attribute.value().toString());
+            element.setAttribute(m_strings.of(attribute.qualifiedName()), m_strings.of(attribute.value()));
+        if (m_open.isEmpty() && isNamed(localPart(name), QLatin1String("fictionbook")))
+            m_folding = false; // its vocabulary has no formulas
+        const Kind kind = m_folding ? kindOf(name) : Kind::Plain;
+        m_mathOpen += kind == Kind::Math ? 1 : 0;
+        m_keepersOpen += kind == Kind::Keeper ? 1 : 0;
+        // The links and styles of a chapter are looked up in its tree.
+        if (m_mathOpen > 0 && (name == u"link" || name == u"style"))
+            m_mathNamesSheets = true;
         m_open.append(element);
+        m_kinds.append(kind);
     }
 
     void endElement()
@@ -58,11 +139,24 @@ private:
         }
         if (m_open.isEmpty())
             return;
-        const QDomElement element = m_open.takeLast();
+        const qsizetype depth = m_open.size();
+        QDomElement element = m_open.takeLast();
+        const Kind kind = m_kinds.takeLast();
+        if (kind == Kind::Math && --m_mathOpen == 0)
+            foldFormula(element, depth);
+        m_keepersOpen -= kind == Kind::Keeper ? 1 : 0;
         if (m_open.isEmpty())
             m_root = element;
         else
             m_open.last().appendChild(element);
+    }
+
+    // The outermost formula, where the reader takes it whole (not as text too deep to style).
+    void foldFormula(QDomElement& math, qsizetype depth)
+    {
+        if (m_keepersOpen == 0 && !m_mathNamesSheets && depth <= HtmlBlockParser::kMaxStyledDepth)
+            MathFolding::fold(m_document, math);
+        m_mathNamesSheets = false;
     }
 
     void characters()
@@ -73,24 +167,53 @@ private:
         if (m_reader.isCDATA())
             m_open.last().appendChild(m_document.createCDATASection(m_reader.text().toString()));
         else
-            m_open.last().appendChild(m_document.createTextNode(m_reader.text().toString()));
+            m_open.last().appendChild(m_document.createTextNode(m_strings.of(m_reader.text())));
     }
 
     QDomDocument& m_document;
     QXmlStreamReader& m_reader;
+    SharedStrings m_strings;
     QList<QDomElement> m_open;
+    QList<Kind> m_kinds; // of the open elements
     QDomElement m_root;
     int m_skipped = 0; // open elements below kMaxDepth that are left out
+    bool m_folding;
+    int m_mathOpen = 0;
+    int m_keepersOpen = 0;
+    bool m_mathNamesSheets = false; // a link or style element stands in the open formula
 };
 
-} // namespace
+// Whether Qt's reader, given these bytes, reads them as UTF-8 with no say of their own: as text,
+// given in a QString, is read. A declaration of another encoding, or bytes a detector would take
+// for UTF-16 or refuse, would have the reader read something else.
+bool readAsUtf8Alone(const QByteArray& utf8)
+{
+    if (utf8.startsWith("\xEF\xBB\xBF") || utf8.contains('\0') || !QByteArrayView(utf8).isValidUtf8())
+        return false;
+    if (!utf8.startsWith("<?xml"))
+        return true;
+    const qsizetype end = utf8.indexOf("?>");
+    if (end < 0)
+        return false;
+    const QByteArrayView declaration = QByteArrayView(utf8).first(end);
+    const qsizetype encoding = declaration.indexOf("encoding");
+    if (encoding < 0)
+        return true;
+    QByteArrayView value = declaration.sliced(encoding + 8).trimmed();
+    if (!value.startsWith('='))
+        return false;
+    value = value.sliced(1).trimmed();
+    const char quote = value.isEmpty() ? 0 : value.front();
+    return value.size() >= 7 && (quote == '"' || quote == '\'') && value[6] == quote
+        && qstrnicmp(value.data() + 1, "utf-8", 5) == 0;
+}
 
-bool XmlDomParser::parse(const QString& xml, QDomDocument* document, QString* errorText)
+bool parseWith(QXmlStreamReader& reader, QDomDocument* document, QString* errorText,
+               XmlDomParser::Formulas formulas)
 {
     *document = QDomDocument();
-    QXmlStreamReader reader(AttributeLimit::apply(xml));
     reader.setNamespaceProcessing(false);
-    const QDomElement root = TreeBuilder(*document, reader).run();
+    const QDomElement root = TreeBuilder(*document, reader, formulas).run();
     if (reader.hasError() || root.isNull()) {
         if (errorText) {
             *errorText = reader.hasError() ? QStringLiteral("%1 (line %2, column %3)")
@@ -104,4 +227,20 @@ bool XmlDomParser::parse(const QString& xml, QDomDocument* document, QString* er
     }
     document->appendChild(root);
     return true;
+}
+
+} // namespace
+
+bool XmlDomParser::parse(const QString& xml, QDomDocument* document, QString* errorText, Formulas formulas)
+{
+    QXmlStreamReader reader(AttributeLimit::apply(xml));
+    return parseWith(reader, document, errorText, formulas);
+}
+
+bool XmlDomParser::parseUtf8(const QByteArray& utf8, QDomDocument* document, QString* errorText, Formulas formulas)
+{
+    if (!readAsUtf8Alone(utf8))
+        return parse(QString::fromUtf8(utf8), document, errorText, formulas);
+    QXmlStreamReader reader(AttributeLimit::apply(utf8));
+    return parseWith(reader, document, errorText, formulas);
 }

@@ -13,7 +13,11 @@
 // - with at most AttributeLimit::kMaxAttributes attributes per element (Qt's reader is quadratic in
 //   them).
 //
-// Comments, processing instructions and the document type are left out of the tree.
+// Comments, processing instructions and the document type are left out of the tree. Names, short
+// texts and indentation are shared between the nodes that have them. Asked to, it folds the
+// formulas of an HTML document as they end (MathFolding), the outermost ones that the block
+// parser takes whole: not those in an svg, rp or style element, too deep to be styled, or holding
+// a link or style element.
 //
 // Stateless; any thread.
 
@@ -24,7 +28,14 @@ class XmlDomParser {
 public:
     static constexpr int kMaxDepth = 512;
 
+    enum class Formulas { Kept, Folded };
+
     // False, with *errorText set when given, when xml is not well-formed; *document then holds
     // nothing.
-    static bool parse(const QString& xml, QDomDocument* document, QString* errorText = nullptr);
+    static bool parse(const QString& xml, QDomDocument* document, QString* errorText = nullptr,
+                      Formulas formulas = Formulas::Kept);
+    // The same for xml in UTF-8, read as UTF-8 whatever it declares, as QString::fromUtf8 reads it;
+    // without a copy of the text when it is valid UTF-8 and declares no other encoding.
+    static bool parseUtf8(const QByteArray& utf8, QDomDocument* document, QString* errorText = nullptr,
+                          Formulas formulas = Formulas::Kept);
 };
