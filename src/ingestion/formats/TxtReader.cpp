@@ -1,6 +1,7 @@
 #include "formats/TxtReader.h"
 
 #include "content/DocumentChunkBuilder.h"
+#include "formats/LargeBuffer.h"
 #include "formats/TextBookChunks.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
@@ -19,7 +20,7 @@ namespace {
 // that follows a paragraph, none after a gap, a break or lines laid out by hand.
 constexpr double kParagraphIndent = 1.5;
 
-QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
+QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
 {
     using PlainTextParagraphs::Block;
     DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
@@ -92,31 +93,45 @@ bool TxtReader::open(const QString& filePath)
     if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
-    QByteArray bytes = file.read(info.size());
-    if (file.error() != QFileDevice::NoError)
+    const LargeBuffer buffer(info.size());
+    const qint64 read = file.read(buffer.data(), info.size());
+    if (read < 0 || file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     file.close();
+    const QByteArray bytes = QByteArray::fromRawData(buffer.data(), read);
 
     // The digest of the bytes just read is the file's MD5, without reading the file twice. It is
     // worked out beside the decoding, as both only read the bytes, and a long book opens sooner.
     std::future<QByteArray> digesting = std::async(std::launch::async, [&bytes] {
         return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     });
-    QString text = TextEncoding::decode(bytes, QString());
+    // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
+    const LargeBuffer units(2 * read);
+    const qsizetype unitCount = TextEncoding::decodeUtf8(bytes, units.units());
+    QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
+    QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
     const QByteArray digest = digesting.get();
-    if (VisualHebrew::isVisual(text))
-        text = VisualHebrew::toLogical(text);
-    bytes = QByteArray();
+    if (VisualHebrew::isVisual(text)) {
+        decoded = VisualHebrew::toLogical(text);
+        text = decoded;
+    }
+    if (!settle(text, info.fileName()))
+        return false;
+    m_book.contentHash = digest;
+    return true;
+}
+
+bool TxtReader::settle(QStringView text, const QString& fileName)
+{
     const TextContentCheck::Verdict verdict = TextContentCheck::judge(text);
     if (verdict == TextContentCheck::Verdict::Binary) {
         return fail(QStringLiteral("File contains corrupted, binary, or encrypted data and cannot be read as plain text: ")
-                    + info.fileName());
+                    + fileName);
     }
     if (verdict == TextContentCheck::Verdict::Undecodable)
-        return fail(QStringLiteral("Failed to decode text: ") + info.fileName());
+        return fail(QStringLiteral("Failed to decode text: ") + fileName);
     if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
-        return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), filePath));
-    m_book.contentHash = digest;
-    m_chunks = buildChunks(text, filePath);
+        return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
+    m_chunks = buildChunks(text, m_book.filePath);
     return true;
 }

@@ -13,6 +13,11 @@ QString detectEncoding(const QByteArray& data);
 QString decodeWithEncoding(const QByteArray& data, const QString& encoding);
 // The decoded text; empty only for empty data. An empty hint means "detect".
 QString decode(const QByteArray& data, const QString& encodingHint);
+// When decode(data, QString()) would read data as UTF-8 because it is well-formed UTF-8 (after a
+// UTF-8 byte-order mark, or with no other mark or declaration), writes the same text to out,
+// which has room for data.size() units, and returns the units written; otherwise -1, and out
+// holds nothing of use.
+qsizetype decodeUtf8(const QByteArray& data, char16_t* out);
 
 // The last resort of detection for text that is neither UTF-8 nor named by uchardet: scores the
 // high bytes of the first 32 KiB as the letters of windows-1251, koi8-r and cp866, and answers
@@ -23,3 +28,6 @@ QString guessCyrillicCodePage(const QByteArray& data);
 
 // True when the bytes are well-formed UTF-8 (an empty buffer is valid).
 bool isValidUtf8(const char* data, qsizetype size);
+// Well-formed UTF-8 decoded into out, which has room for size units: the units written, or -1
+// when the bytes are not well-formed UTF-8 (out then holds nothing of use).
+qsizetype decodeWellFormedUtf8(const char* data, qsizetype size, char16_t* out);
