@@ -276,6 +276,39 @@ private Q_SLOTS:
             QVERIFY2(chunk.weight <= limit, qPrintable(QString::number(chunk.weight)));
     }
 
+    // A long book is built in sections side by side: its chunks are still cut where one builder
+    // going through the whole book cuts them, as soon as a chunk reaches the budget, and each
+    // paragraph that follows another is still indented, at the edges of the sections too.
+    void longBookIsCutAsOneBuilderWould()
+    {
+        QString book;
+        for (int i = 0; i < 4000; ++i) {
+            // Long lines fill a chunk alone; their doubled spaces collapse into one.
+            const QString words = i % 7 == 0 ? QStringLiteral("Word  and   word, ").repeated(60)
+                                             : QStringLiteral("A short paragraph, %1 of its kind. ").arg(i).repeated(4);
+            book += words.trimmed() + QLatin1Char('\n');
+        }
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("long.txt"), book.toUtf8())));
+        const QList<ContentChunk> chunks = reader.chunks();
+        const int budget = DocumentChunkBuilder::kReaderBudget;
+        QVERIFY(chunks.size() > 100);
+        for (qsizetype c = 0; c < chunks.size(); ++c) {
+            const ContentChunk& chunk = chunks.at(c);
+            int weight = 0;
+            for (const BlockItem& block : chunk.blocks) {
+                QVERIFY2(weight < budget, qPrintable(QStringLiteral("chunk %1 runs past its cut").arg(c)));
+                weight += DocumentChunkBuilder::paragraphWeight(block);
+            }
+            QCOMPARE(chunk.weight, weight);
+            QVERIFY2(c + 1 == chunks.size() || weight >= budget, qPrintable(QStringLiteral("chunk %1 cut early").arg(c)));
+        }
+        const QStringList shapes = blockShapes(chunks);
+        QCOMPARE(shapes.size(), 4000);
+        for (qsizetype i = 1; i < shapes.size(); ++i)
+            QVERIFY2(shapes.at(i).startsWith(QLatin1Char('>')), qPrintable(QString::number(i)));
+    }
+
     // An empty book still gives the reading model one chunk to show.
     void bookWithoutTextHasOneEmptyChunk_data()
     {

@@ -2,7 +2,9 @@
 
 #include "content/DocumentChunkBuilder.h"
 #include "formats/LargeBuffer.h"
+#include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
+#include "text/HtmlWhiteSpace.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
 #include "text/TextEncoding.h"
@@ -11,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <future>
 
@@ -20,16 +23,23 @@ namespace {
 // that follows a paragraph, none after a gap, a break or lines laid out by hand.
 constexpr double kParagraphIndent = 1.5;
 
-QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
+using PlainTextParagraphs::Block;
+
+// Paragraphs in each section of the book its chunks are built in on a thread of their own: enough
+// for the work to outweigh the handing out.
+constexpr qsizetype kSectionBlocks = 512;
+
+// Hands the blocks from begin to end to the builder, as paragraphs, lines, gaps and rules;
+// previousKind is the kind of the block before begin (-1 for none).
+void buildBlocks(DocumentChunkBuilder& builder, const QList<Block>& blocks, qsizetype begin, qsizetype end,
+                 int previousKind)
 {
-    using PlainTextParagraphs::Block;
-    DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
     const TextStyle style;
-    int previous = -1;
-    PlainTextParagraphs::split(text, DocumentChunkBuilder::kReaderBudget, [&](const Block& block) {
+    for (qsizetype i = begin; i < end; ++i) {
+        const Block& block = blocks.at(i);
         switch (block.kind) {
         case Block::Paragraph: {
-            const bool indented = previous == Block::Paragraph && !block.continues;
+            const bool indented = previousKind == Block::Paragraph && !block.continues;
             builder.startParagraph(TextAlign::Justify, indented ? kParagraphIndent * style.size : 0, 0,
                                    style.size, false, QString(), TextStyle());
             builder.appendText(block.text, style, false);
@@ -50,9 +60,55 @@ QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
             builder.appendRule(QColor());
             break;
         }
-        previous = block.kind;
+        previousKind = block.kind;
+    }
+}
+
+// Whether the builder surely cuts a chunk after this block, whatever came before: its text alone
+// fills a chunk. Collapsing white space never drops the other characters, so they are counted.
+bool fillsAChunk(const Block& block)
+{
+    if (block.kind == Block::Lines)
+        return block.text.size() >= DocumentChunkBuilder::kReaderBudget;
+    if (block.kind != Block::Paragraph || block.text.size() < DocumentChunkBuilder::kReaderBudget)
+        return false;
+    qsizetype visible = 0;
+    for (const QChar c : block.text)
+        visible += !isAsciiSpace(c);
+    return visible >= DocumentChunkBuilder::kReaderBudget;
+}
+
+// Where the sections start: after blocks that end a chunk wherever the building starts, so that
+// each section, built alone, makes the chunks that building the whole book would.
+QList<qsizetype> sectionStarts(const QList<Block>& blocks)
+{
+    QList<qsizetype> starts{0};
+    for (qsizetype i = kSectionBlocks; i < blocks.size(); ++i) {
+        if (i - starts.last() >= kSectionBlocks && fillsAChunk(blocks.at(i - 1)))
+            starts.append(i);
+    }
+    return starts;
+}
+
+// The chunks are built a section at a time on the free threads of the pool: most of the cost is
+// the first touch of the memory they take, and threads touch theirs side by side.
+QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
+{
+    QList<Block> blocks;
+    PlainTextParagraphs::split(text, DocumentChunkBuilder::kReaderBudget,
+                               [&blocks](const Block& block) { blocks.append(block); });
+    const QList<qsizetype> starts = sectionStarts(blocks);
+    QList<QList<ContentChunk>> sections(starts.size());
+    ParallelFor::run(*QThreadPool::globalInstance(), starts.size(), [&](qsizetype section) {
+        const qsizetype begin = starts.at(section);
+        const qsizetype end = section + 1 < starts.size() ? starts.at(section + 1) : blocks.size();
+        DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
+        buildBlocks(builder, blocks, begin, end, begin > 0 ? blocks.at(begin - 1).kind : -1);
+        sections[section] = builder.build();
     });
-    QList<ContentChunk> chunks = builder.build();
+    QList<ContentChunk> chunks;
+    for (QList<ContentChunk>& section : sections)
+        chunks.append(std::move(section));
     if (chunks.isEmpty())
         chunks.append(TextBookChunks::emptyChunk(chunkId));
     return chunks;
