@@ -5,9 +5,11 @@
 #include "formats/TxtReader.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
+#include "text/TextEncoding.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -307,6 +309,42 @@ private Q_SLOTS:
         QCOMPARE(shapes.size(), 4000);
         for (qsizetype i = 1; i < shapes.size(); ++i)
             QVERIFY2(shapes.at(i).startsWith(QLatin1Char('>')), qPrintable(QString::number(i)));
+    }
+
+    // A long UTF-8 book is decoded in slices side by side, with characters of every length across
+    // their edges, and one ill-formed byte in the last slice sends the whole book to detection,
+    // as it did before slices. The reference is the same text stored as UTF-16, which is not sliced.
+    void longUtf8BookReadsAsAWhole_data()
+    {
+        QTest::addColumn<bool>("broken");
+        QTest::newRow("well-formed") << false;
+        QTest::newRow("ill-formed near the end") << true;
+    }
+    void longUtf8BookReadsAsAWhole()
+    {
+        QFETCH(bool, broken);
+        const QStringList tokens{QStringLiteral("Ascii"), QStringLiteral("words,"), QStringLiteral("\u0441\u043B\u043E\u0432\u043E"),
+                                 QStringLiteral("\u20AC\u4E2D"), QStringLiteral("\U0001F600\u00E9"), QStringLiteral("end.")};
+        QString book;
+        for (int i = 0; book.size() < 700000; ++i) {
+            QStringList line;
+            for (int k = 0; k < 3 + i % 5; ++k)
+                line.append(tokens.at((i + k) % tokens.size()));
+            book += line.join(QLatin1Char(' ')) + QLatin1Char('\n');
+        }
+        QByteArray bytes = book.toUtf8();
+        if (broken)
+            bytes.insert(bytes.size() - 100, '\xFF');
+        // Qt's reading of well-formed UTF-8; detection's of the rest.
+        const QString text = broken ? TextEncoding::decode(bytes, QString()) : QString::fromUtf8(bytes);
+        QStringEncoder toUtf16(QStringConverter::Utf16LE);
+        const QByteArray wide = QByteArray("\xFF\xFE") + QByteArray(toUtf16(text));
+        TxtReader sliced;
+        TxtReader whole;
+        QVERIFY(sliced.open(write(QStringLiteral("sliced.txt"), bytes)));
+        QVERIFY(whole.open(write(QStringLiteral("whole.txt"), wide)));
+        QCOMPARE(text.contains(QChar::ReplacementCharacter), broken);
+        QCOMPARE(paragraphTexts(sliced.chunks()), paragraphTexts(whole.chunks()));
     }
 
     // An empty book still gives the reading model one chunk to show.

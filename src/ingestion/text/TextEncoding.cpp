@@ -444,9 +444,14 @@ qsizetype readUtf8(const char* data, qsizetype size, char16_t* out)
 
 } // namespace
 
+qsizetype utf8Units(const char* data, qsizetype size)
+{
+    return readUtf8<false>(data, size, nullptr);
+}
+
 bool isValidUtf8(const char* data, qsizetype size)
 {
-    return readUtf8<false>(data, size, nullptr) >= 0;
+    return utf8Units(data, size) >= 0;
 }
 
 qsizetype decodeWellFormedUtf8(const char* data, qsizetype size, char16_t* out)
@@ -539,13 +544,19 @@ QString detectEncoding(const QByteArray& data)
     return guessedEncoding(data);
 }
 
-qsizetype decodeUtf8(const QByteArray& data, char16_t* out)
+qsizetype utf8TextStart(const QByteArray& data)
 {
     if (startsWith(data, "\xEF\xBB\xBF"))
-        return decodeWellFormedUtf8(data.constData() + 3, data.size() - 3, out);
+        return 3;
     if (data.isEmpty() || !markedEncoding(data).isEmpty())
         return -1;
-    return decodeWellFormedUtf8(data.constData(), data.size(), out);
+    return 0;
+}
+
+qsizetype decodeUtf8(const QByteArray& data, char16_t* out)
+{
+    const qsizetype start = utf8TextStart(data);
+    return start < 0 ? -1 : decodeWellFormedUtf8(data.constData() + start, data.size() - start, out);
 }
 
 QString decodeWithEncoding(const QByteArray& data, const QString& encoding)

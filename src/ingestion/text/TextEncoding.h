@@ -18,6 +18,9 @@ QString decode(const QByteArray& data, const QString& encodingHint);
 // which has room for data.size() units, and returns the units written; otherwise -1, and out
 // holds nothing of use.
 qsizetype decodeUtf8(const QByteArray& data, char16_t* out);
+// Where decodeUtf8 starts reading: 3 after a UTF-8 byte-order mark, else 0; -1 when it takes
+// nothing of data (empty, or marked or declared as another encoding), whatever follows.
+qsizetype utf8TextStart(const QByteArray& data);
 
 // The last resort of detection for text that is neither UTF-8 nor named by uchardet: scores the
 // high bytes of the first 32 KiB as the letters of windows-1251, koi8-r and cp866, and answers
@@ -28,6 +31,8 @@ QString guessCyrillicCodePage(const QByteArray& data);
 
 // True when the bytes are well-formed UTF-8 (an empty buffer is valid).
 bool isValidUtf8(const char* data, qsizetype size);
+// The UTF-16 units the bytes decode into when they are well-formed UTF-8, else -1.
+qsizetype utf8Units(const char* data, qsizetype size);
 // Well-formed UTF-8 decoded into out, which has room for size units: the units written, or -1
 // when the bytes are not well-formed UTF-8 (out then holds nothing of use).
 qsizetype decodeWellFormedUtf8(const char* data, qsizetype size, char16_t* out);
