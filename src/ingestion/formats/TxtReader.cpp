@@ -95,8 +95,11 @@ QList<qsizetype> sectionStarts(const QList<Block>& blocks)
 QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
 {
     QList<Block> blocks;
-    PlainTextParagraphs::split(text, DocumentChunkBuilder::kReaderBudget,
-                               [&blocks](const Block& block) { blocks.append(block); });
+    PlainTextParagraphs::split(
+        text, DocumentChunkBuilder::kReaderBudget, [&blocks](const Block& block) { blocks.append(block); },
+        [](qsizetype count, const std::function<void(qsizetype)>& job) {
+            ParallelFor::run(*QThreadPool::globalInstance(), count, job);
+        });
     const QList<qsizetype> starts = sectionStarts(blocks);
     QList<QList<ContentChunk>> sections(starts.size());
     ParallelFor::run(*QThreadPool::globalInstance(), starts.size(), [&](qsizetype section) {
