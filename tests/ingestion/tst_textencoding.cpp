@@ -337,28 +337,27 @@ private Q_SLOTS:
             QCOMPARE(units.left(written), QString::fromUtf8(bytes));
     }
 
-    // The one-pass path takes only the books that detection reads as UTF-8.
-    void decodesPlainUtf8InOnePass_data()
+    // The one-pass path takes only the books that detection reads as UTF-8, from where their
+    // text starts.
+    void findsWhereUtf8TextStarts_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("taken");
+        QTest::addColumn<qsizetype>("start");
         const QByteArray text("\xD0\x9E\xD1\x82\xD1\x86\xD1\x8B \xD0\xB8 \xD0\xB4\xD0\xB5\xD1\x82\xD0\xB8, plain words");
-        QTest::newRow("UTF-8") << text << true;
-        QTest::newRow("UTF-8 after its mark") << QByteArray("\xEF\xBB\xBF") + text << true;
-        QTest::newRow("declared as another encoding") << "<?xml version=\"1.0\" encoding=\"koi8-r\"?>" + text << false;
-        QTest::newRow("UTF-16 mark") << QByteArray("\xFF\xFE") + text << false;
-        QTest::newRow("ill-formed") << text + "\xFF" << false;
-        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("UTF-8") << text << qsizetype(0);
+        QTest::newRow("UTF-8 after its mark") << QByteArray("\xEF\xBB\xBF") + text << qsizetype(3);
+        QTest::newRow("declared as another encoding") << "<?xml version=\"1.0\" encoding=\"koi8-r\"?>" + text
+                                                      << qsizetype(-1);
+        QTest::newRow("UTF-16 mark") << QByteArray("\xFF\xFE") + text << qsizetype(-1);
+        QTest::newRow("empty") << QByteArray() << qsizetype(-1);
     }
-    void decodesPlainUtf8InOnePass()
+    void findsWhereUtf8TextStarts()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(bool, taken);
-        QString units(bytes.size(), Qt::Uninitialized);
-        const qsizetype written = TextEncoding::decodeUtf8(bytes, reinterpret_cast<char16_t*>(units.data()));
-        QCOMPARE(written >= 0, taken);
-        if (taken)
-            QCOMPARE(units.left(written), TextEncoding::decode(bytes, QString()));
+        QFETCH(qsizetype, start);
+        QCOMPARE(TextEncoding::utf8TextStart(bytes), start);
+        if (start >= 0)
+            QCOMPARE(TextEncoding::decode(bytes, QString()), QString::fromUtf8(bytes.mid(start)));
     }
 
     void scoresCyrillic_data()

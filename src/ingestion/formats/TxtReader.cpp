@@ -102,12 +102,13 @@ QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
         });
     const QList<qsizetype> starts = sectionStarts(blocks);
     QList<QList<ContentChunk>> sections(starts.size());
+    QList<ContentChunk>* const built = sections.data(); // each thread writes its own sections
     ParallelFor::run(*QThreadPool::globalInstance(), starts.size(), [&](qsizetype section) {
         const qsizetype begin = starts.at(section);
         const qsizetype end = section + 1 < starts.size() ? starts.at(section + 1) : blocks.size();
         DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
         buildBlocks(builder, blocks, begin, end, begin > 0 ? blocks.at(begin - 1).kind : -1);
-        sections[section] = builder.build();
+        built[section] = builder.build();
     });
     QList<ContentChunk> chunks;
     for (QList<ContentChunk>& section : sections)
@@ -146,8 +147,9 @@ qsizetype decodeInSlices(const QByteArray& bytes, qsizetype start, char16_t* out
     const QList<qsizetype> bounds = sliceBounds(bytes, start);
     const qsizetype slices = bounds.size() - 1;
     QList<qsizetype> units(slices);
+    qsizetype* const counted = units.data(); // each thread writes its own slices
     ParallelFor::run(*QThreadPool::globalInstance(), slices, [&](qsizetype k) {
-        units[k] = utf8Units(bytes.constData() + bounds.at(k), bounds.at(k + 1) - bounds.at(k));
+        counted[k] = utf8Units(bytes.constData() + bounds.at(k), bounds.at(k + 1) - bounds.at(k));
     });
     QList<qsizetype> firstUnit{0};
     for (const qsizetype count : std::as_const(units)) {

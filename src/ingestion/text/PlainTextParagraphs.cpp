@@ -710,8 +710,9 @@ void split(QStringView text, int budget, const std::function<void(const Block&)>
     const FileRule rule = ruleFor(lines);
     const QList<Section> sections = sectionsOf(lines);
     QList<Recording> recordings(sections.size());
+    Recording* const recorded = recordings.data(); // each call writes its own section
     const std::function<void(qsizetype)> find = [&](qsizetype k) {
-        Finder(lines, rule, recordings[k]).run(sections.at(k));
+        Finder(lines, rule, recorded[k]).run(sections.at(k));
     };
     if (forEach) {
         forEach(sections.size(), find);

@@ -553,12 +553,6 @@ qsizetype utf8TextStart(const QByteArray& data)
     return 0;
 }
 
-qsizetype decodeUtf8(const QByteArray& data, char16_t* out)
-{
-    const qsizetype start = utf8TextStart(data);
-    return start < 0 ? -1 : decodeWellFormedUtf8(data.constData() + start, data.size() - start, out);
-}
-
 QString decodeWithEncoding(const QByteArray& data, const QString& encoding)
 {
     if (data.isEmpty())
@@ -602,11 +596,14 @@ QString decode(const QByteArray& data, const QString& encodingHint)
 {
     if (data.isEmpty())
         return {};
-    if (encodingHint.isEmpty()) {
+    const qsizetype utf8Start = encodingHint.isEmpty() ? utf8TextStart(data) : -1;
+    if (utf8Start >= 0) {
         // Most books are UTF-8: checked and decoded in one pass. Units not written are never
         // touched, so the room a text of three-byte characters leaves over costs no memory.
-        QString text(data.size(), Qt::Uninitialized);
-        const qsizetype units = decodeUtf8(data, reinterpret_cast<char16_t*>(text.data()));
+        const qsizetype size = data.size() - utf8Start;
+        QString text(size, Qt::Uninitialized);
+        const qsizetype units = decodeWellFormedUtf8(data.constData() + utf8Start, size,
+                                                     reinterpret_cast<char16_t*>(text.data()));
         if (units >= 0) {
             text.truncate(units);
             return text;

@@ -13,13 +13,9 @@ QString detectEncoding(const QByteArray& data);
 QString decodeWithEncoding(const QByteArray& data, const QString& encoding);
 // The decoded text; empty only for empty data. An empty hint means "detect".
 QString decode(const QByteArray& data, const QString& encodingHint);
-// When decode(data, QString()) would read data as UTF-8 because it is well-formed UTF-8 (after a
-// UTF-8 byte-order mark, or with no other mark or declaration), writes the same text to out,
-// which has room for data.size() units, and returns the units written; otherwise -1, and out
-// holds nothing of use.
-qsizetype decodeUtf8(const QByteArray& data, char16_t* out);
-// Where decodeUtf8 starts reading: 3 after a UTF-8 byte-order mark, else 0; -1 when it takes
-// nothing of data (empty, or marked or declared as another encoding), whatever follows.
+// Where the text starts that decode(data, QString()) reads as UTF-8 when it is well-formed UTF-8
+// (decodeWellFormedUtf8 from there gives the same text): 3 after a UTF-8 byte-order mark, else
+// 0; -1 when data is empty or marked or declared as another encoding, whatever follows.
 qsizetype utf8TextStart(const QByteArray& data);
 
 // The last resort of detection for text that is neither UTF-8 nor named by uchardet: scores the
