@@ -546,8 +546,9 @@ QString detectEncoding(const QByteArray& data)
 
 qsizetype utf8TextStart(const QByteArray& data)
 {
+    // After the mark, Qt's decoder drops one more at the start of what it is given.
     if (startsWith(data, "\xEF\xBB\xBF"))
-        return 3;
+        return QByteArrayView(data).sliced(3).startsWith("\xEF\xBB\xBF") ? 6 : 3;
     if (data.isEmpty() || !markedEncoding(data).isEmpty())
         return -1;
     return 0;

@@ -14,8 +14,9 @@ QString decodeWithEncoding(const QByteArray& data, const QString& encoding);
 // The decoded text; empty only for empty data. An empty hint means "detect".
 QString decode(const QByteArray& data, const QString& encodingHint);
 // Where the text starts that decode(data, QString()) reads as UTF-8 when it is well-formed UTF-8
-// (decodeWellFormedUtf8 from there gives the same text): 3 after a UTF-8 byte-order mark, else
-// 0; -1 when data is empty or marked or declared as another encoding, whatever follows.
+// (decodeWellFormedUtf8 from there gives the same text): past a UTF-8 byte-order mark (and a
+// second one right after it, which decoding drops too), else 0; -1 when data is empty or marked
+// or declared as another encoding, whatever follows.
 qsizetype utf8TextStart(const QByteArray& data);
 
 // The last resort of detection for text that is neither UTF-8 nor named by uchardet: scores the
