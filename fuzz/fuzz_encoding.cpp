@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The one-pass decoder takes what the validator takes, and drops nothing of it.
     QString units(input.size(), Qt::Uninitialized);
     const qsizetype written = decodeWellFormedUtf8(input.constData(), input.size(), reinterpret_cast<char16_t*>(units.data()));
-    require((written >= 0) == valid && utf8Units(input.constData(), input.size()) == written, "the decoder agrees with the validator");
+    require((written >= 0) == valid, "the decoder agrees with the validator");
     require(!valid || units.left(written).toUtf8() == input, "the decoder keeps every character");
 
     TxtReader book;

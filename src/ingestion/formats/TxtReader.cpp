@@ -118,51 +118,6 @@ QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
     return chunks;
 }
 
-// Bytes of UTF-8 in each slice decoded on a thread of its own.
-constexpr qsizetype kSliceBytes = 256 * 1024;
-constexpr qsizetype kMostSlices = 64;
-
-// Where the slices of the bytes from start on begin and end: none begins inside a character,
-// so a character is well-formed in its slice when it is in the whole.
-QList<qsizetype> sliceBounds(const QByteArray& bytes, qsizetype start)
-{
-    const qsizetype size = bytes.size();
-    const qsizetype count = qBound<qsizetype>(1, (size - start) / kSliceBytes, kMostSlices);
-    QList<qsizetype> bounds{start};
-    for (qsizetype k = 1; k < count; ++k) {
-        qsizetype bound = qMax(bounds.last(), start + (size - start) * k / count);
-        while (bound < size && (uchar(bytes.at(bound)) & 0xC0) == 0x80) // a continuation byte
-            ++bound;
-        bounds.append(bound);
-    }
-    bounds.append(size);
-    return bounds;
-}
-
-// The UTF-8 from start on decoded into out a slice at a time, on the free threads of the pool:
-// each slice is checked and its units counted, then each is decoded to where its units begin.
-// The units written, or -1 when the bytes are not well-formed UTF-8.
-qsizetype decodeInSlices(const QByteArray& bytes, qsizetype start, char16_t* out)
-{
-    const QList<qsizetype> bounds = sliceBounds(bytes, start);
-    const qsizetype slices = bounds.size() - 1;
-    QList<qsizetype> units(slices);
-    qsizetype* const counted = units.data(); // each thread writes its own slices
-    ParallelFor::run(*QThreadPool::globalInstance(), slices, [&](qsizetype k) {
-        counted[k] = utf8Units(bytes.constData() + bounds.at(k), bounds.at(k + 1) - bounds.at(k));
-    });
-    QList<qsizetype> firstUnit{0};
-    for (const qsizetype count : std::as_const(units)) {
-        if (count < 0)
-            return -1;
-        firstUnit.append(firstUnit.last() + count);
-    }
-    ParallelFor::run(*QThreadPool::globalInstance(), slices, [&](qsizetype k) {
-        decodeWellFormedUtf8(bytes.constData() + bounds.at(k), bounds.at(k + 1) - bounds.at(k), out + firstUnit.at(k));
-    });
-    return firstUnit.last();
-}
-
 } // namespace
 
 void TxtReader::start(const QString& filePath)
@@ -213,7 +168,8 @@ bool TxtReader::open(const QString& filePath)
     // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
     const LargeBuffer units(2 * read);
     const qsizetype textStart = TextEncoding::utf8TextStart(bytes);
-    const qsizetype unitCount = textStart < 0 ? -1 : decodeInSlices(bytes, textStart, units.units());
+    const qsizetype unitCount = textStart < 0 ? -1
+        : decodeWellFormedUtf8(bytes.constData() + textStart, bytes.size() - textStart, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
     const QByteArray digest = digesting.get();

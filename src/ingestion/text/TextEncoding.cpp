@@ -444,14 +444,9 @@ qsizetype readUtf8(const char* data, qsizetype size, char16_t* out)
 
 } // namespace
 
-qsizetype utf8Units(const char* data, qsizetype size)
-{
-    return readUtf8<false>(data, size, nullptr);
-}
-
 bool isValidUtf8(const char* data, qsizetype size)
 {
-    return utf8Units(data, size) >= 0;
+    return readUtf8<false>(data, size, nullptr) >= 0;
 }
 
 qsizetype decodeWellFormedUtf8(const char* data, qsizetype size, char16_t* out)

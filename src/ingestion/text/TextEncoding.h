@@ -28,8 +28,6 @@ QString guessCyrillicCodePage(const QByteArray& data);
 
 // True when the bytes are well-formed UTF-8 (an empty buffer is valid).
 bool isValidUtf8(const char* data, qsizetype size);
-// The UTF-16 units the bytes decode into when they are well-formed UTF-8, else -1.
-qsizetype utf8Units(const char* data, qsizetype size);
 // Well-formed UTF-8 decoded into out, which has room for size units: the units written, or -1
 // when the bytes are not well-formed UTF-8 (out then holds nothing of use).
 qsizetype decodeWellFormedUtf8(const char* data, qsizetype size, char16_t* out);
