@@ -1,7 +1,7 @@
 // Text encoding detection and decoding, and the plain-text reader built on them. The whole input
 // is detected and decoded, and read as a TXT book; when its first line is short (up to 32 bytes)
 // it is also taken as an encoding name for the rest, as a declared or hinted encoding would be.
-// The UTF-8 validator must agree with Qt's strict decoder.
+// The UTF-8 validator must agree with Qt's strict decoder, and the one-pass decoder with both.
 
 #include "ChunkChecks.h"
 #include "formats/TxtReader.h"
@@ -29,6 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool valid = isValidUtf8(input.constData(), input.size());
     const QByteArray unmarked = input.startsWith("\xEF\xBB\xBF") ? input.mid(3) : input;
     require(valid == (QString::fromUtf8(input).toUtf8() == unmarked), "the UTF-8 validator agrees with Qt");
+    // The one-pass decoder takes what the validator takes, and drops nothing of it.
+    QString units(input.size(), Qt::Uninitialized);
+    const qsizetype written = decodeWellFormedUtf8(input.constData(), input.size(), reinterpret_cast<char16_t*>(units.data()));
+    require((written >= 0) == valid, "the decoder agrees with the validator");
+    require(!valid || units.left(written).toUtf8() == input, "the decoder keeps every character");
 
     TxtReader book;
     if (book.open(FuzzScratchFile::write(QStringLiteral("book.txt"), input)))

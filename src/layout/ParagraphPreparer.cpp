@@ -205,12 +205,14 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
 {
     const QString text = transformed(run.text, run.style.textTransform);
     const bool capitalize = run.style.textTransform == TextStyle::Capitalize;
+    // The word in hand. Emptied by truncate(0), which keeps its buffer for the next word, where
+    // clear() would drop it and every word would be allocated again, a character at a time.
     QString piece;
     for (qsizetype i = 0; i < text.size(); ++i) {
         QChar c = text[i];
         if (isWordSpace(c)) {
             addWord(piece, style);
-            piece.clear();
+            piece.truncate(0);
             addGlue(style);
             m_atWordStart = true;
             m_lastChar = QChar();
@@ -218,7 +220,7 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
         }
         if (c == QChar(kSoftHyphen) || c == QChar(kZeroWidthSpace)) {
             addWord(piece, style);
-            piece.clear();
+            piece.truncate(0);
             m_lastChar = QChar();
             if (lastIsTextBox()) {
                 if (c == QChar(kSoftHyphen))
@@ -243,16 +245,15 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
         m_joined = false;
         if (mayBreak && !m_lastChar.isNull() && breaksBetween(m_lastChar, c)) {
             addWord(piece, style);
-            piece.clear();
+            piece.truncate(0);
             addInterCharacterGlue(style);
         }
         piece += c;
         m_lastChar = c;
         // A line may end after a dash inside a word ("well-known"), as after an explicit hyphen.
-        const bool insideWord = piece.size() > 1 && i + 1 < text.size() && text[i + 1].isLetterOrNumber();
-        if (isDash(c) && insideWord) {
+        if (isDash(c) && piece.size() > 1 && i + 1 < text.size() && text[i + 1].isLetterOrNumber()) {
             addWord(piece, style);
-            piece.clear();
+            piece.truncate(0);
             setPendingBreak(false, kHyphenPenalty, true);
         }
     }
@@ -264,29 +265,29 @@ void ParagraphPreparer::addPreformattedText(const InlineRun& run, int style)
     QString text = run.text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
-    QString piece;
+    QString piece; // emptied by truncate(0), as in addText
     int spaces = 0;
     auto flush = [&] {
         addWord(piece, style);
-        piece.clear();
+        piece.truncate(0);
         addSpaces(style, spaces);
         spaces = 0;
     };
     for (const QChar c : std::as_const(text)) {
         if (c == u'\n') {
             addWord(piece, style);
-            piece.clear();
+            piece.truncate(0);
             spaces = 0; // trailing spaces of a line are dropped with its trailing glue
             addForcedBreak();
         } else if (c == u'\t') {
             const int count = kTabStop - m_column % kTabStop;
             addWord(piece, style);
-            piece.clear();
+            piece.truncate(0);
             spaces += count;
             m_column += count;
         } else if (c == u' ') {
             addWord(piece, style);
-            piece.clear();
+            piece.truncate(0);
             ++spaces;
             ++m_column;
         } else {

@@ -10,7 +10,7 @@ using PlainTextParagraphs::Block;
 
 // Blocks as short strings: a paragraph is its text, "L:" leads lines laid out by hand, "~" is a
 // gap and "#" a section break.
-QStringList blocksOf(const QString& text)
+QStringList blocksOf(const QString& text, const PlainTextParagraphs::ForEach& forEach = {})
 {
     QStringList blocks;
     PlainTextParagraphs::split(text, kBudget, [&](const Block& block) {
@@ -28,8 +28,28 @@ QStringList blocksOf(const QString& text)
             blocks.append(QStringLiteral("#"));
             break;
         }
-    });
+    }, forEach);
     return blocks;
+}
+
+// The words wrapped greedily at 70 columns, each line ended.
+QString wrappedAt70(const QString& words)
+{
+    QString text;
+    qsizetype column = 0;
+    for (const QString& word : words.split(QLatin1Char(' '))) {
+        if (column > 0 && column + 1 + word.size() > 70) {
+            text += QLatin1Char('\n');
+            column = 0;
+        }
+        if (column > 0) {
+            text += QLatin1Char(' ');
+            ++column;
+        }
+        text += word;
+        column += word.size();
+    }
+    return text + QLatin1Char('\n');
 }
 
 // The texts of the paragraphs alone, the pieces of a cut paragraph one by one.
@@ -56,6 +76,36 @@ QString repeated(const QString& unit, qsizetype length)
 class TestPlainTextParagraphs : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // A long text is cut in sections, each starting after a blank line: the gaps and breaks at
+    // their edges, and runs of blank lines across them, come out as one pass over the text finds
+    // them, in whatever order the sections are cut.
+    void longTextIsCutInSections()
+    {
+        QString text;
+        QStringList expected;
+        for (int i = 0; i < 3000; ++i) {
+            if (i > 0 && i % 7 == 0) {
+                text += QStringLiteral("\n\n"); // a blank line more than between paragraphs: a gap
+                expected.append(QStringLiteral("~"));
+            } else if (i > 0 && i % 11 == 0) {
+                text += QStringLiteral("\n* * *\n\n");
+                expected.append(QStringLiteral("#"));
+            } else if (i > 0) {
+                text += QLatin1Char('\n');
+            }
+            const QString paragraph = QStringLiteral("Paragraph %1 of a long book goes on for a few lines, as the "
+                                                     "paragraphs of novels do, until it ends with a full stop.").arg(i).repeated(2);
+            text += wrappedAt70(paragraph);
+            expected.append(paragraph);
+        }
+        QCOMPARE(blocksOf(text), expected);
+        const auto backwards = [](qsizetype count, const std::function<void(qsizetype)>& job) {
+            for (qsizetype k = count - 1; k >= 0; --k)
+                job(k);
+        };
+        QCOMPARE(blocksOf(text, backwards), expected);
+    }
+
     // Lines this short are no wrapped prose: blocks keep their lines, and blank lines between
     // them stay gaps.
     void shortLinesKeepTheirBreaks_data()

@@ -316,12 +316,52 @@ private Q_SLOTS:
         QTest::newRow("bad continuation among letters") << letter.repeated(3) + "\xD0\x41" + letter.repeated(4) << false;
         QTest::newRow("three-byte lead among letters") << letter.repeated(2) + "\xE2\x82" + letter.repeated(4) << false;
         QTest::newRow("letters cut off by the end") << letter.repeated(5) + "\xD0" << false;
+        // Every kind of character next to runs long enough for the loops that take eight bytes.
+        const QByteArray mixed = QByteArray("plain ASCII text, ") + letter.repeated(11) + " \xE2\x80\x94 "
+            + "\xF0\x9F\x98\x80" + letter.repeated(4) + "\xC3\xA9\xEF\xBB\xBF" + "\xE4\xB8\xAD" + letter;
+        QTest::newRow("mixed") << mixed << true;
+        QTest::newRow("mixed, cut inside the emoji") << mixed.left(mixed.indexOf("\xF0") + 3) << false;
+        QTest::newRow("mixed, then a lone continuation") << mixed + "\xBF" + mixed << false;
     }
     void validatesUtf8()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, valid);
         QCOMPARE(isValidUtf8(bytes.constData(), bytes.size()), valid);
+        // The decoder takes what the check takes, and reads it as Qt does.
+        QString units(bytes.size(), Qt::Uninitialized);
+        const qsizetype written = decodeWellFormedUtf8(bytes.constData(), bytes.size(),
+                                                       reinterpret_cast<char16_t*>(units.data()));
+        QCOMPARE(written >= 0, valid);
+        if (valid)
+            QCOMPARE(units.left(written), QString::fromUtf8(bytes));
+    }
+
+    // The one-pass path takes only the books that detection reads as UTF-8, from where their
+    // text starts.
+    void findsWhereUtf8TextStarts_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qsizetype>("start");
+        const QByteArray text("\xD0\x9E\xD1\x82\xD1\x86\xD1\x8B \xD0\xB8 \xD0\xB4\xD0\xB5\xD1\x82\xD0\xB8, plain words");
+        QTest::newRow("UTF-8") << text << qsizetype(0);
+        QTest::newRow("UTF-8 after its mark") << QByteArray("\xEF\xBB\xBF") + text << qsizetype(3);
+        QTest::newRow("UTF-8 after two marks") << QByteArray("\xEF\xBB\xBF").repeated(2) + text << qsizetype(6);
+        QTest::newRow("UTF-8 after three marks") << QByteArray("\xEF\xBB\xBF").repeated(3) + text << qsizetype(6);
+        QTest::newRow("declared as another encoding") << "<?xml version=\"1.0\" encoding=\"koi8-r\"?>" + text
+                                                      << qsizetype(-1);
+        QTest::newRow("UTF-16 mark") << QByteArray("\xFF\xFE") + text << qsizetype(-1);
+        QTest::newRow("empty") << QByteArray() << qsizetype(-1);
+    }
+    void findsWhereUtf8TextStarts()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(qsizetype, start);
+        QCOMPARE(TextEncoding::utf8TextStart(bytes), start);
+        // What decoding gave before it took UTF-8 in one pass: Qt's reading after the mark.
+        const bool marked = bytes.startsWith("\xEF\xBB\xBF");
+        if (start >= 0)
+            QCOMPARE(TextEncoding::decode(bytes, QString()), QString::fromUtf8(bytes.mid(marked ? 3 : 0)));
     }
 
     void scoresCyrillic_data()

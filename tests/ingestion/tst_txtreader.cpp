@@ -5,9 +5,11 @@
 #include "formats/TxtReader.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
+#include "text/TextEncoding.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -274,6 +276,75 @@ private Q_SLOTS:
             + int(PlainTextParagraphs::longLineLength(DocumentChunkBuilder::kReaderBudget));
         for (const ContentChunk& chunk : chunks)
             QVERIFY2(chunk.weight <= limit, qPrintable(QString::number(chunk.weight)));
+    }
+
+    // A long book is built in sections side by side: its chunks are still cut where one builder
+    // going through the whole book cuts them, as soon as a chunk reaches the budget, and each
+    // paragraph that follows another is still indented, at the edges of the sections too.
+    void longBookIsCutAsOneBuilderWould()
+    {
+        QString book;
+        for (int i = 0; i < 4000; ++i) {
+            // Long lines fill a chunk alone; their doubled spaces collapse into one.
+            const QString words = i % 7 == 0 ? QStringLiteral("Word  and   word, ").repeated(60)
+                                             : QStringLiteral("A short paragraph, %1 of its kind. ").arg(i).repeated(4);
+            book += words.trimmed() + QLatin1Char('\n');
+        }
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("long.txt"), book.toUtf8())));
+        const QList<ContentChunk> chunks = reader.chunks();
+        const int budget = DocumentChunkBuilder::kReaderBudget;
+        QVERIFY(chunks.size() > 100);
+        for (qsizetype c = 0; c < chunks.size(); ++c) {
+            const ContentChunk& chunk = chunks.at(c);
+            int weight = 0;
+            for (const BlockItem& block : chunk.blocks) {
+                QVERIFY2(weight < budget, qPrintable(QStringLiteral("chunk %1 runs past its cut").arg(c)));
+                weight += DocumentChunkBuilder::paragraphWeight(block);
+            }
+            QCOMPARE(chunk.weight, weight);
+            QVERIFY2(c + 1 == chunks.size() || weight >= budget, qPrintable(QStringLiteral("chunk %1 cut early").arg(c)));
+        }
+        const QStringList shapes = blockShapes(chunks);
+        QCOMPARE(shapes.size(), 4000);
+        for (qsizetype i = 1; i < shapes.size(); ++i)
+            QVERIFY2(shapes.at(i).startsWith(QLatin1Char('>')), qPrintable(QString::number(i)));
+    }
+
+    // A long UTF-8 book, of characters of every length, read in one pass gives the text the same
+    // book stored as UTF-16 gives; one ill-formed byte near its end sends the whole book to
+    // detection, as before that pass.
+    void longUtf8BookReadsAsAWhole_data()
+    {
+        QTest::addColumn<bool>("broken");
+        QTest::newRow("well-formed") << false;
+        QTest::newRow("ill-formed near the end") << true;
+    }
+    void longUtf8BookReadsAsAWhole()
+    {
+        QFETCH(bool, broken);
+        const QStringList tokens{QStringLiteral("Ascii"), QStringLiteral("words,"), QStringLiteral("\u0441\u043B\u043E\u0432\u043E"),
+                                 QStringLiteral("\u20AC\u4E2D"), QStringLiteral("\U0001F600\u00E9"), QStringLiteral("end.")};
+        QString book;
+        for (int i = 0; book.size() < 700000; ++i) {
+            QStringList line;
+            for (int k = 0; k < 3 + i % 5; ++k)
+                line.append(tokens.at((i + k) % tokens.size()));
+            book += line.join(QLatin1Char(' ')) + QLatin1Char('\n');
+        }
+        QByteArray bytes = book.toUtf8();
+        if (broken)
+            bytes.insert(bytes.size() - 100, '\xFF');
+        // Qt's reading of well-formed UTF-8; detection's of the rest.
+        const QString text = broken ? TextEncoding::decode(bytes, QString()) : QString::fromUtf8(bytes);
+        QStringEncoder toUtf16(QStringConverter::Utf16LE);
+        const QByteArray wide = QByteArray("\xFF\xFE") + QByteArray(toUtf16(text));
+        TxtReader utf8;
+        TxtReader utf16;
+        QVERIFY(utf8.open(write(QStringLiteral("utf8.txt"), bytes)));
+        QVERIFY(utf16.open(write(QStringLiteral("utf16.txt"), wide)));
+        QCOMPARE(text.contains(QChar::ReplacementCharacter), broken);
+        QCOMPARE(paragraphTexts(utf8.chunks()), paragraphTexts(utf16.chunks()));
     }
 
     // An empty book still gives the reading model one chunk to show.

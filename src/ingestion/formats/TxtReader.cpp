@@ -1,7 +1,10 @@
 #include "formats/TxtReader.h"
 
 #include "content/DocumentChunkBuilder.h"
+#include "formats/LargeBuffer.h"
+#include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
+#include "text/HtmlWhiteSpace.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
 #include "text/TextEncoding.h"
@@ -10,6 +13,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QThreadPool>
 
 #include <future>
 
@@ -19,16 +23,23 @@ namespace {
 // that follows a paragraph, none after a gap, a break or lines laid out by hand.
 constexpr double kParagraphIndent = 1.5;
 
-QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
+using PlainTextParagraphs::Block;
+
+// Paragraphs in each section of the book its chunks are built in on a thread of their own: enough
+// for the work to outweigh the handing out.
+constexpr qsizetype kSectionBlocks = 512;
+
+// Hands the blocks from begin to end to the builder, as paragraphs, lines, gaps and rules;
+// previousKind is the kind of the block before begin (-1 for none).
+void buildBlocks(DocumentChunkBuilder& builder, const QList<Block>& blocks, qsizetype begin, qsizetype end,
+                 int previousKind)
 {
-    using PlainTextParagraphs::Block;
-    DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
     const TextStyle style;
-    int previous = -1;
-    PlainTextParagraphs::split(text, DocumentChunkBuilder::kReaderBudget, [&](const Block& block) {
+    for (qsizetype i = begin; i < end; ++i) {
+        const Block& block = blocks.at(i);
         switch (block.kind) {
         case Block::Paragraph: {
-            const bool indented = previous == Block::Paragraph && !block.continues;
+            const bool indented = previousKind == Block::Paragraph && !block.continues;
             builder.startParagraph(TextAlign::Justify, indented ? kParagraphIndent * style.size : 0, 0,
                                    style.size, false, QString(), TextStyle());
             builder.appendText(block.text, style, false);
@@ -49,9 +60,59 @@ QList<ContentChunk> buildChunks(const QString& text, const QString& chunkId)
             builder.appendRule(QColor());
             break;
         }
-        previous = block.kind;
+        previousKind = block.kind;
+    }
+}
+
+// Whether the builder surely cuts a chunk after this block, whatever came before: its text alone
+// fills a chunk. Collapsing white space never drops the other characters, so they are counted.
+bool fillsAChunk(const Block& block)
+{
+    if (block.kind == Block::Lines)
+        return block.text.size() >= DocumentChunkBuilder::kReaderBudget;
+    if (block.kind != Block::Paragraph || block.text.size() < DocumentChunkBuilder::kReaderBudget)
+        return false;
+    qsizetype visible = 0;
+    for (const QChar c : block.text)
+        visible += !isAsciiSpace(c);
+    return visible >= DocumentChunkBuilder::kReaderBudget;
+}
+
+// Where the sections start: after blocks that end a chunk wherever the building starts, so that
+// each section, built alone, makes the chunks that building the whole book would.
+QList<qsizetype> sectionStarts(const QList<Block>& blocks)
+{
+    QList<qsizetype> starts{0};
+    for (qsizetype i = kSectionBlocks; i < blocks.size(); ++i) {
+        if (i - starts.last() >= kSectionBlocks && fillsAChunk(blocks.at(i - 1)))
+            starts.append(i);
+    }
+    return starts;
+}
+
+// The chunks are built a section at a time on the free threads of the pool: most of the cost is
+// the first touch of the memory they take, and threads touch theirs side by side.
+QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
+{
+    QList<Block> blocks;
+    PlainTextParagraphs::split(
+        text, DocumentChunkBuilder::kReaderBudget, [&blocks](const Block& block) { blocks.append(block); },
+        [](qsizetype count, const std::function<void(qsizetype)>& job) {
+            ParallelFor::run(*QThreadPool::globalInstance(), count, job);
+        });
+    const QList<qsizetype> starts = sectionStarts(blocks);
+    QList<QList<ContentChunk>> sections(starts.size());
+    QList<ContentChunk>* const built = sections.data(); // each thread writes its own sections
+    ParallelFor::run(*QThreadPool::globalInstance(), starts.size(), [&](qsizetype section) {
+        const qsizetype begin = starts.at(section);
+        const qsizetype end = section + 1 < starts.size() ? starts.at(section + 1) : blocks.size();
+        DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
+        buildBlocks(builder, blocks, begin, end, begin > 0 ? blocks.at(begin - 1).kind : -1);
+        built[section] = builder.build();
     });
-    QList<ContentChunk> chunks = builder.build();
+    QList<ContentChunk> chunks;
+    for (QList<ContentChunk>& section : sections)
+        chunks.append(std::move(section));
     if (chunks.isEmpty())
         chunks.append(TextBookChunks::emptyChunk(chunkId));
     return chunks;
@@ -92,31 +153,47 @@ bool TxtReader::open(const QString& filePath)
     if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
-    QByteArray bytes = file.read(info.size());
-    if (file.error() != QFileDevice::NoError)
+    const LargeBuffer buffer(info.size());
+    const qint64 read = file.read(buffer.data(), info.size());
+    if (read < 0 || file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     file.close();
+    const QByteArray bytes = QByteArray::fromRawData(buffer.data(), read);
 
     // The digest of the bytes just read is the file's MD5, without reading the file twice. It is
     // worked out beside the decoding, as both only read the bytes, and a long book opens sooner.
     std::future<QByteArray> digesting = std::async(std::launch::async, [&bytes] {
         return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     });
-    QString text = TextEncoding::decode(bytes, QString());
+    // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
+    const LargeBuffer units(2 * read);
+    const qsizetype textStart = TextEncoding::utf8TextStart(bytes);
+    const qsizetype unitCount = textStart < 0 ? -1
+        : decodeWellFormedUtf8(bytes.constData() + textStart, bytes.size() - textStart, units.units());
+    QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
+    QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
     const QByteArray digest = digesting.get();
-    if (VisualHebrew::isVisual(text))
-        text = VisualHebrew::toLogical(text);
-    bytes = QByteArray();
+    if (VisualHebrew::isVisual(text)) {
+        decoded = VisualHebrew::toLogical(text);
+        text = decoded;
+    }
+    if (!settle(text, info.fileName()))
+        return false;
+    m_book.contentHash = digest;
+    return true;
+}
+
+bool TxtReader::settle(QStringView text, const QString& fileName)
+{
     const TextContentCheck::Verdict verdict = TextContentCheck::judge(text);
     if (verdict == TextContentCheck::Verdict::Binary) {
         return fail(QStringLiteral("File contains corrupted, binary, or encrypted data and cannot be read as plain text: ")
-                    + info.fileName());
+                    + fileName);
     }
     if (verdict == TextContentCheck::Verdict::Undecodable)
-        return fail(QStringLiteral("Failed to decode text: ") + info.fileName());
+        return fail(QStringLiteral("Failed to decode text: ") + fileName);
     if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
-        return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), filePath));
-    m_book.contentHash = digest;
-    m_chunks = buildChunks(text, filePath);
+        return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
+    m_chunks = buildChunks(text, m_book.filePath);
     return true;
 }

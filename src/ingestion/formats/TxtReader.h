@@ -29,6 +29,9 @@ private:
     // Clears every field, then takes the path and the title of the new book.
     void start(const QString& path);
     bool fail(const QString& message);
+    // Judges the decoded text and cuts it into the book's chunks; false, with the reason, when
+    // it is no text or too large to hold.
+    bool settle(QStringView text, const QString& fileName);
 
     QList<ContentChunk> m_chunks;
     qint64 m_memoryBudget = BookMemoryBudget::defaultBudget();

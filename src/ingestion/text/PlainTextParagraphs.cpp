@@ -428,16 +428,92 @@ private:
     int lastKind = -1;
 };
 
+// What the finder hands the emitter, kept, so that the sections of a file found side by side are
+// handed on in the order of the file.
+class Recording {
+public:
+    void separate(int kind) { calls.append(Call{Call::Separate, kind, {}, {}}); }
+    void blankLine() { calls.append(Call{Call::BlankLine, 0, {}, {}}); }
+    void paragraph(QString whole) { calls.append(Call{Call::Paragraph, 0, std::move(whole), {}}); }
+    void lines(QList<QString> texts) { calls.append(Call{Call::Lines, 0, {}, std::move(texts)}); }
+
+    void replay(Emitter& out) const
+    {
+        for (const Call& call : calls) {
+            switch (call.kind) {
+            case Call::Separate:
+                out.separate(call.separator);
+                break;
+            case Call::BlankLine:
+                out.blankLine();
+                break;
+            case Call::Paragraph:
+                out.paragraph(call.text);
+                break;
+            case Call::Lines:
+                out.lines(call.texts);
+                break;
+            }
+        }
+    }
+
+private:
+    struct Call {
+        enum Kind { Separate, BlankLine, Paragraph, Lines };
+        Kind kind;
+        int separator;
+        QString text;
+        QList<QString> texts;
+    };
+    QList<Call> calls;
+};
+
+// Lines of a file found apart from the rest: a section starts after a blank line, where the
+// finder holds no unfinished block, with the counts the finder carries over from the lines before.
+struct Section {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    int blankRun = 0;      // blank lines right before begin
+    bool seenText = false; // a text line before begin
+};
+
+// Characters in each section: enough for the work to outweigh the handing out.
+constexpr qsizetype kSectionCharacters = 65536;
+
+QList<Section> sectionsOf(const QList<Line>& lines)
+{
+    QList<Section> sections;
+    Section current;
+    int blankRun = 0;
+    bool seenText = false;
+    qsizetype characters = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (characters >= kSectionCharacters && lines.at(i - 1).kind == LineKind::Blank) {
+            current.end = i;
+            sections.append(current);
+            current = Section{i, 0, blankRun, seenText};
+            characters = 0;
+        }
+        const Line& line = lines.at(i);
+        characters += line.text.size() + 1;
+        blankRun = line.kind == LineKind::Blank ? blankRun + 1 : 0;
+        seenText = seenText || line.kind == LineKind::Text;
+    }
+    current.end = lines.size();
+    sections.append(current);
+    return sections;
+}
+
 // Cuts the file's runs of text lines into paragraphs and hand-laid blocks by the file's rule.
 class Finder {
 public:
-    Finder(const QList<Line>& lines, const FileRule& rule, Emitter& out) : lines(lines), rule(rule), out(out) {}
+    Finder(const QList<Line>& lines, const FileRule& rule, Recording& out) : lines(lines), rule(rule), out(out) {}
 
-    void run()
+    void run(const Section& section)
     {
-        int blankRun = 0;
-        bool seenText = false;
-        for (qsizetype i = 0; i < lines.size(); ++i) {
+        int blankRun = section.blankRun;
+        bool seenText = section.seenText;
+        for (qsizetype i = section.begin; i < section.end; ++i) {
             const Line& line = lines.at(i);
             if (line.kind == LineKind::Blank) {
                 flush(i);
@@ -463,7 +539,7 @@ public:
                 blockHandLaid = handLaid;
             }
         }
-        flush(lines.size());
+        flush(section.end);
     }
 
 private:
@@ -613,7 +689,7 @@ private:
 
     const QList<Line>& lines;
     const FileRule& rule;
-    Emitter& out;
+    Recording& out;
     qsizetype first = -1;
     bool blockHandLaid = false;
 };
@@ -627,13 +703,26 @@ qsizetype longLineLength(int budget)
     return 16 * qsizetype(budget);
 }
 
-void split(QStringView text, int budget, const std::function<void(const Block&)>& sink)
+void split(QStringView text, int budget, const std::function<void(const Block&)>& sink, const ForEach& forEach)
 {
     budget = qMax(budget, 1);
     const QList<Line> lines = readLines(text);
     const FileRule rule = ruleFor(lines);
+    const QList<Section> sections = sectionsOf(lines);
+    QList<Recording> recordings(sections.size());
+    Recording* const recorded = recordings.data(); // each call writes its own section
+    const std::function<void(qsizetype)> find = [&](qsizetype k) {
+        Finder(lines, rule, recorded[k]).run(sections.at(k));
+    };
+    if (forEach) {
+        forEach(sections.size(), find);
+    } else {
+        for (qsizetype k = 0; k < sections.size(); ++k)
+            find(k);
+    }
     Emitter out(budget, sink);
-    Finder(lines, rule, out).run();
+    for (const Recording& recording : std::as_const(recordings))
+        recording.replay(out);
 }
 
 } // namespace PlainTextParagraphs

@@ -63,8 +63,15 @@ struct Block {
 // Length above which a paragraph is cut into several pieces: 16 budgets.
 qsizetype longLineLength(int budget);
 
-// Calls sink once per block, in order. Paragraphs and lines are never blank; a gap or a break
-// never comes first or last, and never next to another gap or break.
-void split(QStringView text, int budget, const std::function<void(const Block&)>& sink);
+// Runs job(0) to job(count - 1), each once, in any order and on any threads, and returns when
+// every call has returned.
+using ForEach = std::function<void(qsizetype count, const std::function<void(qsizetype)>& job)>;
+
+// Calls sink once per block, in order, on the calling thread. Paragraphs and lines are never
+// blank; a gap or a break never comes first or last, and never next to another gap or break.
+// With forEach, the sections of a long text are cut side by side through it (they start after
+// blank lines, so the blocks are the same); without, one after another.
+void split(QStringView text, int budget, const std::function<void(const Block&)>& sink,
+           const ForEach& forEach = {});
 
 } // namespace PlainTextParagraphs

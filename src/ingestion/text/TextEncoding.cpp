@@ -329,64 +329,129 @@ bool areFourTwoByteLetters(const unsigned char* bytes)
         && ((leadBits + 0x7FFF7FFF7FFF7FFFULL) & 0x8000800080008000ULL) == 0x8000800080008000ULL;
 }
 
+// The letters of four well-formed two-byte characters, in the order they come.
+void writeFourTwoByteLetters(const unsigned char* bytes, char16_t* out)
+{
+    const quint64 eight = qFromLittleEndian<quint64>(bytes);
+    const quint64 letters = ((eight & 0x001F001F001F001FULL) << 6) | ((eight >> 8) & 0x003F003F003F003FULL);
+    for (int k = 0; k < 4; ++k)
+        out[k] = char16_t(letters >> (16 * k));
+}
+
+// Takes ASCII and two-byte letters from i on, as far as they go: most books are mostly those,
+// mixed in words and the spaces between them, so this loop takes both, runs of ASCII eight bytes
+// at a time and runs of letters five at a time. With Writes, their UTF-16 goes to out at o.
+template <bool Writes>
+void readCommonCharacters(const unsigned char* bytes, qsizetype size, qsizetype& i, char16_t* out, qsizetype& o)
+{
+    while (i < size) {
+        const unsigned char b = bytes[i];
+        quint64 eight = 0;
+        if (b < 0x80 && i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0)) {
+            if constexpr (Writes) {
+                for (int k = 0; k < 8; ++k)
+                    out[o + k] = bytes[i + k];
+            }
+            i += 8;
+            o += 8;
+        } else if (b < 0x80) {
+            if constexpr (Writes)
+                out[o] = b;
+            ++i;
+            ++o;
+        } else if (b >= 0xC2 && b <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80) {
+            if constexpr (Writes)
+                out[o] = char16_t(((b & 0x1F) << 6) | (bytes[i + 1] & 0x3F));
+            i += 2;
+            ++o;
+            if (i + 8 <= size && areFourTwoByteLetters(bytes + i)) {
+                if constexpr (Writes)
+                    writeFourTwoByteLetters(bytes + i, out + o);
+                i += 8;
+                o += 4;
+            }
+        } else {
+            return;
+        }
+    }
+}
+
+// The length of the well-formed sequence of three or four bytes at bytes[0], or 0.
+int longSequenceLength(const unsigned char* bytes, qsizetype available)
+{
+    const unsigned char lead = bytes[0];
+    int length = 0;
+    unsigned char secondLow = 0x80;
+    unsigned char secondHigh = 0xBF;
+    if (lead == 0xE0) {
+        length = 3;
+        secondLow = 0xA0;
+    } else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) {
+        length = 3;
+    } else if (lead == 0xED) {
+        length = 3;
+        secondHigh = 0x9F; // not the surrogates
+    } else if (lead == 0xF0) {
+        length = 4;
+        secondLow = 0x90;
+    } else if (lead >= 0xF1 && lead <= 0xF3) {
+        length = 4;
+    } else if (lead == 0xF4) {
+        length = 4;
+        secondHigh = 0x8F; // not past U+10FFFF
+    } else {
+        return 0;
+    }
+    if (available < length || bytes[1] < secondLow || bytes[1] > secondHigh)
+        return 0;
+    for (int k = 2; k < length; ++k) {
+        if (bytes[k] < 0x80 || bytes[k] > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+// Reads well-formed UTF-8, with Writes into out as UTF-16: the units it makes, or -1 at the first
+// ill-formed sequence. One routine both validates and decodes, so that the two cannot disagree.
+template <bool Writes>
+qsizetype readUtf8(const char* data, qsizetype size, char16_t* out)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    qsizetype o = 0;
+    while (true) {
+        readCommonCharacters<Writes>(bytes, size, i, out, o);
+        if (i == size)
+            return o;
+        const int length = longSequenceLength(bytes + i, size - i);
+        if (length == 0)
+            return -1;
+        if constexpr (Writes) {
+            char32_t code = bytes[i] & (length == 3 ? 0x0F : 0x07);
+            for (int k = 1; k < length; ++k)
+                code = (code << 6) | (bytes[i + k] & 0x3F);
+            if (code > 0xFFFF) {
+                out[o] = QChar::highSurrogate(code);
+                out[o + 1] = QChar::lowSurrogate(code);
+            } else {
+                out[o] = char16_t(code);
+            }
+        }
+        o += length == 4 ? 2 : 1;
+        i += length;
+    }
+}
+
 } // namespace
 
 bool isValidUtf8(const char* data, qsizetype size)
 {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
-    qsizetype i = 0;
-    while (i < size) {
-        // Most books are mostly ASCII or letters of two bytes (Cyrillic, Greek, Hebrew, Arabic,
-        // accented Latin), mixed in words and the spaces between them: this loop takes both,
-        // runs of ASCII eight bytes at a time.
-        quint64 eight = 0;
-        while (i < size) {
-            const unsigned char b = bytes[i];
-            if (b < 0x80)
-                i += i + 8 <= size && (std::memcpy(&eight, bytes + i, 8), (eight & 0x8080808080808080ULL) == 0) ? 8 : 1;
-            else if (b >= 0xC2 && b <= 0xDF && i + 1 < size && (bytes[i + 1] & 0xC0) == 0x80)
-                i += i + 10 <= size && areFourTwoByteLetters(bytes + i + 2) ? 10 : 2;
-            else
-                break;
-        }
-        if (i == size)
-            return true;
-        const unsigned char lead = bytes[i];
-        int length = 0;
-        unsigned char secondLow = 0x80;
-        unsigned char secondHigh = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead == 0xE0) {
-            length = 3;
-            secondLow = 0xA0;
-        } else if ((lead >= 0xE1 && lead <= 0xEC) || lead == 0xEE || lead == 0xEF) {
-            length = 3;
-        } else if (lead == 0xED) {
-            length = 3;
-            secondHigh = 0x9F;
-        } else if (lead == 0xF0) {
-            length = 4;
-            secondLow = 0x90;
-        } else if (lead >= 0xF1 && lead <= 0xF3) {
-            length = 4;
-        } else if (lead == 0xF4) {
-            length = 4;
-            secondHigh = 0x8F;
-        } else {
-            return false;
-        }
-        if (size - i < length)
-            return false;
-        if (bytes[i + 1] < secondLow || bytes[i + 1] > secondHigh)
-            return false;
-        for (int k = 2; k < length; ++k) {
-            if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF)
-                return false;
-        }
-        i += length;
-    }
-    return true;
+    return readUtf8<false>(data, size, nullptr) >= 0;
+}
+
+qsizetype decodeWellFormedUtf8(const char* data, qsizetype size, char16_t* out)
+{
+    return readUtf8<true>(data, size, out);
 }
 
 namespace TextEncoding {
@@ -424,10 +489,10 @@ QString guessCyrillicCodePage(const QByteArray& data)
     return QStringLiteral("koi8-r");
 }
 
-QString detectEncoding(const QByteArray& data)
+// The answers that come before the UTF-8 check: byte-order marks, UTF-16 without one, a
+// declaration, the escape sequences of the 7-bit encodings. Empty when none of them holds.
+QString markedEncoding(const QByteArray& data)
 {
-    if (data.isEmpty())
-        return {};
     if (startsWith(data, "\xEF\xBB\xBF"))
         return QStringLiteral("UTF-8");
     // The UTF-32 marks first: the little-endian one begins with the UTF-16 one.
@@ -445,11 +510,12 @@ QString detectEncoding(const QByteArray& data)
     const QString declared = declaredEncoding(data);
     if (!declared.isEmpty())
         return declared;
-    const QString escaped = escapeSequenceEncoding(data);
-    if (!escaped.isEmpty())
-        return escaped;
-    if (isValidUtf8(data.constData(), data.size()))
-        return QStringLiteral("UTF-8");
+    return escapeSequenceEncoding(data);
+}
+
+// The answers for bytes that are not UTF-8: the detector's, checked, then the guesses.
+QString guessedEncoding(const QByteArray& data)
+{
     const QString guessed = uchardetGuess(data);
     if (namesCyrillicCodePage(guessed))
         return checkedCyrillicAnswer(data, guessed);
@@ -459,6 +525,28 @@ QString detectEncoding(const QByteArray& data)
     if (!script.isEmpty())
         return script;
     return guessCyrillicCodePage(data);
+}
+
+QString detectEncoding(const QByteArray& data)
+{
+    if (data.isEmpty())
+        return {};
+    const QString marked = markedEncoding(data);
+    if (!marked.isEmpty())
+        return marked;
+    if (isValidUtf8(data.constData(), data.size()))
+        return QStringLiteral("UTF-8");
+    return guessedEncoding(data);
+}
+
+qsizetype utf8TextStart(const QByteArray& data)
+{
+    // After the mark, Qt's decoder drops one more at the start of what it is given.
+    if (startsWith(data, "\xEF\xBB\xBF"))
+        return QByteArrayView(data).sliced(3).startsWith("\xEF\xBB\xBF") ? 6 : 3;
+    if (data.isEmpty() || !markedEncoding(data).isEmpty())
+        return -1;
+    return 0;
 }
 
 QString decodeWithEncoding(const QByteArray& data, const QString& encoding)
@@ -504,6 +592,19 @@ QString decode(const QByteArray& data, const QString& encodingHint)
 {
     if (data.isEmpty())
         return {};
+    const qsizetype utf8Start = encodingHint.isEmpty() ? utf8TextStart(data) : -1;
+    if (utf8Start >= 0) {
+        // Most books are UTF-8: checked and decoded in one pass. Units not written are never
+        // touched, so the room a text of three-byte characters leaves over costs no memory.
+        const qsizetype size = data.size() - utf8Start;
+        QString text(size, Qt::Uninitialized);
+        const qsizetype units = decodeWellFormedUtf8(data.constData() + utf8Start, size,
+                                                     reinterpret_cast<char16_t*>(text.data()));
+        if (units >= 0) {
+            text.truncate(units);
+            return text;
+        }
+    }
     if (startsWith(data, "\xEF\xBB\xBF"))
         return QString::fromUtf8(data.constData() + 3, data.size() - 3);
     for (const auto& [mark, converter] : {std::pair{QByteArrayView("\xFF\xFE\0\0", 4), QStringConverter::Utf32LE},

@@ -13,6 +13,11 @@ QString detectEncoding(const QByteArray& data);
 QString decodeWithEncoding(const QByteArray& data, const QString& encoding);
 // The decoded text; empty only for empty data. An empty hint means "detect".
 QString decode(const QByteArray& data, const QString& encodingHint);
+// Where the text starts that decode(data, QString()) reads as UTF-8 when it is well-formed UTF-8
+// (decodeWellFormedUtf8 from there gives the same text): past a UTF-8 byte-order mark (and a
+// second one right after it, which decoding drops too), else 0; -1 when data is empty or marked
+// or declared as another encoding, whatever follows.
+qsizetype utf8TextStart(const QByteArray& data);
 
 // The last resort of detection for text that is neither UTF-8 nor named by uchardet: scores the
 // high bytes of the first 32 KiB as the letters of windows-1251, koi8-r and cp866, and answers
@@ -23,3 +28,6 @@ QString guessCyrillicCodePage(const QByteArray& data);
 
 // True when the bytes are well-formed UTF-8 (an empty buffer is valid).
 bool isValidUtf8(const char* data, qsizetype size);
+// Well-formed UTF-8 decoded into out, which has room for size units: the units written, or -1
+// when the bytes are not well-formed UTF-8 (out then holds nothing of use).
+qsizetype decodeWellFormedUtf8(const char* data, qsizetype size, char16_t* out);
