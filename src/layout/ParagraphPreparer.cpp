@@ -205,14 +205,12 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
 {
     const QString text = transformed(run.text, run.style.textTransform);
     const bool capitalize = run.style.textTransform == TextStyle::Capitalize;
-    // The word in hand. Emptied by truncate(0), which keeps its buffer for the next word, where
-    // clear() would drop it and every word would be allocated again, a character at a time.
     QString piece;
     for (qsizetype i = 0; i < text.size(); ++i) {
         QChar c = text[i];
         if (isWordSpace(c)) {
             addWord(piece, style);
-            piece.truncate(0);
+            piece.clear();
             addGlue(style);
             m_atWordStart = true;
             m_lastChar = QChar();
@@ -220,7 +218,7 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
         }
         if (c == QChar(kSoftHyphen) || c == QChar(kZeroWidthSpace)) {
             addWord(piece, style);
-            piece.truncate(0);
+            piece.clear();
             m_lastChar = QChar();
             if (lastIsTextBox()) {
                 if (c == QChar(kSoftHyphen))
@@ -245,15 +243,16 @@ void ParagraphPreparer::addText(const InlineRun& run, int style)
         m_joined = false;
         if (mayBreak && !m_lastChar.isNull() && breaksBetween(m_lastChar, c)) {
             addWord(piece, style);
-            piece.truncate(0);
+            piece.clear();
             addInterCharacterGlue(style);
         }
         piece += c;
         m_lastChar = c;
         // A line may end after a dash inside a word ("well-known"), as after an explicit hyphen.
-        if (isDash(c) && piece.size() > 1 && i + 1 < text.size() && text[i + 1].isLetterOrNumber()) {
+        const bool insideWord = piece.size() > 1 && i + 1 < text.size() && text[i + 1].isLetterOrNumber();
+        if (isDash(c) && insideWord) {
             addWord(piece, style);
-            piece.truncate(0);
+            piece.clear();
             setPendingBreak(false, kHyphenPenalty, true);
         }
     }
@@ -265,29 +264,29 @@ void ParagraphPreparer::addPreformattedText(const InlineRun& run, int style)
     QString text = run.text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
-    QString piece; // emptied by truncate(0), as in addText
+    QString piece;
     int spaces = 0;
     auto flush = [&] {
         addWord(piece, style);
-        piece.truncate(0);
+        piece.clear();
         addSpaces(style, spaces);
         spaces = 0;
     };
     for (const QChar c : std::as_const(text)) {
         if (c == u'\n') {
             addWord(piece, style);
-            piece.truncate(0);
+            piece.clear();
             spaces = 0; // trailing spaces of a line are dropped with its trailing glue
             addForcedBreak();
         } else if (c == u'\t') {
             const int count = kTabStop - m_column % kTabStop;
             addWord(piece, style);
-            piece.truncate(0);
+            piece.clear();
             spaces += count;
             m_column += count;
         } else if (c == u' ') {
             addWord(piece, style);
-            piece.truncate(0);
+            piece.clear();
             ++spaces;
             ++m_column;
         } else {

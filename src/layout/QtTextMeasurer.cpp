@@ -145,13 +145,8 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
         return script == QChar::Script_Common || script == QChar::Script_Inherited || script == QChar::Script_Latin
             || script == QChar::Script_Greek || script == QChar::Script_Cyrillic;
     };
-    // Latin below U+0250, the Cyrillic blocks and general punctuation (but the unassigned U+2065)
-    // hold only such characters: most words need no look-up in the script table.
-    const auto ofFaceBlock = [](char16_t u) {
-        return u < 0x0250 || (u >= 0x0400 && u <= 0x052F) || (u >= 0x2000 && u <= 0x2064);
-    };
     const auto other = std::find_if(text.cbegin(), text.cend(), [&](QChar c) {
-        return !ofFaceBlock(c.unicode()) && (c.isSurrogate() || !faceScript(c.script()));
+        return c.unicode() >= 0x0250 && (c.isSurrogate() || !faceScript(c.script()));
     });
     if (other == text.cend())
         return needed;
