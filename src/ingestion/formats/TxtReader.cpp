@@ -167,9 +167,7 @@ bool TxtReader::open(const QString& filePath)
     });
     // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
     const LargeBuffer units(2 * read);
-    const qsizetype textStart = TextEncoding::utf8TextStart(bytes);
-    const qsizetype unitCount = textStart < 0 ? -1
-        : decodeWellFormedUtf8(bytes.constData() + textStart, bytes.size() - textStart, units.units());
+    const qsizetype unitCount = TextEncoding::decodeUtf8Into(bytes, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
     const QByteArray digest = digesting.get();

@@ -3,6 +3,7 @@
 #include "html/HtmlBlockParser.h"
 #include "html/MathFolding.h"
 #include "text/AttributeLimit.h"
+#include "text/TextEncoding.h"
 
 #include <QHash>
 #include <QList>
@@ -188,7 +189,7 @@ private:
 // for UTF-16 or refuse, would have the reader read something else.
 bool readAsUtf8Alone(const QByteArray& utf8)
 {
-    if (utf8.startsWith("\xEF\xBB\xBF") || utf8.contains('\0') || !QByteArrayView(utf8).isValidUtf8())
+    if (utf8.startsWith("\xEF\xBB\xBF") || utf8.contains('\0') || !isValidUtf8(utf8.constData(), utf8.size()))
         return false;
     if (!utf8.startsWith("<?xml"))
         return true;

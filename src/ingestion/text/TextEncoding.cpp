@@ -549,6 +549,12 @@ qsizetype utf8TextStart(const QByteArray& data)
     return 0;
 }
 
+qsizetype decodeUtf8Into(const QByteArray& data, char16_t* out)
+{
+    const qsizetype start = utf8TextStart(data);
+    return start < 0 ? -1 : decodeWellFormedUtf8(data.constData() + start, data.size() - start, out);
+}
+
 QString decodeWithEncoding(const QByteArray& data, const QString& encoding)
 {
     if (data.isEmpty())
@@ -620,7 +626,10 @@ QString decode(const QByteArray& data, const QString& encodingHint)
         QStringDecoder decoder(QStringConverter::Utf16BE);
         return decoder.decode(QByteArrayView(data).sliced(2));
     }
-    const QString encoding = encodingHint.isEmpty() ? detectEncoding(data) : encodingHint;
+    // Unmarked bytes the pass above refused are not UTF-8: detection need not check them again.
+    const QString encoding = !encodingHint.isEmpty() ? encodingHint
+        : utf8Start == 0                            ? guessedEncoding(data)
+                                                    : detectEncoding(data);
     if (encoding.isEmpty())
         return QString::fromUtf8(data);
     QString text = decodeWithEncoding(data, encoding);

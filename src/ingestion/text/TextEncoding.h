@@ -18,6 +18,10 @@ QString decode(const QByteArray& data, const QString& encodingHint);
 // second one right after it, which decoding drops too), else 0; -1 when data is empty or marked
 // or declared as another encoding, whatever follows.
 qsizetype utf8TextStart(const QByteArray& data);
+// What decode(data, QString()) makes of data when it reads it as well-formed UTF-8, written into
+// out, which has room for data.size() units: the units written; -1 (out then holds nothing of use)
+// when it does not read it so.
+qsizetype decodeUtf8Into(const QByteArray& data, char16_t* out);
 
 // The last resort of detection for text that is neither UTF-8 nor named by uchardet: scores the
 // high bytes of the first 32 KiB as the letters of windows-1251, koi8-r and cp866, and answers
