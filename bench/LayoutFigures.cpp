@@ -241,6 +241,14 @@ Measured measureWhole(const Stages& stages, const QList<ContentChunk>& chunks, T
     return measured;
 }
 
+// 0 to the last chunk's index: what a pass over the chunks hands out on the pool.
+QList<qsizetype> indicesOf(const QList<ContentChunk>& chunks)
+{
+    QList<qsizetype> indices(chunks.size());
+    std::iota(indices.begin(), indices.end(), 0);
+    return indices;
+}
+
 // One chunk of a large book (PreparedRetention), as the reading model's run takes it: prepared,
 // laid out and dropped by one thread, which frees what it made (freeing it on another thread
 // would cost more than the work). The stages' own times are kept to share the pass out.
@@ -292,8 +300,7 @@ void addStreamed(Streamed& all, const StreamedChunk& one)
 // by their summed times (the ratios' share left out).
 Measured measureStreamed(const Stages& stages, const QList<ContentChunk>& chunks, qsizetype window, Timings& timings)
 {
-    QList<qsizetype> indices(chunks.size());
-    std::iota(indices.begin(), indices.end(), 0);
+    const QList<qsizetype> indices = indicesOf(chunks);
     auto stream = [&](qsizetype index) { return streamChunk(stages, chunks.at(index), index < window); };
     QElapsedTimer timer;
     timer.start();
@@ -311,15 +318,15 @@ Measured measureStreamed(const Stages& stages, const QList<ContentChunk>& chunks
 double relayoutMs(const Stages& stages, const QList<ContentChunk>& chunks, const QList<PreparedChunk>& prepared,
                   bool keepsAll, const LayoutParams& at)
 {
+    QList<qsizetype> indices = keepsAll ? QList<qsizetype>() : indicesOf(chunks);
     QElapsedTimer timer;
     timer.start();
     if (keepsAll) {
         layOutAll(stages, prepared, at);
         return milliseconds(timer);
     }
-    QList<ContentChunk> each = chunks;
-    QtConcurrent::blockingMap(each, [&stages, at](const ContentChunk& chunk) {
-        layOutOne(stages, stages.engine.prepareChunk(chunk, stages.params.fontSize, stages.images), at);
+    QtConcurrent::blockingMap(indices, [&](qsizetype index) {
+        layOutOne(stages, stages.engine.prepareChunk(chunks.at(index), stages.params.fontSize, stages.images), at);
     });
     return milliseconds(timer);
 }

@@ -4,8 +4,8 @@
 // layout of every chunk on the global thread pool, as the reading model runs them, after the
 // first window on the calling thread) timed and summed, and the adjustment ratios of total-fit
 // and first-fit breaking on the same measured items. A book too large to keep its prepared
-// chunks (PreparedRetention) is measured in slices, each prepared, laid out and dropped, and its
-// relayout prepares every chunk again, as the reader's does.
+// chunks (PreparedRetention) is measured in one pass, each chunk prepared, laid out and dropped
+// by one task, and its relayout prepares every chunk again, as the reader's does.
 //
 // Images are measured through the given resolver, as the reading model measures them; with none
 // they keep the sizes the book gives, or a placeholder. Call from the GUI thread of a QGuiApplication (the Qt measurer needs one).

@@ -44,7 +44,7 @@ ChunkLayout BackgroundLayoutRun::measureChunk(qsizetype index, ChunkLayoutEngine
     ChunkLayoutEngine::PreparedChunk fresh = engine.prepareChunk(chunks.at(index), fontSize, resolver);
     ChunkLayout layout = engine.layoutPreparedChunk(fresh, params);
     const bool inWindow = index >= windowFirst && index <= windowLast;
-    if (keepsAllPrepared || inWindow || PreparedRetention::waitsForImages(fresh))
+    if (PreparedRetention::keeps(fresh, keepsAllPrepared, inWindow))
         kept = std::move(fresh);
     return layout;
 }

@@ -4,8 +4,9 @@
 // prepared entry is still empty and lays every chunk out; a relayout run only lays the prepared
 // chunks out again. A book too large to keep every prepared chunk (PreparedRetention) keeps
 // only those of the model's window, and of chunks still waiting for a picture's size: the others
-// are dropped as soon as they are laid out, so the run never holds them all. Each stage is spread over the global pool with ParallelFor, results stored by
-// chunk index (so list positions stay chunk indices). Everything a run reads is a copy it owns,
+// are dropped as soon as they are laid out, so the run never holds them all. The work is spread
+// over the global pool with ParallelFor, results stored by chunk index (so list positions stay
+// chunk indices). Everything a run reads is a copy it owns,
 // plus the image resolver (thread-safe) and the generation token it shares with its model; it
 // never touches the model itself.
 //

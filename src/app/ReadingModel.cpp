@@ -152,7 +152,7 @@ void ReadingModel::dropLinesFarFrom(int row) const
     for (auto held = m_rowsWithLines.begin(); held != m_rowsWithLines.end();) {
         if (std::abs(*held - row) > kRowsWithLines / 2) {
             m_layouts[*held] = ChunkLayoutEngine::heightOf(m_layouts.at(*held));
-            if (!m_keepsAllPrepared && !PreparedRetention::waitsForImages(m_prepared.at(*held)))
+            if (!PreparedRetention::keeps(m_prepared.at(*held), m_keepsAllPrepared, false))
                 m_prepared[*held] = ChunkLayoutEngine::PreparedChunk();
             held = m_rowsWithLines.erase(held);
         } else {

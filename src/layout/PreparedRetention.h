@@ -36,4 +36,11 @@ inline bool waitsForImages(const PreparedChunk& prepared)
     return false;
 }
 
+// Whether a chunk just laid out keeps its prepared record: all do in a book that keeps them all;
+// in a large one, those of the rows near the reader and those waiting for a picture's size.
+inline bool keeps(const PreparedChunk& prepared, bool bookKeepsAll, bool nearReader)
+{
+    return bookKeepsAll || nearReader || waitsForImages(prepared);
+}
+
 } // namespace PreparedRetention
