@@ -35,6 +35,16 @@ ApplicationWindow {
             UiState.barsVisible = !UiState.barsVisible
     }
 
+    function _syncTextPosition() {
+        if (currentPage === "reader" && ReadingModel.isTextMode && readerPage.scrollView)
+            readerPage.scrollView.syncScrollPosition()
+    }
+
+    // Quitting records the history next: the text view's last move may not have been reported yet
+    // (the scroll bar still held, a scroll animation under way). Quitting on a signal closes the
+    // window first as well.
+    onClosing: _syncTextPosition()
+
     function _navigate(page) {
         if (page === "settings") {
             currentPage = Book.hasBook ? "reader" : "starter"
@@ -51,8 +61,7 @@ ApplicationWindow {
         updateOpen = false
         // The place is saved before the book closes, so that the history records where the reader
         // left it; closing re-enters the Book handlers below, and the requested page is set last.
-        if (currentPage === "reader" && ReadingModel.isTextMode && readerPage.scrollView)
-            readerPage.scrollView.syncScrollPosition()
+        _syncTextPosition()
         if (Book.hasBook || Book.loading)
             Book.close()
         currentPage = page
@@ -328,7 +337,7 @@ ApplicationWindow {
         context: Qt.ApplicationShortcut
         onActivated: {
             if (root.currentPage === "reader" && !ReadingModel.isTextMode)
-                ReadingModel.setPageShift(!ReadingModel.pageShift, ReadingModel.currentPairIndex)
+                ReadingModel.setPageShift(!ReadingModel.pageShift, readerPage.pageView.currentPair)
         }
     }
 }

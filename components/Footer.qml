@@ -66,8 +66,9 @@ Rectangle {
         visible: !ReadingModel.isTextMode
         iconColor: ReadingModel.pageShift ? ThemeManager.currentTheme.buttonAccent
                                           : ThemeManager.currentTheme.dimText
-        // The model keeps the reader on the same page across the regrouping.
-        onClicked: ReadingModel.setPageShift(!ReadingModel.pageShift, ReadingModel.currentPairIndex)
+        // The counter counts pairs from 1, the model's pair index from 0; the model keeps the
+        // reader on the same page across the regrouping.
+        onClicked: ReadingModel.setPageShift(!ReadingModel.pageShift, Math.max(0, ReadingModel.currentPage - 1))
     }
 
     Text {

@@ -28,7 +28,13 @@ Rectangle {
         GradientStop { position: 1.0; color: ThemeManager.currentTheme.gradientBottom }
     }
 
+    // While a restore is still pending the list does not show the place yet: the place being
+    // restored is the one to report (NaN keeps the progress), not the top of the list.
     function syncScrollPosition() {
+        if (contentReady && !restoreReady) {
+            ReadingModel.setScrollPosition(initialIndex, initialOffset, NaN)
+            return
+        }
         const topIdx = chunkListView.indexAt(chunkListView.width / 2, chunkListView.contentY + 10)
         if (topIdx < 0)
             return
@@ -82,7 +88,7 @@ Rectangle {
 
         _anchoring = reading && topIdx >= 0
         _heldRestore = null
-        ReadingModel.updateLayoutMetrics(ReadingModel.contentWidthFor(availW), ReadingPreferences.fontSize,
+        ReadingModel.updateLayoutMetrics(Math.max(100, Math.floor(availW)), ReadingPreferences.fontSize,
                                          ReadingPreferences.lineSpacing, topIdx)
         _anchoring = false
 
@@ -215,6 +221,14 @@ Rectangle {
             id: vScrollBar
             policy: ScrollBar.AsNeeded
             padding: 0
+            // A drag of the bar moves the list without a gesture of its own, so nothing else
+            // reports where it ended.
+            onPressedChanged: {
+                if (!pressed) {
+                    root.lastScrollSyncTime = Date.now()
+                    root.syncScrollPosition()
+                }
+            }
             contentItem: Rectangle {
                 implicitWidth: root.scrollbarWidth
                 radius: 3
@@ -275,17 +289,6 @@ Rectangle {
                 return
             }
             root._beginRestore(chunkIndex, intraOffset)
-        }
-        // Quitting asks before the history is written. While a restore is still pending the list
-        // does not show the place yet: the place being restored is the one to report (NaN keeps
-        // the progress), not the top of the list.
-        function onPositionReportRequested() {
-            if (!Book.hasBook || !ReadingModel.isTextMode || !root.contentReady)
-                return
-            if (root.restoreReady)
-                root.syncScrollPosition()
-            else
-                ReadingModel.setScrollPosition(root.initialIndex, root.initialOffset, NaN)
         }
     }
 

@@ -33,6 +33,14 @@ Item {
     y: 24
     z: 100
 
+    // Escape closes the panel wherever the keyboard focus is (the panel itself never takes it),
+    // and only while it is shown; as the close button, it asks the owner.
+    Shortcut {
+        sequence: "Escape"
+        enabled: popup.visible
+        onActivated: popup.closeRequested()
+    }
+
     Connections {
         target: popup.parent
         function onWidthChanged() { if (popup._dragged) popup._placeInside(popup.x, popup.y) }

@@ -184,7 +184,9 @@ Rectangle {
                             anchors.centerIn: parent
                             text: "Button accent"
                             font.pixelSize: 12
-                            color: ThemeManager.currentTheme.readingText
+                            // The accent is light enough for links on the page, so its label
+                            // takes the dark of the surface.
+                            color: ThemeManager.currentTheme.surface
                         }
                     }
                 }

@@ -100,12 +100,19 @@ void AppCoordinator::onThemeChanged()
 
 bool AppCoordinator::themeIsDark(const QString& themeName, const QVariantMap& customColours)
 {
-    if (themeName == QLatin1String("dark"))
-        return true;
-    if (themeName == QLatin1String("light"))
-        return false;
-    const QColor text(customColours.value(QStringLiteral("readingText"), QStringLiteral("#c4c8d8")).toString());
-    const QColor page(customColours.value(QStringLiteral("gradientBottom"), QStringLiteral("#191d35")).toString());
+    // The reading text and the foot of the page of the built-in palettes (DarkTheme.qml and
+    // LightTheme.qml; the theme test holds the two to these values). The custom palette starts at
+    // the dark values; the light palette keeps dark pages under light text.
+    static const QVariantMap dark{{QStringLiteral("readingText"), QStringLiteral("#c4c8d8")},
+                                  {QStringLiteral("gradientBottom"), QStringLiteral("#191d35")}};
+    static const QVariantMap light{{QStringLiteral("readingText"), QStringLiteral("#c4c8d8")},
+                                   {QStringLiteral("gradientBottom"), QStringLiteral("#312d2b")}};
+    const QVariantMap& colours = themeName == QLatin1String("dark")    ? dark
+                                 : themeName == QLatin1String("light") ? light
+                                                                       : customColours;
+    const QColor text(colours.value(QStringLiteral("readingText"), dark.value(QStringLiteral("readingText"))).toString());
+    const QColor page(
+        colours.value(QStringLiteral("gradientBottom"), dark.value(QStringLiteral("gradientBottom"))).toString());
     if (!text.isValid() || !page.isValid())
         return true;
     return KnuthPlassItem::relativeLuminance(text) > KnuthPlassItem::relativeLuminance(page);
@@ -113,8 +120,6 @@ bool AppCoordinator::themeIsDark(const QString& themeName, const QVariantMap& cu
 
 void AppCoordinator::onAboutToQuit()
 {
-    // The view's last move may not have been reported yet; its answer reaches the history first.
-    m_readingModel.requestPositionReport();
     if (m_book.hasBook()) {
         m_history.addOrUpdateBook(m_book.filePath(), m_readingModel.progress());
         m_uiState.setLastFilePath(m_book.filePath());

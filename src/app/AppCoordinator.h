@@ -37,8 +37,8 @@ private Q_SLOTS:
     void onAboutToQuit();
 
 private:
-    // Dark for the dark theme, light for the light one; a custom palette is dark when its reading
-    // text is lighter than the foot of its page (its roles start at the dark values).
+    // Whether the theme's palette is dark: its reading text is lighter than the foot of its page.
+    // A custom palette's missing roles are the dark values, at which it starts.
     static bool themeIsDark(const QString& themeName, const QVariantMap& customColours);
 
     Book& m_book;

@@ -378,19 +378,12 @@ void ReadingModel::setUseBookColours(bool enabled)
 
 // ---- layout --------------------------------------------------------------------------------------
 
-int ReadingModel::contentWidthFor(double availableWidth) const
-{
-    // A view wider than any screen or narrower than a few words is held to what the layout can use.
-    if (!(availableWidth >= LayoutParams::kMinWidth))
-        return int(LayoutParams::kMinWidth);
-    return int(std::floor(std::min(availableWidth, LayoutParams::kMaxWidth)));
-}
-
 void ReadingModel::updateLayoutMetrics(int contentWidth, int fontSize, double lineSpacing, int anchorChunk)
 {
     if (contentWidth <= 0 || fontSize <= 0 || !(lineSpacing > 0) || !std::isfinite(lineSpacing))
         return;
-    contentWidth = contentWidthFor(contentWidth);
+    // A view wider than any screen or narrower than a few words is held to what the layout can use.
+    contentWidth = std::clamp(contentWidth, int(LayoutParams::kMinWidth), int(LayoutParams::kMaxWidth));
     if (contentWidth == m_contentWidth && fontSize == m_fontSize && relativelyEqual(lineSpacing, m_lineSpacing))
         return;
     const bool fontChanged = fontSize != m_fontSize;

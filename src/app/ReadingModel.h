@@ -26,7 +26,6 @@
 #include <QSet>
 #include <QVariantList>
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 
@@ -44,7 +43,6 @@ class ReadingModel : public QAbstractListModel {
     Q_PROPERTY(int totalPages READ totalPages NOTIFY totalPagesChanged FINAL)
     Q_PROPERTY(int currentChunk READ currentChunk NOTIFY currentChunkChanged FINAL)
     Q_PROPERTY(int totalPagePairs READ totalPagePairs NOTIFY totalPagePairsChanged FINAL)
-    Q_PROPERTY(int currentPairIndex READ currentPairIndex NOTIFY currentPageChanged FINAL)
     Q_PROPERTY(bool pageShift READ pageShift NOTIFY pageShiftChanged FINAL)
     Q_PROPERTY(bool mangaRTL READ mangaRTL NOTIFY mangaRTLChanged FINAL)
     Q_PROPERTY(bool useBookColours READ useBookColours NOTIFY useBookColoursChanged FINAL)
@@ -85,17 +83,11 @@ public:
     int totalPages() const { return m_totalPages; }
     int currentChunk() const { return m_currentChunk; }
     int totalPagePairs() const { return m_pagination.count(); }
-    // In page mode the pair shown, counted from 0 where the page counter counts from 1: the pair a
-    // page-shift toggle keeps the reader on. Never negative.
-    int currentPairIndex() const { return std::max(0, m_currentPage - 1); }
     bool pageShift() const { return m_pageShift; }
     bool mangaRTL() const { return m_mangaRTL; }
     bool useBookColours() const { return m_useBookColours; }
 
     Q_INVOKABLE void updateLayoutMetrics(int contentWidth, int fontSize, double lineSpacing, int anchorChunk = -1);
-    // The content width laid out for a view with this much room: whole pixels, held to the widths
-    // the layout can use (a view narrower than a few words still gets the narrowest).
-    Q_INVOKABLE int contentWidthFor(double availableWidth) const;
     Q_INVOKABLE void setScrollInfo(int topChunkIndex, double proportion);
     Q_INVOKABLE void setScrollPosition(int topChunkIndex, double intraOffset, double proportion);
     Q_INVOKABLE QVariantList pagePair(int pairIndex) const;
@@ -105,10 +97,6 @@ public:
     Q_INVOKABLE void setPageShift(bool shift, int currentPairIndex = 0);
     Q_INVOKABLE void setMangaRTL(bool rtl);
     Q_INVOKABLE void setUseBookColours(bool enabled);
-
-    // Asks the views to report their place now, before a caller records the progress: a scroll-bar
-    // drag or a scroll just before quitting moves the view without a report.
-    void requestPositionReport() { Q_EMIT positionReportRequested(); }
 
     int calculatePageFromPosition(int chunk, double intraOffset) const;
     void saveCurrentPosition(int chunk, double intraOffset);
@@ -146,8 +134,6 @@ Q_SIGNALS:
     void pagePairsRebuilt(int newPairIndex);
     void restoreReady(int chunkIndex, double intraOffset = 0.0);
     void positionSaved();
-    // Answered by the view showing the book, which reports its place at once (setScrollPosition).
-    void positionReportRequested();
 
 private:
     // Emits currentPageChanged only when the page differs.

@@ -356,24 +356,25 @@ private Q_SLOTS:
         QCOMPARE(restore.at(0).at(0).toInt(), 4);
     }
 
-    // The width a view asks for is whole pixels within what the layout can use.
-    void contentWidthForAView_data()
+    // A width the view sends is laid out within what the layout can use.
+    void contentWidthIsHeldToTheLayoutsRange_data()
     {
-        QTest::addColumn<double>("available");
-        QTest::addColumn<int>("width");
-        QTest::newRow("narrower than the view's strips") << -40.0 << 100;
-        QTest::newRow("no room") << 0.0 << 100;
-        QTest::newRow("not a number") << qQNaN() << 100;
-        QTest::newRow("just under the narrowest") << 99.9 << 100;
-        QTest::newRow("fraction dropped") << 350.7 << 350;
-        QTest::newRow("wider than any screen") << 25000.0 << 20000;
+        QTest::addColumn<int>("sent");
+        QTest::addColumn<double>("laidOut");
+        QTest::newRow("narrower than a few words") << 40 << 100.0;
+        QTest::newRow("just under the narrowest") << 99 << 100.0;
+        QTest::newRow("within the range") << 350 << 350.0;
+        QTest::newRow("wider than any screen") << 25000 << 20000.0;
     }
-    void contentWidthForAView()
+    void contentWidthIsHeldToTheLayoutsRange()
     {
-        QFETCH(double, available);
-        QFETCH(int, width);
+        QFETCH(int, sent);
+        QFETCH(double, laidOut);
         Fixture f;
-        QCOMPARE(f.model->contentWidthFor(available), width);
+        FakeReader reader("book.txt", textBook(makeChunks(3)));
+        f.model->setReader(&reader);
+        f.model->updateLayoutMetrics(sent, 16, 1.0);
+        QCOMPARE(layoutOf(*f.model, 0).width, laidOut);
     }
 
     void placeholdersLayOutOnDemand()

@@ -422,5 +422,42 @@ Item {
             keyClick(Qt.Key_Escape)
             verify(!win.updateOpen, "Escape reaches the update popup again")
         }
+
+
+        // Escape closes the settings panel wherever the focus is, the text view's included, and
+        // does nothing while the panel is hidden.
+        function test_escapeClosesTheSettings() {
+            start()
+            win.requestActivate()
+            openAndRead(fixtures.textBook("Window escape", 20))
+            sidebar().navigateTo("settings")
+            verify(win.settingsOpen)
+            compare(win.currentPage, "reader")
+            readerPage().scrollView.forceActiveFocus()
+            keyClick(Qt.Key_Escape)
+            verify(!win.settingsOpen, "Escape closes the panel")
+            compare(win.currentPage, "reader", "and leaves the book open")
+            verify(Book.hasBook)
+            keyClick(Qt.Key_Escape)
+            verify(!win.settingsOpen)
+        }
+
+        // Closing the window (also how quitting on a signal ends) reports a move the text view had
+        // not reported yet, before the history is written.
+        function test_closingReportsTheTextViewsPlace() {
+            start()
+            const view = openAndRead(fixtures.textBook("Window close", 80))
+            view.lastScrollSyncTime = Date.now() + 60000 // the move itself reports nothing
+            const list = textList()
+            savedSpy.clear()
+            list.contentY += 900
+            compare(savedSpy.count, 0)
+            const place = view._proportion()
+            verify(place > 0)
+            win.close()
+            verify(savedSpy.count > 0, "closing reported the place")
+            fuzzyCompare(ReadingModel.progress, place, 1e-6)
+            compare(ReadingModel.currentChunk, list.indexAt(list.width / 2, list.contentY + 10))
+        }
     }
 }

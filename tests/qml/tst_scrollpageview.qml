@@ -99,20 +99,33 @@ Item {
             fuzzyCompare(offsetInTop(), offset, 1)
         }
 
-        // A move with no report after it (a scroll-bar drag, quitting mid-scroll) is reported when
-        // the model asks, as quitting does before the history is written.
-        function test_reportsTheUnreportedPlaceWhenAsked() {
-            openBook(fixtures.textBook("Scroll asked", 60))
-            view.lastScrollSyncTime = Date.now() + 60000 // no report from the move itself
+        // A drag of the scroll bar is reported where it ends, not where the throttled report of
+        // the drag's first moves left it, so the page counter shows the page the drag ended on.
+        function test_aScrollBarDragIsReportedWhereItEnds() {
+            openBook(fixtures.textBook("Scroll bar drag", 60))
+            const bar = Helpers.findChild(view, c => c.policy !== undefined && c.position !== undefined)
+            verify(bar)
+            tryVerify(() => bar.size > 0 && bar.size < 1)
+            view.lastScrollSyncTime = 0 // the drag's first move reports at once
             savedSpy.clear()
-            list.contentY = list.originY + (maxContentY() - list.originY) / 2
-            compare(savedSpy.count, 0)
+            const x = bar.width / 2
+            const y0 = (bar.position + bar.size / 2) * bar.height
+            mousePress(bar, x, y0)
+            mouseMove(bar, x, y0 + bar.height * 0.2, -1, Qt.LeftButton)
+            const halfway = ReadingModel.currentPage
+            mouseMove(bar, x, y0 + bar.height * 0.4, -1, Qt.LeftButton)
+            mouseMove(bar, x, y0 + bar.height * 0.5, -1, Qt.LeftButton)
+            mouseRelease(bar, x, y0 + bar.height * 0.5)
+            verify(savedSpy.count >= 2, "reported during the drag and where it ended")
             const chunk = topIndex()
             verify(chunk > 0)
-            ReadingModel.positionReportRequested()
-            compare(savedSpy.count, 1)
             compare(ReadingModel.currentChunk, chunk)
-            fuzzyCompare(ReadingModel.progress, 0.5, 0.01)
+            fuzzyCompare(ReadingModel.progress, view._proportion(), 1e-6)
+            // A fresh report of the place shown changes nothing: the counter already shows it.
+            const page = ReadingModel.currentPage
+            verify(page > halfway, page + " after the drag, " + halfway + " on its way")
+            view.syncScrollPosition()
+            compare(ReadingModel.currentPage, page)
         }
 
         // Before the restored place shows, the place being restored is reported, never the top.
@@ -121,10 +134,11 @@ Item {
             openBook(path)
             ReadingModel.setScrollPosition(9, 25, 0.3)
             Book.close()
-            // Asked right after the view has taken the announcement, before its restore has run.
+            // Asked right after the view has taken the announcement, before its restore has run
+            // (leaving the reader or closing the window then).
             let reported = null
             const ask = () => {
-                ReadingModel.positionReportRequested()
+                view.syncScrollPosition()
                 reported = { pending: !view.restoreReady, chunk: ReadingModel.currentChunk,
                              progress: ReadingModel.progress }
             }
