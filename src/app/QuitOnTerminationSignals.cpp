@@ -1,7 +1,9 @@
 #include "QuitOnTerminationSignals.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QSocketNotifier>
+#include <QWindow>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -57,6 +59,13 @@ void QuitOnTerminationSignals::onSignal()
 {
     char byte = 0;
     [[maybe_unused]] const auto read = ::read(g_pipe[1], &byte, 1);
+    // The windows close first, as when the user closes them, so that what the interface does on
+    // closing (the text view reporting its place) comes before the about-to-quit save.
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    for (QWindow* window : windows) {
+        if (window->isVisible())
+            window->close();
+    }
     QCoreApplication::quit();
 }
 

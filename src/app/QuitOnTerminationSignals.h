@@ -3,8 +3,8 @@
 // Ends the event loop normally when the process is asked to stop (SIGINT from the terminal,
 // SIGTERM from the session or a supervisor), so that the about-to-quit save still runs instead of
 // the run's history, preferences and interface state being lost. The signal handler only writes to
-// a pipe; the event loop reads it and calls QCoreApplication::quit(). Does nothing on platforms
-// without these signals.
+// a pipe; the event loop reads it, closes the shown windows (whose closing handlers run before the
+// save) and calls QCoreApplication::quit(). Does nothing on platforms without these signals.
 //
 // GUI thread only; one object per process, alive while the event loop runs.
 

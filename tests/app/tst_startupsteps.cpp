@@ -4,6 +4,7 @@
 #include "UiState.h"
 
 #include <QDir>
+#include <QWindow>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSettings>
@@ -12,6 +13,27 @@
 #include <QTimer>
 
 #include <csignal>
+#include <functional>
+
+// Tells when it is asked to close, as a window of the interface runs its closing handlers then.
+class ClosingWindow : public QWindow {
+public:
+    explicit ClosingWindow(std::function<void()> onClose)
+        : m_onClose(std::move(onClose))
+    {
+    }
+
+protected:
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::Close)
+            m_onClose();
+        return QWindow::event(event);
+    }
+
+private:
+    std::function<void()> m_onClose;
+};
 
 class TestStartupSteps : public QObject {
     Q_OBJECT
@@ -138,6 +160,23 @@ private Q_SLOTS:
         QTimer::singleShot(20000, [] { QCoreApplication::exit(1); }); // a safety net only
         QCOMPARE(QCoreApplication::exec(), 0);
         QCOMPARE(aboutToQuit.count(), 1);
+    }
+
+    // A shown window is closed before the save on quitting runs, as the window manager closes it.
+    void terminationSignalClosesTheWindowsFirst()
+    {
+        const QuitOnTerminationSignals quitOnSignals;
+        QStringList order;
+        ClosingWindow window([&] { order.append(QStringLiteral("closing")); });
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto saved = connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this,
+                                   [&] { order.append(QStringLiteral("about to quit")); });
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        QTimer::singleShot(20000, [] { QCoreApplication::exit(1); }); // a safety net only
+        QCOMPARE(QCoreApplication::exec(), 0);
+        disconnect(saved);
+        QCOMPARE(order, (QStringList{QStringLiteral("closing"), QStringLiteral("about to quit")}));
     }
 #endif
 };
