@@ -333,6 +333,45 @@ private Q_SLOTS:
         QCOMPARE(stored.chunkIndex, 3);
     }
 
+    // What the interface sees: exactly these properties, signals and invokables, in this order
+    // (moc adds a method for each defaulted argument, as it does for restoreReady's offset).
+    void metaObjectInterface()
+    {
+        const QMetaObject& meta = ReadingModel::staticMetaObject;
+        QStringList properties;
+        for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i) {
+            const QMetaProperty property = meta.property(i);
+            QVERIFY2(!property.isWritable() && property.isFinal(), property.name());
+            properties.append(QString::fromLatin1(property.typeName()) + QLatin1Char(' ') + property.name());
+        }
+        QCOMPARE(properties, (QStringList{"bool isTextMode", "bool isMangaMode", "bool measuring", "double progress",
+                                          "int currentPage", "int totalPages", "int currentChunk",
+                                          "int totalPagePairs", "bool pageShift", "bool mangaRTL",
+                                          "bool useBookColours"}));
+        QStringList signalList;
+        QStringList invokables;
+        for (int i = meta.methodOffset(); i < meta.methodCount(); ++i) {
+            const QMetaMethod method = meta.method(i);
+            const QString signature = QString::fromLatin1(method.methodSignature());
+            if (method.methodType() == QMetaMethod::Signal)
+                signalList.append(signature);
+            else if (method.methodType() == QMetaMethod::Method)
+                invokables.append(signature);
+            else
+                QFAIL(qPrintable(QStringLiteral("unexpected slot ") + signature));
+        }
+        QCOMPARE(signalList, (QStringList{"modeChanged()", "measuringChanged()", "progressChanged()",
+                                          "currentPageChanged()", "totalPagesChanged()", "currentChunkChanged()",
+                                          "totalPagePairsChanged()", "pageShiftChanged()", "mangaRTLChanged()",
+                                          "useBookColoursChanged()", "pagePairsRebuilt(int)",
+                                          "restoreReady(int,double)", "restoreReady(int)", "positionSaved()"}));
+        QCOMPARE(invokables, (QStringList{"updateLayoutMetrics(int,int,double,int)", "updateLayoutMetrics(int,int,double)",
+                                          "setScrollInfo(int,double)", "setScrollPosition(int,double,double)",
+                                          "pagePair(int)", "pairIndexForChunk(int)", "imageUrlForChunk(int)",
+                                          "setMangaLandscape(bool)", "setPageShift(bool,int)", "setPageShift(bool)",
+                                          "setMangaRTL(bool)", "setUseBookColours(bool)"}));
+    }
+
     void metricsChanges()
     {
         Fixture f;

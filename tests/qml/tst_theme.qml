@@ -90,6 +90,42 @@ Item {
             verify(Helpers.contrast(p.readingText, p.surface) >= 4.5, "on the surface")
         }
 
+        // A book whose styles ask for the colour scheme is told the scheme of the palette's colours
+        // (dark when the reading text is lighter than the foot of the page), on every palette: it
+        // opens again exactly when a theme change turns that answer.
+        function test_booksAreToldTheSchemeOfThePalettesColours() {
+            const isDark = p => Helpers.luminance(p.readingText) > Helpers.luminance(p.gradientBottom)
+            ThemeManager.setDarkTheme()
+            Book.openFromPath(fixtures.colourSchemeBook("Scheme"))
+            tryCompare(Book, "loading", false)
+            verify(Book.hasBook, Book.errorMessage)
+            let reopened = 0
+            const count = () => { if (Book.loading) ++reopened }
+            Book.loadingChanged.connect(count)
+            const steps = [
+                { name: "light", select: () => ThemeManager.setLightTheme(), palette: LightTheme },
+                { name: "light custom", palette: ThemeManager.customTheme, select: () => {
+                    ThemeManager.customTheme.readingText = "#202020"
+                    ThemeManager.customTheme.gradientBottom = "#f0f0f0"
+                    ThemeManager.applyCustomColors()
+                    ThemeManager.setCustomTheme()
+                } },
+                { name: "dark", select: () => ThemeManager.setDarkTheme(), palette: DarkTheme }
+            ]
+            let previous = isDark(DarkTheme)
+            verify(isDark(LightTheme), "the light palette keeps light text on dark pages")
+            for (const step of steps) {
+                const before = reopened
+                step.select()
+                compare(reopened - before, isDark(step.palette) === previous ? 0 : 1, step.name)
+                previous = isDark(step.palette)
+                tryCompare(Book, "loading", false)
+                verify(Book.hasBook)
+            }
+            Book.loadingChanged.disconnect(count)
+            Book.close()
+        }
+
         function test_translucentRolesKeepTheirAlpha() {
             verify(Qt.colorEqual(DarkTheme.divider, Qt.rgba(1, 1, 1, 0.12)))
             verify(Qt.colorEqual(DarkTheme.overlayBg, Qt.rgba(0.055, 0.055, 0.067, 0.4)))

@@ -1,7 +1,7 @@
 #pragma once
 
 // Tiny real books for the QML tests, written into a temporary folder on demand: plain-text books,
-// folders of page images and files of any content. Every book's bytes include its name, so each
+// folders of page images, an EPUB asking for the colour scheme and files of any content. Every book's bytes include its name, so each
 // has its own identity key and its own saved position. GUI thread only.
 
 #include <QObject>
@@ -22,6 +22,9 @@ public:
     // A folder "<name>" of `pages` PNG pages: portrait (60 x 90), or wide (180 x 90) at the
     // indices listed in `widePages`.
     Q_INVOKABLE QString comicFolder(const QString& name, int pages, const QVariantList& widePages = {});
+    // "<name>.epub" whose style sheet has a prefers-color-scheme query, so that the book opens again
+    // when a theme change turns the scheme it is told.
+    Q_INVOKABLE QString colourSchemeBook(const QString& name);
     // A file "<name>" holding `content` as UTF-8: junk or empty books.
     Q_INVOKABLE QString file(const QString& name, const QString& content);
 
