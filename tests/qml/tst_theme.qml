@@ -478,7 +478,12 @@ Item {
             tryCompare(bar, "width", 240)
             checkStates(bar, key)
         }
-        function surface_header(key) { checkStates(createTemporaryObject(headerComponent, scene), key) }
+        function surface_header(key) {
+            openBook(fixtures.textBook("Contrast header", 2)) // the title shows on the reader page
+            const header = createTemporaryObject(headerComponent, scene)
+            verify(Helpers.findChild(header, o => o.text === Book.title && o.text !== "") !== null, "a title")
+            checkStates(header, key)
+        }
         function surface_textFooter(key) {
             openBook(fixtures.textBook("Contrast footer", 4))
             checkStates(createTemporaryObject(footerComponent, scene), key, true)
