@@ -4,7 +4,6 @@
 #include "formats/LargeBuffer.h"
 #include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
-#include "formats/Utf8Slices.h"
 #include "text/HtmlWhiteSpace.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
@@ -91,8 +90,9 @@ QList<qsizetype> sectionStarts(const QList<Block>& blocks)
     return starts;
 }
 
-// The paragraphs of the text, its sections found side by side on the free threads of the pool.
-QList<Block> paragraphsOf(QStringView text)
+// The chunks are built a section at a time on the free threads of the pool: most of the cost is
+// the first touch of the memory they take, and threads touch theirs side by side.
+QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
 {
     QList<Block> blocks;
     PlainTextParagraphs::split(
@@ -100,13 +100,6 @@ QList<Block> paragraphsOf(QStringView text)
         [](qsizetype count, const std::function<void(qsizetype)>& job) {
             ParallelFor::run(*QThreadPool::globalInstance(), count, job);
         });
-    return blocks;
-}
-
-// The chunks are built a section at a time on the free threads of the pool: most of the cost is
-// the first touch of the memory they take, and threads touch theirs side by side.
-QList<ContentChunk> buildChunks(const QList<Block>& blocks, const QString& chunkId)
-{
     const QList<qsizetype> starts = sectionStarts(blocks);
     QList<QList<ContentChunk>> sections(starts.size());
     QList<ContentChunk>* const built = sections.data(); // each thread writes its own sections
@@ -117,11 +110,7 @@ QList<ContentChunk> buildChunks(const QList<Block>& blocks, const QString& chunk
         buildBlocks(builder, blocks, begin, end, begin > 0 ? blocks.at(begin - 1).kind : -1);
         built[section] = builder.build();
     });
-    qsizetype chunkCount = 0;
-    for (const QList<ContentChunk>& section : std::as_const(sections))
-        chunkCount += section.size();
     QList<ContentChunk> chunks;
-    chunks.reserve(chunkCount);
     for (QList<ContentChunk>& section : sections)
         chunks.append(std::move(section));
     if (chunks.isEmpty())
@@ -172,43 +161,37 @@ bool TxtReader::open(const QString& filePath)
     const QByteArray bytes = QByteArray::fromRawData(buffer.data(), read);
 
     // The digest of the bytes just read is the file's MD5, without reading the file twice. It is
-    // worked out beside the rest of the open, which only reads the bytes too: decoded in slices,
-    // a long book's text is ready well before its digest.
+    // worked out beside the decoding, as both only read the bytes, and a long book opens sooner.
     std::future<QByteArray> digesting = std::async(std::launch::async, [&bytes] {
         return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     });
     // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
     const LargeBuffer units(2 * read);
-    const qsizetype unitCount = Utf8Slices::decodeInto(bytes, units.units(), *QThreadPool::globalInstance());
+    const qsizetype unitCount = TextEncoding::decodeUtf8Into(bytes, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
+    const QByteArray digest = digesting.get();
     if (VisualHebrew::isVisual(text)) {
         decoded = VisualHebrew::toLogical(text);
         text = decoded;
     }
     if (!settle(text, info.fileName()))
         return false;
-    m_book.contentHash = digesting.get();
+    m_book.contentHash = digest;
     return true;
 }
 
 bool TxtReader::settle(QStringView text, const QString& fileName)
 {
-    // The text is judged beside the search for its paragraphs, which only reads it too; no chunk
-    // is built before the verdict. Text too large to hold is not searched at all.
-    const bool fits = BookMemoryBudget::fits(text.size(), m_memoryBudget);
-    std::future<TextContentCheck::Verdict> judging =
-        std::async(std::launch::async, [text] { return TextContentCheck::judge(text); });
-    const QList<Block> blocks = fits ? paragraphsOf(text) : QList<Block>();
-    const TextContentCheck::Verdict verdict = judging.get();
+    const TextContentCheck::Verdict verdict = TextContentCheck::judge(text);
     if (verdict == TextContentCheck::Verdict::Binary) {
         return fail(QStringLiteral("File contains corrupted, binary, or encrypted data and cannot be read as plain text: ")
                     + fileName);
     }
     if (verdict == TextContentCheck::Verdict::Undecodable)
         return fail(QStringLiteral("Failed to decode text: ") + fileName);
-    if (!fits)
+    if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
         return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
-    m_chunks = buildChunks(blocks, m_book.filePath);
+    m_chunks = buildChunks(text, m_book.filePath);
     return true;
 }

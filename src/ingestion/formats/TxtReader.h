@@ -30,8 +30,7 @@ private:
     void start(const QString& path);
     bool fail(const QString& message);
     // Judges the decoded text and cuts it into the book's chunks; false, with the reason, when
-    // it is no text or too large to hold. The judging and the search for paragraphs run side by
-    // side, on a thread of their own and on the pool.
+    // it is no text or too large to hold.
     bool settle(QStringView text, const QString& fileName);
 
     QList<ContentChunk> m_chunks;
