@@ -29,6 +29,9 @@ using PlainTextParagraphs::Block;
 // for the work to outweigh the handing out.
 constexpr qsizetype kSectionBlocks = 512;
 
+// Fewer characters than a block of prose holds, on average, with the spaces between them.
+constexpr qsizetype kCharactersPerBlock = 64;
+
 // Hands the blocks from begin to end to the builder, as paragraphs, lines, gaps and rules;
 // previousKind is the kind of the block before begin (-1 for none).
 void buildBlocks(DocumentChunkBuilder& builder, const QList<Block>& blocks, qsizetype begin, qsizetype end,
@@ -94,7 +97,10 @@ QList<qsizetype> sectionStarts(const QList<Block>& blocks)
 // the first touch of the memory they take, and threads touch theirs side by side.
 QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
 {
+    // Room for more blocks than prose has (one in 64 characters): a list that grows is copied
+    // into fresh memory at each step, and the room no block takes is never touched.
     QList<Block> blocks;
+    blocks.reserve(text.size() / kCharactersPerBlock + 1);
     PlainTextParagraphs::split(
         text, DocumentChunkBuilder::kReaderBudget, [&blocks](const Block& block) { blocks.append(block); },
         [](qsizetype count, const std::function<void(qsizetype)>& job) {
@@ -110,7 +116,11 @@ QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
         buildBlocks(builder, blocks, begin, end, begin > 0 ? blocks.at(begin - 1).kind : -1);
         built[section] = builder.build();
     });
+    qsizetype chunkCount = 0;
+    for (const QList<ContentChunk>& section : std::as_const(sections))
+        chunkCount += section.size();
     QList<ContentChunk> chunks;
+    chunks.reserve(chunkCount);
     for (QList<ContentChunk>& section : sections)
         chunks.append(std::move(section));
     if (chunks.isEmpty())
@@ -161,7 +171,8 @@ bool TxtReader::open(const QString& filePath)
     const QByteArray bytes = QByteArray::fromRawData(buffer.data(), read);
 
     // The digest of the bytes just read is the file's MD5, without reading the file twice. It is
-    // worked out beside the decoding, as both only read the bytes, and a long book opens sooner.
+    // worked out beside the rest of the open, as that only reads the bytes too, and a long book
+    // opens sooner.
     std::future<QByteArray> digesting = std::async(std::launch::async, [&bytes] {
         return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     });
@@ -170,14 +181,13 @@ bool TxtReader::open(const QString& filePath)
     const qsizetype unitCount = TextEncoding::decodeUtf8Into(bytes, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
-    const QByteArray digest = digesting.get();
     if (VisualHebrew::isVisual(text)) {
         decoded = VisualHebrew::toLogical(text);
         text = decoded;
     }
     if (!settle(text, info.fileName()))
         return false;
-    m_book.contentHash = digest;
+    m_book.contentHash = digesting.get();
     return true;
 }
 
