@@ -163,8 +163,18 @@ bool TxtReader::open(const QString& filePath)
     if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
-    const LargeBuffer buffer(info.size());
-    const qint64 read = file.read(buffer.data(), info.size());
+    const qint64 size = info.size();
+    const LargeBuffer buffer(size);
+    // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
+    const LargeBuffer units(2 * size);
+    // The first touch of fresh memory costs a fault per page, more than the reading and decoding
+    // that fill it: another thread takes the faults ahead of them, for the bytes and for the units
+    // most texts fill (one for each byte), while this one reads and decodes.
+    const std::future<void> populating = std::async(std::launch::async, [&buffer, &units, size] {
+        buffer.populate(size);
+        units.populate(size);
+    });
+    const qint64 read = file.read(buffer.data(), size);
     if (read < 0 || file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     file.close();
@@ -176,8 +186,6 @@ bool TxtReader::open(const QString& filePath)
     std::future<QByteArray> digesting = std::async(std::launch::async, [&bytes] {
         return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     });
-    // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
-    const LargeBuffer units(2 * read);
     const qsizetype unitCount = TextEncoding::decodeUtf8Into(bytes, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
