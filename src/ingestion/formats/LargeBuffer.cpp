@@ -65,3 +65,14 @@ LargeBuffer::~LargeBuffer()
 #endif
     std::free(m_data);
 }
+
+void LargeBuffer::populate(qsizetype bytes) const
+{
+#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
+    // Only whole mapped pages can be advised; a buffer from malloc is small, and its faults few.
+    if (m_mapped > 0 && bytes > 0)
+        madvise(m_data, size_t(qMin(bytes, m_mapped)), MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(bytes);
+#endif
+}

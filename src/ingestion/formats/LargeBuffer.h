@@ -7,7 +7,8 @@
 // huge pages), a fault for each 2 MiB rather than for each 4 KiB. The contents start
 // uninitialized; the buffer is never shared and never grows.
 //
-// Used by the thread that made it; others may read it while that thread waits for them.
+// Used by the thread that made it; others may read it while that thread waits for them, and
+// populate() may be called from any thread at any time.
 
 #include <QtGlobal>
 
@@ -22,6 +23,10 @@ public:
     // The same memory seen as UTF-16 units (it is aligned for them).
     char16_t* units() const { return reinterpret_cast<char16_t*>(m_data); }
     qsizetype size() const { return m_size; }
+    // Takes the faults of the pages of the first bytes (at most size()) now, without touching what
+    // they hold: any thread may call it while another writes into the buffer, and that thread's
+    // writes then find the pages in place. Does nothing where the system cannot do it.
+    void populate(qsizetype bytes) const;
 
 private:
     char* m_data = nullptr;

@@ -29,6 +29,9 @@ using PlainTextParagraphs::Block;
 // for the work to outweigh the handing out.
 constexpr qsizetype kSectionBlocks = 512;
 
+// Fewer characters than a block of prose holds, on average, with the spaces between them.
+constexpr qsizetype kCharactersPerBlock = 64;
+
 // Hands the blocks from begin to end to the builder, as paragraphs, lines, gaps and rules;
 // previousKind is the kind of the block before begin (-1 for none).
 void buildBlocks(DocumentChunkBuilder& builder, const QList<Block>& blocks, qsizetype begin, qsizetype end,
@@ -94,7 +97,10 @@ QList<qsizetype> sectionStarts(const QList<Block>& blocks)
 // the first touch of the memory they take, and threads touch theirs side by side.
 QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
 {
+    // Room for more blocks than prose has (one in 64 characters): a list that grows is copied
+    // into fresh memory at each step, and the room no block takes is never touched.
     QList<Block> blocks;
+    blocks.reserve(text.size() / kCharactersPerBlock + 1);
     PlainTextParagraphs::split(
         text, DocumentChunkBuilder::kReaderBudget, [&blocks](const Block& block) { blocks.append(block); },
         [](qsizetype count, const std::function<void(qsizetype)>& job) {
@@ -110,7 +116,11 @@ QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
         buildBlocks(builder, blocks, begin, end, begin > 0 ? blocks.at(begin - 1).kind : -1);
         built[section] = builder.build();
     });
+    qsizetype chunkCount = 0;
+    for (const QList<ContentChunk>& section : std::as_const(sections))
+        chunkCount += section.size();
     QList<ContentChunk> chunks;
+    chunks.reserve(chunkCount);
     for (QList<ContentChunk>& section : sections)
         chunks.append(std::move(section));
     if (chunks.isEmpty())
@@ -153,31 +163,39 @@ bool TxtReader::open(const QString& filePath)
     if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
-    const LargeBuffer buffer(info.size());
-    const qint64 read = file.read(buffer.data(), info.size());
+    const qint64 size = info.size();
+    const LargeBuffer buffer(size);
+    // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
+    const LargeBuffer units(2 * size);
+    // The first touch of fresh memory costs a fault per page, more than the reading and decoding
+    // that fill it: another thread takes the faults ahead of them, for the bytes and for the units
+    // most texts fill (one for each byte), while this one reads and decodes.
+    const std::future<void> populating = std::async(std::launch::async, [&buffer, &units, size] {
+        buffer.populate(size);
+        units.populate(size);
+    });
+    const qint64 read = file.read(buffer.data(), size);
     if (read < 0 || file.error() != QFileDevice::NoError)
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     file.close();
     const QByteArray bytes = QByteArray::fromRawData(buffer.data(), read);
 
     // The digest of the bytes just read is the file's MD5, without reading the file twice. It is
-    // worked out beside the decoding, as both only read the bytes, and a long book opens sooner.
+    // worked out beside the rest of the open, as that only reads the bytes too, and a long book
+    // opens sooner.
     std::future<QByteArray> digesting = std::async(std::launch::async, [&bytes] {
         return QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
     });
-    // UTF-8, the common case, is decoded into memory of its own that goes when the book is open.
-    const LargeBuffer units(2 * read);
     const qsizetype unitCount = TextEncoding::decodeUtf8Into(bytes, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
-    const QByteArray digest = digesting.get();
     if (VisualHebrew::isVisual(text)) {
         decoded = VisualHebrew::toLogical(text);
         text = decoded;
     }
     if (!settle(text, info.fileName()))
         return false;
-    m_book.contentHash = digest;
+    m_book.contentHash = digesting.get();
     return true;
 }
 
