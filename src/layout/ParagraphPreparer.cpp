@@ -138,6 +138,7 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
     QList<BidiLevels::Piece> pieces;
     const QString text = bidiText(base, pieces);
     BidiLevels::Resolved resolved = BidiLevels::resolve(text, pieces, base);
+    splitAtLevelChanges(resolved);
     // A break shows its hyphen beside the box it ends, in that box's direction.
     quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
     bool reorders = resolved.rightToLeft;
@@ -153,6 +154,55 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
     // Only a paragraph that reads right to left somewhere keeps its levels.
     if (reorders)
         m_paragraph.levels = std::move(resolved.levels);
+}
+
+void ParagraphPreparer::splitAtLevelChanges(BidiLevels::Resolved& resolved)
+{
+    // Each part of a box whose characters lie at different levels becomes a box of its own, with
+    // no break between them, so that each part is put in its place on the line by its own level.
+    if (resolved.changes.isEmpty())
+        return;
+    QList<Item> items;
+    QList<quint8> levels;
+    items.reserve(m_items.size() + resolved.changes.size());
+    levels.reserve(items.capacity());
+    qsizetype change = 0;
+    for (qsizetype k = 0; k < m_items.size(); ++k) {
+        const Item& item = m_items[k];
+        if (change >= resolved.changes.size() || resolved.changes[change].piece != k) {
+            items.append(item);
+            levels.append(resolved.levels[k]);
+            continue;
+        }
+        const PreparedRun whole = m_paragraph.runs[item.runIndex];
+        const FontRequest& font = m_chunk.style(whole.style).request;
+        int runIndex = item.runIndex;
+        qsizetype from = 0;
+        quint8 level = resolved.levels[k];
+        auto addPart = [&](qsizetype to) {
+            PreparedRun part = whole;
+            part.textStart = whole.textStart + int(from);
+            part.textLength = int(to - from);
+            if (runIndex < 0) {
+                m_paragraph.runs.append(part);
+                runIndex = int(m_paragraph.runs.size()) - 1;
+            } else {
+                m_paragraph.runs[runIndex] = part;
+            }
+            const double width = m_chunk.textMeasurer().advance(font, m_chunk.textOf(part).toString());
+            items.append(Item::box(width, runIndex));
+            levels.append(level);
+            runIndex = -1;
+        };
+        for (; change < resolved.changes.size() && resolved.changes[change].piece == k; ++change) {
+            addPart(resolved.changes[change].offset);
+            from = resolved.changes[change].offset;
+            level = resolved.changes[change].level;
+        }
+        addPart(whole.textLength);
+    }
+    m_items = std::move(items);
+    resolved.levels = std::move(levels);
 }
 
 QString ParagraphPreparer::bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const

@@ -48,6 +48,7 @@ private:
     TextDirection baseDirection() const;
     bool needsBidi(TextDirection base) const;
     void resolveLevels(TextDirection base);
+    void splitAtLevelChanges(BidiLevels::Resolved& resolved);
     // Fills one piece per item, where its characters lie in the returned text.
     QString bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const;
 
