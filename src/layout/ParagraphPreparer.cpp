@@ -1,6 +1,7 @@
 #include "ParagraphPreparer.h"
 
 #include "BidiLevels.h"
+#include "DictionaryBreaks.h"
 #include "text/IdeographicText.h"
 
 namespace {
@@ -14,6 +15,10 @@ constexpr double kHyphenPenalty = 50;
 // Chinese and Japanese set without spaces: lines may break between any two characters, and the
 // gaps take up the line's slack, a twentieth of an em each at most before the ratio grows.
 constexpr double kInterCharacterStretch = 0.05;
+// Thai, Lao, Khmer and Burmese words run on without spaces: a line breaks between two of them
+// with nothing drawn at the break. A justified line shares its slack among these boundaries as
+// well as its spaces, each taking a tenth of an em before the ratio grows, so no gap opens wide.
+constexpr double kWordBoundaryStretch = 0.1;
 constexpr int kTabStop = 8;
 
 constexpr char16_t kSoftHyphen = 0x00AD;
@@ -378,6 +383,35 @@ void ParagraphPreparer::addWord(const QString& text, int style)
 {
     if (text.isEmpty())
         return;
+    if (DictionaryBreaks::needsDictionary(text)) {
+        addDictionaryWords(text, style);
+        return;
+    }
+    addMeasuredBox(text, style);
+}
+
+void ParagraphPreparer::addDictionaryWords(const QString& text, int style)
+{
+    qsizetype from = 0;
+    for (const qsizetype boundary : DictionaryBreaks::wordBoundaries(text)) {
+        addMeasuredBox(text.mid(from, boundary - from), style);
+        addWordBoundary(style);
+        from = boundary;
+    }
+    addMeasuredBox(text.mid(from), style);
+}
+
+void ParagraphPreparer::addWordBoundary(int style)
+{
+    if (m_items.isEmpty() || m_items.last().type != KnuthPlass::Box)
+        return;
+    m_pendingBreak.reset();
+    const double stretch = m_chunk.style(style).request.pixelSize * kWordBoundaryStretch;
+    m_items.append(Item::glue(0, stretch, 0, spaceRun(style)));
+}
+
+void ParagraphPreparer::addMeasuredBox(const QString& text, int style)
+{
     const double width = m_chunk.textMeasurer().advance(m_chunk.style(style).request, text);
     addBox(PreparedRun::Kind::Text, m_chunk.styleFor(style, text), text, width);
 }

@@ -58,6 +58,8 @@ private Q_SLOTS:
     void looseLineIsStretched_data();
     void looseLineIsStretched();
     void ideographicLinesAreJustified();
+    void dictionaryScriptsBreakBetweenWords_data();
+    void dictionaryScriptsBreakBetweenWords();
     void splitBoxDrawnAsOne();
     void boxesInsetAndCollapseMargins();
     void images_data();
@@ -299,6 +301,67 @@ void TestChunkLayout::ideographicLinesAreJustified()
         QCOMPARE(result.rectOf(result.lines[i].runs.last()).right(), 100.0);
     }
     QCOMPARE(result.lines.last().width, 11 * 8.0);
+}
+
+void TestChunkLayout::dictionaryScriptsBreakBetweenWords_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QStringList>("expected");
+    // ICU's dictionary words, "|" between them (8 px a character, combining marks too):
+    // Thai: ภาษา|ไทย|เป็น|ภาษา|ที่|ไม่มี|การ|เว้น|วรรค|ระหว่าง|คำ
+    QTest::newRow("Thai")
+        << QStringLiteral("ภาษาไทยเป็นภาษาที่ไม่มีการเว้นวรรคระหว่างคำ") << 100.0
+        << QStringList{QStringLiteral("ภาษาไทยเป็น"), QStringLiteral("ภาษาที่ไม่มี"), QStringLiteral("การเว้นวรรค"),
+                       QStringLiteral("ระหว่างคำ")};
+    // A space between Thai phrases is a space as before.
+    QTest::newRow("Thai phrases") << QStringLiteral("ภาษาไทย เป็นภาษา") << 64.0
+                                  << QStringList{QStringLiteral("ภาษาไทย"), QStringLiteral("เป็นภาษา")};
+    // Lao: ພາສາ|ລາວ|ເປັນ|ພາສາ|ທີ່
+    QTest::newRow("Lao") << QStringLiteral("ພາສາລາວເປັນພາສາທີ່") << 64.0
+                         << QStringList{QStringLiteral("ພາສາລາວ"), QStringLiteral("ເປັນພາສາ"), QStringLiteral("ທີ່")};
+    // Khmer: ភាសាខ្មែរ|គឺជា|ភាសា
+    QTest::newRow("Khmer") << QStringLiteral("ភាសាខ្មែរគឺជាភាសា") << 80.0
+                           << QStringList{QStringLiteral("ភាសាខ្មែរ"), QStringLiteral("គឺជាភាសា")};
+    // Burmese: မြန်မာဘာသာ|စကား|သည်
+    QTest::newRow("Burmese") << QStringLiteral("မြန်မာဘာသာစကားသည်") << 88.0
+                             << QStringList{QStringLiteral("မြန်မာဘာသာ"), QStringLiteral("စကားသည်")};
+}
+
+// Scripts without spaces between words break between dictionary words, with no gap drawn at the
+// break; a justified line shares its slack among those breaks in gaps far narrower than a space.
+void TestChunkLayout::dictionaryScriptsBreakBetweenWords()
+{
+    QFETCH(QString, content);
+    QFETCH(double, width);
+    QFETCH(QStringList, expected);
+    const ChunkLayout left = layout(chunk({paragraph(content, TextAlign::Left)}), width);
+    QStringList lines;
+    for (const LayoutLine& line : left.lines) {
+        QString text;
+        for (const LayoutRun& run : line.runs)
+            text += left.textOf(run);
+        lines << text;
+        QVERIFY2(line.width <= width, qPrintable(text));
+        for (qsizetype r = 1; r < line.runs.size(); ++r) // natural width: the words touch
+            QVERIFY(!content.contains(u' ') || line.runs[r].x >= left.rectOf(line.runs[r - 1]).right());
+        if (!content.contains(u' ')) {
+            for (qsizetype r = 1; r < line.runs.size(); ++r)
+                QCOMPARE(line.runs[r].x, left.rectOf(line.runs[r - 1]).right());
+        }
+    }
+    QCOMPARE(lines, expected);
+
+    const ChunkLayout justified = layout(chunk({paragraph(content)}), width);
+    QCOMPARE(justified.lines.size(), left.lines.size());
+    for (qsizetype i = 0; i + 1 < justified.lines.size(); ++i) {
+        const LayoutLine& line = justified.lines[i];
+        if (line.runs.size() < 2)
+            continue; // one word: nothing to share the slack
+        QCOMPARE(justified.rectOf(line.runs.last()).right(), width);
+        for (qsizetype r = 1; r < line.runs.size(); ++r)
+            QVERIFY(line.runs[r].x - justified.rectOf(line.runs[r - 1]).right() < 8 + 4 * 2 + 1e-9);
+    }
 }
 
 // A box cut between two chunks: the upper chunk's box reaches its bottom without a bottom edge,
