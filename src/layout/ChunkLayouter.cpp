@@ -1,6 +1,7 @@
 #include "ChunkLayouter.h"
 
 #include "BidiLevels.h"
+#include "OverlongWords.h"
 
 #include <QVarLengthArray>
 
@@ -43,9 +44,10 @@ bool decorated(const PreparedStyle& style)
 
 } // namespace
 
-ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
-                             const LineBreakObserver& observer)
+ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const ITextMeasurer& measurer,
+                             const LayoutParams& params, const LineBreakObserver& observer)
     : m_chunk(chunk)
+    , m_measurer(measurer)
     , m_params(params)
     , m_observer(observer)
     , m_width(std::max(params.width, 1.0))
@@ -147,13 +149,18 @@ void ChunkLayouter::closeBox(const PreparedBlock* end)
     m_right = open.outerRight;
 }
 
-void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
+void ChunkLayouter::placeParagraph(const PreparedParagraph& prepared)
 {
     flushMargins();
     m_blockBackground = innermostBackground();
     const double available = std::max(m_right - m_left, 1.0);
-    // Unpacked for the breaker; an image wider than the column is narrowed in this copy only.
-    QList<Item> items = paragraph.items.unpacked();
+    // Unpacked for the breaker; a word wider than the column is broken, and an image wider than
+    // the column narrowed, in this copy only.
+    QList<Item> items = prepared.items.unpacked();
+    PreparedParagraph brokenWords;
+    if (prepared.widestWord > available)
+        brokenWords = OverlongWords::broken(m_chunk, m_measurer, prepared, available, items);
+    const PreparedParagraph& paragraph = prepared.widestWord > available ? brokenWords : prepared;
     for (qsizetype k = 0; k < items.size(); ++k) {
         const Item& item = items.at(k);
         if (item.type == KnuthPlass::Box && item.runIndex >= 0 && item.width > available

@@ -22,12 +22,13 @@
 //   justified paragraph that do not fill the column, sit at the side the paragraph starts on, as
 //   do its first-line indent and list marker (the first items of its first line).
 // - Images wider than their column are scaled down to it, keeping their aspect; an image sits
-//   on the baseline.
+//   on the baseline. A word wider than its column is broken between its letters (OverlongWords).
 //
 // One layouter serves one layout() call on one thread; it only reads the prepared chunk.
 
 #include "ChunkLayout.h"
 #include "content/BlockMargins.h"
+#include "ITextMeasurer.h"
 #include "KnuthPlass.h"
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
@@ -44,7 +45,8 @@ using LineBreakObserver = std::function<void(const PreparedParagraph& paragraph,
 
 class ChunkLayouter {
 public:
-    ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
+    // The measurer measures the pieces of words too wide for their column (OverlongWords).
+    ChunkLayouter(const PreparedChunk& chunk, const ITextMeasurer& measurer, const LayoutParams& params,
                   const LineBreakObserver& observer = {});
 
     ChunkLayout layout();
@@ -116,6 +118,7 @@ private:
     int layoutStyle(int preparedStyle);
 
     const PreparedChunk& m_chunk;
+    const ITextMeasurer& m_measurer;
     const LayoutParams m_params;
     const LineBreakObserver m_observer;
     const double m_width;

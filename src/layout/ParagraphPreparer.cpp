@@ -4,6 +4,8 @@
 #include "DictionaryBreaks.h"
 #include "text/IdeographicText.h"
 
+#include <algorithm>
+
 namespace {
 
 using KnuthPlass::Item;
@@ -117,9 +119,29 @@ PreparedParagraph ParagraphPreparer::prepare()
     KnuthPlass::finishParagraph(m_items);
     if (m_trackSources)
         resolveLevels(base);
+    m_paragraph.widestWord = widestWord();
     m_paragraph.items = PackedItems(m_items);
     m_paragraph.runs.squeeze();
     return std::move(m_paragraph);
+}
+
+double ParagraphPreparer::widestWord() const
+{
+    double widest = 0;
+    double word = 0;
+    for (qsizetype k = 0; k < m_items.size(); ++k) {
+        const Item& item = m_items[k];
+        if (KnuthPlass::isBreakpoint(m_items, k)) {
+            word = 0;
+            continue;
+        }
+        const bool image = item.type == KnuthPlass::Box && item.runIndex >= 0
+            && m_paragraph.runs[item.runIndex].kind == PreparedRun::Kind::Image;
+        if (item.type != KnuthPlass::Penalty && !image) // an image is narrowed to its column
+            word += item.width;
+        widest = std::max(widest, word);
+    }
+    return widest;
 }
 
 TextDirection ParagraphPreparer::baseDirection() const

@@ -53,6 +53,7 @@ private:
     bool needsBidi(TextDirection base) const;
     void resolveLevels(TextDirection base);
     void splitAtLevelChanges(BidiLevels::Resolved& resolved);
+    double widestWord() const;
     // Fills one piece per item, where its characters lie in the returned text.
     QString bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const;
 

@@ -59,6 +59,8 @@ private Q_SLOTS:
     void looseLineIsStretched();
     void ideographicLinesAreJustified();
     void dictionaryScriptsBreakBetweenWords_data();
+    void overlongWordsBreakAnywhere_data();
+    void overlongWordsBreakAnywhere();
     void dictionaryScriptsBreakBetweenWords();
     void splitBoxDrawnAsOne();
     void boxesInsetAndCollapseMargins();
@@ -222,7 +224,8 @@ void TestChunkLayout::breakOpportunities_data()
                                            << QStringList{"go extraordinary"};
     QTest::newRow("after a dash inside a word") << QStringLiteral("so well-known") << 64.0
                                                 << QStringList{"so well-", "known"};
-    QTest::newRow("not after a leading dash") << QStringLiteral("-known") << 24.0 << QStringList{"-known"};
+    // Too wide for the line, the word breaks where it must, not after its leading dash.
+    QTest::newRow("not after a leading dash") << QStringLiteral("-known") << 40.0 << QStringList{"-know", "n"};
     QTest::newRow("zero-width space") << QStringLiteral("aaaa\u200Bbbbb") << 40.0 << QStringList{"aaaa", "bbbb"};
     QTest::newRow("no-break space holds") << QStringLiteral("a b\u00A0c") << 32.0
                                           << QStringList{"a", QStringLiteral("b\u00A0c")};
@@ -244,7 +247,7 @@ void TestChunkLayout::breakOpportunities_data()
                        QStringLiteral("\u5341\u767E\u5343")};
     QTest::newRow("word joiner keeps the break after a dash before it") << QStringLiteral("so well-known\u2060\u2014") << 64.0
                                                                        << QStringList{"so well-", QStringLiteral("known\u2014")};
-    QTest::newRow("word joiner after a dash holds") << QStringLiteral("so well-\u2060known") << 64.0
+    QTest::newRow("word joiner after a dash holds") << QStringLiteral("so well-\u2060known") << 80.0
                                                     << QStringList{"so", "well-known"};
     QTest::newRow("stray tab and newline are spaces") << QStringLiteral("a\tb\nc") << 400.0
                                                       << QStringList{"a b c"};
@@ -362,6 +365,66 @@ void TestChunkLayout::dictionaryScriptsBreakBetweenWords()
         for (qsizetype r = 1; r < line.runs.size(); ++r)
             QVERIFY(line.runs[r].x - justified.rectOf(line.runs[r - 1]).right() < 8 + 4 * 2 + 1e-9);
     }
+}
+
+void TestChunkLayout::overlongWordsBreakAnywhere_data()
+{
+    QTest::addColumn<QList<BlockItem>>("blocks");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QStringList>("expected");
+    // 8 px a character: 12 to a line of 100.
+    QTest::newRow("long URL fills its lines")
+        << QList<BlockItem>{paragraph(QStringLiteral("see http://example.org/a/very/long/path end"))} << 100.0
+        << QStringList{"see http://e", "xample.org/a", "/very/long/p", "ath end"};
+    QTest::newRow("a word that fits a line of its own stays whole")
+        << QList<BlockItem>{paragraph(QStringLiteral("a abcdefghijkl b"))} << 100.0
+        << QStringList{"a", "abcdefghijkl", "b"};
+    // Eleven of the twelve places filled: the next accented letter takes two.
+    QTest::newRow("accents stay on their letters")
+        << QList<BlockItem>{paragraph(QString(9, u'x') + QStringLiteral("e\u0301").repeated(4))} << 100.0
+        << QStringList{QStringLiteral("xxxxxxxxxe\u0301"), QStringLiteral("e\u0301").repeated(3)};
+    TextStyle bold;
+    bold.weight = 700;
+    QTest::newRow("compound of two styles")
+        << QList<BlockItem>{paragraph({text(QStringLiteral("Donaudampf")), text(QStringLiteral("schifffahrt"), bold)})}
+        << 100.0 << QStringList{"Donaudampfsc", "hifffahrt"};
+    BlockItem code = paragraph(QStringLiteral("int x = aVeryLongFunctionName(arg);"));
+    code.preformatted = true;
+    QTest::newRow("long code line") << QList<BlockItem>{code} << 100.0
+                                    << QStringList{"int x = aVer", "yLongFunctio", "nName(arg);"};
+    BlockItem hebrew = paragraph(QString(20, QChar(0x05D0)) + QStringLiteral(" ") + QString(3, QChar(0x05D1)));
+    hebrew.style.direction = TextDirection::RightToLeft;
+    QTest::newRow("right-to-left word") << QList<BlockItem>{hebrew} << 100.0
+                                        << QStringList{QString(12, QChar(0x05D0)),
+                                                       QString(3, QChar(0x05D1)) + QStringLiteral(" ") + QString(8, QChar(0x05D0))};
+}
+
+// A word wider than the column breaks between grapheme clusters so that every piece fits and
+// nothing is lost; a word that fits a line of its own is not broken.
+void TestChunkLayout::overlongWordsBreakAnywhere()
+{
+    QFETCH(QList<BlockItem>, blocks);
+    QFETCH(double, width);
+    QFETCH(QStringList, expected);
+    const ChunkLayout result = layout(chunk(blocks), width);
+    QCOMPARE(texts(result), expected);
+    QString drawn;
+    for (const LayoutLine& line : result.lines) {
+        for (const LayoutRun& run : line.runs) {
+            QVERIFY(result.rectOf(run).right() <= width + 1e-9);
+            QVERIFY(run.x >= -1e-9);
+            drawn += result.textOf(run);
+        }
+    }
+    QString source;
+    for (const BlockItem& block : blocks) {
+        for (const InlineRun& run : block.runs)
+            source += run.text;
+    }
+    source.remove(u' ');
+    drawn.remove(u' ');
+    if (blocks.first().style.direction != TextDirection::RightToLeft)
+        QCOMPARE(drawn, source);
 }
 
 // A box cut between two chunks: the upper chunk's box reaches its bottom without a bottom edge,
