@@ -57,6 +57,8 @@ private Q_SLOTS:
     void breakOpportunities();
     void looseLineIsStretched_data();
     void looseLineIsStretched();
+    void looseLinesSpaceTheirLetters_data();
+    void looseLinesSpaceTheirLetters();
     void ideographicLinesAreJustified();
     void dictionaryScriptsBreakBetweenWords_data();
     void overlongWordsBreakAnywhere_data();
@@ -279,7 +281,8 @@ void TestChunkLayout::looseLineIsStretched_data()
     QTest::addColumn<int>("align");
     QTest::addColumn<double>("firstWidth");
     QTest::addColumn<double>("secondWordX");
-    QTest::newRow("justified") << int(TextAlign::Justify) << 100.0 << 84.0;
+    // The letters of "a bb" take a twentieth of an em each (0.8 px) of the slack.
+    QTest::newRow("justified") << int(TextAlign::Justify) << 100.0 << 100.0 - 2 * 8.8;
     QTest::newRow("left") << int(TextAlign::Left) << 32.0 << 16.0;
 }
 
@@ -293,6 +296,47 @@ void TestChunkLayout::looseLineIsStretched()
     QCOMPARE(result.lines[0].width, firstWidth);
     QCOMPARE(result.lines[0].runs[1].x, secondWordX);
     QCOMPARE(result.lines[1].width, 80.0);
+}
+
+void TestChunkLayout::looseLinesSpaceTheirLetters_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("letterSpacing"); // of the first line
+    QTest::addColumn<double>("spaceWidth");    // between its first two words
+    // 8 px a character and space; a space stretches by 4. Spaces grow to twice their width
+    // (ratio 2) before the letters share the slack, each up to a twentieth of an em (0.8 px).
+    // "aaaa bbbb" (72 px) in 80: ratio 1, the spaces alone take the slack.
+    QTest::newRow("well set") << QStringLiteral("aaaa bbbb cccccccccc") << 80.0 << 0.0 << 16.0;
+    // "aaaa bbbb" (72 px) in 84: 12 px of slack; the space takes 8 (ratio 2), the 8 letters
+    // 0.5 px each.
+    QTest::newRow("slightly loose") << QStringLiteral("aaaa bbbb cccccccccc") << 84.0 << 0.5 << 16.0;
+    // In 100: 28 px; the space takes 8, the letters 0.8 each (6.4 px), the space the remaining
+    // 13.6 px too.
+    QTest::newRow("loose line") << QStringLiteral("aaaa bbbb cccccccccccc") << 100.0 << 0.8 << 8.0 + 8.0 + 13.6;
+    // Hebrew letters are not spaced; the space takes the slack.
+    QTest::newRow("not for Hebrew")
+        << QStringLiteral("\u05D0\u05D0\u05D0\u05D0 \u05D1\u05D1\u05D1\u05D1 ") + QString(12, QChar(0x05D2)) << 100.0
+        << 0.0 << 36.0;
+}
+
+// A justified line too loose for its spaces alone gives its letters a little spacing: the line
+// still fills the column, its runs are as wide as their letters spaced, and spaces stop growing.
+void TestChunkLayout::looseLinesSpaceTheirLetters()
+{
+    QFETCH(QString, content);
+    QFETCH(double, width);
+    QFETCH(double, letterSpacing);
+    QFETCH(double, spaceWidth);
+    const ChunkLayout result = layout(chunk({paragraph(content)}), width);
+    QCOMPARE(result.lines.size(), 2);
+    const LayoutLine& first = result.lines.first();
+    QCOMPARE(first.runs.size(), 2);
+    QCOMPARE(first.letterSpacing, letterSpacing);
+    QCOMPARE(first.runs.first().x + first.runs.first().width + spaceWidth + first.runs.last().width, width);
+    for (const LayoutRun& run : first.runs)
+        QCOMPARE(run.width, run.textLength * (8 + letterSpacing));
+    QCOMPARE(result.lines.last().letterSpacing, 0.0);
 }
 
 void TestChunkLayout::ideographicLinesAreJustified()
