@@ -71,7 +71,8 @@ bool spacesLetters(QStringView text)
         const char16_t u = c.unicode();
         const bool separate = (u < 0x0300 || (u >= 0x0370 && u < 0x0483) || (u >= 0x048A && u < 0x0591)
                                || (u >= 0x2000 && u < 0x2070));
-        if (!separate)
+        const bool joiningDash = u >= 0x2012 && u <= 0x2015; // a run of dashes draws one rule
+        if (!separate || joiningDash)
             return false;
     }
     return true;

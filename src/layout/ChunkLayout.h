@@ -79,8 +79,8 @@ struct LayoutLine {
 };
 
 // Whether a run of this text may be letter-spaced: text of the alphabets whose letters stand
-// apart (Latin, Greek, Cyrillic, Armenian and common punctuation), without combining marks;
-// joined and clustered scripts never are. The layout and the painter ask the same question.
+// apart (Latin, Greek, Cyrillic, Armenian and common punctuation), without combining marks or
+// dashes (repeated, they draw one rule); joined and clustered scripts never are. The layout and the painter ask the same question.
 bool spacesLetters(QStringView text);
 
 struct LayoutImage {
