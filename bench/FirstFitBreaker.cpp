@@ -6,14 +6,6 @@ using KnuthPlass::Item;
 
 namespace {
 
-bool isBreakpoint(const QList<Item>& items, qsizetype j)
-{
-    const Item& item = items[j];
-    if (item.type == KnuthPlass::Penalty)
-        return item.penalty < KnuthPlass::kInfinity;
-    return item.type == KnuthPlass::Glue && j > 0 && items[j - 1].type == KnuthPlass::Box;
-}
-
 bool isForced(const Item& item)
 {
     return item.type == KnuthPlass::Penalty && item.penalty <= -KnuthPlass::kInfinity;
@@ -33,7 +25,7 @@ QList<KnuthPlass::Line> breakLines(const QList<Item>& items, double lineWidth)
         double fitLength = 0, fitStretch = 0, fitShrink = 0;
         for (qsizetype j = start; j < n; ++j) {
             const Item& item = items[j];
-            if (isBreakpoint(items, j)) {
+            if (KnuthPlass::isBreakpoint(items, j)) {
                 const double atBreak = length + (item.type == KnuthPlass::Penalty ? item.width : 0);
                 if (atBreak > width && fit >= 0)
                     break;

@@ -259,6 +259,7 @@ struct KnuthPlassItem::RunPen {
     QColor colour;
     QFont font;
     int fontStyle = -1;
+    double letterSpacing = 0;
 };
 
 namespace {
@@ -345,13 +346,13 @@ void KnuthPlassItem::paintRuns(QPainter* painter, const PaintBand& band) const
     for (auto line = firstLine; line != m_layout.lines.cend() && line->y <= band.bottom; ++line) {
         for (const LayoutRun& run : line->runs) {
             if (run.style >= 0 && run.style < m_layout.styles.size()) // else not a run of this layout
-                paintRun(painter, run, pen);
+                paintRun(painter, run, line->letterSpacing, pen);
         }
     }
     painter->setLayoutDirection(pageDirection);
 }
 
-void KnuthPlassItem::paintRun(QPainter* painter, const LayoutRun& run, RunPen& pen) const
+void KnuthPlassItem::paintRun(QPainter* painter, const LayoutRun& run, double lineLetterSpacing, RunPen& pen) const
 {
     const LayoutStyle& style = m_layout.styleOf(run);
     const QRectF rect = m_layout.rectOf(run);
@@ -362,11 +363,17 @@ void KnuthPlassItem::paintRun(QPainter* painter, const LayoutRun& run, RunPen& p
         pen.colour = colour;
         painter->setPen(pen.colour);
     }
-    if (!pen.set || (run.style != pen.fontStyle && style.font != pen.font)) {
+    // The layout gave the run's letters the line's spacing when its text takes it.
+    const double letterSpacing =
+        lineLetterSpacing > 0 && run.hasText() && spacesLetters(m_layout.textOf(run)) ? lineLetterSpacing : 0;
+    if (!pen.set || letterSpacing != pen.letterSpacing || (run.style != pen.fontStyle && style.font != pen.font)) {
         pen.font = style.font;
+        if (letterSpacing > 0)
+            pen.font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
         painter->setFont(pen.font);
     }
     pen.fontStyle = run.style;
+    pen.letterSpacing = letterSpacing;
     pen.set = true;
     if (run.hasText()) {
         // The painter's direction is the base direction Qt sets the run's characters in.

@@ -102,7 +102,7 @@ private:
     void paintBoxes(QPainter* painter, const PaintBand& band) const;
     void paintRules(QPainter* painter, const PaintBand& band) const;
     void paintRuns(QPainter* painter, const PaintBand& band) const;
-    void paintRun(QPainter* painter, const LayoutRun& run, RunPen& pen) const;
+    void paintRun(QPainter* painter, const LayoutRun& run, double lineLetterSpacing, RunPen& pen) const;
     void paintImages(QPainter* painter, const PaintBand& band) const;
 
     static IBookImageResolver* s_imageResolver;

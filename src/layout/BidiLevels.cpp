@@ -2,7 +2,6 @@
 
 #include <unicode/ubidi.h>
 
-#include <algorithm>
 #include <memory>
 
 namespace BidiLevels {
@@ -80,13 +79,18 @@ Resolved resolve(const QString& text, const QList<Piece>& pieces, TextDirection 
     }
     const quint8 own = resolved.rightToLeft ? 1 : 0;
     resolved.levels.reserve(pieces.size());
-    for (const Piece& piece : pieces) {
+    for (qsizetype p = 0; p < pieces.size(); ++p) {
+        const Piece& piece = pieces[p];
         if (!levels || !U_SUCCESS(error) || piece.length <= 0) {
             resolved.levels.append(own); // an unresolvable paragraph keeps its base direction
             continue;
         }
         const UBiDiLevel* first = levels + piece.start;
-        resolved.levels.append(*std::min_element(first, first + piece.length));
+        resolved.levels.append(*first);
+        for (qsizetype i = 1; i < piece.length; ++i) {
+            if (first[i] != first[i - 1])
+                resolved.changes.append({p, i, first[i]});
+        }
     }
     return resolved;
 }

@@ -27,15 +27,25 @@ struct Piece {
     qsizetype length = 0;
 };
 
+// Where the characters of a piece change level: from offset (in the piece) on they are at level.
+struct LevelChange {
+    qsizetype piece = 0;
+    qsizetype offset = 0;
+    quint8 level = 0;
+};
+
 struct Resolved {
     bool rightToLeft = false; // the paragraph level
-    QList<quint8> levels;     // one per piece
+    QList<quint8> levels;     // one per piece: the level of its first character
+    QList<LevelChange> changes; // in piece and offset order; empty when every piece is one level
 };
 
 // Levels of the pieces of a paragraph whose characters (and the controls of its embeddings) are
-// text. A piece takes the lowest level of its characters (a Latin word with its full stop in a
-// right-to-left paragraph reads as one right-to-left string); an empty piece, the paragraph level.
-// Auto takes the base direction from the first strong character, else left to right.
+// text. A piece whose characters are not all at one level (a Latin word with its full stop, or a
+// bracket, in a right-to-left paragraph) lists where they change: drawn as one string it would
+// be reordered by the text engine on its own, away from the words it belongs with, so such a
+// piece must be set as several. An empty piece takes the paragraph level. Auto takes the base
+// direction from the first strong character, else left to right.
 Resolved resolve(const QString& text, const QList<Piece>& pieces, TextDirection base);
 
 // Fills order[visual] = logical for count pieces with the given levels.

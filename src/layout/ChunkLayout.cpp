@@ -38,7 +38,7 @@ bool operator==(const LayoutLine& a, const LayoutLine& b)
 {
     return relativelyEqual(a.x, b.x) && relativelyEqual(a.y, b.y) && relativelyEqual(a.width, b.width)
         && relativelyEqual(a.height, b.height) && relativelyEqual(a.baseline, b.baseline)
-        && a.runs == b.runs;
+        && relativelyEqual(a.letterSpacing, b.letterSpacing) && a.runs == b.runs;
 }
 
 bool operator==(const LayoutImage& a, const LayoutImage& b)
@@ -63,6 +63,19 @@ bool operator==(const ChunkLayout& a, const ChunkLayout& b)
 {
     return a.lines == b.lines && a.styles == b.styles && a.text == b.text && a.images == b.images && a.rules == b.rules && a.boxes == b.boxes
         && relativelyEqual(a.height, b.height) && relativelyEqual(a.width, b.width);
+}
+
+bool spacesLetters(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool separate = (u < 0x0300 || (u >= 0x0370 && u < 0x0483) || (u >= 0x048A && u < 0x0591)
+                               || (u >= 0x2000 && u < 0x2070));
+        const bool joiningDash = u >= 0x2012 && u <= 0x2015; // a run of dashes draws one rule
+        if (!separate || joiningDash)
+            return false;
+    }
+    return true;
 }
 
 QString ChunkLayout::textOf(const LayoutRun& run) const

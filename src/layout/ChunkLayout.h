@@ -72,8 +72,16 @@ struct LayoutLine {
     double width = 0;  // width the content is set to (the column width for a justified line)
     double height = 0;
     double baseline = 0;
+    // Added after every character of the line's runs that take letter spacing (spacesLetters):
+    // a justified line too loose for its spaces alone shares the slack with its letters.
+    double letterSpacing = 0;
     QList<LayoutRun> runs;
 };
+
+// Whether a run of this text may be letter-spaced: text of the alphabets whose letters stand
+// apart (Latin, Greek, Cyrillic, Armenian and common punctuation), without combining marks or
+// dashes (repeated, they draw one rule); joined and clustered scripts never are. The layout and the painter ask the same question.
+bool spacesLetters(QStringView text);
 
 struct LayoutImage {
     QString source; // the book image URL, for IBookImageResolver

@@ -61,9 +61,9 @@ ChunkLayout ChunkLayoutEngine::layoutPreparedChunk(const PreparedChunk& prepared
         const PreparedChunk remeasured =
             ChunkPreparer(*m_measurer, otherSize ? params.fontSize : prepared.fontSize, params.fontFamily, lookup)
                 .prepare(prepared.sourceBlocks, prepared.reopenedContainers, prepared.sourceLeadingMargin);
-        layout = ChunkLayouter(remeasured, withinLimits(params, remeasured.readerMetrics), observer).layout();
+        layout = ChunkLayouter(remeasured, *m_measurer, withinLimits(params, remeasured.readerMetrics), observer).layout();
     } else {
-        layout = ChunkLayouter(prepared, withinLimits(params, prepared.readerMetrics), observer).layout();
+        layout = ChunkLayouter(prepared, *m_measurer, withinLimits(params, prepared.readerMetrics), observer).layout();
     }
     return m_keepsHeightsOnly ? heightOf(layout) : layout;
 }

@@ -1,6 +1,7 @@
 #include "ChunkLayouter.h"
 
 #include "BidiLevels.h"
+#include "OverlongWords.h"
 
 #include <QVarLengthArray>
 
@@ -26,6 +27,11 @@ constexpr double kLinePenalty = 10;
 constexpr double kFlaggedDemerit = 100;
 // A tight line beside a loose one shows as a change of colour: such a pair costs extra.
 constexpr double kFitnessDemerit = 100;
+// Spaces grow to twice their width (ratio 2, the first pass's tolerance) before the letters of a
+// loose line take a share of its slack, each at most a twentieth of an em: tracking readers do
+// not notice, where spaces three times as wide show as holes.
+constexpr double kSpaceRatioCap = 2;
+constexpr double kMaxLetterSpacing = 0.05;
 const KnuthPlass::Params kBreakParams{kTolerance, kFallbackTolerance, kLinePenalty, kFlaggedDemerit,
                                       kFitnessDemerit};
 
@@ -43,9 +49,10 @@ bool decorated(const PreparedStyle& style)
 
 } // namespace
 
-ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
-                             const LineBreakObserver& observer)
+ChunkLayouter::ChunkLayouter(const PreparedChunk& chunk, const ITextMeasurer& measurer,
+                             const LayoutParams& params, const LineBreakObserver& observer)
     : m_chunk(chunk)
+    , m_measurer(measurer)
     , m_params(params)
     , m_observer(observer)
     , m_width(std::max(params.width, 1.0))
@@ -147,13 +154,18 @@ void ChunkLayouter::closeBox(const PreparedBlock* end)
     m_right = open.outerRight;
 }
 
-void ChunkLayouter::placeParagraph(const PreparedParagraph& paragraph)
+void ChunkLayouter::placeParagraph(const PreparedParagraph& prepared)
 {
     flushMargins();
     m_blockBackground = innermostBackground();
     const double available = std::max(m_right - m_left, 1.0);
-    // Unpacked for the breaker; an image wider than the column is narrowed in this copy only.
-    QList<Item> items = paragraph.items.unpacked();
+    // Unpacked for the breaker; a word wider than the column is broken, and an image wider than
+    // the column narrowed, in this copy only.
+    QList<Item> items = prepared.items.unpacked();
+    PreparedParagraph brokenWords;
+    if (prepared.widestWord > available)
+        brokenWords = OverlongWords::broken(m_chunk, m_measurer, prepared, available, items);
+    const PreparedParagraph& paragraph = prepared.widestWord > available ? brokenWords : prepared;
     for (qsizetype k = 0; k < items.size(); ++k) {
         const Item& item = items.at(k);
         if (item.type == KnuthPlass::Box && item.runIndex >= 0 && item.width > available
@@ -172,6 +184,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
 {
     // Ratio: how far the line's glue stretches or shrinks.
     PlacedLine placed{paragraph, items, breakLine, lineRatio(paragraph, items, breakLine)};
+    spreadIntoLetters(placed);
     // Extent: the width the items take and the height above and below the baseline.
     const LineExtent extent = lineExtent(placed);
     // Alignment: where the line starts in the column.
@@ -181,6 +194,7 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     line.width = extent.natural;
     line.height = extent.above + extent.below;
     line.baseline = m_y + extent.above;
+    line.letterSpacing = placed.letterSpacing;
     // Visual order and runs: the pieces left to right, each word one run.
     placed.x = line.x;
     placePieces(placed);
@@ -205,6 +219,30 @@ double ChunkLayouter::lineRatio(const PreparedParagraph& paragraph, const QList<
     else if (!justify)
         ratio = 0;
     return ratio;
+}
+
+void ChunkLayouter::spreadIntoLetters(PlacedLine& placed) const
+{
+    if (placed.ratio <= kSpaceRatioCap || placed.ratio >= KnuthPlass::kInfinity)
+        return; // well set, or nothing to stretch at all
+    double stretch = 0;
+    int letters = 0;
+    for (int k = placed.breakLine.start; k < placed.breakLine.end; ++k) {
+        const Item& item = placed.items[k];
+        if (item.type == KnuthPlass::Glue) {
+            stretch += item.stretch;
+        } else if (item.type == KnuthPlass::Box && item.runIndex >= 0) {
+            const PreparedRun& run = placed.paragraph.runs[item.runIndex];
+            if (run.kind == PreparedRun::Kind::Text && spacesLetters(textOf(m_chunk, run)))
+                letters += run.textLength;
+        }
+    }
+    if (letters == 0 || stretch <= 0)
+        return;
+    const double em = m_chunk.styles[placed.paragraph.baseStyle].request.pixelSize;
+    const double excess = (placed.ratio - kSpaceRatioCap) * stretch;
+    placed.letterSpacing = std::min(excess / letters, kMaxLetterSpacing * em);
+    placed.ratio -= placed.letterSpacing * letters / stretch;
 }
 
 ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) const
@@ -232,6 +270,8 @@ ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) co
         if (item.runIndex < 0)
             continue;
         const PreparedRun& run = paragraph.runs[item.runIndex];
+        if (run.kind == PreparedRun::Kind::Text)
+            extent.natural += placed.spacingOf(textOf(m_chunk, run), run.textLength);
         const PreparedStyle& style = m_chunk.styles[run.style];
         if (run.kind == PreparedRun::Kind::Image) {
             hasImage = true;
@@ -246,7 +286,7 @@ ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) co
     }
     const Item& endItem = placed.items[placed.breakLine.end];
     if (endItem.type == KnuthPlass::Penalty)
-        extent.natural += endItem.width;
+        extent.natural += endItem.width + hyphenSpacing(placed, endItem);
     extent.above = std::max(textAbove, imageAbove);
     extent.below = std::max(textBelow, imageBelow);
     if (hasText || !hasImage) {
@@ -301,7 +341,7 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         const Item& endItem = placed.items[k];
         const int style = endItem.runIndex >= 0 ? paragraph.runs[endItem.runIndex].style
                                                 : paragraph.baseStyle;
-        addHyphen(placed, style, reversed, endItem.width);
+        addHyphen(placed, style, reversed, endItem.width + hyphenSpacing(placed, endItem));
         return;
     }
     const Item& item = placed.items[k];
@@ -330,7 +370,15 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         placed.advance(item.width);
         return;
     }
-    addText(placed, run.style, reversed, run, item.width);
+    addText(placed, run.style, reversed, run, item.width + placed.spacingOf(textOf(m_chunk, run), run.textLength));
+}
+
+double ChunkLayouter::hyphenSpacing(const PlacedLine& placed, const Item& endItem) const
+{
+    // The hyphen is drawn with the word it ends and spaced like it.
+    if (!placed.breakLine.hyphenated || endItem.runIndex < 0)
+        return 0;
+    return placed.spacingOf(textOf(m_chunk, placed.paragraph.runs[endItem.runIndex]), 1);
 }
 
 void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece,
@@ -340,8 +388,10 @@ void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const 
     // run's reading direction: left to right on the page, a right-to-left word's later piece
     // comes first.
     LayoutLine& line = placed.line;
+    // The painter spaces a run's letters only when all of its text takes spacing.
+    const bool spaced = placed.letterSpacing > 0 && spacesLetters(textOf(m_chunk, piece));
     if (placed.openRun >= 0 && placed.openStyle == style && placed.openReversed == reversed
-        && extends(line.runs[placed.openRun], piece, reversed)) {
+        && placed.openSpaced == spaced && extends(line.runs[placed.openRun], piece, reversed)) {
         LayoutRun& extended = line.runs[placed.openRun];
         if (reversed)
             extended.textStart = piece.textStart;
@@ -353,6 +403,7 @@ void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const 
         placed.openRun = int(line.runs.size()) - 1;
         placed.openStyle = style;
         placed.openReversed = reversed;
+        placed.openSpaced = spaced;
     }
     placed.x += width;
 }

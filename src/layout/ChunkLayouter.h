@@ -16,18 +16,22 @@
 //   right alignment place the natural width. A line's height is the paragraph's line height
 //   (the book's, or the reader's spacing times the font's line spacing), grown to hold larger
 //   runs, raised or lowered runs and images; a line of images alone is exactly as tall as they.
+//   A justified line so loose that its spaces would grow past twice their width lets the
+//   letters of its Latin, Greek and Cyrillic words share the excess, up to a twentieth of an em
+//   each (letter spacing, drawn by the painter); only what they cannot take widens the spaces more.
 // - Direction: lines are broken in logical order; a line of a paragraph with embedding levels is
 //   then set in visual order (BidiLevels), each word still one run in its logical character
 //   order, drawn right to left when its level is odd. Start and end alignment, and the lines of a
 //   justified paragraph that do not fill the column, sit at the side the paragraph starts on, as
 //   do its first-line indent and list marker (the first items of its first line).
 // - Images wider than their column are scaled down to it, keeping their aspect; an image sits
-//   on the baseline.
+//   on the baseline. A word wider than its column is broken between its letters (OverlongWords).
 //
 // One layouter serves one layout() call on one thread; it only reads the prepared chunk.
 
 #include "ChunkLayout.h"
 #include "content/BlockMargins.h"
+#include "ITextMeasurer.h"
 #include "KnuthPlass.h"
 #include "LayoutParams.h"
 #include "PreparedChunk.h"
@@ -44,7 +48,8 @@ using LineBreakObserver = std::function<void(const PreparedParagraph& paragraph,
 
 class ChunkLayouter {
 public:
-    ChunkLayouter(const PreparedChunk& chunk, const LayoutParams& params,
+    // The measurer measures the pieces of words too wide for their column (OverlongWords).
+    ChunkLayouter(const PreparedChunk& chunk, const ITextMeasurer& measurer, const LayoutParams& params,
                   const LineBreakObserver& observer = {});
 
     ChunkLayout layout();
@@ -63,15 +68,22 @@ private:
         const QList<KnuthPlass::Item>& items;
         const KnuthPlass::Line& breakLine;
         double ratio = 0; // the adjustment its glue is set at
+        double letterSpacing = 0; // after each character of the text that takes it
         LayoutLine line;
         double x = 0;            // where the next piece goes
         int openRun = -1;        // the run the next piece of the same word and style extends
         int openStyle = -1;
         bool openReversed = false;
+        bool openSpaced = false;
 
         double glueWidth(const KnuthPlass::Item& glue) const
         {
             return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
+        }
+        // The extra width letter spacing gives a text piece (or a hyphen after it).
+        double spacingOf(const QStringView text, int characters) const
+        {
+            return letterSpacing > 0 && spacesLetters(text) ? letterSpacing * characters : 0;
         }
         // Past a piece that ends the open run.
         void advance(double width)
@@ -93,6 +105,8 @@ private:
                    const KnuthPlass::Line& breakLine, double available);
     static double lineRatio(const PreparedParagraph& paragraph, const QList<KnuthPlass::Item>& items,
                             const KnuthPlass::Line& breakLine);
+    // A justified line whose spaces would grow past twice their width gives its letters a share.
+    void spreadIntoLetters(PlacedLine& placed) const;
     LineExtent lineExtent(const PlacedLine& placed) const;
     static double alignOffset(const PreparedParagraph& paragraph, double available, double natural);
     // Sets the pieces in visual order: logical order, or the embedding levels' order.
@@ -100,6 +114,7 @@ private:
     void placePiece(PlacedLine& placed, int item, bool reversed);
     void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width);
     void addHyphen(PlacedLine& placed, int style, bool reversed, double width);
+    double hyphenSpacing(const PlacedLine& placed, const KnuthPlass::Item& endItem) const;
     void placeRule(const PreparedBlock& block);
     void meetMargins(const BlockMargins& margins);
     void flushMargins();
@@ -116,6 +131,7 @@ private:
     int layoutStyle(int preparedStyle);
 
     const PreparedChunk& m_chunk;
+    const ITextMeasurer& m_measurer;
     const LayoutParams m_params;
     const LineBreakObserver m_observer;
     const double m_width;

@@ -99,14 +99,6 @@ private:
         return 3;
     }
 
-    bool isBreakpoint(int j) const
-    {
-        const Item& item = m_items[j];
-        if (item.type == Penalty)
-            return item.penalty < kInfinity;
-        return item.type == Glue && j > 0 && m_items[j - 1].type == Box;
-    }
-
     // Glue and ordinary penalties after a break are discarded: the next line starts at a box or
     // at a forced break.
     int nextLineStart(int j) const
@@ -154,7 +146,7 @@ private:
         m_kept.clear();
         m_kept.reserve(64);
         for (int j = 0; j < n; ++j) {
-            if (!isBreakpoint(j))
+            if (!isBreakpoint(m_items, j))
                 continue;
             // The best line from an active node to this break, per fitness class.
             Candidate candidates[4];
@@ -253,6 +245,14 @@ private:
 };
 
 } // namespace
+
+bool isBreakpoint(const QList<Item>& items, qsizetype j)
+{
+    const Item& item = items[j];
+    if (item.type == Penalty)
+        return item.penalty < kInfinity;
+    return item.type == Glue && j > 0 && items[j - 1].type == Box;
+}
 
 double adjustmentRatio(double length, double stretch, double shrink, double lineWidth)
 {

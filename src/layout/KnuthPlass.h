@@ -58,6 +58,9 @@ struct Line {
 // line with nothing to stretch, -10000 for an overfull line with nothing to shrink.
 double adjustmentRatio(double length, double stretch, double shrink, double lineWidth);
 
+// Whether a line may end at item j: a penalty below kInfinity, or glue that follows a box.
+bool isBreakpoint(const QList<Item>& items, qsizetype j);
+
 // Closes a paragraph in place: drops trailing glue, adds an empty box when the list is empty or
 // ends at a forced break, then a never-break penalty, the finishing glue and the forced break.
 void finishLine(QList<Item>& items);

@@ -1,7 +1,10 @@
 #include "ParagraphPreparer.h"
 
 #include "BidiLevels.h"
+#include "DictionaryBreaks.h"
 #include "text/IdeographicText.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -14,6 +17,10 @@ constexpr double kHyphenPenalty = 50;
 // Chinese and Japanese set without spaces: lines may break between any two characters, and the
 // gaps take up the line's slack, a twentieth of an em each at most before the ratio grows.
 constexpr double kInterCharacterStretch = 0.05;
+// Thai, Lao, Khmer and Burmese words run on without spaces: a line breaks between two of them
+// with nothing drawn at the break. A justified line shares its slack among these boundaries as
+// well as its spaces, each taking a tenth of an em before the ratio grows, so no gap opens wide.
+constexpr double kWordBoundaryStretch = 0.1;
 constexpr int kTabStop = 8;
 
 constexpr char16_t kSoftHyphen = 0x00AD;
@@ -112,9 +119,29 @@ PreparedParagraph ParagraphPreparer::prepare()
     KnuthPlass::finishParagraph(m_items);
     if (m_trackSources)
         resolveLevels(base);
+    m_paragraph.widestWord = widestWord();
     m_paragraph.items = PackedItems(m_items);
     m_paragraph.runs.squeeze();
     return std::move(m_paragraph);
+}
+
+double ParagraphPreparer::widestWord() const
+{
+    double widest = 0;
+    double word = 0;
+    for (qsizetype k = 0; k < m_items.size(); ++k) {
+        const Item& item = m_items[k];
+        if (KnuthPlass::isBreakpoint(m_items, k)) {
+            word = 0;
+            continue;
+        }
+        const bool image = item.type == KnuthPlass::Box && item.runIndex >= 0
+            && m_paragraph.runs[item.runIndex].kind == PreparedRun::Kind::Image;
+        if (item.type != KnuthPlass::Penalty && !image) // an image is narrowed to its column
+            word += item.width;
+        widest = std::max(widest, word);
+    }
+    return widest;
 }
 
 TextDirection ParagraphPreparer::baseDirection() const
@@ -138,6 +165,7 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
     QList<BidiLevels::Piece> pieces;
     const QString text = bidiText(base, pieces);
     BidiLevels::Resolved resolved = BidiLevels::resolve(text, pieces, base);
+    splitAtLevelChanges(resolved);
     // A break shows its hyphen beside the box it ends, in that box's direction.
     quint8 boxLevel = resolved.rightToLeft ? 1 : 0;
     bool reorders = resolved.rightToLeft;
@@ -153,6 +181,55 @@ void ParagraphPreparer::resolveLevels(TextDirection base)
     // Only a paragraph that reads right to left somewhere keeps its levels.
     if (reorders)
         m_paragraph.levels = std::move(resolved.levels);
+}
+
+void ParagraphPreparer::splitAtLevelChanges(BidiLevels::Resolved& resolved)
+{
+    // Each part of a box whose characters lie at different levels becomes a box of its own, with
+    // no break between them, so that each part is put in its place on the line by its own level.
+    if (resolved.changes.isEmpty())
+        return;
+    QList<Item> items;
+    QList<quint8> levels;
+    items.reserve(m_items.size() + resolved.changes.size());
+    levels.reserve(items.capacity());
+    qsizetype change = 0;
+    for (qsizetype k = 0; k < m_items.size(); ++k) {
+        const Item& item = m_items[k];
+        if (change >= resolved.changes.size() || resolved.changes[change].piece != k) {
+            items.append(item);
+            levels.append(resolved.levels[k]);
+            continue;
+        }
+        const PreparedRun whole = m_paragraph.runs[item.runIndex];
+        const FontRequest& font = m_chunk.style(whole.style).request;
+        int runIndex = item.runIndex;
+        qsizetype from = 0;
+        quint8 level = resolved.levels[k];
+        auto addPart = [&](qsizetype to) {
+            PreparedRun part = whole;
+            part.textStart = whole.textStart + int(from);
+            part.textLength = int(to - from);
+            if (runIndex < 0) {
+                m_paragraph.runs.append(part);
+                runIndex = int(m_paragraph.runs.size()) - 1;
+            } else {
+                m_paragraph.runs[runIndex] = part;
+            }
+            const double width = m_chunk.textMeasurer().advance(font, m_chunk.textOf(part).toString());
+            items.append(Item::box(width, runIndex));
+            levels.append(level);
+            runIndex = -1;
+        };
+        for (; change < resolved.changes.size() && resolved.changes[change].piece == k; ++change) {
+            addPart(resolved.changes[change].offset);
+            from = resolved.changes[change].offset;
+            level = resolved.changes[change].level;
+        }
+        addPart(whole.textLength);
+    }
+    m_items = std::move(items);
+    resolved.levels = std::move(levels);
 }
 
 QString ParagraphPreparer::bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const
@@ -328,6 +405,35 @@ void ParagraphPreparer::addWord(const QString& text, int style)
 {
     if (text.isEmpty())
         return;
+    if (DictionaryBreaks::needsDictionary(text)) {
+        addDictionaryWords(text, style);
+        return;
+    }
+    addMeasuredBox(text, style);
+}
+
+void ParagraphPreparer::addDictionaryWords(const QString& text, int style)
+{
+    qsizetype from = 0;
+    for (const qsizetype boundary : DictionaryBreaks::wordBoundaries(text)) {
+        addMeasuredBox(text.mid(from, boundary - from), style);
+        addWordBoundary(style);
+        from = boundary;
+    }
+    addMeasuredBox(text.mid(from), style);
+}
+
+void ParagraphPreparer::addWordBoundary(int style)
+{
+    if (m_items.isEmpty() || m_items.last().type != KnuthPlass::Box)
+        return;
+    m_pendingBreak.reset();
+    const double stretch = m_chunk.style(style).request.pixelSize * kWordBoundaryStretch;
+    m_items.append(Item::glue(0, stretch, 0, spaceRun(style)));
+}
+
+void ParagraphPreparer::addMeasuredBox(const QString& text, int style)
+{
     const double width = m_chunk.textMeasurer().advance(m_chunk.style(style).request, text);
     addBox(PreparedRun::Kind::Text, m_chunk.styleFor(style, text), text, width);
 }

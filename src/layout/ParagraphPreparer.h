@@ -8,9 +8,10 @@
 // when a line ends there; a dash inside a word and the sides of an image are penalties of no
 // width; a zero-width space is a free break; Chinese and Japanese text may break between any
 // two characters (not before closing punctuation or small kana, nor after an opening bracket),
-// at glue that only stretches; a word joiner (U+2060) forbids the break beside it and is not
-// drawn; a line break, and a newline in preformatted text,
-// is a forced break closed like a paragraph end, so the line before it is not stretched.
+// at glue that only stretches; Thai, Lao, Khmer and Burmese break between the words of ICU's
+// dictionaries, at glue of no width that stretches a little; a word joiner (U+2060) forbids the
+// break beside it and is not drawn; a line break, and a newline in preformatted text, is a
+// forced break closed like a paragraph end, so the line before it is not stretched.
 // Preformatted text keeps its spaces as fixed glue (tabs to every 8th column) and still wraps at
 // them when a line is too long for the column.
 //
@@ -38,6 +39,9 @@ private:
     void addImage(const InlineRun& run, int style);
     void addForcedBreak();
     void addWord(const QString& text, int style);
+    void addDictionaryWords(const QString& text, int style);
+    void addWordBoundary(int style);
+    void addMeasuredBox(const QString& text, int style);
     void addSpaces(int style, int count);
     void addGlue(int style);
     void addInterCharacterGlue(int style);
@@ -48,6 +52,8 @@ private:
     TextDirection baseDirection() const;
     bool needsBidi(TextDirection base) const;
     void resolveLevels(TextDirection base);
+    void splitAtLevelChanges(BidiLevels::Resolved& resolved);
+    double widestWord() const;
     // Fills one piece per item, where its characters lie in the returned text.
     QString bidiText(TextDirection base, QList<BidiLevels::Piece>& pieces) const;
 

@@ -54,6 +54,7 @@ struct PreparedParagraph {
     bool rightToLeft = false; // the resolved base direction
     int baseStyle = 0;      // the paragraph's own style: its strut
     double lineHeight = 0;  // the book's line height in pixels; 0 = the reader's line spacing
+    double widestWord = 0;  // the widest stretch of text no line may break inside, images left out
     QList<quint8> levels;     // bidi embedding level per item; empty: all left to right
     QHash<int, double> inverts; // run index -> how far that picture's colours are inverted (0..1];
                                 // pictures drawn as they are have no entry (most paragraphs: none)

@@ -191,7 +191,10 @@ void paintRunsPlainly(QPainter& painter, const KnuthPlassItem& item, const Chunk
                 painter.fillRect(rect, style.background.toColor());
             const QColor theme = style.link ? item.linkColor() : item.textColor();
             painter.setPen(item.useBookColours() && !style.colour.none ? style.colour.toColor() : theme);
-            painter.setFont(style.font);
+            QFont font = style.font;
+            if (line.letterSpacing > 0 && spacesLetters(layout.textOf(run)))
+                font.setLetterSpacing(QFont::AbsoluteSpacing, line.letterSpacing);
+            painter.setFont(font);
             painter.drawText(QPointF(run.x, run.baseline), layout.textOf(run));
             const double size = style.font.pixelSize();
             const auto rule = [&](double y) { painter.drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y)); };

@@ -5,6 +5,12 @@
 
 #include <QTest>
 
+#include <unicode/ubidi.h>
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <memory>
+
 using namespace ChunkFixture;
 
 namespace {
@@ -51,6 +57,44 @@ private:
     FixedAdvanceMeasurer fixed;
 };
 
+// A line as it shows, one character cell per 8 px: each run's characters in the order the text
+// engine draws them (a right-to-left run reversed, its brackets mirrored: every run holds
+// characters of one level), gaps as spaces.
+QString shownLine(const ChunkLayout& layout, const LayoutLine& line)
+{
+    QString shown;
+    const double left = line.runs.isEmpty() ? line.x : line.runs.first().x;
+    for (const LayoutRun& run : line.runs) {
+        QString text = layout.textOf(run);
+        if (run.rightToLeft) {
+            std::reverse(text.begin(), text.end());
+            for (QChar& c : text)
+                c = QChar(char16_t(u_charMirror(c.unicode())));
+        }
+        const qsizetype cell = qRound((run.x - left) / 8);
+        if (shown.size() < cell)
+            shown += QString(cell - shown.size(), u' ');
+        shown = shown.left(cell) + text;
+    }
+    return shown;
+}
+
+// What ICU shows for one line of text: its visual order with mirrored brackets.
+QString icuShown(const QString& text, TextDirection direction)
+{
+    UErrorCode error = U_ZERO_ERROR;
+    std::unique_ptr<UBiDi, void (*)(UBiDi*)> bidi(ubidi_open(), ubidi_close);
+    const UBiDiLevel level = direction == TextDirection::RightToLeft ? 1
+        : direction == TextDirection::LeftToRight                   ? 0
+                                                                     : UBIDI_DEFAULT_LTR;
+    ubidi_setPara(bidi.get(), reinterpret_cast<const UChar*>(text.utf16()), int32_t(text.size()), level, nullptr,
+                  &error);
+    QString shown(text.size() * 2, QChar());
+    const int32_t length = ubidi_writeReordered(bidi.get(), reinterpret_cast<UChar*>(shown.data()),
+                                                int32_t(shown.size()), UBIDI_DO_MIRRORING, &error);
+    return U_SUCCESS(error) ? shown.left(length) : QStringLiteral("ICU failed: ") + u_errorName(error);
+}
+
 } // namespace
 
 class TestBidiLayout : public QObject {
@@ -63,6 +107,8 @@ private Q_SLOTS:
     void linesAreAsTallAsTheirFallbackGlyphs();
     void wordsOfDifferentStylesKeepTheirSpaces_data();
     void wordsOfDifferentStylesKeepTheirSpaces();
+    void visualOrderIsIcus_data();
+    void visualOrderIsIcus();
 };
 
 void TestBidiLayout::visualOrderAndAlignment_data()
@@ -101,23 +147,24 @@ void TestBidiLayout::visualOrderAndAlignment_data()
     QTest::newRow("dir auto, Latin first")
         << QStringLiteral("<p dir=\"auto\">big %1 world</p>").arg(peace) << 400.0
         << QStringList{QStringLiteral("x=0 |big %1 world|").arg(peace)} << QStringList{peace};
-    // The marker is the first thing of the line, so on the right; it is drawn with its word.
+    // The marker is the first thing of the line, so on the right: its number rightmost, its full
+    // stop and space (right to left, like the word beside them) to the number's left.
     QTest::newRow("direction rtl list")
         << QStringLiteral("<ol style=\"direction: rtl; padding: 0; margin: 0\"><li>%1 %2</li></ol>").arg(one, two)
-        << 200.0 << QStringList{QStringLiteral("x=104 |%1 1. %2|").arg(two, one)}
-        << QStringList{two, QStringLiteral("1. ") + one};
+        << 200.0 << QStringList{QStringLiteral("x=104 |%1 . %2").arg(two, one) + QStringLiteral("1|")}
+        << QStringList{two, QStringLiteral(". ") + one};
     QTest::newRow("list of a right-to-left document indented on the right")
         << QStringLiteral("<body dir=\"rtl\"><ul style=\"margin:0\"><li>%1</li></ul></body>").arg(one) << 200.0
         << QStringList{QStringLiteral("x=120 |\u2022 %1|").arg(one)} << QStringList{QStringLiteral("\u2022 ") + one};
     // Brackets around a right-to-left word in a right-to-left paragraph are drawn right to left,
-    // so mirrored; in a left-to-right one the word with its brackets is left to right.
+    // so mirrored; in a left-to-right one the brackets are left to right, the word inside them not.
     QTest::newRow("brackets in a right-to-left paragraph")
         << QStringLiteral("<p dir=\"rtl\">(%1) %2</p>").arg(peace, world) << 400.0
         << QStringList{QStringLiteral("x=312 |%1 (%2)|").arg(world, peace)}
         << QStringList{world, QStringLiteral("(%1)").arg(peace)};
     QTest::newRow("brackets in a left-to-right paragraph")
         << QStringLiteral("<p>see (%1) here</p>").arg(peace) << 400.0
-        << QStringList{QStringLiteral("x=0 |see (%1) here|").arg(peace)} << QStringList{};
+        << QStringList{QStringLiteral("x=0 |see (%1) here|").arg(peace)} << QStringList{peace};
     // An isolate of the other direction is reordered as a whole; its spaces stay its own.
     QTest::newRow("right-to-left isolate in a Latin paragraph")
         << QStringLiteral("<p>a <span dir=\"rtl\">1 2 3</span> b</p>") << 400.0
@@ -223,12 +270,14 @@ void TestBidiLayout::wordsOfDifferentStylesKeepTheirSpaces_data()
     QTest::newRow("larger word")
         << QStringLiteral("<p dir=\"rtl\" style=\"font-size:16px\"><span style=\"font-size:32px\">%1</span> %2</p>").arg(one, two)
         << QStringList{QStringLiteral("304 40 |%1|").arg(two), QStringLiteral("352 48 |%1|").arg(one)};
-    // A Latin word with its colon starts the right-to-left line; the Arabic words follow it to its
-    // left, each gap between two words where it was written; the "!" after the italic word ends it.
+    // A Latin word starts the right-to-left line, its colon (right to left) to its left; the Arabic
+    // words follow, each gap between two words where it was written; the "!" after the italic word
+    // ends it.
     QTest::newRow("mixed runs")
         << QStringLiteral("<p dir=\"rtl\">CSS: <b>%1</b> <i>%2</i>!</p>").arg(said, year)
         << QStringList{QStringLiteral("296 8 |!|"), QStringLiteral("304 24 |%1|").arg(year),
-                       QStringLiteral("336 24 |%1|").arg(said), QStringLiteral("368 32 |CSS:|")};
+                       QStringLiteral("336 24 |%1|").arg(said), QStringLiteral("368 8 |:|"),
+                       QStringLiteral("376 24 |CSS|")};
     QTest::newRow("mixed runs, left to right")
         << QStringLiteral("<p>CSS: <b>%1</b> <i>%2</i>!</p>").arg(said, year)
         << QStringList{QStringLiteral("0 32 |CSS:|"), QStringLiteral("40 24 |%1|").arg(year),
@@ -249,6 +298,47 @@ void TestBidiLayout::wordsOfDifferentStylesKeepTheirSpaces()
             placed << QStringLiteral("%1 %2 |%3|").arg(run.x).arg(run.width).arg(result.textOf(run));
     }
     QCOMPARE(placed, runs);
+}
+
+void TestBidiLayout::visualOrderIsIcus_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("direction");
+
+    const QString hebrew = QStringLiteral("\u05E1\u05E4\u05E8 \u05D4\u05DE\u05D3\u05D9\u05E0\u05D4"); // two words
+    const QString word = QStringLiteral("\u05E9\u05DC\u05D5\u05DD");
+    const QString arabic = QStringLiteral("\u0642\u0627\u0644 \u0639\u0627\u0645");
+    const int rtl = int(TextDirection::RightToLeft), ltr = int(TextDirection::LeftToRight);
+    const int automatic = int(TextDirection::Auto);
+    QTest::newRow("bracketed Latin title") << QStringLiteral("%1 (Two Treatises of Government) %1").arg(hebrew) << rtl;
+    QTest::newRow("Latin sentence end and citation")
+        << QStringLiteral("%1 Churchill. Locke, J. (1689). %1.").arg(hebrew) << rtl;
+    QTest::newRow("Latin word with a comma") << QStringLiteral("%1 Locke, %1").arg(hebrew) << rtl;
+    QTest::newRow("Latin phrase ending the paragraph") << QStringLiteral("%1 see Locke!").arg(hebrew) << rtl;
+    QTest::newRow("number with a unit and a full stop") << QStringLiteral("%1 2020 km. %1").arg(arabic) << rtl;
+    QTest::newRow("number inside an Arabic word") << QStringLiteral("%1 \u0639\u0627\u0645%2 %1").arg(arabic, QStringLiteral("1999")) << rtl;
+    QTest::newRow("quoted Latin phrase") << QStringLiteral("%1 \"Hello, world\" %1").arg(hebrew) << rtl;
+    QTest::newRow("Hebrew with a bracket inside a Latin phrase")
+        << QStringLiteral("%1 (a %2 b) %1").arg(hebrew, word) << rtl;
+    QTest::newRow("URL in a Hebrew paragraph") << QStringLiteral("%1 http://example.org/a-b, %1").arg(hebrew) << rtl;
+    QTest::newRow("Hebrew phrase with punctuation in English")
+        << QStringLiteral("He said (%1, %2!) to me.").arg(word, hebrew) << ltr;
+    QTest::newRow("Arabic with digits in English") << QStringLiteral("See %1 12 %1: done").arg(arabic) << ltr;
+    QTest::newRow("Hebrew quoted in English") << QStringLiteral("The word \"%1.\" ends").arg(word) << ltr;
+    QTest::newRow("auto direction, Hebrew first") << QStringLiteral("%1, Smith (2001).").arg(hebrew) << automatic;
+}
+
+// Every line reads as ICU reorders the same text: the words of a phrase of the other direction
+// stay together and in their order, with their punctuation and spaces where ICU puts them.
+void TestBidiLayout::visualOrderIsIcus()
+{
+    QFETCH(QString, text);
+    QFETCH(int, direction);
+    BlockItem block = paragraph(text, TextAlign::Left);
+    block.style.direction = TextDirection(direction);
+    const ChunkLayout result = layout(chunk({block}), 2000);
+    QCOMPARE(result.lines.size(), 1);
+    QCOMPARE(shownLine(result, result.lines.first()), icuShown(text, TextDirection(direction)));
 }
 
 QTEST_MAIN(TestBidiLayout)

@@ -57,7 +57,13 @@ private Q_SLOTS:
     void breakOpportunities();
     void looseLineIsStretched_data();
     void looseLineIsStretched();
+    void looseLinesSpaceTheirLetters_data();
+    void looseLinesSpaceTheirLetters();
     void ideographicLinesAreJustified();
+    void dictionaryScriptsBreakBetweenWords_data();
+    void overlongWordsBreakAnywhere_data();
+    void overlongWordsBreakAnywhere();
+    void dictionaryScriptsBreakBetweenWords();
     void splitBoxDrawnAsOne();
     void boxesInsetAndCollapseMargins();
     void images_data();
@@ -220,7 +226,8 @@ void TestChunkLayout::breakOpportunities_data()
                                            << QStringList{"go extraordinary"};
     QTest::newRow("after a dash inside a word") << QStringLiteral("so well-known") << 64.0
                                                 << QStringList{"so well-", "known"};
-    QTest::newRow("not after a leading dash") << QStringLiteral("-known") << 24.0 << QStringList{"-known"};
+    // Too wide for the line, the word breaks where it must, not after its leading dash.
+    QTest::newRow("not after a leading dash") << QStringLiteral("-known") << 40.0 << QStringList{"-know", "n"};
     QTest::newRow("zero-width space") << QStringLiteral("aaaa\u200Bbbbb") << 40.0 << QStringList{"aaaa", "bbbb"};
     QTest::newRow("no-break space holds") << QStringLiteral("a b\u00A0c") << 32.0
                                           << QStringList{"a", QStringLiteral("b\u00A0c")};
@@ -242,7 +249,7 @@ void TestChunkLayout::breakOpportunities_data()
                        QStringLiteral("\u5341\u767E\u5343")};
     QTest::newRow("word joiner keeps the break after a dash before it") << QStringLiteral("so well-known\u2060\u2014") << 64.0
                                                                        << QStringList{"so well-", QStringLiteral("known\u2014")};
-    QTest::newRow("word joiner after a dash holds") << QStringLiteral("so well-\u2060known") << 64.0
+    QTest::newRow("word joiner after a dash holds") << QStringLiteral("so well-\u2060known") << 80.0
                                                     << QStringList{"so", "well-known"};
     QTest::newRow("stray tab and newline are spaces") << QStringLiteral("a\tb\nc") << 400.0
                                                       << QStringList{"a b c"};
@@ -274,7 +281,8 @@ void TestChunkLayout::looseLineIsStretched_data()
     QTest::addColumn<int>("align");
     QTest::addColumn<double>("firstWidth");
     QTest::addColumn<double>("secondWordX");
-    QTest::newRow("justified") << int(TextAlign::Justify) << 100.0 << 84.0;
+    // The letters of "a bb" take a twentieth of an em each (0.8 px) of the slack.
+    QTest::newRow("justified") << int(TextAlign::Justify) << 100.0 << 100.0 - 2 * 8.8;
     QTest::newRow("left") << int(TextAlign::Left) << 32.0 << 16.0;
 }
 
@@ -290,6 +298,47 @@ void TestChunkLayout::looseLineIsStretched()
     QCOMPARE(result.lines[1].width, 80.0);
 }
 
+void TestChunkLayout::looseLinesSpaceTheirLetters_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<double>("letterSpacing"); // of the first line
+    QTest::addColumn<double>("spaceWidth");    // between its first two words
+    // 8 px a character and space; a space stretches by 4. Spaces grow to twice their width
+    // (ratio 2) before the letters share the slack, each up to a twentieth of an em (0.8 px).
+    // "aaaa bbbb" (72 px) in 80: ratio 1, the spaces alone take the slack.
+    QTest::newRow("well set") << QStringLiteral("aaaa bbbb cccccccccc") << 80.0 << 0.0 << 16.0;
+    // "aaaa bbbb" (72 px) in 84: 12 px of slack; the space takes 8 (ratio 2), the 8 letters
+    // 0.5 px each.
+    QTest::newRow("slightly loose") << QStringLiteral("aaaa bbbb cccccccccc") << 84.0 << 0.5 << 16.0;
+    // In 100: 28 px; the space takes 8, the letters 0.8 each (6.4 px), the space the remaining
+    // 13.6 px too.
+    QTest::newRow("loose line") << QStringLiteral("aaaa bbbb cccccccccccc") << 100.0 << 0.8 << 8.0 + 8.0 + 13.6;
+    // Hebrew letters are not spaced; the space takes the slack.
+    QTest::newRow("not for Hebrew")
+        << QStringLiteral("\u05D0\u05D0\u05D0\u05D0 \u05D1\u05D1\u05D1\u05D1 ") + QString(12, QChar(0x05D2)) << 100.0
+        << 0.0 << 36.0;
+}
+
+// A justified line too loose for its spaces alone gives its letters a little spacing: the line
+// still fills the column, its runs are as wide as their letters spaced, and spaces stop growing.
+void TestChunkLayout::looseLinesSpaceTheirLetters()
+{
+    QFETCH(QString, content);
+    QFETCH(double, width);
+    QFETCH(double, letterSpacing);
+    QFETCH(double, spaceWidth);
+    const ChunkLayout result = layout(chunk({paragraph(content)}), width);
+    QCOMPARE(result.lines.size(), 2);
+    const LayoutLine& first = result.lines.first();
+    QCOMPARE(first.runs.size(), 2);
+    QCOMPARE(first.letterSpacing, letterSpacing);
+    QCOMPARE(first.runs.first().x + first.runs.first().width + spaceWidth + first.runs.last().width, width);
+    for (const LayoutRun& run : first.runs)
+        QCOMPARE(run.width, run.textLength * (8 + letterSpacing));
+    QCOMPARE(result.lines.last().letterSpacing, 0.0);
+}
+
 void TestChunkLayout::ideographicLinesAreJustified()
 {
     const ChunkLayout result = layout(chunk({paragraph(QString(95, QChar(0x6587)))}), 100);
@@ -299,6 +348,127 @@ void TestChunkLayout::ideographicLinesAreJustified()
         QCOMPARE(result.rectOf(result.lines[i].runs.last()).right(), 100.0);
     }
     QCOMPARE(result.lines.last().width, 11 * 8.0);
+}
+
+void TestChunkLayout::dictionaryScriptsBreakBetweenWords_data()
+{
+    QTest::addColumn<QString>("content");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QStringList>("expected");
+    // ICU's dictionary words, "|" between them (8 px a character, combining marks too):
+    // Thai: ภาษา|ไทย|เป็น|ภาษา|ที่|ไม่มี|การ|เว้น|วรรค|ระหว่าง|คำ
+    QTest::newRow("Thai")
+        << QStringLiteral("ภาษาไทยเป็นภาษาที่ไม่มีการเว้นวรรคระหว่างคำ") << 100.0
+        << QStringList{QStringLiteral("ภาษาไทยเป็น"), QStringLiteral("ภาษาที่ไม่มี"), QStringLiteral("การเว้นวรรค"),
+                       QStringLiteral("ระหว่างคำ")};
+    // A space between Thai phrases is a space as before.
+    QTest::newRow("Thai phrases") << QStringLiteral("ภาษาไทย เป็นภาษา") << 64.0
+                                  << QStringList{QStringLiteral("ภาษาไทย"), QStringLiteral("เป็นภาษา")};
+    // Lao: ພາສາ|ລາວ|ເປັນ|ພາສາ|ທີ່
+    QTest::newRow("Lao") << QStringLiteral("ພາສາລາວເປັນພາສາທີ່") << 64.0
+                         << QStringList{QStringLiteral("ພາສາລາວ"), QStringLiteral("ເປັນພາສາ"), QStringLiteral("ທີ່")};
+    // Khmer: ភាសាខ្មែរ|គឺជា|ភាសា
+    QTest::newRow("Khmer") << QStringLiteral("ភាសាខ្មែរគឺជាភាសា") << 80.0
+                           << QStringList{QStringLiteral("ភាសាខ្មែរ"), QStringLiteral("គឺជាភាសា")};
+    // Burmese: မြန်မာဘာသာ|စကား|သည်
+    QTest::newRow("Burmese") << QStringLiteral("မြန်မာဘာသာစကားသည်") << 88.0
+                             << QStringList{QStringLiteral("မြန်မာဘာသာ"), QStringLiteral("စကားသည်")};
+}
+
+// Scripts without spaces between words break between dictionary words, with no gap drawn at the
+// break; a justified line shares its slack among those breaks in gaps far narrower than a space.
+void TestChunkLayout::dictionaryScriptsBreakBetweenWords()
+{
+    QFETCH(QString, content);
+    QFETCH(double, width);
+    QFETCH(QStringList, expected);
+    const ChunkLayout left = layout(chunk({paragraph(content, TextAlign::Left)}), width);
+    QStringList lines;
+    for (const LayoutLine& line : left.lines) {
+        QString text;
+        for (const LayoutRun& run : line.runs)
+            text += left.textOf(run);
+        lines << text;
+        QVERIFY2(line.width <= width, qPrintable(text));
+        for (qsizetype r = 1; r < line.runs.size(); ++r) // natural width: the words touch
+            QVERIFY(!content.contains(u' ') || line.runs[r].x >= left.rectOf(line.runs[r - 1]).right());
+        if (!content.contains(u' ')) {
+            for (qsizetype r = 1; r < line.runs.size(); ++r)
+                QCOMPARE(line.runs[r].x, left.rectOf(line.runs[r - 1]).right());
+        }
+    }
+    QCOMPARE(lines, expected);
+
+    const ChunkLayout justified = layout(chunk({paragraph(content)}), width);
+    QCOMPARE(justified.lines.size(), left.lines.size());
+    for (qsizetype i = 0; i + 1 < justified.lines.size(); ++i) {
+        const LayoutLine& line = justified.lines[i];
+        if (line.runs.size() < 2)
+            continue; // one word: nothing to share the slack
+        QCOMPARE(justified.rectOf(line.runs.last()).right(), width);
+        for (qsizetype r = 1; r < line.runs.size(); ++r)
+            QVERIFY(line.runs[r].x - justified.rectOf(line.runs[r - 1]).right() < 8 + 4 * 2 + 1e-9);
+    }
+}
+
+void TestChunkLayout::overlongWordsBreakAnywhere_data()
+{
+    QTest::addColumn<QList<BlockItem>>("blocks");
+    QTest::addColumn<double>("width");
+    QTest::addColumn<QStringList>("expected");
+    // 8 px a character: 12 to a line of 100.
+    QTest::newRow("long URL fills its lines")
+        << QList<BlockItem>{paragraph(QStringLiteral("see http://example.org/a/very/long/path end"))} << 100.0
+        << QStringList{"see http://e", "xample.org/a", "/very/long/p", "ath end"};
+    QTest::newRow("a word that fits a line of its own stays whole")
+        << QList<BlockItem>{paragraph(QStringLiteral("a abcdefghijkl b"))} << 100.0
+        << QStringList{"a", "abcdefghijkl", "b"};
+    // Eleven of the twelve places filled: the next accented letter takes two.
+    QTest::newRow("accents stay on their letters")
+        << QList<BlockItem>{paragraph(QString(9, u'x') + QStringLiteral("e\u0301").repeated(4))} << 100.0
+        << QStringList{QStringLiteral("xxxxxxxxxe\u0301"), QStringLiteral("e\u0301").repeated(3)};
+    TextStyle bold;
+    bold.weight = 700;
+    QTest::newRow("compound of two styles")
+        << QList<BlockItem>{paragraph({text(QStringLiteral("Donaudampf")), text(QStringLiteral("schifffahrt"), bold)})}
+        << 100.0 << QStringList{"Donaudampfsc", "hifffahrt"};
+    BlockItem code = paragraph(QStringLiteral("int x = aVeryLongFunctionName(arg);"));
+    code.preformatted = true;
+    QTest::newRow("long code line") << QList<BlockItem>{code} << 100.0
+                                    << QStringList{"int x = aVer", "yLongFunctio", "nName(arg);"};
+    BlockItem hebrew = paragraph(QString(20, QChar(0x05D0)) + QStringLiteral(" ") + QString(3, QChar(0x05D1)));
+    hebrew.style.direction = TextDirection::RightToLeft;
+    QTest::newRow("right-to-left word") << QList<BlockItem>{hebrew} << 100.0
+                                        << QStringList{QString(12, QChar(0x05D0)),
+                                                       QString(3, QChar(0x05D1)) + QStringLiteral(" ") + QString(8, QChar(0x05D0))};
+}
+
+// A word wider than the column breaks between grapheme clusters so that every piece fits and
+// nothing is lost; a word that fits a line of its own is not broken.
+void TestChunkLayout::overlongWordsBreakAnywhere()
+{
+    QFETCH(QList<BlockItem>, blocks);
+    QFETCH(double, width);
+    QFETCH(QStringList, expected);
+    const ChunkLayout result = layout(chunk(blocks), width);
+    QCOMPARE(texts(result), expected);
+    QString drawn;
+    for (const LayoutLine& line : result.lines) {
+        for (const LayoutRun& run : line.runs) {
+            QVERIFY(result.rectOf(run).right() <= width + 1e-9);
+            QVERIFY(run.x >= -1e-9);
+            drawn += result.textOf(run);
+        }
+    }
+    QString source;
+    for (const BlockItem& block : blocks) {
+        for (const InlineRun& run : block.runs)
+            source += run.text;
+    }
+    source.remove(u' ');
+    drawn.remove(u' ');
+    if (blocks.first().style.direction != TextDirection::RightToLeft)
+        QCOMPARE(drawn, source);
 }
 
 // A box cut between two chunks: the upper chunk's box reaches its bottom without a bottom edge,
