@@ -173,6 +173,7 @@ struct Frame {
     int cellDepth = 0;       // table cells around it, itself included
     int cells = 0;           // row frames: the cells started so far
     bool flattened = false;  // a block set inline inside a row: a space stands for its edges
+    double hangingIndent = 0; // row frames: how far the lines after the first stand in
     // A ruby group (base, reading and fallback parentheses) is set as one unbreakable piece.
     int rubyFrame = -1;      // index of the ruby frame around it, or -1
     bool rubyHasText = false; // ruby frames: text has been added to the group
@@ -181,6 +182,8 @@ struct Frame {
 };
 
 constexpr char16_t kWordJoiner = 0x2060;
+// Of the row's font size: the lines after the first of a wrapped table row stand in this far.
+constexpr double kRowHangingIndent = 1.5;
 
 bool isTableCell(const QString& name)
 {
@@ -358,6 +361,8 @@ private:
         frame.box = frame.style.box;
         if (name == u"hr") // the rule itself is the border; its box only keeps the margins
             frame.box.borderTop = frame.box.borderBottom = frame.box.borderLeft = frame.box.borderRight = 0;
+        if (frame.rowFrame == int(m_frames.size()))
+            hangRow(frame);
         Css::ComputedStyle boxOnly;
         boxOnly.box = frame.box;
         if (boxOnly.hasBox()) {
@@ -374,6 +379,17 @@ private:
             m_markerOwner = int(m_frames.size());
         }
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
+    }
+
+    // A row that wraps goes on standing in from its start, so that its second line is not taken
+    // for the next row: the row's box stands in and its first line reaches back out.
+    static void hangRow(Frame& row)
+    {
+        row.hangingIndent = kRowHangingIndent * row.style.text.size;
+        if (row.style.text.direction == TextDirection::RightToLeft)
+            row.box.paddingRight += row.hangingIndent;
+        else
+            row.box.paddingLeft += row.hangingIndent;
     }
 
     // A row is a block whose cells keep their gaps, never stretched; a block inside a row is set
@@ -439,7 +455,8 @@ private:
         }
     }
 
-    // A formula's text alternative, or its linear form with scripts smaller and shifted.
+    // A formula's linear form with scripts smaller and shifted, or, where its markup sets no text,
+    // its text alternative.
     void appendMath(const QDomElement& math)
     {
         const TextStyle base = m_frames.last().style.text;
@@ -752,7 +769,7 @@ private:
         openPendingContainers();
         Frame& block = m_frames[m_frames.last().blockFrame];
         const Css::ComputedStyle& style = block.style;
-        const double indent = block.paragraphs == 0 ? style.indent : 0;
+        const double indent = (block.paragraphs == 0 ? style.indent : 0) - block.hangingIndent;
         flushed().startParagraph(style.paragraphAlign(), indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
                                m_pendingMarker, style.text);
         m_pendingMarker.clear();
