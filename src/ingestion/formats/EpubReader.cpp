@@ -610,7 +610,7 @@ EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
 {
     // Its bytes are not read here: the picture's size is learnt from its header when laid out.
     DocumentChunkBuilder builder(path, DocumentChunkBuilder::kReaderBudget);
-    builder.startParagraph(TextAlign::Center, 0, 0, 16, false, QString(), TextStyle());
+    builder.startParagraph({.align = TextAlign::Center});
     builder.appendImage(ImageUrl::build(m_scheme, path, m_book.filePath), -1, -1, -1, TextStyle());
     builder.finishParagraph();
     EpubSpineDocument document;

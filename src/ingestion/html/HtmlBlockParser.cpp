@@ -770,8 +770,13 @@ private:
         Frame& block = m_frames[m_frames.last().blockFrame];
         const Css::ComputedStyle& style = block.style;
         const double indent = (block.paragraphs == 0 ? style.indent : 0) - block.hangingIndent;
-        flushed().startParagraph(style.paragraphAlign(), indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
-                               m_pendingMarker, style.text);
+        flushed().startParagraph({.align = style.paragraphAlign(),
+                                  .indent = indent,
+                                  .lineHeight = style.paragraphLineHeight(),
+                                  .fontSize = style.text.size,
+                                  .preformatted = style.preformatted,
+                                  .marker = m_pendingMarker,
+                                  .style = style.text});
         m_pendingMarker.clear();
         m_markerOwner = -1;
         ++block.paragraphs;
@@ -865,7 +870,7 @@ QList<ContentChunk> HtmlBlockParser::plainTextChunks(const QString& markup, cons
     TextStyle style;
     style.size = params.baseFontSize;
     for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
-        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
+        builder.startParagraph({.fontSize = params.baseFontSize, .style = style});
         builder.appendText(paragraph, style, false);
     }
     return builder.build();
