@@ -89,7 +89,7 @@ int DocumentChunkBuilder::paragraphWeight(const BlockItem& paragraph)
             weight += int(run.text.size());
         else if (run.kind == InlineRun::Image) {
             const bool icon = run.width > 0 && run.width <= 48 && run.height > 0 && run.height <= 48;
-            weight += icon ? 1 : 1800;
+            weight += icon ? 1 : kPageWeight;
         }
     }
     return weight;
@@ -152,7 +152,7 @@ void DocumentChunkBuilder::appendImage(const QString& url, double width, double 
     if (url.isEmpty())
         return;
     if (!m_paragraphOpen)
-        startParagraph({.fontSize = style.size > 0 ? style.size : 16});
+        startParagraph({.fontSize = style.size > 0 ? style.size : kBookFontSize});
     InlineRun run;
     run.kind = InlineRun::Image;
     run.url = url;

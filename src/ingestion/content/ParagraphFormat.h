@@ -12,7 +12,7 @@ struct ParagraphFormat {
     TextAlign align = TextAlign::Justify;
     double indent = 0;     // first-line indent, may be negative
     double lineHeight = 0; // factor of the font size; 0 = the reader's line spacing
-    double fontSize = 16;
+    double fontSize = kBookFontSize;
     bool preformatted = false;
     QString marker;        // list marker drawn before the first line
     TextStyle style;       // the paragraph's base style
