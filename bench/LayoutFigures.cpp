@@ -19,7 +19,6 @@ namespace {
 
 // The reading model lays out the chunks from 5 before to 25 after the reading position at once.
 constexpr int kFirstWindow = 31;
-constexpr int kVirtualPage = 1800;
 
 using PreparedChunk = ChunkLayoutEngine::PreparedChunk;
 
@@ -206,7 +205,7 @@ qint64 weightOf(const QList<ContentChunk>& chunks)
 
 qint64 virtualPages(const QList<ContentChunk>& chunks)
 {
-    return chunks.isEmpty() ? 0 : std::max<qint64>(1, (weightOf(chunks) + kVirtualPage - 1) / kVirtualPage);
+    return chunks.isEmpty() ? 0 : std::max<qint64>(1, (weightOf(chunks) + kPageWeight - 1) / kPageWeight);
 }
 
 struct Timings {

@@ -15,5 +15,5 @@ class AppInfo : public QObject {
 public:
     using QObject::QObject;
     bool isDebugBuild() const { return false; }
-    QString version() const { return QStringLiteral("0.1.5"); }
+    QString version() const { return QStringLiteral(VELLORA_VERSION); }
 };

@@ -2,7 +2,7 @@
 
 // The open book as the user interface reads it. In text mode each row is one content chunk with its
 // laid-out ChunkLayout; in page mode (comics) there are no rows and the comic view asks for page
-// pairs and page image URLs. Counts virtual pages (1800 units of chunk weight) and progress, restores
+// pairs and page image URLs. Counts virtual pages (kPageWeight units of chunk weight) and progress, restores
 // and saves the reading position per book, and keeps the layouts current: the chunks around the
 // reading position are laid out at once, the rest by background runs (BackgroundLayoutRun).
 //
@@ -53,7 +53,7 @@ public:
         PixelHeightRole,
     };
 
-    static constexpr int kCharsPerPage = 1800;
+    static constexpr int kCharsPerPage = kPageWeight;
     static constexpr int kWindowBefore = 5;
     static constexpr int kWindowAfter = 25;
     static constexpr double kPlaceholderHeight = 60.0;

@@ -74,7 +74,7 @@ void nameApplication()
 {
     QApplication::setApplicationName(QStringLiteral("Vellora"));
     QApplication::setOrganizationName(QStringLiteral("Vellora"));
-    QApplication::setApplicationVersion(QStringLiteral("0.1.5"));
+    QApplication::setApplicationVersion(QStringLiteral(VELLORA_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("vellora-qt"));
 }
 

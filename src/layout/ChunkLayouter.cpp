@@ -430,7 +430,7 @@ void ChunkLayouter::placeRule(const PreparedBlock& block)
     flushMargins();
     const double available = std::max(m_right - m_left, 1.0);
     const double height = m_lineSpacing * m_chunk.readerMetrics.lineSpacing;
-    const double thickness = std::max(1.0, std::round(std::max(1, m_params.fontSize) / 16.0));
+    const double thickness = std::max(1.0, std::round(std::max(1, m_params.fontSize) / double(kBookFontSize)));
     m_result.rules.append({QRectF(m_left, m_y + (height - thickness) / 2, available, thickness), block.ruleColour});
     LayoutLine line;
     line.x = m_left;

@@ -20,7 +20,7 @@ ChunkPreparer::ChunkPreparer(const ITextMeasurer& measurer, int fontSize, const 
     : m_measurer(measurer)
     , m_fontSize(qMax(1, fontSize))
     , m_fontFamily(fontFamily)
-    , m_fontScale(qMax(1, fontSize) / 16.0)
+    , m_fontScale(qMax(1, fontSize) / double(kBookFontSize))
     , m_imageSize(std::move(imageSize))
 {
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Chunk preparation: turns a chunk's blocks into measured Knuth-Plass items (PreparedChunk).
-// Styles become fonts scaled to the reader's font size (fontSize / 16), words become boxes,
+// Styles become fonts scaled to the reader's font size (fontSize / kBookFontSize), words become boxes,
 // spaces glue whose stretch and shrink follow the font's space width, soft hyphens, dashes,
 // images and line breaks become the penalties and forced breaks between them.
 //

@@ -30,7 +30,7 @@ public:
     // The text a prepared run refers to.
     virtual QStringView textOf(const PreparedRun& run) const = 0;
     virtual const ITextMeasurer& textMeasurer() const = 0;
-    // The reader's font size over the books' 16 pixels.
+    // The reader's font size over the books' kBookFontSize.
     virtual double scale() const = 0;
     // The size an image run takes before it meets a column: its given size, completed from its
     // natural aspect, else its natural size, else an em square; then capped at its max width.

@@ -16,7 +16,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QCoreApplication::setApplicationName(QStringLiteral("Vellora"));
-        QCoreApplication::setApplicationVersion(QStringLiteral("0.1.5"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(VELLORA_VERSION));
     }
 
     void oneMenuWithTheAboutAction()
@@ -45,7 +45,7 @@ private Q_SLOTS:
         QVERIFY(box);
         QVERIFY(box->isVisible());
         QCOMPARE(box->windowTitle(), QStringLiteral("About Vellora"));
-        QVERIFY(box->text().contains(QStringLiteral("0.1.5")));
+        QVERIFY(box->text().contains(QStringLiteral(VELLORA_VERSION)));
         QPointer<QMessageBox> guard(box);
         box->close();
         QTRY_VERIFY(guard.isNull());

@@ -173,7 +173,7 @@ private Q_SLOTS:
         QQmlEngine engine;
         const std::unique_ptr<QObject> probe = createProbe(engine);
         QVERIFY(probe);
-        QCOMPARE(probe->property("version").toString(), QStringLiteral("0.1.5"));
+        QCOMPARE(probe->property("version").toString(), QStringLiteral(VELLORA_VERSION));
         QCOMPARE(probe->property("debugBuild").toBool(), false);
         const QMetaObject& meta = AppInfo::staticMetaObject;
         for (const char* name : {"version", "isDebugBuild"}) {

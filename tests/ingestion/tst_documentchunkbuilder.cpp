@@ -86,7 +86,7 @@ private Q_SLOTS:
     void preformattedKeepsText()
     {
         DocumentChunkBuilder builder(QStringLiteral("doc"), DocumentChunkBuilder::kReaderBudget);
-        builder.startParagraph(TextAlign::Left, 0, 0, 16, true, QString(), TextStyle());
+        builder.startParagraph({.align = TextAlign::Left, .preformatted = true});
         builder.appendText(QStringLiteral("  a\n   b  "), TextStyle(), false);
         builder.appendLineBreak();
         const QList<ContentChunk> chunks = builder.build();
@@ -98,10 +98,10 @@ private Q_SLOTS:
     {
         DocumentChunkBuilder builder(QStringLiteral("doc"), 512);
         for (int length : {300, 300, 10}) {
-            builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), TextStyle());
+            builder.startParagraph(ParagraphFormat());
             builder.appendText(longText(length), TextStyle(), false);
         }
-        builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), TextStyle());
+        builder.startParagraph(ParagraphFormat());
         builder.appendText(longText(2000), TextStyle(), false);
         const QList<ContentChunk> chunks = builder.build();
         QCOMPARE(chunks.size(), 2);
@@ -163,7 +163,7 @@ private Q_SLOTS:
         builder.startContainer(outer);
         builder.startContainer(inner);
         builder.appendText(longText(600), TextStyle(), false);
-        builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), TextStyle());
+        builder.startParagraph(ParagraphFormat());
         builder.appendText(QStringLiteral("next"), TextStyle(), false);
         builder.endContainer(BoxStyle());
         builder.endContainer(BoxStyle());
@@ -219,7 +219,7 @@ private Q_SLOTS:
             for (int i = 0; i < 40; ++i) {
                 if (i % 7 == 0)
                     builder.startContainer(BoxStyle{.marginTop = 4, .marginBottom = 4});
-                builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), TextStyle());
+                builder.startParagraph(ParagraphFormat());
                 builder.appendText(longText(37 * (i % 5) + 11), TextStyle(), false);
                 if (i % 9 == 0)
                     builder.appendRule(QColor());

@@ -30,10 +30,12 @@ QByteArray container(const QByteArray& opfPath)
            "</rootfiles></container>";
 }
 
-QByteArray package(const QByteArray& metadata, const QByteArray& manifest, const QByteArray& spine)
+QByteArray package(const QByteArray& metadata, const QByteArray& manifest, const QByteArray& spine,
+                   const QByteArray& packageAttributes = QByteArray())
 {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<package xmlns=\"http://www.idpf.org/2007/opf\" "
-           "version=\"3.0\" unique-identifier=\"uid\"><metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+           "version=\"3.0\" unique-identifier=\"uid\"" + packageAttributes
+        + "><metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
         + metadata + "</metadata><manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>";
 }
 
@@ -164,6 +166,8 @@ private Q_SLOTS:
     void openErrors();
     void metadata_data();
     void metadata();
+    void metadataDirectionOfPackageAndElement_data();
+    void metadataDirectionOfPackageAndElement();
     void cover_data();
     void cover();
     void spineOfRootPackage();
@@ -297,6 +301,71 @@ void TestEpubReader::metadata()
     QCOMPARE(reader.title(), title);
     QCOMPARE(reader.author(), author);
     QCOMPARE(reader.contentHash(), book->hash);
+}
+
+// An element's own dir, else the package's, else the language; "auto" is the first strong letter.
+// The rows named after W3C EPUB reading-system tests read as those tests expect.
+void TestEpubReader::metadataDirectionOfPackageAndElement_data()
+{
+    QTest::addColumn<QByteArray>("packageAttributes");
+    QTest::addColumn<QByteArray>("metadata");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("author");
+
+    const QString arabic = QStringLiteral("\u0645\u063A\u0627\u0645\u0631\u0629");
+    const QString hebrew = QStringLiteral("\u05D4\u05E8\u05E4\u05EA\u05E7\u05D4");
+    const QString rlm = QStringLiteral("\u200F"), lrm = QStringLiteral("\u200E");
+    const QString latinFirst = QStringLiteral("CSS: %1!").arg(arabic);
+    const auto title = [](const QString& attributes, const QString& text) {
+        return QStringLiteral("<dc:title %1>%2</dc:title>").arg(attributes, text).toUtf8();
+    };
+
+    QTest::newRow("pkg-dir-auto_root-rtl: auto on the title outweighs the package")
+        << QByteArray(" xml:lang=\"en\" dir=\"rtl\"")
+        << "<dc:creator>Ivan Herman</dc:creator><dc:language>en</dc:language>"
+               + title(QStringLiteral("xml:lang=\"ar\" dir=\"auto\""), latinFirst)
+        << latinFirst << rlm + QStringLiteral("Ivan Herman");
+    QTest::newRow("pkg-dir-auto_root-unset: auto outweighs the title's language")
+        << QByteArray(" xml:lang=\"en\"")
+        << "<dc:language>ar</dc:language>" + title(QStringLiteral("xml:lang=\"ar\" dir=\"auto\""), latinFirst)
+        << latinFirst << QString();
+    QTest::newRow("auto on a title that starts right to left")
+        << QByteArray(" dir=\"ltr\"") << title(QStringLiteral("dir=\"auto\""), hebrew + QStringLiteral(" CSS"))
+        << hebrew + QStringLiteral(" CSS") << QString();
+    QTest::newRow("pkg-dir_unset-root-rtl: the package's dir on title and creator")
+        << QByteArray(" xml:lang=\"ar\" dir=\"rtl\"")
+        << "<dc:creator>Ivan Herman</dc:creator>" + title(QStringLiteral("xml:lang=\"ar\""), latinFirst)
+        << rlm + latinFirst << rlm + QStringLiteral("Ivan Herman");
+    QTest::newRow("pkg-dir_rtl-006: the title's dir outweighs the package's")
+        << QByteArray(" xml:lang=\"en\" dir=\"ltr\"")
+        << "<dc:creator>Ivan Herman</dc:creator>"
+               + title(QStringLiteral("dir=\"rtl\" xml:lang=\"he\""), QStringLiteral("CSS: %1!").arg(hebrew))
+        << rlm + QStringLiteral("CSS: %1!").arg(hebrew) << QStringLiteral("Ivan Herman");
+    QTest::newRow("pkg-dir_creator-rtl: dir on the creator")
+        << QByteArray(" xml:lang=\"en\"")
+        << QByteArray("<dc:creator dir=\"rtl\">Dave Cramer</dc:creator><dc:title>'dir=rtl' on the creator</dc:title>")
+        << QStringLiteral("'dir=rtl' on the creator") << rlm + QStringLiteral("Dave Cramer");
+    QTest::newRow("the package's ltr outweighs a right-to-left language")
+        << QByteArray(" dir=\"LTR\"") << "<dc:language>he</dc:language>" + title(QString(), hebrew + QStringLiteral(" CSS"))
+        << lrm + hebrew + QStringLiteral(" CSS") << QString();
+    QTest::newRow("a dir of no meaning leaves the package's")
+        << QByteArray(" dir=\"rtl\"") << title(QStringLiteral("dir=\"sideways\""), QStringLiteral("Moby-Dick"))
+        << rlm + QStringLiteral("Moby-Dick") << QString();
+}
+
+void TestEpubReader::metadataDirectionOfPackageAndElement()
+{
+    QFETCH(QByteArray, packageAttributes);
+    QFETCH(QByteArray, metadata);
+    QFETCH(QString, title);
+    QFETCH(QString, author);
+
+    auto book = makeBook(package(metadata, item("c1", "c1.xhtml"), itemref("c1"), packageAttributes));
+    book->entries.insert(QStringLiteral("OEBPS/c1.xhtml"), xhtml("<p>Call me Ishmael.</p>"));
+    EpubReader reader(fakeSourceFactory(book), QStringLiteral("epub"));
+    QVERIFY(reader.loadMetadata(bookPath));
+    QCOMPARE(reader.title(), title);
+    QCOMPARE(reader.author(), author);
 }
 
 void TestEpubReader::cover_data()

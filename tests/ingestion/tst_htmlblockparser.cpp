@@ -165,6 +165,13 @@ private Q_SLOTS:
                                  "<mtr><mtd><mn>1</mn></mtd></mtr></mtable></math></p>"
                               << "";
         QTest::newRow("alttext") << "<p><math alttext=\"x squared\"><msup><mi>x</mi><mn>2</mn></msup></math></p>" << "";
+        QTest::newRow("alttext of content markup")
+            << "<p><math alttext=\"a plus b\"><apply><plus/><ci>a</ci><ci>b</ci></apply></math></p>" << "";
+        QTest::newRow("matrices side by side")
+            << "<p><math><mi>A</mi><mo>=</mo><mrow><mtable><mtr><mtd><mi>a</mi></mtd></mtr><mtr><mtd><mi>b</mi></mtd></mtr>"
+               "</mtable><mtable><mtr><mtd><msup><mi>c</mi><mn>2</mn></msup></mtd></mtr><mtr><mtd><mi>d</mi></mtd></mtr>"
+               "<mtr><mtd><mi>e</mi></mtd></mtr></mtable></mrow></math></p>"
+            << "";
         QTest::newRow("empty") << "<p>a<math></math>b<math> </math>c<math><mi>x</mi></math></p>"
                                << "math:empty{display:none} math{font-size:2em}";
         QTest::newRow("ruby fallback") << "<p><ruby>A<rp>(<math><mi>x</mi><mo>+</mo></math>)</rp><rt>a</rt></ruby></p>" << "";
@@ -212,7 +219,8 @@ private Q_SLOTS:
         QTest::newRow("no-break spaces stay") << "<p>\u00A0</p>" << noMargins << "p" << QStringList { "\u00A0" };
         QTest::newRow("line breaks") << "<p>a<br/>b</p>" << noMargins << "p" << QStringList { "a|b" };
         QTest::newRow("trailing break dropped") << "<p>a<br/></p>" << noMargins << "p" << QStringList { "a" };
-        QTest::newRow("table row is one paragraph") << "<table><tr><th>h</th><td>1</td></tr><tr><td>2</td></tr></table>" << "" << "pp"
+        // Each row in a box of its own, which its wrapped lines stand in from.
+        QTest::newRow("table row is one paragraph") << "<table><tr><th>h</th><td>1</td></tr><tr><td>2</td></tr></table>" << "" << "<p><p>"
                                                     << QStringList { QStringLiteral("h\u00A0\u2002\u2502\u2002 1"), "2" };
         QTest::newRow("definition list") << "<dl><dt>t</dt><dd>d</dd></dl>" << "dl{margin:0}" << "p<p>" << QStringList { "t", "d" };
         QTest::newRow("figure") << "<figure><figcaption>cap</figcaption></figure>" << "" << "<p>" << QStringList { "cap" };

@@ -52,6 +52,8 @@ class TestStructuredText : public QObject {
 private Q_SLOTS:
     void chapters_data();
     void chapters();
+    void wrappedRowsHangTheirContinuation_data();
+    void wrappedRowsHangTheirContinuation();
 };
 
 void TestStructuredText::chapters_data()
@@ -118,11 +120,37 @@ void TestStructuredText::chapters_data()
                + "</math></p>"
         << 400.0 << QStringList{"x+1"} << QStringList{"x+1"};
 
-    QTest::newRow("math with alttext, annotation, or a placeholder alttext")
+    // The markup is set wherever it can be; an alttext or an annotation stands in only for markup
+    // that sets no text (content markup, an empty presentation).
+    QTest::newRow("math markup over alttext and annotation")
         << "<p><math alttext=\"x squared\"><msup><mi>x</mi><mn>2</mn></msup></math>; "
            "<math><semantics><msup><mi>y</mi><mn>2</mn></msup><annotation encoding=\"application/x-tex\">y^2</annotation></semantics></math>; "
            "<math alttext=\"Alternative text not available\"><msup><mi>z</mi><mn>2</mn></msup></math></p>"
-        << 400.0 << QStringList{"x squared; y^2; z^{2}"} << QStringList{"x squared; y^2; z2"};
+        << 400.0 << QStringList{"x^{2}; y^{2}; z^{2}"} << QStringList{"x2; y2; z2"};
+    QTest::newRow("alttext and annotation where the markup sets nothing")
+        << "<p><math alttext=\"a plus b\"><apply><plus/><ci>a</ci><ci>b</ci></apply></math>; "
+           "<math><semantics><annotation-xml encoding=\"MathML-Content\"><apply><ci>c</ci></apply></annotation-xml>"
+           "<annotation encoding=\"application/x-tex\">c^2</annotation></semantics></math>; "
+           "<math alttext=\"d\"><mrow><mspace width=\"1em\"/></mrow></math></p>"
+        << 400.0 << QStringList{"a plus b; c^2; d"} << QStringList{"a plus b; c^2; d"};
+
+    // Matrices side by side: line i holds row i of each, never the last row of one with the
+    // first of the next.
+    const QString matrixAB = "<mfenced open=\"[\" close=\"]\"><mtable><mtr><mtd><mi>a</mi></mtd><mtd><mi>b</mi></mtd></mtr>"
+                             "<mtr><mtd><mi>c</mi></mtd><mtd><mi>d</mi></mtd></mtr></mtable></mfenced>";
+    const QString matrixEF = "<mfenced open=\"[\" close=\"]\"><mtable><mtr><mtd><mi>e</mi></mtd></mtr>"
+                             "<mtr><mtd><mi>f</mi></mtd></mtr><mtr><mtd><mi>g</mi></mtd></mtr></mtable></mfenced>";
+    QTest::newRow("two bare matrices next to each other in one row")
+        << "<p><math><mrow><mtable><mtr><mtd><mn>1</mn></mtd><mtd><mn>2</mn></mtd></mtr><mtr><mtd><mn>3</mn></mtd>"
+           "<mtd><mn>4</mn></mtd></mtr></mtable><mtable><mtr><mtd><mn>5</mn></mtd></mtr><mtr><mtd><mn>6</mn></mtd></mtr>"
+           "</mtable></mrow></math></p>"
+        << 400.0 << QStringList{"1" + Gap + "2\u2003 5|3" + Gap + "4\u2003 6"}
+        << QStringList{"1" + Gap + "2\u2003 5", "3" + Gap + "4\u2003 6"};
+    QTest::newRow("a product of fenced matrices of unequal height")
+        << "<p><math><mi>M</mi><mo>=</mo>" + matrixAB + matrixEF + "<mo>,</mo></math></p>"
+        << 400.0
+        << QStringList{"M = [a" + Gap + "b\u2003 [e,|c" + Gap + "d]\u2003 f|g]"}
+        << QStringList{"M = [a" + Gap + "b\u2003 [e,", "c" + Gap + "d]\u2003 f", "g]"};
 
     // Eight ideographs fill a line of 64; the reading is set at 60 %. The first line is justified,
     // so its ideographs stand apart.
@@ -158,6 +186,40 @@ void TestStructuredText::chapters()
     for (const LayoutLine& line : layout.lines)
         texts << ChunkLayoutDump::lineText(layout, line);
     QCOMPARE(texts, lines);
+}
+
+// A table row that wraps goes on 1.5 em in from the side it starts on; its first line, like a
+// paragraph's, starts at the column's edge, so a new row is told from a continued one.
+void TestStructuredText::wrappedRowsHangTheirContinuation_data()
+{
+    QTest::addColumn<QString>("body");
+    QTest::addColumn<bool>("rightToLeft");
+    QTest::addColumn<QList<double>>("insets"); // of each line from the side it starts on, in px
+
+    const QString rows = "<tr><td>aaaa</td><td>bbbb</td><td>cccc</td></tr><tr><td>dd</td></tr>";
+    QTest::newRow("left to right") << "<p>x</p><table>" + rows + "</table>" << false << QList<double>{0, 0, 24, 0};
+    QTest::newRow("right to left") << "<div dir=\"rtl\"><p>x</p><table>" + rows + "</table></div>" << true
+                                   << QList<double>{0, 0, 24, 0};
+    QTest::newRow("text-indent of the row's cells stays on its first line")
+        << "<p>x</p><table><tr style=\"text-indent:8px\"><td>aaaa</td><td>bbbb</td><td>cc</td></tr></table>" << false
+        << QList<double>{0, 8, 24};
+}
+
+void TestStructuredText::wrappedRowsHangTheirContinuation()
+{
+    QFETCH(QString, body);
+    QFETCH(bool, rightToLeft);
+    QFETCH(QList<double>, insets);
+
+    constexpr double width = 140;
+    const QList<BlockItem> blocks = HtmlBlockParser::parse(QStringLiteral("<body>") + body + QStringLiteral("</body>"), ParseParams());
+    const ChunkLayout layout = ChunkFixture::layout(ChunkFixture::chunk(blocks), width);
+    QList<double> found;
+    for (const LayoutLine& line : layout.lines) {
+        QVERIFY(!line.runs.isEmpty());
+        found << (rightToLeft ? width - (line.runs.last().x + line.runs.last().width) : line.runs.first().x);
+    }
+    QCOMPARE(found, insets);
 }
 
 QTEST_GUILESS_MAIN(TestStructuredText)

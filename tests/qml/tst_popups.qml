@@ -138,7 +138,7 @@ Item {
             closeSpy.clear()
             const card = cardOf(popup)
             compare(card.width, 360)
-            verify(Helpers.findChild(popup, c => c.text === "Current version: 0.1.5"))
+            verify(Helpers.findChild(popup, c => c.text === "Current version: " + AppInfo.version))
             if (row.action === "ok")
                 mouseClick(okOf(popup))
             else if (row.action === "backdrop")

@@ -14,9 +14,16 @@
 #include <QString>
 #include <QStringList>
 
+// The size in px of a book's root font (1rem), and of text whose size is not given. Lengths are
+// read at this size, and layout scales them by the reader's font size over it.
+constexpr int kBookFontSize = 16;
+
+// A virtual page of the reading model is this much chunk weight; a picture weighs one page.
+constexpr int kPageWeight = 1800;
+
 // Parameters of CSS value parsing. Every caller passes 16 and 600: px scale 1, percentages of 600.
 struct ParseParams {
-    double baseFontSize = 16;    // size of 1rem; px scale = baseFontSize / 16
+    double baseFontSize = kBookFontSize; // size of 1rem; px scale = baseFontSize / kBookFontSize
     double referenceWidth = 600; // 100% of a length
     QString language;            // the book's language (a BCP 47 tag); its direction is the text's default
 };
@@ -38,7 +45,7 @@ struct TextStyle {
     enum Transform : int { NoTransform = 0, Uppercase = 1, Lowercase = 2, Capitalize = 3 };
 
     QStringList families;       // CSS order; layout uses the first
-    double size = 16;           // px; <= 0 means the reader's font size
+    double size = kBookFontSize; // px; <= 0 means the reader's font size
     int weight = 400;           // 100..900
     bool italic = false;
     bool smallCaps = false;
@@ -87,7 +94,7 @@ struct BlockItem {
     TextAlign align = TextAlign::Justify;
     double indent = 0;       // first-line indent, may be negative
     double lineHeight = 0;   // factor of the font size; 0 = the reader's line spacing
-    double fontSize = 16;
+    double fontSize = kBookFontSize;
     bool preformatted = false;
     QString marker;          // list marker drawn before the first line
     TextStyle style;
@@ -98,7 +105,7 @@ struct BlockItem {
 // A slice of a document small enough to be laid out and painted as one list item.
 // Invariants kept by the builder: containers nest within a chunk (a cut closes and reopens them,
 // with the edges at the cut zeroed), paragraphs have runs, chunks are never empty and are cut
-// only between blocks, and weight = text length + 1800 per image (1 for icons up to 48x48) + 1 per rule.
+// only between blocks, and weight = text length + kPageWeight per image (1 for icons up to 48x48) + 1 per rule.
 struct ContentChunk {
     QString id;
     QList<BlockItem> blocks;

@@ -89,7 +89,7 @@ int DocumentChunkBuilder::paragraphWeight(const BlockItem& paragraph)
             weight += int(run.text.size());
         else if (run.kind == InlineRun::Image) {
             const bool icon = run.width > 0 && run.width <= 48 && run.height > 0 && run.height <= 48;
-            weight += icon ? 1 : 1800;
+            weight += icon ? 1 : kPageWeight;
         }
     }
     return weight;
@@ -110,19 +110,18 @@ void DocumentChunkBuilder::checkPendingFlush()
     flushCurrentChunk();
 }
 
-void DocumentChunkBuilder::startParagraph(TextAlign align, double indent, double lineHeight, double fontSize,
-                                          bool preformatted, const QString& marker, const TextStyle& style)
+void DocumentChunkBuilder::startParagraph(const ParagraphFormat& format)
 {
     finishParagraph();
     checkPendingFlush();
     m_paragraph = BlockItem();
-    m_paragraph.align = align;
-    m_paragraph.indent = indent;
-    m_paragraph.lineHeight = lineHeight;
-    m_paragraph.fontSize = fontSize;
-    m_paragraph.preformatted = preformatted;
-    m_paragraph.marker = marker;
-    m_paragraph.style = style;
+    m_paragraph.align = format.align;
+    m_paragraph.indent = format.indent;
+    m_paragraph.lineHeight = format.lineHeight;
+    m_paragraph.fontSize = format.fontSize;
+    m_paragraph.preformatted = format.preformatted;
+    m_paragraph.marker = format.marker;
+    m_paragraph.style = format.style;
     m_paragraphOpen = true;
 }
 
@@ -131,7 +130,7 @@ void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& styl
     if (text.isEmpty())
         return;
     if (!m_paragraphOpen)
-        startParagraph(TextAlign::Justify, 0, 0, style.size, preserve, QString(), TextStyle());
+        startParagraph({.fontSize = style.size, .preformatted = preserve});
     QString collapsed = text;
     if (!preserve && !m_paragraph.preformatted) {
         collapsed = collapsedSpaces(text);
@@ -153,7 +152,7 @@ void DocumentChunkBuilder::appendImage(const QString& url, double width, double 
     if (url.isEmpty())
         return;
     if (!m_paragraphOpen)
-        startParagraph(TextAlign::Justify, 0, 0, style.size > 0 ? style.size : 16, false, QString(), TextStyle());
+        startParagraph({.fontSize = style.size > 0 ? style.size : kBookFontSize});
     InlineRun run;
     run.kind = InlineRun::Image;
     run.url = url;
@@ -168,7 +167,7 @@ void DocumentChunkBuilder::appendImage(const QString& url, double width, double 
 void DocumentChunkBuilder::appendLineBreak()
 {
     if (!m_paragraphOpen)
-        startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), TextStyle());
+        startParagraph(ParagraphFormat());
     InlineRun run;
     run.kind = InlineRun::LineBreak;
     m_paragraph.runs.append(run);

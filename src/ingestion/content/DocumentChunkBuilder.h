@@ -8,6 +8,7 @@
 // One builder is used by one thread, once: construct, build, call build().
 
 #include "content/ContentModel.h"
+#include "content/ParagraphFormat.h"
 
 class DocumentChunkBuilder {
 public:
@@ -17,8 +18,7 @@ public:
 
     DocumentChunkBuilder(QString chunkId, int budget);
 
-    void startParagraph(TextAlign align, double indent, double lineHeight, double fontSize,
-                        bool preformatted, const QString& marker, const TextStyle& style);
+    void startParagraph(const ParagraphFormat& format);
     void appendText(const QString& text, const TextStyle& style, bool preserve);
     void appendImage(const QString& url, double width, double height, double maxWidth,
                      const TextStyle& style, double invert = 0);

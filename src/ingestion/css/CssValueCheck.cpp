@@ -119,7 +119,7 @@ bool isFamilyList(QStringView value)
 bool isFontSize(QStringView value)
 {
     double ignored;
-    return parseFontSize(value, 16, ParseParams(), &ignored) || value.trimmed().compare(u"math", Qt::CaseInsensitive) == 0;
+    return parseFontSize(value, kBookFontSize, ParseParams(), &ignored) || value.trimmed().compare(u"math", Qt::CaseInsensitive) == 0;
 }
 
 bool isFontStyle(QStringView value)
@@ -146,7 +146,7 @@ bool isPadding(QStringView value)
 bool isBorderWidthValue(QStringView value)
 {
     double ignored;
-    return parseBorderWidth(value, 16, ParseParams(), &ignored);
+    return parseBorderWidth(value, kBookFontSize, ParseParams(), &ignored);
 }
 
 bool isBoxSize(QStringView value)

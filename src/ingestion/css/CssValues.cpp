@@ -166,7 +166,7 @@ QList<Declaration> borderSide(const QString& side, const QStringList& parts, boo
         if (!haveStyle && isBorderStyle(part)) {
             style = part;
             haveStyle = true;
-        } else if (!haveWidth && parseBorderWidth(part, 16, params, &ignored)) {
+        } else if (!haveWidth && parseBorderWidth(part, kBookFontSize, params, &ignored)) {
             width = part;
             haveWidth = true;
         } else if (!haveColour && parseColour(part, QColor(), &ignoredColour)) {
@@ -206,7 +206,7 @@ bool isDecorationPart(const QString& lower)
         return true;
     QColor ignoredColour;
     double ignoredLength;
-    return parseColour(lower, QColor(), &ignoredColour) || parseLength(lower, 16, ParseParams(), &ignoredLength);
+    return parseColour(lower, QColor(), &ignoredColour) || parseLength(lower, kBookFontSize, ParseParams(), &ignoredLength);
 }
 
 // Reads a font size at parts[i], with the line height it may carry ("12px/1.4", "12px /1.4",
@@ -217,7 +217,7 @@ bool readFontSize(const QStringList& parts, qsizetype& i, QString* size, QString
     const qsizetype slash = lower.indexOf(u'/');
     const QString sizePart = slash >= 0 ? lower.left(slash) : lower;
     double ignored;
-    if (!parseFontSize(sizePart, 16, ParseParams(), &ignored))
+    if (!parseFontSize(sizePart, kBookFontSize, ParseParams(), &ignored))
         return false;
     *size = sizePart;
     if (slash >= 0) {
@@ -293,7 +293,7 @@ bool parseLength(const QString& value, double fontSize, const ParseParams& param
     QStringView unit;
     if (!splitNumber(text, &number, &unit))
         return false;
-    const double scale = params.baseFontSize / 16.0;
+    const double scale = params.baseFontSize / kBookFontSize;
     double factor;
     if (unit.isEmpty()) {
         if (number != 0)
@@ -373,7 +373,7 @@ bool parseFontSize(QStringView value, double parentSize, const ParseParams& para
     double size = -1;
     for (const auto& keyword : kKeywords) {
         if (text.compare(QStringView(keyword.name), Qt::CaseInsensitive) == 0)
-            size = keyword.px * params.baseFontSize / 16.0;
+            size = keyword.px * params.baseFontSize / kBookFontSize;
     }
     if (text.compare(u"smaller", Qt::CaseInsensitive) == 0)
         size = parentSize / 1.2;
@@ -448,7 +448,7 @@ QStringList parseFontFamilies(QStringView value)
 bool parseBorderWidth(QStringView value, double fontSize, const ParseParams& params, double* out)
 {
     const QStringView text = value.trimmed();
-    const double scale = params.baseFontSize / 16.0;
+    const double scale = params.baseFontSize / kBookFontSize;
     if (text.compare(u"thin", Qt::CaseInsensitive) == 0) {
         *out = 1 * scale;
         return true;

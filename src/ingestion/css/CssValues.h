@@ -17,7 +17,7 @@
 namespace Css {
 
 // A CSS length in px: percentages of params.referenceWidth, em of fontSize, rem of
-// params.baseFontSize, absolute units at 96 per inch scaled by baseFontSize / 16.
+// params.baseFontSize, absolute units at 96 per inch scaled by baseFontSize / kBookFontSize.
 // Returns false (and leaves out unchanged) for anything that is not a length.
 bool parseLength(const QString& value, double fontSize, const ParseParams& params, double* out);
 

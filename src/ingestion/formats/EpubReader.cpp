@@ -79,15 +79,25 @@ QString elementText(QXmlStreamReader& reader)
     return reader.readElementText(QXmlStreamReader::IncludeChildElements);
 }
 
-// The direction a metadata element states: its dir, and its own language if it names one.
+// A dir attribute's value when it is one that states a direction ("ltr", "rtl" or "auto"),
+// else empty: a value of no meaning leaves the direction to what encloses the element.
+QString statedDir(const QXmlStreamAttributes& attributes)
+{
+    const QString dir = attributes.value(QLatin1String("dir")).toString().trimmed().toLower();
+    return dir == u"ltr" || dir == u"rtl" || dir == u"auto" ? dir : QString();
+}
+
+// The direction a metadata element states: its own dir, else the package's, and its own
+// language if it names one.
 struct StatedDirection {
     QString dir;
     QString language;
 
-    static StatedDirection of(const QXmlStreamAttributes& attributes)
+    static StatedDirection of(const QXmlStreamAttributes& attributes, const QString& packageDir)
     {
         QString language = attributes.value(QLatin1String("http://www.w3.org/XML/1998/namespace"), QLatin1String("lang")).toString();
-        return {attributes.value(QLatin1String("dir")).toString().trimmed(), language.trimmed()};
+        const QString own = statedDir(attributes);
+        return {own.isEmpty() ? packageDir : own, language.trimmed()};
     }
     QString languageOr(const QString& book) const { return language.isEmpty() ? book : language; }
 };
@@ -228,6 +238,7 @@ struct EpubReader::PackageReading {
     QStringList manifestOrder; // document order, so that the cover guess is deterministic
     QString uniqueIdentifierId;
     bool uniqueIdentifierFound = false;
+    QString packageDir; // the package element's dir: the default of its metadata's
     StatedDirection titleDirection;
     StatedDirection authorDirection;
 };
@@ -361,8 +372,10 @@ bool EpubReader::parseOpf(const QByteArray& bytes, bool metadataOnly, QStringLis
             continue;
         const QStringView name = reader.name();
         const QXmlStreamAttributes attributes = reader.attributes();
-        if (name == QLatin1String("package"))
+        if (name == QLatin1String("package")) {
             package.uniqueIdentifierId = attributes.value(QLatin1String("unique-identifier")).toString();
+            package.packageDir = statedDir(attributes);
+        }
         else if (name == QLatin1String("item"))
             readManifestItem(attributes, metadataOnly, package);
         else if (name == QLatin1String("itemref"))
@@ -395,7 +408,7 @@ void EpubReader::readMetadataElement(QXmlStreamReader& reader, QStringView name,
     if (name == QLatin1String("title")) {
         if (m_book.title.isEmpty()) {
             m_book.title = collapsed(elementText(reader));
-            package.titleDirection = StatedDirection::of(attributes);
+            package.titleDirection = StatedDirection::of(attributes, package.packageDir);
         }
     } else if (name == QLatin1String("language")) {
         if (m_language.isEmpty())
@@ -403,7 +416,7 @@ void EpubReader::readMetadataElement(QXmlStreamReader& reader, QStringView name,
     } else if (name == QLatin1String("creator")) {
         if (m_book.author.isEmpty()) {
             m_book.author = collapsed(elementText(reader));
-            package.authorDirection = StatedDirection::of(attributes);
+            package.authorDirection = StatedDirection::of(attributes, package.packageDir);
         }
     } else if (name == QLatin1String("identifier")) {
         const bool unique = !package.uniqueIdentifierFound && !package.uniqueIdentifierId.isEmpty()
@@ -597,7 +610,7 @@ EpubSpineDocument EpubReader::imageSpineDocument(const QString& path) const
 {
     // Its bytes are not read here: the picture's size is learnt from its header when laid out.
     DocumentChunkBuilder builder(path, DocumentChunkBuilder::kReaderBudget);
-    builder.startParagraph(TextAlign::Center, 0, 0, 16, false, QString(), TextStyle());
+    builder.startParagraph({.align = TextAlign::Center});
     builder.appendImage(ImageUrl::build(m_scheme, path, m_book.filePath), -1, -1, -1, TextStyle());
     builder.finishParagraph();
     EpubSpineDocument document;

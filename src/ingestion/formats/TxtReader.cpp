@@ -43,20 +43,19 @@ void buildBlocks(DocumentChunkBuilder& builder, const QList<Block>& blocks, qsiz
         switch (block.kind) {
         case Block::Paragraph: {
             const bool indented = previousKind == Block::Paragraph && !block.continues;
-            builder.startParagraph(TextAlign::Justify, indented ? kParagraphIndent * style.size : 0, 0,
-                                   style.size, false, QString(), TextStyle());
+            builder.startParagraph({.indent = indented ? kParagraphIndent * style.size : 0, .fontSize = style.size});
             builder.appendText(block.text, style, false);
             break;
         }
         case Block::Lines: { // at the side the text starts on: the right for Hebrew and Arabic
             const TextAlign side = block.text.isRightToLeft() ? TextAlign::Right : TextAlign::Left;
-            builder.startParagraph(side, 0, 0, style.size, true, QString(), TextStyle());
+            builder.startParagraph({.align = side, .fontSize = style.size, .preformatted = true});
             builder.appendText(block.text, style, true);
             break;
         }
         case Block::Gap:
             // One empty line, whatever the layout does with margins.
-            builder.startParagraph(TextAlign::Left, 0, 0, style.size, false, QString(), TextStyle());
+            builder.startParagraph({.align = TextAlign::Left, .fontSize = style.size});
             builder.appendText(QStringLiteral("\u00A0"), style, true);
             break;
         case Block::Break:

@@ -12,9 +12,10 @@
 #include "html/HtmlPlainText.h"
 #include "html/MarkupFallback.h"
 #include "html/MathFolding.h"
+#include "html/RubyGroups.h"
+#include "html/TableRows.h"
 #include "images/DataUrl.h"
 #include "images/ImageUrl.h"
-#include "text/IdeographicText.h"
 #include "text/MetadataDirection.h"
 #include "text/SaturatedInteger.h"
 
@@ -168,24 +169,7 @@ struct Frame {
     bool notes = false;      // inside a FictionBook body of notes, whose titles are note numbers
     bool stripLeadingNewline = false; // pre: the newline right after the start tag is no content
     bool directionGiven = false; // a dir attribute on it or an ancestor: languages no longer say it
-    // A table row is one paragraph: everything inside it is inline, its cells side by side.
-    int rowFrame = -1;       // index of the row frame this element's content belongs to, or -1
-    int cellDepth = 0;       // table cells around it, itself included
-    int cells = 0;           // row frames: the cells started so far
-    bool flattened = false;  // a block set inline inside a row: a space stands for its edges
-    // A ruby group (base, reading and fallback parentheses) is set as one unbreakable piece.
-    int rubyFrame = -1;      // index of the ruby frame around it, or -1
-    bool rubyHasText = false; // ruby frames: text has been added to the group
-    bool rubyHasRp = false;  // ruby frames: the book gives its own fallback parentheses
-    bool parenthesised = false; // rt frames: the reading is put in parentheses of ours
 };
-
-constexpr char16_t kWordJoiner = 0x2060;
-
-bool isTableCell(const QString& name)
-{
-    return name == u"td" || name == u"th";
-}
 
 class Walker {
 public:
@@ -217,6 +201,8 @@ public:
         for (QDomNode up = root.parentNode(); m_fictionBook && up.isElement(); up = up.parentNode())
             base.notes = base.notes || isNotesBody(up.toElement());
         m_frames.append(base);
+        m_rows.enter(QString(), false, base.style);
+        m_ruby.enter(QString(), QDomElement(), !m_fictionBook);
 
         visitElement(root);
         while (m_frames.size() > 1) {
@@ -250,7 +236,7 @@ private:
         const QString dir = m_fictionBook ? QString() : element.attribute(QStringLiteral("dir")).trimmed().toLower();
         // Its style: the cascade, then what its markup says.
         Css::ComputedStyle style = styleOf(element, facts, name, dir);
-        if (!m_fictionBook && name == u"rp" && m_frames.last().rubyFrame >= 0) {
+        if (!m_fictionBook && name == u"rp" && m_ruby.inGroup()) {
             // The book's own fallback for readers without ruby, whatever its style sheet says.
             m_elements.pop();
             appendText(element.text());
@@ -262,8 +248,8 @@ private:
         }
         // Its frame, opening the block, row cell or list it starts.
         enterFrame(element, name, dir, style);
-        const bool inRow = m_frames.last().rowFrame >= 0;
-        if (m_frames.last().parenthesised)
+        const bool inRow = m_rows.inRow();
+        if (m_ruby.parenthesised())
             appendText(QStringLiteral("("));
         // Elements whose content is not walked as text stand for themselves and end at once.
         if (!isLeaf(name))
@@ -293,7 +279,9 @@ private:
     void enterFrame(const QDomElement& element, const QString& name, const QString& dir, Css::ComputedStyle& style)
     {
         const Frame& parent = m_frames.last();
-        const bool flattened = fitIntoRow(style, parent, name);
+        const bool flattened = m_rows.fitIntoRow(style, name);
+        if (flattened)
+            appendText(QStringLiteral(" "));
         Frame frame;
         frame.name = name;
         frame.next = element.firstChild();
@@ -303,7 +291,8 @@ private:
         frame.notes = parent.notes || (m_fictionBook && isNotesBody(element));
         frame.directionGiven = parent.directionGiven || dir == u"rtl" || dir == u"ltr" || dir == u"auto";
         frame.blockFrame = frame.block ? int(m_frames.size()) : parent.blockFrame;
-        placeInRowAndRuby(frame, parent, element, flattened);
+        m_rows.enter(name, flattened, style);
+        m_ruby.enter(name, element, !m_fictionBook);
         if (!m_fictionBook && name == u"ol") {
             int start = 0;
             const bool given = parseSaturatedInt(element.attribute(QStringLiteral("start")).trimmed(), &start);
@@ -311,8 +300,8 @@ private:
         }
         if (frame.block)
             beginBlock(frame, element, name);
-        if (isTableCell(name) && frame.rowFrame >= 0)
-            startCell(frame);
+        if (TableRows::isTableCell(name) && m_rows.inRow())
+            startCell();
         m_frames.append(frame);
     }
 
@@ -358,6 +347,8 @@ private:
         frame.box = frame.style.box;
         if (name == u"hr") // the rule itself is the border; its box only keeps the margins
             frame.box.borderTop = frame.box.borderBottom = frame.box.borderLeft = frame.box.borderRight = 0;
+        if (m_rows.startsRow())
+            m_rows.hang(frame.box);
         Css::ComputedStyle boxOnly;
         boxOnly.box = frame.box;
         if (boxOnly.hasBox()) {
@@ -376,70 +367,20 @@ private:
         frame.stripLeadingNewline = frame.style.preformatted && (name == u"pre" || name == u"listing" || name == u"xmp");
     }
 
-    // A row is a block whose cells keep their gaps, never stretched; a block inside a row is set
-    // inline, with a space for its edges. Returns whether the element is such a block.
-    bool fitIntoRow(Css::ComputedStyle& style, const Frame& parent, const QString& name)
+    // A cell after the first gets the separator, in the row's style.
+    void startCell()
     {
-        if (parent.rowFrame >= 0 && style.display != Css::Display::Inline) {
-            style.display = Css::Display::Inline;
-            appendText(QStringLiteral(" "));
-            return true;
-        }
-        if (parent.rowFrame < 0 && name == u"tr") {
-            style.display = Css::Display::Block;
-            if (style.align == Css::Align::Justify)
-                style.align = Css::Align::Start;
-        }
-        return false;
-    }
-
-    // Where a new frame stands in a table row and in a ruby group.
-    void placeInRowAndRuby(Frame& frame, const Frame& parent, const QDomElement& element, bool flattened) const
-    {
-        const int index = int(m_frames.size());
-        frame.flattened = flattened;
-        frame.rowFrame = parent.rowFrame >= 0 ? parent.rowFrame : frame.name == u"tr" ? index : -1;
-        frame.cellDepth = parent.cellDepth + (isTableCell(frame.name) ? 1 : 0);
-        if (m_fictionBook)
+        if (!m_rows.startCell())
             return;
-        frame.rubyFrame = parent.rubyFrame >= 0 ? parent.rubyFrame : frame.name == u"ruby" ? index : -1;
-        if (frame.rubyFrame == index)
-            frame.rubyHasRp = !element.firstChildElement(QStringLiteral("rp")).isNull();
-        frame.parenthesised = frame.name == u"rt" && parent.rubyFrame >= 0 && !m_frames[parent.rubyFrame].rubyHasRp;
+        if (!m_pendingPreserve && m_pendingText.endsWith(u' ') && !m_pendingText.endsWith(cellSeparator()))
+            m_pendingText.chop(1);
+        ensureParagraph();
+        addText(cellSeparator(), m_rows.rowText(), m_rows.rowPreformatted());
+        m_lastWasSpace = true;
     }
 
-    // A cell after the first gets the separator; the first cell of a table nested in a cell goes
-    // on that cell's text, so nested tables read in order without an empty cell.
-    void startCell(const Frame& cell)
-    {
-        Frame& row = m_frames[cell.rowFrame];
-        const bool continuesCell = cell.cellDepth > 1 && m_atCellStart;
-        if (row.cells > 0 && !continuesCell) {
-            if (!m_pendingPreserve && m_pendingText.endsWith(u' ') && !m_pendingText.endsWith(cellSeparator()))
-                m_pendingText.chop(1);
-            ensureParagraph();
-            addText(cellSeparator(), row.style.text, row.style.preformatted);
-            m_lastWasSpace = true;
-        }
-        ++row.cells;
-        m_atCellStart = true;
-    }
-
-    // Cells at the end of a row that hold only spaces (no-break ones too) show nothing.
-    void dropTrailingEmptyCells()
-    {
-        const QString separator = cellSeparator().chopped(1); // without the space it ends with
-        for (;;) {
-            qsizetype end = m_pendingText.size();
-            while (end > 0 && (m_pendingText[end - 1] == u' ' || m_pendingText[end - 1] == QChar(0x00A0)))
-                --end;
-            if (!QStringView(m_pendingText).first(end).endsWith(separator))
-                return;
-            m_pendingText.truncate(end - separator.size());
-        }
-    }
-
-    // A formula's text alternative, or its linear form with scripts smaller and shifted.
+    // A formula's linear form with scripts smaller and shifted, or, where its markup sets no text,
+    // its text alternative.
     void appendMath(const QDomElement& math)
     {
         const TextStyle base = m_frames.last().style.text;
@@ -464,38 +405,17 @@ private:
         }
     }
 
-    // Text of a ruby group: no break inside it (a word joiner wherever Chinese or Japanese text
-    // could break, and at the seams between its pieces), no-break spaces for its spaces, and
-    // no white space at the edges of its pieces.
-    QString joinedInRuby(const QString& text, Frame& ruby) const
-    {
-        const QString trimmed = text.trimmed();
-        if (trimmed.isEmpty())
-            return QString();
-        QString out;
-        out.reserve(trimmed.size() * 2 + 1);
-        if (ruby.rubyHasText)
-            out += QChar(kWordJoiner);
-        for (qsizetype i = 0; i < trimmed.size(); ++i) {
-            const QChar c = trimmed[i];
-            if (i > 0 && (isIdeographic(trimmed[i - 1].unicode()) || isIdeographic(c.unicode())))
-                out += QChar(kWordJoiner);
-            out += c == u' ' ? QChar(0x00A0) : c;
-        }
-        ruby.rubyHasText = true;
-        return out;
-    }
-
     void leaveFrame()
     {
         const int index = int(m_frames.size()) - 1;
         Frame& frame = m_frames.last();
-        if (frame.parenthesised)
+        const TableRows::Leaving row = m_rows.leaving();
+        if (m_ruby.parenthesised())
             appendText(QStringLiteral(")"));
-        else if (frame.flattened)
+        else if (row == TableRows::Leaving::Space)
             appendText(QStringLiteral(" "));
-        else if (frame.rowFrame == index)
-            dropTrailingEmptyCells();
+        else if (row == TableRows::Leaving::RowEnd)
+            TableRows::dropTrailingEmptyCells(m_pendingText);
         if (frame.block) {
             flushed().finishParagraph();
             if (frame.containerOpen)
@@ -509,6 +429,8 @@ private:
         }
         m_frames.removeLast();
         m_elements.pop();
+        m_rows.leave();
+        m_ruby.leave();
     }
 
     QList<Css::Declaration> presentationalHints(const QDomElement& element, const QString& name) const
@@ -585,20 +507,20 @@ private:
             ensureParagraph();
             addText(kept, style, true);
             m_lastWasSpace = false;
-            m_atCellStart = false;
+            m_rows.contentAdded(false);
             return;
         }
         // White space collapses across the runs of a paragraph, not only inside each one.
         bool space = !m_builder.paragraphIsOpen() || m_lastWasSpace;
         QString collapsed = collapseHtmlSpaces(text, space);
-        if (frame.rubyFrame >= 0)
-            collapsed = joinedInRuby(collapsed, m_frames[frame.rubyFrame]);
+        if (m_ruby.inGroup())
+            collapsed = m_ruby.joined(collapsed);
         if (collapsed.isEmpty())
             return;
         ensureParagraph();
         addText(collapsed, style, false);
         m_lastWasSpace = collapsed.endsWith(u' ');
-        m_atCellStart = m_atCellStart && collapsed == u" ";
+        m_rows.contentAdded(collapsed == u" ");
     }
 
     // The text of an element nested too deep, gathered without recursion and without styles.
@@ -715,7 +637,7 @@ private:
         ensureParagraph();
         flushed().appendImage(url, width, height, maxWidth, style, invert);
         m_lastWasSpace = false;
-        m_atCellStart = false;
+        m_rows.contentAdded(false);
     }
 
     // Adjacent text of one style becomes one run (books wrap every sentence in its own span).
@@ -752,9 +674,14 @@ private:
         openPendingContainers();
         Frame& block = m_frames[m_frames.last().blockFrame];
         const Css::ComputedStyle& style = block.style;
-        const double indent = block.paragraphs == 0 ? style.indent : 0;
-        flushed().startParagraph(style.paragraphAlign(), indent, style.paragraphLineHeight(), style.text.size, style.preformatted,
-                               m_pendingMarker, style.text);
+        const double indent = (block.paragraphs == 0 ? style.indent : 0) - m_rows.hangingIndent();
+        flushed().startParagraph({.align = style.paragraphAlign(),
+                                  .indent = indent,
+                                  .lineHeight = style.paragraphLineHeight(),
+                                  .fontSize = style.text.size,
+                                  .preformatted = style.preformatted,
+                                  .marker = m_pendingMarker,
+                                  .style = style.text});
         m_pendingMarker.clear();
         m_markerOwner = -1;
         ++block.paragraphs;
@@ -795,7 +722,8 @@ private:
     QString m_pendingMarker;  // the list marker for the next paragraph
     int m_markerOwner = -1;   // the list item frame the marker belongs to
     bool m_lastWasSpace = true;
-    bool m_atCellStart = false; // nothing has been added since the last table cell began
+    TableRows m_rows;         // where the open elements stand in a table row
+    RubyGroups m_ruby;        // and in a ruby group
     QString m_pendingText;    // text not yet handed to the builder, all in pendingStyle
     TextStyle m_pendingStyle;
     bool m_pendingPreserve = false;
@@ -848,7 +776,7 @@ QList<ContentChunk> HtmlBlockParser::plainTextChunks(const QString& markup, cons
     TextStyle style;
     style.size = params.baseFontSize;
     for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {
-        builder.startParagraph(TextAlign::Justify, 0, 0, params.baseFontSize, false, QString(), style);
+        builder.startParagraph({.fontSize = params.baseFontSize, .style = style});
         builder.appendText(paragraph, style, false);
     }
     return builder.build();

@@ -68,6 +68,28 @@ bool readPiece(const QString& stored, MathFolding::Formula* formula)
     return true;
 }
 
+bool holdsText(const QList<MathPiece>& pieces)
+{
+    for (const MathPiece& piece : pieces) {
+        if (piece.kind == MathPiece::Kind::Text && !piece.text.trimmed().isEmpty())
+            return true;
+    }
+    return false;
+}
+
+// The markup set as it stands wherever it can be; the book's text alternative only where it
+// cannot (content markup, an empty formula), since an alttext is often a stand-in or TeX source.
+MathFolding::Formula formulaFromMarkup(const QDomElement& math)
+{
+    MathFolding::Formula formula;
+    formula.pieces = MathLinearizer::linearize(math);
+    if (!holdsText(formula.pieces)) {
+        formula.pieces.clear();
+        formula.alternative = MathLinearizer::textAlternative(math);
+    }
+    return formula;
+}
+
 } // namespace
 
 void MathFolding::fold(QDomDocument& document, QDomElement& math)
@@ -75,14 +97,12 @@ void MathFolding::fold(QDomDocument& document, QDomElement& math)
     if (!hasContent(math))
         return;
     QDomElement marker = document.createElement(markerName());
-    const QString alternative = MathLinearizer::textAlternative(math);
-    if (!alternative.isEmpty()) {
-        marker.appendChild(document.createTextNode(pieceText(u'a', 1, 0, alternative)));
-    } else {
-        for (const MathPiece& piece : MathLinearizer::linearize(math)) {
-            const QChar kind = piece.kind == MathPiece::Kind::LineBreak ? u'b' : u't';
-            marker.appendChild(document.createTextNode(pieceText(kind, piece.scale, piece.shift, piece.text)));
-        }
+    const Formula formula = formulaFromMarkup(math);
+    if (!formula.alternative.isEmpty())
+        marker.appendChild(document.createTextNode(pieceText(u'a', 1, 0, formula.alternative)));
+    for (const MathPiece& piece : formula.pieces) {
+        const QChar kind = piece.kind == MathPiece::Kind::LineBreak ? u'b' : u't';
+        marker.appendChild(document.createTextNode(pieceText(kind, piece.scale, piece.shift, piece.text)));
     }
     while (!math.firstChild().isNull())
         math.removeChild(math.firstChild());
@@ -100,12 +120,8 @@ MathFolding::Formula MathFolding::formulaOf(const QDomElement& math)
             read = piece.isText() && readPiece(piece.nodeValue(), &formula);
         if (read)
             return formula;
-        formula = Formula();
     }
-    formula.alternative = MathLinearizer::textAlternative(math);
-    if (formula.alternative.isEmpty())
-        formula.pieces = MathLinearizer::linearize(math);
-    return formula;
+    return formulaFromMarkup(math);
 }
 
 qsizetype MathFolding::formulaBytes(const QByteArray& markup)

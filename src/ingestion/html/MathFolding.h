@@ -17,8 +17,10 @@
 class MathFolding {
 public:
     struct Formula {
-        QString alternative;     // MathLinearizer::textAlternative; when empty, the pieces stand
-        QList<MathPiece> pieces; // MathLinearizer::linearize
+        // MathLinearizer::linearize when that sets any text; else the formula's text alternative,
+        // with no pieces.
+        QString alternative;
+        QList<MathPiece> pieces;
     };
 
     // Replaces the content of math, a complete element of document, with its marker. A math

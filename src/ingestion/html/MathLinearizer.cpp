@@ -11,6 +11,9 @@ constexpr double kSmallestScale = 0.5;
 constexpr double kSubscriptDrop = 0.2;
 constexpr double kSuperscriptRise = 0.33;
 
+// Between the lines of two parts set side by side, below their first line.
+const QString kPartGap = QStringLiteral("\u2003 ");
+
 QString localName(const QDomElement& element)
 {
     const QString tag = element.tagName();
@@ -117,12 +120,118 @@ public:
             child(0, place); // the presentation; annotations and other actions are alternatives
         } else if (name != u"mphantom" && name != u"annotation" && name != u"annotation-xml" && name != u"none"
                    && name != u"mprescripts") {
-            for (const QDomElement& c : children) // mrow, mstyle, mpadded, menclose, math itself, ...
-                element(c, place, depth + 1);
+            row(children, place, depth); // mrow, mstyle, mpadded, menclose, math itself, ...
         }
     }
 
 private:
+    // Where a part of the formula starts: the piece it starts in and the offset in its text (text
+    // of one size and shift joins the piece before it).
+    struct Mark {
+        qsizetype piece = 0;
+        qsizetype offset = 0;
+    };
+
+    qsizetype lineBreaks = 0; // the LineBreak pieces among pieces
+
+    Mark mark() const
+    {
+        if (!pieces.isEmpty() && pieces.last().kind == MathPiece::Kind::Text)
+            return { pieces.size() - 1, pieces.last().text.size() };
+        return { pieces.size(), 0 };
+    }
+
+    void lineBreak(Place place)
+    {
+        pieces.append({ MathPiece::Kind::LineBreak, QString(), place.scale, place.shift });
+        ++lineBreaks;
+    }
+
+    void removeLast()
+    {
+        if (pieces.last().kind == MathPiece::Kind::LineBreak)
+            --lineBreaks;
+        pieces.removeLast();
+    }
+
+    // The parts of a row one after the other. When more than one of them takes several lines
+    // (matrices side by side), line i holds the line i of each of them, as they stand on paper,
+    // so that the rows of one never run into those of the next.
+    void row(const QList<QDomElement>& children, Place place, int depth)
+    {
+        QList<Mark> starts;
+        int tallParts = 0;
+        for (const QDomElement& c : children) {
+            starts.append(mark());
+            const qsizetype breaksBefore = lineBreaks;
+            element(c, place, depth + 1);
+            tallParts += lineBreaks > breaksBefore ? 1 : 0;
+        }
+        if (tallParts > 1)
+            setSideBySide(starts, place);
+    }
+
+    void setSideBySide(const QList<Mark>& starts, Place place)
+    {
+        // Each part's pieces, split into its lines.
+        QList<QList<QList<MathPiece>>> parts;
+        for (qsizetype i = starts.size() - 1; i >= 0; --i) {
+            QList<MathPiece> tail = takeFrom(starts[i]);
+            QList<QList<MathPiece>> lines(1);
+            for (MathPiece& piece : tail) {
+                if (piece.kind == MathPiece::Kind::LineBreak)
+                    lines.append(QList<MathPiece>());
+                else
+                    lines.last().append(std::move(piece));
+            }
+            parts.prepend(lines);
+        }
+        qsizetype height = 0;
+        for (const auto& lines : std::as_const(parts))
+            height = std::max(height, lines.size());
+        for (qsizetype line = 0; line < height; ++line) {
+            if (line > 0)
+                lineBreak(place);
+            bool partBefore = false;
+            bool tallBefore = false;
+            for (const auto& lines : std::as_const(parts)) {
+                const bool tall = lines.size() > 1;
+                if (line < lines.size() && !lines[line].isEmpty()) {
+                    // Parts stand apart as their columns would: below the first line any two, on
+                    // it two tall ones next to each other (the rest bring their own spacing).
+                    if (partBefore && (line > 0 || (tall && tallBefore)))
+                        text(kPartGap, place);
+                    for (const MathPiece& piece : lines[line])
+                        text(piece.text, { piece.scale, piece.shift });
+                    partBefore = true;
+                }
+                tallBefore = tall;
+            }
+        }
+    }
+
+    // Removes and returns the pieces from start on.
+    QList<MathPiece> takeFrom(Mark start)
+    {
+        QList<MathPiece> taken;
+        if (start.piece < pieces.size() && start.offset > 0) {
+            MathPiece& split = pieces[start.piece];
+            MathPiece rest = split;
+            rest.text = split.text.sliced(start.offset);
+            split.text.truncate(start.offset);
+            if (!rest.text.isEmpty())
+                taken.append(rest);
+            ++start.piece;
+        }
+        for (qsizetype i = start.piece; i < pieces.size(); ++i)
+            taken.append(pieces[i]);
+        while (pieces.size() > start.piece)
+            removeLast();
+        for (const MathPiece& piece : std::as_const(taken))
+            length -= piece.text.size();
+        return taken;
+    }
+
     void text(const QString& value, Place place)
     {
         if (value.isEmpty())
@@ -215,7 +324,7 @@ private:
                 continue;
             const qsizetype rowText = length;
             if (rowsBefore)
-                pieces.append({ MathPiece::Kind::LineBreak, QString(), place.scale, place.shift });
+                lineBreak(place);
             QList<QDomElement> cells = childElements(row);
             if (rowName == u"mlabeledtr" && !cells.isEmpty())
                 cells.removeFirst(); // the equation's label, not one of its cells
@@ -230,7 +339,7 @@ private:
             if (length > rowText)
                 rowsBefore = true;
             else if (rowsBefore && pieces.last().kind == MathPiece::Kind::LineBreak)
-                pieces.removeLast(); // a row of empty cells makes no line
+                removeLast(); // a row of empty cells makes no line
         }
     }
 

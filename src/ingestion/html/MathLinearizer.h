@@ -1,8 +1,8 @@
 #pragma once
 
-// Turns a MathML formula into text the line breaker can set: the formula's own text alternative
-// when the book gives one (an alttext, or an annotation in plain text or TeX), else a linear form
-// that keeps its structure. Scripts become smaller pieces raised or lowered from the baseline,
+// Turns a MathML formula into text the line breaker can set: a linear form that keeps its
+// structure, or, where the markup sets no text (content markup, an empty formula), the formula's
+// own text alternative (an alttext, or an annotation in plain text or TeX). Scripts become smaller pieces raised or lowered from the baseline,
 // a fraction reads (numerator)/(denominator), fences and operators stay, a root reads √(…), and
 // the rows of a table become lines whose cells stand apart like those of an HTML table row.
 //

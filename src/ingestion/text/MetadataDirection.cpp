@@ -67,6 +67,9 @@ bool isRightToLeftLanguage(const QString& tag)
 
 QString marked(const QString& text, QStringView dir, const QString& language)
 {
+    // "auto" is the direction of the first strong letter, the one a view gives the text anyway.
+    if (dir.compare(u"auto", Qt::CaseInsensitive) == 0)
+        return text;
     Strong stated = Strong::None;
     if (dir.compare(u"rtl", Qt::CaseInsensitive) == 0)
         stated = Strong::RightToLeft;

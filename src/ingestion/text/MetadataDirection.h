@@ -16,7 +16,8 @@ namespace MetadataDirection {
 // "az-Arab").
 bool isRightToLeftLanguage(const QString& tag);
 
-// text in its stated direction: dir "rtl" or "ltr" decides; without one, a right-to-left
+// text in its stated direction: dir "rtl" or "ltr" decides, "auto" leaves it to the text's first
+// strong letter (whatever the language); without one, a right-to-left
 // language makes a text right to left when it holds a right-to-left letter. When that direction
 // is not the one of the text's first strong letter, a right-to-left mark (U+200F) or a
 // left-to-right mark (U+200E) leads the text; otherwise the text is returned as it is.
