@@ -65,8 +65,8 @@ void AppState::leaveStoreAlone(const QString& what)
     // Not ours to repair or replace: a permission or a folder in the way is the user's to fix, and
     // the data behind it must still be there when they do.
     m_leftAloneBecause = what;
-    qWarning().noquote() << "Settings store" << m_settings.fileName() << what
-                         << "\b; it is left as it is, and this run starts from defaults and saves nothing";
+    qWarning().noquote() << QStringLiteral("Settings store %1 %2; it is left as it is, and this run starts from "
+                                           "defaults and saves nothing").arg(m_settings.fileName(), what);
 }
 
 bool AppState::keepDamagedStoreAside()
