@@ -1,5 +1,7 @@
 #include "AppCoordinator.h"
 
+#include "AppState.h"
+
 #include "Book.h"
 #include "css/ColourScheme.h"
 #include "formats/FormatReader.h"
@@ -55,6 +57,7 @@ AppCoordinator::AppCoordinator(Book& book, ReadingModel& readingModel, HistoryMo
     connect(&m_book, &Book::willCloseBook, this, &AppCoordinator::snapshotOutgoingBook);
     connect(&m_readingModel, &ReadingModel::positionSaved, this, &AppCoordinator::onPositionSaved);
     connect(&m_book, &Book::bookChanged, this, &AppCoordinator::onBookChanged);
+    connect(&m_book, &Book::loadingChanged, this, &AppCoordinator::onLoadingChanged);
     connect(&m_uiState, &UiState::themeNameChanged, this, &AppCoordinator::onThemeChanged);
     connect(&m_uiState, &UiState::customThemeColorsChanged, this, &AppCoordinator::onThemeChanged);
     ColourScheme::setPrefersDark(themeIsDark(m_uiState.themeName(), m_uiState.customThemeColors()));
@@ -118,7 +121,13 @@ bool AppCoordinator::themeIsDark(const QString& themeName, const QVariantMap& cu
     return KnuthPlassItem::relativeLuminance(text) > KnuthPlassItem::relativeLuminance(page);
 }
 
-void AppCoordinator::onAboutToQuit()
+void AppCoordinator::onLoadingChanged()
+{
+    if (m_book.loading())
+        m_bookOpeningStarted = true;
+}
+
+void AppCoordinator::recordBookToReopen()
 {
     if (m_book.hasBook()) {
         m_history.addOrUpdateBook(m_book.filePath(), m_readingModel.progress());
@@ -126,17 +135,35 @@ void AppCoordinator::onAboutToQuit()
     } else if (m_book.loading()) {
         // Quitting during a slow start (or opening) keeps the book for the next start.
         m_uiState.setLastFilePath(m_book.openingPath());
-    } else {
+    } else if (m_bookOpeningStarted) {
+        // The book was closed, or its opening failed or was given up: none reopens.
         m_uiState.setLastFilePath(QString());
     }
-    m_history.save(m_appState);
-    m_preferences.save();
-    m_uiState.save();
-    // On disk before the line says so, whatever happens during teardown.
-    m_settings.sync();
-    if (m_settings.status() == QSettings::NoError)
+    // Otherwise the window has not begun to reopen the last book (or the one named on the command
+    // line) yet: it stays the book to reopen.
+}
+
+void AppCoordinator::onAboutToQuit()
+{
+    recordBookToReopen();
+    // Under the store's lock and after reading in what other instances saved, so that the history's
+    // merge and the groups' changes apply to the store as it is now, not as it was at start.
+    const AppState::SaveOutcome outcome = m_appState.saveShared([this] {
+        m_history.save(m_appState);
+        m_preferences.save();
+        m_uiState.save();
+    });
+    switch (outcome) {
+    case AppState::SaveOutcome::Saved:
         qInfo() << "Settings saved to:" << m_settings.fileName();
-    else
+        break;
+    case AppState::SaveOutcome::NotWritten:
         qWarning().noquote() << "Settings could not be written to" << m_settings.fileName() + QLatin1Char(':')
                              << whyStoreIsNotWritten(m_settings);
+        break;
+    case AppState::SaveOutcome::LeftAlone:
+        qWarning().noquote() << "Settings not saved: the store" << m_settings.fileName() << m_appState.leftAloneBecause()
+                             << "and is left as it is";
+        break;
+    }
 }

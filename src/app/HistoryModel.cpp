@@ -5,6 +5,7 @@
 #include "formats/FormatRegistry.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QPointer>
 #include <QThreadPool>
 #include <QVariantMap>
@@ -244,21 +245,28 @@ void HistoryModel::save(AppState& state) const
 {
     // Another instance on the same store may have saved since this one loaded: its books stay,
     // and of a book both know, the later opening wins. Only the user's removals here drop one.
+    // Rows are found by path through an index, so a long history merges in linear time.
     QList<HistoryEntry> merged = m_entries;
+    QHash<QString, qsizetype> rowOfPath;
+    rowOfPath.reserve(merged.size());
+    for (qsizetype i = 0; i < merged.size(); ++i)
+        rowOfPath.insert(merged.at(i).filePath, i);
     for (const HistoryEntry& stored : storedEntries(state)) {
         if (m_removedPaths.contains(stored.filePath))
             continue;
-        const auto known = std::find_if(merged.begin(), merged.end(),
-                                        [&stored](const HistoryEntry& entry) { return entry.filePath == stored.filePath; });
-        if (known == merged.end()) {
+        const auto known = rowOfPath.constFind(stored.filePath);
+        if (known == rowOfPath.cend()) {
+            rowOfPath.insert(stored.filePath, merged.size());
             merged.append(stored);
-        } else if (stored.lastOpened > known->lastOpened) {
-            known->progress = stored.progress;
-            known->lastOpened = stored.lastOpened;
+        } else if (stored.lastOpened > merged.at(known.value()).lastOpened) {
+            HistoryEntry& entry = merged[known.value()];
+            entry.progress = stored.progress;
+            entry.lastOpened = stored.lastOpened;
         }
     }
     sortNewestFirst(merged);
     QList<QVariantMap> elements;
+    elements.reserve(merged.size());
     for (const HistoryEntry& entry : std::as_const(merged)) {
         elements.append({{kFilePath, entry.filePath},
                          {kProgress, entry.progress},

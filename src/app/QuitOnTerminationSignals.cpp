@@ -32,15 +32,23 @@ void setHandler(int signal, void (*handler)(int))
 
 } // namespace
 
+void QuitOnTerminationSignals::catchEarly()
+{
+    if (g_pipe[0] >= 0 || ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
+        return;
+    setHandler(SIGINT, onTerminationSignal);
+    setHandler(SIGTERM, onTerminationSignal);
+}
+
 QuitOnTerminationSignals::QuitOnTerminationSignals(QObject* parent)
     : QObject(parent)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_pipe) != 0)
+    catchEarly();
+    if (g_pipe[0] < 0)
         return;
+    // A byte written before this point is still in the pipe: the notifier fires once the loop runs.
     m_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitOnTerminationSignals::onSignal);
-    setHandler(SIGINT, onTerminationSignal);
-    setHandler(SIGTERM, onTerminationSignal);
 }
 
 QuitOnTerminationSignals::~QuitOnTerminationSignals()
@@ -77,6 +85,8 @@ QuitOnTerminationSignals::QuitOnTerminationSignals(QObject* parent)
 }
 
 QuitOnTerminationSignals::~QuitOnTerminationSignals() = default;
+
+void QuitOnTerminationSignals::catchEarly() {}
 
 void QuitOnTerminationSignals::onSignal() {}
 

@@ -6,6 +6,11 @@
 // a pipe; the event loop reads it, closes the shown windows (whose closing handlers run before the
 // save) and calls QCoreApplication::quit(). Does nothing on platforms without these signals.
 //
+// A signal that comes during start-up, before the event loop runs, is kept and answered as soon as
+// the loop starts, so that a process stopped while it is still starting saves what it was about to
+// show instead of being killed. catchEarly() extends that to the time before the application object
+// exists.
+//
 // GUI thread only; one object per process, alive while the event loop runs.
 
 #include <QObject>
@@ -15,6 +20,10 @@ class QSocketNotifier;
 class QuitOnTerminationSignals : public QObject {
     Q_OBJECT
 public:
+    // Catches the signals from now on (once per process; the constructor does it if not done yet).
+    // Call first thing in main(), before the application object is made.
+    static void catchEarly();
+
     explicit QuitOnTerminationSignals(QObject* parent = nullptr);
     ~QuitOnTerminationSignals() override;
 

@@ -28,6 +28,9 @@ ReadingPreferences::ReadingPreferences(AppState& state, QObject* parent)
     , m_state(state)
 {
     const QVariantMap stored = m_state.loadSection(kGroup);
+    // A key the store lacks stands for its default, which is what the members hold now.
+    m_stored = storedForm();
+    m_stored.insert(stored);
     const auto load = [&stored](const QString& key, auto fallback, auto min, auto max) {
         return StoredValueLimits::bounded(kGroup + QLatin1Char('/') + key, stored.value(key), fallback, min, max);
     };
@@ -69,12 +72,19 @@ void ReadingPreferences::setVerticalMargin(int value)
     Q_EMIT verticalMarginChanged();
 }
 
-void ReadingPreferences::save()
+QVariantMap ReadingPreferences::storedForm() const
 {
     QVariantMap values;
     values.insert(kFontSize, m_fontSize);
     values.insert(kLineSpacing, m_lineSpacing);
     values.insert(kHorizontalMargin, m_horizontalMargin);
     values.insert(kVerticalMargin, m_verticalMargin);
-    m_state.saveSection(kGroup, values);
+    return values;
+}
+
+void ReadingPreferences::save()
+{
+    const QVariantMap values = storedForm();
+    m_state.saveSectionChanges(kGroup, m_stored, values);
+    m_stored = values;
 }

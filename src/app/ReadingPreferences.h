@@ -2,11 +2,13 @@
 
 // The reading views' font size, line spacing and page margins, kept between runs in the "reading"
 // group of the settings store. Loaded once (limits applied there only: font size 8 to 72, line
-// spacing 0.1 to 3.0, margins 0 to 128), written by save().
+// spacing 0.1 to 3.0, margins 0 to 128), written by save(), which writes only what changed since
+// the load, so that a preference another process on the same store saved meanwhile survives.
 //
 // GUI thread only.
 
 #include <QObject>
+#include <QVariantMap>
 
 class AppState;
 
@@ -39,9 +41,14 @@ Q_SIGNALS:
     void verticalMarginChanged();
 
 private:
+    // The group "reading" as save() writes it.
+    QVariantMap storedForm() const;
+
     AppState& m_state;
     int m_fontSize = 16;
     double m_lineSpacing = 1.0;
     int m_horizontalMargin = 32;
     int m_verticalMargin = 8;
+    // The group as this object last read or wrote it: what save() compares with to find its changes.
+    QVariantMap m_stored;
 };

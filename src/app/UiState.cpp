@@ -25,16 +25,22 @@ UiState::UiState(AppState& state, QObject* parent)
     : QObject(parent)
     , m_state(state)
 {
+    // A key the store lacks stands for its default, which is what the members hold now.
     const QVariantMap ui = m_state.loadSection(kUiGroup);
+    m_storedUi = uiGroup();
+    m_storedUi.insert(ui);
     m_themeName = ui.value(QStringLiteral("themeName"), m_themeName).toString();
     m_lastPage = ui.value(QStringLiteral("lastPage"), m_lastPage).toString();
     m_sidebarOpen = ui.value(QStringLiteral("sidebarOpen"), m_sidebarOpen).toBool();
     m_barsVisible = ui.value(QStringLiteral("barsVisible"), m_barsVisible).toBool();
     m_lastFilePath = ui.value(QStringLiteral("lastFilePath"), m_lastFilePath).toString();
 
-    m_customThemeColors = m_state.loadSection(kCustomThemeGroup);
+    m_storedCustomTheme = m_state.loadSection(kCustomThemeGroup);
+    m_customThemeColors = m_storedCustomTheme;
 
     const QVariantMap window = m_state.loadSection(kWindowGroup);
+    m_storedWindow = windowGroup();
+    m_storedWindow.insert(window);
     m_windowWidth = window.value(QStringLiteral("width"), m_windowWidth).toInt();
     m_windowHeight = window.value(QStringLiteral("height"), m_windowHeight).toInt();
     m_windowX = window.value(QStringLiteral("x"), m_windowX).toInt();
@@ -55,7 +61,7 @@ void UiState::setWindowHeight(int value) { assign(this, m_windowHeight, value, &
 void UiState::setWindowX(int value) { assign(this, m_windowX, value, &UiState::windowXChanged); }
 void UiState::setWindowY(int value) { assign(this, m_windowY, value, &UiState::windowYChanged); }
 
-void UiState::save()
+QVariantMap UiState::uiGroup() const
 {
     QVariantMap ui;
     ui.insert(QStringLiteral("themeName"), m_themeName);
@@ -63,16 +69,31 @@ void UiState::save()
     ui.insert(QStringLiteral("sidebarOpen"), m_sidebarOpen);
     ui.insert(QStringLiteral("barsVisible"), m_barsVisible);
     ui.insert(QStringLiteral("lastFilePath"), m_lastFilePath);
-    m_state.saveSection(kUiGroup, ui);
+    return ui;
+}
 
-    m_state.saveSection(kCustomThemeGroup, m_customThemeColors);
-
+QVariantMap UiState::windowGroup() const
+{
     QVariantMap window;
     window.insert(QStringLiteral("width"), m_windowWidth);
     window.insert(QStringLiteral("height"), m_windowHeight);
     window.insert(QStringLiteral("x"), m_windowX);
     window.insert(QStringLiteral("y"), m_windowY);
-    m_state.saveSection(kWindowGroup, window);
+    return window;
+}
+
+void UiState::save()
+{
+    const QVariantMap ui = uiGroup();
+    m_state.saveSectionChanges(kUiGroup, m_storedUi, ui);
+    m_storedUi = ui;
+
+    m_state.saveSectionChanges(kCustomThemeGroup, m_storedCustomTheme, m_customThemeColors);
+    m_storedCustomTheme = m_customThemeColors;
+
+    const QVariantMap window = windowGroup();
+    m_state.saveSectionChanges(kWindowGroup, m_storedWindow, window);
+    m_storedWindow = window;
 }
 
 bool UiState::isWindowPlaceOnScreen() const

@@ -2,7 +2,9 @@
 
 // The interface state kept between runs: theme, last page, side bar and bar visibility, the book to
 // reopen, the custom theme colours and the window geometry (groups "ui", "customTheme" and
-// "window" of the settings store). Loaded once, written by save(); no value is corrected here (the
+// "window" of the settings store). Loaded once, written by save(), which writes only what changed
+// since the load, so that a value another process on the same store saved meanwhile survives. No
+// value is corrected here (the
 // window geometry is fitted to the screens by StartupSteps::fitWindowToScreens at start-up).
 //
 // GUI thread only.
@@ -72,6 +74,10 @@ Q_SIGNALS:
     void windowYChanged();
 
 private:
+    // The groups "ui" and "window" as save() writes them.
+    QVariantMap uiGroup() const;
+    QVariantMap windowGroup() const;
+
     AppState& m_state;
     QString m_themeName = QStringLiteral("dark");
     QString m_lastPage = QStringLiteral("starter");
@@ -83,4 +89,8 @@ private:
     int m_windowHeight = kDefaultWindowHeight;
     int m_windowX = -1; // -1: no position saved
     int m_windowY = -1;
+    // The three groups as this object last read or wrote them: what save() compares with.
+    QVariantMap m_storedUi;
+    QVariantMap m_storedCustomTheme;
+    QVariantMap m_storedWindow;
 };

@@ -99,6 +99,14 @@ void createStores(Application& a)
     a.settings = std::make_unique<QSettings>(nullptr);
     // Clears a store of another version before anything below reads it.
     a.appState = std::make_unique<AppState>(*a.settings);
+    if (!a.appState->keptAsidePath().isEmpty()) {
+        // A damaged store was moved aside. Its parse error would stick to this settings object and
+        // hide whether the saves of this run reach the disk, so the run goes on with a fresh one.
+        a.appState.reset();
+        a.settings.reset();
+        a.settings = std::make_unique<QSettings>(nullptr);
+        a.appState = std::make_unique<AppState>(*a.settings);
+    }
     a.preferences = std::make_unique<ReadingPreferences>(*a.appState);
     a.uiState = std::make_unique<UiState>(*a.appState);
     StartupSteps::fitWindowToScreens(*a.uiState, StartupSteps::availableScreenAreas());
@@ -232,6 +240,9 @@ int main(int argc, char** argv)
 {
     // One log line format for every message, Qt's included, and INI for every settings store.
     qInstallMessageHandler(myMessageHandler);
+    // A stop request that comes while the application is still being built is answered once the
+    // event loop runs, with the usual save, instead of killing the process.
+    QuitOnTerminationSignals::catchEarly();
     QSettings::setDefaultFormat(QSettings::IniFormat);
 
     QApplication app(argc, argv);

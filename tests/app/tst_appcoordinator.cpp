@@ -188,13 +188,37 @@ private Q_SLOTS:
         QVERIFY(std::any_of(groups.cbegin(), groups.cend(), [](const QString& g) { return g.startsWith(QStringLiteral("saved-progress")); }));
     }
 
-    void quittingWithoutABookForgetsTheLastFile()
+    // Quitting without a book forgets the last file once a book was closed or failed to open; quitting
+    // before the window began to reopen the last book (a stop request during start-up) keeps it.
+    void quittingWithoutABook_data()
     {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("keepsTheBook");
+        QTest::newRow("before the reopening began") << QString() << true;
+        QTest::newRow("after a close") << QStringLiteral("close") << false;
+        QTest::newRow("after a failed opening") << QStringLiteral("fail") << false;
+        QTest::newRow("after an opening given up") << QStringLiteral("give up") << false;
+    }
+    void quittingWithoutABook()
+    {
+        QFETCH(QString, before);
+        QFETCH(bool, keepsTheBook);
         backEnd->uiState.setLastFilePath(bookA);
+        if (before == QLatin1String("close")) {
+            open(bookA);
+            backEnd->book.close();
+        } else if (before == QLatin1String("fail")) {
+            backEnd->book.openFromPath(dir->filePath(QStringLiteral("missing.txt")));
+            QTRY_VERIFY(!backEnd->book.loading());
+        } else if (before == QLatin1String("give up")) {
+            backEnd->book.openFromPath(bookA);
+            backEnd->book.close();
+        }
         QTest::ignoreMessage(QtInfoMsg, QRegularExpression(QStringLiteral("^Settings saved to: ")));
         quit();
         QSettings stored(dir->filePath(QStringLiteral("store.ini")), QSettings::IniFormat);
-        QCOMPARE(stored.value(QStringLiteral("ui/lastFilePath"), QStringLiteral("unset")).toString(), QString());
+        QCOMPARE(stored.value(QStringLiteral("ui/lastFilePath"), QStringLiteral("unset")).toString(),
+                 keepsTheBook ? bookA : QString());
     }
 
     // The last place the view reported before quitting is the one the history and the store hold.

@@ -116,6 +116,39 @@ private Q_SLOTS:
         QCOMPARE(settings.allKeys(), QStringList{"version"});
     }
 
+    // Only what the owner changed since it read the group is written: what another process saved
+    // in the meantime stays unless the owner changed that very key.
+    void saveSectionChangesKeepsOthersSaves_data()
+    {
+        QTest::addColumn<QVariantMap>("before");
+        QTest::addColumn<QVariantMap>("storedNow");
+        QTest::addColumn<QVariantMap>("values");
+        QTest::addColumn<QVariantMap>("after");
+        const QVariantMap one{{"a", 1}};
+        QTest::newRow("a key another process added") << one << QVariantMap{{"a", 1}, {"b", 2}} << one << QVariantMap{{"a", 1}, {"b", 2}};
+        QTest::newRow("a key only another process changed") << one << QVariantMap{{"a", 5}} << one << QVariantMap{{"a", 5}};
+        QTest::newRow("a key both changed") << one << QVariantMap{{"a", 5}} << QVariantMap{{"a", 7}} << QVariantMap{{"a", 7}};
+        QTest::newRow("a key the owner dropped") << QVariantMap{{"a", 1}, {"c", 3}} << QVariantMap{{"a", 1}, {"c", 3}} << one << one;
+        QTest::newRow("a new key") << QVariantMap() << QVariantMap() << one << one;
+        // `before` holds the default the owner took for a key the store lacked.
+        QTest::newRow("a default the store lacks") << one << QVariantMap() << one << one;
+        // Read back from the file, numbers are text.
+        QTest::newRow("stored text, typed value") << QVariantMap{{"a", "16"}, {"d", "true"}} << QVariantMap{{"a", 20}, {"d", false}}
+                                                  << QVariantMap{{"a", 16}, {"d", true}} << QVariantMap{{"a", 20}, {"d", false}};
+    }
+    void saveSectionChangesKeepsOthersSaves()
+    {
+        QFETCH(QVariantMap, before);
+        QFETCH(QVariantMap, storedNow);
+        QFETCH(QVariantMap, values);
+        QFETCH(QVariantMap, after);
+        QSettings settings(freshPath(), QSettings::IniFormat);
+        AppState state(settings);
+        state.saveSection("reading", storedNow);
+        state.saveSectionChanges("reading", before, values);
+        QCOMPARE(state.loadSection("reading"), after);
+    }
+
     void loadSectionReadsDirectKeysOnly()
     {
         QSettings settings(freshPath(), QSettings::IniFormat);
@@ -149,8 +182,8 @@ private Q_SLOTS:
         QVERIFY(!settings.contains("history/5/filePath")); // nothing left behind to come back
     }
 
-    // A flipped digit in the stored size, gaps, names QSettings never writes: only the element groups
-    // that exist, up to the stored size if there is one, are read, in index order.
+    // A flipped digit in the stored size, gaps, names QSettings never writes: every element group
+    // that exists is read, in index order, whatever the stored size says.
     void arraysReadOnlyTheElementsThatExist_data()
     {
         QTest::addColumn<QByteArray>("stored");
@@ -159,8 +192,12 @@ private Q_SLOTS:
                                                    << QStringList{"/a", "/b"};
         QTest::newRow("gaps and order") << QByteArray("[history]\n7\\filePath=/g\n2\\filePath=/b\n10\\filePath=/j\nsize=12\n")
                                         << QStringList{"/b", "/g", "/j"};
-        QTest::newRow("left behind past the size") << QByteArray("[history]\n1\\filePath=/a\n3\\filePath=/c\nsize=2\n")
-                                                   << QStringList{"/a"};
+        // A size too small (cut short, edited by hand) loses none of the elements there are.
+        QTest::newRow("more than the size") << QByteArray("[history]\n1\\filePath=/a\n3\\filePath=/c\nsize=2\n")
+                                            << QStringList{"/a", "/c"};
+        QTest::newRow("size 2 of 5") << QByteArray("[history]\n1\\filePath=/a\n2\\filePath=/b\n3\\filePath=/c\n"
+                                                   "4\\filePath=/d\n5\\filePath=/e\nsize=2\n")
+                                     << QStringList{"/a", "/b", "/c", "/d", "/e"};
         QTest::newRow("names Qt does not write") << QByteArray("[history]\n01\\filePath=/x\n0\\filePath=/y\n-1\\filePath=/z\n+2\\filePath=/w\n1\\filePath=/a\nsize=3\n")
                                                  << QStringList{"/a"};
         // A store cut off inside the array: its size line (written last) is gone or broken.
