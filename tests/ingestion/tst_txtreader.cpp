@@ -401,6 +401,56 @@ private Q_SLOTS:
     }
 
     // Decoded text against binary data and text its decoder could not read.
+    // Manual pages formatted for a terminal and saved program output open as the text a terminal
+    // shows: overstrike and escape sequences dropped, the line ends they stood next to kept.
+    void terminalTextReadsAsShown_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        const auto bold = [](const QString& word) {
+            QString struck;
+            for (const QChar c : word)
+                struck += QString(c) + u'\b' + c;
+            return struck;
+        };
+        const auto underlined = [](const QString& word) {
+            QString struck;
+            for (const QChar c : word)
+                struck += QStringLiteral("_\b") + c;
+            return struck;
+        };
+        QTest::newRow("nroff bold and underline")
+            << bold("NAME") + "\n       cat - concatenate " + underlined("files") + "\n\n" + bold("SYNOPSIS") + "\n       "
+                   + bold("cat") + " [" + underlined("OPTION") + "]... [" + underlined("FILE") + "]...\n"
+            << QStringLiteral("NAME\n       cat - concatenate files\n\nSYNOPSIS\n       cat [OPTION]... [FILE]...\n");
+        QTest::newRow("underline struck after the letter")
+            << QStringLiteral("a\b_b\b_c\b_ d\b_e\b_ and _\b_ stays\n") << QStringLiteral("abc de and _ stays\n");
+        QTest::newRow("overstruck letters outside the first plane")
+            << QStringLiteral("\U0001D400\b\U0001D400 bold\n") << QStringLiteral("\U0001D400 bold\n");
+        QTest::newRow("backspace at a line start")
+            << QStringLiteral("\bText\n\bmore\b\n") << QStringLiteral("Text\nmore\n");
+        QTest::newRow("colours")
+            << QStringLiteral("\x1B[1;31merror:\x1B[0m file \x1B[38;5;208mmissing\x1B[m\n\x1B[32mok\x1B[0m\n")
+            << QStringLiteral("error: file missing\nok\n");
+        QTest::newRow("cursor moves, title, designation")
+            << QStringLiteral("\x1B]0;build log\x07\x1B[2K\x1B[1GStep 1\x1B(B done\x1B=\n\x1B]2;x\x1B\\Step 2\n")
+            << QStringLiteral("Step 1 done\nStep 2\n");
+        QTest::newRow("a sequence cut short by the line end")
+            << QStringLiteral("one\x1B[12\ntwo\x1B]title\nthree\x1B\n") << QStringLiteral("one\ntwo\nthree\n");
+    }
+    void terminalTextReadsAsShown()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        // Enough lines of the same that the codes are far more than one character in fifty.
+        TxtReader reader;
+        QVERIFY2(reader.open(write(QStringLiteral("terminal.txt"), stored.repeated(20).toUtf8())),
+                 qPrintable(reader.errorString()));
+        TxtReader plain;
+        QVERIFY(plain.open(write(QStringLiteral("plain.txt"), shown.repeated(20).toUtf8())));
+        QCOMPARE(paragraphTexts(reader.chunks()), paragraphTexts(plain.chunks()));
+    }
+
     void judgesDecodedText_data()
     {
         using TextContentCheck::Verdict;

@@ -7,6 +7,7 @@
 #include "text/HtmlWhiteSpace.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
+#include "text/TerminalText.h"
 #include "text/TextEncoding.h"
 #include "text/VisualHebrew.h"
 
@@ -171,6 +172,12 @@ bool TxtReader::open(const QString& filePath)
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
     const QByteArray digest = digesting.get();
+    // Manual pages and saved program output hold overstrike and escape sequences, which would
+    // make them look like binary data and show as boxes.
+    if (TerminalText::hasTerminalCodes(text)) {
+        decoded = TerminalText::plain(text);
+        text = decoded;
+    }
     if (VisualHebrew::isVisual(text)) {
         decoded = VisualHebrew::toLogical(text);
         text = decoded;
