@@ -151,7 +151,7 @@ private Q_SLOTS:
             << (wrapped(kA) + u'\n' + kVerse + u'\n' + wrapped(kB)).toUtf8()
             << QStringList{kA, "~", "L:" + kVerse.trimmed(), "~", kB};
         QTest::newRow("verse in text without blank lines or indents")
-            << (wrapped(kA) + kVerse + wrapped(kB)).toUtf8() << QStringList{kA, "L:" + kVerse.trimmed(), kB};
+            << (wrapped(kA) + kVerse + wrapped(kB)).toUtf8() << QStringList{kA, "~", "L:" + kVerse.trimmed(), "~", kB};
         const QString address = QStringLiteral("    Mr. Jarvis Lorry,\n    Tellson's Bank,\n    London.");
         QTest::newRow("indented address in blank-line text")
             << (wrapped(kA) + u'\n' + address + QStringLiteral("\n\n") + wrapped(kB)).toUtf8()
@@ -161,7 +161,7 @@ private Q_SLOTS:
             indentedVerse += QStringLiteral("        ") + line + u'\n';
         QTest::newRow("indented verse in indent-led text")
             << (wrapped(kA, 4) + indentedVerse + wrapped(kB, 4) + wrapped(kC, 4) + wrapped(kD, 4)).toUtf8()
-            << QStringList{kA, "L:" + indentedVerse.chopped(1), kB, ">" + kC, ">" + kD};
+            << QStringList{kA, "~", "L:" + indentedVerse.chopped(1), "~", kB, ">" + kC, ">" + kD};
         QTest::newRow("scene break")
             << (wrapped(kA) + u'\n' + wrapped(kB) + QStringLiteral("\n\n\n") + wrapped(kC)).toUtf8()
             << QStringList{kA, ">" + kB, "~", kC};
