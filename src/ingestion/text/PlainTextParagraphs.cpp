@@ -16,8 +16,8 @@ constexpr int kWidestWrap = 120;
 constexpr int kNarrowestWrap = 55;
 // Fewer lines filled by a wrapper than this say nothing about how it wrapped.
 constexpr qsizetype kFewestWrappedLines = 8;
-// A greedy wrapper leaves at most one line in this many near the width without filling it.
-constexpr qsizetype kGreedyNearShare = 10;
+// A greedy wrapper fills at least this many lines for each it leaves unfilled near the width.
+constexpr qsizetype kGreedyNearShare = 5;
 // Wrapped prose ends at most one line in this many at a punctuation mark, where verse pauses.
 constexpr qsizetype kWrappedPauseShare = 4;
 // A paragraph's first line of this many quarters of the wrap width is prose, whatever follows.
@@ -399,10 +399,11 @@ void chooseWrap(const QList<Line>& lines, FileRule& rule)
     const bool anyMultiByte = std::any_of(lines.begin(), lines.end(), [](const Line& line) {
         return line.extents[Bytes].length != line.extents[Columns].length;
     });
-    if (!isGreedy(counts) && anyMultiByte) {
+    if (anyMultiByte) {
+        // The unit the wrapper counted in leaves the fewest lines near the width unfilled.
         const int byteWidth = fillWidthOf(lines, Bytes);
         const WrapCounts byteCounts = countWraps(lines, Bytes, byteWidth);
-        if (isGreedy(byteCounts)) {
+        if (isGreedy(byteCounts) && (!isGreedy(counts) || byteCounts.near * counts.tight < counts.near * byteCounts.tight)) {
             rule.unit = Bytes;
             rule.fillWidth = byteWidth;
             counts = byteCounts;
@@ -738,13 +739,13 @@ private:
             return true;
         const bool lower = startsLowerCase(next);
         const int fit = line.length + 1 + next.extents[Columns].firstWord;
-        if (rule.greedy) // a line one column off the fill width, as wrappers that count the space
-            return lower && fitOf(line, next, rule.unit, rule.fillWidth).near;
         if (rule.narrow)
             return lower && firstOfTwo;
-        if (lower && 10 * fit >= kProseShare * rule.wrapWidth)
-            return true;
         if (firstOfTwo && line.length >= kShortestProseLine && 4 * fit >= kProseQuarters * rule.wrapWidth)
+            return true;
+        if (rule.greedy) // a line one column off the fill width, as wrappers that count the space
+            return lower && fitOf(line, next, rule.unit, rule.fillWidth).near;
+        if (lower && 10 * fit >= kProseShare * rule.wrapWidth)
             return true;
         const QStringView text = line.text.trimmed();
         return rule.fewLines && !text.isEmpty() && text.back().isLetter() && line.length >= kShortestProseLine

@@ -13,7 +13,7 @@
 // - Otherwise lines are hard-wrapped. The fill width is the length that all but one in a hundred
 //   lines stay within, in columns or, when a wrapper counted them so, in the bytes of UTF-8. A
 //   line is tight when the next line's first word would not have fit on it within the fill
-//   width. The wrapper was greedy when at least eight lines are tight and at most one in ten as
+//   width. The wrapper was greedy when at least eight lines are tight and at most one in five as
 //   many stop short within the last tenth of the width though the next word would have fit
 //   (only paragraph ends do that): a line is then full exactly when it is tight, so a paragraph's
 //   long last line still ends it. A wrapper that leaves white space at the end of each line it
