@@ -200,6 +200,19 @@ private Q_SLOTS:
             << QStringList{"The rain had stopped before the coach reached the inn at the crossroads.",
                            ">Its passengers climbed down in silence.",
                            ">The landlord met them at the door with a lantern."};
+        // A paragraph of two lines whose first was left short by hand before a capitalised
+        // word, in a long book: still one paragraph, as the long first line says.
+        const QString handEdited = QStringLiteral("Prince Andrew looked at his sister once, and smiled;\n"
+                                                  "Natasha had not said a word all evening.\n");
+        QString longBook;
+        QStringList longShapes;
+        for (int i = 0; i < 4; ++i) {
+            longBook += wrapped(kA) + u'\n' + wrapped(kB) + u'\n' + wrapped(kC) + u'\n';
+            longShapes << (i == 0 ? kA : ">" + kA) << ">" + kB << ">" + kC;
+        }
+        QTest::newRow("two lines left short by hand before a capital")
+            << (longBook + handEdited + u'\n' + wrapped(kD)).toUtf8()
+            << (longShapes << ">" + QString(handEdited).replace(u'\n', u' ').trimmed() << ">" + kD);
         QString crlf = blankLed;
         crlf.replace(u'\n', QStringLiteral("\r\n"));
         QTest::newRow("CRLF") << crlf.toUtf8() << three;
@@ -214,6 +227,37 @@ private Q_SLOTS:
         TxtReader reader;
         QVERIFY(reader.open(write(QStringLiteral("book.txt"), bytes)));
         QTEST(blockShapes(reader.chunks()), "shapes");
+    }
+
+    // Whatever rule a file's paragraphs are found by, each paragraph and each block of lines
+    // after the first starts visibly: with a first-line indent, or after a gap or a break, so
+    // that a paragraph whose last line is full still shows where it ends.
+    void everyParagraphStartIsVisible_data()
+    {
+        findsParagraphs_data();
+        const QString full = QStringLiteral("This first paragraph is long enough to wrap, and its last line is full\n"
+                                            "right to the edge of the line, as a greedy wrapper left it there, ok.\n");
+        const QString second = QStringLiteral("The second paragraph starts under it.\n");
+        QTest::newRow("two short blank-line paragraphs, the first full")
+            << (full + u'\n' + second).toUtf8() << QStringList{};
+        QTest::newRow("two short indent-led paragraphs") << (full + "    " + second).toUtf8() << QStringList{};
+        QTest::newRow("lines right after a paragraph and before one")
+            << (wrapped(kA) + QStringLiteral("One\nTwo\nThree\n") + wrapped(kB)).toUtf8() << QStringList{};
+        QTest::newRow("contents before the text, no blank lines")
+            << (QStringLiteral("Contents\nChapter One\nChapter Two\n") + wrapped(kA) + wrapped(kB) + wrapped(kC)).toUtf8()
+            << QStringList{};
+    }
+    void everyParagraphStartIsVisible()
+    {
+        QFETCH(QByteArray, bytes);
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("book.txt"), bytes)));
+        const QStringList shapes = blockShapes(reader.chunks());
+        const auto separates = [](const QString& shape) { return shape == u"~" || shape == u"#"; };
+        for (qsizetype i = 1; i < shapes.size(); ++i) {
+            if (!separates(shapes.at(i)))
+                QVERIFY2(shapes.at(i).startsWith(u'>') || separates(shapes.at(i - 1)), qPrintable(shapes.join(u'|')));
+        }
     }
 
     // Hebrew lines laid out by hand sit at the side they start on; Hebrew stored in visual order
