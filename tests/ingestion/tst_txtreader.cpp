@@ -472,7 +472,7 @@ private Q_SLOTS:
         QTest::newRow("overstruck letters outside the first plane")
             << QStringLiteral("\U0001D400\b\U0001D400 bold\n") << QStringLiteral("\U0001D400 bold\n");
         QTest::newRow("backspace at a line start")
-            << QStringLiteral("\bText\n\bmore\b\n") << QStringLiteral("Text\nmore\n");
+            << QStringLiteral("\bText\n\bmore\b\nB\bBold\n") << QStringLiteral("Text\nmore\nBold\n");
         QTest::newRow("colours")
             << QStringLiteral("\x1B[1;31merror:\x1B[0m file \x1B[38;5;208mmissing\x1B[m\n\x1B[32mok\x1B[0m\n")
             << QStringLiteral("error: file missing\nok\n");
@@ -482,6 +482,18 @@ private Q_SLOTS:
         QTest::newRow("a sequence cut short by the line end")
             << QStringLiteral("one\x1B[12\ntwo\x1B]title\nthree\x1B\n") << QStringLiteral("one\ntwo\nthree\n");
     }
+    // A code table's lone control characters are no terminal codes: they stay as they are.
+    void loneControlCharactersStay()
+    {
+        QString table;
+        for (char16_t u = 1; u < 0x80; ++u)
+            table += QChar(u);
+        table += QStringLiteral("\n") + kA.repeated(10) + u'\n';
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("table.txt"), table.toUtf8())));
+        QVERIFY(paragraphTexts(reader.chunks()).join(QString()).contains(QStringLiteral("\x06\x07\x08")));
+    }
+
     void terminalTextReadsAsShown()
     {
         QFETCH(QString, stored);

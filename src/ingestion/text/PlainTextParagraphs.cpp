@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -670,7 +671,9 @@ public:
             blankRun = 0;
             seenText = true;
             const bool handLaid = isHandLaidLine(line);
-            if (rule.linesAreParagraphs || (rule.indentLed && (startsParagraph(line) || handLaid != blockHandLaid)))
+            const bool noteText = first >= 0 && first == i - 1 && isNoteNumberBefore(first, i + 1);
+            if ((rule.linesAreParagraphs && !noteText)
+                || (rule.indentLed && (startsParagraph(line) || handLaid != blockHandLaid)))
                 flush(i);
             if (first < 0) {
                 first = i;
@@ -711,8 +714,14 @@ private:
         const qsizetype begin = first;
         first = -1;
         if (rule.linesAreParagraphs) {
-            for (qsizetype i = begin; i < end; ++i)
-                out.paragraph(lines.at(i).text.trimmed().toString());
+            for (qsizetype i = begin; i < end; ++i) {
+                if (isNoteNumberBefore(i, end)) {
+                    joined(i, i + 2);
+                    ++i;
+                } else {
+                    out.paragraph(lines.at(i).text.trimmed().toString());
+                }
+            }
         } else if (blockHandLaid) {
             handLaid(begin, end);
         } else if (rule.blankSeparated || rule.indentLed) {
@@ -864,27 +873,61 @@ private:
         out.paragraph(text);
     }
 
-    // Indented past the body, the lines keep that indent, as printed books indent verse.
+    // A line of nothing but a number of up to three digits above one that goes on in lower case:
+    // the number of a note, set on a line of its own before the note's text.
+    bool isNoteNumberBefore(qsizetype i, qsizetype end) const
+    {
+        if (i + 1 >= end || !startsLowerCase(lines.at(i + 1)))
+            return false;
+        const QStringView text = lines.at(i).text.trimmed();
+        return !text.isEmpty() && text.size() <= 3
+            && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    }
+
+    // Indented past the body, the lines keep that indent, as printed books indent verse. A line
+    // longer than anyone lays out by hand, or twice the wrap width, is a paragraph of its own
+    // among them (the prose of a preface or a note in a book of verse).
     void handLaid(qsizetype begin, qsizetype end)
     {
         int common = rule.bodyIndent;
         for (qsizetype i = begin; i < end; ++i)
             common = std::min(common, lines.at(i).indent);
+        const int longest = std::min(kWidestWrap, 2 * rule.wrapWidth);
         QList<QString> texts;
         for (qsizetype i = begin; i < end; ++i) {
-            QStringView text = lines.at(i).text;
-            int removed = 0;
-            qsizetype k = 0;
-            while (k < text.size() && removed < common && isSpace(text.at(k))) {
-                removed = advance(removed, text.at(k));
-                ++k;
+            const bool note = isNoteNumberBefore(i, end);
+            const qsizetype last = note ? i + 1 : i;
+            if (lines.at(last).length > longest) {
+                if (!texts.isEmpty())
+                    out.lines(std::exchange(texts, {}));
+                joined(i, last + 1);
+                i = last;
+                continue;
             }
-            text = text.sliced(k);
-            while (!text.isEmpty() && isSpace(text.back()))
-                text.chop(1);
-            texts.append(text.toString());
+            if (note) {
+                texts.append(lines.at(i).text.trimmed().toString() + u' ' + lines.at(i + 1).text.trimmed().toString());
+                ++i;
+                continue;
+            }
+            texts.append(withoutIndent(lines.at(i).text, common));
         }
-        out.lines(texts);
+        if (!texts.isEmpty())
+            out.lines(texts);
+    }
+
+    // The line without trailing white space and without the first columns of its indent.
+    static QString withoutIndent(QStringView text, int columns)
+    {
+        int removed = 0;
+        qsizetype k = 0;
+        while (k < text.size() && removed < columns && isSpace(text.at(k))) {
+            removed = advance(removed, text.at(k));
+            ++k;
+        }
+        text = text.sliced(k);
+        while (!text.isEmpty() && isSpace(text.back()))
+            text.chop(1);
+        return text.toString();
     }
 
     const QList<Line>& lines;

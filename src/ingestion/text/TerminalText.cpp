@@ -37,6 +37,19 @@ qsizetype skipString(QStringView text, qsizetype i)
     return i;
 }
 
+// Not a control character (half of a surrogate pair is the half of a printable one).
+bool isPrintable(char16_t u)
+{
+    return u >= 0x20 && u != 0x7F && !(u >= 0x80 && u < 0xA0);
+}
+
+// The characters that may follow an escape character in a sequence (a control sequence, a
+// string, a designation or a two-character escape).
+bool startsEscapeSequence(char16_t u)
+{
+    return u >= 0x20 && u <= 0x7E;
+}
+
 // Where the escape sequence whose escape character stands at i ends.
 qsizetype skipEscape(QStringView text, qsizetype i)
 {
@@ -76,7 +89,15 @@ namespace TerminalText {
 
 bool hasTerminalCodes(QStringView text)
 {
-    return text.contains(QChar(kBackspace)) || text.contains(QChar(kEscape));
+    for (qsizetype i = text.indexOf(QChar(kEscape)); i >= 0; i = text.indexOf(QChar(kEscape), i + 1)) {
+        if (i + 1 < text.size() && startsEscapeSequence(text[i + 1].unicode()))
+            return true;
+    }
+    for (qsizetype i = text.indexOf(QChar(kBackspace)); i >= 0; i = text.indexOf(QChar(kBackspace), i + 1)) {
+        if (i > 0 && i + 1 < text.size() && isPrintable(text[i - 1].unicode()) && isPrintable(text[i + 1].unicode()))
+            return true;
+    }
+    return false;
 }
 
 QString plain(QStringView text)

@@ -13,7 +13,8 @@
 
 namespace TerminalText {
 
-// Whether the text holds a backspace or an escape character.
+// Whether the text holds an escape sequence or a character struck over another (a backspace
+// between two printable characters). A code table's lone control characters are neither.
 bool hasTerminalCodes(QStringView text);
 
 // The text as a terminal shows it: each overstruck character once (the letter, not the "_" of an
