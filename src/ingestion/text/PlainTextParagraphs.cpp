@@ -89,18 +89,24 @@ int advance(int column, QChar c)
 
 // Without a branch, so that the compiler turns it into vector code: nearly every line of a book
 // has no tab and nothing in the first wide range or at or past U+2E80, where the others lie.
-// Also adds to bytes the length of the text in UTF-8 (a surrogate pair counts as four).
-bool isOneColumnEach(QStringView text, int& bytes)
+bool isOneColumnEach(QStringView text)
 {
     unsigned other = 0;
+    for (const QChar c : text)
+        other |= unsigned(c == u'\t') | unsigned(char16_t(c.unicode() - 0x1100) <= 0x115F - 0x1100)
+            | unsigned(c.unicode() >= 0x2E80);
+    return other == 0;
+}
+
+// The length of the text in UTF-8 (a surrogate pair counts as four), without a branch.
+int utf8Length(QStringView text)
+{
     int extra = 0;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        other |= unsigned(u == u'\t') | unsigned(char16_t(u - 0x1100) <= 0x115F - 0x1100) | unsigned(u >= 0x2E80);
         extra += int(u >= 0x80) + int(u >= 0x800) - int(char16_t(u - 0xD800) <= 0xDFFF - 0xD800);
     }
-    bytes += int(text.size()) + extra;
-    return other == 0;
+    return int(text.size()) + extra;
 }
 
 // No wrapper breaks a line at a no-break space.
@@ -109,18 +115,13 @@ bool isBreakingSpace(QChar c)
     return isSpace(c) && c != u'\u00A0' && c != u'\u2007' && c != u'\u202F';
 }
 
-// The first word of a line's visible text, in columns and in bytes.
-void measureFirstWord(QStringView visible, Line& line)
+// The first word of the text.
+QStringView firstWord(QStringView text)
 {
-    int columns = 0;
-    int bytes = 0;
-    for (qsizetype k = 0; k < visible.size() && !isBreakingSpace(visible.at(k)); ++k) {
-        const char16_t u = visible.at(k).unicode();
-        columns += columnsOf(visible.at(k));
-        bytes += 1 + int(u >= 0x80) + int(u >= 0x800) - int(u >= 0xD800 && u <= 0xDFFF);
-    }
-    line.extents[Columns].firstWord = columns;
-    line.extents[Bytes].firstWord = bytes;
+    qsizetype k = 0;
+    while (k < text.size() && !isBreakingSpace(text.at(k)))
+        ++k;
+    return text.first(k);
 }
 
 // At least three marks and nothing else but white space.
@@ -155,8 +156,7 @@ Line describeLine(QStringView text)
         --last;
     line.trailingSpace = last + 1 < text.size();
     const QStringView visible = text.sliced(i, last + 1 - i);
-    int bytes = int(i); // the indent's white space is ASCII
-    if (isOneColumnEach(visible, bytes)) {
+    if (isOneColumnEach(visible)) {
         line.length = column + int(visible.size());
     } else {
         for (const QChar c : visible)
@@ -164,8 +164,6 @@ Line describeLine(QStringView text)
         line.length = column;
     }
     line.extents[Columns].length = line.length;
-    line.extents[Bytes].length = bytes;
-    measureFirstWord(visible, line);
     if (isMarkCharacter(text.at(i)) && isMarkLine(text.sliced(i)))
         line.kind = LineKind::Mark;
     return line;
@@ -392,15 +390,44 @@ bool isGreedy(const WrapCounts& counts)
     return counts.tight >= kFewestWrappedLines && counts.near * kGreedyNearShare <= counts.tight;
 }
 
-// Chooses the unit the file was wrapped in, and how exactly it was wrapped.
-void chooseWrap(const QList<Line>& lines, FileRule& rule)
+// Measures the first word of each text line in columns.
+void measureFirstWords(QList<Line>& lines)
 {
+    for (Line& line : lines) {
+        if (line.kind != LineKind::Text)
+            continue;
+        const QStringView word = firstWord(line.text.trimmed());
+        int columns = 0;
+        for (const QChar c : word)
+            columns += columnsOf(c);
+        line.extents[Columns].firstWord = columns;
+    }
+}
+
+// Measures the text lines in UTF-8 bytes: whether any of them holds more bytes than characters.
+bool measureBytes(QList<Line>& lines)
+{
+    bool multiByte = false;
+    for (Line& line : lines) {
+        if (line.kind != LineKind::Text)
+            continue;
+        const QStringView visible = line.text.trimmed();
+        const qsizetype indent = visible.data() - line.text.data(); // units of ASCII white space
+        line.extents[Bytes].length = int(indent) + utf8Length(visible);
+        line.extents[Bytes].firstWord = utf8Length(firstWord(visible));
+        multiByte = multiByte || line.extents[Bytes].length != int(indent + visible.size());
+    }
+    return multiByte;
+}
+
+// Chooses the unit the file was wrapped in, and how exactly it was wrapped. Lines are measured
+// in bytes only when that may tell more, as a book is mostly read once.
+void chooseWrap(QList<Line>& lines, FileRule& rule)
+{
+    measureFirstWords(lines);
     rule.fillWidth = fillWidthOf(lines, Columns);
     WrapCounts counts = countWraps(lines, Columns, rule.fillWidth);
-    const bool anyMultiByte = std::any_of(lines.begin(), lines.end(), [](const Line& line) {
-        return line.extents[Bytes].length != line.extents[Columns].length;
-    });
-    if (anyMultiByte) {
+    if (!rule.fewLines && measureBytes(lines)) {
         // The unit the wrapper counted in leaves the fewest lines near the width unfilled.
         const int byteWidth = fillWidthOf(lines, Bytes);
         const WrapCounts byteCounts = countWraps(lines, Bytes, byteWidth);
@@ -416,7 +443,7 @@ void chooseWrap(const QList<Line>& lines, FileRule& rule)
         && 10 * counts.tightTrailing >= 9 * counts.tight && 10 * counts.looseTrailing <= counts.loose;
 }
 
-FileRule ruleFor(const QList<Line>& lines)
+FileRule ruleFor(QList<Line>& lines)
 {
     FileRule rule;
     LineCounts counts = countLines(lines);
@@ -430,7 +457,8 @@ FileRule ruleFor(const QList<Line>& lines)
     rule.linesAreParagraphs = rule.wrapWidth > kWidestWrap;
     rule.bodyIndent = mostCommon(counts.indents);
     rule.fewLines = textLines < kFewLines;
-    chooseWrap(lines, rule);
+    if (!rule.linesAreParagraphs)
+        chooseWrap(lines, rule);
     // Nobody wraps prose by hand this narrow, but verse is often this wide.
     rule.narrow = rule.wrapWidth < kNarrowestWrap && !rule.greedy;
 
@@ -949,8 +977,9 @@ qsizetype longLineLength(int budget)
 void split(QStringView text, int budget, const std::function<void(const Block&)>& sink, const ForEach& forEach)
 {
     budget = qMax(budget, 1);
-    const QList<Line> lines = readLines(text);
-    const FileRule rule = ruleFor(lines);
+    QList<Line> readOnce = readLines(text);
+    const FileRule rule = ruleFor(readOnce);
+    const QList<Line>& lines = readOnce;
     const QList<Section> sections = sectionsOf(lines);
     QList<Recording> recordings(sections.size());
     Recording* const recorded = recordings.data(); // each call writes its own section
