@@ -71,6 +71,114 @@ QString repeated(const QString& unit, qsizetype length)
     return text;
 }
 
+// How a wrapper measures and breaks: in characters or in UTF-8 bytes; like fold -s (a word fits
+// only with the space after it, and that space stays at the line's end) or like an editor.
+struct Wrapper {
+    int width = 70;
+    bool bytes = false;
+    bool fold = false;      // fold -s: the space after the last word of a line belongs to it
+    bool trailing = false;  // the line keeps that space
+
+    qsizetype measure(const QString& text) const { return bytes ? text.toUtf8().size() : text.size(); }
+
+    // Whether the word fits after the line's visible text; last: the paragraph's last word.
+    bool fits(const QString& line, const QString& word, bool last) const
+    {
+        return measure(line) + 1 + measure(word) + (fold && !last ? 1 : 0) <= width;
+    }
+
+    QStringList lines(const QString& paragraph) const
+    {
+        QStringList lines;
+        const QStringList words = paragraph.split(QLatin1Char(' '));
+        QString line;
+        for (qsizetype i = 0; i < words.size(); ++i) {
+            if (!line.isEmpty() && !fits(line, words.at(i), i + 1 == words.size())) {
+                lines.append(trailing ? line + QLatin1Char(' ') : line);
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + words.at(i);
+        }
+        lines.append(line);
+        return lines;
+    }
+};
+
+const QStringList kEnglishSentences{
+    QStringLiteral("The coach came up the hill slowly, for the road was heavy with the rain of the night."),
+    QStringLiteral("Nobody spoke."),
+    QStringLiteral("At the inn the landlord had lit a fire in the long room, and the smell of bread came through the door."),
+    QStringLiteral("She looked at the letter a long while before she opened it."),
+    QStringLiteral("It was from her brother, who had been away at sea for three years and had never once written home."),
+    QStringLiteral("Outside, the wind was rising."),
+    QStringLiteral("They would have to leave before dawn if they meant to reach the river crossing by noon."),
+    QStringLiteral("He counted the coins twice and put them back in the purse."),
+    QStringLiteral("A dog barked somewhere in the village, and then another answered it from farther off."),
+    QStringLiteral("There was nothing more to be done that evening."),
+    QStringLiteral("In the morning the fields were white with frost and the sky was clear as glass."),
+    QStringLiteral("Everyone agreed that the winter had come early that year."),
+};
+
+const QStringList kRussianSentences{
+    QStringLiteral("Карета медленно поднималась в гору, потому что дорога размокла от ночного дождя."),
+    QStringLiteral("Все молчали."),
+    QStringLiteral("На постоялом дворе хозяин затопил печь в большой комнате, и из двери потянуло свежим хлебом."),
+    QStringLiteral("Она долго смотрела на письмо, прежде чем его открыть."),
+    QStringLiteral("Письмо было от брата, который три года плавал на корабле и ни разу не написал домой."),
+    QStringLiteral("За окном поднимался ветер."),
+    QStringLiteral("Им надо было выехать до рассвета, чтобы к полудню добраться до переправы."),
+    QStringLiteral("Он дважды пересчитал монеты и убрал их обратно в кошелёк."),
+    QStringLiteral("Где-то в деревне залаяла собака, и ей ответила другая, издалека."),
+    QStringLiteral("Больше в тот вечер делать было нечего."),
+    QStringLiteral("Утром поля побелели от инея, а небо было чистое, как стекло."),
+    QStringLiteral("Все согласились, что зима в тот год пришла рано."),
+};
+
+// Paragraphs of one to five sentences that a wrapper without blank lines leaves unambiguous:
+// the next paragraph's first word would have fit on each last line (short sentences are added
+// until it does). Every fourth paragraph gets more of them, where that makes its last line long
+// all the same (the next word fits only within the last tenth of the width); near counts those.
+QStringList paragraphsFor(const QStringList& sentences, const Wrapper& wrapper, int count, int& near)
+{
+    QStringList paragraphs;
+    for (int k = 0; k < count; ++k) {
+        QStringList chosen;
+        for (int j = 0; j <= k % 5; ++j)
+            chosen.append(sentences.at((k + j * 5) % sentences.size()));
+        paragraphs.append(chosen.join(QLatin1Char(' ')));
+    }
+    // The short sentences of the pool.
+    QStringList fillers;
+    for (const QString& sentence : sentences) {
+        if (sentence.size() < 30)
+            fillers.append(sentence);
+    }
+    near = 0;
+    for (int k = 0; k + 1 < count; ++k) {
+        const QString word = paragraphs.at(k + 1).section(QLatin1Char(' '), 0, 0);
+        const auto fitOf = [&](const QString& paragraph) {
+            return wrapper.measure(wrapper.lines(paragraph).last().trimmed()) + 1 + wrapper.measure(word);
+        };
+        QString& paragraph = paragraphs[k];
+        for (int f = 0; f < 20 && fitOf(paragraph) + (wrapper.fold ? 1 : 0) > wrapper.width; ++f)
+            paragraph += QLatin1Char(' ') + fillers.at((k + f) % fillers.size());
+        QString longer = paragraph;
+        for (int f = 0; f < 12 && k % 4 == 0; ++f) {
+            longer += QLatin1Char(' ') + fillers.at((k + f) % fillers.size());
+            const int fit = int(fitOf(longer)) + (wrapper.fold ? 1 : 0);
+            if (fit <= wrapper.width && 10 * fit > 9 * wrapper.width) {
+                paragraph = longer;
+                break;
+            }
+        }
+        const int fit = int(fitOf(paragraph)) + (wrapper.fold ? 1 : 0);
+        if (fit > wrapper.width)
+            return {}; // no unambiguous break found
+        near += 10 * fit > 9 * wrapper.width;
+    }
+    return paragraphs;
+}
+
 } // namespace
 
 class TestPlainTextParagraphs : public QObject {
@@ -144,6 +252,109 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QFETCH(QStringList, blocks);
         QCOMPARE(blocksOf(text), blocks);
+    }
+
+    // Verse whose lines start in lower case, in stanzas or without a blank line, with its title,
+    // keeps every line; the same poems many times over, past the short-file rules, too.
+    void verseKeepsItsLines_data()
+    {
+        QTest::addColumn<QString>("text");
+        const QString english = QStringLiteral(
+            "Harbour at Dusk\n\n"
+            "the boats come in along the grey,\nand gulls go wheeling out of sight,\n"
+            "the lantern men have gone away\nand left the water to the night.\n\n"
+            "a rope lies coiled beside the wall,\nthe nets are drying on the stone,\n"
+            "and somewhere far a bell will call\nthe last of us to wander home.\n\n"
+            "we stood and watched the tide return,\nwe did not speak, we did not need,\n"
+            "the lamps along the quay would burn\nfor anyone who came to read.\n");
+        const QString englishLong = QStringLiteral(
+            "Letter Not Sent\n\n"
+            "i meant to write you when the rains began,\nto tell you how the river took the bridge,\n"
+            "and how the orchard flooded past the ridge\nwhere once we sat and made our summer plan.\n\n"
+            "but paper waited, white and patient, there,\nand every evening found another cause,\n"
+            "a broken gate, a cough, the kitchen floor,\nand so the season passed me unaware.\n");
+        const QString russian = QStringLiteral(
+            "Вечер\n\n"
+            "над рекою туман поднимается,\nи деревья стоят не дыша,\n"
+            "за холмом огонёк зажигается,\nи спокойна, как в детстве, душа.\n\n"
+            "по тропинке иду неторопливо,\nгде когда-то бродили вдвоём,\n"
+            "и шумит над водою крапива,\nи не думаю я ни о чём.\n");
+        const QString russianLong = QStringLiteral(
+            "Дорога\n\n"
+            "мы шли по дороге, и пыль поднималась до неба,\nи солнце висело над полем, как медный фонарь,\n"
+            "в деревне пекли на закате горячего хлеба,\nи пахло полынью, и было всё так же, как встарь.\n\n"
+            "никто не спросил нас, откуда идём и куда мы,\nникто не окликнул, не вышел навстречу с крыльца,\n"
+            "лишь старые ветлы стояли у края, как храмы,\nи ветер молчал, и дорога была без конца.\n");
+        const struct {
+            const char* name;
+            QString text;
+        } poems[] = {{"English", english}, {"English, long lines", englishLong},
+                     {"Russian", russian}, {"Russian, long lines", russianLong},
+                     {"a collection", (english + u'\n' + englishLong + u'\n' + russian + u'\n' + russianLong).repeated(2)}};
+        for (const auto& poem : poems) {
+            QTest::addRow("%s", poem.name) << poem.text;
+            QTest::addRow("%s, no blank lines", poem.name) << QString(poem.text).replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+        }
+    }
+    void verseKeepsItsLines()
+    {
+        QFETCH(QString, text);
+        QStringList shown;
+        for (const QString& block : blocksOf(text)) {
+            if (block != QStringLiteral("~"))
+                shown += block.startsWith(QStringLiteral("L:")) ? block.mid(2).split(u'\n') : QStringList{block};
+        }
+        QCOMPARE(shown, text.split(u'\n', Qt::SkipEmptyParts));
+    }
+
+    // Prose hard-wrapped at any width, by a greedy wrapper counting characters or bytes, with or
+    // without the white space fold -s leaves, with or without blank lines, gives back its
+    // paragraphs: one whose last line is long still ends where the next word would have fit.
+    void wrappedProseGivesItsParagraphs_data()
+    {
+        QTest::addColumn<QStringList>("sentences");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("bytes");
+        QTest::addColumn<bool>("fold");
+        QTest::addColumn<bool>("trailing");
+        QTest::addColumn<bool>("blank");
+        for (int width : {40, 55, 70, 80}) {
+            for (bool blank : {false, true}) {
+                QTest::addRow("English at %d, editor%s", width, blank ? ", blank lines" : "")
+                    << kEnglishSentences << width << false << false << false << blank;
+                QTest::addRow("English at %d, fold -s%s", width, blank ? ", blank lines" : "")
+                    << kEnglishSentences << width << false << true << true << blank;
+                QTest::addRow("English at %d, fold -s stripped%s", width, blank ? ", blank lines" : "")
+                    << kEnglishSentences << width << false << true << false << blank;
+                QTest::addRow("Russian at %d, editor%s", width, blank ? ", blank lines" : "")
+                    << kRussianSentences << width << false << false << false << blank;
+                // GNU fold counts bytes: 40 of them hold too few Russian words to say much.
+                if (width < 55)
+                    continue;
+                QTest::addRow("Russian at %d bytes, fold -s%s", width, blank ? ", blank lines" : "")
+                    << kRussianSentences << width << true << true << true << blank;
+                QTest::addRow("Russian at %d bytes, fold -s stripped%s", width, blank ? ", blank lines" : "")
+                    << kRussianSentences << width << true << true << false << blank;
+            }
+        }
+    }
+    void wrappedProseGivesItsParagraphs()
+    {
+        QFETCH(QStringList, sentences);
+        QFETCH(int, width);
+        QFETCH(bool, bytes);
+        QFETCH(bool, fold);
+        QFETCH(bool, trailing);
+        QFETCH(bool, blank);
+        const Wrapper wrapper{width, bytes, fold, trailing};
+        int near = 0;
+        const QStringList paragraphs = paragraphsFor(sentences, wrapper, 30, near);
+        QCOMPARE(paragraphs.size(), 30);
+        QVERIFY2(near >= 2, "too few long last lines to show the rule");
+        QString text;
+        for (const QString& paragraph : paragraphs)
+            text += wrapper.lines(paragraph).join(u'\n') + (blank ? QStringLiteral("\n\n") : QStringLiteral("\n"));
+        QCOMPARE(blocksOf(text), paragraphs);
     }
 
     // Books with one paragraph per line often leave blank lines around chapter titles only: their

@@ -227,6 +227,83 @@ private Q_SLOTS:
         QCOMPARE(TextEncoding::decode(bytes, QString()), EncodedText::russian());
     }
 
+    // Real East Asian prose of a few kilobytes reads in its own code page, also when a few bytes
+    // in it are stray (one in the middle, or one on every line): each stray byte costs only its
+    // own character, which becomes a replacement mark.
+    void readsEastAsianProseWithStrayBytes_data()
+    {
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("strays"); // 0 none, 1 one in the middle, 2 one per line
+        // A Korean statute in Hangul, and a constitution written mostly in Hanja.
+        const QString koreanLaw = QStringLiteral(
+            "제1조(목적) 이 법은 국민의 기본적 인권을 보장하고 공공의 안녕과 질서를 유지함을 목적으로 한다.\n"
+            "제2조(정의) 이 법에서 사용하는 용어의 뜻은 다음과 같다.\n"
+            "1. \"국가기관\"이란 헌법 또는 법률에 따라 설치된 기관을 말한다.\n"
+            "제3조(국가 등의 책무) ① 국가와 지방자치단체는 국민의 권리를 보호하기 위하여 필요한 시책을 수립하고 "
+            "시행하여야 한다.\n② 국가는 제1항에 따른 시책을 추진하기 위하여 필요한 재원을 확보하도록 노력하여야 한다.\n"
+            "제4조(벌칙) 거짓이나 그 밖의 부정한 방법으로 신고를 한 자는 1년 이하의 징역 또는 1천만원 이하의 벌금에 "
+            "처한다.\n부칙\n이 법은 공포한 날부터 시행한다.\n");
+        const QString koreanHanja = QStringLiteral(
+            "第1條 ① 大韓民國은 民主共和國이다.\n② 大韓民國의 主權은 國民에게 있고, 모든 權力은 國民으로부터 나온다.\n"
+            "第2條 ① 大韓民國의 國民이 되는 要件은 法律로 정한다.\n"
+            "第3條 大韓民國의 領土는 韓半島와 그 附屬島嶼로 한다.\n"
+            "第4條 大韓民國은 統一을 指向하며, 自由民主的 基本秩序에 입각한 平和的 統一 政策을 수립하고 이를 추진한다.\n");
+        const QString traditional = QStringLiteral(
+            "第一條 中華民國基於三民主義，為民有民治民享之民主共和國。\n第二條 中華民國之主權屬於國民全體。\n"
+            "第三條 具有中華民國國籍者為中華民國國民。\n第七條 中華民國人民，無分男女，宗教，種族，階級，黨派，"
+            "在法律上一律平等。\n第八條 人民身體之自由應予保障。除現行犯之逮捕由法律另定外，非經司法或警察機關依法定"
+            "程序，不得逮捕拘禁。\n第十條 人民有居住及遷徙之自由。\n第十一條 人民有言論、講學、著作及出版之自由。\n");
+        const QString simplified = QStringLiteral(
+            "从前有座山，山里有座庙，庙里有个老和尚在给小和尚讲故事。他说的是很久以前的事情，那时候这里还没有人家。\n"
+            "春天来了，花儿开了，鸟儿在树上唱歌，孩子们在草地上玩耍，大人们到田里去工作。\n"
+            "我们的国家有很长的历史，人民在这片土地上生活了几千年，发展出了自己的文化和语言。\n");
+        const QString japanese = QStringLiteral(
+            "昔々、ある所にお爺さんとお婆さんが住んでいました。お爺さんは山へ柴刈りに、お婆さんは川へ洗濯に行きました。\n"
+            "お婆さんが川で洗濯をしていると、大きな桃がどんぶらこ、どんぶらこと流れてきました。\n"
+            "お婆さんはその桃を家に持って帰り、お爺さんと二人で食べようとしました。\n");
+        const struct {
+            const char* encoding;
+            QString text;
+        } rows[] = {
+            {"JOHAB", koreanLaw},      {"JOHAB", koreanHanja},     {"EUC-KR", koreanLaw}, {"EUC-KR", koreanHanja},
+            {"EUC-TW", traditional},   {"Big5", traditional},      {"GB18030", simplified},
+            {"GB18030", traditional},  {"Shift_JIS", japanese},    {"EUC-JP", japanese},
+        };
+        for (const auto& row : rows) {
+            const QString text = row.text.repeated(4096 / row.text.size() + 1);
+            for (int strays : {0, 1, 2})
+                QTest::addRow("%s, %s, strays %d", row.encoding, qPrintable(row.text.left(3)), strays)
+                    << QString::fromLatin1(row.encoding) << text << strays;
+        }
+    }
+    void readsEastAsianProseWithStrayBytes()
+    {
+        QFETCH(QString, encoding);
+        QFETCH(QString, text);
+        QFETCH(int, strays);
+        const QByteArray clean = EncodedText::encode(text, qPrintable(encoding));
+        QVERIFY(clean.size() > 4096);
+        QByteArray bytes;
+        int inserted = 0;
+        for (const QByteArray& line : clean.split('\n')) {
+            if (!bytes.isEmpty())
+                bytes += '\n';
+            // After the first character of the line, which is ASCII or a pair of bytes.
+            const qsizetype at = !line.isEmpty() && uchar(line.at(0)) < 0x80 ? 1 : 2;
+            const bool stray = line.size() > at
+                && (strays == 2 || (strays == 1 && inserted == 0 && bytes.size() > clean.size() / 2));
+            bytes += stray ? line.left(at) + '\xFF' + line.mid(at) : line;
+            inserted += stray;
+        }
+        // Some Big5 tables read the byte as a private-use character rather than U+FFFD.
+        QString decoded = TextEncoding::decode(bytes, QString());
+        const qsizetype size = decoded.size();
+        decoded.removeIf([](QChar c) { return c == u'\uFFFD' || (c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF); });
+        QVERIFY(size - decoded.size() <= inserted);
+        QCOMPARE(decoded, text);
+    }
+
     void badInputGivesText_data()
     {
         QTest::addColumn<QByteArray>("bytes");

@@ -151,7 +151,7 @@ private Q_SLOTS:
             << (wrapped(kA) + u'\n' + kVerse + u'\n' + wrapped(kB)).toUtf8()
             << QStringList{kA, "~", "L:" + kVerse.trimmed(), "~", kB};
         QTest::newRow("verse in text without blank lines or indents")
-            << (wrapped(kA) + kVerse + wrapped(kB)).toUtf8() << QStringList{kA, "L:" + kVerse.trimmed(), kB};
+            << (wrapped(kA) + kVerse + wrapped(kB)).toUtf8() << QStringList{kA, "~", "L:" + kVerse.trimmed(), "~", kB};
         const QString address = QStringLiteral("    Mr. Jarvis Lorry,\n    Tellson's Bank,\n    London.");
         QTest::newRow("indented address in blank-line text")
             << (wrapped(kA) + u'\n' + address + QStringLiteral("\n\n") + wrapped(kB)).toUtf8()
@@ -161,7 +161,7 @@ private Q_SLOTS:
             indentedVerse += QStringLiteral("        ") + line + u'\n';
         QTest::newRow("indented verse in indent-led text")
             << (wrapped(kA, 4) + indentedVerse + wrapped(kB, 4) + wrapped(kC, 4) + wrapped(kD, 4)).toUtf8()
-            << QStringList{kA, "L:" + indentedVerse.chopped(1), kB, ">" + kC, ">" + kD};
+            << QStringList{kA, "~", "L:" + indentedVerse.chopped(1), "~", kB, ">" + kC, ">" + kD};
         QTest::newRow("scene break")
             << (wrapped(kA) + u'\n' + wrapped(kB) + QStringLiteral("\n\n\n") + wrapped(kC)).toUtf8()
             << QStringList{kA, ">" + kB, "~", kC};
@@ -200,6 +200,19 @@ private Q_SLOTS:
             << QStringList{"The rain had stopped before the coach reached the inn at the crossroads.",
                            ">Its passengers climbed down in silence.",
                            ">The landlord met them at the door with a lantern."};
+        // A paragraph of two lines whose first was left short by hand before a capitalised
+        // word, in a long book: still one paragraph, as the long first line says.
+        const QString handEdited = QStringLiteral("Prince Andrew looked at his sister once, and smiled;\n"
+                                                  "Natasha had not said a word all evening.\n");
+        QString longBook;
+        QStringList longShapes;
+        for (int i = 0; i < 4; ++i) {
+            longBook += wrapped(kA) + u'\n' + wrapped(kB) + u'\n' + wrapped(kC) + u'\n';
+            longShapes << (i == 0 ? kA : ">" + kA) << ">" + kB << ">" + kC;
+        }
+        QTest::newRow("two lines left short by hand before a capital")
+            << (longBook + handEdited + u'\n' + wrapped(kD)).toUtf8()
+            << (longShapes << ">" + QString(handEdited).replace(u'\n', u' ').trimmed() << ">" + kD);
         QString crlf = blankLed;
         crlf.replace(u'\n', QStringLiteral("\r\n"));
         QTest::newRow("CRLF") << crlf.toUtf8() << three;
@@ -214,6 +227,37 @@ private Q_SLOTS:
         TxtReader reader;
         QVERIFY(reader.open(write(QStringLiteral("book.txt"), bytes)));
         QTEST(blockShapes(reader.chunks()), "shapes");
+    }
+
+    // Whatever rule a file's paragraphs are found by, each paragraph and each block of lines
+    // after the first starts visibly: with a first-line indent, or after a gap or a break, so
+    // that a paragraph whose last line is full still shows where it ends.
+    void everyParagraphStartIsVisible_data()
+    {
+        findsParagraphs_data();
+        const QString full = QStringLiteral("This first paragraph is long enough to wrap, and its last line is full\n"
+                                            "right to the edge of the line, as a greedy wrapper left it there, ok.\n");
+        const QString second = QStringLiteral("The second paragraph starts under it.\n");
+        QTest::newRow("two short blank-line paragraphs, the first full")
+            << (full + u'\n' + second).toUtf8() << QStringList{};
+        QTest::newRow("two short indent-led paragraphs") << (full + "    " + second).toUtf8() << QStringList{};
+        QTest::newRow("lines right after a paragraph and before one")
+            << (wrapped(kA) + QStringLiteral("One\nTwo\nThree\n") + wrapped(kB)).toUtf8() << QStringList{};
+        QTest::newRow("contents before the text, no blank lines")
+            << (QStringLiteral("Contents\nChapter One\nChapter Two\n") + wrapped(kA) + wrapped(kB) + wrapped(kC)).toUtf8()
+            << QStringList{};
+    }
+    void everyParagraphStartIsVisible()
+    {
+        QFETCH(QByteArray, bytes);
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("book.txt"), bytes)));
+        const QStringList shapes = blockShapes(reader.chunks());
+        const auto separates = [](const QString& shape) { return shape == u"~" || shape == u"#"; };
+        for (qsizetype i = 1; i < shapes.size(); ++i) {
+            if (!separates(shapes.at(i)))
+                QVERIFY2(shapes.at(i).startsWith(u'>') || separates(shapes.at(i - 1)), qPrintable(shapes.join(u'|')));
+        }
     }
 
     // Hebrew lines laid out by hand sit at the side they start on; Hebrew stored in visual order
@@ -401,6 +445,68 @@ private Q_SLOTS:
     }
 
     // Decoded text against binary data and text its decoder could not read.
+    // Manual pages formatted for a terminal and saved program output open as the text a terminal
+    // shows: overstrike and escape sequences dropped, the line ends they stood next to kept.
+    void terminalTextReadsAsShown_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        const auto bold = [](const QString& word) {
+            QString struck;
+            for (const QChar c : word)
+                struck += QString(c) + u'\b' + c;
+            return struck;
+        };
+        const auto underlined = [](const QString& word) {
+            QString struck;
+            for (const QChar c : word)
+                struck += QStringLiteral("_\b") + c;
+            return struck;
+        };
+        QTest::newRow("nroff bold and underline")
+            << bold("NAME") + "\n       cat - concatenate " + underlined("files") + "\n\n" + bold("SYNOPSIS") + "\n       "
+                   + bold("cat") + " [" + underlined("OPTION") + "]... [" + underlined("FILE") + "]...\n"
+            << QStringLiteral("NAME\n       cat - concatenate files\n\nSYNOPSIS\n       cat [OPTION]... [FILE]...\n");
+        QTest::newRow("underline struck after the letter")
+            << QStringLiteral("a\b_b\b_c\b_ d\b_e\b_ and _\b_ stays\n") << QStringLiteral("abc de and _ stays\n");
+        QTest::newRow("overstruck letters outside the first plane")
+            << QStringLiteral("\U0001D400\b\U0001D400 bold\n") << QStringLiteral("\U0001D400 bold\n");
+        QTest::newRow("backspace at a line start")
+            << QStringLiteral("\bText\n\bmore\b\nB\bBold\n") << QStringLiteral("Text\nmore\nBold\n");
+        QTest::newRow("colours")
+            << QStringLiteral("\x1B[1;31merror:\x1B[0m file \x1B[38;5;208mmissing\x1B[m\n\x1B[32mok\x1B[0m\n")
+            << QStringLiteral("error: file missing\nok\n");
+        QTest::newRow("cursor moves, title, designation")
+            << QStringLiteral("\x1B]0;build log\x07\x1B[2K\x1B[1GStep 1\x1B(B done\x1B=\n\x1B]2;x\x1B\\Step 2\n")
+            << QStringLiteral("Step 1 done\nStep 2\n");
+        QTest::newRow("a sequence cut short by the line end")
+            << QStringLiteral("one\x1B[12\ntwo\x1B]title\nthree\x1B\n") << QStringLiteral("one\ntwo\nthree\n");
+    }
+    // A code table's lone control characters are no terminal codes: they stay as they are.
+    void loneControlCharactersStay()
+    {
+        QString table;
+        for (char16_t u = 1; u < 0x80; ++u)
+            table += QChar(u);
+        table += QStringLiteral("\n") + kA.repeated(10) + u'\n';
+        TxtReader reader;
+        QVERIFY(reader.open(write(QStringLiteral("table.txt"), table.toUtf8())));
+        QVERIFY(paragraphTexts(reader.chunks()).join(QString()).contains(QStringLiteral("\x06\x07\x08")));
+    }
+
+    void terminalTextReadsAsShown()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        // Enough lines of the same that the codes are far more than one character in fifty.
+        TxtReader reader;
+        QVERIFY2(reader.open(write(QStringLiteral("terminal.txt"), stored.repeated(20).toUtf8())),
+                 qPrintable(reader.errorString()));
+        TxtReader plain;
+        QVERIFY(plain.open(write(QStringLiteral("plain.txt"), shown.repeated(20).toUtf8())));
+        QCOMPARE(paragraphTexts(reader.chunks()), paragraphTexts(plain.chunks()));
+    }
+
     void judgesDecodedText_data()
     {
         using TextContentCheck::Verdict;

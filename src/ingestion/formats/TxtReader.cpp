@@ -7,6 +7,7 @@
 #include "text/HtmlWhiteSpace.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
+#include "text/TerminalText.h"
 #include "text/TextEncoding.h"
 #include "text/VisualHebrew.h"
 
@@ -188,6 +189,12 @@ bool TxtReader::open(const QString& filePath)
     const qsizetype unitCount = TextEncoding::decodeUtf8Into(bytes, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
+    // Manual pages and saved program output hold overstrike and escape sequences, which would
+    // make them look like binary data and show as boxes.
+    if (TerminalText::hasTerminalCodes(text)) {
+        decoded = TerminalText::plain(text);
+        text = decoded;
+    }
     if (VisualHebrew::isVisual(text)) {
         decoded = VisualHebrew::toLogical(text);
         text = decoded;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
 
 namespace {
 
@@ -12,8 +13,16 @@ using Sink = std::function<void(const Block&)>;
 
 // No one wraps by hand at more than this, so longer lines are paragraphs.
 constexpr int kWidestWrap = 120;
-// Nor prose at less than this, unless it goes on in lower case: narrower files are verse.
-constexpr int kNarrowestWrap = 40;
+// Nor prose at less than this, unless a greedy wrapper made it: narrower files are verse.
+constexpr int kNarrowestWrap = 55;
+// Fewer lines filled by a wrapper than this say nothing about how it wrapped.
+constexpr qsizetype kFewestWrappedLines = 8;
+// A greedy wrapper fills at least this many lines for each it leaves unfilled near the width.
+constexpr qsizetype kGreedyNearShare = 5;
+// Wrapped prose ends at most one line in this many at a punctuation mark, where verse pauses.
+constexpr qsizetype kWrappedPauseShare = 4;
+// A paragraph's first line of this many quarters of the wrap width is prose, whatever follows.
+constexpr int kProseQuarters = 3;
 constexpr int kTabStop = 4;
 // One line in this many carrying a mark is a habit of the file, not an accident.
 constexpr int kHabitShare = 50;
@@ -26,17 +35,26 @@ constexpr int kProseShare = 6;
 constexpr int kShortestProseLine = 20;
 // Files with fewer text lines than this are too short for statistics.
 constexpr int kFewLines = 24;
-// Prose goes on in lower case on more than one line in this many; verse hardly ever does.
-constexpr int kProseLowerShare = 5;
 
 enum class LineKind { Blank, Text, Mark };
+
+// A line's length as a wrapper counted it: in columns, or in the bytes of its UTF-8 form (some
+// wrappers count bytes, and leave lines of Cyrillic or Greek half as long in characters).
+struct Extent {
+    int length = 0;    // up to the last visible character, indent included
+    int firstWord = 0; // of the first word
+};
 
 struct Line {
     QStringView text; // without its line end
     LineKind kind = LineKind::Text;
-    int indent = 0;   // columns of leading white space
-    int length = 0;   // columns up to the last visible character, indent included
+    int indent = 0; // columns of leading white space
+    int length = 0; // columns up to the last visible character, indent included
+    Extent extents[2]; // in columns, in bytes
+    bool trailingSpace = false; // white space after the last visible character
 };
+
+enum Unit { Columns = 0, Bytes = 1 };
 
 // QChar::isSpace looks every non-ASCII character up in the Unicode tables; no white space lies
 // between U+00A0 and U+1680, so most letters of most scripts are answered here.
@@ -80,6 +98,32 @@ bool isOneColumnEach(QStringView text)
     return other == 0;
 }
 
+// The length of the text in UTF-8 (a surrogate pair counts as four), without a branch.
+int utf8Length(QStringView text)
+{
+    int extra = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        extra += int(u >= 0x80) + int(u >= 0x800) - int(char16_t(u - 0xD800) <= 0xDFFF - 0xD800);
+    }
+    return int(text.size()) + extra;
+}
+
+// No wrapper breaks a line at a no-break space.
+bool isBreakingSpace(QChar c)
+{
+    return isSpace(c) && c != u'\u00A0' && c != u'\u2007' && c != u'\u202F';
+}
+
+// The first word of the text.
+QStringView firstWord(QStringView text)
+{
+    qsizetype k = 0;
+    while (k < text.size() && !isBreakingSpace(text.at(k)))
+        ++k;
+    return text.first(k);
+}
+
 // At least three marks and nothing else but white space.
 bool isMarkLine(QStringView text)
 {
@@ -110,6 +154,7 @@ Line describeLine(QStringView text)
     qsizetype last = text.size() - 1;
     while (isSpace(text.at(last)))
         --last;
+    line.trailingSpace = last + 1 < text.size();
     const QStringView visible = text.sliced(i, last + 1 - i);
     if (isOneColumnEach(visible)) {
         line.length = column + int(visible.size());
@@ -118,6 +163,7 @@ Line describeLine(QStringView text)
             column = advance(column, c);
         line.length = column;
     }
+    line.extents[Columns].length = line.length;
     if (isMarkCharacter(text.at(i)) && isMarkLine(text.sliced(i)))
         line.kind = LineKind::Mark;
     return line;
@@ -189,11 +235,27 @@ int mostCommon(const std::map<int, int>& counts)
     return best;
 }
 
+bool isClosingMark(QChar c)
+{
+    return c == u'"' || c == u'\'' || c == u')' || c == u'\u00BB' || c == u'\u201D' || c == u'\u2019';
+}
+
+// A dash that opens a line of dialogue: an en or em dash, a horizontal bar, or "--".
+bool isDialogueDash(QStringView text)
+{
+    const QChar c = text.front();
+    return c == u'\u2013' || c == u'\u2014' || c == u'\u2015' || c == u'-';
+}
+
 // The per-file choices described in the header.
 struct FileRule {
     int wrapWidth = 0;
     bool linesAreParagraphs = false;
     bool narrow = false;
+    Unit unit = Columns;  // what the wrapper counted
+    int fillWidth = 0;    // in that unit: the longest lines, a few odd ones left out
+    bool greedy = false;  // a wrapper filled every line it broke: no next word would have fit
+    bool softBreaks = false; // the wrapper left white space at the end of each line it broke
     int bodyIndent = 0;
     bool indentLed = false;
     int paragraphIndent = 0;
@@ -240,13 +302,10 @@ LineCounts countLines(const QList<Line>& lines)
     return counts;
 }
 
-// How often a text line below a body-indented one is indented further, and how often it goes
-// on in lower case.
+// How often a text line below a body-indented one is indented further.
 struct StartCounts {
     std::map<int, int> startIndents;
     int starts = 0;
-    qsizetype followers = 0; // text lines right below a text line
-    qsizetype lowerFollowers = 0;
 };
 
 StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLength)
@@ -257,8 +316,6 @@ StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLengt
         const Line& line = lines.at(i);
         if (line.kind != LineKind::Text || before.kind != LineKind::Text)
             continue;
-        ++counts.followers;
-        counts.lowerFollowers += startsLowerCase(line);
         if (line.indent > bodyIndent && before.indent == bodyIndent && line.length >= startLength) {
             ++counts.startIndents[line.indent];
             ++counts.starts;
@@ -267,7 +324,126 @@ StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLengt
     return counts;
 }
 
-FileRule ruleFor(const QList<Line>& lines)
+// The fill width: the length that all but one in a hundred lines (at least one) stay within.
+int fillWidthOf(const QList<Line>& lines, Unit unit)
+{
+    QList<int> lengths;
+    for (const Line& line : lines) {
+        if (line.kind == LineKind::Text)
+            lengths.append(line.extents[unit].length);
+    }
+    if (lengths.isEmpty())
+        return 0;
+    const qsizetype longer = lengths.size() / 100;
+    std::nth_element(lengths.begin(), lengths.begin() + longer, lengths.end(), std::greater<int>());
+    return lengths.at(longer);
+}
+
+// The room left at the end of a line: whether the next line's first word would have fit on it.
+struct Fit {
+    bool tight = false; // it would not have fit within the fill width
+    bool near = false;  // it would have, but within the last tenth of the width
+};
+
+Fit fitOf(const Line& line, const Line& next, Unit unit, int fillWidth)
+{
+    const int fit = line.extents[unit].length + 1 + next.extents[unit].firstWord;
+    return Fit{fit > fillWidth, fit <= fillWidth && 10 * fit > 9 * fillWidth};
+}
+
+// How the lines that a text line follows were broken, measured against a fill width.
+struct WrapCounts {
+    qsizetype tight = 0;
+    qsizetype near = 0;
+    qsizetype loose = 0; // neither: clearly room for the next word
+    qsizetype tightTrailing = 0; // tight lines that end in white space
+    qsizetype looseTrailing = 0;
+};
+
+WrapCounts countWraps(const QList<Line>& lines, Unit unit, int fillWidth)
+{
+    WrapCounts counts;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const Line& line = lines.at(i);
+        const Line& next = lines.at(i + 1);
+        if (line.kind != LineKind::Text || next.kind != LineKind::Text)
+            continue;
+        const Fit fit = fitOf(line, next, unit, fillWidth);
+        if (fit.tight) {
+            ++counts.tight;
+            counts.tightTrailing += line.trailingSpace;
+        } else if (fit.near) {
+            ++counts.near;
+        } else {
+            ++counts.loose;
+            counts.looseTrailing += line.trailingSpace;
+        }
+    }
+    return counts;
+}
+
+// A greedy wrapper leaves a line short of the width only where the paragraph ends, and then
+// seldom within the last tenth of it: lines that stop there though the next word would have
+// fit are few beside the lines it filled.
+bool isGreedy(const WrapCounts& counts)
+{
+    return counts.tight >= kFewestWrappedLines && counts.near * kGreedyNearShare <= counts.tight;
+}
+
+// Measures the first word of each text line in columns.
+void measureFirstWords(QList<Line>& lines)
+{
+    for (Line& line : lines) {
+        if (line.kind != LineKind::Text)
+            continue;
+        const QStringView word = firstWord(line.text.trimmed());
+        int columns = 0;
+        for (const QChar c : word)
+            columns += columnsOf(c);
+        line.extents[Columns].firstWord = columns;
+    }
+}
+
+// Measures the text lines in UTF-8 bytes: whether any of them holds more bytes than characters.
+bool measureBytes(QList<Line>& lines)
+{
+    bool multiByte = false;
+    for (Line& line : lines) {
+        if (line.kind != LineKind::Text)
+            continue;
+        const QStringView visible = line.text.trimmed();
+        const qsizetype indent = visible.data() - line.text.data(); // units of ASCII white space
+        line.extents[Bytes].length = int(indent) + utf8Length(visible);
+        line.extents[Bytes].firstWord = utf8Length(firstWord(visible));
+        multiByte = multiByte || line.extents[Bytes].length != int(indent + visible.size());
+    }
+    return multiByte;
+}
+
+// Chooses the unit the file was wrapped in, and how exactly it was wrapped. Lines are measured
+// in bytes only when that may tell more, as a book is mostly read once.
+void chooseWrap(QList<Line>& lines, FileRule& rule)
+{
+    measureFirstWords(lines);
+    rule.fillWidth = fillWidthOf(lines, Columns);
+    WrapCounts counts = countWraps(lines, Columns, rule.fillWidth);
+    if (!rule.fewLines && measureBytes(lines)) {
+        // The unit the wrapper counted in leaves the fewest lines near the width unfilled.
+        const int byteWidth = fillWidthOf(lines, Bytes);
+        const WrapCounts byteCounts = countWraps(lines, Bytes, byteWidth);
+        if (isGreedy(byteCounts) && (!isGreedy(counts) || byteCounts.near * counts.tight < counts.near * byteCounts.tight)) {
+            rule.unit = Bytes;
+            rule.fillWidth = byteWidth;
+            counts = byteCounts;
+        }
+    }
+    rule.greedy = !rule.fewLines && isGreedy(counts);
+    // As fold -s and flowed text do; white space left at paragraph ends would say nothing.
+    rule.softBreaks = !rule.fewLines && counts.tight >= kFewestWrappedLines
+        && 10 * counts.tightTrailing >= 9 * counts.tight && 10 * counts.looseTrailing <= counts.loose;
+}
+
+FileRule ruleFor(QList<Line>& lines)
 {
     FileRule rule;
     LineCounts counts = countLines(lines);
@@ -279,17 +455,17 @@ FileRule ruleFor(const QList<Line>& lines)
     std::nth_element(counts.lengths.begin(), counts.lengths.begin() + (rank - 1), counts.lengths.end());
     rule.wrapWidth = counts.lengths.at(rank - 1);
     rule.linesAreParagraphs = rule.wrapWidth > kWidestWrap;
-    rule.narrow = rule.wrapWidth < kNarrowestWrap;
     rule.bodyIndent = mostCommon(counts.indents);
     rule.fewLines = textLines < kFewLines;
+    if (!rule.linesAreParagraphs)
+        chooseWrap(lines, rule);
+    // Nobody wraps prose by hand this narrow, but verse is often this wide.
+    rule.narrow = rule.wrapWidth < kNarrowestWrap && !rule.greedy;
 
     // One indented line of prose length below the body starts the second paragraph of a short
     // file; two are needed in a long one, whose verse may be indented.
     const int startsNeeded = rule.fewLines ? 1 : 2;
     const StartCounts starts = countStarts(lines, rule.bodyIndent, rule.fewLines ? kShortestProseLine : 0);
-    // Narrow lines that often go on in lower case are prose wrapped narrow (or by bytes rather
-    // than characters), not verse.
-    rule.narrow = rule.narrow && kProseLowerShare * starts.lowerFollowers < starts.followers;
     rule.indentLed = starts.starts >= startsNeeded && starts.starts * qsizetype(kHabitShare) >= textLines;
     rule.paragraphIndent = mostCommon(starts.startIndents);
     rule.blankSeparated = counts.blankRunCount > 0 && counts.blankRunCount * qsizetype(kHabitShare) >= textLines;
@@ -341,10 +517,6 @@ public:
         if (pending != Block::Break)
             pending = kind;
     }
-
-    // Lines laid out by hand have no indent to set them apart, so a blank line next to them
-    // stays a gap.
-    void blankLine() { blankSeen = true; }
 
     // Takes a string rather than a view so that a paragraph short enough to stay whole is
     // handed on without a copy.
@@ -402,9 +574,10 @@ public:
 private:
     void hand(int kind, const QString& text, bool continues)
     {
-        if (blankSeen && pending < 0 && (kind == Block::Lines || lastKind == Block::Lines))
+        // Lines laid out by hand have no indent to set them apart from the text around them,
+        // so a gap does, whether or not the file had a blank line there.
+        if (pending < 0 && emitted && !continues && (kind == Block::Lines || lastKind == Block::Lines))
             pending = Block::Gap;
-        blankSeen = false;
         if (pending >= 0 && emitted) {
             Block separator;
             separator.kind = pending;
@@ -424,7 +597,6 @@ private:
     const Sink& sink;
     int pending = -1;
     bool emitted = false;
-    bool blankSeen = false;
     int lastKind = -1;
 };
 
@@ -433,7 +605,6 @@ private:
 class Recording {
 public:
     void separate(int kind) { calls.append(Call{Call::Separate, kind, {}, {}}); }
-    void blankLine() { calls.append(Call{Call::BlankLine, 0, {}, {}}); }
     void paragraph(QString whole) { calls.append(Call{Call::Paragraph, 0, std::move(whole), {}}); }
     void lines(QList<QString> texts) { calls.append(Call{Call::Lines, 0, {}, std::move(texts)}); }
 
@@ -443,9 +614,6 @@ public:
             switch (call.kind) {
             case Call::Separate:
                 out.separate(call.separator);
-                break;
-            case Call::BlankLine:
-                out.blankLine();
                 break;
             case Call::Paragraph:
                 out.paragraph(call.text);
@@ -459,7 +627,7 @@ public:
 
 private:
     struct Call {
-        enum Kind { Separate, BlankLine, Paragraph, Lines };
+        enum Kind { Separate, Paragraph, Lines };
         Kind kind;
         int separator;
         QString text;
@@ -518,7 +686,6 @@ public:
             if (line.kind == LineKind::Blank) {
                 flush(i);
                 ++blankRun;
-                out.blankLine();
                 continue;
             }
             if (line.kind == LineKind::Mark) {
@@ -532,7 +699,9 @@ public:
             blankRun = 0;
             seenText = true;
             const bool handLaid = isHandLaidLine(line);
-            if (rule.linesAreParagraphs || (rule.indentLed && (startsParagraph(line) || handLaid != blockHandLaid)))
+            const bool noteText = first >= 0 && first == i - 1 && isNoteNumberBefore(first, i + 1);
+            if ((rule.linesAreParagraphs && !noteText)
+                || (rule.indentLed && (startsParagraph(line) || handLaid != blockHandLaid)))
                 flush(i);
             if (first < 0) {
                 first = i;
@@ -553,7 +722,8 @@ private:
         return line.indent > rule.bodyIndent && line.indent <= rule.paragraphIndent + kIndentSlack;
     }
 
-    // A greedy wrapper broke this line: the next line's first word did not fit on it.
+    // A wrapper broke this line: the next line's first word did not fit on it. A greedy wrapper
+    // fills its lines exactly; others, or by hand, leave up to a tenth of the width.
     bool isFull(qsizetype i) const
     {
         if (rule.narrow || rule.fewLines || rule.linesAreParagraphs || i + 1 >= lines.size())
@@ -561,11 +731,8 @@ private:
         const Line& next = lines.at(i + 1);
         if (next.kind != LineKind::Text)
             return false;
-        int word = 0;
-        const QStringView rest = next.text.trimmed();
-        for (qsizetype k = 0; k < rest.size() && !isSpace(rest.at(k)); ++k)
-            word += columnsOf(rest.at(k));
-        return 10 * (lines.at(i).length + 1 + word) > 9 * rule.wrapWidth;
+        const Fit fit = fitOf(lines.at(i), next, rule.unit, rule.fillWidth);
+        return fit.tight || (!rule.greedy && fit.near);
     }
 
     void flush(qsizetype end)
@@ -575,8 +742,14 @@ private:
         const qsizetype begin = first;
         first = -1;
         if (rule.linesAreParagraphs) {
-            for (qsizetype i = begin; i < end; ++i)
-                out.paragraph(lines.at(i).text.trimmed().toString());
+            for (qsizetype i = begin; i < end; ++i) {
+                if (isNoteNumberBefore(i, end)) {
+                    joined(i, i + 2);
+                    ++i;
+                } else {
+                    out.paragraph(lines.at(i).text.trimmed().toString());
+                }
+            }
         } else if (blockHandLaid) {
             handLaid(begin, end);
         } else if (rule.blankSeparated || rule.indentLed) {
@@ -587,15 +760,29 @@ private:
     }
 
     // The text runs on from line i to the next: a wrapper filled the line, the next line goes on
-    // in lower case, or a line of prose length stops in mid-sentence (after a letter). A short
-    // line ending a sentence, or one left short by a long next word, is still prose when it
-    // meets one of these; verse, addresses and contents lines meet none of them.
-    bool runsOn(qsizetype i) const
+    // in lower case after a line of prose length, or a line of prose length stops in
+    // mid-sentence (after a letter) in a short file. A short line ending a sentence, or one left
+    // short by a long next word, is still prose when it meets one of these; verse, addresses and
+    // contents lines meet none of them. In a narrow file only the first line of a block of two
+    // runs on by its case: verse of any width goes on in lower case too. The first line of a
+    // block of two runs on when it is of prose length, whatever the case of the second.
+    bool runsOn(qsizetype i, bool firstOfTwo = false) const
     {
+        const Line& line = lines.at(i);
+        const Line& next = lines.at(i + 1);
+        if (rule.softBreaks)
+            return line.trailingSpace;
         if (isFull(i))
             return true;
-        const Line& line = lines.at(i);
-        if (startsLowerCase(lines.at(i + 1)))
+        const bool lower = startsLowerCase(next);
+        const int fit = line.length + 1 + next.extents[Columns].firstWord;
+        if (rule.narrow)
+            return lower && firstOfTwo;
+        if (firstOfTwo && line.length >= kShortestProseLine && 4 * fit >= kProseQuarters * rule.wrapWidth)
+            return true;
+        if (rule.greedy) // a line one column off the fill width, as wrappers that count the space
+            return lower && fitOf(line, next, rule.unit, rule.fillWidth).near;
+        if (lower && 10 * fit >= kProseShare * rule.wrapWidth)
             return true;
         const QStringView text = line.text.trimmed();
         return rule.fewLines && !text.isEmpty() && text.back().isLetter() && line.length >= kShortestProseLine
@@ -606,16 +793,65 @@ private:
     {
         bool allIndented = !rule.indentLed;
         qsizetype broken = 0;
+        const bool two = end - begin == 2;
         for (qsizetype i = begin; i < end; ++i) {
             allIndented = allIndented && lines.at(i).indent > rule.bodyIndent;
-            if (i + 1 < end && !runsOn(i))
+            if (i + 1 < end && !runsOn(i, two))
                 ++broken;
+        }
+        if (rule.narrow && !allIndented && isWrappedBlock(begin, end)) {
+            joined(begin, end);
+            return;
         }
         const qsizetype inner = end - begin - 1;
         if (allIndented || (broken > 0 && 2 * broken > inner) || (inner == 1 && broken == 1))
             handLaid(begin, end);
         else
             joined(begin, end);
+    }
+
+    // A block of narrow lines that a wrapper made: each of its lines but the last is of prose
+    // length and has no room for the next line's first word within the block's longest line,
+    // and few of them end at a punctuation mark. Stanzas of verse have lines that would have
+    // had room, or end their lines at the pauses of their phrases.
+    bool isWrappedBlock(qsizetype begin, qsizetype end) const
+    {
+        if (end - begin < 3)
+            return false;
+        int longest = 0;
+        for (qsizetype i = begin; i < end; ++i)
+            longest = std::max(longest, lines.at(i).length);
+        qsizetype pauses = 0;
+        for (qsizetype i = begin; i + 1 < end; ++i) {
+            const Line& line = lines.at(i);
+            if (line.length < kShortestProseLine || !fitOf(line, lines.at(i + 1), Columns, longest).tight)
+                return false;
+            const QStringView text = line.text.trimmed();
+            pauses += text.back().isPunct();
+        }
+        return kWrappedPauseShare * pauses <= end - begin - 1;
+    }
+
+    // A line that ends a sentence above a line that opens with a dash or a quotation mark: most
+    // often the next speaker's paragraph, which a wrapper's full line would hide. Within a
+    // paragraph a wrap seldom falls right before the quotation after a sentence.
+    bool endsBeforeDialogue(qsizetype i) const
+    {
+        if (rule.softBreaks)
+            return false;
+        const QStringView text = lines.at(i).text.trimmed();
+        const QStringView next = lines.at(i + 1).text.trimmed();
+        qsizetype last = text.size() - 1;
+        while (last > 0 && isClosingMark(text.at(last)))
+            --last;
+        const QChar end = text.at(last);
+        const bool sentence = end == u'.' || end == u'!' || end == u'?' || end == u'\u2026';
+        if (!sentence || next.size() < 2)
+            return false;
+        const QChar open = next.front();
+        if (open == u'"' || open == u'\u201C' || open == u'\u00AB' || open == u'\u201E')
+            return true;
+        return isDialogueDash(next) && (isSpace(next.at(1)) || (open == u'-' && next.at(1) == u'-'));
     }
 
     // Without blank lines or indents, a line the wrapper did not fill ends its paragraph.
@@ -625,7 +861,8 @@ private:
         auto closeRun = [&](qsizetype upTo) {
             if (runStart < 0)
                 return;
-            if (upTo - runStart >= kShortLinesOfABlock) {
+            // Lines a wrapper made stand alone only as paragraphs of one line.
+            if (upTo - runStart >= kShortLinesOfABlock && !rule.greedy && !rule.softBreaks) {
                 handLaid(runStart, upTo);
             } else {
                 for (qsizetype k = runStart; k < upTo; ++k)
@@ -635,7 +872,7 @@ private:
         };
         qsizetype start = begin;
         for (qsizetype i = begin; i < end; ++i) {
-            if (i + 1 < end && runsOn(i))
+            if (i + 1 < end && runsOn(i) && !endsBeforeDialogue(i))
                 continue;
             if (i == start) {
                 if (runStart < 0)
@@ -664,27 +901,61 @@ private:
         out.paragraph(text);
     }
 
-    // Indented past the body, the lines keep that indent, as printed books indent verse.
+    // A line of nothing but a number of up to three digits above one that goes on in lower case:
+    // the number of a note, set on a line of its own before the note's text.
+    bool isNoteNumberBefore(qsizetype i, qsizetype end) const
+    {
+        if (i + 1 >= end || !startsLowerCase(lines.at(i + 1)))
+            return false;
+        const QStringView text = lines.at(i).text.trimmed();
+        return !text.isEmpty() && text.size() <= 3
+            && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    }
+
+    // Indented past the body, the lines keep that indent, as printed books indent verse. A line
+    // longer than anyone lays out by hand, or twice the wrap width, is a paragraph of its own
+    // among them (the prose of a preface or a note in a book of verse).
     void handLaid(qsizetype begin, qsizetype end)
     {
         int common = rule.bodyIndent;
         for (qsizetype i = begin; i < end; ++i)
             common = std::min(common, lines.at(i).indent);
+        const int longest = std::min(kWidestWrap, 2 * rule.wrapWidth);
         QList<QString> texts;
         for (qsizetype i = begin; i < end; ++i) {
-            QStringView text = lines.at(i).text;
-            int removed = 0;
-            qsizetype k = 0;
-            while (k < text.size() && removed < common && isSpace(text.at(k))) {
-                removed = advance(removed, text.at(k));
-                ++k;
+            const bool note = isNoteNumberBefore(i, end);
+            const qsizetype last = note ? i + 1 : i;
+            if (lines.at(last).length > longest) {
+                if (!texts.isEmpty())
+                    out.lines(std::exchange(texts, {}));
+                joined(i, last + 1);
+                i = last;
+                continue;
             }
-            text = text.sliced(k);
-            while (!text.isEmpty() && isSpace(text.back()))
-                text.chop(1);
-            texts.append(text.toString());
+            if (note) {
+                texts.append(lines.at(i).text.trimmed().toString() + u' ' + lines.at(i + 1).text.trimmed().toString());
+                ++i;
+                continue;
+            }
+            texts.append(withoutIndent(lines.at(i).text, common));
         }
-        out.lines(texts);
+        if (!texts.isEmpty())
+            out.lines(texts);
+    }
+
+    // The line without trailing white space and without the first columns of its indent.
+    static QString withoutIndent(QStringView text, int columns)
+    {
+        int removed = 0;
+        qsizetype k = 0;
+        while (k < text.size() && removed < columns && isSpace(text.at(k))) {
+            removed = advance(removed, text.at(k));
+            ++k;
+        }
+        text = text.sliced(k);
+        while (!text.isEmpty() && isSpace(text.back()))
+            text.chop(1);
+        return text.toString();
     }
 
     const QList<Line>& lines;
@@ -706,8 +977,9 @@ qsizetype longLineLength(int budget)
 void split(QStringView text, int budget, const std::function<void(const Block&)>& sink, const ForEach& forEach)
 {
     budget = qMax(budget, 1);
-    const QList<Line> lines = readLines(text);
-    const FileRule rule = ruleFor(lines);
+    QList<Line> readOnce = readLines(text);
+    const FileRule rule = ruleFor(readOnce);
+    const QList<Line>& lines = readOnce;
     const QList<Section> sections = sectionsOf(lines);
     QList<Recording> recordings(sections.size());
     Recording* const recorded = recordings.data(); // each call writes its own section

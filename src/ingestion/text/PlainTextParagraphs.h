@@ -10,14 +10,25 @@
 // the rule is chosen once per file from its statistics rather than line by line:
 // - The wrap width is the length of the 95th-percentile line (nearest rank). Above 120 columns
 //   nobody wraps by hand: every line is a paragraph (books with one paragraph per line).
-// - Otherwise lines are hard-wrapped. A line is full when it and the next line's first word would
-//   not fit in 90 % of the wrap width: a greedy wrapper broke it. No line is taken for full in a
-//   file of fewer than 24 text lines (too few for these statistics), nor in a file narrower than
-//   40 columns (verse), unless one in five of its lines below another goes on in lower case
-//   (prose wrapped narrow, or by bytes rather than characters).
-// - A line runs on into the next when it is full, when the next line starts in lower case, or,
-//   in a short file, when it stops after a letter (in mid-sentence) and is of prose length (20
-//   columns and six tenths of the wrap width). A short line that ends a sentence, or one left
+// - Otherwise lines are hard-wrapped. The fill width is the length that all but one in a hundred
+//   lines stay within, in columns or, when a wrapper counted them so, in the bytes of UTF-8. A
+//   line is tight when the next line's first word would not have fit on it within the fill
+//   width. The wrapper was greedy when at least eight lines are tight and at most one in five as
+//   many stop short within the last tenth of the width though the next word would have fit
+//   (only paragraph ends do that): a line is then full exactly when it is tight, so a paragraph's
+//   long last line still ends it. A wrapper that leaves white space at the end of each line it
+//   breaks (fold -s, flowed text) says so on nine in ten tight lines and at most one in ten
+//   lines with room to spare: that white space then decides alone. Other wrappers, and hands,
+//   fill a line when it is tight or within the last tenth. No line is taken for full in a file of
+//   fewer than 24 text lines (too few for these statistics), nor in a file narrower than 55
+//   columns that no greedy wrapper made (verse).
+// - A line runs on into the next when it is full; when the next line starts in lower case, in a
+//   greedy file only one within the last tenth, elsewhere one of prose length (the line with the
+//   next word is six tenths of the wrap width) and in a narrow file only the first of a block of
+//   two, as verse of any width goes on in lower case too; when it is the first line of a block
+//   of two and of prose length (three quarters of the wrap width) whatever the case of the next;
+//   or, in a short file, when it stops after a letter (in mid-sentence) and is of prose length
+//   (20 columns and six tenths of the wrap width). A short line that ends a sentence, or one left
 //   short by the long word after it, still runs on when one of these holds; lines of verse, of
 //   addresses and of contents meet none of them.
 // - The body indent is the most common indent (the smaller on a tie). The file is indent-led when
@@ -31,12 +42,18 @@
 // - In blank-separated or indent-led files, a block (the lines between paragraph ends) whose lines
 //   all stand indented past the body, or more than half of whose breaks do not run on (a block
 //   of two lines: its one break), was laid out by hand (verse, a table of contents, an address)
-//   and keeps its breaks; any other block is one paragraph, however its neighbours look. In files
-//   with neither mark a line that does not run on ends a paragraph, and three or more such
-//   one-line paragraphs in a row are one block laid out by hand.
-// - Every choice is made from counts gathered in one pass over the lines, and the blocks are cut
-//   in a second: the time is linear in the length of the text.
-// - Blocks laid out by hand have no indent to set them apart, so a blank line next to one is a gap.
+//   and keeps its breaks; so does a block of three or more lines in a narrow file, unless each
+//   of its lines but the last is of prose length, tight against the block's longest line, and
+//   at most one in four ends at a punctuation mark (prose wrapped narrow); any other block is
+//   one paragraph, however its neighbours look. In files with neither mark a line that does not
+//   run on ends a paragraph, and so does a line that ends a sentence above one that opens with a
+//   quotation mark or a dialogue dash (the next speaker's paragraph, though the line is full);
+//   three or more one-line paragraphs in a row are one block laid out by hand, unless a greedy
+//   wrapper made the file (its one-line paragraphs are paragraphs).
+// - Every choice is made from counts gathered in a few passes over the lines, and the blocks are
+//   cut in one more: the time is linear in the length of the text.
+// - Blocks laid out by hand have no indent to set them apart, so a gap stands between one and the
+//   text next to it, whether or not the file had a blank line there.
 // A paragraph longer than 16 budgets is cut at sentence ends (else spaces) into pieces of about
 // one budget, and a hand-laid block into pieces of about one budget of whole lines, so that no
 // chunk grows to thousands of lines.

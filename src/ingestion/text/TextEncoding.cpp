@@ -1,5 +1,7 @@
 #include "text/TextEncoding.h"
 
+#include "text/EastAsianText.h"
+
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QtEndian>
@@ -21,6 +23,8 @@ constexpr qsizetype kUtf16Window = 65536;
 // A few code units say nothing about a byte order.
 constexpr qsizetype kUtf16MinimumUnits = 8;
 constexpr qsizetype kEscapeWindow = 65536;
+// Below this share of frequent characters a reading is not East Asian prose.
+constexpr double kEastAsianMinimumShare = 0.3;
 // Fewer letters than this are too few to tell a script by.
 constexpr qsizetype kScriptMinimumLetters = 4;
 
@@ -275,6 +279,56 @@ QString escapeSequenceEncoding(const QByteArray& data)
     return {};
 }
 
+// The first 32 KiB of the data, ended at a line end, never inside a character.
+QByteArray lineWindow(const QByteArray& data)
+{
+    QByteArray window = data.left(kCyrillicWindow);
+    if (window.size() < data.size())
+        window.truncate(window.lastIndexOf('\n') + 1);
+    return window;
+}
+
+struct EastAsianReading {
+    QString encoding;
+    double share = 0; // EastAsianText::frequentShare of the reading
+};
+
+// Of the multi-byte code pages of East Asia, the one whose reading of the window is most like
+// prose of its language; none when no reading is (a code table, or text of another script).
+// Each is read leniently, so that a few stray bytes cost only their own characters.
+EastAsianReading eastAsianCodePage(const QByteArray& window)
+{
+    using EastAsianText::Language;
+    static const struct {
+        const char* encoding;
+        Language language;
+    } kCandidates[] = {
+        {"UHC", Language::Korean},     {"JOHAB", Language::Korean},  {"GB18030", Language::Chinese},
+        {"BIG5", Language::Chinese},   {"EUC-TW", Language::Chinese}, {"SHIFT_JIS", Language::Japanese},
+        {"EUC-JP", Language::Japanese},
+    };
+    EastAsianReading best;
+    for (const auto& candidate : kCandidates) {
+        const QString text = decodeWithIconv(window, QLatin1String(candidate.encoding), true);
+        const double share = EastAsianText::frequentShare(text, candidate.language);
+        if (share > best.share)
+            best = EastAsianReading{QLatin1String(candidate.encoding), share};
+    }
+    if (best.share < kEastAsianMinimumShare)
+        return {};
+    return best;
+}
+
+// The best share any of the three languages finds in the text.
+double bestEastAsianShare(QStringView text)
+{
+    using EastAsianText::Language;
+    double best = 0;
+    for (Language language : {Language::Chinese, Language::Japanese, Language::Korean})
+        best = qMax(best, EastAsianText::frequentShare(text, language));
+    return best;
+}
+
 // Legacy code pages that uchardet does not name, each told by the script its text must be
 // written in: read strictly, nine in ten of the non-ASCII characters of the first window are
 // letters of that script. Cyrillic text read as any of them fails that test.
@@ -286,12 +340,9 @@ QString scriptCodePage(const QByteArray& data)
         char16_t last;
     };
     static const Candidate kCandidates[] = {
-        {"JOHAB", u'\uAC00', u'\uD7A3'}, // Hangul syllables
         {"IBM862", u'\u05D0', u'\u05EA'}, // Hebrew letters (DOS Hebrew)
     };
-    QByteArray window = data.left(kCyrillicWindow);
-    if (window.size() < data.size()) // end the window at a line end, never inside a character
-        window.truncate(window.lastIndexOf('\n') + 1);
+    const QByteArray window = lineWindow(data);
     for (const Candidate& candidate : kCandidates) {
         const QString text = decodeWithIconv(window, QLatin1String(candidate.encoding), false);
         qsizetype wide = 0;
@@ -519,6 +570,14 @@ QString guessedEncoding(const QByteArray& data)
     const QString guessed = uchardetGuess(data);
     if (namesCyrillicCodePage(guessed))
         return checkedCyrillicAnswer(data, guessed);
+    // uchardet knows no JOHAB, gives up on Korean written mostly in Hanja, and takes a few stray
+    // bytes in Chinese for a single-byte code page: its answer stands unless an East Asian code
+    // page reads the text clearly better.
+    const QByteArray window = lineWindow(data);
+    const EastAsianReading eastAsian = eastAsianCodePage(window);
+    if (!eastAsian.encoding.isEmpty()
+        && (guessed.isEmpty() || bestEastAsianShare(decodeLeniently(window, guessed)) < 0.8 * eastAsian.share))
+        return eastAsian.encoding;
     if (!guessed.isEmpty())
         return guessed;
     const QString script = scriptCodePage(data);
