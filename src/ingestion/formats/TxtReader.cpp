@@ -4,6 +4,7 @@
 #include "formats/LargeBuffer.h"
 #include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
+#include "text/CancelToken.h"
 #include "text/HtmlWhiteSpace.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
@@ -149,8 +150,13 @@ bool TxtReader::open(const QString& filePath)
     const QFileInfo info(filePath);
     QFile file(filePath);
     // Only regular files: a device or a pipe named .txt could be read forever. A file too large
-    // to hold is refused as one that cannot be opened.
-    if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
+    // to hold is refused as one that cannot be opened, with the reason in the log.
+    if (info.isFile() && info.size() > kMaxFileSize) {
+        qWarning("Text file too large to read (%lld bytes, at most %lld): %s", qint64(info.size()), kMaxFileSize,
+                 qUtf8Printable(filePath));
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
+    }
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
     const LargeBuffer buffer(info.size());
@@ -193,5 +199,9 @@ bool TxtReader::settle(QStringView text, const QString& fileName)
     if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
         return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
     m_chunks = buildChunks(text, m_book.filePath);
+    if (CancelToken::requested()) {
+        m_chunks.clear();
+        return fail(QStringLiteral("Opening was cancelled: ") + m_book.filePath);
+    }
     return true;
 }

@@ -14,6 +14,7 @@
 #include "html/MathFolding.h"
 #include "images/DataUrl.h"
 #include "images/ImageUrl.h"
+#include "text/CancelToken.h"
 #include "text/IdeographicText.h"
 #include "text/MetadataDirection.h"
 #include "text/SaturatedInteger.h"
@@ -221,7 +222,8 @@ public:
         visitElement(root);
         while (m_frames.size() > 1) {
             const QDomNode node = m_frames.last().next;
-            if (node.isNull()) {
+            // A cancelled open only closes what is open: the blocks made so far are thrown away.
+            if (node.isNull() || CancelToken::requested()) {
                 leaveFrame();
                 continue;
             }
