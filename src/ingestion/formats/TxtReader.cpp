@@ -26,6 +26,11 @@ constexpr double kParagraphIndent = 1.5;
 
 using PlainTextParagraphs::Block;
 
+QString cancelledText(const QString& path)
+{
+    return QStringLiteral("Opening was cancelled: ") + path;
+}
+
 // Paragraphs in each section of the book its chunks are built in on a thread of their own: enough
 // for the work to outweigh the handing out.
 constexpr qsizetype kSectionBlocks = 512;
@@ -177,6 +182,9 @@ bool TxtReader::open(const QString& filePath)
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
     const QByteArray digest = digesting.get();
+    // Each step from here on passes over the whole text once: a cancelled open stops between them.
+    if (CancelToken::requested())
+        return fail(cancelledText(filePath));
     if (VisualHebrew::isVisual(text)) {
         decoded = VisualHebrew::toLogical(text);
         text = decoded;
@@ -196,12 +204,14 @@ bool TxtReader::settle(QStringView text, const QString& fileName)
     }
     if (verdict == TextContentCheck::Verdict::Undecodable)
         return fail(QStringLiteral("Failed to decode text: ") + fileName);
+    if (CancelToken::requested())
+        return fail(cancelledText(m_book.filePath));
     if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
         return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
     m_chunks = buildChunks(text, m_book.filePath);
     if (CancelToken::requested()) {
         m_chunks.clear();
-        return fail(QStringLiteral("Opening was cancelled: ") + m_book.filePath);
+        return fail(cancelledText(m_book.filePath));
     }
     return true;
 }
