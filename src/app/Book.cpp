@@ -4,6 +4,7 @@
 #include "formats/FormatRegistry.h"
 #include "IFileDialogService.h"
 #include "images/ImageUrl.h"
+#include "sources/FileKind.h"
 
 #include <QFileInfo>
 #include <QThreadPool>
@@ -73,7 +74,12 @@ void Book::browseAndOpen()
 void Book::advanceGeneration()
 {
     ++m_generation;
-    m_generationToken->store(m_generation);
+    cancelOpening();
+}
+
+void Book::cancelOpening()
+{
+    m_openCancel.cancel();
 }
 
 void Book::startOpen(const QString& rawPath)
@@ -96,27 +102,42 @@ void Book::startOpen(const QString& rawPath)
         dropReader();
 
     m_openTasks.removeIf([](const QFuture<void>& task) { return task.isFinished(); });
+    qInfo() << "Opening book:" << path;
+    m_openCancel = CancelToken::create();
     const FormatRegistry& registry = m_registry;
-    const std::shared_ptr<std::atomic<int>> token = m_generationToken;
-    m_openTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), [this, &registry, token, path, generation] {
-        if (token->load() != generation)
-            return; // superseded before it started: its result would be dropped anyway
-        ReaderHolder reader = std::make_shared<std::unique_ptr<FormatReader>>(registry.createReader(path));
-        if (!*reader) {
-            QMetaObject::invokeMethod(this, [this, generation, path] { onOpenFailed(generation, path, kNoReader); },
-                                      Qt::QueuedConnection);
-            return;
+    m_openTasks.append(QtConcurrent::run(QThreadPool::globalInstance(),
+                                         [this, &registry, cancel = m_openCancel, path, generation] {
+        // Superseded before it started, its result would be dropped anyway.
+        if (!cancel.isCancelled()) {
+            const CancelToken::Scope scope(cancel);
+            openTask(registry, path, generation);
         }
-        if ((*reader)->open(path)) {
-            QMetaObject::invokeMethod(this, [this, generation, reader] { onOpenSucceeded(generation, reader); },
-                                      Qt::QueuedConnection);
-        } else {
-            const QString error = (*reader)->errorString();
-            reader.reset();
-            QMetaObject::invokeMethod(this, [this, generation, path, error] { onOpenFailed(generation, path, error); },
-                                      Qt::QueuedConnection);
-        }
+        // A stage that stopped early may have left a failure or a partial book; either is dropped.
+        if (cancel.isCancelled())
+            qInfo() << "Book open cancelled:" << path;
     }));
+}
+
+// On a pool thread, under the open's cancel token.
+void Book::openTask(const FormatRegistry& registry, const QString& path, int generation)
+{
+    const auto fail = [this, generation, path](const QString& error) {
+        QMetaObject::invokeMethod(this, [this, generation, path, error] { onOpenFailed(generation, path, error); },
+                                  Qt::QueuedConnection);
+    };
+    // A pipe would block the open and a device would never end: neither reaches a reader.
+    if (FileKind::isSpecial(path))
+        return fail(FileKind::refusal(path));
+    ReaderHolder reader = std::make_shared<std::unique_ptr<FormatReader>>(registry.createReader(path));
+    if (!*reader)
+        return fail(kNoReader);
+    if (!(*reader)->open(path)) {
+        const QString error = (*reader)->errorString();
+        reader.reset();
+        return fail(error);
+    }
+    QMetaObject::invokeMethod(this, [this, generation, reader] { onOpenSucceeded(generation, reader); },
+                              Qt::QueuedConnection);
 }
 
 void Book::onOpenSucceeded(int generation, const ReaderHolder& reader)

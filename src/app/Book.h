@@ -4,10 +4,12 @@
 // the book's metadata, its loading state and its last error to the user interface.
 //
 // Every member is read and written on the GUI thread; every signal is emitted there. An open task
-// runs on a pool thread and touches only the registry (read-only), its own new reader and the shared
-// generation token; it hands its result back as a queued call, which is dropped when a later open or
-// close has moved the generation on. The Book keeps every open task's future and waits for all of
-// them when destroyed, so no task outlives it (or the registry it reads).
+// runs on a pool thread and touches only the registry (read-only), its own new reader and its
+// cancel token; it hands its result back as a queued call, which is dropped when a later open or
+// close has moved the generation on. A later open, a close and cancelOpening() also cancel the
+// running open, whose stages then stop within a bounded amount of work. The Book keeps every open
+// task's future and waits for all of them when destroyed, so no task outlives it (or the registry
+// it reads).
 
 #include <QFuture>
 #include <QList>
@@ -15,7 +17,8 @@
 #include <QString>
 #include <QUrl>
 
-#include <atomic>
+#include "text/CancelToken.h"
+
 #include <memory>
 
 class FormatReader;
@@ -42,6 +45,9 @@ public:
     Q_INVOKABLE void browseAndOpen();
     Q_INVOKABLE void close();
     Q_INVOKABLE void clearError();
+    // Asks the running open to stop, so that a wait for the pool ends soon (teardown); changes no
+    // state and emits nothing. Its result, if any, would be dropped.
+    void cancelOpening();
 
     bool hasBook() const { return m_reader != nullptr; }
     bool loading() const { return m_loading; }
@@ -67,6 +73,7 @@ private:
     using ReaderHolder = std::shared_ptr<std::unique_ptr<FormatReader>>;
 
     void startOpen(const QString& path);
+    void openTask(const FormatRegistry& registry, const QString& path, int generation);
     void advanceGeneration();
     void dropReader();
     void onOpenSucceeded(int generation, const ReaderHolder& reader);
@@ -79,7 +86,7 @@ private:
     bool m_loading = false;
     QString m_openingPath;
     int m_generation = 0;
-    // Mirrors m_generation for the pool tasks, which may skip work that is already superseded.
-    std::shared_ptr<std::atomic<int>> m_generationToken = std::make_shared<std::atomic<int>>(0);
+    // Cancelled whenever m_generation moves on: the open task it was made for is superseded.
+    CancelToken m_openCancel;
     QList<QFuture<void>> m_openTasks;
 };

@@ -3,6 +3,7 @@
 #include "AppState.h"
 #include "formats/FormatReader.h"
 #include "formats/FormatRegistry.h"
+#include "sources/FileKind.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -23,9 +24,14 @@ const QString kLastOpened = QStringLiteral("lastOpened");
 
 using MetadataDelivery = std::function<void(const QString& title, const QString& author, const QString& cover, bool ok)>;
 
-// Runs on a pool thread: a reader of its own, the registry read-only, the result posted back.
-void metadataTask(const QString& path, const FormatRegistry* registry, const MetadataDelivery& deliver)
+// Runs on a pool thread: a reader of its own, the registry read-only, the result posted back. A
+// pipe or a device in the history is never opened: it would hold the thread, and the quit after it.
+void metadataTask(const QString& path, const FormatRegistry* registry, const CancelToken& cancel,
+                  const MetadataDelivery& deliver)
 {
+    if (cancel.isCancelled() || FileKind::isSpecial(path))
+        return deliver(QString(), QString(), QString(), false);
+    const CancelToken::Scope scope(cancel);
     std::unique_ptr<FormatReader> reader = registry->createReader(path);
     const bool ok = reader && reader->loadMetadata(path);
     deliver(ok ? reader->title() : QString(), ok ? reader->author() : QString(),
@@ -52,6 +58,7 @@ void HistoryModel::cancelMetadataReads()
 {
     for (QFuture<void>& task : m_metadataTasks)
         task.cancel(); // a task that has not started never runs
+    m_metadataCancel.cancel(); // and a running one stops within its current stage
 }
 
 int HistoryModel::rowCount(const QModelIndex& parent) const
@@ -303,7 +310,8 @@ void HistoryModel::requestMetadata(const QString& path)
                 self->onMetadataLoaded(path, title, author, cover, ok);
         }, Qt::QueuedConnection);
     };
-    m_metadataTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), metadataTask, path, &m_registry, deliver));
+    m_metadataTasks.append(QtConcurrent::run(QThreadPool::globalInstance(), metadataTask, path, &m_registry,
+                                             m_metadataCancel, deliver));
 }
 
 void HistoryModel::onMetadataLoaded(const QString& path, const QString& title, const QString& author,

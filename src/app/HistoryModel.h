@@ -16,6 +16,8 @@
 #include <QSet>
 #include <QString>
 
+#include "text/CancelToken.h"
+
 class AppState;
 class FormatRegistry;
 
@@ -77,7 +79,8 @@ public:
     // Starts the background read of one book's title, author and cover.
     void requestMetadata(const QString& path);
     // Teardown, before the global pool is drained: reads not started yet never run; running ones
-    // finish (their results are still delivered while the model lives). Does not wait.
+    // stop within their current stage (what they deliver is marked failed or is incomplete, and
+    // is never shown). Does not wait.
     void cancelMetadataReads();
 
     // An ISO 8601 date-time, else an ISO date at local midnight, else invalid.
@@ -98,6 +101,8 @@ private:
 
     QList<HistoryEntry> m_entries;
     FormatRegistry& m_registry;
+    // Shared by every metadata read; set once, at teardown.
+    CancelToken m_metadataCancel = CancelToken::create();
     QList<QFuture<void>> m_metadataTasks;
     // Removed by the user since the load (and not recorded again): a save leaves them out even when
     // the store still holds them.

@@ -206,10 +206,11 @@ void tearDown(Application& a)
     a.resolver->setResolvedListener({});
     setSingletons(nullptr, nullptr, nullptr, nullptr, nullptr);
     a.coordinator.reset();
-    // Queued layout chunks and metadata reads are dropped first, so the wait below is for the
-    // tasks already running only, not for the rest of the book.
+    // Queued layout chunks and metadata reads are dropped first and the running ones asked to stop,
+    // so the wait below is short, not for the rest of the book.
     a.readingModel->cancelBackgroundWork();
     a.history->cancelMetadataReads();
+    a.book->cancelOpening(); // a book still opening stops within its current stage
     // Image requests still on the pools finish while the engine can free them.
     QThreadPool::globalInstance()->waitForDone();
     WebImageCache::downloadPool()->waitForDone();

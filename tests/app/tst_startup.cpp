@@ -1,7 +1,10 @@
 // Runs the application itself, off screen, over a settings store and cache in a temporary home.
+#include "TestZip.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
@@ -10,6 +13,7 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -147,6 +151,98 @@ private Q_SLOTS:
         store.endGroup();
     }
 
+    // SIGTERM while a heavy book is still opening (seconds of work in one stage or another): the
+    // open is cancelled where it stands, and the run ends normally and saves. The bound is far
+    // above what cancelling takes and far below what finishing the open would.
+    void quitsPromptlyWhileOpening_data()
+    {
+        QTest::addColumn<int>("chapters");
+        QTest::addColumn<int>("paragraphs"); // in each chapter
+        QTest::newRow("one large chapter") << 1 << 40000;
+        QTest::newRow("many chapters") << 2000 << 40;
+    }
+    void quitsPromptlyWhileOpening()
+    {
+        QFETCH(int, chapters);
+        QFETCH(int, paragraphs);
+        QVERIFY(writeEpub(QStringLiteral("books/heavy.epub"), chapters, paragraphs));
+        const Run run = start({QStringLiteral("books/heavy.epub")}, QStringLiteral("Opening book:"));
+        QVERIFY2(run.sawLine, qPrintable(run.output));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.quitMs < 10000, qPrintable(QStringLiteral("quitting took %1 ms").arg(run.quitMs)));
+        QVERIFY2(run.output.contains(QStringLiteral("Book open cancelled:")), qPrintable(run.output));
+        QVERIFY2(!run.output.contains(QStringLiteral("[qml] Opened ")), qPrintable(run.output));
+        QVERIFY2(run.output.contains(QStringLiteral("Settings saved to: ")), qPrintable(run.output));
+    }
+
+    // A pipe or a device named like a book is refused with a clear error wherever its path comes
+    // from (the command line, the last file restored at start, the history's metadata reads), and
+    // neither the start nor the quit waits on it.
+    void specialFilesAreRefused_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("pipe"); // else a link to /dev/zero
+        for (const char* name : {"book.epub", "book.txt", "book.fb2", "book.fbz", "book.cbz", "book.cbr"}) {
+            QTest::newRow(qPrintable(QStringLiteral("pipe %1").arg(QLatin1String(name)))) << QString::fromLatin1(name) << true;
+            QTest::newRow(qPrintable(QStringLiteral("/dev/zero as %1").arg(QLatin1String(name)))) << QString::fromLatin1(name) << false;
+        }
+    }
+    void specialFilesAreRefused()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, pipe);
+        const QString path = home->filePath(QStringLiteral("books/") + name);
+        if (pipe)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        seedStore(path);
+        const QString refusal = QStringLiteral("Not a regular file or folder: ");
+
+        // From the store: the last file and the history's entry.
+        const Run restored = start({}, QStringLiteral("Book load failed:"));
+        QVERIFY2(restored.sawLine, qPrintable(restored.output));
+        QVERIFY2(restored.output.contains(refusal), qPrintable(restored.output));
+        QCOMPARE(restored.exitCode, 0);
+        QVERIFY2(restored.quitMs < 10000, qPrintable(QStringLiteral("quitting took %1 ms").arg(restored.quitMs)));
+        QVERIFY2(restored.output.contains(QStringLiteral("Settings saved to: ")), qPrintable(restored.output));
+
+        // From the command line, with the same store.
+        const Run named = start({path}, QStringLiteral("Book load failed:"));
+        QVERIFY2(named.sawLine, qPrintable(named.output));
+        QVERIFY2(named.output.contains(refusal + path), qPrintable(named.output));
+        QCOMPARE(named.exitCode, 0);
+        QVERIFY2(named.quitMs < 10000, qPrintable(QStringLiteral("quitting took %1 ms").arg(named.quitMs)));
+    }
+
+    // A folder of pictures holding a pipe among them opens with its pictures; a pipe named like a
+    // picture opens as its folder, which then holds no pictures.
+    void foldersWithPipesOpen_data()
+    {
+        QTest::addColumn<QString>("argument");
+        QTest::addColumn<QString>("until");
+        QTest::newRow("the folder") << "books/comic" << "[qml] Opened ";
+        QTest::newRow("one of its pictures") << "books/comic/001.png" << "[qml] Opened ";
+        QTest::newRow("the pipe named like a picture") << "books/comic/002.png" << "[qml] Opened ";
+        QTest::newRow("a pipe alone in its folder") << "books/lone/001.png" << "No images found: ";
+    }
+    void foldersWithPipesOpen()
+    {
+        QFETCH(QString, argument);
+        QFETCH(QString, until);
+        QVERIFY(QDir(home->path()).mkpath(QStringLiteral("books/comic")));
+        QVERIFY(QDir(home->path()).mkpath(QStringLiteral("books/lone")));
+        QImage image(8, 12, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        QVERIFY(image.save(home->filePath(QStringLiteral("books/comic/001.png")), "PNG"));
+        for (const char* pipe : {"books/comic/002.png", "books/lone/001.png"})
+            QCOMPARE(::mkfifo(QFile::encodeName(home->filePath(QString::fromLatin1(pipe))).constData(), 0600), 0);
+        const Run run = start({argument}, until);
+        QVERIFY2(run.sawLine, qPrintable(run.output));
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.quitMs < 10000, qPrintable(QStringLiteral("quitting took %1 ms").arg(run.quitMs)));
+    }
+
     // A store edited by hand (or left so by a crash or a sync tool) never stops a start: every number
     // comes back within what the application can show, and the saved store holds it so.
     void outOfRangeStoreStillStarts_data()
@@ -207,6 +303,50 @@ private:
         QFile file(home->filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(bytes);
+    }
+
+    // A chapter's paragraphs of ordinary prose, as an EPUB of that many chapters.
+    bool writeEpub(const QString& name, int chapters, int paragraphs)
+    {
+        QList<TestZip::Entry> entries{
+            {QStringLiteral("mimetype"), "application/epub+zip", true},
+            {QStringLiteral("META-INF/container.xml"),
+             "<?xml version=\"1.0\"?><container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
+             "<rootfiles><rootfile full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"}};
+        QByteArray body;
+        for (int i = 0; i < paragraphs; ++i)
+            body += "<p>The lamplighter walked the <em>long</em> street at dusk and lit lamp " + QByteArray::number(i)
+                + ", then the next one, and the one after that.</p>";
+        const QByteArray chapter = "<?xml version=\"1.0\" encoding=\"utf-8\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                                   "<head><title>c</title></head><body>" + body + "</body></html>";
+        QByteArray manifest, spine;
+        for (int i = 0; i < chapters; ++i) {
+            const QByteArray id = "c" + QByteArray::number(i);
+            manifest += "<item id=\"" + id + "\" href=\"" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
+            spine += "<itemref idref=\"" + id + "\"/>";
+            entries.append({QString::fromLatin1(id + ".xhtml"), chapter});
+        }
+        entries.append({QStringLiteral("content.opf"),
+                        "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
+                        "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Heavy</dc:title></metadata>"
+                        "<manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>"});
+        return TestZip::write(home->filePath(name), entries);
+    }
+
+    // A store whose last file and newest history entry is path, beside an ordinary book.
+    void seedStore(const QString& path)
+    {
+        QSettings seed(storePath(), QSettings::IniFormat);
+        seed.setValue(QStringLiteral("version"), 4);
+        seed.setValue(QStringLiteral("ui/lastFilePath"), path);
+        seed.beginWriteArray(QStringLiteral("history"));
+        seed.setArrayIndex(0);
+        seed.setValue(QStringLiteral("filePath"), path);
+        seed.setValue(QStringLiteral("lastOpened"), QStringLiteral("2024-01-02T10:00:00Z"));
+        seed.setArrayIndex(1);
+        seed.setValue(QStringLiteral("filePath"), home->filePath(QStringLiteral("books/tale.txt")));
+        seed.setValue(QStringLiteral("lastOpened"), QStringLiteral("2024-01-01T10:00:00Z"));
+        seed.endArray();
     }
 
     Run start(const QStringList& arguments, const QString& until)

@@ -2,6 +2,7 @@
 
 #include "images/ImageDecoder.h"
 #include "images/ImageUrl.h"
+#include "text/CancelToken.h"
 
 #include <QCollator>
 #include <QDir>
@@ -110,6 +111,8 @@ bool ComicReader::load(const QString& path, bool withPages)
     if (source->readsHeadsCheaply()) {
         // The headers alone: a page's pixels are read when it is shown.
         for (const QString& name : entries) {
+            if (CancelToken::requested())
+                break; // the pages are thrown away: which are learnt no longer matters
             const QByteArray head = source->readEntryHead(name, ImageDecoder::kHeaderBytes);
             learn(name, head);
             if (!sizes.value(name).isValid() && head.size() >= ImageDecoder::kHeaderBytes)
@@ -117,6 +120,10 @@ bool ComicReader::load(const QString& path, bool withPages)
         }
     } else {
         source->readEntries(entries, learn);
+    }
+    if (CancelToken::requested()) {
+        m_book.errorString = QStringLiteral("Opening was cancelled: ") + path;
+        return false;
     }
     // Entries that are listed but never read (an encrypted archive, say) would show as blank pages.
     if (!anyReadable) {

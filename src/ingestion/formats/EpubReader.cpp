@@ -14,6 +14,7 @@
 #include "images/ImageUrl.h"
 #include "sources/ArchivePath.h"
 #include "text/AttributeLimit.h"
+#include "text/CancelToken.h"
 #include "text/HtmlWhiteSpace.h"
 #include "text/MetadataDirection.h"
 
@@ -299,6 +300,8 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
 
     // The package: its metadata, manifest and spine.
     const QByteArray opf = source->readEntry(opfPath);
+    if (opf.isEmpty() && source->entryExceedsLimit(opfPath))
+        qWarning() << "Package document too large to read:" << opfPath;
     if (opf.isEmpty()) {
         m_book.errorString = QStringLiteral("Cannot read OPF file: ") + opfPath;
         return false;
@@ -315,7 +318,8 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
     // The spine documents, with the fonts they use, as chunks within the book's budget.
     m_fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
     if (!readSpine(*source, path, manifestFontPaths)) {
-        m_book.errorString = QStringLiteral("Cannot open EPUB file: ") + path;
+        m_book.errorString = (CancelToken::requested() ? QStringLiteral("Opening was cancelled: ")
+                                                       : QStringLiteral("Cannot open EPUB file: ")) + path;
         return false;
     }
     return TextBookChunks::settle(m_chunks, m_memoryBudget, QStringLiteral("Cannot open EPUB file: "), m_book);
@@ -526,6 +530,8 @@ bool EpubReader::readSpine(IByteSource& source, const QString& path, const QStri
         faces.addOwnName(font.ownFamily, font.weight, font.italic, font.family);
     }
     parsing.finish();
+    if (CancelToken::requested())
+        return false; // some chapters were never parsed: the book is thrown away
     // A chapter too large to read (a zip bomb) fails the book: left out, it would leave a book
     // without its text and without a word why.
     if (reading.chapterTooLarge)

@@ -8,6 +8,7 @@
 #include "html/XmlDomParser.h"
 #include "sources/Fb2ByteSource.h"
 #include "text/AttributeLimit.h"
+#include "text/CancelToken.h"
 #include "text/TextEncoding.h"
 
 #include <QDomDocument>
@@ -160,6 +161,10 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     // entities (&nbsp;, undeclared in XML) would stop both the metadata and the body parse.
     const QString xml =
         HtmlEntities::toXmlSafe(withoutBinaries(TextEncoding::decode(book->xmlData(), QString())));
+    if (CancelToken::requested()) {
+        m_book.errorString = QStringLiteral("Opening was cancelled: ") + path;
+        return false;
+    }
     readMetadata(xml);
     if (!m_book.cover.isEmpty() && book->readEntry(m_book.cover).isEmpty())
         m_book.cover.clear(); // a cover naming no binary would only ever show a broken image
@@ -186,7 +191,7 @@ void Fb2Reader::readMetadata(const QString& xml)
     QXmlStreamReader reader(AttributeLimit::apply(xml));
     reader.setNamespaceProcessing(false);
     QStringList open;
-    while (!reader.atEnd()) {
+    while (!reader.atEnd() && !CancelToken::requested()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::EndElement) {
             if (localName(reader.name()) == QLatin1String("description"))
@@ -227,7 +232,10 @@ void Fb2Reader::readMetadata(const QString& xml)
 bool Fb2Reader::appendBodies(const QString& xml)
 {
     QDomDocument document;
-    if (!XmlDomParser::parse(xml, &document)) {
+    const bool wellFormed = XmlDomParser::parse(xml, &document);
+    if (!wellFormed && CancelToken::requested())
+        return false; // the caller that cancelled drops the book
+    if (!wellFormed) {
         // Not well-formed: the text-based parse keeps every word, without the structure. A book
         // broken before its first word has nothing to keep.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);

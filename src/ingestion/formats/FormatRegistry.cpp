@@ -9,13 +9,10 @@ FormatRegistry::FormatRegistry(QList<FormatSpec> specs)
 
 const FormatSpec* FormatRegistry::specFor(const QString& path) const
 {
-    const FormatSpec* named = fileSpecFor(path);
     if (!QFileInfo(path).isDir())
-        return named;
-    // A folder named like a book file (an unpacked "x.epub", a file replaced by a folder) goes to
-    // that format's reader, whose error then names the format; only comics are read from folders.
-    if (named && !named->opensFolders)
-        return named;
+        return fileSpecFor(path);
+    // A folder is a folder of images whatever its name: "x.epub" too (an unpacked book gets the
+    // folder reader's "No images found" when it holds no pictures).
     for (const FormatSpec& spec : m_specs) {
         if (spec.isDirectory)
             return &spec;

@@ -18,9 +18,9 @@ class FormatRegistry {
 public:
     explicit FormatRegistry(QList<FormatSpec> specs);
 
-    // A file takes the first row whose "." + extension ends the lower-cased path; a folder takes
-    // that row too when its reader cannot read folders (a folder named "x.epub"), else the first
-    // folder row. Null when none matches. Only the path is looked at, never the content.
+    // A file takes the first row whose "." + extension ends the lower-cased path; a folder, whatever
+    // its name ("x.epub" too), the first folder row. Null when none matches. Only the path is
+    // looked at, never the content.
     const FormatSpec* specFor(const QString& path) const;
     // A new, unopened reader from the matching row; null when none matches.
     std::unique_ptr<FormatReader> createReader(const QString& path) const;

@@ -16,7 +16,6 @@ FormatSpec FormatSpec::comic(const QString& extension, bool isDirectory, const Q
         return std::make_unique<ComicReader>(sourceFactory, scheme);
     };
     spec.sourceFactory = sourceFactory;
-    spec.opensFolders = true;
     return spec;
 }
 

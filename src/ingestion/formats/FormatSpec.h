@@ -14,9 +14,6 @@ struct FormatSpec {
     QString scheme;              // image-provider id of the entries; empty when none
     ReaderFactory readerFactory;
     SourceFactory sourceFactory; // empty when the format reads no container
-    // A folder named like this row's files is read as a folder of images (comics) rather than
-    // handed to this row's reader, which could not open it.
-    bool opensFolders = false;
 
     // A ComicReader over sources made by sourceFactory.
     static FormatSpec comic(const QString& extension, bool isDirectory, const QString& scheme,

@@ -1,5 +1,7 @@
 #include "formats/ParallelFor.h"
 
+#include "text/CancelToken.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThreadPool>
@@ -15,15 +17,18 @@ struct ParallelFor::Progress {
     {
     }
 
-    // Every thread takes the next index nobody has taken yet, so uneven jobs balance out.
+    // Every thread takes the next index nobody has taken yet, so uneven jobs balance out; a
+    // cancelled loop hands out no more.
     void work()
     {
-        for (qsizetype index = next++; index < count; index = next++)
+        for (qsizetype index = next++; index < count && !token.isCancelled(); index = next++)
             job(index);
     }
 
     const qsizetype count;
     Job job;
+    // The starting thread's, so that the jobs on the helpers see the same request to stop.
+    const CancelToken token = CancelToken::current();
     std::atomic<qsizetype> next { 0 };
     QMutex mutex;
     QWaitCondition helpersDone;
@@ -43,7 +48,10 @@ ParallelFor::ParallelFor(QThreadPool& pool, qsizetype count, Job job)
         // The helper holds its own reference: it signals after the last job, when finish() may
         // already be returning.
         const bool started = pool.tryStart([progress = progress] {
-            progress->work();
+            {
+                const CancelToken::Scope scope(progress->token);
+                progress->work();
+            }
             const QMutexLocker locker(&progress->mutex);
             if (--progress->helpersRunning == 0)
                 progress->helpersDone.wakeAll();

@@ -12,6 +12,8 @@
 // Between the constructor and finish() the starting thread may do other work of its own while the
 // helpers run. The job is called concurrently from several threads, each index exactly once, in no
 // particular order. Construct, finish and destroy on one thread (any thread, a pool's own included).
+// The helpers run under the starting thread's CancelToken; once it is cancelled, indices not yet
+// taken are skipped.
 
 #include <QtGlobal>
 

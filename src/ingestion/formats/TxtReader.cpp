@@ -4,6 +4,7 @@
 #include "formats/LargeBuffer.h"
 #include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
+#include "text/CancelToken.h"
 #include "text/HtmlWhiteSpace.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
@@ -25,6 +26,11 @@ namespace {
 constexpr double kParagraphIndent = 1.5;
 
 using PlainTextParagraphs::Block;
+
+QString cancelledText(const QString& path)
+{
+    return QStringLiteral("Opening was cancelled: ") + path;
+}
 
 // Paragraphs in each section of the book its chunks are built in on a thread of their own: enough
 // for the work to outweigh the handing out.
@@ -159,8 +165,13 @@ bool TxtReader::open(const QString& filePath)
     const QFileInfo info(filePath);
     QFile file(filePath);
     // Only regular files: a device or a pipe named .txt could be read forever. A file too large
-    // to hold is refused as one that cannot be opened.
-    if (!info.isFile() || info.size() > kMaxFileSize || !file.open(QIODevice::ReadOnly))
+    // to hold is refused as one that cannot be opened, with the reason in the log.
+    if (info.isFile() && info.size() > kMaxFileSize) {
+        qWarning("Text file too large to read (%lld bytes, at most %lld): %s", qint64(info.size()), kMaxFileSize,
+                 qUtf8Printable(filePath));
+        return fail(QStringLiteral("Cannot open file: ") + filePath);
+    }
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
     const qint64 size = info.size();
@@ -189,6 +200,9 @@ bool TxtReader::open(const QString& filePath)
     const qsizetype unitCount = TextEncoding::decodeUtf8Into(bytes, units.units());
     QString decoded = unitCount < 0 ? TextEncoding::decode(bytes, QString()) : QString();
     QStringView text = unitCount < 0 ? QStringView(decoded) : QStringView(units.units(), unitCount);
+    // Each step from here on passes over the whole text once: a cancelled open stops between them.
+    if (CancelToken::requested())
+        return fail(cancelledText(filePath));
     // Manual pages and saved program output hold overstrike and escape sequences, which would
     // make them look like binary data and show as boxes.
     if (TerminalText::hasTerminalCodes(text)) {
@@ -214,8 +228,14 @@ bool TxtReader::settle(QStringView text, const QString& fileName)
     }
     if (verdict == TextContentCheck::Verdict::Undecodable)
         return fail(QStringLiteral("Failed to decode text: ") + fileName);
+    if (CancelToken::requested())
+        return fail(cancelledText(m_book.filePath));
     if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
         return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
     m_chunks = buildChunks(text, m_book.filePath);
+    if (CancelToken::requested()) {
+        m_chunks.clear();
+        return fail(cancelledText(m_book.filePath));
+    }
     return true;
 }

@@ -16,6 +16,7 @@
 #include "html/TableRows.h"
 #include "images/DataUrl.h"
 #include "images/ImageUrl.h"
+#include "text/CancelToken.h"
 #include "text/MetadataDirection.h"
 #include "text/SaturatedInteger.h"
 
@@ -207,7 +208,8 @@ public:
         visitElement(root);
         while (m_frames.size() > 1) {
             const QDomNode node = m_frames.last().next;
-            if (node.isNull()) {
+            // A cancelled open only closes what is open: the blocks made so far are thrown away.
+            if (node.isNull() || CancelToken::requested()) {
                 leaveFrame();
                 continue;
             }

@@ -3,12 +3,27 @@
 #include "html/HtmlEntities.h"
 #include "html/HtmlSoupParser.h"
 #include "html/XmlDomParser.h"
+#include "text/CancelToken.h"
+
+namespace {
+
+// A cancelled open reads no further: the markup counts as an empty tree, not as tag soup or text
+// to be parsed all over again.
+bool stopped(QDomDocument* document)
+{
+    if (!CancelToken::requested())
+        return false;
+    *document = QDomDocument();
+    return true;
+}
+
+} // namespace
 
 namespace MarkupFallback {
 
 Reading parse(const QString& xml, const QString& html, QDomDocument* document)
 {
-    if (XmlDomParser::parse(xml, document, nullptr, XmlDomParser::Formulas::Folded))
+    if (XmlDomParser::parse(xml, document, nullptr, XmlDomParser::Formulas::Folded) || stopped(document))
         return Reading::Xml;
     if (HtmlSoupParser::parse(html, document))
         return Reading::TagSoup;
@@ -26,7 +41,7 @@ Reading parse(const QByteArray& markup, QDomDocument* document)
         if (safe != html)
             xml = safe.toUtf8();
     }
-    if (XmlDomParser::parseUtf8(xml, document, nullptr, XmlDomParser::Formulas::Folded))
+    if (XmlDomParser::parseUtf8(xml, document, nullptr, XmlDomParser::Formulas::Folded) || stopped(document))
         return Reading::Xml;
     xml = QByteArray();
     if (HtmlSoupParser::parse(QString::fromUtf8(markup), document))

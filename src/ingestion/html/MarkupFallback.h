@@ -6,7 +6,7 @@
 // HtmlBlockParser::plainTextChunks, which still keeps every word. The tree is HtmlBlockParser's to
 // read: an XML tree comes with its formulas folded (MathFolding).
 //
-// Stateless; any thread.
+// Stateless; any thread. Under a cancelled CancelToken the answer is Xml with an empty tree.
 
 #include <QDomDocument>
 #include <QString>

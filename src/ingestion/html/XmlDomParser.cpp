@@ -3,6 +3,7 @@
 #include "html/HtmlBlockParser.h"
 #include "html/MathFolding.h"
 #include "text/AttributeLimit.h"
+#include "text/CancelToken.h"
 #include "text/TextEncoding.h"
 
 #include <QHash>
@@ -89,6 +90,10 @@ public:
     QDomElement run()
     {
         while (!m_reader.atEnd()) {
+            if (CancelToken::requested()) {
+                m_reader.raiseError(QStringLiteral("Cancelled"));
+                break;
+            }
             switch (m_reader.readNext()) {
             case QXmlStreamReader::StartElement:
                 startElement();

@@ -1,5 +1,7 @@
 #include "sources/DirByteSource.h"
 
+#include "sources/FileKind.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -20,9 +22,13 @@ bool DirByteSource::open(const QString& path)
 
     QByteArray hashInput;
     for (const QFileInfo& file : files) {
+        if (!file.isFile())
+            continue; // a pipe, a socket or a device, also behind a link: never an image
         m_entries.append(file.fileName());
         hashInput += file.fileName().toUtf8() + ':' + QByteArray::number(file.size()) + '\n';
     }
+    if (m_entries.isEmpty())
+        return false;
     m_contentHash = QCryptographicHash::hash(hashInput, QCryptographicHash::Md5);
     m_path = path;
     return true;
@@ -47,7 +53,10 @@ QByteArray DirByteSource::read(const QString& name, qint64 maxBytes) const
 {
     if (m_path.isEmpty() || name.isEmpty() || !m_entries.contains(name))
         return {};
-    QFile file(m_path + QLatin1Char('/') + name);
+    const QString path = m_path + QLatin1Char('/') + name;
+    if (!FileKind::isRegularFile(path))
+        return {}; // replaced by a pipe or a device since the folder was listed
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxEntrySize)
         return {};
     return maxBytes < 0 ? file.readAll() : file.read(maxBytes);

@@ -1,7 +1,9 @@
 #include "sources/Fb2ByteSource.h"
 
+#include "sources/FileKind.h"
 #include "sources/ZipByteSource.h"
 #include "text/AttributeLimit.h"
+#include "text/CancelToken.h"
 #include "text/TextEncoding.h"
 
 #include <QCryptographicHash>
@@ -98,6 +100,10 @@ bool Fb2ByteSource::open(const QString& path)
     m_xmlData.clear();
     m_contentHash.clear();
 
+    if (FileKind::isSpecial(path)) {
+        m_errorString = FileKind::refusal(path);
+        return false;
+    }
     m_zipped = hasZipSuffix(path) || hasZipMagic(path);
     if (!(m_zipped ? openZipped() : openPlain()))
         return false;
@@ -108,7 +114,13 @@ bool Fb2ByteSource::open(const QString& path)
 bool Fb2ByteSource::openPlain()
 {
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > ZipByteSource::kMaxEntrySize) {
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_errorString = QStringLiteral("Cannot open FB2 file: ") + m_path;
+        return false;
+    }
+    if (file.size() > ZipByteSource::kMaxEntrySize) {
+        qWarning("FB2 file too large to read (%lld bytes, at most %lld): %s", qint64(file.size()),
+                 qint64(ZipByteSource::kMaxEntrySize), qUtf8Printable(m_path));
         m_errorString = QStringLiteral("Cannot open FB2 file: ") + m_path;
         return false;
     }
@@ -137,6 +149,8 @@ bool Fb2ByteSource::openZipped()
         }
     }
     m_xmlData = zip.readEntry(bookEntry);
+    if (m_xmlData.isEmpty() && zip.entryExceedsLimit(bookEntry))
+        qWarning("FB2 entry too large to read: %s in %s", qUtf8Printable(bookEntry), qUtf8Printable(m_path));
     if (m_xmlData.isEmpty()) {
         m_errorString = QStringLiteral("Archive contains no readable FB2 entry");
         return false;
@@ -151,7 +165,7 @@ void Fb2ByteSource::extractBinaries()
     std::optional<QString> encoding;
 
     qsizetype from = 0;
-    while (true) {
+    while (!CancelToken::requested()) {
         const qsizetype start = findTag(m_xmlData, kBinaryOpen, from);
         if (start < 0)
             return;

@@ -1,11 +1,13 @@
 #include "sources/Md5OfFile.h"
 
+#include "sources/FileKind.h"
+
 #include <QCryptographicHash>
 #include <QFile>
 
 QByteArray md5OfFile(const QString& path)
 {
-    if (path.isEmpty())
+    if (!FileKind::isRegularFile(path))
         return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -1,5 +1,8 @@
 #include "sources/RarByteSource.h"
 
+#include "sources/FileKind.h"
+#include "text/CancelToken.h"
+
 #include "sources/Md5OfFile.h"
 
 #include <QSet>
@@ -81,7 +84,7 @@ QByteArray readCurrentData(archive* reader, archive_entry* entry)
             return {};
         if (read == 0)
             return data;
-        if (data.size() + read > RarByteSource::kMaxEntrySize)
+        if (data.size() + read > RarByteSource::kMaxEntrySize || CancelToken::requested())
             return {};
         data.append(block, qsizetype(read));
     }
@@ -95,6 +98,8 @@ bool RarByteSource::open(const QString& path)
     m_contentHash.clear();
     m_entries.clear();
 
+    if (!FileKind::isRegularFile(path))
+        return false;
     ArchiveReader reader(path);
     if (!reader.isOpen())
         return false;
@@ -137,7 +142,7 @@ void RarByteSource::readEntries(const QStringList& names, const EntryVisitor& vi
     QSet<QString> pending(names.cbegin(), names.cend());
     if (!m_path.isEmpty()) {
         ArchiveReader reader(m_path);
-        while (reader.isOpen() && !pending.isEmpty()) {
+        while (reader.isOpen() && !pending.isEmpty() && !CancelToken::requested()) {
             archive_entry* entry = reader.nextEntry();
             if (!entry)
                 break;

@@ -1,5 +1,8 @@
 #include "sources/ZipByteSource.h"
 
+#include "sources/FileKind.h"
+#include "text/CancelToken.h"
+
 #include "sources/Md5OfFile.h"
 
 #include <QMutexLocker>
@@ -83,6 +86,8 @@ bool ZipByteSource::open(const QString& path)
     m_contentHash.clear();
     m_entries.clear();
 
+    if (!FileKind::isRegularFile(path))
+        return false; // minizip would block on a pipe and read a device forever
     unzFile handle = unzOpen(path.toUtf8().constData());
     if (!handle)
         return false;
@@ -175,9 +180,14 @@ QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
     char block[kReadBlockSize];
     int read = 0;
     bool tooLarge = false;
+    bool cancelled = false;
     while ((read = unzReadCurrentFile(m_handle, block, kReadBlockSize)) > 0) {
         if (data.size() + read > kMaxEntrySize) {
             tooLarge = true;
+            break;
+        }
+        if (CancelToken::requested()) { // a block inflates in microseconds: checked for each
+            cancelled = true;
             break;
         }
         data.append(block, read);
@@ -188,7 +198,7 @@ QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
         }
     }
     const int closeStatus = unzCloseCurrentFile(m_handle);
-    if (read < 0 || tooLarge || closeStatus == UNZ_CRCERROR)
+    if (read < 0 || tooLarge || cancelled || closeStatus == UNZ_CRCERROR)
         return {};
     return data;
 }

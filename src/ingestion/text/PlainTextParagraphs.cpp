@@ -1,5 +1,7 @@
 #include "text/PlainTextParagraphs.h"
 
+#include "text/CancelToken.h"
+
 #include <QList>
 
 #include <algorithm>
@@ -204,7 +206,7 @@ QList<Line> readLines(QStringView text)
 {
     QList<Line> lines;
     qsizetype pos = 0;
-    while (pos < text.size()) {
+    while (pos < text.size() && !CancelToken::requested()) {
         qsizetype end = lineEnd(text, pos);
         const Line line = describeLine(text.sliced(pos, end - pos));
         const bool formFeed = end < text.size() && text.at(end) == u'\f';
@@ -681,7 +683,7 @@ public:
     {
         int blankRun = section.blankRun;
         bool seenText = section.seenText;
-        for (qsizetype i = section.begin; i < section.end; ++i) {
+        for (qsizetype i = section.begin; i < section.end && !CancelToken::requested(); ++i) {
             const Line& line = lines.at(i);
             if (line.kind == LineKind::Blank) {
                 flush(i);
@@ -993,8 +995,11 @@ void split(QStringView text, int budget, const std::function<void(const Block&)>
             find(k);
     }
     Emitter out(budget, sink);
-    for (const Recording& recording : std::as_const(recordings))
+    for (const Recording& recording : std::as_const(recordings)) {
+        if (CancelToken::requested())
+            return; // a cancelled open throws the paragraphs away
         recording.replay(out);
+    }
 }
 
 } // namespace PlainTextParagraphs

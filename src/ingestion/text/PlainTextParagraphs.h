@@ -1,6 +1,7 @@
 #pragma once
 
-// Finds the paragraphs of decoded plain text. Stateless; any thread.
+// Finds the paragraphs of decoded plain text. Stateless; any thread. Stops early, with the blocks found
+// so far, when the thread's CancelToken is set.
 //
 // Line ends are "\n", "\r\n" and a lone "\r"; a form feed ends a line too and marks a section
 // break, as does a line of nothing but at least three of "*", "-" and "_". A line's length and

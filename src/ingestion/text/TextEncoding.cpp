@@ -1,5 +1,6 @@
 #include "text/TextEncoding.h"
 
+#include "text/CancelToken.h"
 #include "text/EastAsianText.h"
 
 #include <QRegularExpression>
@@ -149,7 +150,7 @@ QString decodeWithIconv(const QByteArray& data, const QString& name, bool lenien
     while (inLeft > 0) {
         if (iconv(descriptor, &in, &inLeft, &out, &outLeft) != size_t(-1))
             break;
-        if (!lenient || errno == E2BIG || outLeft < 3) {
+        if (!lenient || errno == E2BIG || outLeft < 3 || CancelToken::requested()) {
             failed = true;
             break;
         }
@@ -685,14 +686,20 @@ QString decode(const QByteArray& data, const QString& encodingHint)
         QStringDecoder decoder(QStringConverter::Utf16BE);
         return decoder.decode(QByteArrayView(data).sliced(2));
     }
+    // Each pass over the bytes below costs up to a second for the largest books: a cancelled open
+    // stops between them.
+    if (CancelToken::requested())
+        return {};
     // Unmarked bytes the pass above refused are not UTF-8: detection need not check them again.
     const QString encoding = !encodingHint.isEmpty() ? encodingHint
         : utf8Start == 0                            ? guessedEncoding(data)
                                                     : detectEncoding(data);
+    if (CancelToken::requested())
+        return {};
     if (encoding.isEmpty())
         return QString::fromUtf8(data);
     QString text = decodeWithEncoding(data, encoding);
-    if (!text.isEmpty())
+    if (!text.isEmpty() || CancelToken::requested())
         return text;
     // The named code page's strict decoders refused the bytes. Reading them as UTF-8 helps only
     // when they are UTF-8 (a false declaration); otherwise one byte the code page leaves
