@@ -14,11 +14,14 @@
 #include <QString>
 #include <QStringList>
 
+class BookCostMeter;
+
 // Parameters of CSS value parsing. Every caller passes 16 and 600: px scale 1, percentages of 600.
 struct ParseParams {
     double baseFontSize = 16;    // size of 1rem; px scale = baseFontSize / 16
     double referenceWidth = 600; // 100% of a length
     QString language;            // the book's language (a BCP 47 tag); its direction is the text's default
+    BookCostMeter* costMeter = nullptr; // what is built is charged to it (see DocumentChunkBuilder); not owned
 };
 
 // A justified paragraph's last line sits at its start: the left of a left-to-right paragraph, the
