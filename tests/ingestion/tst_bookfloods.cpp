@@ -6,11 +6,15 @@
 #include "formats/BookMemoryBudget.h"
 #include "formats/EpubReader.h"
 #include "formats/Fb2Reader.h"
+#include "formats/SfntFont.h"
 #include "sources/Fb2ByteSource.h"
 #include "sources/ZipByteSource.h"
+#include "TestFonts.h"
+#include "TestWoff.h"
 #include "TestZip.h"
 
 #include <QFile>
+#include <QFontDatabase>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -140,7 +144,60 @@ private Q_SLOTS:
         QCOMPARE(reader.errorString(), opens ? QString() : QStringLiteral("Cannot open FB2 file: ") + path);
         QCOMPARE(reader.chunks().isEmpty(), !opens);
     }
+
+    // Fonts that are small in the book and huge once inflated: each is within the decoder's cap,
+    // together they are not. The book opens with the fonts that fit, and the rest are left out
+    // before they are decoded.
+    void fontBombsAreCappedPerBook()
+    {
+        SfntFont base;
+        QVERIFY(SfntFont::parse(TestFonts::monospaced(), &base));
+        const int count = 5;
+        const qint64 padding = 40 * 1024 * 1024; // of zeros: a few tens of kilobytes compressed
+        QList<TestZip::Entry> fonts;
+        QByteArray manifest, faces;
+        for (int i = 0; i < count; ++i) {
+            SfntFont bomb = base;
+            bomb.tables.append({SfntFont::tag("zpad"), QByteArray(padding, char(i))});
+            const QByteArray woff = TestWoff::fromSfnt(bomb.toBytes());
+            QVERIFY(woff.size() < 256 * 1024);
+            const QByteArray name = "f" + QByteArray::number(i) + ".woff";
+            fonts.append({QString::fromLatin1(name), woff});
+            manifest += "<item id=\"f" + QByteArray::number(i) + "\" href=\"" + name + "\" media-type=\"font/woff\"/>";
+            faces += "@font-face { font-family: F" + QByteArray::number(i) + "; src: url(" + name + ") }";
+        }
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fonts.epub"));
+        // The fonts stand in the manifest and in the chapter's style sheet.
+        QList<TestZip::Entry> entries{{QStringLiteral("mimetype"), "application/epub+zip", true},
+                                      {QStringLiteral("META-INF/container.xml"),
+                                       "<?xml version=\"1.0\"?><container version=\"1.0\" "
+                                       "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles><rootfile "
+                                       "full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"},
+                                      {QStringLiteral("content.opf"),
+                                       "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
+                                       "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Fonts</dc:title></metadata>"
+                                       "<manifest><item id=\"c\" href=\"c.xhtml\" media-type=\"application/xhtml+xml\"/>"
+                                           + manifest + "</manifest><spine><itemref idref=\"c\"/></spine></package>"},
+                                      {QStringLiteral("c.xhtml"), xhtml("<style>" + faces + "</style><p>Text</p>")}};
+        entries += fonts;
+        QVERIFY(TestZip::write(path, entries));
+        QVERIFY(QFileInfo(path).size() < 1024 * 1024);
+
+        const qint64 each = base.toBytes().size() + padding;
+        const int fitting = int(EpubReader::kMaxBookFontBytes / each);
+        QVERIFY(fitting >= 1 && fitting < count);
+        for (int i = fitting; i < count; ++i) {
+            QTest::ignoreMessage(QtWarningMsg, qPrintable(QStringLiteral("EPUB: font f%1.woff left out: the book's fonts "
+                                                                          "would take more than %2 MB")
+                                                              .arg(i).arg(EpubReader::kMaxBookFontBytes >> 20)));
+        }
+        const int familiesBefore = int(QFontDatabase::families().size());
+        EpubReader reader([] { return std::make_unique<ZipByteSource>(); }, QStringLiteral("epub"));
+        QVERIFY2(reader.open(path), qPrintable(reader.errorString()));
+        QCOMPARE(int(QFontDatabase::families().size()) - familiesBefore, fitting);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestBookFloods)
+QTEST_MAIN(TestBookFloods)
 #include "tst_bookfloods.moc"
