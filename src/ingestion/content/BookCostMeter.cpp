@@ -7,16 +7,6 @@ bool opensTag(int next)
     return (next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z') || next == '_' || next >= 0x80;
 }
 
-template <typename View>
-qint64 tagsIn(View markup)
-{
-    qint64 count = 0;
-    for (qsizetype i = 0; i + 1 < markup.size(); ++i) {
-        if (markup[i] == '<' && opensTag(int(uchar(markup[i + 1]))))
-            ++count;
-    }
-    return count;
-}
 
 } // namespace
 
@@ -27,7 +17,11 @@ BookCostMeter::BookCostMeter(qint64 budgetBytes)
 
 bool BookCostMeter::charge(qint64 bytes)
 {
-    if (m_charged.fetch_add(bytes, std::memory_order_relaxed) + bytes > m_budget)
+    const qint64 total = m_charged.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+    qint64 peak = m_peak.load(std::memory_order_relaxed);
+    while (total > peak && !m_peak.compare_exchange_weak(peak, total, std::memory_order_relaxed)) {
+    }
+    if (total > m_budget)
         m_exceeded.store(true, std::memory_order_relaxed);
     return !exceeded();
 }
@@ -39,7 +33,12 @@ void BookCostMeter::refund(qint64 bytes)
 
 qint64 BookCostMeter::tagCount(QByteArrayView markup)
 {
-    return tagsIn(markup);
+    qint64 count = 0;
+    for (qsizetype i = 0; i + 1 < markup.size(); ++i) {
+        if (markup[i] == '<' && opensTag(uchar(markup[i + 1])))
+            ++count;
+    }
+    return count;
 }
 
 qint64 BookCostMeter::tagCount(QStringView markup)

@@ -41,6 +41,8 @@ public:
     void refund(qint64 bytes);
     bool exceeded() const { return m_exceeded.load(std::memory_order_relaxed); }
     qint64 charged() const { return m_charged.load(std::memory_order_relaxed); }
+    // The most it was charged at once, passing stages included.
+    qint64 peak() const { return m_peak.load(std::memory_order_relaxed); }
     qint64 budget() const { return m_budget; }
 
     // Upper bounds of what a text is made into, counted in one quick pass before it is parsed:
@@ -52,5 +54,6 @@ public:
 private:
     const qint64 m_budget;
     std::atomic<qint64> m_charged{0};
+    std::atomic<qint64> m_peak{0};
     std::atomic<bool> m_exceeded{false};
 };

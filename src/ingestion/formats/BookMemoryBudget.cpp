@@ -31,7 +31,7 @@ bool fits(const QList<ContentChunk>& chunks, qint64 budgetBytes)
 void logCost(const BookCostMeter& meter)
 {
     qWarning("Book content counted at %lld MB or more of memory, past the budget of %lld MB a book may have",
-             meter.charged() >> 20, meter.budget() >> 20);
+             meter.peak() >> 20, meter.budget() >> 20);
 }
 
 QString refusal(const QString& cannotOpenText, const QString& path)
