@@ -270,6 +270,83 @@ private Q_SLOTS:
         QVERIFY(builder.build().isEmpty());
     }
 
+    // Items cost what they are, not what they weigh: line breaks weigh nothing and still fill
+    // memory. Past the meter's budget the builder takes no more, so what it holds stays within the
+    // budget however long the flood goes on, and a refused book keeps nothing.
+    void stopsOnceTheBookIsPastItsBudget_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::newRow("line breaks") << "br";
+        QTest::newRow("rules") << "hr";
+        QTest::newRow("empty containers") << "div";
+        QTest::newRow("one-letter paragraphs") << "p";
+        QTest::newRow("ready-made paragraphs") << "block";
+    }
+    void stopsOnceTheBookIsPastItsBudget()
+    {
+        QFETCH(QString, item);
+        const qint64 budget = 4 * 1024 * 1024;
+        BookCostMeter meter(budget);
+        DocumentChunkBuilder builder(QStringLiteral("doc"), 512);
+        builder.setCostMeter(&meter);
+        BlockItem ready;
+        ready.runs.append(InlineRun());
+        ready.runs.first().text = QStringLiteral("x");
+        const TextStyle style;
+        int added = 0;
+        for (; added < 1000000 && !builder.refused(); ++added) {
+            if (item == u"br") {
+                builder.appendLineBreak();
+            } else if (item == u"hr") {
+                builder.appendRule(QColor());
+            } else if (item == u"div") {
+                builder.startContainer(BoxStyle());
+                builder.endContainer(BoxStyle());
+            } else if (item == u"p") {
+                builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), style);
+                builder.appendText(QStringLiteral("x"), style, false);
+            } else {
+                builder.appendBlock(ready);
+            }
+        }
+        QVERIFY(builder.refused());
+        QVERIFY(meter.exceeded());
+        // Charged in batches of a few hundred kilobytes: a flood stops within one of the budget.
+        QVERIFY2(meter.charged() <= budget + 512 * 1024, qPrintable(QString::number(meter.charged())));
+        QVERIFY2(added <= (budget + 512 * 1024) / BookCostMeter::kBytesPerRun, qPrintable(QString::number(added)));
+        QVERIFY(builder.build().isEmpty());
+    }
+
+    // Within the budget the meter changes nothing of what is built.
+    void meteredBookWithinItsBudgetIsBuiltAlike()
+    {
+        const auto build = [](BookCostMeter* meter) {
+            DocumentChunkBuilder builder(QStringLiteral("doc"), 512);
+            builder.setCostMeter(meter);
+            const TextStyle style;
+            for (int i = 0; i < 300; ++i) {
+                builder.startContainer(BoxStyle());
+                builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), style);
+                builder.appendText(longText(100), style, false);
+                builder.appendLineBreak();
+                builder.appendText(QStringLiteral("end"), style, false);
+                builder.endContainer(BoxStyle());
+                builder.appendRule(QColor());
+            }
+            return builder.build();
+        };
+        BookCostMeter meter(64 * 1024 * 1024);
+        const QList<ContentChunk> metered = build(&meter);
+        const QList<ContentChunk> unmetered = build(nullptr);
+        QVERIFY(!meter.exceeded());
+        QCOMPARE(metered.size(), unmetered.size());
+        QCOMPARE(withoutSynthesised(metered).size(), withoutSynthesised(unmetered).size());
+        // Each block and run was counted once, with its characters.
+        const qint64 expected = 300 * (4 * BookCostMeter::kBytesPerBlock + 3 * BookCostMeter::kBytesPerRun
+                                       + 103 * BookCostMeter::kBytesPerCharacter);
+        QCOMPARE(meter.charged(), expected);
+    }
+
     void emptyBuilderBuildsNothing()
     {
         DocumentChunkBuilder builder(QStringLiteral("doc"), 512);

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -548,7 +549,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("characters");
         QTest::addColumn<bool>("opens");
-        // The budget leaves room for 1000 characters of text.
+        // The budget leaves room for one paragraph of 1000 characters of text.
         QTest::newRow("within") << 1000 << true;
         QTest::newRow("one beyond") << 1001 << false;
         // Two bytes of UTF-8 each: characters count, not bytes.
@@ -561,13 +562,52 @@ private Q_SLOTS:
         const QByteArray text = characters >= 0 ? QByteArray(characters, 'a') : QString(-characters, QChar(0x0434)).toUtf8();
         const QString path = write(QStringLiteral("big.txt"), text);
         TxtReader reader;
-        reader.setMemoryBudget(1000 * BookMemoryBudget::kBytesPerCharacter);
+        reader.setMemoryBudget(1000 * BookCostMeter::kBytesPerCharacter + BookCostMeter::kBytesPerBlock
+                               + BookCostMeter::kBytesPerRun);
         if (!opens)
             QTest::ignoreMessage(QtWarningMsg, qPrintable("Book too large for the memory of this computer: " + path));
         QCOMPARE(reader.open(path), opens);
         QCOMPARE(reader.errorString(), opens ? QString() : QStringLiteral("Cannot open file: ") + path);
         QCOMPARE(reader.chunks().isEmpty(), !opens);
         QCOMPARE(reader.contentHash().isEmpty(), !opens);
+    }
+
+    // Text that costs far more than its characters: every line end, form feed or rule of stars
+    // is a line to find or a block to hold. Such a book is refused within its budget, and a book
+    // of the same size in ordinary paragraphs still opens.
+    void floodsOfLinesAndBreaksAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("opens");
+        const int n = 200000;
+        QTest::newRow("line feeds") << QByteArray(n, '\n') << false;
+        QTest::newRow("carriage returns") << QByteArray(n, '\r') << false;
+        QTest::newRow("form feeds") << QByteArray(n, '\f') << false;
+        QTest::newRow("words and form feeds") << QByteArray("word\f").repeated(n / 5) << false;
+        QTest::newRow("rules of stars") << QByteArray("word\n\n***\n\n").repeated(n / 11) << false;
+        QTest::newRow("one-word lines") << QByteArray("a\n").repeated(n / 2) << false;
+        QTest::newRow("ordinary paragraphs")
+            << QByteArray("It was the best of times, it was the worst of times, it was the age of wisdom, it was "
+                          "the age of foolishness, it was the epoch of belief, it was the epoch of incredulity, "
+                          "it was the season of Light, it was the season of Darkness.\n\n")
+                   .repeated(n / 220)
+            << true;
+    }
+    void floodsOfLinesAndBreaksAreRefused()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, opens);
+        const QString path = write(QStringLiteral("flood.txt"), text);
+        TxtReader reader;
+        // Room for the text as characters several times over, not for a block or line per byte.
+        reader.setMemoryBudget(qint64(text.size()) * BookCostMeter::kBytesPerCharacter * 2);
+        if (!opens) {
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Book content counted at \\d+ MB")));
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("Book too large for the memory of this computer: " + path));
+        }
+        QCOMPARE(reader.open(path), opens);
+        QCOMPARE(reader.errorString(), opens ? QString() : QStringLiteral("Cannot open file: ") + path);
+        QCOMPARE(reader.chunks().isEmpty(), !opens);
     }
 
     void metadataIsPathAndTitleOnly()

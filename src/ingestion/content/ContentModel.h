@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+class BookCostMeter;
+
 // The size in px of a book's root font (1rem), and of text whose size is not given. Lengths are
 // read at this size, and layout scales them by the reader's font size over it.
 constexpr int kBookFontSize = 16;
@@ -26,6 +28,7 @@ struct ParseParams {
     double baseFontSize = kBookFontSize; // size of 1rem; px scale = baseFontSize / kBookFontSize
     double referenceWidth = 600; // 100% of a length
     QString language;            // the book's language (a BCP 47 tag); its direction is the text's default
+    BookCostMeter* costMeter = nullptr; // what is built is charged to it (see DocumentChunkBuilder); not owned
 };
 
 // A justified paragraph's last line sits at its start: the left of a left-to-right paragraph, the

@@ -4,6 +4,7 @@
 #include "content/BlockMargins.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -102,6 +103,22 @@ void DocumentChunkBuilder::addWeight(int weight)
         m_flushPending = true;
 }
 
+bool DocumentChunkBuilder::charge(qint64 bytes)
+{
+    if (!m_meter)
+        return true;
+    if (m_meter->exceeded())
+        return false;
+    // A batch is small beside any budget, and spares the shared counter a write per run.
+    constexpr qint64 kBatch = 256 * 1024;
+    m_uncharged += bytes;
+    if (m_uncharged < kBatch)
+        return true;
+    const qint64 batch = m_uncharged;
+    m_uncharged = 0;
+    return m_meter->charge(batch);
+}
+
 void DocumentChunkBuilder::checkPendingFlush()
 {
     if (!m_flushPending)
@@ -137,7 +154,8 @@ void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& styl
         if (m_paragraph.runs.isEmpty() && collapsed == QLatin1String(" "))
             return;
     }
-    if (collapsed.isEmpty())
+    if (collapsed.isEmpty()
+        || !charge(BookCostMeter::kBytesPerRun + collapsed.size() * BookCostMeter::kBytesPerCharacter))
         return;
     InlineRun run;
     run.kind = InlineRun::Text;
@@ -149,7 +167,7 @@ void DocumentChunkBuilder::appendText(const QString& text, const TextStyle& styl
 void DocumentChunkBuilder::appendImage(const QString& url, double width, double height, double maxWidth,
                                        const TextStyle& style, double invert)
 {
-    if (url.isEmpty())
+    if (url.isEmpty() || !charge(BookCostMeter::kBytesPerRun + url.size() * 2))
         return;
     if (!m_paragraphOpen)
         startParagraph({.fontSize = style.size > 0 ? style.size : kBookFontSize});
@@ -166,6 +184,8 @@ void DocumentChunkBuilder::appendImage(const QString& url, double width, double 
 
 void DocumentChunkBuilder::appendLineBreak()
 {
+    if (!charge(BookCostMeter::kBytesPerRun))
+        return;
     if (!m_paragraphOpen)
         startParagraph(ParagraphFormat());
     InlineRun run;
@@ -223,13 +243,19 @@ void DocumentChunkBuilder::appendBlock(const BlockItem& item)
     case BlockItem::Rule:
         appendRule(item.ruleColour);
         break;
-    case BlockItem::Paragraph:
+    case BlockItem::Paragraph: {
         // A paragraph without runs would break what every consumer may assume of a paragraph.
         if (item.runs.isEmpty())
+            break;
+        qint64 characters = 0;
+        for (const InlineRun& run : item.runs)
+            characters += run.text.size();
+        if (!charge(item.runs.size() * BookCostMeter::kBytesPerRun + characters * BookCostMeter::kBytesPerCharacter))
             break;
         appendToChunk(item);
         addWeight(paragraphWeight(item));
         break;
+    }
     default:
         break;
     }
@@ -251,6 +277,8 @@ void DocumentChunkBuilder::finishParagraph()
 
 void DocumentChunkBuilder::appendToChunk(const BlockItem& block)
 {
+    if (!charge(BookCostMeter::kBytesPerBlock))
+        return;
     m_current.blocks.append(block);
     m_trailingMargin = BlockMargins::of(block.kind, block.box).meet(m_trailingMargin);
 }
@@ -290,6 +318,10 @@ QList<ContentChunk> DocumentChunkBuilder::build()
 {
     finishParagraph();
     m_flushPending = false;
+    if (m_meter && m_uncharged > 0)
+        m_meter->charge(std::exchange(m_uncharged, 0));
+    if (refused())
+        return {}; // part of a book that is refused: nothing of it is kept
     if (!m_current.blocks.isEmpty()) {
         m_current.blocks.squeeze();
         m_chunks.append(m_current);

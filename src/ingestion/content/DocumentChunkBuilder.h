@@ -5,8 +5,13 @@
 // margins meeting at a cut go with the next chunk (ContentChunk::leadingMargin), so a cut leaves
 // the page as it was.
 //
+// With a cost meter (BookCostMeter) every block and run is charged to it as it is added; once
+// the book is past its budget the builder takes nothing more (refused()), so that its caller can
+// stop and refuse the book.
+//
 // One builder is used by one thread, once: construct, build, call build().
 
+#include "content/BookCostMeter.h"
 #include "content/ContentModel.h"
 #include "content/ParagraphFormat.h"
 
@@ -31,6 +36,11 @@ public:
     void checkPendingFlush();
     QList<ContentChunk> build();
 
+    // The meter of the book this builder builds for; none: nothing is counted.
+    void setCostMeter(BookCostMeter* meter) { m_meter = meter; }
+    // The book is past its budget: what is added from now on is dropped.
+    bool refused() const { return m_meter && m_meter->exceeded(); }
+
     bool paragraphIsOpen() const { return m_paragraphOpen; }
     int openContainerCount() const { return int(m_openContainers.size()); }
 
@@ -40,6 +50,8 @@ private:
     void flushCurrentChunk();
     void appendToChunk(const BlockItem& block);
     void addWeight(int weight);
+    // False when the book is past its budget: the item is not to be added.
+    bool charge(qint64 bytes);
 
     QString m_chunkId;
     int m_budget;
@@ -50,4 +62,6 @@ private:
     BlockItem m_paragraph;
     bool m_flushPending = false;
     CollapsingMargin m_trailingMargin; // the margins meeting at the end of what was appended
+    BookCostMeter* m_meter = nullptr;
+    qint64 m_uncharged = 0; // charged to the meter in batches: its counter is shared by threads
 };

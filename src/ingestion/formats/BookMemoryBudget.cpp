@@ -28,6 +28,12 @@ bool fits(const QList<ContentChunk>& chunks, qint64 budgetBytes)
     return fits(weight, budgetBytes);
 }
 
+void logCost(const BookCostMeter& meter)
+{
+    qWarning("Book content counted at %lld MB or more of memory, past the budget of %lld MB a book may have",
+             meter.peak() >> 20, meter.budget() >> 20);
+}
+
 QString refusal(const QString& cannotOpenText, const QString& path)
 {
     qWarning("Book too large for the memory of this computer: %s", qUtf8Printable(path));

@@ -7,6 +7,7 @@
 //
 // Stateless; any thread.
 
+#include "content/BookCostMeter.h"
 #include "content/ContentModel.h"
 
 #include <QList>
@@ -18,7 +19,7 @@ namespace BookMemoryBudget {
 // opening, when its file, its decoded text and its chunks exist side by side, and chapters dense
 // with markup, whose chunks hold a style for every few words (a large book of plain paragraphs
 // needs about 12).
-constexpr qint64 kBytesPerCharacter = 40;
+constexpr qint64 kBytesPerCharacter = BookCostMeter::kBytesPerCharacter;
 
 // A quarter of the machine's physical memory (1 GiB where that cannot be learnt).
 qint64 defaultBudget();
@@ -27,6 +28,9 @@ qint64 defaultBudget();
 bool fits(qint64 characters, qint64 budgetBytes);
 // The same for a book of these chunks, counted by their weight.
 bool fits(const QList<ContentChunk>& chunks, qint64 budgetBytes);
+
+// Logs what a refused book was counted to cost against its budget.
+void logCost(const BookCostMeter& meter);
 
 // The message of a refused book: the reader's own text for a book it cannot open, followed by the
 // path (the user is shown no other kind of text); the log says why.

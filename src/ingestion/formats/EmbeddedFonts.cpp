@@ -3,12 +3,40 @@
 #include "formats/WoffDecoder.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
 #include <QFontDatabase>
+#include <QTemporaryDir>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
 
 namespace {
+
+// Where registered fonts are kept while the process runs; removed when it ends.
+QTemporaryDir& fontFolder()
+{
+    static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vellora-fonts-XXXXXX"));
+    return folder;
+}
+
+// Registers the font from a file of its own: the font database then keeps only the file's name,
+// and FreeType maps the file while text is drawn in the font and lets it go when none is. Given
+// the bytes, the database would keep a copy of every book font ever opened for as long as the
+// process runs. Bytes are registered only where no file can be written.
+int addToDatabase(const QByteArray& bytes, int serial)
+{
+    QTemporaryDir& folder = fontFolder();
+    if (folder.isValid()) {
+        const QString path = folder.filePath(QStringLiteral("%1.font").arg(serial));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()) {
+            file.close();
+            return QFontDatabase::addApplicationFont(path);
+        }
+    }
+    return QFontDatabase::addApplicationFontFromData(bytes);
+}
 
 EmbeddedFonts::Font registered(SfntFont sfnt, int serial)
 {
@@ -18,7 +46,7 @@ EmbeddedFonts::Font registered(SfntFont sfnt, int serial)
     font.italic = sfnt.italic();
     const QString family = QStringLiteral("Vellora Book Font %1").arg(serial);
     sfnt.rename(family);
-    if (QFontDatabase::addApplicationFontFromData(sfnt.toBytes()) >= 0)
+    if (addToDatabase(sfnt.toBytes(), serial) >= 0)
         font.family = family;
     return font;
 }

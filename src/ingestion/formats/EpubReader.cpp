@@ -7,6 +7,7 @@
 #include "formats/EmbeddedFonts.h"
 #include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
+#include "formats/WoffDecoder.h"
 #include "html/HtmlBlockParser.h"
 #include "html/HtmlEntities.h"
 #include "html/MarkupFallback.h"
@@ -29,6 +30,7 @@
 #include <QXmlStreamReader>
 #include <QtDebug>
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <map>
@@ -245,8 +247,9 @@ struct EpubReader::PackageReading {
 };
 
 struct EpubReader::SpineReading {
-    SpineReading(ThreadSources& sources, const IByteSource& source, StyleSheetCache& styleSheets, qint64 treeBudget)
-        : sources(sources), source(source), styleSheets(styleSheets), trees(treeBudget)
+    SpineReading(ThreadSources& sources, const IByteSource& source, StyleSheetCache& styleSheets, qint64 treeBudget,
+                 BookCostMeter& meter)
+        : sources(sources), source(source), styleSheets(styleSheets), trees(treeBudget), meter(meter)
     {
     }
 
@@ -255,6 +258,7 @@ struct EpubReader::SpineReading {
     // Shared by all spine documents of this open: most books link one sheet from every chapter.
     StyleSheetCache& styleSheets;
     ChapterTreeBudget trees;
+    BookCostMeter& meter; // the book's: once it is past its budget, no more chapters are read
     std::atomic<bool> chapterTooLarge{false};
 };
 
@@ -317,12 +321,13 @@ bool EpubReader::parseOpen(const QString& path, bool metadataOnly)
 
     // The spine documents, with the fonts they use, as chunks within the book's budget.
     m_fontObfuscation = EpubFontObfuscation(source->readEntry(QStringLiteral("META-INF/encryption.xml")), identifiers);
-    if (!readSpine(*source, path, manifestFontPaths)) {
+    BookCostMeter meter(m_memoryBudget);
+    if (!readSpine(*source, path, manifestFontPaths, meter)) {
         m_book.errorString = (CancelToken::requested() ? QStringLiteral("Opening was cancelled: ")
                                                        : QStringLiteral("Cannot open EPUB file: ")) + path;
         return false;
     }
-    return TextBookChunks::settle(m_chunks, m_memoryBudget, QStringLiteral("Cannot open EPUB file: "), m_book);
+    return TextBookChunks::settle(m_chunks, meter, QStringLiteral("Cannot open EPUB file: "), m_book);
 }
 
 std::unique_ptr<IByteSource> EpubReader::openSource(const QString& path, bool metadataOnly)
@@ -509,19 +514,21 @@ const EpubManifestItem* EpubReader::spineDocumentFor(const QString& id) const
     return nullptr;
 }
 
-bool EpubReader::readSpine(IByteSource& source, const QString& path, const QStringList& manifestFontPaths)
+bool EpubReader::readSpine(IByteSource& source, const QString& path, const QStringList& manifestFontPaths,
+                           BookCostMeter& meter)
 {
     // The documents are parsed in parallel; a source need not be safe to read from several
     // threads, so each thread reads through one of its own.
     ThreadSources sources(m_sourceFactory, path, source);
     const auto readEntry = [&sources](const QString& name) { return sources.read(name); };
     StyleSheetCache styleSheetCache(readEntry);
-    SpineReading reading(sources, source, styleSheetCache, m_treeBudget);
+    SpineReading reading(sources, source, styleSheetCache, m_treeBudget, meter);
     std::vector<EpubSpineDocument> documents(m_spine.size());
     ParallelFor parsing(*QThreadPool::globalInstance(), m_spine.size(), [&](qsizetype index) {
         documents[index] = loadSpineDocument(m_spine.at(index), reading);
     });
     // Fonts are registered from this thread only; the package's own go while the pool parses.
+    m_fontBytes = 0;
     BookFontFaces faces;
     QHash<QString, EmbeddedFonts::Font> loadedFonts; // by path
     for (const QString& fontPath : manifestFontPaths) {
@@ -536,6 +543,8 @@ bool EpubReader::readSpine(IByteSource& source, const QString& path, const QStri
     // without its text and without a word why.
     if (reading.chapterTooLarge)
         return false;
+    if (meter.exceeded())
+        return true; // refused when the chunks are settled
     for (qsizetype index = 0; index < m_spine.size(); ++index)
         appendSpineChunks(std::move(documents[index]), m_spine.at(index), source, loadedFonts, faces);
     faces.applyTo(m_chunks);
@@ -544,9 +553,11 @@ bool EpubReader::readSpine(IByteSource& source, const QString& path, const QStri
 
 EpubSpineDocument EpubReader::loadSpineDocument(const QString& path, SpineReading& reading) const
 {
+    EpubSpineDocument document;
+    if (reading.meter.exceeded())
+        return document;
     if (m_imageSpinePaths.contains(path))
         return imageSpineDocument(path);
-    EpubSpineDocument document;
     QByteArray bytes = reading.sources.read(path);
     if (bytes.isEmpty()) {
         // The zip source answers this under its own lock.
@@ -561,15 +572,23 @@ EpubSpineDocument EpubReader::loadSpineDocument(const QString& path, SpineReadin
         return document;
     }
     const ChapterTreeBudget::Share share(reading.trees, treeCost(bytes));
-    return parseSpineDocument(std::move(bytes), path, reading.styleSheets);
+    // The chapter's tree is paid for while the chapter is read; a tree that alone would take the
+    // book past its budget is never built.
+    const qint64 tree = BookCostMeter::tagCount(bytes) * BookCostMeter::kBytesPerElement;
+    const bool fits = reading.meter.charge(tree);
+    if (fits)
+        document = parseSpineDocument(std::move(bytes), path, reading.styleSheets, reading.meter);
+    reading.meter.refund(tree);
+    return document;
 }
 
 EpubSpineDocument EpubReader::parseSpineDocument(QByteArray xml, const QString& path,
-                                                 StyleSheetCache& styleSheetCache) const
+                                                 StyleSheetCache& styleSheetCache, BookCostMeter& meter) const
 {
     EpubSpineDocument result;
     ParseParams params;
     params.language = m_language;
+    params.costMeter = &meter;
     QDomDocument document;
     switch (MarkupFallback::parse(xml, &document)) {
     case MarkupFallback::Reading::PlainText:
@@ -643,13 +662,20 @@ void EpubReader::appendSpineChunks(EpubSpineDocument&& document, const QString& 
     m_followsColourScheme = m_followsColourScheme || document.asksColourScheme;
 }
 
-EmbeddedFonts::Font EpubReader::registerFont(const QString& path, const QByteArray& stored) const
+EmbeddedFonts::Font EpubReader::registerFont(const QString& path, const QByteArray& stored)
 {
     if (stored.isEmpty())
         return EmbeddedFonts::Font();
     const QByteArray clear = m_fontObfuscation.clearFont(path, stored);
     if (clear.isEmpty())
         return EmbeddedFonts::Font();
+    const qint64 decoded = WoffDecoder::decodedSize(clear);
+    if (decoded > 0 && m_fontBytes + decoded > kMaxBookFontBytes) {
+        qWarning("EPUB: font %s left out: the book's fonts would take more than %lld MB", qUtf8Printable(path),
+                 kMaxBookFontBytes >> 20);
+        return EmbeddedFonts::Font();
+    }
+    m_fontBytes += std::max<qint64>(decoded, 0);
     const EmbeddedFonts::Font font = EmbeddedFonts::add(clear);
     if (font.family.isEmpty())
         qWarning("EPUB: font %s is in no format this reader can read; left out", qUtf8Printable(path));

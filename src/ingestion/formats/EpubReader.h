@@ -12,6 +12,7 @@
 // threads of the global pool (see ParallelFor); the byte source is only ever read by one of them at
 // a time, and the chunks keep the spine order.
 
+#include "content/BookCostMeter.h"
 #include "css/CssStyleSheet.h"
 #include "formats/ChapterTreeBudget.h"
 #include "formats/EmbeddedFonts.h"
@@ -66,6 +67,10 @@ public:
     // its chunks; a book that needs more is refused. BookMemoryBudget::defaultBudget() unless set.
     void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
 
+    // The decoded bytes all the fonts of one book may take: each font is bounded by the decoder,
+    // but a book may embed a hundred of them. Fonts past it are left out.
+    static constexpr qint64 kMaxBookFontBytes = qint64(128) * 1024 * 1024;
+
 private:
     struct PackageReading; // what parseOpf gathers on its way through the package document
     struct SpineReading;   // what the spine documents share while they are parsed
@@ -89,18 +94,22 @@ private:
     // else the first content document of its fallback chain; null when there is none.
     const EpubManifestItem* spineDocumentFor(const QString& id) const;
     // Parses every spine document into m_chunks; false when one is too large to read.
-    bool readSpine(IByteSource& source, const QString& path, const QStringList& manifestFontPaths);
+    // The meter counts what the book costs; once it is past its budget the rest is not read.
+    bool readSpine(IByteSource& source, const QString& path, const QStringList& manifestFontPaths,
+                   BookCostMeter& meter);
     // Any thread: reads only fields that stay unchanged while the spine is parsed.
     EpubSpineDocument loadSpineDocument(const QString& path, SpineReading& reading) const;
-    EpubSpineDocument parseSpineDocument(QByteArray xml, const QString& path,
-                                         StyleSheetCache& styleSheetCache) const;
+    EpubSpineDocument parseSpineDocument(QByteArray xml, const QString& path, StyleSheetCache& styleSheetCache,
+                                         BookCostMeter& meter) const;
     // A picture standing in the spine by itself (a bitmap or an SVG page): one chunk showing it.
     EpubSpineDocument imageSpineDocument(const QString& path) const;
     // Registers the fonts document's rules name (each path once per open, through loadedFonts) and
     // declares their faces.
     void appendSpineChunks(EpubSpineDocument&& document, const QString& path, const IByteSource& source,
                            QHash<QString, EmbeddedFonts::Font>& loadedFonts, BookFontFaces& faces);
-    EmbeddedFonts::Font registerFont(const QString& path, const QByteArray& stored) const;
+    // Registers a font of the book, unless its decoded bytes would take the book's fonts past
+    // kMaxBookFontBytes (counted in m_fontBytes).
+    EmbeddedFonts::Font registerFont(const QString& path, const QByteArray& stored);
 
     SourceFactory m_sourceFactory;
     QString m_scheme;
@@ -114,4 +123,5 @@ private:
     EpubFontObfuscation m_fontObfuscation; // of the open book's fonts, set before they are registered
     qint64 m_treeBudget;
     qint64 m_memoryBudget;
+    qint64 m_fontBytes = 0; // decoded bytes of the fonts registered by the open in progress
 };

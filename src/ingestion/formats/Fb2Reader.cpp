@@ -129,6 +129,7 @@ bool holdsContent(const QList<QDomNode>& nodes)
 Fb2Reader::Fb2Reader(SourceFactory sourceFactory, QString scheme)
     : m_sourceFactory(std::move(sourceFactory))
     , m_scheme(std::move(scheme))
+    , m_memoryBudget(BookMemoryBudget::defaultBudget())
 {
 }
 
@@ -175,13 +176,21 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     if (metadataOnly)
         return true;
 
-    if (!appendBodies(xml)) {
+    BookCostMeter meter(m_memoryBudget);
+    m_params = ParseParams();
+    m_params.costMeter = &meter;
+    // The book's tree is paid for while its bodies are read; one that alone would take the book
+    // past its budget is never built.
+    const qint64 tree = BookCostMeter::tagCount(xml) * BookCostMeter::kBytesPerElement;
+    const bool bodiesRead = !meter.charge(tree) || appendBodies(xml);
+    meter.refund(tree);
+    m_params = ParseParams();
+    if (!bodiesRead) {
         m_book.errorString = QStringLiteral("Invalid or malformed FictionBook XML");
         m_book.contentHash.clear();
         return false;
     }
-    return TextBookChunks::settle(m_chunks, BookMemoryBudget::defaultBudget(), QStringLiteral("Cannot open FB2 file: "),
-                                  m_book);
+    return TextBookChunks::settle(m_chunks, meter, QStringLiteral("Cannot open FB2 file: "), m_book);
 }
 
 void Fb2Reader::readMetadata(const QString& xml)
@@ -240,7 +249,7 @@ bool Fb2Reader::appendBodies(const QString& xml)
         // broken before its first word has nothing to keep.
         const qsizetype body = xml.indexOf(QLatin1String("<body"), 0, Qt::CaseInsensitive);
         m_chunks += HtmlBlockParser::plainTextChunks(body < 0 ? xml : xml.mid(body), m_book.filePath,
-                                                    DocumentChunkBuilder::kReaderBudget, ParseParams());
+                                                    DocumentChunkBuilder::kReaderBudget, m_params);
         return !m_chunks.isEmpty();
     }
 
@@ -300,6 +309,6 @@ void Fb2Reader::appendContent(const QDomElement& owner, const QList<QDomNode>& n
     owner.parentNode().insertBefore(root, owner);
     for (const QDomNode& node : nodes)
         root.appendChild(node);
-    m_chunks += HtmlBlockParser::parseChunks(root, chunkId, DocumentChunkBuilder::kReaderBudget, ParseParams(), nullptr,
+    m_chunks += HtmlBlockParser::parseChunks(root, chunkId, DocumentChunkBuilder::kReaderBudget, m_params, nullptr,
                                             m_scheme, m_book.filePath, QString(), depth);
 }

@@ -30,10 +30,16 @@ public:
     // Sections nested deeper than this are read as content of the deepest section kept.
     static constexpr int kMaxSectionDepth = 64;
 
+    // Bytes the book may need in memory (BookMemoryBudget), counted by what its content is made
+    // of (BookCostMeter); a book that needs more is refused. BookMemoryBudget::defaultBudget()
+    // unless set.
+    void setMemoryBudget(qint64 bytes) { m_memoryBudget = bytes; }
+
 private:
     bool parseOpen(const QString& path, bool metadataOnly);
     void readMetadata(const QString& xml);
-    // False when the document is not well-formed and no text can be recovered from it.
+    // False when the document is not well-formed and no text can be recovered from it. What is
+    // built is charged to m_params.costMeter.
     bool appendBodies(const QString& xml);
     void appendSection(const QDomElement& section, const QString& chunkId, int depth);
     void appendContent(const QDomElement& owner, const QList<QDomNode>& nodes, const QString& chunkId, int depth);
@@ -41,4 +47,6 @@ private:
     SourceFactory m_sourceFactory;
     QString m_scheme;
     QList<ContentChunk> m_chunks;
+    qint64 m_memoryBudget;
+    ParseParams m_params; // of the open in progress
 };

@@ -12,9 +12,10 @@ ContentChunk emptyChunk(const QString& id)
     return chunk;
 }
 
-bool settle(QList<ContentChunk>& chunks, qint64 budgetBytes, const QString& cannotOpenText, BookMetadata& book)
+bool settle(QList<ContentChunk>& chunks, const BookCostMeter& meter, const QString& cannotOpenText, BookMetadata& book)
 {
-    if (!BookMemoryBudget::fits(chunks, budgetBytes)) {
+    if (meter.exceeded() || !BookMemoryBudget::fits(chunks, meter.budget())) {
+        BookMemoryBudget::logCost(meter);
         chunks.clear();
         book.contentHash.clear();
         book.errorString = BookMemoryBudget::refusal(cannotOpenText, book.filePath);

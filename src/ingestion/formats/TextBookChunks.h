@@ -5,6 +5,7 @@
 //
 // Stateless; any thread.
 
+#include "content/BookCostMeter.h"
 #include "content/ContentModel.h"
 #include "formats/BookMetadata.h"
 
@@ -16,9 +17,9 @@ namespace TextBookChunks {
 // One chunk of one empty block: the reading model needs a row even for a book with no text.
 ContentChunk emptyChunk(const QString& id);
 
-// False when chunks need more than budgetBytes (BookMemoryBudget): chunks and book.contentHash are
-// cleared and book.errorString says so after cannotOpenText. Otherwise an empty chunks gets
-// emptyChunk(book.filePath).
-bool settle(QList<ContentChunk>& chunks, qint64 budgetBytes, const QString& cannotOpenText, BookMetadata& book);
+// False when the book is past the budget of its meter, by what building it cost or by the text of
+// its chunks (BookMemoryBudget): chunks and book.contentHash are cleared and book.errorString says
+// so after cannotOpenText. Otherwise an empty chunks gets emptyChunk(book.filePath).
+bool settle(QList<ContentChunk>& chunks, const BookCostMeter& meter, const QString& cannotOpenText, BookMetadata& book);
 
 } // namespace TextBookChunks

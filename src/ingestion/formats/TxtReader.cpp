@@ -45,7 +45,7 @@ void buildBlocks(DocumentChunkBuilder& builder, const QList<Block>& blocks, qsiz
                  int previousKind)
 {
     const TextStyle style;
-    for (qsizetype i = begin; i < end; ++i) {
+    for (qsizetype i = begin; i < end && !builder.refused(); ++i) {
         const Block& block = blocks.at(i);
         switch (block.kind) {
         case Block::Paragraph: {
@@ -101,7 +101,7 @@ QList<qsizetype> sectionStarts(const QList<Block>& blocks)
 
 // The chunks are built a section at a time on the free threads of the pool: most of the cost is
 // the first touch of the memory they take, and threads touch theirs side by side.
-QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
+QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId, BookCostMeter& meter)
 {
     // Room for more blocks than prose has (one in 64 characters): a list that grows is copied
     // into fresh memory at each step, and the room no block takes is never touched.
@@ -119,6 +119,7 @@ QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId)
         const qsizetype begin = starts.at(section);
         const qsizetype end = section + 1 < starts.size() ? starts.at(section + 1) : blocks.size();
         DocumentChunkBuilder builder(chunkId, DocumentChunkBuilder::kReaderBudget);
+        builder.setCostMeter(&meter);
         buildBlocks(builder, blocks, begin, end, begin > 0 ? blocks.at(begin - 1).kind : -1);
         built[section] = builder.build();
     });
@@ -230,12 +231,20 @@ bool TxtReader::settle(QStringView text, const QString& fileName)
         return fail(QStringLiteral("Failed to decode text: ") + fileName);
     if (CancelToken::requested())
         return fail(cancelledText(m_book.filePath));
-    if (!BookMemoryBudget::fits(text.size(), m_memoryBudget))
+    // The line table of the paragraph finder is paid for before any block is built: a file of
+    // nothing but line ends costs it and little else.
+    BookCostMeter meter(m_memoryBudget);
+    const qint64 found = BookCostMeter::lineCount(text) * BookCostMeter::kBytesPerTextLine
+        + text.size() * BookCostMeter::kBytesPerCharacter;
+    if (!meter.charge(found)) {
+        BookMemoryBudget::logCost(meter);
         return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
-    m_chunks = buildChunks(text, m_book.filePath);
+    }
+    meter.refund(found); // the characters are charged again as the blocks are built
+    m_chunks = buildChunks(text, m_book.filePath, meter);
     if (CancelToken::requested()) {
         m_chunks.clear();
         return fail(cancelledText(m_book.filePath));
     }
-    return true;
+    return TextBookChunks::settle(m_chunks, meter, QStringLiteral("Cannot open file: "), m_book);
 }

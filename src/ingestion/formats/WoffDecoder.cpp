@@ -87,4 +87,19 @@ bool decode(const QByteArray& bytes, SfntFont* out)
     }
 }
 
+qint64 decodedSize(const QByteArray& bytes)
+{
+    switch (u32(bytes, 0)) {
+    case kWoff:
+        return bytes.size() >= kHeaderSize ? qint64(u32(bytes, 16)) : -1;
+    case kWoff2: {
+        const size_t size = woff2::ComputeWOFF2FinalSize(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                                                         size_t(bytes.size()));
+        return size == 0 ? -1 : qint64(size);
+    }
+    default:
+        return bytes.isEmpty() ? -1 : bytes.size();
+    }
+}
+
 } // namespace WoffDecoder

@@ -18,4 +18,8 @@ constexpr qsizetype kMaxFontBytes = 64 * 1024 * 1024;
 // damaged file.
 bool decode(const QByteArray& bytes, SfntFont* out);
 
+// The bytes the font of `bytes` takes once decoded, as its header states it (a decode never
+// yields more): the whole file for a plain font. -1 for anything that is no font this reads.
+qint64 decodedSize(const QByteArray& bytes);
+
 } // namespace WoffDecoder

@@ -179,6 +179,7 @@ public:
         : m_builder(chunkId, budget), m_documentId(chunkId), m_params(params), m_sheet(sheet), m_providerId(providerId),
           m_bookPath(bookPath), m_baseDir(baseDir)
     {
+        m_builder.setCostMeter(params.costMeter);
     }
 
     QList<ContentChunk> run(const QDomElement& root, int sectionDepth)
@@ -206,7 +207,8 @@ public:
         m_ruby.enter(QString(), QDomElement(), !m_fictionBook);
 
         visitElement(root);
-        while (m_frames.size() > 1) {
+        // A book past its memory budget is refused: the rest of its tree is not walked.
+        while (m_frames.size() > 1 && !m_builder.refused()) {
             const QDomNode node = m_frames.last().next;
             // A cancelled open only closes what is open: the blocks made so far are thrown away.
             if (node.isNull() || CancelToken::requested()) {
@@ -775,6 +777,7 @@ QList<ContentChunk> HtmlBlockParser::plainTextChunks(const QString& markup, cons
                                                      const ParseParams& params)
 {
     DocumentChunkBuilder builder(chunkId, budget);
+    builder.setCostMeter(params.costMeter);
     TextStyle style;
     style.size = params.baseFontSize;
     for (const QString& paragraph : HtmlPlainText::paragraphs(markup)) {

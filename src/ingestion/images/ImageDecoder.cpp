@@ -1,5 +1,7 @@
 #include "images/ImageDecoder.h"
 
+#include "images/SvgMarkup.h"
+
 #include <QBuffer>
 #include <QImageReader>
 
@@ -94,7 +96,7 @@ QSize ImageDecoder::headerSize(const QByteArray& bytes)
     if (common.width() > 0 && common.height() > 0)
         return common;
     QBuffer buffer;
-    buffer.setData(bytes);
+    buffer.setData(SvgMarkup::readable(bytes));
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QSize size = reader.size();
@@ -121,7 +123,7 @@ QImage ImageDecoder::decode(const QByteArray& bytes, const QSize& bound)
     if (bytes.isEmpty())
         return QImage();
     QBuffer buffer;
-    buffer.setData(bytes);
+    buffer.setData(SvgMarkup::readable(bytes));
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     // EXIF orientation would swap the header's width and height against what is drawn.

@@ -4,7 +4,7 @@
 // pixels than asked for: sizes come from the header alone, and a decode that would be larger than
 // the size shown, or than kMaxDecodedBytes, is made at a scaled size by the format's own reader
 // (JPEG decodes scaled, SVG renders at that size), so a huge page shows instead of failing Qt's
-// allocation limit.
+// allocation limit. SVG bytes reach Qt Svg only through SvgMarkup::readable.
 //
 // Stateless; any thread.
 
