@@ -303,7 +303,7 @@ private Q_SLOTS:
                 builder.startContainer(BoxStyle());
                 builder.endContainer(BoxStyle());
             } else if (item == u"p") {
-                builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), style);
+                builder.startParagraph({.style = style});
                 builder.appendText(QStringLiteral("x"), style, false);
             } else {
                 builder.appendBlock(ready);
@@ -326,7 +326,7 @@ private Q_SLOTS:
             const TextStyle style;
             for (int i = 0; i < 300; ++i) {
                 builder.startContainer(BoxStyle());
-                builder.startParagraph(TextAlign::Justify, 0, 0, 16, false, QString(), style);
+                builder.startParagraph({.style = style});
                 builder.appendText(longText(100), style, false);
                 builder.appendLineBreak();
                 builder.appendText(QStringLiteral("end"), style, false);
