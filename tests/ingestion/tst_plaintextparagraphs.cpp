@@ -436,6 +436,7 @@ private Q_SLOTS:
         QTest::newRow("form feeds side by side, refused") << formFeeds << true << 1000;
         QTest::newRow("paragraphs side by side, refused") << paragraphs << true << 1000;
         QTest::newRow("paragraphs side by side, all allowed") << paragraphs << true << -1;
+        QTest::newRow("form feeds, all allowed") << formFeeds << false << -1;
     }
     void refusedRecordStopsTheFinding()
     {
@@ -455,12 +456,23 @@ private Q_SLOTS:
                 thread.join();
         };
         const PlainTextParagraphs::ForEach forEach = sideBySide ? threads : PlainTextParagraphs::ForEach();
-        std::atomic<int> told{0};
+        std::atomic<int> told{0}, separated{0};
         QStringList blocks;
+        int separators = 0;
         PlainTextParagraphs::split(
-            text, kBudget, [&blocks](const Block& block) { blocks.append(block.text); }, forEach,
-            [&told, allowed] { return ++told <= allowed || allowed < 0; });
+            text, kBudget,
+            [&](const Block& block) {
+                blocks.append(block.text);
+                separators += block.kind == Block::Gap || block.kind == Block::Break;
+            },
+            forEach,
+            [&told, &separated, allowed](bool before) {
+                separated += before;
+                return ++told <= allowed || allowed < 0;
+            });
         if (allowed < 0) {
+            // Each separator told of is handed on: what is counted for it is never more than it costs.
+            QVERIFY(separated.load() <= separators);
             QCOMPARE(blocks, [&] {
                 QStringList plain;
                 PlainTextParagraphs::split(text, kBudget, [&plain](const Block& block) { plain.append(block.text); });

@@ -113,20 +113,22 @@ QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId, BookCo
     // Each paragraph the finder records becomes a block of text at least, and it is charged what
     // that block will cost as it is recorded, with the finder's line table still held: a text
     // that would make more blocks than the budget holds is stopped before they are made.
-    std::atomic<qint64> recorded{0};
+    std::atomic<qint64> recorded{0}; // bytes
     constexpr qint64 kBytesPerRecord = BookCostMeter::kBytesPerBlock + BookCostMeter::kBytesPerRun;
+    constexpr qint64 kBytesPerSeparator = BookCostMeter::kBytesPerBlock;
     PlainTextParagraphs::split(
         text, DocumentChunkBuilder::kReaderBudget, [&blocks](const Block& block) { blocks.append(block); },
         [](qsizetype count, const std::function<void(qsizetype)>& job) {
             ParallelFor::run(*QThreadPool::globalInstance(), count, job);
         },
-        [&meter, &recorded] {
-            recorded.fetch_add(1, std::memory_order_relaxed);
-            return meter.charge(kBytesPerRecord);
+        [&meter, &recorded](bool separated) {
+            const qint64 bytes = kBytesPerRecord + (separated ? kBytesPerSeparator : 0);
+            recorded.fetch_add(bytes, std::memory_order_relaxed);
+            return meter.charge(bytes);
         });
     if (meter.exceeded())
         return {}; // refused when the chunks are settled
-    meter.refund(lineTable + recorded.load() * kBytesPerRecord); // the blocks are charged again as they are built
+    meter.refund(lineTable + recorded.load()); // the blocks are charged again as they are built
     const QList<qsizetype> starts = sectionStarts(blocks);
     QList<QList<ContentChunk>> sections(starts.size());
     QList<ContentChunk>* const built = sections.data(); // each thread writes its own sections

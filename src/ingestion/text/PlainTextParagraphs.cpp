@@ -608,7 +608,11 @@ class Recording {
 public:
     explicit Recording(const PlainTextParagraphs::Recorded* recorded = nullptr) : recorded(recorded) {}
 
-    void separate(int kind) { calls.append(Call{Call::Separate, kind, {}, {}}); }
+    void separate(int kind)
+    {
+        calls.append(Call{Call::Separate, kind, {}, {}});
+        separated = told;
+    }
     void paragraph(QString whole)
     {
         calls.append(Call{Call::Paragraph, 0, std::move(whole), {}});
@@ -640,10 +644,13 @@ public:
     }
 
 private:
+    // A gap or a break between two blocks of text of one section is surely handed on.
     void tell()
     {
-        if (recorded && *recorded && !(*recorded)())
+        if (recorded && *recorded && !(*recorded)(separated))
             refused = true;
+        told = true;
+        separated = false;
     }
 
     struct Call {
@@ -656,6 +663,8 @@ private:
     QList<Call> calls;
     const PlainTextParagraphs::Recorded* recorded;
     bool refused = false;
+    bool told = false;      // a block of text was recorded
+    bool separated = false; // a gap or a break was recorded since
 };
 
 // Lines of a file found apart from the rest: a section starts after a blank line, where the
