@@ -115,6 +115,10 @@ private Q_SLOTS:
         const int n = 40000;
         QTest::newRow("empty lines") << "<section><p>a</p>" + QByteArray("<empty-line/>").repeated(n) + "</section>" << false;
         QTest::newRow("empty paragraphs") << "<section>" + QByteArray("<p/>").repeated(n) + "</section>" << false;
+        // A tree that alone fits the budget, with blocks that do not: refused before it is built.
+        const qint64 treeFits = kBudget / BookCostMeter::kBytesPerElement / 2;
+        QTest::newRow("empty lines whose tree fits")
+            << "<section><p>a</p>" + QByteArray("<empty-line/>").repeated(treeFits) + "</section>" << false;
         QByteArray sections;
         for (int i = 0; i < 40; ++i)
             sections += "<section>" + QByteArray("<p>x</p><empty-line/>").repeated(n / 80) + "</section>";

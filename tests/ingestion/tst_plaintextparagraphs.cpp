@@ -2,6 +2,10 @@
 
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace {
 
 constexpr int kBudget = 512;
@@ -416,6 +420,70 @@ private Q_SLOTS:
                     QVERIFY(piece.endsWith(pieceEnd));
             }
         }
+    }
+
+    // A caller counting what the blocks will cost stops the finder at the record it refuses: the
+    // finding ends there (each section at most one record later) and no block is handed on. A
+    // caller that refuses nothing gets the blocks it would get without counting.
+    void refusedRecordStopsTheFinding_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("sideBySide");
+        QTest::addColumn<int>("allowed");
+        const QString formFeeds = repeated(QStringLiteral("word\f"), 400000);
+        const QString paragraphs = repeated(QStringLiteral("A short paragraph of prose.\n\n"), 600000);
+        QTest::newRow("form feeds, refused") << formFeeds << false << 1000;
+        QTest::newRow("form feeds side by side, refused") << formFeeds << true << 1000;
+        QTest::newRow("paragraphs side by side, refused") << paragraphs << true << 1000;
+        QTest::newRow("paragraphs side by side, all allowed") << paragraphs << true << -1;
+        QTest::newRow("form feeds, all allowed") << formFeeds << false << -1;
+    }
+    void refusedRecordStopsTheFinding()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, sideBySide);
+        QFETCH(int, allowed);
+        const PlainTextParagraphs::ForEach threads = [](qsizetype count, const std::function<void(qsizetype)>& job) {
+            std::atomic<qsizetype> next{0};
+            std::vector<std::thread> pool;
+            for (int t = 0; t < 4; ++t) {
+                pool.emplace_back([&] {
+                    for (qsizetype k = next++; k < count; k = next++)
+                        job(k);
+                });
+            }
+            for (std::thread& thread : pool)
+                thread.join();
+        };
+        const PlainTextParagraphs::ForEach forEach = sideBySide ? threads : PlainTextParagraphs::ForEach();
+        std::atomic<int> told{0}, separated{0};
+        QStringList blocks;
+        int separators = 0;
+        PlainTextParagraphs::split(
+            text, kBudget,
+            [&](const Block& block) {
+                blocks.append(block.text);
+                separators += block.kind == Block::Gap || block.kind == Block::Break;
+            },
+            forEach,
+            [&told, &separated, allowed](bool before) {
+                separated += before;
+                return ++told <= allowed || allowed < 0;
+            });
+        if (allowed < 0) {
+            // Each separator told of is handed on: what is counted for it is never more than it costs.
+            QVERIFY(separated.load() <= separators);
+            QCOMPARE(blocks, [&] {
+                QStringList plain;
+                PlainTextParagraphs::split(text, kBudget, [&plain](const Block& block) { plain.append(block.text); });
+                return plain;
+            }());
+            QVERIFY(told.load() > 1000);
+            return;
+        }
+        QVERIFY(blocks.isEmpty());
+        // Sections hold 64 Ki characters: each that starts after the refusal records one.
+        QVERIFY2(told.load() <= allowed + 1 + text.size() / 65536 + 1, qPrintable(QString::number(told.load())));
     }
 
     void numbersAreNoSentenceEnds()

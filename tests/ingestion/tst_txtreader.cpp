@@ -586,6 +586,8 @@ private Q_SLOTS:
         QTest::newRow("words and form feeds") << QByteArray("word\f").repeated(n / 5) << false;
         QTest::newRow("rules of stars") << QByteArray("word\n\n***\n\n").repeated(n / 11) << false;
         QTest::newRow("one-word lines") << QByteArray("a\n").repeated(n / 2) << false;
+        // Lines and characters within the budget, paragraphs past it: refused while they are found.
+        QTest::newRow("two-word paragraphs") << QByteArray("a word\n\n").repeated(n / 8) << false;
         QTest::newRow("ordinary paragraphs")
             << QByteArray("It was the best of times, it was the worst of times, it was the age of wisdom, it was "
                           "the age of foolishness, it was the epoch of belief, it was the epoch of incredulity, "

@@ -179,10 +179,16 @@ bool Fb2Reader::parseOpen(const QString& path, bool metadataOnly)
     BookCostMeter meter(m_memoryBudget);
     m_params = ParseParams();
     m_params.costMeter = &meter;
-    // The book's tree is paid for while its bodies are read; one that alone would take the book
-    // past its budget is never built.
-    const qint64 tree = BookCostMeter::tagCount(xml) * BookCostMeter::kBytesPerElement;
-    const bool bodiesRead = !meter.charge(tree) || appendBodies(xml);
+    // The book's tree is paid for while its bodies are read. The whole book is one tree, held
+    // while its blocks are built, and any of its elements may be a block: a book whose tree and
+    // blocks together would take it past its budget is refused before the tree is built, and the
+    // blocks, counted again as they are built, are given back.
+    const qint64 tags = BookCostMeter::tagCount(xml);
+    const qint64 tree = tags * BookCostMeter::kBytesPerElement;
+    const qint64 blocks = tags * BookCostMeter::kBytesPerBlock;
+    const bool fits = meter.charge(tree + blocks);
+    meter.refund(blocks);
+    const bool bodiesRead = !fits || appendBodies(xml);
     meter.refund(tree);
     m_params = ParseParams();
     if (!bodiesRead) {

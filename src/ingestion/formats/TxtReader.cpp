@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QThreadPool>
 
+#include <atomic>
 #include <future>
 
 namespace {
@@ -101,17 +102,33 @@ QList<qsizetype> sectionStarts(const QList<Block>& blocks)
 
 // The chunks are built a section at a time on the free threads of the pool: most of the cost is
 // the first touch of the memory they take, and threads touch theirs side by side.
-QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId, BookCostMeter& meter)
+// The meter holds lineTable, the cost of the finder's line table, which is given back once the
+// paragraphs are found.
+QList<ContentChunk> buildChunks(QStringView text, const QString& chunkId, BookCostMeter& meter, qint64 lineTable)
 {
     // Room for more blocks than prose has (one in 64 characters): a list that grows is copied
     // into fresh memory at each step, and the room no block takes is never touched.
     QList<Block> blocks;
     blocks.reserve(text.size() / kCharactersPerBlock + 1);
+    // Each paragraph the finder records becomes a block of text at least, and it is charged what
+    // that block will cost as it is recorded, with the finder's line table still held: a text
+    // that would make more blocks than the budget holds is stopped before they are made.
+    std::atomic<qint64> recorded{0}; // bytes
+    constexpr qint64 kBytesPerRecord = BookCostMeter::kBytesPerBlock + BookCostMeter::kBytesPerRun;
+    constexpr qint64 kBytesPerSeparator = BookCostMeter::kBytesPerBlock;
     PlainTextParagraphs::split(
         text, DocumentChunkBuilder::kReaderBudget, [&blocks](const Block& block) { blocks.append(block); },
         [](qsizetype count, const std::function<void(qsizetype)>& job) {
             ParallelFor::run(*QThreadPool::globalInstance(), count, job);
+        },
+        [&meter, &recorded](bool separated) {
+            const qint64 bytes = kBytesPerRecord + (separated ? kBytesPerSeparator : 0);
+            recorded.fetch_add(bytes, std::memory_order_relaxed);
+            return meter.charge(bytes);
         });
+    if (meter.exceeded())
+        return {}; // refused when the chunks are settled
+    meter.refund(lineTable + recorded.load()); // the blocks are charged again as they are built
     const QList<qsizetype> starts = sectionStarts(blocks);
     QList<QList<ContentChunk>> sections(starts.size());
     QList<ContentChunk>* const built = sections.data(); // each thread writes its own sections
@@ -231,17 +248,17 @@ bool TxtReader::settle(QStringView text, const QString& fileName)
         return fail(QStringLiteral("Failed to decode text: ") + fileName);
     if (CancelToken::requested())
         return fail(cancelledText(m_book.filePath));
-    // The line table of the paragraph finder is paid for before any block is built: a file of
-    // nothing but line ends costs it and little else.
+    // The line table of the paragraph finder is paid for before it is made: a file of nothing but
+    // line ends costs it and little else.
     BookCostMeter meter(m_memoryBudget);
-    const qint64 found = BookCostMeter::lineCount(text) * BookCostMeter::kBytesPerTextLine
-        + text.size() * BookCostMeter::kBytesPerCharacter;
-    if (!meter.charge(found)) {
+    const qint64 lineTable = BookCostMeter::lineCount(text) * BookCostMeter::kBytesPerTextLine;
+    const qint64 characters = text.size() * BookCostMeter::kBytesPerCharacter;
+    if (!meter.charge(lineTable + characters)) {
         BookMemoryBudget::logCost(meter);
         return fail(BookMemoryBudget::refusal(QStringLiteral("Cannot open file: "), m_book.filePath));
     }
-    meter.refund(found); // the characters are charged again as the blocks are built
-    m_chunks = buildChunks(text, m_book.filePath, meter);
+    meter.refund(characters); // charged again as the blocks are built
+    m_chunks = buildChunks(text, m_book.filePath, meter, lineTable);
     if (CancelToken::requested()) {
         m_chunks.clear();
         return fail(cancelledText(m_book.filePath));

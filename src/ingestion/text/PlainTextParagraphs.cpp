@@ -606,9 +606,25 @@ private:
 // handed on in the order of the file.
 class Recording {
 public:
-    void separate(int kind) { calls.append(Call{Call::Separate, kind, {}, {}}); }
-    void paragraph(QString whole) { calls.append(Call{Call::Paragraph, 0, std::move(whole), {}}); }
-    void lines(QList<QString> texts) { calls.append(Call{Call::Lines, 0, {}, std::move(texts)}); }
+    explicit Recording(const PlainTextParagraphs::Recorded* recorded = nullptr) : recorded(recorded) {}
+
+    void separate(int kind)
+    {
+        calls.append(Call{Call::Separate, kind, {}, {}});
+        separated = told;
+    }
+    void paragraph(QString whole)
+    {
+        calls.append(Call{Call::Paragraph, 0, std::move(whole), {}});
+        tell();
+    }
+    void lines(QList<QString> texts)
+    {
+        calls.append(Call{Call::Lines, 0, {}, std::move(texts)});
+        tell();
+    }
+    // The caller said no more: the finding stops and nothing is handed on.
+    bool stopped() const { return refused; }
 
     void replay(Emitter& out) const
     {
@@ -628,6 +644,15 @@ public:
     }
 
 private:
+    // A gap or a break between two blocks of text of one section is surely handed on.
+    void tell()
+    {
+        if (recorded && *recorded && !(*recorded)(separated))
+            refused = true;
+        told = true;
+        separated = false;
+    }
+
     struct Call {
         enum Kind { Separate, Paragraph, Lines };
         Kind kind;
@@ -636,6 +661,10 @@ private:
         QList<QString> texts;
     };
     QList<Call> calls;
+    const PlainTextParagraphs::Recorded* recorded;
+    bool refused = false;
+    bool told = false;      // a block of text was recorded
+    bool separated = false; // a gap or a break was recorded since
 };
 
 // Lines of a file found apart from the rest: a section starts after a blank line, where the
@@ -683,7 +712,7 @@ public:
     {
         int blankRun = section.blankRun;
         bool seenText = section.seenText;
-        for (qsizetype i = section.begin; i < section.end && !CancelToken::requested(); ++i) {
+        for (qsizetype i = section.begin; i < section.end && !CancelToken::requested() && !out.stopped(); ++i) {
             const Line& line = lines.at(i);
             if (line.kind == LineKind::Blank) {
                 flush(i);
@@ -976,14 +1005,15 @@ qsizetype longLineLength(int budget)
     return 16 * qsizetype(budget);
 }
 
-void split(QStringView text, int budget, const std::function<void(const Block&)>& sink, const ForEach& forEach)
+void split(QStringView text, int budget, const std::function<void(const Block&)>& sink, const ForEach& forEach,
+           const Recorded& told)
 {
     budget = qMax(budget, 1);
     QList<Line> readOnce = readLines(text);
     const FileRule rule = ruleFor(readOnce);
     const QList<Line>& lines = readOnce;
     const QList<Section> sections = sectionsOf(lines);
-    QList<Recording> recordings(sections.size());
+    QList<Recording> recordings(sections.size(), Recording(&told));
     Recording* const recorded = recordings.data(); // each call writes its own section
     const std::function<void(qsizetype)> find = [&](qsizetype k) {
         Finder(lines, rule, recorded[k]).run(sections.at(k));
@@ -993,6 +1023,10 @@ void split(QStringView text, int budget, const std::function<void(const Block&)>
     } else {
         for (qsizetype k = 0; k < sections.size(); ++k)
             find(k);
+    }
+    for (const Recording& recording : std::as_const(recordings)) {
+        if (recording.stopped())
+            return;
     }
     Emitter out(budget, sink);
     for (const Recording& recording : std::as_const(recordings)) {

@@ -85,11 +85,18 @@ qsizetype longLineLength(int budget);
 // every call has returned.
 using ForEach = std::function<void(qsizetype count, const std::function<void(qsizetype)>& job)>;
 
+// Told of each paragraph or block of lines as the finder records it, before any block is handed
+// on; each becomes one block or more, and when separated, a gap or a break stands before it too.
+// On the threads forEach runs its jobs on, several at once. Answering false stops the finder:
+// split then hands on no block at all, so a caller counting what the blocks will cost stops a
+// text that costs too much before its blocks are made.
+using Recorded = std::function<bool(bool separated)>;
+
 // Calls sink once per block, in order, on the calling thread. Paragraphs and lines are never
 // blank; a gap or a break never comes first or last, and never next to another gap or break.
 // With forEach, the sections of a long text are cut side by side through it (they start after
 // blank lines, so the blocks are the same); without, one after another.
 void split(QStringView text, int budget, const std::function<void(const Block&)>& sink,
-           const ForEach& forEach = {});
+           const ForEach& forEach = {}, const Recorded& recorded = {});
 
 } // namespace PlainTextParagraphs
