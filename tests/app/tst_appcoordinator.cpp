@@ -9,7 +9,7 @@
 #include "IFileDialogService.h"
 #include "ReadingModel.h"
 #include "ReadingPreferences.h"
-#include "TestZip.h"
+#include "TestEpub.h"
 #include "UiState.h"
 
 #include <QDir>
@@ -305,22 +305,7 @@ private:
     QString writeSchemeBook(const QString& name)
     {
         const QString path = dir->filePath(name);
-        const QByteArray opf = "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
-                               "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Night</dc:title></metadata>"
-                               "<manifest><item id=\"c\" href=\"c.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
-                               "<spine><itemref idref=\"c\"/></spine></package>";
-        const QByteArray chapter = "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><link rel=\"stylesheet\" href=\"s.css\"/>"
-                                   "</head><body><p>Text.</p></body></html>";
-        const bool written = TestZip::write(path, {
-            {QStringLiteral("mimetype"), "application/epub+zip", true},
-            {QStringLiteral("META-INF/container.xml"),
-             "<?xml version=\"1.0\"?><container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" version=\"1.0\">"
-             "<rootfiles><rootfile full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"},
-            {QStringLiteral("content.opf"), opf},
-            {QStringLiteral("c.xhtml"), chapter},
-            {QStringLiteral("s.css"), "@media (prefers-color-scheme: dark) { p { font-style: italic } }"},
-        });
-        return written ? path : QString();
+        return TestEpub::write(path, TestEpub::colourSchemeBook("Night", "Text.")) ? path : QString();
     }
 
     QString writeBook(const QString& name, int paragraphs)

@@ -8,6 +8,7 @@
 #include "formats/FormatRegistry.h"
 #include "IFileDialogService.h"
 #include "ReadingModel.h"
+#include "TestEpub.h"
 #include "TestZip.h"
 
 #include <QAbstractItemModelTester>
@@ -51,30 +52,16 @@ QString writeText(const QString& path, int count)
 QString writeEpub(const QString& path, int count)
 {
     const QString words = QStringList(89, QStringLiteral("word")).join(QLatin1Char(' '));
-    QList<TestZip::Entry> entries = {
-        {"mimetype", "application/epub+zip", true},
-        {"META-INF/container.xml",
-         "<?xml version=\"1.0\"?><container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" version=\"1.0\">"
-         "<rootfiles><rootfile full-path=\"OEBPS/book.opf\" media-type=\"application/oebps-package+xml\"/>"
-         "</rootfiles></container>"},
-        {"OEBPS/style.css", "p { text-indent: 1.5em; margin: 0 }"},
-    };
-    QString manifest;
-    QString spine;
-    for (int i = 0; i < count; ++i) {
-        const QString id = QStringLiteral("c%1").arg(i);
-        manifest += QStringLiteral("<item id=\"%1\" href=\"text/%1.xhtml\" media-type=\"application/xhtml+xml\"/>").arg(id);
-        spine += QStringLiteral("<itemref idref=\"%1\"/>").arg(id);
-        entries.append({QStringLiteral("OEBPS/text/%1.xhtml").arg(id),
-                        QStringLiteral("<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
-                                       "<link rel=\"stylesheet\" href=\"../style.css\"/></head>"
-                                       "<body><p>%1</p></body></html>").arg(words).toUtf8()});
-    }
-    entries.append({"OEBPS/book.opf",
-                    QStringLiteral("<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
-                                   "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Words</dc:title></metadata>"
-                                   "<manifest>%1</manifest><spine>%2</spine></package>").arg(manifest, spine).toUtf8()});
-    TestZip::write(path, entries);
+    const QByteArray chapter = QStringLiteral("<html xmlns=\"http://www.w3.org/1999/xhtml\"><head>"
+                                              "<link rel=\"stylesheet\" href=\"../style.css\"/></head>"
+                                              "<body><p>%1</p></body></html>").arg(words).toUtf8();
+    TestEpub::Book book;
+    book.packagePath = QStringLiteral("OEBPS/book.opf");
+    book.version = "3.0";
+    book.title = "Words";
+    book.spine = TestEpub::numberedChapters(QList<QByteArray>(count, chapter), QStringLiteral("text/"));
+    book.files = {{QStringLiteral("OEBPS/style.css"), "p { text-indent: 1.5em; margin: 0 }"}};
+    TestEpub::write(path, book);
     return path;
 }
 

@@ -1,5 +1,5 @@
 // Runs the application itself, off screen, over a settings store and cache in a temporary home.
-#include "TestZip.h"
+#include "TestEpub.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -308,29 +308,16 @@ private:
     // A chapter's paragraphs of ordinary prose, as an EPUB of that many chapters.
     bool writeEpub(const QString& name, int chapters, int paragraphs)
     {
-        QList<TestZip::Entry> entries{
-            {QStringLiteral("mimetype"), "application/epub+zip", true},
-            {QStringLiteral("META-INF/container.xml"),
-             "<?xml version=\"1.0\"?><container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
-             "<rootfiles><rootfile full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"}};
         QByteArray body;
         for (int i = 0; i < paragraphs; ++i)
             body += "<p>The lamplighter walked the <em>long</em> street at dusk and lit lamp " + QByteArray::number(i)
                 + ", then the next one, and the one after that.</p>";
         const QByteArray chapter = "<?xml version=\"1.0\" encoding=\"utf-8\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
                                    "<head><title>c</title></head><body>" + body + "</body></html>";
-        QByteArray manifest, spine;
-        for (int i = 0; i < chapters; ++i) {
-            const QByteArray id = "c" + QByteArray::number(i);
-            manifest += "<item id=\"" + id + "\" href=\"" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
-            spine += "<itemref idref=\"" + id + "\"/>";
-            entries.append({QString::fromLatin1(id + ".xhtml"), chapter});
-        }
-        entries.append({QStringLiteral("content.opf"),
-                        "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
-                        "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Heavy</dc:title></metadata>"
-                        "<manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>"});
-        return TestZip::write(home->filePath(name), entries);
+        TestEpub::Book book;
+        book.title = "Heavy";
+        book.spine = TestEpub::numberedChapters(QList<QByteArray>(chapters, chapter));
+        return TestEpub::write(home->filePath(name), book);
     }
 
     // A store whose last file and newest history entry is path, beside an ordinary book.

@@ -7,6 +7,7 @@
 #include "formats/DefaultFormats.h"
 #include "formats/FormatRegistry.h"
 #include "text/AttributeLimit.h"
+#include "TestEpub.h"
 #include "TestZip.h"
 
 #include <QBuffer>
@@ -49,22 +50,6 @@ QByteArray gzipped(const QByteArray& data)
     return out;
 }
 
-QByteArray opf(const QByteArray& manifest, const QByteArray& spine, const QByteArray& meta = QByteArray())
-{
-    return "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><metadata "
-           "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Drawing</dc:title>"
-        + meta + "</metadata><manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>";
-}
-
-QList<TestZip::Entry> epubEntries(const QByteArray& packageDocument)
-{
-    return {{QStringLiteral("mimetype"), "application/epub+zip", true},
-            {QStringLiteral("META-INF/container.xml"),
-             "<?xml version=\"1.0\"?><container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
-             "<rootfiles><rootfile full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"},
-            {QStringLiteral("content.opf"), packageDocument}};
-}
-
 // The URLs of every picture the book's chunks show.
 QStringList imageUrls(const FormatReader& reader)
 {
@@ -95,37 +80,36 @@ private Q_SLOTS:
         const QByteArray one = floodedSvg(1, n);
         const QByteArray chapter = "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>"
                                    "<img src=\"d.svg\" alt=\"\"/></p></body></html>";
-        const QByteArray svgItem = "<item id=\"d\" href=\"d.svg\" media-type=\"image/svg+xml\"/>";
 
-        QList<TestZip::Entry> spine = epubEntries(opf(svgItem, "<itemref idref=\"d\"/>"));
-        spine.append({QStringLiteral("d.svg"), one});
-        QTest::newRow("EPUB spine item, one element") << "spine.epub" << spine << "chunks";
+        TestEpub::Book spine;
+        spine.title = "Drawing";
+        spine.spine = {{"d", QStringLiteral("d.svg"), one, "image/svg+xml"}};
+        QTest::newRow("EPUB spine item, one element") << "spine.epub" << TestEpub::entries(spine) << "chunks";
 
-        QList<TestZip::Entry> img = epubEntries(opf(
-            "<item id=\"c\" href=\"c.xhtml\" media-type=\"application/xhtml+xml\"/>" + svgItem, "<itemref idref=\"c\"/>"));
-        img.append({QStringLiteral("c.xhtml"), chapter});
-        img.append({QStringLiteral("d.svg"), one});
-        QTest::newRow("EPUB img, one element") << "img.epub" << img << "chunks";
+        TestEpub::Book img;
+        img.title = "Drawing";
+        img.spine = {{"c", QStringLiteral("c.xhtml"), chapter}};
+        img.resources = {{"d", QStringLiteral("d.svg"), one, "image/svg+xml"}};
+        QTest::newRow("EPUB img, one element") << "img.epub" << TestEpub::entries(img) << "chunks";
 
-        QList<TestZip::Entry> many = img;
-        many.last().data = floodedSvg(10, 2 * AttributeLimit::kMaxAttributes);
-        QTest::newRow("EPUB img, many elements") << "many.epub" << many << "chunks";
+        TestEpub::Book many = img;
+        many.resources.first().data = floodedSvg(10, 2 * AttributeLimit::kMaxAttributes);
+        QTest::newRow("EPUB img, many elements") << "many.epub" << TestEpub::entries(many) << "chunks";
 
-        QList<TestZip::Entry> huge = img;
-        huge.last().data = floodedSvg(1, n, QByteArray(4 * 1024 * 1024, 'x'));
-        QTest::newRow("EPUB img, huge value too") << "huge.epub" << huge << "chunks";
+        TestEpub::Book huge = img;
+        huge.resources.first().data = floodedSvg(1, n, QByteArray(4 * 1024 * 1024, 'x'));
+        QTest::newRow("EPUB img, huge value too") << "huge.epub" << TestEpub::entries(huge) << "chunks";
 
-        QList<TestZip::Entry> svgz = img;
-        svgz.last().data = gzipped(one);
-        QTest::newRow("EPUB img, gzip-compressed") << "svgz.epub" << svgz << "chunks";
+        TestEpub::Book svgz = img;
+        svgz.resources.first().data = gzipped(one);
+        QTest::newRow("EPUB img, gzip-compressed") << "svgz.epub" << TestEpub::entries(svgz) << "chunks";
 
-        QList<TestZip::Entry> cover = epubEntries(opf(
-            "<item id=\"c\" href=\"c.xhtml\" media-type=\"application/xhtml+xml\"/>"
-            "<item id=\"cover\" href=\"d.svg\" media-type=\"image/svg+xml\"/>",
-            "<itemref idref=\"c\"/>", "<meta name=\"cover\" content=\"cover\"/>"));
-        cover.append({QStringLiteral("c.xhtml"), QByteArray("<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>x</p></body></html>")});
-        cover.append({QStringLiteral("d.svg"), one});
-        QTest::newRow("EPUB cover") << "cover.epub" << cover << "cover";
+        TestEpub::Book cover;
+        cover.title = "Drawing";
+        cover.metadata = "<meta name=\"cover\" content=\"cover\"/>";
+        cover.spine = {{"c", QStringLiteral("c.xhtml"), "<html xmlns=\"http://www.w3.org/1999/xhtml\"><body><p>x</p></body></html>"}};
+        cover.resources = {{"cover", QStringLiteral("d.svg"), one, "image/svg+xml"}};
+        QTest::newRow("EPUB cover") << "cover.epub" << TestEpub::entries(cover) << "cover";
 
         // A comic page named as a bitmap whose bytes are a drawing: Qt reads it by its content.
         QTest::newRow("CBZ page") << "pages.cbz"

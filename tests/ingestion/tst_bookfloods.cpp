@@ -11,7 +11,7 @@
 #include "sources/ZipByteSource.h"
 #include "TestFonts.h"
 #include "TestWoff.h"
-#include "TestZip.h"
+#include "TestEpub.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -33,23 +33,13 @@ QByteArray xhtml(const QByteArray& body)
 // An EPUB of these chapters, in order.
 bool writeEpub(const QString& path, const QList<QByteArray>& chapters)
 {
-    QByteArray manifest, spine;
-    QList<TestZip::Entry> entries{{QStringLiteral("mimetype"), "application/epub+zip", true},
-                                  {QStringLiteral("META-INF/container.xml"),
-                                   "<?xml version=\"1.0\"?><container version=\"1.0\" "
-                                   "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles><rootfile "
-                                   "full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"}};
-    for (int i = 0; i < chapters.size(); ++i) {
-        const QByteArray name = "c" + QByteArray::number(i) + ".xhtml";
-        manifest += "<item id=\"c" + QByteArray::number(i) + "\" href=\"" + name + "\" media-type=\"application/xhtml+xml\"/>";
-        spine += "<itemref idref=\"c" + QByteArray::number(i) + "\"/>";
-        entries.append({QString::fromLatin1(name), xhtml(chapters.at(i))});
-    }
-    entries.insert(2, {QStringLiteral("content.opf"),
-                       "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\"><metadata "
-                       "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Flood</dc:title></metadata><manifest>"
-                           + manifest + "</manifest><spine>" + spine + "</spine></package>"});
-    return TestZip::write(path, entries);
+    QList<QByteArray> documents;
+    for (const QByteArray& chapter : chapters)
+        documents.append(xhtml(chapter));
+    TestEpub::Book book;
+    book.title = "Flood";
+    book.spine = TestEpub::numberedChapters(documents);
+    return TestEpub::write(path, book);
 }
 
 const QByteArray kSentence = "It was the best of times, it was the worst of times, it was the age of wisdom. ";
@@ -158,34 +148,23 @@ private Q_SLOTS:
         QVERIFY(SfntFont::parse(TestFonts::monospaced(), &base));
         const int count = 5;
         const qint64 padding = 40 * 1024 * 1024; // of zeros: a few tens of kilobytes compressed
-        QList<TestZip::Entry> fonts;
-        QByteArray manifest, faces;
+        TestEpub::Book book;
+        book.title = "Fonts";
+        QByteArray faces;
         for (int i = 0; i < count; ++i) {
             SfntFont bomb = base;
             bomb.tables.append({SfntFont::tag("zpad"), QByteArray(padding, char(i))});
             const QByteArray woff = TestWoff::fromSfnt(bomb.toBytes());
             QVERIFY(woff.size() < 256 * 1024);
             const QByteArray name = "f" + QByteArray::number(i) + ".woff";
-            fonts.append({QString::fromLatin1(name), woff});
-            manifest += "<item id=\"f" + QByteArray::number(i) + "\" href=\"" + name + "\" media-type=\"font/woff\"/>";
+            book.resources.append({"f" + QByteArray::number(i), QString::fromLatin1(name), woff, "font/woff"});
             faces += "@font-face { font-family: F" + QByteArray::number(i) + "; src: url(" + name + ") }";
         }
+        // The fonts stand in the manifest and in the chapter's style sheet.
+        book.spine = {{"c", QStringLiteral("c.xhtml"), xhtml("<style>" + faces + "</style><p>Text</p>")}};
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("fonts.epub"));
-        // The fonts stand in the manifest and in the chapter's style sheet.
-        QList<TestZip::Entry> entries{{QStringLiteral("mimetype"), "application/epub+zip", true},
-                                      {QStringLiteral("META-INF/container.xml"),
-                                       "<?xml version=\"1.0\"?><container version=\"1.0\" "
-                                       "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles><rootfile "
-                                       "full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"},
-                                      {QStringLiteral("content.opf"),
-                                       "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
-                                       "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>Fonts</dc:title></metadata>"
-                                       "<manifest><item id=\"c\" href=\"c.xhtml\" media-type=\"application/xhtml+xml\"/>"
-                                           + manifest + "</manifest><spine><itemref idref=\"c\"/></spine></package>"},
-                                      {QStringLiteral("c.xhtml"), xhtml("<style>" + faces + "</style><p>Text</p>")}};
-        entries += fonts;
-        QVERIFY(TestZip::write(path, entries));
+        QVERIFY(TestEpub::write(path, book));
         QVERIFY(QFileInfo(path).size() < 1024 * 1024);
 
         const qint64 each = base.toBytes().size() + padding;

@@ -6,6 +6,7 @@
 #include "images/ImageUrl.h"
 #include "ReaderTestSupport.h"
 #include "sources/ZipByteSource.h"
+#include "TestEpub.h"
 #include "TestFonts.h"
 #include "TestZip.h"
 
@@ -23,14 +24,6 @@ namespace {
 
 const QString bookPath = QStringLiteral("/books/Some Book.epub");
 const QString containerName = QStringLiteral("META-INF/container.xml");
-
-QByteArray container(const QByteArray& opfPath)
-{
-    return "<?xml version=\"1.0\"?>\n<container version=\"1.0\" "
-           "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles>"
-           "<rootfile full-path=\"" + opfPath + "\" media-type=\"application/oebps-package+xml\"/>"
-           "</rootfiles></container>";
-}
 
 QByteArray package(const QByteArray& metadata, const QByteArray& manifest, const QByteArray& spine,
                    const QByteArray& packageAttributes = QByteArray())
@@ -69,7 +62,7 @@ QByteArray xhtml(const QByteArray& body, const QByteArray& head = QByteArray())
 std::shared_ptr<FakeBook> makeBook(const QByteArray& opf)
 {
     auto book = std::make_shared<FakeBook>();
-    book->entries.insert(containerName, container("OEBPS/content.opf"));
+    book->entries.insert(containerName, TestEpub::container("OEBPS/content.opf"));
     book->entries.insert(QStringLiteral("OEBPS/content.opf"), opf);
     return book;
 }
@@ -208,13 +201,13 @@ void TestEpubReader::openErrors_data()
     QTest::addColumn<QByteArray>("container"); // empty: no entry
     QTest::addColumn<QString>("error");
 
-    const QByteArray good = container("OEBPS/content.opf");
+    const QByteArray good = TestEpub::container("OEBPS/content.opf");
     QTest::newRow("source does not open") << false << good << "Cannot open EPUB file: " + bookPath;
     QTest::newRow("no container") << true << QByteArray() << "Missing or invalid META-INF/container.xml";
     QTest::newRow("container without rootfile")
         << true << QByteArray("<container><rootfiles/></container>")
         << "Could not find OPF rootfile path in container.xml";
-    QTest::newRow("rootfile with empty path") << true << container("")
+    QTest::newRow("rootfile with empty path") << true << TestEpub::container("")
                                               << "Could not find OPF rootfile path in container.xml";
     QTest::newRow("container not XML") << true << QByteArray("<<< not xml")
                                        << "Could not find OPF rootfile path in container.xml";
@@ -409,7 +402,7 @@ void TestEpubReader::cover()
 void TestEpubReader::spineOfRootPackage()
 {
     auto book = std::make_shared<FakeBook>();
-    book->entries.insert(containerName, container("content.opf"));
+    book->entries.insert(containerName, TestEpub::container("content.opf"));
     book->entries.insert(QStringLiteral("content.opf"),
                          package("<dc:title>Root</dc:title>",
                                  item("c1", "ch1.xhtml") + item("c2", "a%20b.xhtml") + item("gone", "gone.xhtml")
@@ -978,12 +971,12 @@ void TestEpubReader::packagesAsPublishersMakeThem()
     QFETCH(QStringList, present);
     QFETCH(QStringList, absent);
 
-    QList<TestZip::Entry> entries{ { QStringLiteral("mimetype"), "application/epub+zip", true },
-                                   { containerName, container("OEBPS/content.opf") },
-                                   { QStringLiteral("OEBPS/content.opf"), package(metadata, manifest, spine) } };
+    TestEpub::Book book;
+    book.packagePath = QStringLiteral("OEBPS/content.opf");
+    book.packageDocument = package(metadata, manifest, spine);
     for (auto file = files.cbegin(); file != files.cend(); ++file)
-        entries.append(TestZip::Entry{ file.key(), file.value() });
-    QVERIFY(TestZip::write(zipBook, entries));
+        book.files.append(TestZip::Entry{ file.key(), file.value() });
+    QVERIFY(TestEpub::write(zipBook, book));
 
     if (!warning.isEmpty())
         QTest::ignoreMessage(QtWarningMsg, qPrintable(warning));
@@ -1121,10 +1114,11 @@ void TestEpubReader::bookFontsAnswerToTheirRulesAndStayInTheBook()
 void TestEpubReader::chapterDeclaredTooLargeFailsTheBook()
 {
     const QByteArray chapterName = "OEBPS/bomb.xhtml";
-    QVERIFY(TestZip::write(zipBook, { { QStringLiteral("mimetype"), "application/epub+zip", true },
-                                      { containerName, container("OEBPS/content.opf") },
-                                      { QStringLiteral("OEBPS/content.opf"), package("<dc:title>Bomb</dc:title>", item("c1", "bomb.xhtml"), itemref("c1")) },
-                                      { QString::fromLatin1(chapterName), xhtml("<p>tiny</p>"), true } }));
+    TestEpub::Book book;
+    book.packagePath = QStringLiteral("OEBPS/content.opf");
+    book.packageDocument = package("<dc:title>Bomb</dc:title>", item("c1", "bomb.xhtml"), itemref("c1"));
+    book.files = { { QString::fromLatin1(chapterName), xhtml("<p>tiny</p>"), true } };
+    QVERIFY(TestEpub::write(zipBook, book));
     QFile file(zipBook);
     QVERIFY(file.open(QIODevice::ReadWrite));
     QByteArray bytes = file.readAll();

@@ -13,6 +13,7 @@
 
 #include "EncodedText.h"
 #include "ReaderTestSupport.h"
+#include "TestEpub.h"
 #include "TestZip.h"
 
 #include <QBuffer>
@@ -202,24 +203,11 @@ private Q_SLOTS:
         QVERIFY(writeFile(cp1251Txt, cp1251));
         QTest::newRow("TXT book in a code page") << Stage([cp1251Txt] { return openedParts(cp1251Txt); });
 
-        QList<TestZip::Entry> epub{
-            {QStringLiteral("mimetype"), "application/epub+zip", true},
-            {QStringLiteral("META-INF/container.xml"),
-             "<?xml version=\"1.0\"?><container version=\"1.0\" xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\">"
-             "<rootfiles><rootfile full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"}};
-        QByteArray manifest, spine;
-        for (int i = 0; i < 40; ++i) {
-            const QByteArray id = "c" + QByteArray::number(i);
-            manifest += "<item id=\"" + id + "\" href=\"" + id + ".xhtml\" media-type=\"application/xhtml+xml\"/>";
-            spine += "<itemref idref=\"" + id + "\"/>";
-            epub.append({QString::fromLatin1(id + ".xhtml"), xhtml(300)});
-        }
-        epub.append({QStringLiteral("content.opf"),
-                     "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"2.0\">"
-                     "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>T</dc:title></metadata>"
-                     "<manifest>" + manifest + "</manifest><spine>" + spine + "</spine></package>"});
+        TestEpub::Book epub;
+        epub.title = "T";
+        epub.spine = TestEpub::numberedChapters(QList<QByteArray>(40, xhtml(300)));
         const QString epubPath = m_dir.filePath(QStringLiteral("book.epub"));
-        QVERIFY(TestZip::write(epubPath, epub));
+        QVERIFY(TestEpub::write(epubPath, epub));
         QTest::newRow("EPUB book") << Stage([epubPath] { return openedParts(epubPath); });
 
         QByteArray sections;

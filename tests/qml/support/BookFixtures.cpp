@@ -1,6 +1,6 @@
 #include "BookFixtures.h"
 
-#include "TestZip.h"
+#include "TestEpub.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -61,23 +61,7 @@ QString BookFixtures::illustratedBook(const QString& name, int paragraphs)
 QString BookFixtures::colourSchemeBook(const QString& name)
 {
     const QString path = m_dir.filePath(name + QStringLiteral(".epub"));
-    const QByteArray opf = "<?xml version=\"1.0\"?><package xmlns=\"http://www.idpf.org/2007/opf\" version=\"3.0\">"
-                           "<metadata xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>" + name.toUtf8()
-                           + "</dc:title></metadata>"
-                             "<manifest><item id=\"c\" href=\"c.xhtml\" media-type=\"application/xhtml+xml\"/></manifest>"
-                             "<spine><itemref idref=\"c\"/></spine></package>";
-    const QByteArray chapter = "<html xmlns=\"http://www.w3.org/1999/xhtml\"><head><link rel=\"stylesheet\" href=\"s.css\"/>"
-                               "</head><body><p>" + name.toUtf8() + "</p></body></html>";
-    const bool written = TestZip::write(path, {
-        {QStringLiteral("mimetype"), "application/epub+zip", true},
-        {QStringLiteral("META-INF/container.xml"),
-         "<?xml version=\"1.0\"?><container xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\" version=\"1.0\">"
-         "<rootfiles><rootfile full-path=\"content.opf\" media-type=\"application/oebps-package+xml\"/></rootfiles></container>"},
-        {QStringLiteral("content.opf"), opf},
-        {QStringLiteral("c.xhtml"), chapter},
-        {QStringLiteral("s.css"), "@media (prefers-color-scheme: dark) { p { font-style: italic } }"},
-    });
-    return written ? path : QString();
+    return TestEpub::write(path, TestEpub::colourSchemeBook(name.toUtf8(), name.toUtf8())) ? path : QString();
 }
 
 QString BookFixtures::comicFolder(const QString& name, int pages, const QVariantList& widePages)
