@@ -1,7 +1,7 @@
 #include "formats/TxtReader.h"
 
 #include "content/DocumentChunkBuilder.h"
-#include "formats/LargeBuffer.h"
+#include "text/LargeBuffer.h"
 #include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
 #include "text/CancelToken.h"

@@ -1,11 +1,14 @@
 #include "text/PlainTextParagraphs.h"
 
 #include "text/CancelToken.h"
+#include "text/LargeBuffer.h"
 
 #include <QList>
 
 #include <algorithm>
 #include <map>
+#include <span>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -201,10 +204,48 @@ qsizetype lineEnd(QStringView text, qsizetype from)
     return end;
 }
 
-// A form feed ends its line and stands for a section break of its own.
-QList<Line> readLines(QStringView text)
+// The most lines the text can make: one after each line end, a form feed making two (its line and
+// a mark). Without a branch, so that the compiler turns it into vector code.
+qsizetype mostLines(QStringView text)
 {
-    QList<Line> lines;
+    qsizetype ends = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        ends += qsizetype(u == u'\n') + qsizetype(u == u'\r') + 2 * qsizetype(u == u'\f');
+    }
+    return ends + 1;
+}
+
+// The lines of a text. A book has tens of thousands, and the first touch of each page of fresh
+// memory costs a fault: the table takes its memory at once, in huge pages where the system offers
+// them, sized for the most lines the text can make.
+class LineTable {
+public:
+    explicit LineTable(QStringView text)
+        : capacity(mostLines(text))
+        , memory(capacity * qsizetype(sizeof(Line)))
+        , first(reinterpret_cast<Line*>(memory.data()))
+    {
+        static_assert(std::is_trivially_copyable_v<Line> && std::is_trivially_destructible_v<Line>);
+    }
+
+    void append(const Line& line)
+    {
+        Q_ASSERT(count < capacity);
+        new (first + count++) Line(line);
+    }
+    std::span<Line> lines() const { return {first, size_t(count)}; }
+
+private:
+    qsizetype capacity;
+    LargeBuffer memory;
+    Line* first;
+    qsizetype count = 0;
+};
+
+// A form feed ends its line and stands for a section break of its own.
+void readLines(QStringView text, LineTable& lines)
+{
     qsizetype pos = 0;
     while (pos < text.size() && !CancelToken::requested()) {
         qsizetype end = lineEnd(text, pos);
@@ -221,7 +262,6 @@ QList<Line> readLines(QStringView text)
         }
         pos = end + 1;
     }
-    return lines;
 }
 
 int mostCommon(const std::map<int, int>& counts)
@@ -280,7 +320,7 @@ struct LineCounts {
     int blankRunCount = 0;
 };
 
-LineCounts countLines(const QList<Line>& lines)
+LineCounts countLines(std::span<const Line> lines)
 {
     LineCounts counts;
     int run = 0;
@@ -310,12 +350,12 @@ struct StartCounts {
     int starts = 0;
 };
 
-StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLength)
+StartCounts countStarts(std::span<const Line> lines, int bodyIndent, int startLength)
 {
     StartCounts counts;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const Line& before = lines.at(i - 1);
-        const Line& line = lines.at(i);
+    for (qsizetype i = 1; i < std::ssize(lines); ++i) {
+        const Line& before = lines[i - 1];
+        const Line& line = lines[i];
         if (line.kind != LineKind::Text || before.kind != LineKind::Text)
             continue;
         if (line.indent > bodyIndent && before.indent == bodyIndent && line.length >= startLength) {
@@ -327,7 +367,7 @@ StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLengt
 }
 
 // The fill width: the length that all but one in a hundred lines (at least one) stay within.
-int fillWidthOf(const QList<Line>& lines, Unit unit)
+int fillWidthOf(std::span<const Line> lines, Unit unit)
 {
     QList<int> lengths;
     for (const Line& line : lines) {
@@ -362,12 +402,12 @@ struct WrapCounts {
     qsizetype looseTrailing = 0;
 };
 
-WrapCounts countWraps(const QList<Line>& lines, Unit unit, int fillWidth)
+WrapCounts countWraps(std::span<const Line> lines, Unit unit, int fillWidth)
 {
     WrapCounts counts;
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        const Line& line = lines.at(i);
-        const Line& next = lines.at(i + 1);
+    for (qsizetype i = 0; i + 1 < std::ssize(lines); ++i) {
+        const Line& line = lines[i];
+        const Line& next = lines[i + 1];
         if (line.kind != LineKind::Text || next.kind != LineKind::Text)
             continue;
         const Fit fit = fitOf(line, next, unit, fillWidth);
@@ -393,7 +433,7 @@ bool isGreedy(const WrapCounts& counts)
 }
 
 // Measures the first word of each text line in columns.
-void measureFirstWords(QList<Line>& lines)
+void measureFirstWords(std::span<Line> lines)
 {
     for (Line& line : lines) {
         if (line.kind != LineKind::Text)
@@ -407,7 +447,7 @@ void measureFirstWords(QList<Line>& lines)
 }
 
 // Measures the text lines in UTF-8 bytes: whether any of them holds more bytes than characters.
-bool measureBytes(QList<Line>& lines)
+bool measureBytes(std::span<Line> lines)
 {
     bool multiByte = false;
     for (Line& line : lines) {
@@ -424,7 +464,7 @@ bool measureBytes(QList<Line>& lines)
 
 // Chooses the unit the file was wrapped in, and how exactly it was wrapped. Lines are measured
 // in bytes only when that may tell more, as a book is mostly read once.
-void chooseWrap(QList<Line>& lines, FileRule& rule)
+void chooseWrap(std::span<Line> lines, FileRule& rule)
 {
     measureFirstWords(lines);
     rule.fillWidth = fillWidthOf(lines, Columns);
@@ -445,7 +485,7 @@ void chooseWrap(QList<Line>& lines, FileRule& rule)
         && 10 * counts.tightTrailing >= 9 * counts.tight && 10 * counts.looseTrailing <= counts.loose;
 }
 
-FileRule ruleFor(QList<Line>& lines)
+FileRule ruleFor(std::span<Line> lines)
 {
     FileRule rule;
     LineCounts counts = countLines(lines);
@@ -679,26 +719,26 @@ struct Section {
 // Characters in each section: enough for the work to outweigh the handing out.
 constexpr qsizetype kSectionCharacters = 65536;
 
-QList<Section> sectionsOf(const QList<Line>& lines)
+QList<Section> sectionsOf(std::span<const Line> lines)
 {
     QList<Section> sections;
     Section current;
     int blankRun = 0;
     bool seenText = false;
     qsizetype characters = 0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (characters >= kSectionCharacters && lines.at(i - 1).kind == LineKind::Blank) {
+    for (qsizetype i = 0; i < std::ssize(lines); ++i) {
+        if (characters >= kSectionCharacters && lines[i - 1].kind == LineKind::Blank) {
             current.end = i;
             sections.append(current);
             current = Section{i, 0, blankRun, seenText};
             characters = 0;
         }
-        const Line& line = lines.at(i);
+        const Line& line = lines[i];
         characters += line.text.size() + 1;
         blankRun = line.kind == LineKind::Blank ? blankRun + 1 : 0;
         seenText = seenText || line.kind == LineKind::Text;
     }
-    current.end = lines.size();
+    current.end = std::ssize(lines);
     sections.append(current);
     return sections;
 }
@@ -706,14 +746,14 @@ QList<Section> sectionsOf(const QList<Line>& lines)
 // Cuts the file's runs of text lines into paragraphs and hand-laid blocks by the file's rule.
 class Finder {
 public:
-    Finder(const QList<Line>& lines, const FileRule& rule, Recording& out) : lines(lines), rule(rule), out(out) {}
+    Finder(std::span<const Line> lines, const FileRule& rule, Recording& out) : lines(lines), rule(rule), out(out) {}
 
     void run(const Section& section)
     {
         int blankRun = section.blankRun;
         bool seenText = section.seenText;
         for (qsizetype i = section.begin; i < section.end && !CancelToken::requested() && !out.stopped(); ++i) {
-            const Line& line = lines.at(i);
+            const Line& line = lines[i];
             if (line.kind == LineKind::Blank) {
                 flush(i);
                 ++blankRun;
@@ -757,12 +797,12 @@ private:
     // fills its lines exactly; others, or by hand, leave up to a tenth of the width.
     bool isFull(qsizetype i) const
     {
-        if (rule.narrow || rule.fewLines || rule.linesAreParagraphs || i + 1 >= lines.size())
+        if (rule.narrow || rule.fewLines || rule.linesAreParagraphs || i + 1 >= std::ssize(lines))
             return false;
-        const Line& next = lines.at(i + 1);
+        const Line& next = lines[i + 1];
         if (next.kind != LineKind::Text)
             return false;
-        const Fit fit = fitOf(lines.at(i), next, rule.unit, rule.fillWidth);
+        const Fit fit = fitOf(lines[i], next, rule.unit, rule.fillWidth);
         return fit.tight || (!rule.greedy && fit.near);
     }
 
@@ -778,7 +818,7 @@ private:
                     joined(i, i + 2);
                     ++i;
                 } else {
-                    out.paragraph(lines.at(i).text.trimmed().toString());
+                    out.paragraph(lines[i].text.trimmed().toString());
                 }
             }
         } else if (blockHandLaid) {
@@ -799,8 +839,8 @@ private:
     // block of two runs on when it is of prose length, whatever the case of the second.
     bool runsOn(qsizetype i, bool firstOfTwo = false) const
     {
-        const Line& line = lines.at(i);
-        const Line& next = lines.at(i + 1);
+        const Line& line = lines[i];
+        const Line& next = lines[i + 1];
         if (rule.softBreaks)
             return line.trailingSpace;
         if (isFull(i))
@@ -826,7 +866,7 @@ private:
         qsizetype broken = 0;
         const bool two = end - begin == 2;
         for (qsizetype i = begin; i < end; ++i) {
-            allIndented = allIndented && lines.at(i).indent > rule.bodyIndent;
+            allIndented = allIndented && lines[i].indent > rule.bodyIndent;
             if (i + 1 < end && !runsOn(i, two))
                 ++broken;
         }
@@ -851,11 +891,11 @@ private:
             return false;
         int longest = 0;
         for (qsizetype i = begin; i < end; ++i)
-            longest = std::max(longest, lines.at(i).length);
+            longest = std::max(longest, lines[i].length);
         qsizetype pauses = 0;
         for (qsizetype i = begin; i + 1 < end; ++i) {
-            const Line& line = lines.at(i);
-            if (line.length < kShortestProseLine || !fitOf(line, lines.at(i + 1), Columns, longest).tight)
+            const Line& line = lines[i];
+            if (line.length < kShortestProseLine || !fitOf(line, lines[i + 1], Columns, longest).tight)
                 return false;
             const QStringView text = line.text.trimmed();
             pauses += text.back().isPunct();
@@ -870,8 +910,8 @@ private:
     {
         if (rule.softBreaks)
             return false;
-        const QStringView text = lines.at(i).text.trimmed();
-        const QStringView next = lines.at(i + 1).text.trimmed();
+        const QStringView text = lines[i].text.trimmed();
+        const QStringView next = lines[i + 1].text.trimmed();
         qsizetype last = text.size() - 1;
         while (last > 0 && isClosingMark(text.at(last)))
             --last;
@@ -921,13 +961,13 @@ private:
     {
         qsizetype size = 0;
         for (qsizetype i = begin; i < end; ++i)
-            size += lines.at(i).text.size() + 1;
+            size += lines[i].text.size() + 1;
         QString text;
         text.reserve(size);
         for (qsizetype i = begin; i < end; ++i) {
             if (!text.isEmpty())
                 text.append(u' ');
-            text.append(lines.at(i).text.trimmed());
+            text.append(lines[i].text.trimmed());
         }
         out.paragraph(text);
     }
@@ -936,9 +976,9 @@ private:
     // the number of a note, set on a line of its own before the note's text.
     bool isNoteNumberBefore(qsizetype i, qsizetype end) const
     {
-        if (i + 1 >= end || !startsLowerCase(lines.at(i + 1)))
+        if (i + 1 >= end || !startsLowerCase(lines[i + 1]))
             return false;
-        const QStringView text = lines.at(i).text.trimmed();
+        const QStringView text = lines[i].text.trimmed();
         return !text.isEmpty() && text.size() <= 3
             && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     }
@@ -950,13 +990,13 @@ private:
     {
         int common = rule.bodyIndent;
         for (qsizetype i = begin; i < end; ++i)
-            common = std::min(common, lines.at(i).indent);
+            common = std::min(common, lines[i].indent);
         const int longest = std::min(kWidestWrap, 2 * rule.wrapWidth);
         QList<QString> texts;
         for (qsizetype i = begin; i < end; ++i) {
             const bool note = isNoteNumberBefore(i, end);
             const qsizetype last = note ? i + 1 : i;
-            if (lines.at(last).length > longest) {
+            if (lines[last].length > longest) {
                 if (!texts.isEmpty())
                     out.lines(std::exchange(texts, {}));
                 joined(i, last + 1);
@@ -964,11 +1004,11 @@ private:
                 continue;
             }
             if (note) {
-                texts.append(lines.at(i).text.trimmed().toString() + u' ' + lines.at(i + 1).text.trimmed().toString());
+                texts.append(lines[i].text.trimmed().toString() + u' ' + lines[i + 1].text.trimmed().toString());
                 ++i;
                 continue;
             }
-            texts.append(withoutIndent(lines.at(i).text, common));
+            texts.append(withoutIndent(lines[i].text, common));
         }
         if (!texts.isEmpty())
             out.lines(texts);
@@ -989,7 +1029,7 @@ private:
         return text.toString();
     }
 
-    const QList<Line>& lines;
+    std::span<const Line> lines;
     const FileRule& rule;
     Recording& out;
     qsizetype first = -1;
@@ -1009,9 +1049,10 @@ void split(QStringView text, int budget, const std::function<void(const Block&)>
            const Recorded& told)
 {
     budget = qMax(budget, 1);
-    QList<Line> readOnce = readLines(text);
-    const FileRule rule = ruleFor(readOnce);
-    const QList<Line>& lines = readOnce;
+    LineTable table(text);
+    readLines(text, table);
+    const FileRule rule = ruleFor(table.lines());
+    const std::span<const Line> lines = table.lines();
     const QList<Section> sections = sectionsOf(lines);
     QList<Recording> recordings(sections.size(), Recording(&told));
     Recording* const recorded = recordings.data(); // each call writes its own section
