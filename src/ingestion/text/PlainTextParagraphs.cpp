@@ -41,7 +41,7 @@ constexpr int kShortestProseLine = 20;
 // Files with fewer text lines than this are too short for statistics.
 constexpr int kFewLines = 24;
 
-enum class LineKind { Blank, Text, Mark };
+enum class LineKind : quint8 { Blank, Text, Mark };
 
 // A line's length as a wrapper counted it: in columns, or in the bytes of its UTF-8 form (some
 // wrappers count bytes, and leave lines of Cyrillic or Greek half as long in characters).
@@ -50,13 +50,15 @@ struct Extent {
     int firstWord = 0; // of the first word
 };
 
+// A line as the rules see it, measured as it is read, in one pass over its characters.
 struct Line {
     QStringView text; // without its line end
     LineKind kind = LineKind::Text;
+    bool trailingSpace = false; // white space after the last visible character
+    bool multiByte = false;     // more bytes than characters in UTF-8
     int indent = 0; // columns of leading white space
     int length = 0; // columns up to the last visible character, indent included
     Extent extents[2]; // in columns, in bytes
-    bool trailingSpace = false; // white space after the last visible character
 };
 
 enum Unit { Columns = 0, Bytes = 1 };
@@ -92,26 +94,39 @@ int advance(int column, QChar c)
     return column + (c == u'\t' ? kTabStop - column % kTabStop : columnsOf(c));
 }
 
-// Without a branch, so that the compiler turns it into vector code: nearly every line of a book
-// has no tab and nothing in the first wide range or at or past U+2E80, where the others lie.
-bool isOneColumnEach(QStringView text)
+// UTF-8 bytes a UTF-16 unit takes beyond one (a surrogate pair takes four in all).
+int utf8Extra(char16_t u)
 {
-    unsigned other = 0;
-    for (const QChar c : text)
-        other |= unsigned(c == u'\t') | unsigned(char16_t(c.unicode() - 0x1100) <= 0x115F - 0x1100)
-            | unsigned(c.unicode() >= 0x2E80);
-    return other == 0;
+    return int(u >= 0x80) + int(u >= 0x800) - int(char16_t(u - 0xD800) <= 0xDFFF - 0xD800);
 }
 
-// The length of the text in UTF-8 (a surrogate pair counts as four), without a branch.
+// The length of the text in UTF-8.
 int utf8Length(QStringView text)
 {
     int extra = 0;
+    for (const QChar c : text)
+        extra += utf8Extra(c.unicode());
+    return int(text.size()) + extra;
+}
+
+struct Widths {
+    bool oneColumnEach = true; // no tab and no wide character
+    int utf8Extra = 0;         // UTF-8 bytes beyond one a character
+};
+
+// Both in one pass without a branch, so that the compiler turns it into vector code: nearly
+// every line of a book has no tab and nothing in the first wide range or at or past U+2E80,
+// where the others lie.
+Widths widthsOf(QStringView text)
+{
+    unsigned other = 0;
+    int extra = 0;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        extra += int(u >= 0x80) + int(u >= 0x800) - int(char16_t(u - 0xD800) <= 0xDFFF - 0xD800);
+        other |= unsigned(u == u'\t') | unsigned(char16_t(u - 0x1100) <= 0x115F - 0x1100) | unsigned(u >= 0x2E80);
+        extra += utf8Extra(u);
     }
-    return int(text.size()) + extra;
+    return Widths{other == 0, extra};
 }
 
 // No wrapper breaks a line at a no-break space.
@@ -161,14 +176,22 @@ Line describeLine(QStringView text)
         --last;
     line.trailingSpace = last + 1 < text.size();
     const QStringView visible = text.sliced(i, last + 1 - i);
-    if (isOneColumnEach(visible)) {
+    const Widths widths = widthsOf(visible);
+    if (widths.oneColumnEach) {
         line.length = column + int(visible.size());
     } else {
         for (const QChar c : visible)
             column = advance(column, c);
         line.length = column;
     }
-    line.extents[Columns].length = line.length;
+    // In bytes, the indent counts one a character.
+    const QStringView word = firstWord(visible);
+    int wordColumns = 0;
+    for (const QChar c : word)
+        wordColumns += columnsOf(c);
+    line.extents[Columns] = Extent{line.length, wordColumns};
+    line.extents[Bytes] = Extent{int(i + visible.size()) + widths.utf8Extra, utf8Length(word)};
+    line.multiByte = widths.utf8Extra != 0;
     if (isMarkCharacter(text.at(i)) && isMarkLine(text.sliced(i)))
         line.kind = LineKind::Mark;
     return line;
@@ -205,13 +228,19 @@ qsizetype lineEnd(QStringView text, qsizetype from)
 }
 
 // The most lines the text can make: one after each line end, a form feed making two (its line and
-// a mark). Without a branch, so that the compiler turns it into vector code.
+// a mark). Without a branch, and in blocks whose counts fit 16 bits, so that the compiler turns it
+// into vector code.
 qsizetype mostLines(QStringView text)
 {
+    constexpr qsizetype kBlock = 16384;
     qsizetype ends = 0;
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        ends += qsizetype(u == u'\n') + qsizetype(u == u'\r') + 2 * qsizetype(u == u'\f');
+    for (qsizetype start = 0; start < text.size(); start += kBlock) {
+        quint16 inBlock = 0;
+        for (const QChar c : text.sliced(start, qMin(kBlock, text.size() - start))) {
+            const char16_t u = c.unicode();
+            inBlock += quint16(u == u'\n') + quint16(u == u'\r') + quint16(2 * (u == u'\f'));
+        }
+        ends += inBlock;
     }
     return ends + 1;
 }
@@ -234,7 +263,7 @@ public:
         Q_ASSERT(count < capacity);
         new (first + count++) Line(line);
     }
-    std::span<Line> lines() const { return {first, size_t(count)}; }
+    std::span<const Line> lines() const { return {first, size_t(count)}; }
 
 private:
     qsizetype capacity;
@@ -264,18 +293,44 @@ void readLines(QStringView text, LineTable& lines)
     }
 }
 
-int mostCommon(const std::map<int, int>& counts)
-{
-    int best = 0;
-    int bestCount = 0;
-    for (const auto& [value, count] : counts) {
-        if (count > bestCount) { // the map runs in increasing order, so a tie keeps the smaller
-            best = value;
-            bestCount = count;
+// How often each value occurs. Nearly all values are small (indents, runs of blank lines), and a
+// list counts them at a fraction of a map's cost for each of a book's lines.
+class Tally {
+public:
+    void add(int value) // at least 0
+    {
+        if (value >= kListed) {
+            ++large[value];
+            return;
         }
+        if (value >= small.size())
+            small.resize(value + 1);
+        ++small[value];
     }
-    return best;
-}
+
+    // The value seen most often, the smaller on a tie; 0 when none was.
+    int mostCommon() const
+    {
+        int best = 0;
+        int bestCount = 0;
+        const auto consider = [&](int value, int count) {
+            if (count > bestCount) {
+                best = value;
+                bestCount = count;
+            }
+        };
+        for (qsizetype value = 0; value < small.size(); ++value)
+            consider(int(value), small.at(value));
+        for (const auto& [value, count] : large)
+            consider(value, count);
+        return best;
+    }
+
+private:
+    static constexpr int kListed = 1024;
+    QList<int> small;
+    std::map<int, int> large; // values from kListed on, in increasing order
+};
 
 bool isClosingMark(QChar c)
 {
@@ -315,14 +370,15 @@ bool startsLowerCase(const Line& line)
 // The shape of a file's text lines: their lengths, indents and the blank runs between them.
 struct LineCounts {
     QList<int> lengths;
-    std::map<int, int> indents;
-    std::map<int, int> blankRuns; // blank lines in a run between text lines -> how many runs
+    Tally indents;
+    Tally blankRuns; // blank lines in a run between text lines
     int blankRunCount = 0;
 };
 
 LineCounts countLines(std::span<const Line> lines)
 {
     LineCounts counts;
+    counts.lengths.reserve(std::ssize(lines));
     int run = 0;
     bool seenText = false;
     for (const Line& line : lines) {
@@ -332,9 +388,9 @@ LineCounts countLines(std::span<const Line> lines)
         }
         if (line.kind == LineKind::Text) {
             counts.lengths.append(line.length);
-            ++counts.indents[line.indent];
+            counts.indents.add(line.indent);
             if (seenText && run > 0) {
-                ++counts.blankRuns[run];
+                counts.blankRuns.add(run);
                 ++counts.blankRunCount;
             }
             seenText = true;
@@ -346,7 +402,7 @@ LineCounts countLines(std::span<const Line> lines)
 
 // How often a text line below a body-indented one is indented further.
 struct StartCounts {
-    std::map<int, int> startIndents;
+    Tally startIndents;
     int starts = 0;
 };
 
@@ -359,7 +415,7 @@ StartCounts countStarts(std::span<const Line> lines, int bodyIndent, int startLe
         if (line.kind != LineKind::Text || before.kind != LineKind::Text)
             continue;
         if (line.indent > bodyIndent && before.indent == bodyIndent && line.length >= startLength) {
-            ++counts.startIndents[line.indent];
+            counts.startIndents.add(line.indent);
             ++counts.starts;
         }
     }
@@ -367,13 +423,9 @@ StartCounts countStarts(std::span<const Line> lines, int bodyIndent, int startLe
 }
 
 // The fill width: the length that all but one in a hundred lines (at least one) stay within.
-int fillWidthOf(std::span<const Line> lines, Unit unit)
+// Takes the lengths of the text lines, in any order, and reorders them.
+int fillWidthOf(QList<int>& lengths)
 {
-    QList<int> lengths;
-    for (const Line& line : lines) {
-        if (line.kind == LineKind::Text)
-            lengths.append(line.extents[unit].length);
-    }
     if (lengths.isEmpty())
         return 0;
     const qsizetype longer = lengths.size() / 100;
@@ -432,46 +484,24 @@ bool isGreedy(const WrapCounts& counts)
     return counts.tight >= kFewestWrappedLines && counts.near * kGreedyNearShare <= counts.tight;
 }
 
-// Measures the first word of each text line in columns.
-void measureFirstWords(std::span<Line> lines)
+// Chooses the unit the file was wrapped in, and how exactly it was wrapped. The lines are counted
+// in bytes only when that may tell more.
+// Takes the lengths of the text lines in columns, in any order, and leaves others there.
+void chooseWrap(std::span<const Line> lines, QList<int>& lengths, FileRule& rule)
 {
-    for (Line& line : lines) {
-        if (line.kind != LineKind::Text)
-            continue;
-        const QStringView word = firstWord(line.text.trimmed());
-        int columns = 0;
-        for (const QChar c : word)
-            columns += columnsOf(c);
-        line.extents[Columns].firstWord = columns;
-    }
-}
-
-// Measures the text lines in UTF-8 bytes: whether any of them holds more bytes than characters.
-bool measureBytes(std::span<Line> lines)
-{
-    bool multiByte = false;
-    for (Line& line : lines) {
-        if (line.kind != LineKind::Text)
-            continue;
-        const QStringView visible = line.text.trimmed();
-        const qsizetype indent = visible.data() - line.text.data(); // units of ASCII white space
-        line.extents[Bytes].length = int(indent) + utf8Length(visible);
-        line.extents[Bytes].firstWord = utf8Length(firstWord(visible));
-        multiByte = multiByte || line.extents[Bytes].length != int(indent + visible.size());
-    }
-    return multiByte;
-}
-
-// Chooses the unit the file was wrapped in, and how exactly it was wrapped. Lines are measured
-// in bytes only when that may tell more, as a book is mostly read once.
-void chooseWrap(std::span<Line> lines, FileRule& rule)
-{
-    measureFirstWords(lines);
-    rule.fillWidth = fillWidthOf(lines, Columns);
+    rule.fillWidth = fillWidthOf(lengths);
     WrapCounts counts = countWraps(lines, Columns, rule.fillWidth);
-    if (!rule.fewLines && measureBytes(lines)) {
+    const bool multiByte = std::any_of(lines.begin(), lines.end(), [](const Line& line) {
+        return line.kind == LineKind::Text && line.multiByte;
+    });
+    if (!rule.fewLines && multiByte) {
         // The unit the wrapper counted in leaves the fewest lines near the width unfilled.
-        const int byteWidth = fillWidthOf(lines, Bytes);
+        lengths.clear();
+        for (const Line& line : lines) {
+            if (line.kind == LineKind::Text)
+                lengths.append(line.extents[Bytes].length);
+        }
+        const int byteWidth = fillWidthOf(lengths);
         const WrapCounts byteCounts = countWraps(lines, Bytes, byteWidth);
         if (isGreedy(byteCounts) && (!isGreedy(counts) || byteCounts.near * counts.tight < counts.near * byteCounts.tight)) {
             rule.unit = Bytes;
@@ -485,7 +515,7 @@ void chooseWrap(std::span<Line> lines, FileRule& rule)
         && 10 * counts.tightTrailing >= 9 * counts.tight && 10 * counts.looseTrailing <= counts.loose;
 }
 
-FileRule ruleFor(std::span<Line> lines)
+FileRule ruleFor(std::span<const Line> lines)
 {
     FileRule rule;
     LineCounts counts = countLines(lines);
@@ -497,10 +527,10 @@ FileRule ruleFor(std::span<Line> lines)
     std::nth_element(counts.lengths.begin(), counts.lengths.begin() + (rank - 1), counts.lengths.end());
     rule.wrapWidth = counts.lengths.at(rank - 1);
     rule.linesAreParagraphs = rule.wrapWidth > kWidestWrap;
-    rule.bodyIndent = mostCommon(counts.indents);
+    rule.bodyIndent = counts.indents.mostCommon();
     rule.fewLines = textLines < kFewLines;
     if (!rule.linesAreParagraphs)
-        chooseWrap(lines, rule);
+        chooseWrap(lines, counts.lengths, rule);
     // Nobody wraps prose by hand this narrow, but verse is often this wide.
     rule.narrow = rule.wrapWidth < kNarrowestWrap && !rule.greedy;
 
@@ -509,9 +539,9 @@ FileRule ruleFor(std::span<Line> lines)
     const int startsNeeded = rule.fewLines ? 1 : 2;
     const StartCounts starts = countStarts(lines, rule.bodyIndent, rule.fewLines ? kShortestProseLine : 0);
     rule.indentLed = starts.starts >= startsNeeded && starts.starts * qsizetype(kHabitShare) >= textLines;
-    rule.paragraphIndent = mostCommon(starts.startIndents);
+    rule.paragraphIndent = starts.startIndents.mostCommon();
     rule.blankSeparated = counts.blankRunCount > 0 && counts.blankRunCount * qsizetype(kHabitShare) >= textLines;
-    rule.separatorRun = rule.blankSeparated ? mostCommon(counts.blankRuns) : 0;
+    rule.separatorRun = rule.blankSeparated ? counts.blankRuns.mostCommon() : 0;
     return rule;
 }
 
