@@ -2,6 +2,7 @@
 
 #include "text/CancelToken.h"
 #include "text/LargeBuffer.h"
+#include "text/ParagraphMemory.h"
 
 #include <QList>
 
@@ -776,7 +777,10 @@ QList<Section> sectionsOf(std::span<const Line> lines)
 // Cuts the file's runs of text lines into paragraphs and hand-laid blocks by the file's rule.
 class Finder {
 public:
-    Finder(std::span<const Line> lines, const FileRule& rule, Recording& out) : lines(lines), rule(rule), out(out) {}
+    Finder(std::span<const Line> lines, const FileRule& rule, const ParagraphMemory& memory, Recording& out)
+        : lines(lines), rule(rule), memory(memory), out(out)
+    {
+    }
 
     void run(const Section& section)
     {
@@ -848,7 +852,7 @@ private:
                     joined(i, i + 2);
                     ++i;
                 } else {
-                    out.paragraph(lines[i].text.trimmed().toString());
+                    joined(i, i + 1);
                 }
             }
         } else if (blockHandLaid) {
@@ -987,19 +991,18 @@ private:
         closeRun(end);
     }
 
+    // The lines' visible text, one space between each two, written where the first line stands.
     void joined(qsizetype begin, qsizetype end)
     {
-        qsizetype size = 0;
-        for (qsizetype i = begin; i < end; ++i)
-            size += lines[i].text.size() + 1;
-        QString text;
-        text.reserve(size);
+        char16_t* const start = memory.unitsFor(lines[begin].text);
+        char16_t* next = start;
         for (qsizetype i = begin; i < end; ++i) {
-            if (!text.isEmpty())
-                text.append(u' ');
-            text.append(lines[i].text.trimmed());
+            if (next > start)
+                *next++ = u' ';
+            const QStringView visible = lines[i].text.trimmed();
+            next = std::copy(visible.utf16(), visible.utf16() + visible.size(), next);
         }
-        out.paragraph(text);
+        out.paragraph(memory.string(start, next - start));
     }
 
     // A line of nothing but a number of up to three digits above one that goes on in lower case:
@@ -1061,6 +1064,7 @@ private:
 
     std::span<const Line> lines;
     const FileRule& rule;
+    const ParagraphMemory& memory;
     Recording& out;
     qsizetype first = -1;
     bool blockHandLaid = false;
@@ -1083,11 +1087,12 @@ void split(QStringView text, int budget, const std::function<void(const Block&)>
     readLines(text, table);
     const FileRule rule = ruleFor(table.lines());
     const std::span<const Line> lines = table.lines();
+    const ParagraphMemory memory(text);
     const QList<Section> sections = sectionsOf(lines);
     QList<Recording> recordings(sections.size(), Recording(&told));
     Recording* const recorded = recordings.data(); // each call writes its own section
     const std::function<void(qsizetype)> find = [&](qsizetype k) {
-        Finder(lines, rule, recorded[k]).run(sections.at(k));
+        Finder(lines, rule, memory, recorded[k]).run(sections.at(k));
     };
     if (forEach) {
         forEach(sections.size(), find);
