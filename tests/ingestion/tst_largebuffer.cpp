@@ -1,4 +1,4 @@
-#include "formats/LargeBuffer.h"
+#include "text/LargeBuffer.h"
 
 #include <QTest>
 

@@ -1,5 +1,6 @@
 #include "formats/ParallelFor.h"
 
+#include <QSemaphore>
 #include <QTest>
 #include <QThreadPool>
 
@@ -14,6 +15,7 @@ private Q_SLOTS:
     void everyIndexRunsOnce();
     void saturatedPoolDoesNotDeadlock();
     void callerMayWorkBeforeFinishing();
+    void startingThreadsNeverWaitsForThePool();
 };
 
 void TestParallelFor::everyIndexRunsOnce_data()
@@ -71,6 +73,36 @@ void TestParallelFor::callerMayWorkBeforeFinishing()
     loop.finish();
     loop.finish();
     QCOMPARE(runs[2].load(), 2);
+}
+
+void TestParallelFor::startingThreadsNeverWaitsForThePool()
+{
+    // Every thread of the pool is busy until the loop below has run: starting threads ahead may
+    // neither wait for one nor keep one from the loop's helpers for good.
+    QThreadPool pool;
+    pool.setMaxThreadCount(3);
+    QSemaphore busy;
+    QSemaphore release;
+    for (int task = 0; task < pool.maxThreadCount(); ++task) {
+        pool.start([&busy, &release] {
+            busy.release();
+            release.acquire();
+        });
+    }
+    busy.acquire(pool.maxThreadCount());
+    ParallelFor::startThreads(pool);
+    std::vector<std::atomic<int>> runs(100);
+    ParallelFor::run(pool, qsizetype(runs.size()), [&runs](qsizetype index) { ++runs[index]; });
+    for (const std::atomic<int>& count : runs)
+        QCOMPARE(count.load(), 1);
+    release.release(pool.maxThreadCount());
+    QVERIFY(pool.waitForDone(60000));
+
+    ParallelFor::startThreads(pool); // on an idle pool, the threads start and are let go
+    ParallelFor::run(pool, qsizetype(runs.size()), [&runs](qsizetype index) { ++runs[index]; });
+    QVERIFY(pool.waitForDone(60000));
+    for (const std::atomic<int>& count : runs)
+        QCOMPARE(count.load(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestParallelFor)

@@ -486,6 +486,48 @@ private Q_SLOTS:
         QVERIFY2(told.load() <= allowed + 1 + text.size() / 65536 + 1, qPrintable(QString::number(told.load())));
     }
 
+    // The paragraphs of a book share the memory they were joined into: each outlives the text and
+    // the finding, and a change to one, on any thread, changes none of the others.
+    void paragraphsAreStringsOfTheirOwn()
+    {
+        QList<Block> blocks;
+        QStringList expected;
+        {
+            QString text;
+            for (int i = 0; i < 6000; ++i) { // past the size that takes huge pages
+                const QString paragraph = QStringLiteral("Paragraph %1 is wrapped on three lines or so, "
+                                                         "as the paragraphs of an old novel are.").arg(i).repeated(2);
+                text += wrappedAt70(paragraph) + QLatin1Char('\n');
+                expected.append(paragraph);
+            }
+            const auto onThreads = [](qsizetype count, const std::function<void(qsizetype)>& job) {
+                std::vector<std::thread> threads;
+                for (qsizetype k = 0; k < count; ++k)
+                    threads.emplace_back(job, k);
+                for (std::thread& thread : threads)
+                    thread.join();
+            };
+            PlainTextParagraphs::split(text, kBudget, [&blocks](const Block& block) { blocks.append(block); }, onThreads);
+            text.fill(u'x');
+        }
+        QCOMPARE(blocks.size(), expected.size());
+        std::vector<std::thread> writers;
+        for (qsizetype i = 0; i < blocks.size(); i += 2)
+            writers.emplace_back([&blocks, i] { blocks[i].text.append(QStringLiteral(" And more.")); });
+        for (qsizetype i = 1; i < blocks.size(); i += 2)
+            blocks[i].text[0] = u'p';
+        for (std::thread& writer : writers)
+            writer.join();
+        for (qsizetype i = 0; i < blocks.size(); ++i) {
+            QString paragraph = expected.at(i);
+            if (i % 2 == 0)
+                paragraph += QStringLiteral(" And more.");
+            else
+                paragraph[0] = u'p';
+            QCOMPARE(blocks.at(i).text, paragraph);
+        }
+    }
+
     void numbersAreNoSentenceEnds()
     {
         const QString line = repeated(QStringLiteral("3.14 "), 20000);

@@ -2,6 +2,7 @@
 
 #include "text/CancelToken.h"
 
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QThreadPool>
@@ -86,4 +87,43 @@ void ParallelFor::run(QThreadPool& pool, qsizetype count, Job job)
 {
     ParallelFor loop(pool, count, std::move(job));
     loop.finish();
+}
+
+namespace {
+
+// Threads started ahead are held until all have started, so that the pool cannot hand one of them
+// a second start: at most this long, as real work may already be waiting for them.
+constexpr int kStartingWaitMs = 50;
+
+struct Starting {
+    QMutex mutex;
+    QWaitCondition allStarted;
+    bool done = false;
+
+    void hold()
+    {
+        const QDeadlineTimer deadline(kStartingWaitMs);
+        const QMutexLocker locker(&mutex);
+        while (!done && allStarted.wait(&mutex, deadline)) {
+        }
+    }
+};
+
+} // namespace
+
+void ParallelFor::startThreads(QThreadPool& pool)
+{
+    // One thread is started here; it starts the others, so that the caller waits for one only.
+    auto starting = std::make_shared<Starting>();
+    pool.start([&pool, starting] {
+        for (int k = 1; k < pool.maxThreadCount(); ++k) {
+            if (!pool.tryStart([starting] { starting->hold(); }))
+                break;
+        }
+        {
+            const QMutexLocker locker(&starting->mutex);
+            starting->done = true;
+        }
+        starting->allStarted.wakeAll();
+    });
 }

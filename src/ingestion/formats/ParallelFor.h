@@ -40,6 +40,11 @@ public:
     // Constructs and finishes at once.
     static void run(QThreadPool& pool, qsizetype count, Job job);
 
+    // A pool starts its threads when work first comes, and a thread takes about as long to start
+    // as a millisecond of work: a task about to use the pool calls this first, and the threads the
+    // pool lacks start while it does work of its own. Returns at once; any thread.
+    static void startThreads(QThreadPool& pool);
+
 private:
     struct Progress;
     std::shared_ptr<Progress> progress; // shared with the helpers, which may outlast finish() briefly

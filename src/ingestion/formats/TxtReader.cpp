@@ -1,11 +1,11 @@
 #include "formats/TxtReader.h"
 
 #include "content/DocumentChunkBuilder.h"
-#include "formats/LargeBuffer.h"
 #include "formats/ParallelFor.h"
 #include "formats/TextBookChunks.h"
 #include "text/CancelToken.h"
 #include "text/HtmlWhiteSpace.h"
+#include "text/LargeBuffer.h"
 #include "text/PlainTextParagraphs.h"
 #include "text/TextContentCheck.h"
 #include "text/TerminalText.h"
@@ -191,6 +191,9 @@ bool TxtReader::open(const QString& filePath)
     }
     if (!info.isFile() || !file.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("Cannot open file: ") + filePath);
+    // The paragraphs are found and the chunks built on the pool's threads: those it lacks start
+    // while the file is read and decoded.
+    ParallelFor::startThreads(*QThreadPool::globalInstance());
     // Up to the size seen above, so a file that grows meanwhile cannot push past the limit.
     const qint64 size = info.size();
     const LargeBuffer buffer(size);

@@ -1,11 +1,15 @@
 #include "text/PlainTextParagraphs.h"
 
 #include "text/CancelToken.h"
+#include "text/LargeBuffer.h"
+#include "text/ParagraphMemory.h"
 
 #include <QList>
 
 #include <algorithm>
 #include <map>
+#include <span>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -38,7 +42,7 @@ constexpr int kShortestProseLine = 20;
 // Files with fewer text lines than this are too short for statistics.
 constexpr int kFewLines = 24;
 
-enum class LineKind { Blank, Text, Mark };
+enum class LineKind : quint8 { Blank, Text, Mark };
 
 // A line's length as a wrapper counted it: in columns, or in the bytes of its UTF-8 form (some
 // wrappers count bytes, and leave lines of Cyrillic or Greek half as long in characters).
@@ -47,13 +51,15 @@ struct Extent {
     int firstWord = 0; // of the first word
 };
 
+// A line as the rules see it, measured as it is read, in one pass over its characters.
 struct Line {
     QStringView text; // without its line end
     LineKind kind = LineKind::Text;
+    bool trailingSpace = false; // white space after the last visible character
+    bool multiByte = false;     // more bytes than characters in UTF-8
     int indent = 0; // columns of leading white space
     int length = 0; // columns up to the last visible character, indent included
     Extent extents[2]; // in columns, in bytes
-    bool trailingSpace = false; // white space after the last visible character
 };
 
 enum Unit { Columns = 0, Bytes = 1 };
@@ -89,26 +95,39 @@ int advance(int column, QChar c)
     return column + (c == u'\t' ? kTabStop - column % kTabStop : columnsOf(c));
 }
 
-// Without a branch, so that the compiler turns it into vector code: nearly every line of a book
-// has no tab and nothing in the first wide range or at or past U+2E80, where the others lie.
-bool isOneColumnEach(QStringView text)
+// UTF-8 bytes a UTF-16 unit takes beyond one (a surrogate pair takes four in all).
+int utf8Extra(char16_t u)
 {
-    unsigned other = 0;
-    for (const QChar c : text)
-        other |= unsigned(c == u'\t') | unsigned(char16_t(c.unicode() - 0x1100) <= 0x115F - 0x1100)
-            | unsigned(c.unicode() >= 0x2E80);
-    return other == 0;
+    return int(u >= 0x80) + int(u >= 0x800) - int(char16_t(u - 0xD800) <= 0xDFFF - 0xD800);
 }
 
-// The length of the text in UTF-8 (a surrogate pair counts as four), without a branch.
+// The length of the text in UTF-8.
 int utf8Length(QStringView text)
 {
     int extra = 0;
+    for (const QChar c : text)
+        extra += utf8Extra(c.unicode());
+    return int(text.size()) + extra;
+}
+
+struct Widths {
+    bool oneColumnEach = true; // no tab and no wide character
+    int utf8Extra = 0;         // UTF-8 bytes beyond one a character
+};
+
+// Both in one pass without a branch, so that the compiler turns it into vector code: nearly
+// every line of a book has no tab and nothing in the first wide range or at or past U+2E80,
+// where the others lie.
+Widths widthsOf(QStringView text)
+{
+    unsigned other = 0;
+    int extra = 0;
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        extra += int(u >= 0x80) + int(u >= 0x800) - int(char16_t(u - 0xD800) <= 0xDFFF - 0xD800);
+        other |= unsigned(u == u'\t') | unsigned(char16_t(u - 0x1100) <= 0x115F - 0x1100) | unsigned(u >= 0x2E80);
+        extra += utf8Extra(u);
     }
-    return int(text.size()) + extra;
+    return Widths{other == 0, extra};
 }
 
 // No wrapper breaks a line at a no-break space.
@@ -158,14 +177,22 @@ Line describeLine(QStringView text)
         --last;
     line.trailingSpace = last + 1 < text.size();
     const QStringView visible = text.sliced(i, last + 1 - i);
-    if (isOneColumnEach(visible)) {
+    const Widths widths = widthsOf(visible);
+    if (widths.oneColumnEach) {
         line.length = column + int(visible.size());
     } else {
         for (const QChar c : visible)
             column = advance(column, c);
         line.length = column;
     }
-    line.extents[Columns].length = line.length;
+    // In bytes, the indent counts one a character.
+    const QStringView word = firstWord(visible);
+    int wordColumns = 0;
+    for (const QChar c : word)
+        wordColumns += columnsOf(c);
+    line.extents[Columns] = Extent{line.length, wordColumns};
+    line.extents[Bytes] = Extent{int(i + visible.size()) + widths.utf8Extra, utf8Length(word)};
+    line.multiByte = widths.utf8Extra != 0;
     if (isMarkCharacter(text.at(i)) && isMarkLine(text.sliced(i)))
         line.kind = LineKind::Mark;
     return line;
@@ -201,10 +228,54 @@ qsizetype lineEnd(QStringView text, qsizetype from)
     return end;
 }
 
-// A form feed ends its line and stands for a section break of its own.
-QList<Line> readLines(QStringView text)
+// The most lines the text can make: one after each line end, a form feed making two (its line and
+// a mark). Without a branch, and in blocks whose counts fit 16 bits, so that the compiler turns it
+// into vector code.
+qsizetype mostLines(QStringView text)
 {
-    QList<Line> lines;
+    constexpr qsizetype kBlock = 16384;
+    qsizetype ends = 0;
+    for (qsizetype start = 0; start < text.size(); start += kBlock) {
+        quint16 inBlock = 0;
+        for (const QChar c : text.sliced(start, qMin(kBlock, text.size() - start))) {
+            const char16_t u = c.unicode();
+            inBlock += quint16(u == u'\n') + quint16(u == u'\r') + quint16(2 * (u == u'\f'));
+        }
+        ends += inBlock;
+    }
+    return ends + 1;
+}
+
+// The lines of a text. A book has tens of thousands, and the first touch of each page of fresh
+// memory costs a fault: the table takes its memory at once, in huge pages where the system offers
+// them, sized for the most lines the text can make.
+class LineTable {
+public:
+    explicit LineTable(QStringView text)
+        : capacity(mostLines(text))
+        , memory(capacity * qsizetype(sizeof(Line)))
+        , first(reinterpret_cast<Line*>(memory.data()))
+    {
+        static_assert(std::is_trivially_copyable_v<Line> && std::is_trivially_destructible_v<Line>);
+    }
+
+    void append(const Line& line)
+    {
+        Q_ASSERT(count < capacity);
+        new (first + count++) Line(line);
+    }
+    std::span<const Line> lines() const { return {first, size_t(count)}; }
+
+private:
+    qsizetype capacity;
+    LargeBuffer memory;
+    Line* first;
+    qsizetype count = 0;
+};
+
+// A form feed ends its line and stands for a section break of its own.
+void readLines(QStringView text, LineTable& lines)
+{
     qsizetype pos = 0;
     while (pos < text.size() && !CancelToken::requested()) {
         qsizetype end = lineEnd(text, pos);
@@ -221,21 +292,46 @@ QList<Line> readLines(QStringView text)
         }
         pos = end + 1;
     }
-    return lines;
 }
 
-int mostCommon(const std::map<int, int>& counts)
-{
-    int best = 0;
-    int bestCount = 0;
-    for (const auto& [value, count] : counts) {
-        if (count > bestCount) { // the map runs in increasing order, so a tie keeps the smaller
-            best = value;
-            bestCount = count;
+// How often each value occurs. Nearly all values are small (indents, runs of blank lines), and a
+// list counts them at a fraction of a map's cost for each of a book's lines.
+class Tally {
+public:
+    void add(int value) // at least 0
+    {
+        if (value >= kListed) {
+            ++large[value];
+            return;
         }
+        if (value >= small.size())
+            small.resize(value + 1);
+        ++small[value];
     }
-    return best;
-}
+
+    // The value seen most often, the smaller on a tie; 0 when none was.
+    int mostCommon() const
+    {
+        int best = 0;
+        int bestCount = 0;
+        const auto consider = [&](int value, int count) {
+            if (count > bestCount) {
+                best = value;
+                bestCount = count;
+            }
+        };
+        for (qsizetype value = 0; value < small.size(); ++value)
+            consider(int(value), small.at(value));
+        for (const auto& [value, count] : large)
+            consider(value, count);
+        return best;
+    }
+
+private:
+    static constexpr int kListed = 1024;
+    QList<int> small;
+    std::map<int, int> large; // values from kListed on, in increasing order
+};
 
 bool isClosingMark(QChar c)
 {
@@ -275,14 +371,15 @@ bool startsLowerCase(const Line& line)
 // The shape of a file's text lines: their lengths, indents and the blank runs between them.
 struct LineCounts {
     QList<int> lengths;
-    std::map<int, int> indents;
-    std::map<int, int> blankRuns; // blank lines in a run between text lines -> how many runs
+    Tally indents;
+    Tally blankRuns; // blank lines in a run between text lines
     int blankRunCount = 0;
 };
 
-LineCounts countLines(const QList<Line>& lines)
+LineCounts countLines(std::span<const Line> lines)
 {
     LineCounts counts;
+    counts.lengths.reserve(std::ssize(lines));
     int run = 0;
     bool seenText = false;
     for (const Line& line : lines) {
@@ -292,9 +389,9 @@ LineCounts countLines(const QList<Line>& lines)
         }
         if (line.kind == LineKind::Text) {
             counts.lengths.append(line.length);
-            ++counts.indents[line.indent];
+            counts.indents.add(line.indent);
             if (seenText && run > 0) {
-                ++counts.blankRuns[run];
+                counts.blankRuns.add(run);
                 ++counts.blankRunCount;
             }
             seenText = true;
@@ -306,20 +403,20 @@ LineCounts countLines(const QList<Line>& lines)
 
 // How often a text line below a body-indented one is indented further.
 struct StartCounts {
-    std::map<int, int> startIndents;
+    Tally startIndents;
     int starts = 0;
 };
 
-StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLength)
+StartCounts countStarts(std::span<const Line> lines, int bodyIndent, int startLength)
 {
     StartCounts counts;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const Line& before = lines.at(i - 1);
-        const Line& line = lines.at(i);
+    for (qsizetype i = 1; i < std::ssize(lines); ++i) {
+        const Line& before = lines[i - 1];
+        const Line& line = lines[i];
         if (line.kind != LineKind::Text || before.kind != LineKind::Text)
             continue;
         if (line.indent > bodyIndent && before.indent == bodyIndent && line.length >= startLength) {
-            ++counts.startIndents[line.indent];
+            counts.startIndents.add(line.indent);
             ++counts.starts;
         }
     }
@@ -327,13 +424,9 @@ StartCounts countStarts(const QList<Line>& lines, int bodyIndent, int startLengt
 }
 
 // The fill width: the length that all but one in a hundred lines (at least one) stay within.
-int fillWidthOf(const QList<Line>& lines, Unit unit)
+// Takes the lengths of the text lines, in any order, and reorders them.
+int fillWidthOf(QList<int>& lengths)
 {
-    QList<int> lengths;
-    for (const Line& line : lines) {
-        if (line.kind == LineKind::Text)
-            lengths.append(line.extents[unit].length);
-    }
     if (lengths.isEmpty())
         return 0;
     const qsizetype longer = lengths.size() / 100;
@@ -362,12 +455,12 @@ struct WrapCounts {
     qsizetype looseTrailing = 0;
 };
 
-WrapCounts countWraps(const QList<Line>& lines, Unit unit, int fillWidth)
+WrapCounts countWraps(std::span<const Line> lines, Unit unit, int fillWidth)
 {
     WrapCounts counts;
-    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
-        const Line& line = lines.at(i);
-        const Line& next = lines.at(i + 1);
+    for (qsizetype i = 0; i + 1 < std::ssize(lines); ++i) {
+        const Line& line = lines[i];
+        const Line& next = lines[i + 1];
         if (line.kind != LineKind::Text || next.kind != LineKind::Text)
             continue;
         const Fit fit = fitOf(line, next, unit, fillWidth);
@@ -392,46 +485,24 @@ bool isGreedy(const WrapCounts& counts)
     return counts.tight >= kFewestWrappedLines && counts.near * kGreedyNearShare <= counts.tight;
 }
 
-// Measures the first word of each text line in columns.
-void measureFirstWords(QList<Line>& lines)
+// Chooses the unit the file was wrapped in, and how exactly it was wrapped. The lines are counted
+// in bytes only when that may tell more.
+// Takes the lengths of the text lines in columns, in any order, and leaves others there.
+void chooseWrap(std::span<const Line> lines, QList<int>& lengths, FileRule& rule)
 {
-    for (Line& line : lines) {
-        if (line.kind != LineKind::Text)
-            continue;
-        const QStringView word = firstWord(line.text.trimmed());
-        int columns = 0;
-        for (const QChar c : word)
-            columns += columnsOf(c);
-        line.extents[Columns].firstWord = columns;
-    }
-}
-
-// Measures the text lines in UTF-8 bytes: whether any of them holds more bytes than characters.
-bool measureBytes(QList<Line>& lines)
-{
-    bool multiByte = false;
-    for (Line& line : lines) {
-        if (line.kind != LineKind::Text)
-            continue;
-        const QStringView visible = line.text.trimmed();
-        const qsizetype indent = visible.data() - line.text.data(); // units of ASCII white space
-        line.extents[Bytes].length = int(indent) + utf8Length(visible);
-        line.extents[Bytes].firstWord = utf8Length(firstWord(visible));
-        multiByte = multiByte || line.extents[Bytes].length != int(indent + visible.size());
-    }
-    return multiByte;
-}
-
-// Chooses the unit the file was wrapped in, and how exactly it was wrapped. Lines are measured
-// in bytes only when that may tell more, as a book is mostly read once.
-void chooseWrap(QList<Line>& lines, FileRule& rule)
-{
-    measureFirstWords(lines);
-    rule.fillWidth = fillWidthOf(lines, Columns);
+    rule.fillWidth = fillWidthOf(lengths);
     WrapCounts counts = countWraps(lines, Columns, rule.fillWidth);
-    if (!rule.fewLines && measureBytes(lines)) {
+    const bool multiByte = std::any_of(lines.begin(), lines.end(), [](const Line& line) {
+        return line.kind == LineKind::Text && line.multiByte;
+    });
+    if (!rule.fewLines && multiByte) {
         // The unit the wrapper counted in leaves the fewest lines near the width unfilled.
-        const int byteWidth = fillWidthOf(lines, Bytes);
+        lengths.clear();
+        for (const Line& line : lines) {
+            if (line.kind == LineKind::Text)
+                lengths.append(line.extents[Bytes].length);
+        }
+        const int byteWidth = fillWidthOf(lengths);
         const WrapCounts byteCounts = countWraps(lines, Bytes, byteWidth);
         if (isGreedy(byteCounts) && (!isGreedy(counts) || byteCounts.near * counts.tight < counts.near * byteCounts.tight)) {
             rule.unit = Bytes;
@@ -445,7 +516,7 @@ void chooseWrap(QList<Line>& lines, FileRule& rule)
         && 10 * counts.tightTrailing >= 9 * counts.tight && 10 * counts.looseTrailing <= counts.loose;
 }
 
-FileRule ruleFor(QList<Line>& lines)
+FileRule ruleFor(std::span<const Line> lines)
 {
     FileRule rule;
     LineCounts counts = countLines(lines);
@@ -457,10 +528,10 @@ FileRule ruleFor(QList<Line>& lines)
     std::nth_element(counts.lengths.begin(), counts.lengths.begin() + (rank - 1), counts.lengths.end());
     rule.wrapWidth = counts.lengths.at(rank - 1);
     rule.linesAreParagraphs = rule.wrapWidth > kWidestWrap;
-    rule.bodyIndent = mostCommon(counts.indents);
+    rule.bodyIndent = counts.indents.mostCommon();
     rule.fewLines = textLines < kFewLines;
     if (!rule.linesAreParagraphs)
-        chooseWrap(lines, rule);
+        chooseWrap(lines, counts.lengths, rule);
     // Nobody wraps prose by hand this narrow, but verse is often this wide.
     rule.narrow = rule.wrapWidth < kNarrowestWrap && !rule.greedy;
 
@@ -469,9 +540,9 @@ FileRule ruleFor(QList<Line>& lines)
     const int startsNeeded = rule.fewLines ? 1 : 2;
     const StartCounts starts = countStarts(lines, rule.bodyIndent, rule.fewLines ? kShortestProseLine : 0);
     rule.indentLed = starts.starts >= startsNeeded && starts.starts * qsizetype(kHabitShare) >= textLines;
-    rule.paragraphIndent = mostCommon(starts.startIndents);
+    rule.paragraphIndent = starts.startIndents.mostCommon();
     rule.blankSeparated = counts.blankRunCount > 0 && counts.blankRunCount * qsizetype(kHabitShare) >= textLines;
-    rule.separatorRun = rule.blankSeparated ? mostCommon(counts.blankRuns) : 0;
+    rule.separatorRun = rule.blankSeparated ? counts.blankRuns.mostCommon() : 0;
     return rule;
 }
 
@@ -679,26 +750,26 @@ struct Section {
 // Characters in each section: enough for the work to outweigh the handing out.
 constexpr qsizetype kSectionCharacters = 65536;
 
-QList<Section> sectionsOf(const QList<Line>& lines)
+QList<Section> sectionsOf(std::span<const Line> lines)
 {
     QList<Section> sections;
     Section current;
     int blankRun = 0;
     bool seenText = false;
     qsizetype characters = 0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (characters >= kSectionCharacters && lines.at(i - 1).kind == LineKind::Blank) {
+    for (qsizetype i = 0; i < std::ssize(lines); ++i) {
+        if (characters >= kSectionCharacters && lines[i - 1].kind == LineKind::Blank) {
             current.end = i;
             sections.append(current);
             current = Section{i, 0, blankRun, seenText};
             characters = 0;
         }
-        const Line& line = lines.at(i);
+        const Line& line = lines[i];
         characters += line.text.size() + 1;
         blankRun = line.kind == LineKind::Blank ? blankRun + 1 : 0;
         seenText = seenText || line.kind == LineKind::Text;
     }
-    current.end = lines.size();
+    current.end = std::ssize(lines);
     sections.append(current);
     return sections;
 }
@@ -706,14 +777,17 @@ QList<Section> sectionsOf(const QList<Line>& lines)
 // Cuts the file's runs of text lines into paragraphs and hand-laid blocks by the file's rule.
 class Finder {
 public:
-    Finder(const QList<Line>& lines, const FileRule& rule, Recording& out) : lines(lines), rule(rule), out(out) {}
+    Finder(std::span<const Line> lines, const FileRule& rule, const ParagraphMemory& memory, Recording& out)
+        : lines(lines), rule(rule), memory(memory), out(out)
+    {
+    }
 
     void run(const Section& section)
     {
         int blankRun = section.blankRun;
         bool seenText = section.seenText;
         for (qsizetype i = section.begin; i < section.end && !CancelToken::requested() && !out.stopped(); ++i) {
-            const Line& line = lines.at(i);
+            const Line& line = lines[i];
             if (line.kind == LineKind::Blank) {
                 flush(i);
                 ++blankRun;
@@ -757,12 +831,12 @@ private:
     // fills its lines exactly; others, or by hand, leave up to a tenth of the width.
     bool isFull(qsizetype i) const
     {
-        if (rule.narrow || rule.fewLines || rule.linesAreParagraphs || i + 1 >= lines.size())
+        if (rule.narrow || rule.fewLines || rule.linesAreParagraphs || i + 1 >= std::ssize(lines))
             return false;
-        const Line& next = lines.at(i + 1);
+        const Line& next = lines[i + 1];
         if (next.kind != LineKind::Text)
             return false;
-        const Fit fit = fitOf(lines.at(i), next, rule.unit, rule.fillWidth);
+        const Fit fit = fitOf(lines[i], next, rule.unit, rule.fillWidth);
         return fit.tight || (!rule.greedy && fit.near);
     }
 
@@ -778,7 +852,7 @@ private:
                     joined(i, i + 2);
                     ++i;
                 } else {
-                    out.paragraph(lines.at(i).text.trimmed().toString());
+                    joined(i, i + 1);
                 }
             }
         } else if (blockHandLaid) {
@@ -799,8 +873,8 @@ private:
     // block of two runs on when it is of prose length, whatever the case of the second.
     bool runsOn(qsizetype i, bool firstOfTwo = false) const
     {
-        const Line& line = lines.at(i);
-        const Line& next = lines.at(i + 1);
+        const Line& line = lines[i];
+        const Line& next = lines[i + 1];
         if (rule.softBreaks)
             return line.trailingSpace;
         if (isFull(i))
@@ -826,7 +900,7 @@ private:
         qsizetype broken = 0;
         const bool two = end - begin == 2;
         for (qsizetype i = begin; i < end; ++i) {
-            allIndented = allIndented && lines.at(i).indent > rule.bodyIndent;
+            allIndented = allIndented && lines[i].indent > rule.bodyIndent;
             if (i + 1 < end && !runsOn(i, two))
                 ++broken;
         }
@@ -851,11 +925,11 @@ private:
             return false;
         int longest = 0;
         for (qsizetype i = begin; i < end; ++i)
-            longest = std::max(longest, lines.at(i).length);
+            longest = std::max(longest, lines[i].length);
         qsizetype pauses = 0;
         for (qsizetype i = begin; i + 1 < end; ++i) {
-            const Line& line = lines.at(i);
-            if (line.length < kShortestProseLine || !fitOf(line, lines.at(i + 1), Columns, longest).tight)
+            const Line& line = lines[i];
+            if (line.length < kShortestProseLine || !fitOf(line, lines[i + 1], Columns, longest).tight)
                 return false;
             const QStringView text = line.text.trimmed();
             pauses += text.back().isPunct();
@@ -870,8 +944,8 @@ private:
     {
         if (rule.softBreaks)
             return false;
-        const QStringView text = lines.at(i).text.trimmed();
-        const QStringView next = lines.at(i + 1).text.trimmed();
+        const QStringView text = lines[i].text.trimmed();
+        const QStringView next = lines[i + 1].text.trimmed();
         qsizetype last = text.size() - 1;
         while (last > 0 && isClosingMark(text.at(last)))
             --last;
@@ -917,28 +991,27 @@ private:
         closeRun(end);
     }
 
+    // The lines' visible text, one space between each two, written where the first line stands.
     void joined(qsizetype begin, qsizetype end)
     {
-        qsizetype size = 0;
-        for (qsizetype i = begin; i < end; ++i)
-            size += lines.at(i).text.size() + 1;
-        QString text;
-        text.reserve(size);
+        char16_t* const start = memory.unitsFor(lines[begin].text);
+        char16_t* next = start;
         for (qsizetype i = begin; i < end; ++i) {
-            if (!text.isEmpty())
-                text.append(u' ');
-            text.append(lines.at(i).text.trimmed());
+            if (next > start)
+                *next++ = u' ';
+            const QStringView visible = lines[i].text.trimmed();
+            next = std::copy(visible.utf16(), visible.utf16() + visible.size(), next);
         }
-        out.paragraph(text);
+        out.paragraph(memory.string(start, next - start));
     }
 
     // A line of nothing but a number of up to three digits above one that goes on in lower case:
     // the number of a note, set on a line of its own before the note's text.
     bool isNoteNumberBefore(qsizetype i, qsizetype end) const
     {
-        if (i + 1 >= end || !startsLowerCase(lines.at(i + 1)))
+        if (i + 1 >= end || !startsLowerCase(lines[i + 1]))
             return false;
-        const QStringView text = lines.at(i).text.trimmed();
+        const QStringView text = lines[i].text.trimmed();
         return !text.isEmpty() && text.size() <= 3
             && std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     }
@@ -950,13 +1023,13 @@ private:
     {
         int common = rule.bodyIndent;
         for (qsizetype i = begin; i < end; ++i)
-            common = std::min(common, lines.at(i).indent);
+            common = std::min(common, lines[i].indent);
         const int longest = std::min(kWidestWrap, 2 * rule.wrapWidth);
         QList<QString> texts;
         for (qsizetype i = begin; i < end; ++i) {
             const bool note = isNoteNumberBefore(i, end);
             const qsizetype last = note ? i + 1 : i;
-            if (lines.at(last).length > longest) {
+            if (lines[last].length > longest) {
                 if (!texts.isEmpty())
                     out.lines(std::exchange(texts, {}));
                 joined(i, last + 1);
@@ -964,11 +1037,11 @@ private:
                 continue;
             }
             if (note) {
-                texts.append(lines.at(i).text.trimmed().toString() + u' ' + lines.at(i + 1).text.trimmed().toString());
+                texts.append(lines[i].text.trimmed().toString() + u' ' + lines[i + 1].text.trimmed().toString());
                 ++i;
                 continue;
             }
-            texts.append(withoutIndent(lines.at(i).text, common));
+            texts.append(withoutIndent(lines[i].text, common));
         }
         if (!texts.isEmpty())
             out.lines(texts);
@@ -989,8 +1062,9 @@ private:
         return text.toString();
     }
 
-    const QList<Line>& lines;
+    std::span<const Line> lines;
     const FileRule& rule;
+    const ParagraphMemory& memory;
     Recording& out;
     qsizetype first = -1;
     bool blockHandLaid = false;
@@ -1009,14 +1083,16 @@ void split(QStringView text, int budget, const std::function<void(const Block&)>
            const Recorded& told)
 {
     budget = qMax(budget, 1);
-    QList<Line> readOnce = readLines(text);
-    const FileRule rule = ruleFor(readOnce);
-    const QList<Line>& lines = readOnce;
+    LineTable table(text);
+    readLines(text, table);
+    const FileRule rule = ruleFor(table.lines());
+    const std::span<const Line> lines = table.lines();
+    const ParagraphMemory memory(text);
     const QList<Section> sections = sectionsOf(lines);
     QList<Recording> recordings(sections.size(), Recording(&told));
     Recording* const recorded = recordings.data(); // each call writes its own section
     const std::function<void(qsizetype)> find = [&](qsizetype k) {
-        Finder(lines, rule, recorded[k]).run(sections.at(k));
+        Finder(lines, rule, memory, recorded[k]).run(sections.at(k));
     };
     if (forEach) {
         forEach(sections.size(), find);

@@ -1,4 +1,4 @@
-#include "formats/LargeBuffer.h"
+#include "text/LargeBuffer.h"
 
 #include <cstdlib>
 #include <new>
@@ -10,8 +10,9 @@
 namespace {
 
 constexpr qsizetype kHugePage = qsizetype(2) * 1024 * 1024;
-// Below this a buffer would not fill half a huge page, and malloc's pages serve it as well.
-constexpr qsizetype kSmallestMapped = kHugePage / 2;
+// Below this a buffer's faults cost less than zeroing the rest of a huge page, and malloc's pages
+// serve it as well.
+constexpr qsizetype kSmallestMapped = kHugePage / 8;
 
 #ifdef Q_OS_LINUX
 // A mapping of whole huge pages, aligned to one, advised to be backed by them: null if the

@@ -1,10 +1,11 @@
 #pragma once
 
 // Memory for one large buffer that lives only while a book opens (a whole file's bytes, its
-// decoded text). Fresh memory costs a page fault at the first touch of each page, and for a
-// buffer of megabytes those faults cost more than the work done on it: a buffer of a megabyte
-// or more is therefore taken in pages of 2 MiB where the system offers them (Linux's transparent
-// huge pages), a fault for each 2 MiB rather than for each 4 KiB. The contents start
+// decoded text, the lines of a text). Fresh memory costs a page fault at the first touch of each
+// page, and for a buffer of megabytes those faults cost more than the work done on it: a buffer
+// of a quarter of a megabyte or more is therefore taken in pages of 2 MiB where the system offers
+// them (Linux's transparent huge pages), a fault for each 2 MiB rather than for each 4 KiB. The
+// memory a huge page holds beyond the buffer is touched by nobody, and goes with the buffer. The contents start
 // uninitialized; the buffer is never shared and never grows.
 //
 // Used by the thread that made it; others may read it while that thread waits for them, and
