@@ -270,8 +270,8 @@ ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) co
         if (item.runIndex < 0)
             continue;
         const PreparedRun& run = paragraph.runs[item.runIndex];
-        if (run.kind == PreparedRun::Kind::Text)
-            extent.natural += placed.spacingOf(textOf(m_chunk, run), run.textLength);
+        if (run.kind == PreparedRun::Kind::Text && placed.letterSpacing > 0)
+            extent.natural += placed.spacingOf(m_chunk, run, run.textLength);
         const PreparedStyle& style = m_chunk.styles[run.style];
         if (run.kind == PreparedRun::Kind::Image) {
             hasImage = true;
@@ -370,7 +370,9 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         placed.advance(item.width);
         return;
     }
-    addText(placed, run.style, reversed, run, item.width + placed.spacingOf(textOf(m_chunk, run), run.textLength));
+    const double width = placed.letterSpacing > 0 ? item.width + placed.spacingOf(m_chunk, run, run.textLength)
+                                                  : item.width;
+    addText(placed, run.style, reversed, run, width);
 }
 
 double ChunkLayouter::hyphenSpacing(const PlacedLine& placed, const Item& endItem) const
@@ -378,7 +380,7 @@ double ChunkLayouter::hyphenSpacing(const PlacedLine& placed, const Item& endIte
     // The hyphen is drawn with the word it ends and spaced like it.
     if (!placed.breakLine.hyphenated || endItem.runIndex < 0)
         return 0;
-    return placed.spacingOf(textOf(m_chunk, placed.paragraph.runs[endItem.runIndex]), 1);
+    return placed.spacingOf(m_chunk, placed.paragraph.runs[endItem.runIndex], 1);
 }
 
 void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece,

@@ -80,10 +80,11 @@ private:
         {
             return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
         }
-        // The extra width letter spacing gives a text piece (or a hyphen after it).
-        double spacingOf(const QStringView text, int characters) const
+        // The extra width letter spacing gives characters of a text piece (or a hyphen after
+        // it); the piece's text is looked at only on a letter-spaced line, which few lines are.
+        double spacingOf(const PreparedChunk& chunk, const PreparedRun& piece, int characters) const
         {
-            return letterSpacing > 0 && spacesLetters(text) ? letterSpacing * characters : 0;
+            return letterSpacing > 0 && spacesLetters(textOf(chunk, piece)) ? letterSpacing * characters : 0;
         }
         // Past a piece that ends the open run.
         void advance(double width)

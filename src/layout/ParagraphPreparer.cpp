@@ -281,6 +281,7 @@ QString ParagraphPreparer::bidiText(TextDirection base, QList<BidiLevels::Piece>
 void ParagraphPreparer::addText(const InlineRun& run, int style)
 {
     const QString text = transformed(run.text, run.style.textTransform);
+    m_dictionaryRun = DictionaryBreaks::needsDictionary(text);
     const bool capitalize = run.style.textTransform == TextStyle::Capitalize;
     QString piece;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -341,6 +342,7 @@ void ParagraphPreparer::addPreformattedText(const InlineRun& run, int style)
     QString text = run.text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
+    m_dictionaryRun = DictionaryBreaks::needsDictionary(text);
     QString piece;
     int spaces = 0;
     auto flush = [&] {
@@ -405,7 +407,7 @@ void ParagraphPreparer::addWord(const QString& text, int style)
 {
     if (text.isEmpty())
         return;
-    if (DictionaryBreaks::needsDictionary(text)) {
+    if (m_dictionaryRun && DictionaryBreaks::needsDictionary(text)) {
         addDictionaryWords(text, style);
         return;
     }

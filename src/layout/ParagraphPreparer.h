@@ -68,6 +68,9 @@ private:
     int m_column = 0;
     QChar m_lastChar; // the character before the next one, within a word; null after a break
     bool m_joined = false; // a word joiner came last: no break before the next character
+    // The run in hand holds a character of a script broken by dictionary: only then are its
+    // words looked through for one (most books have none).
+    bool m_dictionaryRun = false;
     bool m_trackSources = false;
     QList<std::pair<qsizetype, int>> m_sourceStarts; // (first item, inline run) for each run's items
 };
