@@ -197,6 +197,9 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     line.letterSpacing = placed.letterSpacing;
     // Visual order and runs: the pieces left to right, each word one run.
     placed.x = line.x;
+    // Room for a run per item and the hyphen at once, rather than growing run by run; the list
+    // is squeezed to what the line holds when it is done.
+    line.runs.reserve(breakLine.end - breakLine.start + 1);
     placePieces(placed);
     line.runs.squeeze();
     m_result.lines.append(line);
@@ -526,9 +529,12 @@ int ChunkLayouter::layoutStyle(int styleIndex)
     const LayoutColour block = LayoutColour::of(m_blockBackground);
     // One entry per prepared style and box background met together.
     const quint64 key = (quint64(styleIndex) << 33) | (quint64(block.none) << 32) | block.rgba;
+    if (m_lastStyle >= 0 && key == m_lastStyleKey)
+        return m_lastStyle;
+    m_lastStyleKey = key;
     const auto found = m_layoutStyles.constFind(key);
     if (found != m_layoutStyles.constEnd())
-        return found.value();
+        return m_lastStyle = found.value();
     const PreparedStyle& prepared = m_chunk.styles[styleIndex];
     LayoutStyle style;
     style.font = prepared.font;
@@ -544,5 +550,5 @@ int ChunkLayouter::layoutStyle(int styleIndex)
     m_result.styles.append(style);
     const int index = int(m_result.styles.size()) - 1;
     m_layoutStyles.insert(key, index);
-    return index;
+    return m_lastStyle = index;
 }

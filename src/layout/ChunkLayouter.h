@@ -145,4 +145,7 @@ private:
     CollapsingMargin m_pendingMargin; // not yet placed
     QColor m_blockBackground; // of the paragraph being placed
     QHash<quint64, int> m_layoutStyles; // prepared style and block background -> layout style
+    // The last of them asked for: a line's runs mostly share one style.
+    quint64 m_lastStyleKey = 0;
+    int m_lastStyle = -1;
 };
