@@ -30,7 +30,10 @@ bool isDictionaryScript(char16_t c)
 {
     // The blocks that hold class SA characters (Thai, Lao, Myanmar, Khmer, Tai Le, New Tai Lue,
     // Khmer Symbols, Tai Tham, Myanmar Extended-B and -A, Tai Viet); their digits and some signs
-    // are of other classes.
+    // are of other classes. Punctuation and symbols (quotes, dashes) lie between the blocks and
+    // are met often in any text: they are let go first.
+    if (c > 0x1AAF && c < 0xA9E0)
+        return false;
     const bool inBlock = (c >= 0x0E00 && c <= 0x0EFF) || (c >= 0x1000 && c <= 0x109F) || (c >= 0x1780 && c <= 0x17FF)
         || (c >= 0x1950 && c <= 0x19FF) || (c >= 0x1A20 && c <= 0x1AAF) || (c >= 0xA9E0 && c <= 0xA9FF)
         || (c >= 0xAA60 && c <= 0xAADF);

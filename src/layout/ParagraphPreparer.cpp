@@ -135,7 +135,7 @@ double ParagraphPreparer::widestWord() const
             word = 0;
             continue;
         }
-        const bool image = item.type == KnuthPlass::Box && item.runIndex >= 0
+        const bool image = m_hasImage && item.type == KnuthPlass::Box && item.runIndex >= 0
             && m_paragraph.runs[item.runIndex].kind == PreparedRun::Kind::Image;
         if (item.type != KnuthPlass::Penalty && !image) // an image is narrowed to its column
             word += item.width;
@@ -386,6 +386,7 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
         m_items.append(Item::penaltyItem(0, 0, false));
     m_pendingBreak.reset();
     addBox(PreparedRun::Kind::Image, style, run.url, size.width(), size.height());
+    m_hasImage = true;
     if (run.invert > 0)
         m_paragraph.inverts.insert(int(m_paragraph.runs.size()) - 1, run.invert);
     setPendingBreak(false, 0, false);

@@ -71,6 +71,7 @@ private:
     // The run in hand holds a character of a script broken by dictionary: only then are its
     // words looked through for one (most books have none).
     bool m_dictionaryRun = false;
+    bool m_hasImage = false; // an image box is among the items
     bool m_trackSources = false;
     QList<std::pair<qsizetype, int>> m_sourceStarts; // (first item, inline run) for each run's items
 };
