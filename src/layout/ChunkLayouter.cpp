@@ -230,15 +230,20 @@ void ChunkLayouter::spreadIntoLetters(PlacedLine& placed) const
         return; // well set, or nothing to stretch at all
     double stretch = 0;
     int letters = 0;
-    for (int k = placed.breakLine.start; k < placed.breakLine.end; ++k) {
+    const int start = placed.breakLine.start;
+    placed.spaced.resize(std::max(placed.breakLine.end - start, 0));
+    for (int k = start; k < placed.breakLine.end; ++k) {
         const Item& item = placed.items[k];
+        bool spaced = false;
         if (item.type == KnuthPlass::Glue) {
             stretch += item.stretch;
         } else if (item.type == KnuthPlass::Box && item.runIndex >= 0) {
             const PreparedRun& run = placed.paragraph.runs[item.runIndex];
-            if (run.kind == PreparedRun::Kind::Text && spacesLetters(textOf(m_chunk, run)))
+            spaced = run.kind == PreparedRun::Kind::Text && spacesLetters(textOf(m_chunk, run));
+            if (spaced)
                 letters += run.textLength;
         }
+        placed.spaced[k - start] = spaced;
     }
     if (letters == 0 || stretch <= 0)
         return;
@@ -274,7 +279,7 @@ ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) co
             continue;
         const PreparedRun& run = paragraph.runs[item.runIndex];
         if (run.kind == PreparedRun::Kind::Text && placed.letterSpacing > 0)
-            extent.natural += placed.spacingOf(m_chunk, run, run.textLength);
+            extent.natural += placed.spacingAt(k, run.textLength);
         const PreparedStyle& style = m_chunk.styles[run.style];
         if (run.kind == PreparedRun::Kind::Image) {
             hasImage = true;
@@ -373,9 +378,8 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         placed.advance(item.width);
         return;
     }
-    const double width = placed.letterSpacing > 0 ? item.width + placed.spacingOf(m_chunk, run, run.textLength)
-                                                  : item.width;
-    addText(placed, run.style, reversed, run, width);
+    const double width = placed.letterSpacing > 0 ? item.width + placed.spacingAt(k, run.textLength) : item.width;
+    addText(placed, run.style, reversed, run, width, placed.spacedAt(k));
 }
 
 double ChunkLayouter::hyphenSpacing(const PlacedLine& placed, const Item& endItem) const
@@ -387,14 +391,13 @@ double ChunkLayouter::hyphenSpacing(const PlacedLine& placed, const Item& endIte
 }
 
 void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece,
-                            double width)
+                            double width, bool spaced)
 {
     // A text piece extends the open run when it is the next stretch of the chunk's text in the
     // run's reading direction: left to right on the page, a right-to-left word's later piece
     // comes first.
     LayoutLine& line = placed.line;
-    // The painter spaces a run's letters only when all of its text takes spacing.
-    const bool spaced = placed.letterSpacing > 0 && spacesLetters(textOf(m_chunk, piece));
+    // The painter spaces a run's letters only when all of its text takes spacing (spaced).
     if (placed.openRun >= 0 && placed.openStyle == style && placed.openReversed == reversed
         && placed.openSpaced == spaced && extends(line.runs[placed.openRun], piece, reversed)) {
         LayoutRun& extended = line.runs[placed.openRun];

@@ -37,6 +37,7 @@
 #include "PreparedChunk.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <functional>
 
@@ -75,6 +76,9 @@ private:
         int openStyle = -1;
         bool openReversed = false;
         bool openSpaced = false;
+        // On a letter-spaced line, whether item breakLine.start + i takes the spacing (its text
+        // is all of letters that stand apart), asked once per item.
+        QVarLengthArray<bool, 64> spaced;
 
         double glueWidth(const KnuthPlass::Item& glue) const
         {
@@ -85,6 +89,11 @@ private:
         double spacingOf(const PreparedChunk& chunk, const PreparedRun& piece, int characters) const
         {
             return letterSpacing > 0 && spacesLetters(textOf(chunk, piece)) ? letterSpacing * characters : 0;
+        }
+        bool spacedAt(int item) const { return letterSpacing > 0 && spaced[item - breakLine.start]; }
+        double spacingAt(int item, int characters) const
+        {
+            return spacedAt(item) ? letterSpacing * characters : 0;
         }
         // Past a piece that ends the open run.
         void advance(double width)
@@ -113,7 +122,7 @@ private:
     // Sets the pieces in visual order: logical order, or the embedding levels' order.
     void placePieces(PlacedLine& placed);
     void placePiece(PlacedLine& placed, int item, bool reversed);
-    void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width);
+    void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width, bool spaced);
     void addHyphen(PlacedLine& placed, int style, bool reversed, double width);
     double hyphenSpacing(const PlacedLine& placed, const KnuthPlass::Item& endItem) const;
     void placeRule(const PreparedBlock& block);
