@@ -475,13 +475,16 @@ void ParagraphPreparer::addInterCharacterGlue(int style)
 
 int ParagraphPreparer::spaceRun(int style)
 {
+    if (style == m_lastSpaceStyle)
+        return m_lastSpaceRun;
+    m_lastSpaceStyle = style;
     const auto found = m_spaceRuns.constFind(style);
     if (found != m_spaceRuns.constEnd())
-        return found.value();
+        return m_lastSpaceRun = found.value();
     m_paragraph.runs.append(PreparedRun{PreparedRun::Kind::Space, style});
     const int index = int(m_paragraph.runs.size()) - 1;
     m_spaceRuns.insert(style, index);
-    return index;
+    return m_lastSpaceRun = index;
 }
 
 void ParagraphPreparer::addBox(PreparedRun::Kind kind, int style, const QString& text, double width, double height)

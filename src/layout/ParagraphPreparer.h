@@ -62,6 +62,8 @@ private:
     PreparedParagraph m_paragraph;
     QList<KnuthPlass::Item> m_items; // packed into the paragraph once complete
     QHash<int, int> m_spaceRuns; // style -> index of its Space run
+    int m_lastSpaceStyle = -1; // the style of the last space asked for, and its run: most
+    int m_lastSpaceRun = -1;   // spaces of a paragraph are of one style
     std::optional<KnuthPlass::Item> m_pendingBreak; // goes in before the next box, unless glue comes
     bool m_atLineStart = true;
     bool m_atWordStart = true;
