@@ -197,6 +197,9 @@ void ChunkLayouter::placeLine(const PreparedParagraph& paragraph, const QList<It
     line.letterSpacing = placed.letterSpacing;
     // Visual order and runs: the pieces left to right, each word one run.
     placed.x = line.x;
+    // Room for a run per item and the hyphen at once, rather than growing run by run; the list
+    // is squeezed to what the line holds when it is done.
+    line.runs.reserve(breakLine.end - breakLine.start + 1);
     placePieces(placed);
     line.runs.squeeze();
     m_result.lines.append(line);
@@ -227,15 +230,20 @@ void ChunkLayouter::spreadIntoLetters(PlacedLine& placed) const
         return; // well set, or nothing to stretch at all
     double stretch = 0;
     int letters = 0;
-    for (int k = placed.breakLine.start; k < placed.breakLine.end; ++k) {
+    const int start = placed.breakLine.start;
+    placed.spaced.resize(std::max(placed.breakLine.end - start, 0));
+    for (int k = start; k < placed.breakLine.end; ++k) {
         const Item& item = placed.items[k];
+        bool spaced = false;
         if (item.type == KnuthPlass::Glue) {
             stretch += item.stretch;
         } else if (item.type == KnuthPlass::Box && item.runIndex >= 0) {
             const PreparedRun& run = placed.paragraph.runs[item.runIndex];
-            if (run.kind == PreparedRun::Kind::Text && spacesLetters(textOf(m_chunk, run)))
+            spaced = run.kind == PreparedRun::Kind::Text && spacesLetters(textOf(m_chunk, run));
+            if (spaced)
                 letters += run.textLength;
         }
+        placed.spaced[k - start] = spaced;
     }
     if (letters == 0 || stretch <= 0)
         return;
@@ -270,8 +278,8 @@ ChunkLayouter::LineExtent ChunkLayouter::lineExtent(const PlacedLine& placed) co
         if (item.runIndex < 0)
             continue;
         const PreparedRun& run = paragraph.runs[item.runIndex];
-        if (run.kind == PreparedRun::Kind::Text)
-            extent.natural += placed.spacingOf(textOf(m_chunk, run), run.textLength);
+        if (run.kind == PreparedRun::Kind::Text && placed.letterSpacing > 0)
+            extent.natural += placed.spacingAt(k, run.textLength);
         const PreparedStyle& style = m_chunk.styles[run.style];
         if (run.kind == PreparedRun::Kind::Image) {
             hasImage = true;
@@ -370,7 +378,8 @@ void ChunkLayouter::placePiece(PlacedLine& placed, int k, bool reversed)
         placed.advance(item.width);
         return;
     }
-    addText(placed, run.style, reversed, run, item.width + placed.spacingOf(textOf(m_chunk, run), run.textLength));
+    const double width = placed.letterSpacing > 0 ? item.width + placed.spacingAt(k, run.textLength) : item.width;
+    addText(placed, run.style, reversed, run, width, placed.spacedAt(k));
 }
 
 double ChunkLayouter::hyphenSpacing(const PlacedLine& placed, const Item& endItem) const
@@ -378,18 +387,17 @@ double ChunkLayouter::hyphenSpacing(const PlacedLine& placed, const Item& endIte
     // The hyphen is drawn with the word it ends and spaced like it.
     if (!placed.breakLine.hyphenated || endItem.runIndex < 0)
         return 0;
-    return placed.spacingOf(textOf(m_chunk, placed.paragraph.runs[endItem.runIndex]), 1);
+    return placed.spacingOf(m_chunk, placed.paragraph.runs[endItem.runIndex], 1);
 }
 
 void ChunkLayouter::addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece,
-                            double width)
+                            double width, bool spaced)
 {
     // A text piece extends the open run when it is the next stretch of the chunk's text in the
     // run's reading direction: left to right on the page, a right-to-left word's later piece
     // comes first.
     LayoutLine& line = placed.line;
-    // The painter spaces a run's letters only when all of its text takes spacing.
-    const bool spaced = placed.letterSpacing > 0 && spacesLetters(textOf(m_chunk, piece));
+    // The painter spaces a run's letters only when all of its text takes spacing (spaced).
     if (placed.openRun >= 0 && placed.openStyle == style && placed.openReversed == reversed
         && placed.openSpaced == spaced && extends(line.runs[placed.openRun], piece, reversed)) {
         LayoutRun& extended = line.runs[placed.openRun];
@@ -524,9 +532,12 @@ int ChunkLayouter::layoutStyle(int styleIndex)
     const LayoutColour block = LayoutColour::of(m_blockBackground);
     // One entry per prepared style and box background met together.
     const quint64 key = (quint64(styleIndex) << 33) | (quint64(block.none) << 32) | block.rgba;
+    if (m_lastStyle >= 0 && key == m_lastStyleKey)
+        return m_lastStyle;
+    m_lastStyleKey = key;
     const auto found = m_layoutStyles.constFind(key);
     if (found != m_layoutStyles.constEnd())
-        return found.value();
+        return m_lastStyle = found.value();
     const PreparedStyle& prepared = m_chunk.styles[styleIndex];
     LayoutStyle style;
     style.font = prepared.font;
@@ -542,5 +553,5 @@ int ChunkLayouter::layoutStyle(int styleIndex)
     m_result.styles.append(style);
     const int index = int(m_result.styles.size()) - 1;
     m_layoutStyles.insert(key, index);
-    return index;
+    return m_lastStyle = index;
 }

@@ -37,6 +37,7 @@
 #include "PreparedChunk.h"
 
 #include <QHash>
+#include <QVarLengthArray>
 
 #include <functional>
 
@@ -75,15 +76,24 @@ private:
         int openStyle = -1;
         bool openReversed = false;
         bool openSpaced = false;
+        // On a letter-spaced line, whether item breakLine.start + i takes the spacing (its text
+        // is all of letters that stand apart), asked once per item.
+        QVarLengthArray<bool, 64> spaced;
 
         double glueWidth(const KnuthPlass::Item& glue) const
         {
             return glue.width + ratio * (ratio < 0 ? glue.shrink : glue.stretch);
         }
-        // The extra width letter spacing gives a text piece (or a hyphen after it).
-        double spacingOf(const QStringView text, int characters) const
+        // The extra width letter spacing gives characters of a text piece (or a hyphen after
+        // it); the piece's text is looked at only on a letter-spaced line, which few lines are.
+        double spacingOf(const PreparedChunk& chunk, const PreparedRun& piece, int characters) const
         {
-            return letterSpacing > 0 && spacesLetters(text) ? letterSpacing * characters : 0;
+            return letterSpacing > 0 && spacesLetters(textOf(chunk, piece)) ? letterSpacing * characters : 0;
+        }
+        bool spacedAt(int item) const { return letterSpacing > 0 && spaced[item - breakLine.start]; }
+        double spacingAt(int item, int characters) const
+        {
+            return spacedAt(item) ? letterSpacing * characters : 0;
         }
         // Past a piece that ends the open run.
         void advance(double width)
@@ -112,7 +122,7 @@ private:
     // Sets the pieces in visual order: logical order, or the embedding levels' order.
     void placePieces(PlacedLine& placed);
     void placePiece(PlacedLine& placed, int item, bool reversed);
-    void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width);
+    void addText(PlacedLine& placed, int style, bool reversed, const PreparedRun& piece, double width, bool spaced);
     void addHyphen(PlacedLine& placed, int style, bool reversed, double width);
     double hyphenSpacing(const PlacedLine& placed, const KnuthPlass::Item& endItem) const;
     void placeRule(const PreparedBlock& block);
@@ -144,4 +154,7 @@ private:
     CollapsingMargin m_pendingMargin; // not yet placed
     QColor m_blockBackground; // of the paragraph being placed
     QHash<quint64, int> m_layoutStyles; // prepared style and block background -> layout style
+    // The last of them asked for: a line's runs mostly share one style.
+    quint64 m_lastStyleKey = 0;
+    int m_lastStyle = -1;
 };

@@ -246,14 +246,6 @@ private:
 
 } // namespace
 
-bool isBreakpoint(const QList<Item>& items, qsizetype j)
-{
-    const Item& item = items[j];
-    if (item.type == Penalty)
-        return item.penalty < kInfinity;
-    return item.type == Glue && j > 0 && items[j - 1].type == Box;
-}
-
 double adjustmentRatio(double length, double stretch, double shrink, double lineWidth)
 {
     lineWidth = std::max(lineWidth, 1.0);

@@ -59,7 +59,14 @@ struct Line {
 double adjustmentRatio(double length, double stretch, double shrink, double lineWidth);
 
 // Whether a line may end at item j: a penalty below kInfinity, or glue that follows a box.
-bool isBreakpoint(const QList<Item>& items, qsizetype j);
+// Inline: the breaker and the paragraph's measures ask it of every item.
+inline bool isBreakpoint(const QList<Item>& items, qsizetype j)
+{
+    const Item& item = items[j];
+    if (item.type == Penalty)
+        return item.penalty < kInfinity;
+    return item.type == Glue && j > 0 && items[j - 1].type == Box;
+}
 
 // Closes a paragraph in place: drops trailing glue, adds an empty box when the list is empty or
 // ends at a forced break, then a never-break penalty, the finishing glue and the forced break.

@@ -135,7 +135,7 @@ double ParagraphPreparer::widestWord() const
             word = 0;
             continue;
         }
-        const bool image = item.type == KnuthPlass::Box && item.runIndex >= 0
+        const bool image = m_hasImage && item.type == KnuthPlass::Box && item.runIndex >= 0
             && m_paragraph.runs[item.runIndex].kind == PreparedRun::Kind::Image;
         if (item.type != KnuthPlass::Penalty && !image) // an image is narrowed to its column
             word += item.width;
@@ -281,6 +281,7 @@ QString ParagraphPreparer::bidiText(TextDirection base, QList<BidiLevels::Piece>
 void ParagraphPreparer::addText(const InlineRun& run, int style)
 {
     const QString text = transformed(run.text, run.style.textTransform);
+    m_dictionaryRun = DictionaryBreaks::needsDictionary(text);
     const bool capitalize = run.style.textTransform == TextStyle::Capitalize;
     QString piece;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -341,6 +342,7 @@ void ParagraphPreparer::addPreformattedText(const InlineRun& run, int style)
     QString text = run.text;
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(u'\r', u'\n');
+    m_dictionaryRun = DictionaryBreaks::needsDictionary(text);
     QString piece;
     int spaces = 0;
     auto flush = [&] {
@@ -384,6 +386,7 @@ void ParagraphPreparer::addImage(const InlineRun& run, int style)
         m_items.append(Item::penaltyItem(0, 0, false));
     m_pendingBreak.reset();
     addBox(PreparedRun::Kind::Image, style, run.url, size.width(), size.height());
+    m_hasImage = true;
     if (run.invert > 0)
         m_paragraph.inverts.insert(int(m_paragraph.runs.size()) - 1, run.invert);
     setPendingBreak(false, 0, false);
@@ -405,7 +408,7 @@ void ParagraphPreparer::addWord(const QString& text, int style)
 {
     if (text.isEmpty())
         return;
-    if (DictionaryBreaks::needsDictionary(text)) {
+    if (m_dictionaryRun && DictionaryBreaks::needsDictionary(text)) {
         addDictionaryWords(text, style);
         return;
     }
@@ -472,13 +475,16 @@ void ParagraphPreparer::addInterCharacterGlue(int style)
 
 int ParagraphPreparer::spaceRun(int style)
 {
+    if (style == m_lastSpaceStyle)
+        return m_lastSpaceRun;
+    m_lastSpaceStyle = style;
     const auto found = m_spaceRuns.constFind(style);
     if (found != m_spaceRuns.constEnd())
-        return found.value();
+        return m_lastSpaceRun = found.value();
     m_paragraph.runs.append(PreparedRun{PreparedRun::Kind::Space, style});
     const int index = int(m_paragraph.runs.size()) - 1;
     m_spaceRuns.insert(style, index);
-    return index;
+    return m_lastSpaceRun = index;
 }
 
 void ParagraphPreparer::addBox(PreparedRun::Kind kind, int style, const QString& text, double width, double height)

@@ -62,12 +62,18 @@ private:
     PreparedParagraph m_paragraph;
     QList<KnuthPlass::Item> m_items; // packed into the paragraph once complete
     QHash<int, int> m_spaceRuns; // style -> index of its Space run
+    int m_lastSpaceStyle = -1; // the style of the last space asked for, and its run: most
+    int m_lastSpaceRun = -1;   // spaces of a paragraph are of one style
     std::optional<KnuthPlass::Item> m_pendingBreak; // goes in before the next box, unless glue comes
     bool m_atLineStart = true;
     bool m_atWordStart = true;
     int m_column = 0;
     QChar m_lastChar; // the character before the next one, within a word; null after a break
     bool m_joined = false; // a word joiner came last: no break before the next character
+    // The run in hand holds a character of a script broken by dictionary: only then are its
+    // words looked through for one (most books have none).
+    bool m_dictionaryRun = false;
+    bool m_hasImage = false; // an image box is among the items
     bool m_trackSources = false;
     QList<std::pair<qsizetype, int>> m_sourceStarts; // (first item, inline run) for each run's items
 };

@@ -32,6 +32,7 @@ private Q_SLOTS:
     void registersUnderAFamilyOfItsOwn_data();
     void registersUnderAFamilyOfItsOwn();
     void sameDataIsRegisteredOnce();
+    void manyFontsAllRegister();
     void dataThatIsNoFont_data();
     void dataThatIsNoFont();
     void faceMatching_data();
@@ -75,6 +76,21 @@ void TestEmbeddedFonts::sameDataIsRegisteredOnce()
     // Other data of the same font is another registration, under another name.
     const QString other = EmbeddedFonts::add(ttf + "!").family;
     QVERIFY(!other.isEmpty() && other != family);
+}
+
+void TestEmbeddedFonts::manyFontsAllRegister()
+{
+    // More fonts than are kept in memory (16 MB): those past it are registered from files, and
+    // answer to their names as the first do.
+    const QByteArray ttf = TestFonts::monospaced(true);
+    QVERIFY(!ttf.isEmpty());
+    const qsizetype count = 16 * 1024 * 1024 / ttf.size() + 8;
+    for (qsizetype i = 0; i < count; ++i) {
+        const QString family = EmbeddedFonts::add(ttf + "many " + QByteArray::number(i)).family;
+        QVERIFY2(!family.isEmpty(), qPrintable(QString::number(i)));
+        if (i == 0 || i + 1 == count)
+            QVERIFY2(TestFonts::isMonospaced(family), qPrintable(family));
+    }
 }
 
 void TestEmbeddedFonts::dataThatIsNoFont_data()

@@ -6,9 +6,10 @@
 // books. Only the text of the book that declares a font names its family (see BookFontFaces), so
 // no other text resolves to it.
 //
-// Registrations stay for the life of the process, but their bytes do not stay in memory: each
-// font is registered from a file of its own in a temporary folder, which FreeType maps only
-// while text is drawn in it. Qt 6.4 cannot take an application font back
+// Registrations stay for the life of the process, and so do the bytes of those registered from
+// memory: the first 16 MB of fonts are, so that the threads that lay out text share one copy of
+// each; every font past them is registered from a file of its own in a temporary folder, which
+// FreeType maps only while text is drawn in it. Qt 6.4 cannot take an application font back
 // while a Qt Quick window shows text: QFontDatabase::removeApplicationFont leaves the interface's
 // text layouts holding FreeType faces it has freed, and the application crashes soon after. Each
 // font data is registered once: reopening a book, or two books shipping the same font, reuse the
