@@ -12,6 +12,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -23,8 +24,30 @@ public:
     {
         if (const qsizetype spaces = indentSpaces(text); spaces >= 0)
             return indent(spaces, text);
-        if (!worthSharing(text))
-            return text.toString();
+        if (text.isEmpty() || text.size() > kShortText)
+            return worthSharing(text) ? lookUp(text) : text.toString();
+        // Most names and short texts are those met a moment before (mi, mo, mrow and their
+        // one-letter texts, all through a formula): the last few are compared before any is hashed.
+        QString& recent = m_recent[recentSlot(text)];
+        if (QStringView(recent) != text)
+            recent = lookUp(text);
+        return recent;
+    }
+
+private:
+    static constexpr qsizetype kShortText = 32;
+    static constexpr qsizetype kLongestIndent = 512;
+    static constexpr size_t kRecentSlots = 64;
+
+    static size_t recentSlot(QStringView text)
+    {
+        const size_t first = text.front().unicode();
+        const size_t last = text.back().unicode();
+        return (first ^ (last << 3) ^ (size_t(text.size()) << 1)) % kRecentSlots;
+    }
+
+    QString lookUp(QStringView text)
+    {
         const auto found = m_strings.constFind(text);
         if (found != m_strings.constEnd())
             return *found;
@@ -32,10 +55,6 @@ public:
         m_strings.insert(QStringView(kept), kept); // the key views the text the value holds
         return kept;
     }
-
-private:
-    static constexpr qsizetype kShortText = 32;
-    static constexpr qsizetype kLongestIndent = 512;
 
     static bool worthSharing(QStringView text)
     {
@@ -72,6 +91,7 @@ private:
 
     QHash<QStringView, QString> m_strings;
     QList<QString> m_indents; // by their spaces
+    std::array<QString, kRecentSlots> m_recent; // by recentSlot
 };
 
 // What an open element means to folding its formulas (see MathFolding).
