@@ -1,9 +1,48 @@
+#include "html/HtmlBlockParser.h"
 #include "html/HtmlSoupParser.h"
 #include "html/MathFolding.h"
 #include "html/XmlDomParser.h"
 #include "text/AttributeLimit.h"
 
 #include <QTest>
+
+// Every node of the tree, text nodes and CDATA sections apart, so that two trees that print alike
+// but are split differently still differ.
+QString treeOf(const QDomNode& node)
+{
+    QString out;
+    if (node.isElement()) {
+        const QDomElement element = node.toElement();
+        out += u'<' + element.tagName();
+        const QDomNamedNodeMap attributes = element.attributes();
+        QStringList pairs;
+        for (int i = 0; i < attributes.count(); ++i)
+            pairs.append(attributes.item(i).nodeName() + QStringLiteral("=\"") + attributes.item(i).nodeValue() + u'"');
+        pairs.sort();
+        out += u' ' + pairs.join(u' ') + u'>';
+    } else if (node.isCDATASection()) {
+        out += QStringLiteral("[cdata:") + node.nodeValue() + u']';
+    } else if (node.isText()) {
+        out += QStringLiteral("[text:") + node.nodeValue() + u']';
+    }
+    for (QDomNode child = node.firstChild(); !child.isNull(); child = child.nextSibling())
+        out += treeOf(child);
+    return node.isElement() ? out + QStringLiteral("</>") : out;
+}
+
+// A formula's pieces, one a line, for comparing.
+QString formulaText(const MathFolding::Formula& formula)
+{
+    QString out = QStringLiteral("alternative: ") + formula.alternative;
+    for (const MathPiece& piece : formula.pieces) {
+        out += QStringLiteral("\n%1 %2 %3: ")
+                   .arg(piece.kind == MathPiece::Kind::LineBreak ? QStringLiteral("break") : QStringLiteral("text"))
+                   .arg(piece.scale)
+                   .arg(piece.shift)
+            + piece.text;
+    }
+    return out;
+}
 
 class TestXmlDomParser : public QObject {
     Q_OBJECT
@@ -70,6 +109,78 @@ private Q_SLOTS:
                 found.append(formulas.at(i).firstChildElement().tagName());
         }
         QCOMPARE(found, mathChildren);
+    }
+
+    // A folded formula reads as the same formula left in the tree; one that is not folded stays in
+    // the tree as written.
+    void foldedFormulasReadAsWritten_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("folds");
+        QTest::newRow("scripts and fraction")
+            << "<math alttext='x'><msubsup><mi>x</mi><mn>1</mn><mn>2</mn></msubsup><mo>+</mo>"
+               "<mfrac><mrow><mi>a</mi><mo>-</mo><mi>b</mi></mrow><mn>2</mn></mfrac></math>"
+            << true;
+        QTest::newRow("matrices side by side")
+            << "<math><mfenced open='[' close=']' separators=''><mtable><mtr><mtd><mn>1</mn></mtd><mtd><mn>2</mn></mtd></mtr>"
+               "<mtr><mtd><mn>3</mn></mtd><mtd/></mtr></mtable></mfenced><mo>=</mo><mtable><mtr><mtd><mi>a</mi></mtd></mtr>"
+               "<mlabeledtr><mtd>(1)</mtd><mtd><mi>b</mi></mtd></mlabeledtr></mtable></math>"
+            << true;
+        QTest::newRow("texts split and CDATA") << "<math><mi>a<!-- c -->b</mi><mtext><![CDATA[<t>]]> u\n v</mtext></math>" << true;
+        QTest::newRow("annotation only")
+            << "<math alttext='Alternative text not available'><semantics><apply/><annotation encoding='TeX'>x^2</annotation>"
+               "</semantics></math>"
+            << true;
+        QTest::newRow("nested formula") << "<math><mrow><math><mi>x</mi></math><mspace width='-1em'/><mglyph alt='g'/></mrow></math>"
+                                        << true;
+        QString deep = QStringLiteral("<math>");
+        for (int i = 0; i < 80; ++i)
+            deep += QStringLiteral("<mrow><mi>%1</mi>").arg(i);
+        deep += QString(QStringLiteral("</mrow>")).repeated(80) + QStringLiteral("</math>");
+        QTest::newRow("deeper than the linearizer walks") << deep << true;
+        QString tooDeep;
+        for (int i = 0; i < XmlDomParser::kMaxDepth; ++i)
+            tooDeep += QStringLiteral("<span>");
+        tooDeep += QStringLiteral("<math><mi>x</mi></math>") + QString(QStringLiteral("</span>")).repeated(XmlDomParser::kMaxDepth);
+        QTest::newRow("cut off at the tree's depth") << tooDeep << false;
+        // A formula the reader styles, whose content goes on below the depth the tree keeps.
+        const int above = HtmlBlockParser::kMaxStyledDepth - 10;
+        const int inside = XmlDomParser::kMaxDepth - above + 20;
+        const QString deepContent = QString(QStringLiteral("<i>")).repeated(above) + QStringLiteral("<math>")
+            + QString(QStringLiteral("<mrow><mi>y</mi>")).repeated(inside) + QStringLiteral("<mi>x</mi>")
+            + QString(QStringLiteral("</mrow>")).repeated(inside) + QStringLiteral("</math>")
+            + QString(QStringLiteral("</i>")).repeated(above);
+        QTest::newRow("content cut off at the tree's depth") << deepContent << true;
+        QTest::newRow("holding a link") << "<math><mrow><link rel='stylesheet' href='a.css'/><mi>x</mi></mrow><mn>1</mn></math>"
+                                        << false;
+        QTest::newRow("in svg") << "<svg><math><mi>x</mi></math></svg>" << false;
+        QTest::newRow("empty CDATA only") << "<math><![CDATA[]]></math>" << false;
+    }
+
+    void foldedFormulasReadAsWritten()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, folds);
+        const QString xml = QStringLiteral("<html><body><p>") + body + QStringLiteral("</p></body></html>");
+        for (const QByteArray& bytes : {xml.toUtf8(), QByteArray()}) {
+            QDomDocument kept;
+            QDomDocument folded;
+            if (bytes.isNull()) { // given as text
+                QVERIFY(XmlDomParser::parse(xml, &kept));
+                QVERIFY(XmlDomParser::parse(xml, &folded, nullptr, XmlDomParser::Formulas::Folded));
+            } else {
+                QVERIFY(XmlDomParser::parseUtf8(bytes, &kept));
+                QVERIFY(XmlDomParser::parseUtf8(bytes, &folded, nullptr, XmlDomParser::Formulas::Folded));
+            }
+            if (!folds) {
+                QCOMPARE(treeOf(folded), treeOf(kept));
+                continue;
+            }
+            QVERIFY(treeOf(folded) != treeOf(kept));
+            const QDomElement keptMath = kept.elementsByTagName(QStringLiteral("math")).at(0).toElement();
+            const QDomElement foldedMath = folded.elementsByTagName(QStringLiteral("math")).at(0).toElement();
+            QCOMPARE(formulaText(MathFolding::formulaOf(foldedMath)), formulaText(MathFolding::formulaOf(keptMath)));
+        }
     }
 
     // What the chapter budget counts as folded: the formulas' own markup, and nothing that only

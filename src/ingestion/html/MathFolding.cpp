@@ -42,15 +42,6 @@ QString pieceText(QChar kind, double scale, double shift, const QString& text)
     return stored + text;
 }
 
-bool hasContent(const QDomElement& element)
-{
-    for (QDomNode child = element.firstChild(); !child.isNull(); child = child.nextSibling()) {
-        if (child.isElement() || ((child.isText() || child.isCDATASection()) && !child.nodeValue().isEmpty()))
-            return true;
-    }
-    return false;
-}
-
 bool readPiece(const QString& stored, MathFolding::Formula* formula)
 {
     if (stored.size() < kTextAt)
@@ -79,7 +70,7 @@ bool holdsText(const QList<MathPiece>& pieces)
 
 // The markup set as it stands wherever it can be; the book's text alternative only where it
 // cannot (content markup, an empty formula), since an alttext is often a stand-in or TeX source.
-MathFolding::Formula formulaFromMarkup(const QDomElement& math)
+MathFolding::Formula formulaFromMarkup(const MathTree& math)
 {
     MathFolding::Formula formula;
     formula.pieces = MathLinearizer::linearize(math);
@@ -92,20 +83,20 @@ MathFolding::Formula formulaFromMarkup(const QDomElement& math)
 
 } // namespace
 
-void MathFolding::fold(QDomDocument& document, QDomElement& math)
+void MathFolding::fold(QDomDocument& document, QDomElement& math, const MathTree& formulaTree)
 {
-    if (!hasContent(math))
+    if (!formulaTree.rootHasContent()) {
+        formulaTree.appendContentTo(document, math);
         return;
+    }
     QDomElement marker = document.createElement(markerName());
-    const Formula formula = formulaFromMarkup(math);
+    const Formula formula = formulaFromMarkup(formulaTree);
     if (!formula.alternative.isEmpty())
         marker.appendChild(document.createTextNode(pieceText(u'a', 1, 0, formula.alternative)));
     for (const MathPiece& piece : formula.pieces) {
         const QChar kind = piece.kind == MathPiece::Kind::LineBreak ? u'b' : u't';
         marker.appendChild(document.createTextNode(pieceText(kind, piece.scale, piece.shift, piece.text)));
     }
-    while (!math.firstChild().isNull())
-        math.removeChild(math.firstChild());
     math.appendChild(marker);
 }
 
@@ -121,7 +112,7 @@ MathFolding::Formula MathFolding::formulaOf(const QDomElement& math)
         if (read)
             return formula;
     }
-    return formulaFromMarkup(math);
+    return formulaFromMarkup(MathTree::fromDom(math));
 }
 
 qsizetype MathFolding::formulaBytes(const QByteArray& markup)

@@ -23,9 +23,10 @@ public:
         QList<MathPiece> pieces;
     };
 
-    // Replaces the content of math, a complete element of document, with its marker. A math
-    // element without content is left as it is (a style sheet may ask whether it is empty).
-    static void fold(QDomDocument& document, QDomElement& math);
+    // Gives math, an element of document without children yet, its marker in place of the content
+    // formula holds (the formula of math, read as MathTree). A formula without content keeps what
+    // it holds as it stands (a style sheet may ask whether it is empty).
+    static void fold(QDomDocument& document, QDomElement& math, const MathTree& formula);
 
     // The formula of math, folded or not.
     static Formula formulaOf(const QDomElement& math);

@@ -14,12 +14,6 @@ constexpr double kSuperscriptRise = 0.33;
 // Between the lines of two parts set side by side, below their first line.
 const QString kPartGap = QStringLiteral("\u2003 ");
 
-QString localName(const QDomElement& element)
-{
-    const QString tag = element.tagName();
-    return tag.mid(tag.lastIndexOf(u':') + 1).toLower();
-}
-
 QString collapsedText(const QString& text)
 {
     bool space = true;
@@ -27,14 +21,6 @@ QString collapsedText(const QString& text)
     if (collapsed.endsWith(u' '))
         collapsed.chop(1);
     return collapsed;
-}
-
-QList<QDomElement> childElements(const QDomElement& element)
-{
-    QList<QDomElement> children;
-    for (QDomElement child = element.firstChildElement(); !child.isNull(); child = child.nextSiblingElement())
-        children.append(child);
-    return children;
 }
 
 // Relations read with a space on either side.
@@ -55,6 +41,8 @@ bool isBinaryOperator(const QString& op)
 
 class Linearizer {
 public:
+    explicit Linearizer(const MathTree& tree) : m_tree(tree) {}
+
     QList<MathPiece> pieces;
     qsizetype length = 0; // of the text of all pieces
 
@@ -69,62 +57,64 @@ public:
         }
     };
 
-    void element(const QDomElement& node, Place place, int depth)
+    void element(int node, Place place, int depth)
     {
         if (depth > MathLinearizer::kMaxDepth) {
-            text(node.text(), place);
+            text(m_tree.text(node), place);
             text(QStringLiteral(" "), place);
             return;
         }
-        const QString name = localName(node);
-        const QList<QDomElement> children = childElements(node);
+        const QString& name = m_tree.localName(node);
+        const QList<int> children = m_tree.childElements(node);
         const auto child = [&](qsizetype i, Place at) {
             if (i < children.size())
                 element(children[i], at, depth + 1);
         };
-        if (name == u"mi" || name == u"mn" || name == u"mtext") {
-            text(collapsedText(node.text()), place);
-        } else if (name == u"ms") {
-            text(u'"' + collapsedText(node.text()) + u'"', place);
-        } else if (name == u"mo") {
-            op(collapsedText(node.text()), node, place);
-        } else if (name == u"mspace") {
-            if (!node.attribute(QStringLiteral("width")).trimmed().startsWith(u'-'))
+        if (name == QLatin1String("mi") || name == QLatin1String("mn") || name == QLatin1String("mtext")) {
+            text(collapsedText(m_tree.text(node)), place);
+        } else if (name == QLatin1String("ms")) {
+            text(u'"' + collapsedText(m_tree.text(node)) + u'"', place);
+        } else if (name == QLatin1String("mo")) {
+            op(collapsedText(m_tree.text(node)), node, place);
+        } else if (name == QLatin1String("mspace")) {
+            if (!m_tree.attribute(node, u"width").trimmed().startsWith(u'-'))
                 text(QStringLiteral(" "), place);
-        } else if (name == u"mglyph") {
-            text(node.attribute(QStringLiteral("alt")), place);
-        } else if (name == u"msub" || name == u"munder") {
+        } else if (name == QLatin1String("mglyph")) {
+            text(m_tree.attribute(node, u"alt"), place);
+        } else if (name == QLatin1String("msub") || name == QLatin1String("munder")) {
             child(0, place);
             child(1, place.script(-1));
-        } else if (name == u"msup" || name == u"mover") {
+        } else if (name == QLatin1String("msup") || name == QLatin1String("mover")) {
             child(0, place);
             child(1, place.script(+1));
-        } else if (name == u"msubsup" || name == u"munderover") {
+        } else if (name == QLatin1String("msubsup") || name == QLatin1String("munderover")) {
             child(0, place);
             child(1, place.script(-1));
             child(2, place.script(+1));
-        } else if (name == u"mmultiscripts") {
+        } else if (name == QLatin1String("mmultiscripts")) {
             multiscripts(children, place, depth);
-        } else if (name == u"mfrac") {
+        } else if (name == QLatin1String("mfrac")) {
             fraction(node, children, place, depth);
-        } else if (name == u"msqrt") {
+        } else if (name == QLatin1String("msqrt")) {
             root(children, place, depth);
-        } else if (name == u"mroot") {
+        } else if (name == QLatin1String("mroot")) {
             child(1, place.script(+1));
             root(children.mid(0, 1), place, depth);
-        } else if (name == u"mfenced") {
+        } else if (name == QLatin1String("mfenced")) {
             fenced(node, children, place, depth);
-        } else if (name == u"mtable") {
+        } else if (name == QLatin1String("mtable")) {
             table(children, place, depth);
-        } else if (name == u"semantics" || name == u"maction") {
+        } else if (name == QLatin1String("semantics") || name == QLatin1String("maction")) {
             child(0, place); // the presentation; annotations and other actions are alternatives
-        } else if (name != u"mphantom" && name != u"annotation" && name != u"annotation-xml" && name != u"none"
-                   && name != u"mprescripts") {
+        } else if (name != QLatin1String("mphantom") && name != QLatin1String("annotation") && name != QLatin1String("annotation-xml") && name != QLatin1String("none")
+                   && name != QLatin1String("mprescripts")) {
             row(children, place, depth); // mrow, mstyle, mpadded, menclose, math itself, ...
         }
     }
 
 private:
+    const MathTree& m_tree;
+
     // Where a part of the formula starts: the piece it starts in and the offset in its text (text
     // of one size and shift joins the piece before it).
     struct Mark {
@@ -157,11 +147,11 @@ private:
     // The parts of a row one after the other. When more than one of them takes several lines
     // (matrices side by side), line i holds the line i of each of them, as they stand on paper,
     // so that the rows of one never run into those of the next.
-    void row(const QList<QDomElement>& children, Place place, int depth)
+    void row(const QList<int>& children, Place place, int depth)
     {
         QList<Mark> starts;
         int tallParts = 0;
-        for (const QDomElement& c : children) {
+        for (const int c : children) {
             starts.append(mark());
             const qsizetype breaksBefore = lineBreaks;
             element(c, place, depth + 1);
@@ -245,64 +235,64 @@ private:
         pieces.append({ MathPiece::Kind::Text, value, place.scale, place.shift });
     }
 
-    void op(const QString& value, const QDomElement& node, Place place)
+    void op(const QString& value, int node, Place place)
     {
-        const QDomElement before = node.previousSiblingElement();
-        const bool sign = before.isNull() || localName(before) == u"mo";
+        const int before = m_tree.previousSiblingElement(node);
+        const bool sign = before == MathTree::kNone || m_tree.localName(before) == QLatin1String("mo");
         if (isRelation(value) || (isBinaryOperator(value) && !sign))
             text(u' ' + value + u' ', place);
-        else if (value == u"," || value == u";")
+        else if (value == QLatin1String(",") || value == QLatin1String(";"))
             text(value + u' ', place);
         else
             text(value, place);
     }
 
     // A part of a fraction or root needs brackets unless it is a single token.
-    static bool isSimple(const QList<QDomElement>& parts)
+    bool isSimple(const QList<int>& parts) const
     {
         if (parts.size() != 1)
             return false;
-        const QString name = localName(parts.first());
-        if (name == u"mrow" || name == u"mstyle")
-            return isSimple(childElements(parts.first()));
-        return name == u"mi" || name == u"mn" || name == u"mtext" || name == u"ms";
+        const QString& name = m_tree.localName(parts.first());
+        if (name == QLatin1String("mrow") || name == QLatin1String("mstyle"))
+            return isSimple(m_tree.childElements(parts.first()));
+        return name == QLatin1String("mi") || name == QLatin1String("mn") || name == QLatin1String("mtext") || name == QLatin1String("ms");
     }
 
-    void grouped(const QList<QDomElement>& parts, Place place, int depth)
+    void grouped(const QList<int>& parts, Place place, int depth)
     {
         const bool brackets = !isSimple(parts);
         if (brackets)
             text(QStringLiteral("("), place);
-        for (const QDomElement& part : parts)
+        for (const int part : parts)
             element(part, place, depth + 1);
         if (brackets)
             text(QStringLiteral(")"), place);
     }
 
-    void fraction(const QDomElement& node, const QList<QDomElement>& children, Place place, int depth)
+    void fraction(int node, const QList<int>& children, Place place, int depth)
     {
         if (children.size() < 2)
             return grouped(children, place, depth);
         // A fraction without a bar (a binomial coefficient) reads as its two parts side by side.
-        const QString thickness = node.attribute(QStringLiteral("linethickness")).trimmed();
+        const QString thickness = m_tree.attribute(node, u"linethickness").trimmed();
         const bool noBar = !thickness.isEmpty() && thickness.toDouble() == 0 && thickness[0] == u'0';
         grouped({ children[0] }, place, depth);
         text(noBar ? QStringLiteral(" ") : QStringLiteral("/"), place);
         grouped({ children[1] }, place, depth);
     }
 
-    void root(const QList<QDomElement>& children, Place place, int depth)
+    void root(const QList<int>& children, Place place, int depth)
     {
         text(QStringLiteral("\u221A"), place);
         grouped(children, place, depth);
     }
 
-    void fenced(const QDomElement& node, const QList<QDomElement>& children, Place place, int depth)
+    void fenced(int node, const QList<int>& children, Place place, int depth)
     {
-        const QString open = node.hasAttribute(QStringLiteral("open")) ? node.attribute(QStringLiteral("open")) : QStringLiteral("(");
-        const QString close = node.hasAttribute(QStringLiteral("close")) ? node.attribute(QStringLiteral("close")) : QStringLiteral(")");
-        QString separators = node.hasAttribute(QStringLiteral("separators")) ? node.attribute(QStringLiteral("separators"))
-                                                                             : QStringLiteral(",");
+        const QString open = m_tree.hasAttribute(node, u"open") ? m_tree.attribute(node, u"open") : QStringLiteral("(");
+        const QString close = m_tree.hasAttribute(node, u"close") ? m_tree.attribute(node, u"close") : QStringLiteral(")");
+        QString separators = m_tree.hasAttribute(node, u"separators") ? m_tree.attribute(node, u"separators")
+                                                                      : QStringLiteral(",");
         separators.remove(QChar(u' ')).remove(QChar(u'\t')).remove(QChar(u'\n')).remove(QChar(u'\r'));
         text(open.trimmed(), place);
         for (qsizetype i = 0; i < children.size(); ++i) {
@@ -315,18 +305,18 @@ private:
         text(close.trimmed(), place);
     }
 
-    void table(const QList<QDomElement>& rows, Place place, int depth)
+    void table(const QList<int>& rows, Place place, int depth)
     {
         bool rowsBefore = false;
-        for (const QDomElement& row : rows) {
-            const QString rowName = localName(row);
-            if (rowName != u"mtr" && rowName != u"mlabeledtr")
+        for (const int row : rows) {
+            const QString& rowName = m_tree.localName(row);
+            if (rowName != QLatin1String("mtr") && rowName != QLatin1String("mlabeledtr"))
                 continue;
             const qsizetype rowText = length;
             if (rowsBefore)
                 lineBreak(place);
-            QList<QDomElement> cells = childElements(row);
-            if (rowName == u"mlabeledtr" && !cells.isEmpty())
+            QList<int> cells = m_tree.childElements(row);
+            if (rowName == QLatin1String("mlabeledtr") && !cells.isEmpty())
                 cells.removeFirst(); // the equation's label, not one of its cells
             for (qsizetype i = 0; i < cells.size(); ++i) {
                 if (i > 0) {
@@ -377,13 +367,13 @@ private:
 
     // Scripts after the base in pairs of subscript and superscript; those after mprescripts go
     // before the base.
-    void multiscripts(const QList<QDomElement>& children, Place place, int depth)
+    void multiscripts(const QList<int>& children, Place place, int depth)
     {
         if (children.isEmpty())
             return;
         qsizetype prescripts = children.size();
         for (qsizetype i = 1; i < children.size(); ++i) {
-            if (localName(children[i]) == u"mprescripts")
+            if (m_tree.localName(children[i]) == QLatin1String("mprescripts"))
                 prescripts = i;
         }
         const auto scripts = [&](qsizetype from, qsizetype to) {
@@ -398,29 +388,31 @@ private:
 
 } // namespace
 
-QString MathLinearizer::textAlternative(const QDomElement& math)
+QString MathLinearizer::textAlternative(const MathTree& math)
 {
-    const QString alttext = collapsedText(math.attribute(QStringLiteral("alttext")));
+    const int root = MathTree::kRoot;
+    const QString alttext = collapsedText(math.attribute(root, u"alttext"));
     const QString lower = alttext.toLower();
     if (!alttext.isEmpty() && !lower.contains(QLatin1String("not available")) && !lower.contains(QLatin1String("unavailable")))
         return alttext;
-    for (QDomElement semantics = math.firstChildElement(); !semantics.isNull(); semantics = semantics.nextSiblingElement()) {
-        if (localName(semantics) != u"semantics")
+    for (int semantics = math.firstChildElement(root); semantics != MathTree::kNone;
+         semantics = math.nextSiblingElement(semantics)) {
+        if (math.localName(semantics) != QLatin1String("semantics"))
             continue;
-        for (QDomElement note = semantics.firstChildElement(); !note.isNull(); note = note.nextSiblingElement()) {
-            const QString encoding = note.attribute(QStringLiteral("encoding")).trimmed().toLower();
-            const bool readable = encoding.isEmpty() || encoding == u"text/plain" || encoding.contains(u"tex");
-            const QString text = collapsedText(note.text());
-            if (localName(note) == u"annotation" && readable && !text.isEmpty())
+        for (int note = math.firstChildElement(semantics); note != MathTree::kNone; note = math.nextSiblingElement(note)) {
+            const QString encoding = math.attribute(note, u"encoding").trimmed().toLower();
+            const bool readable = encoding.isEmpty() || encoding == QLatin1String("text/plain") || encoding.contains(u"tex");
+            const QString text = collapsedText(math.text(note));
+            if (math.localName(note) == QLatin1String("annotation") && readable && !text.isEmpty())
                 return text;
         }
     }
     return QString();
 }
 
-QList<MathPiece> MathLinearizer::linearize(const QDomElement& math)
+QList<MathPiece> MathLinearizer::linearize(const MathTree& math)
 {
-    Linearizer linearizer;
-    linearizer.element(math, {}, 0);
+    Linearizer linearizer(math);
+    linearizer.element(MathTree::kRoot, {}, 0);
     return std::move(linearizer.pieces);
 }

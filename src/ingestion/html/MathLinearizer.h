@@ -9,7 +9,8 @@
 // The formula is walked recursively down to kMaxDepth levels; deeper content is taken as plain
 // text, so a hostile document costs time linear in its size. Stateless; any thread.
 
-#include <QDomElement>
+#include "html/MathTree.h"
+
 #include <QList>
 #include <QString>
 
@@ -28,8 +29,8 @@ public:
 
     // The alttext, or the first plain-text or TeX annotation, of math; empty when it has none
     // (an alttext that only says that there is none counts as none).
-    static QString textAlternative(const QDomElement& math);
+    static QString textAlternative(const MathTree& math);
 
     // The linear form of math; adjacent pieces of one size and shift are merged.
-    static QList<MathPiece> linearize(const QDomElement& math);
+    static QList<MathPiece> linearize(const MathTree& math);
 };

@@ -2,6 +2,7 @@
 
 #include "html/HtmlBlockParser.h"
 #include "html/MathFolding.h"
+#include "html/MathTree.h"
 #include "text/AttributeLimit.h"
 #include "text/CancelToken.h"
 #include "text/TextEncoding.h"
@@ -11,6 +12,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -20,8 +22,32 @@ class SharedStrings {
 public:
     QString of(QStringView text)
     {
-        if (!worthSharing(text))
-            return text.toString();
+        if (const qsizetype spaces = indentSpaces(text); spaces >= 0)
+            return indent(spaces, text);
+        if (text.isEmpty() || text.size() > kShortText)
+            return worthSharing(text) ? lookUp(text) : text.toString();
+        // Most names and short texts are those met a moment before (mi, mo, mrow and their
+        // one-letter texts, all through a formula): the last few are compared before any is hashed.
+        QString& recent = m_recent[recentSlot(text)];
+        if (QStringView(recent) != text)
+            recent = lookUp(text);
+        return recent;
+    }
+
+private:
+    static constexpr qsizetype kShortText = 32;
+    static constexpr qsizetype kLongestIndent = 512;
+    static constexpr size_t kRecentSlots = 64;
+
+    static size_t recentSlot(QStringView text)
+    {
+        const size_t first = text.front().unicode();
+        const size_t last = text.back().unicode();
+        return (first ^ (last << 3) ^ (size_t(text.size()) << 1)) % kRecentSlots;
+    }
+
+    QString lookUp(QStringView text)
+    {
         const auto found = m_strings.constFind(text);
         if (found != m_strings.constEnd())
             return *found;
@@ -29,10 +55,6 @@ public:
         m_strings.insert(QStringView(kept), kept); // the key views the text the value holds
         return kept;
     }
-
-private:
-    static constexpr qsizetype kShortText = 32;
-    static constexpr qsizetype kLongestIndent = 512;
 
     static bool worthSharing(QStringView text)
     {
@@ -44,7 +66,32 @@ private:
                            [](QChar c) { return c == u' ' || c == u'\n' || c == u'\t' || c == u'\r'; });
     }
 
+    // The spaces after the line end that starts text, when that is all it holds (the indentation of
+    // most markup, looked up without hashing); else -1.
+    static qsizetype indentSpaces(QStringView text)
+    {
+        if (text.isEmpty() || text.size() > kLongestIndent || text.front() != u'\n')
+            return -1;
+        for (qsizetype i = 1; i < text.size(); ++i) {
+            if (text[i] != u' ')
+                return -1;
+        }
+        return text.size() - 1;
+    }
+
+    QString indent(qsizetype spaces, QStringView text)
+    {
+        if (m_indents.size() <= spaces)
+            m_indents.resize(spaces + 1);
+        QString& kept = m_indents[spaces];
+        if (kept.isNull())
+            kept = text.toString();
+        return kept;
+    }
+
     QHash<QStringView, QString> m_strings;
+    QList<QString> m_indents; // by their spaces
+    std::array<QString, kRecentSlots> m_recent; // by recentSlot
 };
 
 // What an open element means to folding its formulas (see MathFolding).
@@ -78,7 +125,9 @@ Kind kindOf(QStringView qualifiedName)
 }
 
 // Builds the tree from the reader's tokens. The open elements have no parent yet: an element joins
-// its parent when it ends, complete, so every append happens at the top of a detached tree.
+// its parent when it ends, complete, so every append happens at the top of a detached tree. The
+// content of a formula that may be folded is read into a MathTree instead, and reaches the DOM
+// only when the formula is not folded after all.
 class TreeBuilder {
 public:
     TreeBuilder(QDomDocument& document, QXmlStreamReader& reader, XmlDomParser::Formulas formulas)
@@ -114,14 +163,20 @@ public:
 private:
     void startElement()
     {
-        if (m_open.size() >= XmlDomParser::kMaxDepth) {
+        if (depth() >= XmlDomParser::kMaxDepth) {
             ++m_skipped;
-            m_open.last().appendChild(m_document.createTextNode(QStringLiteral(" ")));
+            appendText(QStringLiteral(" "));
             return;
         }
         const QStringView name = m_reader.qualifiedName();
-        QDomElement element = m_document.createElement(m_strings.of(name));
         const QXmlStreamAttributes attributes = m_reader.attributes();
+        if (m_inFormula) {
+            m_formula.openElement(m_strings.of(name));
+            addAttributes(attributes);
+            noteSheet(name);
+            return;
+        }
+        QDomElement element = m_document.createElement(m_strings.of(name));
         for (const QXmlStreamAttribute& attribute : attributes)
             element.setAttribute(m_strings.of(attribute.qualifiedName()), m_strings.of(attribute.value()));
         if (m_open.isEmpty() && isNamed(localPart(name), QLatin1String("fictionbook")))
@@ -129,27 +184,30 @@ private:
         const Kind kind = m_folding ? kindOf(name) : Kind::Plain;
         m_mathOpen += kind == Kind::Math ? 1 : 0;
         m_keepersOpen += kind == Kind::Keeper ? 1 : 0;
-        // The links and styles of a chapter are looked up in its tree.
-        if (m_mathOpen > 0 && (name == u"link" || name == u"style"))
-            m_mathNamesSheets = true;
+        noteSheet(name);
         m_open.append(element);
         m_kinds.append(kind);
+        if (kind == Kind::Math && m_mathOpen == 1 && foldable())
+            startFormula(element.tagName(), attributes);
     }
 
     void endElement()
     {
         if (m_skipped > 0) {
             --m_skipped;
-            m_open.last().appendChild(m_document.createTextNode(QStringLiteral(" ")));
+            appendText(QStringLiteral(" "));
+            return;
+        }
+        if (m_inFormula && m_formula.openDepth() > 1) {
+            m_formula.closeElement();
             return;
         }
         if (m_open.isEmpty())
             return;
-        const qsizetype depth = m_open.size();
         QDomElement element = m_open.takeLast();
         const Kind kind = m_kinds.takeLast();
         if (kind == Kind::Math && --m_mathOpen == 0)
-            foldFormula(element, depth);
+            endFormula(element);
         m_keepersOpen -= kind == Kind::Keeper ? 1 : 0;
         if (m_open.isEmpty())
             m_root = element;
@@ -157,11 +215,48 @@ private:
             m_open.last().appendChild(element);
     }
 
-    // The outermost formula, where the reader takes it whole (not as text too deep to style).
-    void foldFormula(QDomElement& math, qsizetype depth)
+    // Of the open elements, those of an open formula's content included.
+    qsizetype depth() const { return m_open.size() + (m_inFormula ? m_formula.openDepth() - 1 : 0); }
+
+    void appendText(const QString& text)
     {
-        if (m_keepersOpen == 0 && !m_mathNamesSheets && depth <= HtmlBlockParser::kMaxStyledDepth)
-            MathFolding::fold(m_document, math);
+        if (m_inFormula)
+            m_formula.addText(text, false);
+        else
+            m_open.last().appendChild(m_document.createTextNode(text));
+    }
+
+    // The links and styles of a chapter are looked up in its tree.
+    void noteSheet(QStringView name)
+    {
+        if (m_mathOpen > 0 && (name == QLatin1String("link") || name == QLatin1String("style")))
+            m_mathNamesSheets = true;
+    }
+
+    // Where the reader takes a formula whole (not as text too deep to style).
+    bool foldable() const { return m_keepersOpen == 0 && m_open.size() <= HtmlBlockParser::kMaxStyledDepth; }
+
+    void addAttributes(const QXmlStreamAttributes& attributes)
+    {
+        for (const QXmlStreamAttribute& attribute : attributes)
+            m_formula.addAttribute(m_strings.of(attribute.qualifiedName()), m_strings.of(attribute.value()));
+    }
+
+    void startFormula(const QString& name, const QXmlStreamAttributes& attributes)
+    {
+        m_formula.clear();
+        m_formula.openElement(name);
+        addAttributes(attributes);
+        m_inFormula = true;
+    }
+
+    void endFormula(QDomElement& math)
+    {
+        if (m_inFormula && !m_mathNamesSheets)
+            MathFolding::fold(m_document, math, m_formula);
+        else if (m_inFormula)
+            m_formula.appendContentTo(m_document, math);
+        m_inFormula = false;
         m_mathNamesSheets = false;
     }
 
@@ -170,10 +265,14 @@ private:
         // Outside the document element there is only white space, which has no place in a DOM.
         if (m_open.isEmpty())
             return;
-        if (m_reader.isCDATA())
-            m_open.last().appendChild(m_document.createCDATASection(m_reader.text().toString()));
+        const QStringView text = m_reader.text();
+        const bool cdata = m_reader.isCDATA();
+        if (m_inFormula)
+            m_formula.addText(cdata ? text.toString() : m_strings.of(text), cdata);
+        else if (cdata)
+            m_open.last().appendChild(m_document.createCDATASection(text.toString()));
         else
-            m_open.last().appendChild(m_document.createTextNode(m_strings.of(m_reader.text())));
+            m_open.last().appendChild(m_document.createTextNode(m_strings.of(text)));
     }
 
     QDomDocument& m_document;
@@ -187,6 +286,8 @@ private:
     int m_mathOpen = 0;
     int m_keepersOpen = 0;
     bool m_mathNamesSheets = false; // a link or style element stands in the open formula
+    bool m_inFormula = false; // the content of the open formula goes to m_formula
+    MathTree m_formula;
 };
 
 // Whether Qt's reader, given these bytes, reads them as UTF-8 with no say of their own: as text,
