@@ -40,14 +40,15 @@ struct MeasuredFont {
     QFontMetricsF fontMetrics;
     FontMetrics own;
     QHash<QString, double> widths;
-    QHash<int, FontMetrics> scriptMetrics; // QChar::Script -> what the fonts its glyphs come from need
+    QHash<char32_t, FontMetrics> letterMetrics; // what the font a letter is drawn from needs
     QHash<QString, MarkedInk> markedInk;    // a word whose letters carry marks -> how far they reach
 };
 
-// The ascent and descent of the fonts text is drawn with, fallbacks included.
-FontMetrics usedFontMetrics(const QFont& font, const QString& text)
+// The ascent and descent of the font a letter is drawn with, a fallback font if need be. The
+// letter is laid out on its own, so that what stands around it cannot choose another font.
+FontMetrics letterFontMetrics(const QFont& font, const QString& letter)
 {
-    QTextLayout layout(text, font);
+    QTextLayout layout(letter, font);
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
@@ -150,24 +151,20 @@ FontMetrics QtTextMeasurer::textMetrics(const FontRequest& font, const QString& 
     });
     if (other == text.cend())
         return needed;
+    // Each letter is measured once per font on the thread, by the fallback font it is drawn
+    // from: the letters of one script need not share one (ideographs of the supplementary planes,
+    // private-use characters), and measuring a script by whichever word came first would make a
+    // line's height hang on the words the thread measured before it.
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const char32_t code = text.at(i).isHighSurrogate() && i + 1 < text.size()
-            ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
-        if (code > 0xFFFF)
-            ++i;
-        const QChar::Script script = QChar::script(code);
-        if (faceScript(script))
+        const qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const char32_t code = length == 2 ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1)) : text.at(i).unicode();
+        const qsizetype at = i;
+        i += length - 1;
+        if (faceScript(QChar::script(code)))
             continue;
-        auto found = measured.scriptMetrics.constFind(int(script));
-        if (found == measured.scriptMetrics.constEnd()) {
-            // The letters of this word in that script find the fallback font the script is set in.
-            QString sample;
-            for (qsizetype j = 0; j < text.size(); ++j) {
-                if (QChar::script(text.at(j).unicode()) == script || text.at(j).isSurrogate())
-                    sample += text.at(j);
-            }
-            found = measured.scriptMetrics.insert(int(script), usedFontMetrics(measured.font, sample));
-        }
+        auto found = measured.letterMetrics.constFind(code);
+        if (found == measured.letterMetrics.constEnd())
+            found = measured.letterMetrics.insert(code, letterFontMetrics(measured.font, text.mid(at, length)));
         needed.ascent = std::max(needed.ascent, found->ascent);
         needed.descent = std::max(needed.descent, found->descent);
         needed.lineSpacing = std::max(needed.lineSpacing, found->lineSpacing);

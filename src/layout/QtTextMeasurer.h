@@ -17,9 +17,10 @@ public:
     FontMetrics metrics(const FontRequest& font) const override;
     double advance(const FontRequest& font, const QString& text) const override;
     // Text in scripts beyond Latin, Greek and Cyrillic needs the ascents and descents of the
-    // fallback fonts its script is set in (laid out once per script and font), and, where its
-    // letters carry marks, the reach of their glyph outlines (each such word traced once per font
-    // on the thread, on its own, so the same whatever was measured before).
+    // fallback fonts its letters are drawn from (each letter laid out alone, once per font on the
+    // thread), and, where its letters carry marks, the reach of their glyph outlines (each such
+    // word traced once per font on the thread, on its own): both the same whatever was measured
+    // before.
     FontMetrics textMetrics(const FontRequest& font, const QString& text) const override;
 
     // Outlines traced by every thread so far: what the rule above saves.

@@ -416,6 +416,29 @@ private Q_SLOTS:
         QCOMPARE(reader.contentHash(), QCryptographicHash::hash(bytes, QCryptographicHash::Md5));
     }
 
+    // A GB18030 book with codes its tables leave unassigned among the four-byte codes of the
+    // supplementary planes: each unassigned code is one replacement character, and the characters
+    // after it read as themselves, at every open.
+    void gb18030UnassignedCodesStayInStep()
+    {
+        const QByteArray prose = EncodedText::encode(EncodedText::chinese(), "GB18030");
+        const QByteArray codes =
+            "\x90\x30\x81\x30 \xE3\x32\x9A\x35 \x95\x32\x82\x36 " // U+10000, U+10FFFF, U+20000
+            "\xE3\x32\x9A\x36\x90\x30\x81\x30 " // past U+10FFFF, then U+10000
+            "\x84\x31\xA5\x30\x95\x32\x82\x36 " // between the planes' ranges, then U+20000
+            "\x81\x30\x41"; // a lead before a digit and a letter: the two are read as themselves
+        const char32_t expectedCodes[] = {0x10000, ' ',    0x10FFFF, ' ', 0x20000, ' ', 0xFFFD, 0x10000, ' ',
+                                          0xFFFD,  0x20000, ' ',     0xFFFD, '0', 'A'};
+        const QString path = write(QStringLiteral("gb18030.txt"), prose + "\n\n" + codes + "\n\n" + prose);
+        const QStringList expected{EncodedText::chinese(), QString::fromUcs4(expectedCodes, std::size(expectedCodes)),
+                                   EncodedText::chinese()};
+        for (int open = 0; open < 3; ++open) {
+            TxtReader reader;
+            QVERIFY(reader.open(path));
+            QCOMPARE(paragraphTexts(reader.chunks()), expected);
+        }
+    }
+
     void unknownDeclaredEncodingStillOpens()
     {
         TxtReader reader;

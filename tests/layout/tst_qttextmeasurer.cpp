@@ -114,6 +114,8 @@ private Q_SLOTS:
     void novelParagraphsFillTheirLines();
     void outlinesAreTracedOncePerMarkedWord();
     void markedWordsMeasureAloneAsAmongOthers();
+    void lettersMeasureAloneAsAmongOthers_data();
+    void lettersMeasureAloneAsAmongOthers();
 };
 
 void TestQtTextMeasurer::measuresAsQtDoes()
@@ -309,6 +311,26 @@ void TestQtTextMeasurer::outlinesAreTracedOncePerMarkedWord()
     QCOMPARE(QtTextMeasurer::outlinesTraced() - before, int(markedWords.size()));
 }
 
+namespace {
+
+// What a measurer on a new thread, with a cache of its own, makes of word after the others.
+FontMetrics measuredOnANewThread(const FontRequest& font, const QStringList& before, const QString& word)
+{
+    FontMetrics result;
+    QThread* thread = QThread::create([&] {
+        const QtTextMeasurer measurer;
+        for (const QString& other : before)
+            measurer.textMetrics(font, other);
+        result = measurer.textMetrics(font, word);
+    });
+    thread->start();
+    thread->wait();
+    delete thread;
+    return result;
+}
+
+} // namespace
+
 // A word's height does not hang on the words its thread measured before: a shallow word first
 // must not stand in for a deeper one, nor a tall one for a short one.
 void TestQtTextMeasurer::markedWordsMeasureAloneAsAmongOthers()
@@ -316,25 +338,36 @@ void TestQtTextMeasurer::markedWordsMeasureAloneAsAmongOthers()
     const FontRequest font{QString(), 19};
     const QString deep = QStringLiteral("\u0628\u0651\u064E\u0643\u0650"); // shadda and fatha stacked, kasra below
     const QString shallow = QStringLiteral("\u0645\u064F\u0646"); // one damma
-    const auto measure = [&](const QStringList& before, const QString& word) {
-        FontMetrics result;
-        QThread* thread = QThread::create([&] {
-            const QtTextMeasurer measurer; // a new thread: a cache of its own, empty
-            for (const QString& other : before)
-                measurer.textMetrics(font, other);
-            result = measurer.textMetrics(font, word);
-        });
-        thread->start();
-        thread->wait();
-        delete thread;
-        return result;
-    };
     for (const QString& word : {deep, shallow}) {
-        const FontMetrics alone = measure({}, word);
-        const FontMetrics among = measure({word == deep ? shallow : deep, QStringLiteral("\u0644\u064E")}, word);
+        const FontMetrics alone = measuredOnANewThread(font, {}, word);
+        const FontMetrics among =
+            measuredOnANewThread(font, {word == deep ? shallow : deep, QStringLiteral("\u0644\u064E")}, word);
         QCOMPARE(among.ascent, alone.ascent);
         QCOMPARE(among.descent, alone.descent);
     }
+}
+
+// A letter is measured by the font it is drawn from, whatever words its thread measured before:
+// a private-use character, which no font draws, is no taller for having first come beside an
+// ideograph in a word.
+void TestQtTextMeasurer::lettersMeasureAloneAsAmongOthers_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("supplementary private use") << QString::fromUcs4(U"\U00020087\U000F932D") << QString::fromUcs4(U"\U0010012D");
+    QTest::newRow("basic private use") << QString::fromUcs4(U"\U000215D7\uE000") << QString::fromUcs4(U"\U000F932D");
+}
+
+void TestQtTextMeasurer::lettersMeasureAloneAsAmongOthers()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, word);
+    const FontRequest font{QString(), 19};
+    const FontMetrics alone = measuredOnANewThread(font, {}, word);
+    const FontMetrics among = measuredOnANewThread(font, {first}, word);
+    QCOMPARE(among.ascent, alone.ascent);
+    QCOMPARE(among.descent, alone.descent);
+    QCOMPARE(among.lineSpacing, alone.lineSpacing);
 }
 
 QTEST_MAIN(TestQtTextMeasurer)

@@ -131,9 +131,35 @@ QString uchardetGuess(const QByteArray& data)
     return name;
 }
 
+bool isGb18030Lead(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool isGb18030Digit(unsigned char byte)
+{
+    return byte >= 0x30 && byte <= 0x39;
+}
+
+// How many bytes at bytes[0] a GB18030 reading takes as one character it cannot read: a whole
+// sequence of four (lead, digit, lead, digit) or of two (lead, non-ASCII trail) that the tables
+// leave unassigned, such as those past U+10FFFF. Taking only the lead would start the next
+// character at the digit or at the trail byte, and a code table of four-byte sequences would
+// then read as other characters from there on. Any other byte, and a lead before an ASCII byte,
+// goes alone, so that the ASCII byte is read as itself.
+size_t gb18030UnreadableLength(const unsigned char* bytes, size_t available)
+{
+    if (available < 2 || !isGb18030Lead(bytes[0]))
+        return 1;
+    if (isGb18030Digit(bytes[1]))
+        return available >= 4 && isGb18030Lead(bytes[2]) && isGb18030Digit(bytes[3]) ? 4 : 1;
+    return bytes[1] >= 0x80 && bytes[1] <= 0xFE ? 2 : 1;
+}
+
 // Converts the whole buffer to UTF-8 through iconv. Strict: any undefined or cut-off sequence
-// fails. Lenient: each byte iconv cannot read becomes U+FFFD and conversion goes on. A null
-// string means iconv does not know the name or gave up.
+// fails. Lenient: each character iconv cannot read becomes U+FFFD and conversion goes on; a
+// character is one byte, or in GB18030 the whole sequence of an unassigned code. A null string
+// means iconv does not know the name or gave up.
 QString decodeWithIconv(const QByteArray& data, const QString& name, bool lenient)
 {
     iconv_t descriptor = iconv_open("UTF-8", name.toUtf8().constData());
@@ -146,6 +172,7 @@ QString decodeWithIconv(const QByteArray& data, const QString& name, bool lenien
     size_t inLeft = size_t(data.size());
     char* out = output.data();
     size_t outLeft = size_t(output.size());
+    const bool gb18030 = isOneOf(name, {"GB18030"});
     bool failed = false;
     while (inLeft > 0) {
         if (iconv(descriptor, &in, &inLeft, &out, &outLeft) != size_t(-1))
@@ -157,8 +184,9 @@ QString decodeWithIconv(const QByteArray& data, const QString& name, bool lenien
         std::memcpy(out, "\xEF\xBF\xBD", 3);
         out += 3;
         outLeft -= 3;
-        ++in;
-        --inLeft;
+        const size_t skipped = gb18030 ? gb18030UnreadableLength(reinterpret_cast<const unsigned char*>(in), inLeft) : 1;
+        in += skipped;
+        inLeft -= skipped;
     }
     iconv_close(descriptor);
     if (failed)
