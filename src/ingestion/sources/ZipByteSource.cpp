@@ -150,11 +150,13 @@ bool ZipByteSource::locateLocked(const QString& name) const
         if (stored != m_foldedNames.constEnd())
             position = m_positions.constFind(*stored);
     }
-    if (position != m_positions.constEnd()) {
-        unz64_file_pos pos = *position;
-        return unzGoToFilePos64(m_handle, &pos) == UNZ_OK;
-    }
-    return unzLocateFile(m_handle, name.toUtf8().constData(), 0) == UNZ_OK;
+    // Every entry was recorded at open, so a name not among them is in no entry; minizip's own
+    // search would read every header again, for each of the thousands of chapters of a book
+    // that all link a missing sheet.
+    if (position == m_positions.constEnd())
+        return false;
+    unz64_file_pos pos = *position;
+    return unzGoToFilePos64(m_handle, &pos) == UNZ_OK;
 }
 
 QByteArray ZipByteSource::readEntryUpTo(const QString& name, qint64 limit) const
