@@ -94,6 +94,13 @@ PreparedParagraph ParagraphPreparer::prepare()
         m_atLineStart = true; // a space after the marker is dropped like one at the line start
     }
 
+    // A word of prose is a box and a glue, and words run about five letters: room for them at
+    // once, rather than a list that grows and is copied again and again for a long paragraph.
+    qsizetype letters = 0;
+    for (const InlineRun& run : m_block.runs)
+        letters += run.text.size();
+    m_items.reserve(m_items.size() + letters / 3 + 8);
+
     for (qsizetype i = 0; i < m_block.runs.size(); ++i) {
         const InlineRun& run = m_block.runs[i];
         if (m_trackSources)
