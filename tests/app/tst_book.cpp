@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 
+#include "TestImages.h"
 #include "TestZip.h"
 
 namespace {
@@ -232,17 +233,8 @@ private Q_SLOTS:
     // A real comic archive through the application's own table of formats.
     void realComicThroughTheFormatTable()
     {
-        auto png = [](int width, int height) {
-            QImage image(width, height, QImage::Format_RGB32);
-            image.fill(Qt::white);
-            QByteArray bytes;
-            QBuffer buffer(&bytes);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
-            return bytes;
-        };
         const QString good = m_dir.filePath("Comic.CBZ");
-        QVERIFY(TestZip::write(good, {{"10.png", png(30, 40)}, {"2.png", png(60, 40)}, {"1.png", png(30, 40)}}));
+        QVERIFY(TestZip::write(good, {{"10.png", TestImages::png(30, 40, Qt::white)}, {"2.png", TestImages::png(60, 40, Qt::white)}, {"1.png", TestImages::png(30, 40, Qt::white)}}));
         const QString broken = m_dir.filePath("broken.cbz");
         QVERIFY(TestZip::write(broken, {{"notes.txt", "no pages here"}}));
 

@@ -77,7 +77,7 @@ auto onPool(Work work)
 // A PNG whose header is sound and whose pixel data is not.
 QByteArray pngWithBrokenPixels(int width, int height)
 {
-    QByteArray bytes = pngBytes(width, height);
+    QByteArray bytes = TestImages::png(width, height);
     const qsizetype data = bytes.indexOf("IDAT");
     for (qsizetype i = data + 4; i < bytes.size() - 12; ++i)
         bytes[i] = char(0x5a);
@@ -122,15 +122,15 @@ private Q_SLOTS:
     void init()
     {
         shelf = std::make_unique<Shelf>();
-        shelf->books.insert(QStringLiteral("/books/a b.cbz"), {{QStringLiteral("p/1.png"), pngBytes(800, 1200)},
-                                                              {QStringLiteral("p/2.png"), pngBytes(10, 20)},
+        shelf->books.insert(QStringLiteral("/books/a b.cbz"), {{QStringLiteral("p/1.png"), TestImages::png(800, 1200)},
+                                                              {QStringLiteral("p/2.png"), TestImages::png(10, 20)},
                                                               {QStringLiteral("junk"), QByteArray("not an image")},
                                                               {QStringLiteral("p/broken.png"), pngWithBrokenPixels(70, 90)},
-                                                              {QStringLiteral("p/green.png"), pngBytes(10, 10, Qt::green)},
+                                                              {QStringLiteral("p/green.png"), TestImages::png(10, 10, Qt::green)},
                                                               {QStringLiteral("p/page.svg"),
                                                                svgBytes(QStringLiteral("viewBox=\"0 0 10 10\""),
                                                                         QStringLiteral("<image width=\"10\" height=\"10\" xlink:href=\"green.png\"/>"))}});
-        shelf->books.insert(QStringLiteral("/books/other.cbz"), {{QStringLiteral("p/1.png"), pngBytes(3, 3)}});
+        shelf->books.insert(QStringLiteral("/books/other.cbz"), {{QStringLiteral("p/1.png"), TestImages::png(3, 3)}});
     }
 
     void entryBytes_data()
@@ -182,7 +182,7 @@ private Q_SLOTS:
         const QString bare = QStringLiteral("image://cbz/p/2.png");
         QVERIFY(resolver.fetchEntryBytes(bare).isEmpty()); // nothing opened yet
         QVERIFY(!resolver.fetchEntryBytes(entryUrl(QStringLiteral("p/1.png"), QStringLiteral("/books/a b.cbz"))).isEmpty());
-        QCOMPARE(resolver.fetchEntryBytes(bare), pngBytes(10, 20));
+        QCOMPARE(resolver.fetchEntryBytes(bare), TestImages::png(10, 20));
         // A book that fails to open is forgotten with the one before it.
         QVERIFY(resolver.fetchEntryBytes(entryUrl(QStringLiteral("p/1.png"), QStringLiteral("/gone.cbz"))).isEmpty());
         QVERIFY(resolver.fetchEntryBytes(bare).isEmpty());
@@ -263,13 +263,13 @@ private Q_SLOTS:
     void webImagesGoThroughTheWebProvider()
     {
         LocalHttpServer server;
-        server.route(QStringLiteral("/w.png"), {200, "image/png", pngBytes(30, 40)});
+        server.route(QStringLiteral("/w.png"), {200, "image/png", TestImages::png(30, 40)});
         QStringList fetched;
         QMutex fetchedLock;
         WebImageProvider web(nullptr, [&](const QString& url) {
             const QMutexLocker lock(&fetchedLock);
             fetched.append(url);
-            return pngBytes(30, 40);
+            return TestImages::png(30, 40);
         });
         BookImageResolver resolver(shelfFactory(*shelf), &web);
         QStringList settled;
@@ -297,7 +297,7 @@ private Q_SLOTS:
         QCOMPARE(shelf->opens.load(), 0);
 
         resolver.setWebProvider(nullptr); // the default provider, over the network
-        server.route(QStringLiteral("/w2.png"), {200, "image/png", pngBytes(5, 6)});
+        server.route(QStringLiteral("/w2.png"), {200, "image/png", TestImages::png(5, 6)});
         const QString second = server.url(QStringLiteral("/w2.png"));
         resolver.imageSize(second);
         QTRY_COMPARE(resolver.imageSize(second), QSizeF(5, 6));
@@ -316,7 +316,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, picture);
         LocalHttpServer server;
-        server.route(QStringLiteral("/now.png"), {200, "image/png", pngBytes(7, 9)});
+        server.route(QStringLiteral("/now.png"), {200, "image/png", TestImages::png(7, 9)});
         InstantWebProvider web;
         BookImageResolver resolver(shelfFactory(*shelf), &web);
         QStringList settled;
@@ -359,7 +359,7 @@ private Q_SLOTS:
     {
         Shelf large;
         QHash<QString, QByteArray> pages;
-        const QByteArray page = pngBytes(2000, 3000);
+        const QByteArray page = TestImages::png(2000, 3000);
         for (int i = 0; i < 12; ++i)
             pages.insert(QStringLiteral("p/%1.png").arg(i), page);
         large.books.insert(QStringLiteral("/books/big.cbz"), pages);
@@ -432,7 +432,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QSizeF>("size");
-        QTest::newRow("base64") << DataUrl::encode(pngBytes(7, 5), QStringLiteral("image/png")) << QSizeF(7, 5);
+        QTest::newRow("base64") << DataUrl::encode(TestImages::png(7, 5), QStringLiteral("image/png")) << QSizeF(7, 5);
         QTest::newRow("percent-encoded") << QStringLiteral("data:image/svg+xml,")
                 + QString::fromLatin1(QUrl::toPercentEncoding(QString::fromUtf8(svgBytes(QStringLiteral("width=\"12\" height=\"4\""), QString()))))
                                          << QSizeF(12, 4);
@@ -456,7 +456,7 @@ private Q_SLOTS:
         const QString html = QStringLiteral(
             "<body><p>Text <img src=\"%1\"/></p><div><svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 300 150\">"
             "<rect width=\"300\" height=\"150\" fill=\"#00ff00\"/></svg></div></body>")
-                                 .arg(DataUrl::encode(pngBytes(40, 30), QStringLiteral("image/png")));
+                                 .arg(DataUrl::encode(TestImages::png(40, 30), QStringLiteral("image/png")));
         const QList<BlockItem> blocks = HtmlBlockParser::parse(html, ParseParams());
         BookImageResolver resolver;
         const ChunkLayoutEngine engine;

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include "TestImages.h"
 #include "TestZip.h"
 
 #include <memory>
@@ -293,7 +294,7 @@ private Q_SLOTS:
     void metadataArrivesFromRealBooks()
     {
         const QString comic = dir->filePath(QStringLiteral("Night Sky.cbz"));
-        QVERIFY(TestZip::write(comic, {{QStringLiteral("001.png"), pngBytes(6, 9)}, {QStringLiteral("002.png"), pngBytes(6, 9)}}));
+        QVERIFY(TestZip::write(comic, {{QStringLiteral("001.png"), TestImages::png(6, 9)}, {QStringLiteral("002.png"), TestImages::png(6, 9)}}));
         const QString text = dir->filePath(QStringLiteral("Lamps.txt"));
         QFile file(text);
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -7,6 +7,7 @@
 #include "LocalHttpServer.h"
 #include "PreparedRetention.h"
 #include "ReadingModel.h"
+#include "TestImages.h"
 #include "WebImageProvider.h"
 
 #include <QAbstractItemModelTester>
@@ -435,7 +436,7 @@ private Q_SLOTS:
     void remoteImagesGetTheirSizeWhenTheyArrive()
     {
         LocalHttpServer server;
-        server.route(QStringLiteral("/p.png"), {200, "image/png", pngBytes(300, 200)});
+        server.route(QStringLiteral("/p.png"), {200, "image/png", TestImages::png(300, 200)});
         const QString url = QStringLiteral("image://web/") + server.url(QStringLiteral("/p.png"));
         QList<ContentChunk> chunks = makeChunks(40);
         for (int row : {0, 35}) {
@@ -445,7 +446,7 @@ private Q_SLOTS:
             chunks[row].blocks.first().runs.append(image);
         }
         // A picture whose size the book gives is laid out at once, and shown again when it arrives.
-        server.route(QStringLiteral("/sized.png"), {200, "image/png", pngBytes(10, 10)});
+        server.route(QStringLiteral("/sized.png"), {200, "image/png", TestImages::png(10, 10)});
         InlineRun sized;
         sized.kind = InlineRun::Image;
         sized.url = QStringLiteral("image://web/") + server.url(QStringLiteral("/sized.png"));

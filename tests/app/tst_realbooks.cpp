@@ -9,11 +9,10 @@
 #include "IFileDialogService.h"
 #include "ReadingModel.h"
 #include "TestEpub.h"
+#include "TestImages.h"
 #include "TestZip.h"
 
 #include <QAbstractItemModelTester>
-#include <QBuffer>
-#include <QImage>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,16 +25,6 @@ public:
     void open(const QStringList&) override {}
 };
 
-QByteArray png(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // `count` paragraphs of 89 five-letter words: 444 characters each, blank lines between them.
 QString writeText(const QString& path, int count)
@@ -181,8 +170,8 @@ private Q_SLOTS:
         QFETCH(QList<QVariantList>, pairs);
         // Page 4 of 6 is a double spread; the names sort numerically, not as text.
         const QString path = m_dir.filePath(QStringLiteral("comic-%1.cbz").arg(shift));
-        QVERIFY(TestZip::write(path, {{"10.png", png(30, 40)}, {"2.png", png(30, 40)}, {"3.png", png(30, 40)},
-                                      {"1.png", png(30, 40)}, {"4.png", png(80, 40)}, {"5.png", png(30, 40)}}));
+        QVERIFY(TestZip::write(path, {{"10.png", TestImages::png(30, 40, Qt::white)}, {"2.png", TestImages::png(30, 40, Qt::white)}, {"3.png", TestImages::png(30, 40, Qt::white)},
+                                      {"1.png", TestImages::png(30, 40, Qt::white)}, {"4.png", TestImages::png(80, 40, Qt::white)}, {"5.png", TestImages::png(30, 40, Qt::white)}}));
         Session session(m_dir.filePath(QStringLiteral("comic-%1.ini").arg(shift)), m_registry);
         QVERIFY(session.open(path));
         QVERIFY(session.model.isMangaMode());

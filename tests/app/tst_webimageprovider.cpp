@@ -1,6 +1,7 @@
 #include "DiskWebImageStorage.h"
 #include "HttpDownload.h"
 #include "LocalHttpServer.h"
+#include "TestImages.h"
 #include "WebImageProvider.h"
 
 #include <QMutex>
@@ -54,7 +55,7 @@ private Q_SLOTS:
     void downloadsThenAnswersFromTheCaches()
     {
         LocalHttpServer server;
-        server.route(QStringLiteral("/a.png"), {200, "image/png", pngBytes(40, 20)});
+        server.route(QStringLiteral("/a.png"), {200, "image/png", TestImages::png(40, 20)});
         const QString url = server.url(QStringLiteral("/a.png"));
         {
             WebImageProvider provider(storage);
@@ -78,7 +79,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("body");
         QTest::newRow("not an image") << 200 << QByteArray("<html><body>Sorry</body></html>");
-        QTest::newRow("error status") << 404 << pngBytes(4, 4);
+        QTest::newRow("error status") << 404 << TestImages::png(4, 4);
         QTest::newRow("empty body") << 200 << QByteArray();
     }
     void failuresAreNotKept()
@@ -111,7 +112,7 @@ private Q_SLOTS:
     void callersOffThePoolAreAnsweredFromTheCaches()
     {
         LocalHttpServer server;
-        server.route(QStringLiteral("/slow.png"), {200, "image/png", pngBytes(8, 8)});
+        server.route(QStringLiteral("/slow.png"), {200, "image/png", TestImages::png(8, 8)});
         const QString url = server.url(QStringLiteral("/slow.png"));
         WebImageProvider provider(storage);
         QVERIFY(provider.fetchImage(url, QSize(-1, -1)).isNull()); // the GUI thread is not kept waiting
@@ -130,7 +131,7 @@ private Q_SLOTS:
         WebImageProvider provider(nullptr, [&](const QString&) {
             ++fetches;
             answer.acquire();
-            return pngBytes(12, 12);
+            return TestImages::png(12, 12);
         });
         QStringList arrived;
         QMutex arrivedLock;
@@ -167,19 +168,19 @@ private Q_SLOTS:
     void damagedDiskFileIsFetchedAgain()
     {
         LocalHttpServer server;
-        server.route(QStringLiteral("/a.png"), {200, "image/png", pngBytes(6, 6)});
+        server.route(QStringLiteral("/a.png"), {200, "image/png", TestImages::png(6, 6)});
         const QString url = server.url(QStringLiteral("/a.png"));
         QVERIFY(storage->store(url, "garbage"));
         WebImageProvider provider(storage);
         QCOMPARE(fetchOnPool(provider, url).size(), QSize(6, 6));
         QCOMPARE(server.requests(QStringLiteral("/a.png")), 1);
-        QCOMPARE(storage->load(url), pngBytes(6, 6));
+        QCOMPARE(storage->load(url), TestImages::png(6, 6));
     }
 
     void providerResponses()
     {
         LocalHttpServer server;
-        server.route(QStringLiteral("/a.png"), {200, "image/png", pngBytes(30, 30)});
+        server.route(QStringLiteral("/a.png"), {200, "image/png", TestImages::png(30, 30)});
         WebImageProvider provider(storage);
 
         std::unique_ptr<QQuickImageResponse> warmup(provider.requestImageResponse(WebImageProvider::WarmupId, QSize()));

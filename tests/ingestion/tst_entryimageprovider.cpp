@@ -4,9 +4,9 @@
 #include "quick/ImageScaling.h"
 #include "sources/ZipByteSource.h"
 #include "TestImages.h"
+#include "TestImages.h"
 #include "TestZip.h"
 
-#include <QBuffer>
 #include <QQuickTextureFactory>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -20,16 +20,6 @@
 
 namespace {
 
-QByteArray pngOf(const QSize& size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 SourceFactory zipSourceFactory()
 {
@@ -65,7 +55,7 @@ private Q_SLOTS:
     {
         QVERIFY(dir.isValid());
         bookPath = dir.filePath(QStringLiteral("a b.cbz"));
-        QVERIFY(TestZip::write(bookPath, {{QStringLiteral("pages/01 cover.png"), pngOf(QSize(200, 100))},
+        QVERIFY(TestZip::write(bookPath, {{QStringLiteral("pages/01 cover.png"), TestImages::png(200, 100, Qt::darkCyan)},
                                           {QStringLiteral("pages/02 huge.jpg"), TestImages::hugeGreyJpeg(QSize(12000, 9000))},
                                           {QStringLiteral("notes.txt"), QByteArray("not an image")}}));
     }

@@ -14,12 +14,11 @@
 #include "EncodedText.h"
 #include "ReaderTestSupport.h"
 #include "TestEpub.h"
+#include "TestImages.h"
 #include "TestZip.h"
 
-#include <QBuffer>
 #include <QDomDocument>
 #include <QFile>
-#include <QImage>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,16 +50,6 @@ QByteArray xhtml(int paragraphCount)
            "</head><body>" + body + "</body></html>";
 }
 
-QByteArray png()
-{
-    QImage image(8, 12, QImage::Format_RGB32);
-    image.fill(Qt::gray);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 bool writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -221,7 +210,7 @@ private Q_SLOTS:
 
         QList<TestZip::Entry> pages;
         for (int i = 0; i < 50; ++i)
-            pages.append({QStringLiteral("%1.png").arg(i, 3, 10, QLatin1Char('0')), png()});
+            pages.append({QStringLiteral("%1.png").arg(i, 3, 10, QLatin1Char('0')), TestImages::png(8, 12, Qt::gray)});
         const QString cbz = m_dir.filePath(QStringLiteral("comic.cbz"));
         QVERIFY(TestZip::write(cbz, pages));
         QTest::newRow("comic page sizing") << Stage([cbz] { return openedParts(cbz); });

@@ -1,7 +1,5 @@
 #include "LocalHttpServer.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -87,15 +85,4 @@ void LocalHttpServer::serve(QTcpSocket* socket)
         socket->write(head + "\r\n" + answer.body);
         socket->disconnectFromHost();
     });
-}
-
-QByteArray pngBytes(int width, int height, Qt::GlobalColor colour)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
 }

@@ -46,8 +46,5 @@ private:
     quint16 m_port = 0;
 };
 
-// A PNG of the given size, for answers and book entries.
-QByteArray pngBytes(int width, int height, Qt::GlobalColor colour = Qt::red);
-
 // Declared beside the type, so that every test sees it before its first use in a data table.
 Q_DECLARE_METATYPE(LocalHttpServer::Answer)
